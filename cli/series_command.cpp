@@ -1,0 +1,83 @@
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "analysis/file_slot.h"
+#include "commands.h"
+#include "platform/messages.h"
+#include "settings/para_block.h"
+
+namespace mvcli {
+namespace {
+
+std::string lastShown;
+
+nlohmann::ordered_json seriesJson(const mv::PerSecondSeries& s) {
+  auto a = nlohmann::ordered_json::array();
+  for (uint32_t i = 0; i < s.elementCount(); ++i) a.push_back(s[i]);
+  return a;
+}
+
+void printJson(const nlohmann::ordered_json& j) {
+  // Paths are bytes on Linux; a name that is not UTF-8 is printed with replacement characters.
+  std::cout << j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+}
+
+}  // namespace
+
+void captureMessages() {
+  mv::setMessageSink([](const std::string& text) {
+    lastShown = text;
+    std::fprintf(stderr, "%s\n", text.c_str());
+  });
+}
+
+const std::string& lastMessage() { return lastShown; }
+
+void addSeriesCommand(CLI::App& app, int* result) {
+  auto* cmd = app.add_subcommand("series", "Print the per-second series of a media file as JSON");
+  struct Options {
+    std::string path;
+    int top = 5;
+    int bottom = 5;
+  };
+  auto opts = std::make_shared<Options>();
+  cmd->add_option("FILE", opts->path, "AVI or RealMedia file")->required();
+  cmd->add_option("--top", opts->top, "How many highest seconds the threshold marks")->check(CLI::Range(1, 99));
+  cmd->add_option("--bottom", opts->bottom, "How many lowest non-zero seconds the threshold marks")
+      ->check(CLI::Range(1, 99));
+  cmd->callback([opts, result] {
+    // In memory only: the CLI never touches the GUI's settings file.
+    mv::paraBlock().SetInt(mv::PARA_TOP_POINTS, opts->top);
+    mv::paraBlock().SetInt(mv::PARA_BOTTOM_POINTS, opts->bottom);
+    mv::FileSlot slot;
+    if (!slot.open(opts->path)) {
+      nlohmann::ordered_json j;
+      j["ok"] = false;
+      j["message"] = lastMessage();
+      printJson(j);
+      *result = kExitFailed;
+      return;
+    }
+    const mv::FileAnalysis& a = slot.analysis;
+    nlohmann::ordered_json j;
+    j["ok"] = true;
+    j["path"] = a.path;
+    j["mediaType"] = int(slot.mediaType());
+    j["fileLength"] = a.fileLength;
+    j["durationSeconds"] = a.durationSeconds;
+    j["frameWidth"] = a.frameWidth;
+    j["frameHeight"] = a.frameHeight;
+    j["frameRateMilli"] = a.frameRateMilli;
+    j["video"] = seriesJson(*a.videoSeries);
+    j["audio"] = seriesJson(*a.audioSeries);
+    j["total"] = seriesJson(*a.totalSeries);
+    printJson(j);
+    *result = kExitOk;
+  });
+}
+
+}  // namespace mvcli

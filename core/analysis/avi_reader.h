@@ -1,0 +1,125 @@
+#pragma once
+// AVI (RIFF "AVI " / "AVIX") tree walk and the per-second attribution of its legacy index.
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "analysis/input_file.h"
+#include "analysis/per_second_series.h"
+
+namespace mv {
+
+// Body of the avih chunk (56 bytes), little-endian fields.
+struct AviMainHeader {
+  uint32_t dwMicroSecPerFrame = 0;
+  uint32_t dwMaxBytesPerSec = 0;
+  uint32_t dwPaddingGranularity = 0;
+  uint32_t dwFlags = 0;
+  uint32_t dwTotalFrames = 0;
+  uint32_t dwInitialFrames = 0;
+  uint32_t dwStreams = 0;
+  uint32_t dwSuggestedBufferSize = 0;
+  uint32_t dwWidth = 0;
+  uint32_t dwHeight = 0;
+  std::array<uint32_t, 4> dwReserved{};
+  static constexpr size_t kSize = 56;
+  void parse(const uint8_t* body);
+};
+
+// Body of the strh chunk (56 bytes).
+struct AviStreamHeader {
+  uint32_t fccType = 0;     // four characters as a little-endian value ("vids", "auds")
+  uint32_t fccHandler = 0;
+  uint32_t dwFlags = 0;
+  uint16_t wPriority = 0;
+  uint16_t wLanguage = 0;
+  uint32_t dwInitialFrames = 0;
+  uint32_t dwScale = 0;
+  uint32_t dwRate = 0;
+  uint32_t dwStart = 0;
+  uint32_t dwLength = 0;
+  uint32_t dwSuggestedBufferSize = 0;
+  uint32_t dwQuality = 0;
+  uint32_t dwSampleSize = 0;
+  std::array<int16_t, 4> rcFrame{};  // left, top, right, bottom
+  static constexpr size_t kSize = 56;
+  void parse(const uint8_t* body);
+};
+
+struct AviStream {
+  AviStreamHeader header;
+  std::vector<uint8_t> format;     // strf body: WAVEFORMATEX for audio, BITMAPINFOHEADER for video
+  std::string name;                // strn body as text
+  std::vector<uint8_t> superIndex; // indx chunk with its id and size in front, or empty
+
+  // Wave format fields of an audio stream's format block (0 when the block is too short).
+  uint16_t wFormatTag() const;
+  uint16_t nChannels() const;
+  uint32_t nSamplesPerSec() const;
+  uint32_t nAvgBytesPerSec() const;
+  uint16_t nBlockAlign() const;
+  uint16_t wBitsPerSample() const;
+};
+
+// One 16-byte entry of the idx1 body.
+struct AviIndexEntry {
+  uint32_t ckid;
+  uint32_t dwFlags;
+  uint32_t dwChunkOffset;
+  uint32_t dwChunkLength;
+};
+
+class AviReader {
+ public:
+  // Parses at once; result() tells how it went.
+  explicit AviReader(InputFile* file);
+  virtual ~AviReader();
+
+  ParseResult result() const { return result_; }
+
+  const AviMainHeader& mainHeader() const { return mainHeader_; }
+  uint32_t odmlTotalFrames() const { return odmlTotalFrames_; }
+  const std::vector<std::unique_ptr<AviStream>>& streams() const { return streams_; }
+  // The last idx1 chunk read: its id and size, then the body; empty when there is none.
+  const std::vector<uint8_t>& indexBlock() const { return indexBlock_; }
+  bool hasIndex() const { return !indexBlock_.empty(); }
+  size_t indexEntryCount() const;
+  AviIndexEntry indexEntry(size_t i) const;
+  const std::vector<uint64_t>& moviPositions() const { return moviPositions_; }
+
+  // Sets per-second bytes of the first stream of `fccType` into `series`, whose element 0 is N.
+  void attribute(uint32_t fccType, uint32_t durationSeconds, PerSecondSeries& series) const;
+
+  // Lists nested deeper than this are treated as damage; real files nest three or four deep.
+  static constexpr int kMaxDepth = 32;
+
+ private:
+  ParseResult parse();
+  ParseResult walk(uint64_t end, int depth);
+  bool read(void* dst, size_t n);
+  bool readU32(uint32_t& v);
+  bool readBody(uint32_t size, std::vector<uint8_t>& out, size_t prefix);
+  bool readWholeChunk(uint64_t start, uint32_t size, std::vector<uint8_t>& out);
+
+  InputFile* file_;
+  uint64_t pos_ = 0;
+  uint64_t end_ = 0;
+  AviMainHeader mainHeader_;
+  uint32_t odmlTotalFrames_ = 0;
+  std::vector<std::unique_ptr<AviStream>> streams_;
+  std::vector<uint8_t> indexBlock_;
+  std::vector<uint64_t> moviPositions_;
+  ParseResult result_ = ParseResult::UnexpectedState;
+};
+
+// The longest play time a header may declare (the largest RealMedia duration); anything longer
+// is damage, not a reason to allocate gigabytes.
+inline constexpr uint32_t kMaxDurationSeconds = 4294967;
+
+int loadAvi(const std::string& path, std::unique_ptr<PerSecondSeries>& videoSeries,
+            std::unique_ptr<PerSecondSeries>& audioSeries, uint64_t& fileLength, int32_t& durationSeconds,
+            int32_t& frameRateMilli, int32_t& frameWidth, int32_t& frameHeight);
+
+}  // namespace mv

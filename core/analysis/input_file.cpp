@@ -1,0 +1,77 @@
+#include "analysis/input_file.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace mv {
+
+InputFile::~InputFile() { close(); }
+
+bool InputFile::open(const std::string& path) {
+  close();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  // Only regular files have a length worth trusting; a folder or a pipe is not a media file.
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
+  fd_ = fd;
+  length_ = uint64_t(st.st_size);
+  fetched_ = 0;
+  bufferFill_ = 0;
+  bufferPos_ = 0;
+  return true;
+}
+
+void InputFile::close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  length_ = 0;
+  bufferFill_ = 0;
+  buffer_.clear();
+  buffer_.shrink_to_fit();
+}
+
+bool InputFile::fetch(uint64_t pos, void* dst, size_t n) {
+  auto* out = static_cast<uint8_t*>(dst);
+  size_t done = 0;
+  while (done < n) {
+    const ssize_t got = ::pread(fd_, out + done, n - done, off_t(pos + done));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (got == 0) return false;  // the file shrank under us
+    done += size_t(got);
+  }
+  fetched_ += n;
+  return true;
+}
+
+bool InputFile::readAt(uint64_t pos, void* dst, size_t n) {
+  if (fd_ < 0 || !contains(pos, n)) return false;
+  if (n == 0) return true;
+  if (pos >= bufferPos_ && pos - bufferPos_ <= bufferFill_ && n <= bufferFill_ - (pos - bufferPos_)) {
+    std::memcpy(dst, buffer_.data() + (pos - bufferPos_), n);
+    return true;
+  }
+  if (n >= kBufferSize) return fetch(pos, dst, n);
+  if (buffer_.empty()) buffer_.resize(kBufferSize);
+  const size_t want = size_t(std::min<uint64_t>(kBufferSize, length_ - pos));
+  if (!fetch(pos, buffer_.data(), want)) {
+    bufferFill_ = 0;
+    return false;
+  }
+  bufferPos_ = pos;
+  bufferFill_ = want;
+  std::memcpy(dst, buffer_.data(), n);
+  return true;
+}
+
+}  // namespace mv

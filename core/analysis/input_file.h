@@ -1,0 +1,54 @@
+#pragma once
+// The one bounded reader every parser reads a media file through. A read that would pass the end
+// of the file fails and delivers nothing; positions and lengths are 64-bit. Small reads are
+// served from a buffer, so walking many small headers costs about one pass over the file.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace mv {
+
+class InputFile {
+ public:
+  InputFile() = default;
+  ~InputFile();
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  // Opens for reading only; media files are never written.
+  bool open(const std::string& path);
+  void close();
+  bool isOpen() const { return fd_ >= 0; }
+
+  // Length taken when the file was opened.
+  uint64_t length() const { return length_; }
+
+  // Reads exactly n bytes at pos; false (and nothing copied) when they are not all in the file.
+  bool readAt(uint64_t pos, void* dst, size_t n);
+
+  // True when [pos, pos + n) lies inside the file; never overflows.
+  bool contains(uint64_t pos, uint64_t n) const { return pos <= length_ && n <= length_ - pos; }
+
+  // Bytes actually fetched from the operating system, for measuring what a parse touches.
+  uint64_t bytesFetched() const { return fetched_; }
+
+  // Buffer size for small reads; reads of at least this size bypass the buffer.
+  static constexpr size_t kBufferSize = 64 * 1024;
+
+ private:
+  bool fetch(uint64_t pos, void* dst, size_t n);
+
+  int fd_ = -1;
+  uint64_t length_ = 0;
+  uint64_t fetched_ = 0;
+  std::vector<uint8_t> buffer_;
+  uint64_t bufferPos_ = 0;   // file position of buffer_[0]
+  size_t bufferFill_ = 0;    // valid bytes in buffer_
+};
+
+// The three outcomes a container parser keeps apart; the user sees one message for both
+// failures, but tests and reports can tell "not this format / damaged" from "no file".
+enum class ParseResult { Success = 0, UnexpectedState = 1, GeneralFailure = 2 };
+
+}  // namespace mv

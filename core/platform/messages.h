@@ -1,0 +1,25 @@
+#pragma once
+// Stands in for the modal message box: the core reports through a sink that the GUI turns into
+// a dialog, the CLI into a line on stderr and the tests into a record.
+#include <functional>
+#include <string>
+
+namespace mv {
+
+using MessageSink = std::function<void(const std::string& text)>;
+
+// Installs a sink for the whole process and returns the previous one. An empty sink restores
+// the default, which writes the text as one line on stderr.
+MessageSink setMessageSink(MessageSink sink);
+
+// Shows a fixed text to the user (UTF-8).
+void showMessage(const std::string& text);
+
+// The texts the core shows; kept in one place so that callers and tests agree on the bytes.
+namespace msg {
+inline constexpr const char* kReadFailed = "抱歉，文件读取失败。";
+inline constexpr const char* kInvalidFile = "抱歉，请选择一个有效的文件。";
+inline constexpr const char* kOutOfMemory = "内存不足，无法继续执行。";
+}  // namespace msg
+
+}  // namespace mv

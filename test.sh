@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds a normal and an ASan+UBSan configuration, runs every test.
+set -euo pipefail
+cd "$(dirname "$0")"
+jobs=${JOBS:-2}
+
+tools/ensure-packages.sh cmake make g++ pkg-config ccache \
+  libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev ffmpeg
+
+echo "== normal build"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORV_WERROR=ON >/dev/null
+cmake --build build -j"$jobs"
+ctest --test-dir build -j"$jobs" --output-on-failure
+
+echo "== ASan+UBSan build"
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DMORV_WERROR=ON -DMORV_SANITIZE=ON \
+  -DMORV_BUILD_BENCH=OFF >/dev/null
+cmake --build build-asan -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-asan -j"$jobs" --output-on-failure
+
+# libFuzzer targets need clang; when it is there, build them and give each a short run.
+if command -v clang++ >/dev/null; then
+  echo "== fuzz smoke run"
+  CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Debug -DMORV_BUILD_FUZZ=ON \
+    -DMORV_BUILD_TESTS=OFF -DMORV_BUILD_BENCH=OFF >/dev/null
+  cmake --build build-fuzz -j"$jobs"
+  for f in build-fuzz/tests/fuzz/fuzz_*; do
+    [ -x "$f" ] || continue
+    "$f" -max_total_time=10 -max_len=4096 >/dev/null 2>&1 || { echo "fuzz target $f failed"; exit 1; }
+  done
+fi
+echo "== all tests passed"

@@ -1,0 +1,91 @@
+// The JSON contract of `morvatelline-cli series` that scripts rely on.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "fixtures/avi_builder.h"
+
+namespace {
+
+namespace avi = mvtest::avi;
+
+struct CliRun {
+  int status;
+  std::string out;
+};
+
+CliRun cli(const std::string& args) {
+  int status = 0;
+  std::string out = mvtest::runCommand(std::string(MORV_CLI_PATH) + " " + args + " 2>/dev/null", &status);
+  return {status, out};
+}
+
+TEST(CliSeries, PrintsTheWholeRecordInContractOrder) {
+  mvtest::TempDir dir;
+  const std::string path = dir.file("clip.avi");
+  auto f = avi::simpleVideo(0, 0);
+  f.main.totalFrames = 30 * 25;
+  for (int s = 0; s < 30; ++s)
+    for (int k = 0; k < 25; ++k) f.add(0, "dc", uint32_t(128 * (s + 1)));
+  mvtest::writeFile(path, f.build());
+
+  const CliRun r = cli("series '" + path + "' --top 3 --bottom 4");
+  ASSERT_EQ(r.status, 0);
+  ASSERT_EQ(r.out.back(), '\n');
+  const auto j = nlohmann::ordered_json::parse(r.out);
+  std::vector<std::string> keys;
+  for (auto it = j.begin(); it != j.end(); ++it) keys.push_back(it.key());
+  EXPECT_EQ(keys, (std::vector<std::string>{"ok", "path", "mediaType", "fileLength", "durationSeconds",
+                                            "frameWidth", "frameHeight", "frameRateMilli", "video", "audio",
+                                            "total"}));
+  EXPECT_EQ(j["ok"], true);
+  EXPECT_EQ(j["path"], path);
+  EXPECT_EQ(j["mediaType"], 2);
+  EXPECT_EQ(j["durationSeconds"], 30);
+  EXPECT_EQ(j["frameRateMilli"], 25000);
+  const auto& v = j["video"];
+  ASSERT_EQ(v.size(), 38u);
+  EXPECT_EQ(v[0], 38);
+  EXPECT_EQ(j["audio"].size(), 38u);
+  EXPECT_EQ(j["total"][20], v[20]);
+  // Inner seconds 2..29 kbit/s (second s carries about (s+1) kbit/s after the half-frame carry).
+  EXPECT_GT(v[6].get<uint32_t>(), 0u);
+  EXPECT_GT(v[6].get<uint32_t>(), v[7].get<uint32_t>());
+
+  // Compact output: one line, no blanks between tokens.
+  EXPECT_EQ(r.out.find(": "), std::string::npos);
+  EXPECT_EQ(r.out.find('\n'), r.out.size() - 1);
+}
+
+TEST(CliSeries, TopAndBottomChangeTheThresholds) {
+  mvtest::TempDir dir;
+  const std::string path = dir.file("clip.avi");
+  auto f = avi::simpleVideo(0, 0);
+  f.main.totalFrames = 30 * 25;
+  for (int s = 0; s < 30; ++s)
+    for (int k = 0; k < 25; ++k) f.add(0, "dc", uint32_t(128 * (s + 1)));
+  mvtest::writeFile(path, f.build());
+  const auto d = nlohmann::json::parse(cli("series '" + path + "'").out);
+  const auto one = nlohmann::json::parse(cli("series '" + path + "' --top 1 --bottom 1").out);
+  EXPECT_GT(one["video"][6].get<uint32_t>(), d["video"][6].get<uint32_t>());
+  EXPECT_LT(one["video"][7].get<uint32_t>(), d["video"][7].get<uint32_t>());
+}
+
+TEST(CliSeries, FailureAndUsage) {
+  mvtest::TempDir dir;
+  const CliRun missing = cli("series '" + dir.file("none.avi") + "'");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.out, "{\"ok\":false,\"message\":\"抱歉，文件读取失败。\"}\n");
+
+  const CliRun wrongType = cli("series '" + dir.file("clip.mpg") + "'");
+  EXPECT_EQ(wrongType.status, 1);
+  EXPECT_EQ(nlohmann::json::parse(wrongType.out)["message"], "抱歉，请选择一个有效的文件。");
+
+  EXPECT_EQ(cli("series").status, 2);
+  EXPECT_EQ(cli("series a.avi --top 0").status, 2);
+  EXPECT_EQ(cli("series a.avi --bottom 100").status, 2);
+  EXPECT_EQ(cli("nosuchcommand").status, 2);
+  EXPECT_EQ(cli("").status, 2);
+}
+
+}  // namespace

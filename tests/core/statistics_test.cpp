@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+
+#include "analysis/file_slot.h"
+#include "report/statistics.h"
+
+namespace {
+
+using mv::PerSecondSeries;
+
+PerSecondSeries seriesOf(std::initializer_list<uint32_t> seconds) {
+  PerSecondSeries s(uint32_t(seconds.size() + 8));
+  size_t i = 8;
+  for (uint32_t b : seconds) s[i++] = b;
+  return s;
+}
+
+TEST(ComputeStatistics, FirstAndLastSecondAreLeftOut) {
+  PerSecondSeries s(13 + 8);
+  for (size_t i = 8; i < 21; ++i) s[i] = 1280;
+  s[8] = 9999;
+  s[20] = 0;
+  mv::computeStatistics(s);
+  EXPECT_EQ(s[mv::kMaxRate], 1000u);
+  EXPECT_EQ(s[mv::kMinRate], 1000u);
+  EXPECT_EQ(s[mv::kAvgRate], 1000u);
+  EXPECT_EQ(s[mv::kStdDev], 0u);
+  EXPECT_EQ(s[mv::kVariationPermille], 0u);
+}
+
+TEST(ComputeStatistics, SpreadOfDistinctSeconds) {
+  // Inner seconds 128, 256, 384 bytes: 1, 2, 3 kbit/s; sample deviation 1, variation 0.5.
+  PerSecondSeries s = seriesOf({7, 128, 256, 384, 7});
+  mv::computeStatistics(s);
+  EXPECT_EQ(s[mv::kMaxRate], 300u);
+  EXPECT_EQ(s[mv::kMinRate], 100u);
+  EXPECT_EQ(s[mv::kAvgRate], 200u);
+  EXPECT_EQ(s[mv::kStdDev], 100u);
+  EXPECT_EQ(s[mv::kVariationPermille], 500u);
+}
+
+TEST(ComputeStatistics, TooShortOrDegenerateSeriesGiveZeroWithoutFailing) {
+  for (auto s : {seriesOf({}), seriesOf({5000}), seriesOf({5000, 6000}), seriesOf({1, 2560, 3}),
+                 seriesOf({1, 0, 0, 3})}) {
+    mv::computeStatistics(s);
+    EXPECT_EQ(s[mv::kStdDev], 0u);
+    EXPECT_EQ(s[mv::kVariationPermille], 0u);
+    if (s.elementCount() <= 10) {
+      for (size_t i = 1; i <= 5; ++i) EXPECT_EQ(s[i], 0u) << "element " << i << " of N=" << s.elementCount();
+    }
+  }
+  PerSecondSeries one = seriesOf({1, 2560, 3});
+  mv::computeStatistics(one);
+  EXPECT_EQ(one[mv::kAvgRate], 2000u);
+}
+
+TEST(ComputeStatistics, LargeSecondsDoNotWrapTheRate) {
+  PerSecondSeries s = seriesOf({0, 100000000, 0});
+  mv::computeStatistics(s);
+  EXPECT_EQ(s[mv::kMaxRate], 78125000u);
+}
+
+PerSecondSeries innerSeconds(const std::vector<uint32_t>& inner) {
+  PerSecondSeries s(uint32_t(inner.size() + 10));
+  for (size_t i = 0; i < inner.size(); ++i) s[9 + i] = inner[i];
+  return s;
+}
+
+TEST(ComputeThresholds, FifthHighestAndFifthLowest) {
+  std::vector<uint32_t> v;
+  for (uint32_t i = 1; i <= 30; ++i) v.push_back(i * 10);
+  PerSecondSeries s = innerSeconds(v);
+  mv::computeThresholds(s, 5, 5);
+  EXPECT_EQ(s[mv::kHighThreshold], 260u);
+  EXPECT_EQ(s[mv::kLowThreshold], 50u);
+}
+
+TEST(ComputeThresholds, ZeroSecondsAreNotAmongTheLowest) {
+  std::vector<uint32_t> v;
+  for (uint32_t i = 1; i <= 30; ++i) v.push_back(i * 10);
+  v.push_back(0);
+  v.push_back(0);
+  PerSecondSeries s = innerSeconds(v);
+  mv::computeThresholds(s, 5, 5);
+  EXPECT_EQ(s[mv::kLowThreshold], 50u);
+}
+
+TEST(ComputeThresholds, OverlapSplitsInTheMiddle) {
+  // 12 inner seconds, 8 of them zero: the walk stops at index 8, lo = hi = 4, m = 4.
+  PerSecondSeries s = innerSeconds({9, 0, 7, 0, 0, 5, 0, 0, 3, 0, 0, 0});
+  mv::computeThresholds(s, 5, 5);
+  EXPECT_EQ(s[mv::kHighThreshold], 0u);
+  EXPECT_EQ(s[mv::kLowThreshold], 0u);
+}
+
+TEST(ComputeThresholds, TooFewInnerSecondsKeepEarlierValues) {
+  PerSecondSeries s = innerSeconds({1, 2, 3, 4, 5, 6, 7, 8, 9});
+  s[mv::kHighThreshold] = 77;
+  s[mv::kLowThreshold] = 66;
+  mv::computeThresholds(s, 5, 5);
+  EXPECT_EQ(s[mv::kHighThreshold], 77u);
+  EXPECT_EQ(s[mv::kLowThreshold], 66u);
+  mv::computeThresholds(s, 4, 5);
+  EXPECT_EQ(s[mv::kHighThreshold], 6u);
+  EXPECT_EQ(s[mv::kLowThreshold], 5u);
+}
+
+TEST(RateHistogram, BucketWidthIsTheSmallestStepGivingTenBuckets) {
+  PerSecondSeries s(20);
+  s[mv::kMinRate] = 12345;
+  s[mv::kMaxRate] = 98765;
+  auto h = mv::rateHistogram(s, 100);
+  EXPECT_EQ(h.lower, 200u);
+  EXPECT_EQ(h.step, 100u);
+  EXPECT_EQ(h.counts.size(), 9u);
+
+  s[mv::kMinRate] = 0;
+  s[mv::kMaxRate] = 250000;
+  h = mv::rateHistogram(s, 100);
+  EXPECT_EQ(h.lower, 300u);
+  EXPECT_EQ(h.step, 300u);
+  EXPECT_EQ(h.counts.size(), 9u);
+}
+
+TEST(RateHistogram, EverySecondIsCountedOnce) {
+  // The last second (1000 kbit/s) lies outside the inner seconds and above the top edge.
+  PerSecondSeries s = seriesOf({150 * 128, 250 * 128, 650 * 128, 1000 * 128});
+  mv::computeStatistics(s);
+  auto h = mv::rateHistogram(s, 100);
+  EXPECT_EQ(h.lower, 300u);
+  EXPECT_EQ(h.seconds, 4u);
+  EXPECT_EQ(h.counts, (std::vector<uint32_t>{2, 0, 0, 0, 2}));
+}
+
+TEST(Accessors, CellValueByRow) {
+  mv::FileSlot slot;
+  EXPECT_EQ(mv::cellValue(slot, 8, mv::ITEM_VIDEO), 0.0);
+  auto& a = slot.analysis;
+  a.videoSeries = std::make_unique<PerSecondSeries>(12);
+  a.audioSeries = std::make_unique<PerSecondSeries>(12);
+  a.totalSeries = std::make_unique<PerSecondSeries>(12);
+  (*a.videoSeries)[1] = 12345;
+  (*a.videoSeries)[5] = 250;
+  (*a.audioSeries)[9] = 64;
+  EXPECT_DOUBLE_EQ(mv::cellValue(slot, 1, mv::ITEM_VIDEO), 123.45);
+  EXPECT_DOUBLE_EQ(mv::cellValue(slot, 5, mv::ITEM_VIDEO), 0.25);
+  EXPECT_DOUBLE_EQ(mv::cellValue(slot, 9, mv::ITEM_AUDIO), 0.5);
+  EXPECT_EQ(mv::cellValue(slot, 0, mv::ITEM_VIDEO), 0.0);
+  EXPECT_EQ(mv::cellValue(slot, 12, mv::ITEM_AUDIO), 0.0);
+}
+
+TEST(Accessors, LabelsAndTimeFormats) {
+  EXPECT_EQ(mv::rowLabel(0), "");
+  EXPECT_EQ(mv::rowLabel(1), "最大值  ");
+  EXPECT_EQ(mv::rowLabel(5), "变异系数");
+  EXPECT_EQ(mv::rowLabel(8), "00:00:01");
+  EXPECT_EQ(mv::rowLabel(3607), "01:00:00");
+  EXPECT_EQ(mv::formatSeconds(360000), "100:00:00");
+  EXPECT_EQ(mv::formatMilliseconds(3599999), "00:59:59.99");
+  EXPECT_EQ(mv::formatMilliseconds(1234), "00:00:01.23");
+  EXPECT_EQ(mv::formatMilliseconds(1995), "00:00:01.99");
+}
+
+}  // namespace
