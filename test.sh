@@ -24,10 +24,16 @@ if command -v clang++ >/dev/null; then
   echo "== fuzz smoke run"
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Debug -DMORV_BUILD_FUZZ=ON \
     -DMORV_BUILD_TESTS=OFF -DMORV_BUILD_BENCH=OFF >/dev/null
-  cmake --build build-fuzz -j"$jobs"
+  cmake --build build-fuzz -j"$jobs" --target fuzzers make_sample
+  seeds=build-fuzz/seeds
+  mkdir -p "$seeds"
+  build-fuzz/tests/make_sample "$seeds/sample.avi"
   for f in build-fuzz/tests/fuzz/fuzz_*; do
-    [ -x "$f" ] || continue
-    "$f" -max_total_time=10 -max_len=4096 >/dev/null 2>&1 || { echo "fuzz target $f failed"; exit 1; }
+    [ -f "$f" ] && [ -x "$f" ] || continue
+    corpus=build-fuzz/corpus-$(basename "$f")
+    mkdir -p "$corpus"
+    "$f" -max_total_time=10 -max_len=16384 "$corpus" "$seeds" >"$corpus.log" 2>&1 \
+      || { tail -40 "$corpus.log"; echo "fuzz target $f failed"; exit 1; }
   done
 fi
 echo "== all tests passed"
