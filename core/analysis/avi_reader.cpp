@@ -1,7 +1,6 @@
 #include "analysis/avi_reader.h"
 
 #include <cmath>
-#include <cstring>
 #include <new>
 
 #include "analysis/byte_order.h"
