@@ -5,7 +5,7 @@ cd "$(dirname "$0")"
 jobs=${JOBS:-2}
 
 tools/ensure-packages.sh cmake make g++ pkg-config ccache \
-  libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev ffmpeg
+  libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev ffmpeg python3-xlrd
 
 echo "== normal build"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORV_WERROR=ON >/dev/null

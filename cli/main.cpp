@@ -7,6 +7,7 @@ int main(int argc, char** argv) {
   int result = mvcli::kExitOk;
   mvcli::captureMessages();
   mvcli::addSeriesCommand(app, &result);
+  mvcli::addExportCommands(app, &result);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {

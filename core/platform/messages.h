@@ -20,6 +20,8 @@ namespace msg {
 inline constexpr const char* kReadFailed = "抱歉，文件读取失败。";
 inline constexpr const char* kInvalidFile = "抱歉，请选择一个有效的文件。";
 inline constexpr const char* kOutOfMemory = "内存不足，无法继续执行。";
+inline constexpr const char* kSheetTruncated = "表格只能容纳前 65536 秒的数据。";
+inline constexpr const char* kWriteFailed = "抱歉，文件写入失败。请检查是否有其它程序正在使用该文件。";
 }  // namespace msg
 
 }  // namespace mv

@@ -36,3 +36,15 @@ std::string replaceFileExtension(const std::string& path, const std::string& new
 }
 
 }  // namespace mv
+
+#include <strings.h>
+
+namespace mv {
+
+std::string ensureExtension(const std::string& path, const std::string& extension) {
+  const auto dot = path.find_last_of('.');
+  if (dot != std::string::npos && strcasecmp(path.c_str() + dot, extension.c_str()) == 0) return path;
+  return path + extension;
+}
+
+}  // namespace mv

@@ -14,3 +14,11 @@ void setExecutablePathOverride(const std::string& path);
 std::string replaceFileExtension(const std::string& path, const std::string& newExtension);
 
 }  // namespace mv
+
+namespace mv {
+
+// The save dialogs' rule: unless the text from the path's last '.' (anywhere in the path) is
+// `extension` (case-insensitive), `extension` is appended. "report.txt.bak" → "report.txt.bak.txt".
+std::string ensureExtension(const std::string& path, const std::string& extension);
+
+}  // namespace mv

@@ -134,8 +134,9 @@ RateHistogram rateHistogram(const PerSecondSeries& s, uint32_t baseStep) {
   for (size_t i = kFirstSecond; i < n; ++i) {
     const uint64_t k = s[i] / 128;
     const uint64_t j = k < lower ? 0 : (k - lower) / step + 1;
-    // A first or last second above the top edge has no bucket of its own; it joins the last.
-    h.counts[size_t(std::min<uint64_t>(j, buckets - 1))]++;
+    // Only a first or last second (outside the statistics) can lie at or above the top edge;
+    // it has no bucket and is left out, while the shares stay relative to all seconds.
+    if (j < buckets) h.counts[size_t(j)]++;
   }
   return h;
 }

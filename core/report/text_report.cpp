@@ -1,0 +1,113 @@
+#include "report/text_report.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+
+#include "report/statistics.h"
+#include "settings/para_block.h"
+
+#ifndef MORV_HOME_PAGE
+#define MORV_HOME_PAGE "https://morvatelline.example.org/"
+#endif
+
+namespace mv {
+
+ReportOptions ReportOptions::fromSettings() {
+  const CParaBlock& p = paraBlock();
+  ReportOptions o;
+  o.fileInfo = p.GetInt(PARA_OUT_FILE_INFO) != 0;
+  o.header = p.GetInt(PARA_OUT_HEADER) != 0;
+  o.statistics = p.GetInt(PARA_OUT_STATISTICS) != 0;
+  o.video = p.GetInt(PARA_OUT_VIDEO) != 0;
+  o.audio = p.GetInt(PARA_OUT_AUDIO) != 0;
+  o.total = p.GetInt(PARA_OUT_A_AND_V) != 0;
+  return o;
+}
+
+void writeReportHeader(TextFile& out) {
+  out.write("Morvatelline Version 1.01\n");
+  out.write(MORV_HOME_PAGE "\n\n");
+  writeSeparator(out);
+}
+
+void writeSeparator(TextFile& out) { out.write(std::string(80, '=') + "\n"); }
+
+void writeFileSummary(TextFile& out, const FileSlot& slot) {
+  const FileAnalysis& a = slot.analysis;
+  if (!a.videoSeries) return;
+  out.write("文件: " + a.path + "\n");
+  out.printf("文件长度 = %" PRIu64 " byte = %.2f kb = %.2f MB\n", a.fileLength, double(a.fileLength) / 1024,
+             double(a.fileLength) / 1048576);
+  out.printf("播放时间 = %d seconds (", a.durationSeconds);
+  out.write(formatSeconds(uint32_t(a.durationSeconds)) + ")\n");
+  // A file shorter than a second has no rate to speak of.
+  const double rate = a.durationSeconds > 0 ? double(a.fileLength / uint64_t(a.durationSeconds)) / 128 : 0.0;
+  out.printf("总码率 = 文件长度 / 播放时间 = %.2f kbps (1024 bits/second)\n", rate);
+  out.printf("图像尺寸 = %d x %d @ %.3f fps\n", a.frameWidth, a.frameHeight, a.frameRateMilli / 1000.0);
+  out.write("\n");
+}
+
+void writeVideoDistribution(TextFile& out, const FileSlot& slot) {
+  if (!slot.analysis.videoSeries) return;
+  const RateHistogram h = rateHistogram(*slot.analysis.videoSeries, 100);
+  out.write("视频流码率发布:\n");
+  out.write("码率\t频数\t百分比\n");
+  for (size_t j = 0; j < h.counts.size(); ++j) {
+    const double share = h.seconds ? h.counts[j] * 100.0 / h.seconds : 0.0;
+    out.printf("< %u\t%u\t%.1f%%\n", unsigned(h.lower + j * h.step), h.counts[j], share);
+  }
+  out.write("\n");
+}
+
+void TextReport::writeTo(TextFile& out) const {
+  writeReportHeader(out);
+  if (options_.fileInfo) {
+    for (const FileSlot* slot : slots_) {
+      if (!slot->isLoaded()) continue;
+      writeFileSummary(out, *slot);
+      if (options_.video) writeVideoDistribution(out, *slot);
+      writeSeparator(out);
+    }
+  }
+  if (options_.header) {
+    // Two tabs: the first column of every row is an 8-byte label and a tab, so each heading
+    // stands above its values at eight-column tab stops.
+    std::string line = "\t";
+    for (const FileSlot* slot : slots_) {
+      if (!slot->isLoaded()) continue;
+      if (options_.video) line += "\t视频";
+      if (options_.audio) line += "\t音频";
+      if (options_.total) line += "\t总码率";
+    }
+    out.write(line + "\n");
+  }
+  const uint32_t rows = std::max(slots_[0]->elementCount(), slots_[1]->elementCount());
+  std::string line;
+  for (uint32_t index = options_.statistics ? 1 : 8; index < rows; ++index) {
+    if (index == 6 || index == 7) continue;
+    line = rowLabel(index);
+    for (const FileSlot* slot : slots_) {
+      if (!slot->isLoaded()) continue;
+      const bool inside = index < slot->elementCount();
+      for (int item = 0; item < 3; ++item) {
+        if (!options_.item(item)) continue;
+        if (!inside) {
+          line += '\t';
+          continue;
+        }
+        char cell[48];
+        std::snprintf(cell, sizeof cell, index == 5 ? "\t%.3f" : "\t%.2f", cellValue(*slot, index, item));
+        line += cell;
+      }
+    }
+    line += '\n';
+    out.write(line);
+  }
+}
+
+int TextReport::Export(const std::string& path) const {
+  return exportTextFile(path, [this](TextFile& out) { writeTo(out); });
+}
+
+}  // namespace mv

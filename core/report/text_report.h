@@ -1,0 +1,72 @@
+#pragma once
+// The tab-separated text report of one or two slots, and the header and summary pieces that the
+// file information text shares with it.
+#include <string>
+
+#include "analysis/file_slot.h"
+#include "platform/text_file.h"
+
+namespace mv {
+
+// Which parts the exports contain; the GUI keeps them in the settings store.
+struct ReportOptions {
+  bool fileInfo = true;
+  bool header = true;
+  bool statistics = true;
+  bool video = true;
+  bool audio = true;
+  bool total = true;
+  static ReportOptions fromSettings();
+  // The enabled items in report order: video, audio, total.
+  bool item(int index) const { return index == 0 ? video : index == 1 ? audio : total; }
+};
+
+// "Morvatelline Version 1.01", the home page address and an empty line, then the separator.
+void writeReportHeader(TextFile& out);
+// 80 '=' and a line end.
+void writeSeparator(TextFile& out);
+// Path, length, play time, total rate and picture of a loaded slot; nothing for an empty one.
+void writeFileSummary(TextFile& out, const FileSlot& slot);
+// The histogram of the slot's video rate.
+void writeVideoDistribution(TextFile& out, const FileSlot& slot);
+
+class TextReport {
+ public:
+  TextReport(const FileSlot& first, const FileSlot& second, ReportOptions options = ReportOptions::fromSettings())
+      : slots_{&first, &second}, options_(options) {}
+
+  // Writes the report to `path` (extension already added) and hands it to the shell. 0 after
+  // telling the user, when the file cannot be written.
+  int Export(const std::string& path) const;
+  void writeTo(TextFile& out) const;
+
+ private:
+  const FileSlot* slots_[2];
+  ReportOptions options_;
+};
+
+// Writes through `write`, then closes and opens the result with the shell; on any failure the
+// user is told and the file is not opened. Shared by every export that writes a text file.
+template <typename Write>
+int exportTextFile(const std::string& path, Write write);
+
+}  // namespace mv
+
+#include "platform/messages.h"
+#include "platform/shell.h"
+
+template <typename Write>
+int mv::exportTextFile(const std::string& path, Write write) {
+  TextFile out;
+  if (!out.open(path)) {
+    showMessage(msg::kWriteFailed);
+    return 0;
+  }
+  write(out);
+  if (!out.close()) {
+    showMessage(msg::kWriteFailed);
+    return 0;
+  }
+  openWithShell(path);
+  return 1;
+}
