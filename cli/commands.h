@@ -11,6 +11,7 @@ inline constexpr int kExitUsage = 2;
 // Each command registers its subcommand and returns the exit code through `*result` when run.
 void addSeriesCommand(CLI::App& app, int* result);
 void addExportCommands(CLI::App& app, int* result);
+void addInfoCommand(CLI::App& app, int* result);
 
 // Installs a message sink that prints each message to stderr and remembers the last one.
 void captureMessages();

@@ -8,6 +8,7 @@ int main(int argc, char** argv) {
   mvcli::captureMessages();
   mvcli::addSeriesCommand(app, &result);
   mvcli::addExportCommands(app, &result);
+  mvcli::addInfoCommand(app, &result);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {

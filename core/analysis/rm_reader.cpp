@@ -1,11 +1,412 @@
 #include "analysis/rm_reader.h"
 
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "analysis/byte_order.h"
+#include "platform/messages.h"
+
 namespace mv {
 
-// RealMedia files are not read yet: every load fails with the usual message.
-int loadRealMedia(const std::string&, std::unique_ptr<PerSecondSeries>&, std::unique_ptr<PerSecondSeries>&,
-                  uint64_t&, int32_t&, int32_t&, int32_t&, int32_t&) {
-  return 0;
+namespace {
+
+constexpr uint32_t kIdRmf = fourccBe(".RMF");
+constexpr uint32_t kIdProp = fourccBe("PROP");
+constexpr uint32_t kIdMdpr = fourccBe("MDPR");
+constexpr uint32_t kIdCont = fourccBe("CONT");
+constexpr uint32_t kIdData = fourccBe("DATA");
+constexpr uint32_t kIdIndx = fourccBe("INDX");
+// ".ra" and the byte 0xFD: the signature of a bare RealAudio file, not a RealMedia chunk.
+constexpr uint32_t kIdRealAudio = 0x2E7261FDu;
+
+constexpr size_t kChunkHeaderSize = 10;
+constexpr size_t kPacketHeaderSize = 12;
+// The RealVideo block fields kept end with the frame rate at offset 22.
+constexpr size_t kRealVideoDecodedSize = 26;
+
+}  // namespace
+
+RmReader::RmReader(InputFile* file) : file_(file) { result_ = walk(); }
+
+RmReader::~RmReader() = default;
+
+bool RmReader::read(void* dst, size_t n) {
+  if (n > remaining() || !file_->readAt(pos_, dst, n)) return false;
+  pos_ += n;
+  return true;
+}
+
+bool RmReader::readU8(uint8_t& v) { return read(&v, 1); }
+
+bool RmReader::readU16(uint16_t& v) {
+  uint8_t b[2];
+  if (!read(b, 2)) return false;
+  v = readU16be(b);
+  return true;
+}
+
+bool RmReader::readU32(uint32_t& v) {
+  uint8_t b[4];
+  if (!read(b, 4)) return false;
+  v = readU32be(b);
+  return true;
+}
+
+// The length is checked against the chunk before anything is allocated.
+bool RmReader::readBytes(size_t n, std::string& out) {
+  if (n > remaining()) return false;
+  out.resize(n);
+  return read(out.data(), n);
+}
+
+bool RmReader::readBytes(size_t n, std::vector<uint8_t>& out) {
+  if (n > remaining()) return false;
+  out.resize(n);
+  return read(out.data(), n);
+}
+
+ParseResult RmReader::walk() {
+  if (!file_ || !file_->isOpen()) return ParseResult::UnexpectedState;
+  end_ = file_->length();
+  bool first = true;
+  // Entered at least once: a file too short for its first chunk header is not RealMedia.
+  do {
+    const uint64_t start = pos_;
+    limit_ = end_;
+    uint8_t header[kChunkHeaderSize];
+    if (!read(header, sizeof header)) return first ? ParseResult::GeneralFailure : ParseResult::Success;
+    const uint32_t id = readU32be(header);
+    const uint32_t size = readU32be(header + 4);
+    const uint16_t version = readU16be(header + 8);
+    if (first && id != kIdRmf) return ParseResult::GeneralFailure;
+    first = false;
+    const uint64_t chunkEnd = start + size;
+    // A chunk cut off by the end of the file is dropped, except DATA: its packets up to the cut
+    // still count.
+    if (chunkEnd > end_ && id != kIdData) return ParseResult::Success;
+    if (id == kIdRealAudio) return ParseResult::GeneralFailure;
+
+    // Body reads stay inside the chunk; a size below the header size leaves no body at all.
+    limit_ = std::min(chunkEnd, end_);
+    ParseResult r = ParseResult::Success;
+    if (version == 0) {
+      switch (id) {
+        case kIdRmf:
+          r = readFileHeader(size);
+          break;
+        case kIdProp:
+          r = readProperties();
+          break;
+        case kIdMdpr:
+          r = readMediaProperties();
+          break;
+        case kIdCont:
+          r = readContent();
+          break;
+        case kIdData:
+          r = readData(chunkEnd);
+          break;
+        case kIdIndx:
+          r = readIndex();
+          break;
+        default:
+          break;
+      }
+    }
+    if (r != ParseResult::Success) return r;
+    // Never back: a size below 10 leaves the position after the header.
+    if (chunkEnd > pos_) pos_ = chunkEnd;
+  } while (pos_ < end_);
+  return ParseResult::Success;
+}
+
+ParseResult RmReader::readFileHeader(uint32_t chunkSize) {
+  if (!readU32(fileVersion_)) return ParseResult::GeneralFailure;
+  if (chunkSize == 16) {
+    uint16_t n = 0;
+    if (!readU16(n)) return ParseResult::GeneralFailure;
+    numHeaders_ = n;
+    return ParseResult::Success;
+  }
+  return readU32(numHeaders_) ? ParseResult::Success : ParseResult::GeneralFailure;
+}
+
+ParseResult RmReader::readProperties() {
+  RmProperties& p = properties_;
+  uint16_t flags = 0;
+  const bool ok = readU32(p.maxBitRate) && readU32(p.avgBitRate) && readU32(p.maxPacketSize) &&
+                  readU32(p.avgPacketSize) && readU32(p.numPackets) && readU32(p.duration) &&
+                  readU32(p.preroll) && readU32(p.indexOffset) && readU32(p.dataOffset) &&
+                  readU16(p.numStreams) && readU16(flags);
+  p.flags = flags;
+  return ok ? ParseResult::Success : ParseResult::GeneralFailure;
+}
+
+ParseResult RmReader::readContent() {
+  RmContent& c = content_;
+  for (std::string* text : {&c.title, &c.author, &c.copyright, &c.comment}) {
+    uint16_t n = 0;
+    if (!readU16(n) || !readBytes(n, *text)) return ParseResult::GeneralFailure;
+  }
+  return ParseResult::Success;
+}
+
+ParseResult RmReader::readMediaProperties() {
+  RmStream s;
+  uint8_t nameLength = 0;
+  uint8_t mimeLength = 0;
+  uint32_t dataLength = 0;
+  const bool ok =
+      readU16(s.streamNumber) && readU32(s.maxBitRate) && readU32(s.avgBitRate) && readU32(s.maxPacketSize) &&
+      readU32(s.avgPacketSize) && readU32(s.startTime) && readU32(s.preroll) && readU32(s.duration) &&
+      readU8(nameLength) && readBytes(nameLength, s.streamName) && readU8(mimeLength) &&
+      readBytes(mimeLength, s.mimeType) && readU32(dataLength) && readBytes(dataLength, s.typeSpecificData);
+  if (!ok) return ParseResult::GeneralFailure;
+  streams_.push_back(std::move(s));
+  return ParseResult::Success;
+}
+
+ParseResult RmReader::readData(uint64_t chunkEnd) {
+  RmDataChunk d;
+  if (!readU32(d.numPackets) || !readU32(d.nextDataHeader)) return ParseResult::GeneralFailure;
+  d.firstPacket = pos_;
+  d.end = std::min(chunkEnd, end_);
+  dataChunks_.push_back(d);
+  decodeRealVideo();
+  return ParseResult::Success;
+}
+
+ParseResult RmReader::readIndex() {
+  uint32_t count = 0;
+  uint16_t streamNumber = 0;
+  uint32_t next = 0;
+  if (!readU32(count) || !readU16(streamNumber) || !readU32(next)) return ParseResult::GeneralFailure;
+  // Every record holds at least its version field; a count the chunk cannot hold is damage.
+  if (count > remaining() / 2) return ParseResult::GeneralFailure;
+  for (uint32_t n = 0; n < count; ++n) {
+    uint16_t version = 0;
+    if (!readU16(version)) return ParseResult::GeneralFailure;
+    if (version != 0) continue;
+    RmIndexEntry e;
+    if (!readU32(e.timestamp) || !readU32(e.offset) || !readU32(e.packetCountForThisPacket)) {
+      return ParseResult::GeneralFailure;
+    }
+    indexEntries_.push_back(e);
+  }
+  return ParseResult::Success;
+}
+
+void RmReader::decodeRealVideo() {
+  for (RmStream& s : streams_) {
+    if (s.mimeType != kRealVideoMime || s.typeSpecificData.size() < kRealVideoDecodedSize) continue;
+    const uint8_t* b = s.typeSpecificData.data();
+    s.codecFourcc = readU32be(b + 8);
+    s.frameWidth = readU16be(b + 12);
+    s.frameHeight = readU16be(b + 14);
+    s.frameRate = readU32be(b + 22) >> 16;  // 16.16 fixed point
+  }
+}
+
+bool RmReader::readPacketBytes(uint64_t pos, uint64_t end, uint8_t* dst, size_t n) {
+  if (pos > end || n > end - pos) return false;
+  const bool inWindow =
+      pos >= windowPos_ && pos - windowPos_ <= windowFill_ && n <= windowFill_ - (pos - windowPos_);
+  if (!inWindow) {
+    if (window_.empty()) window_.resize(kPacketWindow);
+    const size_t want = size_t(std::min<uint64_t>(kPacketWindow, end - pos));
+    windowFill_ = 0;
+    if (!file_->readAt(pos, window_.data(), want)) return false;
+    windowPos_ = pos;
+    windowFill_ = want;
+  }
+  std::memcpy(dst, window_.data() + (pos - windowPos_), n);
+  return true;
+}
+
+bool RmReader::readPacket(uint64_t& pos, uint64_t end, RmPacketHeader& header) {
+  uint8_t b[kPacketHeaderSize];
+  if (!readPacketBytes(pos, end, b, 2)) return false;
+  header = RmPacketHeader{};
+  header.objectVersion = readU16be(b);
+  if (header.objectVersion > 1) {
+    pos += 2;
+    return true;
+  }
+  if (!readPacketBytes(pos, end, b, kPacketHeaderSize)) return false;
+  header.length = readU16be(b + 2);
+  header.streamNumber = readU16be(b + 4);
+  header.timestamp = readU32be(b + 6);
+  header.packetGroup = b[10];
+  header.flags = b[11];
+  // The payload is skipped by position; a length below the header's own size has none.
+  pos += std::max<uint64_t>(header.length, kPacketHeaderSize);
+  return true;
+}
+
+namespace {
+
+// Per-second bytes of one stream kind while the packets are read. Runs of whole seconds are
+// kept as differences and added at the end, so a packet after a long gap costs the same as any
+// other and a file of alternating far-apart timestamps cannot make the pass crawl. The difference
+// array is made only when a gap of whole seconds occurs.
+class SecondsFill {
+ public:
+  SecondsFill(PerSecondSeries& series, uint32_t n) : series_(series), n_(n) {}
+
+  void add(uint32_t index, uint32_t bytes) {
+    if (index < n_) series_[index] += bytes;
+  }
+  // Adds `bytes` to each element first … last that lies below N.
+  void addRun(uint32_t first, uint32_t last, uint32_t bytes) {
+    if (first > last || first >= n_) return;
+    last = std::min(last, n_ - 1);
+    if (runs_.empty()) runs_.assign(size_t(n_) + 1, 0);
+    runs_[first] += bytes;
+    runs_[size_t(last) + 1] -= bytes;
+  }
+  // 32-bit wrap-around is the same whether the run's bytes are added one by one or here.
+  void finish() {
+    if (runs_.empty()) return;
+    uint32_t running = 0;
+    for (uint32_t i = kFirstSecond; i < n_; ++i) {
+      running += runs_[i];
+      series_[i] += running;
+    }
+  }
+
+ private:
+  PerSecondSeries& series_;
+  uint32_t n_;
+  std::vector<uint32_t> runs_;
+};
+
+// Timestamp and bytes not yet spread, per stream kind, across all DATA chunks.
+struct StampState {
+  uint32_t lastStamp = 0;  // T, ms
+  uint32_t pending = 0;    // A, bytes
+};
+
+// Spreads the bytes gathered since the last new timestamp over the time from it to `stamp`.
+// Unsigned 32-bit throughout: a stamp in an earlier second makes the difference huge, so every
+// byte lands on the last timestamp's second. Only the products a * 1000 and a * r are formed in
+// 64 bits, so that a large a cannot wrap them and push more than a into the whole seconds.
+void attribute(StampState& s, uint32_t stamp, uint32_t length, SecondsFill& out) {
+  s.pending += length;
+  if (stamp == s.lastStamp) return;  // spread with the next packet that has a new timestamp
+  const uint32_t a = s.pending;
+  const uint32_t i = s.lastStamp / 1000;
+  const uint32_t k = stamp / 1000;
+  const uint32_t d = stamp - s.lastStamp;
+  const uint32_t r = stamp % 1000;
+  if (k == i) {
+    out.add(i + kFirstSecond, a);
+  } else if (k == i + 1) {
+    // a * r / d rounded half up, in integers.
+    const uint32_t g = uint32_t((2 * uint64_t(a) * r + d) / (2 * uint64_t(d)));
+    out.add(i + kFirstSecond, a - g);
+    out.add(k + kFirstSecond, g);
+  } else {
+    const uint32_t e = uint32_t(uint64_t(a) * 1000 / d);  // bytes of one whole second
+    const uint32_t g = uint32_t(uint64_t(a) * r / d);
+    out.add(i + kFirstSecond, a - (k - i - 1) * e - g);
+    out.add(k + kFirstSecond, g);
+    out.addRun(i + kFirstSecond + 1, k + kFirstSecond - 1, e);
+  }
+  s.pending = 0;
+  s.lastStamp = stamp;
+}
+
+int firstStreamWithMime(const std::vector<RmStream>& streams, const char* mime) {
+  for (const RmStream& s : streams) {
+    if (s.mimeType == mime) return s.streamNumber;
+  }
+  return -1;
+}
+
+// Seconds of the video series in which no video packet is stamped give their bytes to the last
+// second that has one, so that a gap in the video shows as zero.
+void mergeGaps(PerSecondSeries& video, const std::vector<uint32_t>& stampedBytes, uint32_t n) {
+  uint32_t anchor = kFirstSecond;
+  for (uint32_t i = kFirstSecond + 1; i < n; ++i) {
+    if (stampedBytes[i] == 0) {
+      video[anchor] += video[i];
+      video[i] = 0;
+    } else {
+      anchor = i;
+    }
+  }
+}
+
+}  // namespace
+
+int loadRealMedia(const std::string& path, std::unique_ptr<PerSecondSeries>& videoSeries,
+                  std::unique_ptr<PerSecondSeries>& audioSeries, uint64_t& fileLength,
+                  int32_t& durationSeconds, int32_t& frameRateMilli, int32_t& frameWidth,
+                  int32_t& frameHeight) {
+  videoSeries.reset();
+  audioSeries.reset();
+  InputFile file;
+  if (!file.open(path)) return 0;
+  fileLength = file.length();
+  RmReader reader(&file);
+  if (reader.result() != ParseResult::Success) return 0;
+
+  // At most 4294967 seconds: the duration is a 32-bit count of milliseconds.
+  const uint32_t seconds = reader.properties().duration / 1000;
+  durationSeconds = int32_t(seconds);
+  frameRateMilli = 0;
+  frameWidth = 0;
+  frameHeight = 0;
+  const uint32_t n = seconds + kFirstSecond;
+
+  const std::vector<RmStream>& streams = reader.streams();
+  const int videoNumber = firstStreamWithMime(streams, kRealVideoMime);
+  const int audioNumber = firstStreamWithMime(streams, kRealAudioMime);
+  for (const RmStream& s : streams) {
+    if (s.streamNumber != videoNumber) continue;
+    frameRateMilli = int32_t(s.frameRate * 1000);
+    frameWidth = int32_t(s.frameWidth);
+    frameHeight = int32_t(s.frameHeight);
+    break;
+  }
+
+  try {
+    auto video = std::make_unique<PerSecondSeries>(n);
+    auto audio = std::make_unique<PerSecondSeries>(n);
+    std::vector<uint32_t> stampedBytes(n, 0);  // video bytes by the second they are stamped in
+    SecondsFill videoFill(*video, n);
+    SecondsFill audioFill(*audio, n);
+    StampState videoState;
+    StampState audioState;
+
+    for (const RmDataChunk& chunk : reader.dataChunks()) {
+      uint64_t pos = chunk.firstPacket;
+      // Each packet moves the position forward, so a wild count stops at the chunk's end.
+      for (uint32_t p = 0; p < chunk.numPackets; ++p) {
+        RmPacketHeader h;
+        if (!reader.readPacket(pos, chunk.end, h)) break;
+        if (h.objectVersion > 1) continue;
+        if (h.streamNumber == videoNumber) attribute(videoState, h.timestamp, h.length, videoFill);
+        if (h.streamNumber == audioNumber) attribute(audioState, h.timestamp, h.length, audioFill);
+        if (h.streamNumber == videoNumber) {
+          const uint32_t second = h.timestamp / 1000 + kFirstSecond;
+          if (second < n) stampedBytes[second] += h.length;
+        }
+      }
+    }
+    // Bytes still pending after the last packet belong to no known interval and are dropped.
+    videoFill.finish();
+    audioFill.finish();
+    mergeGaps(*video, stampedBytes, n);
+
+    videoSeries = std::move(video);
+    audioSeries = std::move(audio);
+  } catch (const std::bad_alloc&) {
+    showMessage(msg::kOutOfMemory);
+    return 0;
+  }
+  return 1;
 }
 
 }  // namespace mv

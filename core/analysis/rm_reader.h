@@ -1,11 +1,153 @@
 #pragma once
+// RealMedia (.rm, .rmvb) chunk walk and the per-second attribution of its media packets.
+// Every number in the file is big-endian.
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "analysis/input_file.h"
 #include "analysis/per_second_series.h"
 
 namespace mv {
+
+// Body of the PROP chunk.
+struct RmProperties {
+  uint32_t maxBitRate = 0;     // bits/s
+  uint32_t avgBitRate = 0;     // bits/s
+  uint32_t maxPacketSize = 0;  // bytes
+  uint32_t avgPacketSize = 0;  // bytes
+  uint32_t numPackets = 0;
+  uint32_t duration = 0;  // ms
+  uint32_t preroll = 0;   // ms
+  uint32_t indexOffset = 0;
+  uint32_t dataOffset = 0;
+  uint16_t numStreams = 0;
+  uint32_t flags = 0;  // bit 0 save enabled, bit 1 perfect play, bit 2 live broadcast
+};
+
+// Texts of the CONT chunk, as the bytes stand in the file.
+struct RmContent {
+  std::string title;
+  std::string author;
+  std::string copyright;
+  std::string comment;
+};
+
+// One MDPR chunk.
+struct RmStream {
+  uint16_t streamNumber = 0;
+  uint32_t maxBitRate = 0;     // bits/s
+  uint32_t avgBitRate = 0;     // bits/s
+  uint32_t maxPacketSize = 0;  // bytes
+  uint32_t avgPacketSize = 0;  // bytes
+  uint32_t startTime = 0;      // ms
+  uint32_t preroll = 0;        // ms
+  uint32_t duration = 0;       // ms
+  std::string streamName;
+  std::string mimeType;
+  std::vector<uint8_t> typeSpecificData;
+
+  // Decoded from a RealVideo type-specific block when a DATA chunk is reached; 0 until then and
+  // for any other stream.
+  uint32_t frameWidth = 0;   // pixels
+  uint32_t frameHeight = 0;  // pixels
+  uint32_t frameRate = 0;    // frames per second, integer part
+  uint32_t codecFourcc = 0;  // big-endian value of the four characters ("RV40")
+};
+
+// One DATA chunk: where its packets lie.
+struct RmDataChunk {
+  uint64_t firstPacket = 0;  // right after the 18-byte DATA header
+  uint64_t end = 0;          // end of the chunk, or of the file when the chunk is truncated
+  uint32_t numPackets = 0;
+  uint32_t nextDataHeader = 0;
+};
+
+// One version-0 record of an INDX chunk.
+struct RmIndexEntry {
+  uint32_t timestamp = 0;  // ms
+  uint32_t offset = 0;
+  uint32_t packetCountForThisPacket = 0;
+};
+
+// Header of one media packet.
+struct RmPacketHeader {
+  uint16_t objectVersion = 0;
+  uint16_t length = 0;  // whole packet, this header included
+  uint16_t streamNumber = 0;
+  uint32_t timestamp = 0;  // ms
+  uint8_t packetGroup = 0;
+  uint8_t flags = 0;
+};
+
+inline constexpr const char* kRealVideoMime = "video/x-pn-realvideo";
+inline constexpr const char* kRealAudioMime = "audio/x-pn-realaudio";
+
+class RmReader {
+ public:
+  // Walks the top-level chunks at once; result() tells how it went. The file stays the caller's.
+  explicit RmReader(InputFile* file);
+  virtual ~RmReader();
+  RmReader(const RmReader&) = delete;
+  RmReader& operator=(const RmReader&) = delete;
+
+  ParseResult result() const { return result_; }
+
+  uint32_t fileVersion() const { return fileVersion_; }
+  uint32_t numHeaders() const { return numHeaders_; }
+  const RmContent& content() const { return content_; }
+  const RmProperties& properties() const { return properties_; }
+  const std::vector<RmStream>& streams() const { return streams_; }
+  const std::vector<RmDataChunk>& dataChunks() const { return dataChunks_; }
+  const std::vector<RmIndexEntry>& indexEntries() const { return indexEntries_; }
+
+  // Reads the packet at `pos`, no byte at or past `end`, and moves `pos` to the next packet.
+  // A packet of a version other than 0 or 1 is only its two version bytes. False when the
+  // header does not fit.
+  bool readPacket(uint64_t& pos, uint64_t end, RmPacketHeader& header);
+
+  // Packets lie back to back, so one large read serves thousands of headers; reads of this size
+  // also skip the file's small-read buffer and its extra copy.
+  static constexpr size_t kPacketWindow = 1 << 20;
+
+ private:
+  ParseResult walk();
+  ParseResult readFileHeader(uint32_t chunkSize);
+  ParseResult readProperties();
+  ParseResult readContent();
+  ParseResult readMediaProperties();
+  ParseResult readData(uint64_t chunkEnd);
+  ParseResult readIndex();
+  void decodeRealVideo();
+
+  // Reads at the position and advances it; fails when the bytes pass the current limit.
+  bool read(void* dst, size_t n);
+  bool readU8(uint8_t& v);
+  bool readU16(uint16_t& v);
+  bool readU32(uint32_t& v);
+  bool readBytes(size_t n, std::string& out);
+  bool readBytes(size_t n, std::vector<uint8_t>& out);
+  uint64_t remaining() const { return pos_ <= limit_ ? limit_ - pos_ : 0; }
+  // n bytes at pos, none at or past end, through the packet window.
+  bool readPacketBytes(uint64_t pos, uint64_t end, uint8_t* dst, size_t n);
+
+  InputFile* file_;
+  uint64_t pos_ = 0;
+  uint64_t end_ = 0;
+  uint64_t limit_ = 0;  // end of the chunk being read, never past end_
+  uint32_t fileVersion_ = 0;
+  uint32_t numHeaders_ = 0;
+  RmContent content_;
+  RmProperties properties_;
+  std::vector<RmStream> streams_;
+  std::vector<RmDataChunk> dataChunks_;
+  std::vector<RmIndexEntry> indexEntries_;
+  std::vector<uint8_t> window_;  // made on the first packet read
+  uint64_t windowPos_ = 0;       // file position of window_[0]
+  size_t windowFill_ = 0;        // valid bytes in window_
+  ParseResult result_ = ParseResult::UnexpectedState;
+};
 
 int loadRealMedia(const std::string& path, std::unique_ptr<PerSecondSeries>& videoSeries,
                   std::unique_ptr<PerSecondSeries>& audioSeries, uint64_t& fileLength,

@@ -1,0 +1,231 @@
+#include "analysis/rm_info.h"
+
+#include <algorithm>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "analysis/byte_order.h"
+#include "analysis/input_file.h"
+#include "analysis/rm_reader.h"
+#include "report/statistics.h"
+
+namespace mv {
+namespace {
+
+constexpr const char* kFileInfoMime = "logical-fileinfo";
+
+int asInt(uint32_t v) { return static_cast<int32_t>(v); }
+
+void writeBitRate(TextFile& out, uint32_t b) {
+  if (b != 0) {
+    out.printf("%d bits/sec = %.2f kbps\n", asInt(b), double(b) / 1024.0);
+  } else {
+    out.write("0 bits/sec\n");
+  }
+}
+
+void writeMilliseconds(TextFile& out, const char* label, uint32_t ms) {
+  out.write(label);
+  out.printf("%d ms (", asInt(ms));
+  out.write(formatMilliseconds(ms));
+  out.write(")\n");
+}
+
+bool isUtf8(std::string_view s) {
+  size_t i = 0;
+  while (i < s.size()) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    const size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    if (n == 0 || n > s.size() - i) return false;
+    for (size_t k = 1; k < n; ++k)
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    i += n;
+  }
+  return true;
+}
+
+// A text from the file (content texts, stream name, MIME type). The format does not say how
+// they are encoded: files of the desktop era carry the system code page, which the report uses
+// too, while current muxers pass UTF-8 through. Text that is valid UTF-8 made of characters the
+// code page has is converted; anything else is written as it stands (short GBK texts can be
+// valid UTF-8 too, but then mostly of characters GBK lacks). A zero byte ends a text, as it ends
+// a C string.
+void writeFileText(TextFile& out, std::string_view text) {
+  text = text.substr(0, text.find('\0'));
+  if (isUtf8(text)) {
+    const std::string converted = utf8ToGbk(text);
+    if (std::count(converted.begin(), converted.end(), '?') == std::count(text.begin(), text.end(), '?')) {
+      out.write(text);
+      return;
+    }
+  }
+  size_t start = 0;
+  for (size_t nl; (nl = text.find('\n', start)) != std::string_view::npos; start = nl + 1) {
+    out.writeBytes(text.data() + start, nl - start);
+    out.write("\n");
+  }
+  out.writeBytes(text.data() + start, text.size() - start);
+}
+
+void writeContent(TextFile& out, const RmContent& c) {
+  out.write("内容描述\n");
+  out.write("标题：");
+  writeFileText(out, c.title);
+  out.write("\n作者：");
+  writeFileText(out, c.author);
+  out.write("\n版权：");
+  writeFileText(out, c.copyright);
+  out.write("\n注释：");
+  writeFileText(out, c.comment);
+  out.write("\n");
+}
+
+void writeProperties(TextFile& out, const RmProperties& p) {
+  out.write("\n文件属性\n");
+  out.write("最大码率：");
+  writeBitRate(out, p.maxBitRate);
+  out.write("平均码率：");
+  writeBitRate(out, p.avgBitRate);
+  out.printf("最大包长：%d bytes\n", asInt(p.maxPacketSize));
+  out.printf("平均包长：%d bytes\n", asInt(p.avgPacketSize));
+  out.printf("包总数　：%d\n", asInt(p.numPackets));
+  writeMilliseconds(out, "播放时间：", p.duration);
+  writeMilliseconds(out, "预读缓冲：", p.preroll);
+  out.printf("流　　数：%d\n", int(p.numStreams));
+  out.write("标志：\n");
+  out.write((p.flags & 1) ? "允许下载：是\n" : "允许下载：否\n");
+  out.write((p.flags & 2) ? "附加缓冲：有\n" : "附加缓冲：无\n");
+  out.write((p.flags & 4) ? "活动广播：有\n" : "活动广播：无\n");
+}
+
+// The fields the reader decodes from a RealVideo block, read here from the block itself: the
+// reader decodes only on reaching a DATA chunk, and a file without one still has its headers to
+// show. A block too short for them shows nothing.
+void writeRealVideo(TextFile& out, std::span<const uint8_t> block) {
+  constexpr size_t kDecodedSize = 26;
+  if (block.size() < kDecodedSize) return;
+  const uint32_t codec = readU32be(block.data() + 8);  // "RV40": the third and fourth characters
+  const int major = int((codec >> 8) & 0xFF) - '0';
+  const int minor = int(codec & 0xFF) - '0';
+  static const char* const kGenerations[] = {" (G2)", " (RealVideo 8)", " (RealVideo 9)", " (RealVideo 10)"};
+  const char* generation = major >= 2 && major <= 5 ? kGenerations[major - 2] : "";
+  out.printf("视频版本：%d.%d%s\n", major, minor, generation);
+  const int fps = int(readU32be(block.data() + 22) >> 16);  // 16.16 fixed point
+  out.printf("视频尺寸：%d x %d @ %d fps\n", int(readU16be(block.data() + 12)),
+             int(readU16be(block.data() + 14)), fps);
+}
+
+// Properties of a logical stream block without physical streams and rules. Each property is read
+// inside both the block and its own declared size; the first one that does not fit ends the list
+// (after finishing the line it started), so neither a lying size nor a huge count can read outside
+// the block or stand still.
+void writeFileInfo(TextFile& out, std::span<const uint8_t> block) {
+  if (block.size() < 12) return;
+  const uint32_t count = readU32be(block.data() + 8);
+  size_t start = 12;
+  for (uint32_t n = 0; n < count && start < block.size(); ++n) {
+    const uint32_t size = fieldU32be(block, start);
+    const size_t end = start + std::min<uint64_t>(size, block.size() - start);
+    const std::span<const uint8_t> prop = block.subspan(start, end - start);
+    constexpr size_t kNameAt = 7;
+    if (prop.size() < kNameAt) return;
+    // Bytes 5-6: with property version 0 the high byte is the version's low byte, 0.
+    const size_t nameLength = readU16be(prop.data() + 5);
+    const size_t nameShown = std::min(nameLength, prop.size() - kNameAt);
+    out.writeBytes(prop.data() + kNameAt, nameShown);
+    if (nameShown < nameLength) {
+      out.write("\n");
+      return;
+    }
+    out.write(" : ");
+    const size_t lengthAt = kNameAt + nameLength + 4;  // after the 32-bit type, which is not used
+    const size_t valueAt = lengthAt + 2;
+    if (prop.size() < valueAt) {
+      out.write("\n");
+      return;
+    }
+    const size_t valueLength = readU16be(prop.data() + lengthAt);
+    const size_t valueShown = std::min(valueLength, prop.size() - valueAt);
+    const uint8_t* value = prop.data() + valueAt;
+    // Short values with a leading zero byte are numbers; anything else is text.
+    const auto isNumber = [&] { return valueLength == 0 || (valueLength <= 4 && value[0] == 0); };
+    if (valueShown < valueLength) {
+      // Cut short: the text bytes that are there; a number cannot be formed.
+      if (valueShown > 0 && !isNumber()) out.writeBytes(value, valueShown);
+      out.write("\n");
+      return;
+    }
+    if (isNumber()) {
+      uint32_t number = 0;  // big-endian; a single byte is always 0
+      if (valueLength >= 2) {
+        for (size_t i = 0; i < valueLength; ++i) number = (number << 8) | value[i];
+      }
+      out.printf("%d", asInt(number));
+    } else {
+      out.writeBytes(value, value[valueLength - 1] == 0 ? valueLength - 1 : valueLength);
+    }
+    out.write("\n");
+    start += size;  // at least 7: a smaller property ended the list above
+  }
+}
+
+void writeRealAudio(TextFile& out, std::span<const uint8_t> block) {
+  out.write("音频编码：");
+  if (block.size() > 8) out.writeBytes(block.data() + 8, std::min<size_t>(4, block.size() - 8));
+  out.write("\n");
+  if (block.size() < 18) return;
+  // Offsets of the 16-bit sample rate, sample size and channel count by header version.
+  const uint16_t version = readU16be(block.data() + 16);
+  if (version != 4 && version != 5) return;
+  const size_t rateAt = version == 4 ? 48 : 54, sizeAt = version == 4 ? 52 : 58,
+               channelsAt = version == 4 ? 54 : 60;
+  if (block.size() < rateAt + 2) return;
+  out.printf("采样频率：%d\n", int(readU16be(block.data() + rateAt)));
+  if (block.size() < sizeAt + 2) return;
+  out.printf("采样位数：%d\n", int(readU16be(block.data() + sizeAt)));
+  if (block.size() < channelsAt + 2) return;
+  out.printf("声道数　：%d\n", int(readU16be(block.data() + channelsAt)));
+}
+
+void writeStream(TextFile& out, const RmStream& s) {
+  out.printf("流序号　：%d\n", int(s.streamNumber));
+  out.write("最大码率：");
+  writeBitRate(out, s.maxBitRate);
+  out.write("平均码率：");
+  writeBitRate(out, s.avgBitRate);
+  out.printf("最大包长：%d bytes\n", asInt(s.maxPacketSize));
+  out.printf("平均包长：%d bytes\n", asInt(s.avgPacketSize));
+  writeMilliseconds(out, "起始时间：", s.startTime);
+  writeMilliseconds(out, "预读缓冲：", s.preroll);
+  writeMilliseconds(out, "播放时间：", s.duration);
+  out.write("流名称　：");
+  writeFileText(out, s.streamName);
+  out.write("\nMIME类型：");
+  writeFileText(out, s.mimeType);
+  out.write("\n");
+  if (s.mimeType == kRealVideoMime) {
+    writeRealVideo(out, s.typeSpecificData);
+  } else if (s.mimeType == kFileInfoMime) {
+    writeFileInfo(out, s.typeSpecificData);
+  } else if (s.mimeType == kRealAudioMime) {
+    writeRealAudio(out, s.typeSpecificData);
+  }
+  out.write("\n");
+}
+
+}  // namespace
+
+int writeRealMediaInfo(const std::string& path, TextFile& out) {
+  InputFile file;
+  if (!file.open(path)) return 0;
+  const RmReader reader(&file);
+  if (reader.result() != ParseResult::Success) return 0;
+  writeContent(out, reader.content());
+  writeProperties(out, reader.properties());
+  out.write("\n流属性\n\n");
+  for (const RmStream& s : reader.streams()) writeStream(out, s);
+  return 1;
+}
+
+}  // namespace mv

@@ -1,0 +1,95 @@
+// report, xls and info write the very bytes the window's exports write for the same input.
+#include <gtest/gtest.h>
+
+#include "analysis/file_slot.h"
+#include "fixtures/avi_builder.h"
+#include "fixtures/byte_writer.h"
+#include "fixtures/message_recorder.h"
+#include "platform/text_file.h"
+#include "report/info_text.h"
+#include "report/spreadsheet.h"
+#include "report/text_report.h"
+
+namespace {
+
+namespace avi = mvtest::avi;
+
+int cli(const std::string& args) {
+  int status = 0;
+  mvtest::runCommand(std::string(MORV_CLI_PATH) + " " + args + " >/dev/null 2>&1", &status);
+  return status;
+}
+
+std::string bytesOf(const std::string& path) {
+  const auto b = mvtest::readFile(path);
+  return std::string(b.begin(), b.end());
+}
+
+class CliExport : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    auto f = avi::simpleVideo(0, 0);
+    f.main.totalFrames = 12 * 25;
+    for (int s = 0; s < 12; ++s)
+      for (int k = 0; k < 25; ++k) f.add(0, "dc", uint32_t(500 * (s + 1) + k));
+    mvtest::writeFile(a, f.build());
+    mvtest::writeFile(b, avi::simpleVideo(25 * 20, 777).build());
+    ASSERT_EQ(first.open(a), 1);
+    ASSERT_EQ(second.open(b), 1);
+  }
+  mvtest::TempDir dir;
+  mvtest::MessageRecorder recorder;
+  std::string a = dir.file("a.avi"), b = dir.file("b.avi");
+  mv::FileSlot first, second;
+};
+
+TEST_F(CliExport, ReportMatchesTheCoreExportForEveryOptionSet) {
+  const char* flags[] = {"--no-file-info", "--no-header", "--no-statistics", "--no-video", "--no-audio", "--no-total"};
+  for (int mask : {0, 1, 2, 4, 8, 16, 32, 63, 0b101010}) {
+    mv::ReportOptions o;
+    bool* fields[] = {&o.fileInfo, &o.header, &o.statistics, &o.video, &o.audio, &o.total};
+    std::string args;
+    for (int i = 0; i < 6; ++i) {
+      if (mask & (1 << i)) {
+        *fields[i] = false;
+        args += std::string(" ") + flags[i];
+      }
+    }
+    ASSERT_EQ(mv::TextReport(first, second, o).Export(dir.file("core.txt")), 1);
+    ASSERT_EQ(cli("report '" + a + "' '" + b + "' -o '" + dir.file("cli") + "'" + args), 0);
+    EXPECT_EQ(bytesOf(dir.file("cli.txt")), bytesOf(dir.file("core.txt"))) << args;
+  }
+}
+
+TEST_F(CliExport, XlsMatchesTheCoreExport) {
+  ASSERT_EQ(mv::SpreadsheetExport(first, second, {.audio = false}).Export(dir.file("core.xls")), 1);
+  ASSERT_EQ(cli("xls '" + a + "' '" + b + "' --no-audio -o '" + dir.file("cli.XLS") + "'"), 0);
+  EXPECT_EQ(bytesOf(dir.file("cli.XLS")), bytesOf(dir.file("core.xls")));
+  // Another extension gets ".xls" appended.
+  ASSERT_EQ(cli("xls '" + a + "' '" + b + "' --no-audio -o '" + dir.file("cli.txt") + "'"), 0);
+  EXPECT_EQ(bytesOf(dir.file("cli.txt.xls")), bytesOf(dir.file("core.xls")));
+}
+
+TEST_F(CliExport, InfoGoesToAFileOrStandardOutput) {
+  mv::TextFile out;
+  ASSERT_TRUE(out.open(dir.file("core.txt")));
+  mv::writeInformation(out, first);
+  ASSERT_TRUE(out.close());
+  ASSERT_EQ(cli("info '" + a + "' -o '" + dir.file("info") + "'"), 0);
+  EXPECT_EQ(bytesOf(dir.file("info.txt")), bytesOf(dir.file("core.txt")));
+  int status = 0;
+  const std::string printed = mvtest::runCommand(std::string(MORV_CLI_PATH) + " info '" + a + "'", &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(printed, bytesOf(dir.file("core.txt")));
+}
+
+TEST_F(CliExport, FailuresExitOneWithoutWriting) {
+  EXPECT_EQ(cli("report '" + dir.file("none.avi") + "' -o '" + dir.file("r") + "'"), 1);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("r.txt")));
+  EXPECT_EQ(cli("xls '" + a + "' -o '" + dir.file("missing/x") + "'"), 1);
+  EXPECT_EQ(cli("info '" + dir.file("x.mpg") + "'"), 1);
+  EXPECT_EQ(cli("report '" + a + "'"), 2);  // no -o
+  EXPECT_EQ(cli("report a.avi b.avi c.avi -o r"), 2);
+}
+
+}  // namespace
