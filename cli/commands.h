@@ -12,6 +12,7 @@ inline constexpr int kExitUsage = 2;
 void addSeriesCommand(CLI::App& app, int* result);
 void addExportCommands(CLI::App& app, int* result);
 void addInfoCommand(CLI::App& app, int* result);
+void addCheckCommand(CLI::App& app, int* result);
 
 // Installs a message sink that prints each message to stderr and remembers the last one.
 void captureMessages();

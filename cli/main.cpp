@@ -9,6 +9,7 @@ int main(int argc, char** argv) {
   mvcli::addSeriesCommand(app, &result);
   mvcli::addExportCommands(app, &result);
   mvcli::addInfoCommand(app, &result);
+  mvcli::addCheckCommand(app, &result);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {

@@ -34,8 +34,7 @@ void InputFile::close() {
   fd_ = -1;
   length_ = 0;
   bufferFill_ = 0;
-  buffer_.clear();
-  buffer_.shrink_to_fit();
+  buffer_.reset();
 }
 
 bool InputFile::fetch(uint64_t pos, void* dst, size_t n) {
@@ -58,19 +57,19 @@ bool InputFile::readAt(uint64_t pos, void* dst, size_t n) {
   if (fd_ < 0 || !contains(pos, n)) return false;
   if (n == 0) return true;
   if (pos >= bufferPos_ && pos - bufferPos_ <= bufferFill_ && n <= bufferFill_ - (pos - bufferPos_)) {
-    std::memcpy(dst, buffer_.data() + (pos - bufferPos_), n);
+    std::memcpy(dst, buffer_.get() + (pos - bufferPos_), n);
     return true;
   }
   if (n >= kBufferSize) return fetch(pos, dst, n);
-  if (buffer_.empty()) buffer_.resize(kBufferSize);
+  if (!buffer_) buffer_.reset(new uint8_t[kBufferSize]);
   const size_t want = size_t(std::min<uint64_t>(kBufferSize, length_ - pos));
-  if (!fetch(pos, buffer_.data(), want)) {
+  if (!fetch(pos, buffer_.get(), want)) {
     bufferFill_ = 0;
     return false;
   }
   bufferPos_ = pos;
   bufferFill_ = want;
-  std::memcpy(dst, buffer_.data(), n);
+  std::memcpy(dst, buffer_.get(), n);
   return true;
 }
 

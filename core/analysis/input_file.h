@@ -4,8 +4,8 @@
 // served from a buffer, so walking many small headers costs about one pass over the file.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
-#include <vector>
 
 namespace mv {
 
@@ -42,7 +42,7 @@ class InputFile {
   int fd_ = -1;
   uint64_t length_ = 0;
   uint64_t fetched_ = 0;
-  std::vector<uint8_t> buffer_;
+  std::unique_ptr<uint8_t[]> buffer_;  // left uninitialised: every byte used is read first
   uint64_t bufferPos_ = 0;   // file position of buffer_[0]
   size_t bufferFill_ = 0;    // valid bytes in buffer_
 };

@@ -213,14 +213,14 @@ bool RmReader::readPacketBytes(uint64_t pos, uint64_t end, uint8_t* dst, size_t 
   const bool inWindow =
       pos >= windowPos_ && pos - windowPos_ <= windowFill_ && n <= windowFill_ - (pos - windowPos_);
   if (!inWindow) {
-    if (window_.empty()) window_.resize(kPacketWindow);
+    if (!window_) window_.reset(new uint8_t[kPacketWindow]);
     const size_t want = size_t(std::min<uint64_t>(kPacketWindow, end - pos));
     windowFill_ = 0;
-    if (!file_->readAt(pos, window_.data(), want)) return false;
+    if (!file_->readAt(pos, window_.get(), want)) return false;
     windowPos_ = pos;
     windowFill_ = want;
   }
-  std::memcpy(dst, window_.data() + (pos - windowPos_), n);
+  std::memcpy(dst, window_.get() + (pos - windowPos_), n);
   return true;
 }
 

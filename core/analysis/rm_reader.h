@@ -143,7 +143,7 @@ class RmReader {
   std::vector<RmStream> streams_;
   std::vector<RmDataChunk> dataChunks_;
   std::vector<RmIndexEntry> indexEntries_;
-  std::vector<uint8_t> window_;  // made on the first packet read
+  std::unique_ptr<uint8_t[]> window_;  // made on the first packet read, left uninitialised
   uint64_t windowPos_ = 0;       // file position of window_[0]
   size_t windowFill_ = 0;        // valid bytes in window_
   ParseResult result_ = ParseResult::UnexpectedState;

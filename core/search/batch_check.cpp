@@ -1,0 +1,244 @@
+#include "search/batch_check.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <new>
+
+#include "analysis/file_slot.h"
+#include "analysis/per_second_series.h"
+#include "platform/messages.h"
+#include "platform/paths.h"
+#include "platform/shell.h"
+#include "platform/text_file.h"
+#include "report/statistics.h"
+
+namespace mv {
+namespace {
+
+// Label of the second held in element `index`: its ordinal counted from 1.
+std::string secondLabel(size_t index) { return formatSeconds(uint32_t(index - 7)); }
+
+void appendRun(std::string& out, size_t first, size_t last) {
+  out += secondLabel(first);
+  if (last != first) {
+    out += " -- ";
+    out += secondLabel(last);
+  }
+  out += '\n';
+}
+
+// The file's bytes of a block: GBK, CR LF. GBK trail bytes never take the value of '\n'.
+std::string toResultBytes(const std::string& block) {
+  const std::string gbk = utf8ToGbk(block);
+  std::string out;
+  out.reserve(gbk.size() + gbk.size() / 8);
+  for (char c : gbk) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+}
+
+bool writeAll(int fd, const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t w = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += size_t(w);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string defaultBatchResultFile() { return replaceFileExtension(executablePath(), "_chk.txt"); }
+
+std::string zeroRunBlock(const std::string& path, const PerSecondSeries& video) {
+  // Element 0 is never above the allocation by contract; the clamp keeps a broken series from
+  // being read past its end all the same.
+  size_t n = video.elementCount();
+  if (n > video.capacity()) n = video.capacity();
+  std::string out;
+  if (n < 11) return out;  // no inner second: the first and the last second are never looked at
+  bool open = false;
+  size_t first = 0, last = 0;
+  for (size_t i = kFirstSecond + 1; i <= n - 2; ++i) {
+    if (video[i] == 0) {
+      if (!open) first = i;
+      last = i;
+      open = true;
+    } else if (open) {
+      if (out.empty()) out = path + '\n';
+      appendRun(out, first, last);
+      open = false;
+    }
+  }
+  if (open) {
+    if (out.empty()) out = path + '\n';
+    appendRun(out, first, last);
+  }
+  if (!out.empty()) out += '\n';
+  return out;
+}
+
+BatchOutcome BatchCheck::OnStart(const std::string& sourceFolder, const std::string& resultFile) {
+  if (running_) {
+    stopRequested_ = true;
+    return BatchOutcome::StopRequested;
+  }
+  if (sourceFolder.empty()) {
+    showMessage(msg::kBatchNoSourceFolder);
+    return BatchOutcome::NoSourceFolder;
+  }
+  if (resultFile.empty()) {
+    showMessage(msg::kBatchNoResultFile);
+    return BatchOutcome::NoResultFile;
+  }
+  {
+    TextFile created;
+    if (!created.open(resultFile) || !created.close()) {
+      showMessage(msg::kBatchResultCreateFailed);
+      return BatchOutcome::ResultCreateFailed;
+    }
+  }
+
+  // Whatever ends the run, the engine is idle again afterwards.
+  struct IdleOnExit {
+    BatchCheck& self;
+    ~IdleOnExit() {
+      self.running_ = false;
+      self.stopRequested_ = false;
+    }
+  };
+  IdleOnExit idle{*this};
+  running_ = true;
+  stopRequested_ = false;
+  resultFile_ = resultFile;
+  problemFiles_ = 0;
+  checkedFiles_ = 0;
+  totalFiles_ = 0;
+  unwrittenFiles_ = 0;
+  if (callbacks_.runningChanged) callbacks_.runningChanged(true);
+
+  RunSearch(sourceFolder);
+
+  BatchOutcome outcome = BatchOutcome::ProblemsFound;
+  if (PollStop()) {
+    showMessage(msg::kBatchStopped);
+    outcome = BatchOutcome::Stopped;
+  } else if (totalFiles_ == 0) {
+    showMessage(msg::kBatchNoRmFiles);
+    outcome = BatchOutcome::NoRmFiles;
+  } else if (problemFiles_ == 0) {
+    showMessage(msg::kBatchNoProblems);
+    outcome = BatchOutcome::NoProblems;
+  }
+
+  running_ = false;
+  stopRequested_ = false;
+  if (callbacks_.runningChanged) callbacks_.runningChanged(false);
+  if (problemFiles_ != 0) openWithShell(resultFile_);
+  return outcome;
+}
+
+void BatchCheck::RequestStop() {
+  if (running_) stopRequested_ = true;
+}
+
+bool BatchCheck::PollStop() {
+  if (callbacks_.pumpMessages) callbacks_.pumpMessages();
+  return stopRequested_;
+}
+
+void BatchCheck::RunSearch(const std::string& folder) {
+  {
+    CountSearch count;
+    totalFiles_ = count.Run(folder, kBatchMask, 1, std::string(), *this);
+  }
+  if (PollStop() || totalFiles_ == 0) return;
+  CheckSearch check;
+  check.Run(folder, kBatchMask, 1, std::string(), *this);
+}
+
+void BatchCheck::CheckFile(const std::string& path) {
+  if (path.empty()) return;
+  ++checkedFiles_;
+  if (callbacks_.progress) callbacks_.progress(path, checkedFiles_, totalFiles_);
+
+  std::string block;
+  try {
+    FileSlot slot;
+    slot.open(path);  // a file that cannot be read has told the user and left no series
+    if (slot.elementCount() == 0) return;
+    block = zeroRunBlock(path, *slot.analysis.videoSeries);
+  } catch (const std::bad_alloc&) {
+    // One file too large for memory must not end the run over all the others.
+    showMessage(msg::kOutOfMemory);
+    return;
+  }
+  if (block.empty()) return;
+  ++problemFiles_;
+  if (!AppendBlock(block)) {
+    // A finding that cannot be written would otherwise vanish without a trace: say so once.
+    if (unwrittenFiles_++ == 0) showMessage(msg::kWriteFailed);
+  }
+}
+
+bool BatchCheck::AppendBlock(const std::string& block) {
+  if (resultFile_.empty()) return false;
+  // Appended, never created: a result file removed during the run stays removed.
+  const int fd = ::open(resultFile_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return false;
+  struct stat before {};
+  const bool sized = fstat(fd, &before) == 0;
+  bool ok = writeAll(fd, toResultBytes(block));
+  // Half a block would read as a finished one: cut the file back to where it was.
+  if (!ok && sized && S_ISREG(before.st_mode)) {
+    if (ftruncate(fd, before.st_size) != 0) ok = false;
+  }
+  if (::close(fd) != 0) ok = false;
+  return ok;
+}
+
+int CountSearch::Run(const std::string& startFolder, const std::string& mask, int recursiveWalk,
+                     const std::string& excluded, BatchCheck& owner) {
+  owner_ = &owner;
+  count_ = 0;
+  SetSearch(mask, recursiveWalk, excluded);
+  Search(startFolder);
+  return count_;
+}
+
+void CountSearch::OnFileFound(const std::string&, const FindData&) {
+  if (IsStopRequested()) stopFlag = 1;
+  ++count_;
+}
+
+int CountSearch::IsStopRequested() { return owner_ && owner_->PollStop() ? 1 : 0; }
+
+void CheckSearch::Run(const std::string& startFolder, const std::string& mask, int recursiveWalk,
+                      const std::string& excluded, BatchCheck& owner) {
+  owner_ = &owner;
+  SetSearch(mask, recursiveWalk, excluded);
+  Search(startFolder);
+}
+
+void CheckSearch::OnFileFound(const std::string& path, const FindData&) {
+  if (!owner_) return;
+  if (IsStopRequested()) {
+    stopFlag = 1;
+    return;
+  }
+  owner_->CheckFile(path);
+  if (IsStopRequested()) stopFlag = 1;
+}
+
+int CheckSearch::IsStopRequested() { return owner_ && owner_->PollStop() ? 1 : 0; }
+
+}  // namespace mv

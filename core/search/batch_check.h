@@ -1,0 +1,130 @@
+#pragma once
+// The batch zero-second check: counts the RealMedia files below a folder, loads each into a
+// temporary slot, and appends the runs of seconds without video data of every file that has any
+// to a result file. The batch dialog and the CLI drive it; it reports through callbacks.
+#include <functional>
+#include <string>
+
+#include "search/srch_dir.h"
+
+namespace mv {
+
+class PerSecondSeries;
+
+namespace msg {
+inline constexpr const char* kBatchNoSourceFolder = "请先选择RM文件所在文件夹。";
+inline constexpr const char* kBatchNoResultFile = "请先指定结果文件。";
+inline constexpr const char* kBatchResultCreateFailed = "结果文件创建失败，请重新选择。";
+inline constexpr const char* kBatchStopped = "用户终止查找过程。。";
+inline constexpr const char* kBatchNoRmFiles = "抱歉，在您选择的目录里没有任何RM文件。";
+inline constexpr const char* kBatchNoProblems = "恭喜，没有找到有零码率的RM文件。";
+}  // namespace msg
+
+// The files a run looks at.
+inline constexpr const char* kBatchMask = "*.rm;*.rmvb";
+
+// How OnStart ended; the dialog moves the focus and the CLI picks its exit code from it.
+enum class BatchOutcome {
+  StopRequested,       // a run was in progress: it has been asked to stop
+  NoSourceFolder,      // focus to the source folder's browse button
+  NoResultFile,        // focus to the result file's browse button
+  ResultCreateFailed,  // focus to the result file's browse button
+  Stopped,             // the user stopped the run
+  NoRmFiles,
+  NoProblems,
+  ProblemsFound,
+};
+
+// The result file proposed when none is set: the executable's name with "_chk.txt", beside it.
+std::string defaultBatchResultFile();
+
+// The result-file block of one file: its path and one line per run of zero seconds among the
+// inner seconds, then an empty line ("\n" line ends, UTF-8). Empty when there is no such run.
+std::string zeroRunBlock(const std::string& path, const PerSecondSeries& video);
+
+class BatchCheck {
+ public:
+  struct Callbacks {
+    // Dispatches pending user input; may call RequestStop (or OnStart, which then only stops).
+    std::function<void()> pumpMessages;
+    // A file is about to be checked: its path, the files handed over so far including it, and
+    // the total of the counting pass.
+    std::function<void(const std::string& path, int checked, int total)> progress;
+    // The run begins (true) or has ended (false): Start/Stop text, buttons, progress labels.
+    std::function<void(bool running)> runningChanged;
+  };
+
+  BatchCheck() = default;
+  explicit BatchCheck(Callbacks callbacks) : callbacks_(std::move(callbacks)) {}
+  BatchCheck(const BatchCheck&) = delete;
+  BatchCheck& operator=(const BatchCheck&) = delete;
+
+  void SetCallbacks(Callbacks callbacks) { callbacks_ = std::move(callbacks); }
+
+  // The Start button. While a run is in progress it only asks that run to stop. Otherwise it
+  // checks the two names, creates the result file empty, counts and checks the files below
+  // `sourceFolder`, shows the outcome and opens the result file when anything was found. The
+  // run keeps the folder and result file it started with.
+  BatchOutcome OnStart(const std::string& sourceFolder, const std::string& resultFile);
+
+  // Asks a running run to end after the file being loaded.
+  void RequestStop();
+
+  // Checks one file and appends its block to the result file when it has zero seconds.
+  void CheckFile(const std::string& path);
+
+  // Dispatches pending input, then tells whether a stop was asked for.
+  bool PollStop();
+
+  bool running() const { return running_; }
+  bool stopRequested() const { return stopRequested_; }
+  int totalFiles() const { return totalFiles_; }
+  int checkedFiles() const { return checkedFiles_; }
+  int problemFiles() const { return problemFiles_; }
+  // Problem files whose block could not be appended to the result file in this run.
+  int unwrittenFiles() const { return unwrittenFiles_; }
+
+ private:
+  void RunSearch(const std::string& folder);
+  bool AppendBlock(const std::string& block);
+
+  Callbacks callbacks_;
+  bool running_ = false;
+  bool stopRequested_ = false;
+  int totalFiles_ = 0;
+  int checkedFiles_ = 0;
+  int problemFiles_ = 0;
+  int unwrittenFiles_ = 0;
+  std::string resultFile_;  // of the run in progress
+};
+
+// Counting pass: counts the matching files, polling the owner before counting each.
+class CountSearch : public CSrchDir {
+ public:
+  int Run(const std::string& startFolder, const std::string& mask, int recursiveWalk,
+          const std::string& excluded, BatchCheck& owner);
+
+ protected:
+  void OnFileFound(const std::string& path, const FindData& entry) override;
+  int IsStopRequested() override;
+
+ private:
+  BatchCheck* owner_ = nullptr;
+  int count_ = 0;
+};
+
+// Checking pass: hands every matching file to the owner, polling before and after each.
+class CheckSearch : public CSrchDir {
+ public:
+  void Run(const std::string& startFolder, const std::string& mask, int recursiveWalk,
+           const std::string& excluded, BatchCheck& owner);
+
+ protected:
+  void OnFileFound(const std::string& path, const FindData& entry) override;
+  int IsStopRequested() override;
+
+ private:
+  BatchCheck* owner_ = nullptr;
+};
+
+}  // namespace mv

@@ -1,0 +1,62 @@
+#pragma once
+// Walks a folder, and optionally the folders below it, and reports every file whose extension
+// is in a list. What is done with the files, and when to stop, is up to subclasses.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace mv {
+
+// The directory entry handed to the hooks; valid only during the call.
+class FindData {
+ public:
+  std::string name;  // entry name within its folder
+  bool isDirectory = false;
+
+  // Bytes; 0 for folders, the target's size for a link to a file. Looked up on first use, so
+  // a search that never asks saves a system call per file.
+  uint64_t size() const;
+
+ private:
+  friend class CSrchDir;
+  int dirFd_ = -1;  // the listing the entry comes from, while it is open
+  mutable bool sized_ = false;
+  mutable uint64_t size_ = 0;
+};
+
+class CSrchDir {
+ public:
+  CSrchDir() = default;
+  virtual ~CSrchDir();
+  CSrchDir(const CSrchDir&) = delete;
+  CSrchDir& operator=(const CSrchDir&) = delete;
+
+  // Prepares a walk. `mask` is split at blanks, ';' and '*' into extensions (".rm;*.rmvb" or
+  // "*.rm;*.rmvb" give ".rm" and ".rmvb"); an empty mask matches nothing. `excludedFolder`,
+  // when not empty, is never walked.
+  virtual void SetSearch(const std::string& mask, int recursive, const std::string& excludedFolder);
+
+  // Walks `startFolder` (with or without its trailing '/'); does nothing when it is empty.
+  void Search(const std::string& startFolder);
+
+  const std::vector<std::string>& Extensions() const { return extensions; }
+  const std::string& ExcludedFolder() const { return excludedFolder; }
+
+ protected:
+  // `path` is the full path; for a folder it ends with '/'.
+  virtual void OnFileFound(const std::string& path, const FindData& entry);
+  virtual void OnEnterFolder(const std::string& path, const FindData& entry);
+  virtual void OnLeaveFolder(const std::string& path, const FindData& entry);
+  // Asked by subclasses inside their hooks; the walk itself only tests `stopFlag`.
+  virtual int IsStopRequested();
+
+  void WalkFolder(const std::string& folder);
+  bool MatchesExtension(const std::string& name) const;
+
+  std::string excludedFolder;  // ends with '/' when set
+  int stopFlag = 0;
+  int recursive = 0;
+  std::vector<std::string> extensions;  // each with its leading dot
+};
+
+}  // namespace mv
