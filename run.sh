@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts the program. Until the window exists this runs
-# the command-line tool on a generated sample file and prints its per-second series.
+# Installs what is missing, builds, and starts the program.
 set -euo pipefail
 cd "$(dirname "$0")"
-tools/ensure-packages.sh cmake make g++ pkg-config nlohmann-json3-dev libcli11-dev
+tools/ensure-packages.sh cmake make g++ pkg-config nlohmann-json3-dev libcli11-dev \
+  qt6-base-dev libgl-dev fonts-arphic-uming fonts-liberation2
 cmake -S . -B build-run -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORV_BUILD_TESTS=OFF -DMORV_BUILD_BENCH=OFF >/dev/null
-cmake --build build-run -j"${JOBS:-2}" --target morvatelline-cli make_sample
-sample=build-run/sample.avi
-build-run/tests/make_sample "$sample"
-build-run/cli/morvatelline-cli series "$sample" "$@"
+cmake --build build-run -j"${JOBS:-2}" --target morvatelline morvatelline-cli make_sample
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  # No screen to show the window on: show what the program computes for a sample instead.
+  echo "No display found (DISPLAY is not set); printing the analysis of a sample file instead." >&2
+  build-run/tests/make_sample build-run/sample.avi
+  exec build-run/cli/morvatelline-cli series build-run/sample.avi "$@"
+fi
+exec build-run/gui/morvatelline "$@"

@@ -1,0 +1,77 @@
+// The main window with a two-hour file: opening it into a slot and refreshing the panel (7,200
+// rows, 7,200 chart points), and repainting the chart and the visible list rows.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+
+#include "app/main_dialog.h"
+#include "app/main_slots.h"
+#include "chart/curve_chart.h"
+#include "fixtures/avi_builder.h"
+#include "widgets/stat_list_ctrl.h"
+
+namespace {
+
+const std::string& twoHourAvi() {
+  static mvtest::TempDir dir;
+  static const std::string path = [] {
+    namespace avi = mvtest::avi;
+    auto f = avi::simpleVideo(7200 * 25, 0);
+    f.index.clear();
+    for (uint32_t i = 0; i < 7200 * 25; ++i) f.add(0, "dc", i % 250 == 0 ? 60000 : 8000 + (i * 7919) % 4000);
+    const std::string p = dir.file("two-hours.avi");
+    mvtest::writeFile(p, f.build());
+    return p;
+  }();
+  return path;
+}
+
+mvgui::MainDialog& window() {
+  static mvgui::MainDialog* w = [] {
+    auto* d = new mvgui::MainDialog;
+    d->show();
+    QApplication::processEvents();
+    return d;
+  }();
+  return *w;
+}
+
+void BM_OpenAndRefresh(benchmark::State& state) {
+  const std::string& path = twoHourAvi();
+  auto& w = window();
+  for (auto _ : state) {
+    mvgui::mainSlot(0).clear();
+    w.panel().RefreshSlot(0);  // start from an empty list each time
+    if (!mvgui::mainSlot(0).open(path)) state.SkipWithError("load failed");
+    w.panel().RefreshSlot(0);
+  }
+  state.counters["rows"] = w.panel().list()->GetItemCount();
+}
+BENCHMARK(BM_OpenAndRefresh)->Unit(benchmark::kMillisecond);
+
+void BM_RepaintChartAndList(benchmark::State& state) {
+  auto& w = window();
+  if (!mvgui::mainSlot(0).isLoaded()) {
+    mvgui::mainSlot(0).open(twoHourAvi());
+    w.panel().RefreshSlot(0);
+  }
+  auto* chart = w.panel().chart();
+  auto* list = w.panel().list();
+  for (auto _ : state) {
+    chart->repaint();
+    list->viewport()->repaint();
+  }
+}
+BENCHMARK(BM_RepaintChartAndList)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,235 @@
+#include "app/curve_panel.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QWidget>
+#include <algorithm>
+#include <cmath>
+
+#include "app/main_slots.h"
+#include "chart/curve_chart.h"
+#include "report/statistics.h"
+#include "settings/para_block.h"
+#include "widgets/stat_list_ctrl.h"
+
+namespace mvgui {
+namespace {
+
+constexpr int kChartId = 133;
+constexpr int kStatFields[2][3] = {{1036, 1038, 1039}, {1041, 1042, 1043}};
+constexpr const char* kColumnSpec =
+    "时间, 1, 80; 视频, 2, 95; 音频, 2, 95; 总码率, 2, 95; 视频, 2, 95; 音频, 2, 95; 总码率, 2, 95";
+
+// Suspends repaints of a widget for a scope, as the panel does while many points or rows change.
+class UpdatesOff {
+ public:
+  explicit UpdatesOff(QWidget* w) : w_(w), was_(w && w->updatesEnabled()) {
+    if (w_) w_->setUpdatesEnabled(false);
+  }
+  ~UpdatesOff() {
+    if (w_) w_->setUpdatesEnabled(was_);
+  }
+
+ private:
+  QWidget* w_;
+  bool was_;
+};
+
+}  // namespace
+
+void CCurvePanel::Init(PanelHost* host, QWidget* window) {
+  host_ = host;
+  for (int k = 0; k < 5; ++k) axisLabels_[k] = qobject_cast<QLabel*>(host_->control(1025 - k));
+  SetAxisLabels(0, 1000);
+
+  QWidget* place = host_->control(1031);
+  const QRect r = place ? place->geometry() : QRect(0, 0, 600, 300);
+  chart_ = new CCurveChart(window);
+  chart_->setObjectName(QString::number(kChartId));
+  chart_->notifyParent = 1;
+  chart_->setGeometry(r);
+  chart_->backColour = QColor(0, 0, 0);
+  chart_->showGrid = 1;
+  chart_->yMin = 0;
+  chart_->xMax = chart_->viewWidth;
+  chart_->yMax = 0;
+  chart_->UpdateScrollBar();
+  // Shrink so that the plot divides evenly into the grid.
+  const QSize client = chart_->clientSize();
+  chart_->setGeometry(r.adjusted(0, 0, -(client.width() % 10), -(client.height() % 8)));
+  chart_->vGridCount = 8;
+  chart_->hGridCount = 8;
+  chart_->show();
+  for (int id : {1, 2}) {
+    CurveSeries s;
+    s.colour = kFileColour[id - 1];
+    s.penStyle = 0;
+    s.penWidth = 1;
+    s.shown = 1;
+    s.enabled = 1;
+    s.showPoints = 0;
+    s.xStep = 10;
+    chart_->AddSeries(id, s);
+  }
+  ApplyDataPoints();
+  ApplyScale();
+
+  QWidget* listPlace = host_->control(1007);
+  list_ = new StatListCtrl(window);
+  list_->setObjectName("1007");
+  if (listPlace) list_->setGeometry(listPlace->geometry());
+  list_->SetColumns(kColumnSpec);
+  list_->SetGridLines(true);
+  list_->show();
+
+  UpdateZeroIndicator(0);
+  UpdateZeroIndicator(1);
+}
+
+void CCurvePanel::SetAxisLabels(int low, int high) {
+  const int step = (high - low) / 4;
+  for (int k = 0; k < 5; ++k)
+    if (axisLabels_[k]) axisLabels_[k]->setText(QString::number(low + k * step));
+}
+
+void CCurvePanel::SetStatField(double value, int id) {
+  auto* field = qobject_cast<QLineEdit*>(host_ ? host_->control(id) : nullptr);
+  if (!field) return;
+  field->setText(value >= 0 ? QString::asprintf("%.2f", value) : QString());
+}
+
+void CCurvePanel::RefreshSlot(int slot) {
+  FillList(slot);
+  RefreshChart();
+  UpdateZeroIndicator(slot);
+}
+
+void CCurvePanel::RefreshChart() {
+  for (const auto& ids : kStatFields)
+    for (int id : ids) SetStatField(-1.0, id);
+  if (!chart_) return;
+  double top = 0.0;
+  {
+    UpdatesOff off(chart_);
+    chart_->ClearPoints();
+    chart_->ResetRange();
+    chart_->UpdateScrollBar();
+    const int item = mv::paraBlock().GetInt(mv::PARA_VIEW_ITEM);
+    for (int slot = 0; slot < 2; ++slot) {
+      const mv::FileSlot& s = mainSlot(slot);
+      if (!s.isLoaded()) continue;
+      for (int k = 0; k < 3; ++k) SetStatField(mv::cellValue(s, uint32_t(k + 1), item), kStatFields[slot][k]);
+      const uint32_t n = s.elementCount();
+      const int id = slot + 1;
+      CurveSeries* series = chart_->findSeries(id);
+      for (uint32_t i = mv::kFirstSecond; i < n; ++i) {
+        const int v = int(mv::cellValue(s, i, item));
+        if (series && series->enabled) {
+          const int x = series->points.empty() ? 0 : series->points.rbegin()->first + series->xStep;
+          chart_->AddPoint(id, x, v, false);
+        }
+        top = std::max(top, double(v));
+      }
+    }
+    chart_->viewStart = chart_->xMin;
+    chart_->UpdateScrollBar();
+  }
+  chart_->update();
+  if (list_) list_->SetHighlightedItem(mv::paraBlock().GetInt(mv::PARA_VIEW_ITEM));
+  SetAxisLabels(0, top > 1.0 ? int(std::trunc(top * 1.05 + 0.5)) : 1000);
+}
+
+void CCurvePanel::ApplyScale() {
+  const int step = (mv::paraBlock().GetInt(mv::PARA_VIEW_SCALE) + 1) * 10;
+  if (chart_) {
+    for (int id : {1, 2})
+      if (chart_->findSeries(id)) chart_->SetXStep(id, step);
+  }
+  RefreshChart();
+}
+
+void CCurvePanel::ApplyDataPoints() {
+  if (!chart_) return;
+  const int flag = mv::paraBlock().GetInt(mv::PARA_VIEW_POINTS);
+  {
+    UpdatesOff off(chart_);
+    for (int id : {1, 2})
+      if (chart_->findSeries(id)) chart_->SetShowPoints(id, flag);
+  }
+  chart_->update();
+}
+
+void CCurvePanel::InvalidateList() {
+  if (list_) list_->RepaintNow();
+}
+
+std::optional<QColor> CCurvePanel::GetSwatchBrush(int id) const {
+  switch (id) {
+    case 1044: return kFileColour[0];
+    case 1045: return kFileColour[1];
+    case 1046: return QColor(255, 255, 0);
+    case 1047: return QColor(0, 255, 0);
+    case 1050: return QColor(255, 0, 0);
+    default: return std::nullopt;
+  }
+}
+
+void CCurvePanel::FillList(int slot) {
+  if (!list_) return;
+  UpdatesOff off(list_);
+  list_->ClearSelection();
+  const int rows = list_->GetItemCount();
+  const int c0 = 3 * slot + 1;
+  const int o0 = 3 * ((slot + 1) % 2) + 1;
+  auto emptyRow = [&](int r) {
+    for (int c = 1; c <= 6; ++c)
+      if (!list_->GetItemText(r, c).isEmpty()) return false;
+    return true;
+  };
+  const mv::FileSlot& s = mainSlot(slot);
+  if (!s.isLoaded()) {
+    if (rows == 0) return;
+    for (int c = c0; c < c0 + 3; ++c) list_->SetCellText(0, c, QString());
+    if (emptyRow(0)) {
+      list_->DeleteAllRows();
+      return;
+    }
+    for (int r = 0; r < rows; ++r)
+      for (int c = c0; c < c0 + 3; ++c) list_->SetCellText(r, c, QString());
+    for (int r = rows - 1; r >= 0; --r)
+      if (list_->GetItemText(r, o0).isEmpty()) list_->DeleteRow(r);
+    return;
+  }
+  const int seconds = int(s.elementCount()) - int(mv::kFirstSecond);
+  if (seconds > rows) {
+    for (int r = rows; r < seconds; ++r)
+      list_->InsertRow(0, QString::fromStdString(mv::rowLabel(uint32_t(r) + mv::kFirstSecond)));
+  } else if (seconds < rows) {
+    for (int r = seconds; r < rows; ++r)
+      for (int c = c0; c < c0 + 3; ++c) list_->SetCellText(r, c, QString());
+    for (int r = rows - 1; r >= seconds; --r)
+      if (emptyRow(r)) list_->DeleteRow(r);
+  }
+  for (int r = 0; r < seconds; ++r)
+    for (int j = 0; j < 3; ++j)
+      list_->SetCellText(r, c0 + j,
+                         QString::asprintf("%.2f", mv::cellValue(s, uint32_t(r) + mv::kFirstSecond, j)));
+}
+
+void CCurvePanel::UpdateZeroIndicator(int slot) {
+  const mv::FileSlot& s = mainSlot(slot);
+  bool zero = false;
+  const uint32_t n = s.elementCount();
+  if (s.isLoaded() && n != 0 && s.mediaType() == mv::MEDIA_RM && n - 1 > 9) {
+    const mv::PerSecondSeries& v = *s.analysis.videoSeries;
+    for (uint32_t i = 9; i + 1 < n; ++i) {
+      if (v[i] == 0) {
+        zero = true;
+        break;
+      }
+    }
+  }
+  if (host_) host_->SetZeroIndicator(slot, zero);
+}
+
+}  // namespace mvgui

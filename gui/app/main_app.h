@@ -1,0 +1,14 @@
+#pragma once
+// Start-up of the window program: settings, codec names, the sinks through which the core
+// talks to the user, then the main window.
+class QApplication;
+
+namespace mvgui {
+
+// Routes the core's messages to modal boxes and written files to the desktop.
+void installGuiSinks();
+
+// Runs the main window until it is closed; returns the exit code.
+int runMainApp(QApplication& app);
+
+}  // namespace mvgui

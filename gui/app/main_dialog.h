@@ -1,0 +1,82 @@
+#pragma once
+// The main window: two file slots, the chart and list below, the output options and exports.
+#include <QString>
+#include <map>
+
+#include "app/curve_panel.h"
+#include "app/resizable_dlg.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace mvgui {
+
+class ColourLabel;
+
+class MainDialog : public CResizableDlg, public PanelHost {
+  Q_OBJECT
+ public:
+  explicit MainDialog(QWidget* parent = nullptr);
+  ~MainDialog() override;
+
+  // The control with a resource id (1001 ... 1056), or null.
+  QWidget* control(int id) const override;
+  void SetZeroIndicator(int slot, bool hasZeroSeconds) override;
+
+  CCurvePanel& panel() { return panel_; }
+  const QString& path(int slot) const { return slot == 0 ? path1_ : path2_; }
+
+ public slots:
+  void OnOpen(int slot);
+  void OnCloseSlot(int slot);
+  void OnTextReport();
+  void OnSpreadsheet();
+  void OnFileInfo(int slot);
+  void OnCountButton(int mode);  // 1 highest, 0 lowest
+  void StoreOptions();
+
+ signals:
+  // The information window and the link icons are wired by their own code.
+  void fileInfoRequested(int slot);
+
+ protected:
+  void OnInitDialog() override;
+  void OnControlsMove(int, int) override {}
+  void accept() override {}  // Enter does nothing
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  void buildControls();
+  void LoadOptions();
+  void UpdateCountButtons();
+  void UpdateData(bool save);  // true: controls → members; false: members → controls
+  bool AnythingToOutput();
+  // Asks for a file name to save to; empty when cancelled. Adds `extension` unless the name
+  // already ends with it.
+  QString askSavePath(const QString& filter, const QString& extension);
+  void applySwatchColours();
+
+  template <typename W>
+  W* add(int id, W* widget);
+
+  // Members exchanged with the controls.
+  QString path1_, path2_;
+  int outTotal_ = 0, outAudio_ = 0, outFileInfo_ = 0, outHeader_ = 0, outVideo_ = 0, outStatistics_ = 0;
+  int scaleIndex_ = -1, itemIndex_ = -1, dataPoints_ = 0;
+
+  std::map<int, QWidget*> controls_;
+  ColourLabel* label1_ = nullptr;
+  ColourLabel* label2_ = nullptr;
+  QCheckBox* checks_[6] = {};
+  QComboBox* itemCombo_ = nullptr;
+  QComboBox* scaleCombo_ = nullptr;
+  QCheckBox* pointsCheck_ = nullptr;
+  QLabel* zeroIndicator_[2] = {};
+  CCurvePanel panel_;
+  bool initialised_ = false;
+};
+
+}  // namespace mvgui

@@ -1,0 +1,147 @@
+#include "chart/curve_chart.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPen>
+#include <QScrollBar>
+
+namespace mvgui {
+
+namespace {
+
+const QColor kGridColour(0, 128, 0);
+const QColor kLabelColour(0, 255, 0);
+
+void drawSeries(QPainter& painter, const SeriesPlan& plan, const CurveSeries& s, const QPen& gridPen,
+                int height, int labelAscent) {
+  QPen pen(s.colour, s.penWidth, qtPenStyle(s.penStyle), Qt::RoundCap, Qt::RoundJoin);
+  painter.setPen(pen);
+  painter.setBrush(s.colour);
+  const bool markers = !plan.markers.empty();
+  QPoint previous = plan.start;
+  for (size_t i = 0; i < plan.points.size(); ++i) {
+    const PlotPoint& p = plan.points[i];
+    if (p.tick) {
+      painter.setPen(gridPen);
+      painter.drawLine(p.pixel.x(), 0, p.pixel.x(), height);
+      if (!p.label.isEmpty()) {
+        painter.setPen(kLabelColour);
+        painter.drawText(p.labelTopLeft + QPoint(0, labelAscent), p.label);
+      }
+      painter.setPen(pen);
+    }
+    painter.drawLine(previous, p.pixel);
+    if (markers) painter.drawEllipse(plan.markers[i]);
+    previous = p.pixel;
+  }
+  if (markers) painter.drawEllipse(plan.markers.back());
+}
+
+}  // namespace
+
+void paintChart(QPainter& painter, const CurveChartModel& model, QSize client) {
+  painter.fillRect(QRect(QPoint(0, 0), client), model.backColour);
+
+  QFont font(QStringLiteral("Arial"));
+  font.setPixelSize(12);
+  painter.setFont(font);
+  const QFontMetrics metrics = painter.fontMetrics();
+  const QSize labelSize(metrics.horizontalAdvance(QStringLiteral("00:00:00")), metrics.height());
+
+  const ChartPlan plan = planChart(model, client, labelSize);
+  const QPen gridPen(kGridColour, 1);
+  painter.setPen(gridPen);
+  painter.drawLines(plan.grid.data(), int(plan.grid.size()));
+  for (const SeriesPlan& s : plan.series)
+    drawSeries(painter, s, model.series.at(s.id), gridPen, client.height(), metrics.ascent());
+}
+
+CCurveChart::CCurveChart(QWidget* parent) : QWidget(parent), bar_(new QScrollBar(Qt::Horizontal, this)) {
+  // The paint covers the whole client area from the buffer, so nothing needs erasing first.
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setAttribute(Qt::WA_NoSystemBackground);
+  connect(bar_, &QScrollBar::actionTriggered, this, &CCurveChart::onScrollAction);
+  connect(bar_, &QScrollBar::sliderReleased, this,
+          [this] { OnHScroll(kThumbPosition, bar_->sliderPosition()); });
+  applyScrollBar(scrollBarState());
+}
+
+int CCurveChart::scrollBarHeight() const { return bar_->sizeHint().height(); }
+
+QRect CCurveChart::clientRect() const { return {0, 0, width(), std::max(0, height() - scrollBarHeight())}; }
+
+void CCurveChart::resizeEvent(QResizeEvent* event) {
+  const QRect client = clientRect();
+  bar_->setGeometry(0, client.height(), width(), height() - client.height());
+  QWidget::resizeEvent(event);
+}
+
+void CCurveChart::paintEvent(QPaintEvent*) {
+  const QRect client = clientRect();
+  if (client.isEmpty()) return;
+  const qreal ratio = devicePixelRatioF();
+  const QSize pixels = (QSizeF(client.size()) * ratio).toSize();
+  if (buffer_.size() != pixels) {
+    buffer_ = QPixmap(pixels);
+    buffer_.setDevicePixelRatio(ratio);
+  }
+  {
+    QPainter painter(&buffer_);
+    paintChart(painter, *this, client.size());
+  }
+  QPainter(this).drawPixmap(0, 0, buffer_);
+}
+
+void CCurveChart::invalidate() { update(clientRect()); }
+
+void CCurveChart::applyScrollBar(const ScrollBarState& state) {
+  bar_->setRange(state.minimum, std::max(state.minimum, state.lastPosition()));
+  bar_->setPageStep(state.page);
+  bar_->setValue(state.position);
+}
+
+void CCurveChart::postRangeNotice(const RangeNotice& notice) {
+  // Sent like posted window messages: after the current operation, with today's values.
+  QMetaObject::invokeMethod(
+      this,
+      [this, notice] {
+        emit viewRangeNotified(notice.viewStart, notice.viewEnd);
+        emit valueRangeNotified(notice.yMin, notice.yMax);
+      },
+      Qt::QueuedConnection);
+}
+
+void CCurveChart::onScrollAction(int action) {
+  int code;
+  switch (action) {
+    case QAbstractSlider::SliderSingleStepSub:
+      code = kLineLeft;
+      break;
+    case QAbstractSlider::SliderSingleStepAdd:
+      code = kLineRight;
+      break;
+    case QAbstractSlider::SliderPageStepSub:
+      code = kPageLeft;
+      break;
+    case QAbstractSlider::SliderPageStepAdd:
+      code = kPageRight;
+      break;
+    case QAbstractSlider::SliderMove:
+      code = kThumbTrack;
+      break;
+    case QAbstractSlider::SliderToMinimum:
+      code = kScrollLeft;
+      break;
+    case QAbstractSlider::SliderToMaximum:
+      code = kScrollRight;
+      break;
+    default:
+      return;
+  }
+  // The bar has already moved itself; it must show what the chart decides, including "nothing".
+  if (!OnHScroll(code, bar_->sliderPosition())) applyScrollBar(scrollBarState());
+}
+
+}  // namespace mvgui

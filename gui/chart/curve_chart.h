@@ -1,0 +1,61 @@
+#pragma once
+// The bitrate chart window: a plot area with a horizontal scroll bar along its bottom.
+//
+// The chart *is* its model (CurveChartModel is a public base), so its owner uses the fields and
+// operations by their own names on the widget:
+//   chart->AddSeries(1, record);  chart->AddPoint(1, x, y, 0);  chart->ClearPoints();
+//   chart->ResetRange();  chart->UpdateScrollBar();  chart->SetShowPoints(1, 1);  chart->SetXStep(1, 20);
+//   chart->viewStart = chart->xMin;  chart->yMax = 0;  chart->showGrid = 1;  chart->vGridCount = 8;
+//   chart->series[1].points / .enabled / .xStep
+// Field writes do not repaint; call update() (or AddPoint with redraw) afterwards. To suspend
+// repaints during a rebuild use setUpdatesEnabled(false/true).
+//
+// The client area is the plot without the scroll bar (clientRect()); MapToPixel works in it.
+// The scroll bar keeps its height, so resizing the window by n pixels resizes the client by n.
+#include <QPixmap>
+#include <QWidget>
+
+#include "chart/curve_chart_model.h"
+
+class QPainter;
+class QScrollBar;
+
+namespace mvgui {
+
+class CCurveChart : public QWidget, public CurveChartModel {
+  Q_OBJECT
+
+ public:
+  explicit CCurveChart(QWidget* parent = nullptr);
+
+  // Plot area in widget coordinates, origin (0, 0).
+  QRect clientRect() const;
+  QSize clientSize() const override { return clientRect().size(); }
+  QScrollBar* horizontalScrollBar() const { return bar_; }
+
+ signals:
+  // The two range notifications, always in this order; delivered from the event loop (queued),
+  // with the values of the moment they were sent.
+  void viewRangeNotified(int viewStart, int viewEnd);
+  void valueRangeNotified(int yMin, int yMax);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+  void invalidate() override;
+  void applyScrollBar(const ScrollBarState& state) override;
+  void postRangeNotice(const RangeNotice& notice) override;
+
+ private:
+  void onScrollAction(int action);
+  int scrollBarHeight() const;
+
+  QScrollBar* bar_;
+  QPixmap buffer_;
+};
+
+// Draws the chart's client area (size `client`, origin 0,0) as one frame.
+void paintChart(QPainter& painter, const CurveChartModel& model, QSize client);
+
+}  // namespace mvgui

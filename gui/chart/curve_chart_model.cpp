@@ -1,0 +1,284 @@
+#include "chart/curve_chart_model.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <iterator>
+#include <limits>
+
+namespace mvgui {
+
+namespace {
+
+constexpr int64_t kIntMin = std::numeric_limits<int>::min();
+constexpr int64_t kIntMax = std::numeric_limits<int>::max();
+
+// The owner may write any field, so sums and products are formed wide and saturated instead of
+// wrapping.
+int saturate(int64_t v) { return int(std::clamp(v, kIntMin, kIntMax)); }
+
+// Truncation toward zero, saturated; NaN becomes 0.
+int truncate(double v) {
+  if (std::isnan(v)) return 0;
+  return int(std::clamp(std::trunc(v), double(kIntMin), double(kIntMax)));
+}
+
+// One mapping from data to pixels for the operation and the paint plan alike.
+QPoint mapToPixel(const CurveChartModel& m, QSize client, int x, int y) {
+  const int64_t w = client.width();
+  const int64_t h = client.height();
+  const int px = m.viewWidth == 0 ? 0 : saturate((int64_t(x) - m.viewStart) * w / m.viewWidth);
+  // Nothing above 0 since the reset: no scale, so the bottom edge, where y = 0 lies anyway.
+  const int py = m.yMax == 0 ? int(h) : saturate(h - truncate(double(h * y) * 0.95 / m.yMax));
+  return {px, py};
+}
+
+}  // namespace
+
+void CurveChartModel::AddSeries(int id, const CurveSeries& record) {
+  if (seriesIds.insert(id).second) series.insert_or_assign(id, record);
+}
+
+CurveSeries* CurveChartModel::findSeries(int id) {
+  const auto it = series.find(id);
+  return it == series.end() ? nullptr : &it->second;
+}
+
+const CurveSeries* CurveChartModel::findSeries(int id) const {
+  const auto it = series.find(id);
+  return it == series.end() ? nullptr : &it->second;
+}
+
+bool CurveChartModel::hasPoints() const {
+  return std::any_of(series.begin(), series.end(), [](const auto& s) { return !s.second.points.empty(); });
+}
+
+int CurveChartModel::AddPoint(int id, int x, int y, int redraw) {
+  if (!seriesIds.contains(id)) return 0;
+  CurveSeries& target = series[id];
+  bool changed = false;
+  if (!hasPoints()) {
+    yMax = yMin = y;
+    notifyRanges();
+  } else {
+    const int64_t viewEnd = int64_t(viewStart) + viewWidth;
+    const bool lastInView = !target.points.empty() && target.points.rbegin()->first >= viewStart &&
+                            target.points.rbegin()->first <= viewEnd;
+    if (lastInView && x > viewStart + 0.9 * viewWidth) {
+      viewStart = truncate(x - 0.9 * viewWidth);  // the new point sits at 90 % of the width
+      changed = true;
+    } else if (x > xMax && x > viewWidth) {
+      xMax = truncate(viewWidth * 0.1 + x);
+      changed = true;
+    } else if (x < xMin) {
+      xMin = x;
+      changed = true;
+    }
+    if (y > yMax) {
+      yMax = y;
+      notifyRanges();
+    }
+    if (y < yMin) {
+      yMin = y;
+      notifyRanges();
+    }
+  }
+  target.points[x] = y;
+  if (changed) {
+    viewStart = std::max(viewStart, xMin);
+    xMax = std::max(xMax, saturate(int64_t(viewStart) + viewWidth));
+  }
+  if (redraw) invalidate();
+  return 1;
+}
+
+void CurveChartModel::ClearPoints() {
+  for (auto& [id, s] : series) s.points.clear();
+}
+
+void CurveChartModel::ResetRange() {
+  viewStart = 0;
+  viewWidth = 1000;
+  xMin = 0;
+  yMin = 0;
+  xMax = 1000;
+  yMax = 0;
+}
+
+void CurveChartModel::UpdateScrollBar() {
+  ScrollBarState bar;
+  const int64_t range = int64_t(xMax) - xMin;
+  if (range <= 0) {
+    // No scrollable range: a full thumb at the start.
+    bar.page = bar.maximum - bar.minimum + 1;
+    bar.position = bar.minimum;
+  } else {
+    // The page is all or nothing: 1000 while the whole range fits the view, else 0.
+    const int64_t page = int64_t(viewWidth) / range * 1000;
+    bar.page = int(std::clamp<int64_t>(page, 0, bar.maximum - bar.minimum + 1));
+    const int position = truncate((int64_t(viewStart) - xMin) / double(range) * 1000.0);
+    bar.position = std::clamp(position, bar.minimum, std::max(bar.minimum, bar.lastPosition()));
+  }
+  scrollBar_ = bar;
+  applyScrollBar(scrollBar_);
+  notifyRanges();
+}
+
+void CurveChartModel::SetShowPoints(int id, int flag) {
+  if (CurveSeries* s = findSeries(id)) s->showPoints = flag;
+}
+
+void CurveChartModel::SetXStep(int id, int step) {
+  if (CurveSeries* s = findSeries(id)) s->xStep = step;
+}
+
+QPoint CurveChartModel::MapToPixel(int x, int y) const { return mapToPixel(*this, clientSize(), x, y); }
+
+bool CurveChartModel::OnHScroll(int code, int thumbPosition) {
+  const CurveSeries* first = findSeries(1);
+  const int64_t step = first ? first->xStep : 0;
+  int64_t start = viewStart;
+  switch (code) {
+    case kLineLeft:
+      if (viewStart < 1) return false;
+      start -= step;
+      break;
+    case kLineRight:
+      start += step;
+      break;
+    case kPageLeft:
+      start -= 10 * step;
+      if (start < 0) start = 0;
+      break;
+    case kPageRight:
+      // The first page from the very start moves one line less than later ones.
+      if (start == 0) start = -step;
+      start += 10 * step;
+      break;
+    case kThumbTrack:
+      start = truncate(thumbPosition * 0.001 * (int64_t(xMax) - xMin) + xMin);
+      break;
+    default:
+      return false;
+  }
+  start = std::min(start, int64_t(xMax) - viewWidth);
+  start = std::max(start, int64_t(xMin));
+  viewStart = saturate(start);
+  invalidate();
+  UpdateScrollBar();
+  return true;
+}
+
+void CurveChartModel::notifyRanges() {
+  if (notifyParent) postRangeNotice({viewStart, saturate(int64_t(viewStart) + viewWidth), yMin, yMax});
+}
+
+// ---- Paint plan ----
+
+QString timeLabelText(int seconds) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%02d:%02d:%02d", seconds / 3600, seconds % 3600 / 60, seconds % 60);
+  return QString::fromLatin1(text);
+}
+
+QRect markerRect(QPoint centre, int penWidth) {
+  const int r = penWidth + 2;
+  return {centre.x() - r, centre.y() - r, 2 * r, 2 * r};
+}
+
+Qt::PenStyle qtPenStyle(int windowsStyle) {
+  switch (windowsStyle) {
+    case 1:
+      return Qt::DashLine;
+    case 2:
+      return Qt::DotLine;
+    case 3:
+      return Qt::DashDotLine;
+    case 4:
+      return Qt::DashDotDotLine;
+    case 5:
+      return Qt::NoPen;
+    default:
+      return Qt::SolidLine;
+  }
+}
+
+namespace {
+
+void planGrid(const CurveChartModel& m, QSize client, bool noData, std::vector<QLine>& grid) {
+  const int w = client.width();
+  const int h = client.height();
+  if (m.hGridCount > 0 && h > 0) {
+    const int d = h / m.hGridCount;
+    for (int y = d; d > 0 && y < h; y += d) grid.emplace_back(0, y, w, y);
+  }
+  if (noData && m.vGridCount > 0 && m.viewWidth > 0) {
+    const int64_t s = m.viewWidth / m.vGridCount;
+    const int64_t end = int64_t(m.viewStart) + m.viewWidth;
+    for (int64_t x = int64_t(m.viewStart) + s; s > 0 && x < end; x += s) {
+      const int px = saturate((x - m.viewStart) * w / m.viewWidth);
+      grid.emplace_back(px, 0, px, h);
+    }
+  }
+}
+
+SeriesPlan planSeries(const CurveChartModel& m, int id, const CurveSeries& s, QSize client, QSize labelSize,
+                      bool timeLabels) {
+  SeriesPlan plan;
+  plan.id = id;
+  const auto& points = s.points;
+  const int64_t right = int64_t(m.viewStart) + m.viewWidth;
+
+  // Start one point before the left edge so that the line enters the view from outside.
+  auto start = points.lower_bound(m.viewStart);
+  if (start != points.begin()) start = std::prev(start);
+  plan.start = mapToPixel(m, client, start->first, start->second);
+
+  // A series that lies wholly right of the view draws only its first point; iterating from the
+  // point after it to "the first point beyond the right edge" would never meet that point.
+  if (start->first <= right) {
+    const auto end = right >= kIntMax ? points.end() : points.upper_bound(int(right));
+    int position = int(std::distance(points.begin(), start)) + 2;
+    for (auto it = std::next(start); it != end; ++it, ++position) {
+      PlotPoint p;
+      p.pixel = mapToPixel(m, client, it->first, it->second);
+      p.position = position;
+      p.tick = timeLabels && position % 5 == 0;
+      if (p.tick && position % 10 == 0) {
+        p.label = timeLabelText(position);
+        p.labelTopLeft = {p.pixel.x() - labelSize.width() / 2, client.height() - labelSize.height()};
+      }
+      plan.points.push_back(std::move(p));
+    }
+    // The line continues to the first point beyond the right edge, which carries no tick.
+    if (end != points.end()) {
+      PlotPoint p;
+      p.pixel = mapToPixel(m, client, end->first, end->second);
+      p.position = position;
+      plan.points.push_back(std::move(p));
+    }
+  }
+
+  if (s.showPoints) {
+    plan.markers.reserve(plan.points.size() + 1);
+    plan.markers.push_back(markerRect(plan.start, s.penWidth));
+    for (const PlotPoint& p : plan.points) plan.markers.push_back(markerRect(p.pixel, s.penWidth));
+  }
+  return plan;
+}
+
+}  // namespace
+
+ChartPlan planChart(const CurveChartModel& model, QSize client, QSize labelSize) {
+  ChartPlan plan;
+  plan.noData = !model.hasPoints();
+  plan.timeLabels = model.showGrid && !plan.noData;
+  if (model.showGrid) planGrid(model, client, plan.noData, plan.grid);
+  for (const auto& [id, s] : model.series) {
+    if (s.points.empty() || !s.shown) continue;
+    plan.series.push_back(planSeries(model, id, s, client, labelSize, plan.timeLabels));
+  }
+  return plan;
+}
+
+}  // namespace mvgui

@@ -1,0 +1,204 @@
+#include "widgets/stat_list_model.h"
+
+#include <QBrush>
+#include <algorithm>
+
+#include "analysis/per_second_series.h"
+#include "app/main_slots.h"
+
+namespace mvgui {
+
+namespace {
+
+enum Shade { kWhite, kStripe, kFile1, kFile2, kZero, kHighest, kLowest, kShadeCount };
+
+const QColor& shadeColour(int shade) {
+  static const QColor colours[kShadeCount] = {
+      QColor(255, 255, 255), QColor(247, 247, 247), QColor(255, 208, 255), QColor(128, 255, 255),
+      QColor(255, 0, 0),     QColor(255, 255, 0),   QColor(0, 255, 0)};
+  return colours[shade];
+}
+
+// Brushes built once, so that answering the view while it paints allocates nothing.
+const QBrush& shadeBrush(int shade) {
+  static const QBrush brushes[kShadeCount] = {
+      QBrush(shadeColour(0)), QBrush(shadeColour(1)), QBrush(shadeColour(2)), QBrush(shadeColour(3)),
+      QBrush(shadeColour(4)), QBrush(shadeColour(5)), QBrush(shadeColour(6))};
+  return brushes[shade];
+}
+
+const QBrush& textBrush() {
+  static const QBrush black(QColor(0, 0, 0));
+  return black;
+}
+
+bool isFile1Column(int column) { return column >= 1 && column <= 3; }
+
+}  // namespace
+
+StatListModel::StatListModel(QObject* parent)
+    : QAbstractTableModel(parent), slots_{&mainSlot(0), &mainSlot(1)} {}
+
+void StatListModel::setSlots(const mv::FileSlot* file1, const mv::FileSlot* file2) {
+  slots_[0] = file1;
+  slots_[1] = file2;
+}
+
+int StatListModel::appendColumn(const QString& title, Qt::Alignment alignment) {
+  const int index = int(columns_.size());
+  beginInsertColumns(QModelIndex(), index, index);
+  columns_.push_back({title, alignment});
+  endInsertColumns();
+  return index;
+}
+
+Qt::Alignment StatListModel::columnAlignment(int column) const {
+  if (column < 0 || column >= int(columns_.size())) return Qt::AlignLeft;
+  return columns_[size_t(column)].alignment;
+}
+
+int StatListModel::insertSorted(const QString& firstText) {
+  // Case-insensitive like the list this stands in for; the rows' times only ever hold digits.
+  const auto place = std::upper_bound(rows_.begin(), rows_.end(), firstText,
+                                      [](const QString& text, const std::vector<QString>& row) {
+                                        return QString::compare(text, row[0], Qt::CaseInsensitive) < 0;
+                                      });
+  const int index = int(place - rows_.begin());
+  beginInsertRows(QModelIndex(), index, index);
+  rows_.insert(place, std::vector<QString>{firstText});
+  endInsertRows();
+  return index;
+}
+
+bool StatListModel::setCellText(int row, int column, const QString& text) {
+  if (row < 0 || row >= int(rows_.size()) || column < 0 || column >= int(columns_.size())) return false;
+  auto& cells = rows_[size_t(row)];
+  if (size_t(column) >= cells.size()) {
+    if (text.isEmpty()) return true;  // an absent cell already reads as empty
+    cells.resize(size_t(column) + 1);
+  }
+  cells[size_t(column)] = text;
+  const QModelIndex at = index(row, column);
+  emit dataChanged(at, at, {Qt::DisplayRole, Qt::ToolTipRole});
+  return true;
+}
+
+QString StatListModel::cellText(int row, int column) const {
+  if (row < 0 || row >= int(rows_.size()) || column < 0) return {};
+  const auto& cells = rows_[size_t(row)];
+  return size_t(column) < cells.size() ? cells[size_t(column)] : QString();
+}
+
+bool StatListModel::removeRowAt(int row) {
+  if (row < 0 || row >= int(rows_.size())) return false;
+  beginRemoveRows(QModelIndex(), row, row);
+  rows_.erase(rows_.begin() + row);
+  endRemoveRows();
+  return true;
+}
+
+int StatListModel::removeAllRows() {
+  const int count = int(rows_.size());
+  if (count == 0) return 0;
+  beginRemoveRows(QModelIndex(), 0, count - 1);
+  rows_.clear();
+  endRemoveRows();
+  return count;
+}
+
+void StatListModel::setHighlightedItem(int item) {
+  highlightedItem_ = item;
+  if (!rows_.empty() && !columns_.empty())
+    emit dataChanged(index(0, 0), index(int(rows_.size()) - 1, int(columns_.size()) - 1),
+                     {Qt::BackgroundRole});
+}
+
+bool StatListModel::isHighlighted(int column) const {
+  // A column of an empty slot stays plain even when its item is the one shown.
+  return highlightedItem_ >= 0 && column >= 1 && column <= 6 && (column - 1) % 3 == highlightedItem_ &&
+         !cellText(0, column).isEmpty();
+}
+
+int StatListModel::backgroundIndex(int row, int column) const {
+  int shade;
+  if (isHighlighted(column))
+    shade = isFile1Column(column) ? kFile1 : kFile2;
+  else
+    shade = isFile1Column(column) ? kStripe : kWhite;
+
+  if (column != 1 && column != 4) return shade;
+  const mv::FileSlot* slot = slots_[column == 1 ? 0 : 1];
+  if (slot == nullptr || !slot->analysis.videoSeries) return shade;
+  const mv::PerSecondSeries& series = *slot->analysis.videoSeries;
+  // Only the inner seconds are marked, those the thresholds were taken from: rows 1 to N - 10.
+  // A series too short to have inner seconds marks nothing, and rows of the longer file beyond
+  // this one's end stay plain.
+  const uint32_t n = series.elementCount();
+  const auto r = uint32_t(row);
+  if (r == 0 || n < 10 || r >= n - 9) return shade;
+  const size_t element = size_t(r) + mv::kFirstSecond;
+  if (element >= series.capacity()) return shade;
+  const uint32_t v = series[element];
+  if (v == 0) return kZero;
+  if (v >= series[mv::kHighThreshold]) return kHighest;
+  if (v <= series[mv::kLowThreshold]) return kLowest;
+  return shade;
+}
+
+QColor StatListModel::cellBackground(int row, int column) const {
+  return shadeColour(backgroundIndex(row, column));
+}
+
+QColor StatListModel::stripeColour(int column) {
+  return shadeColour(isFile1Column(column) ? kStripe : kWhite);
+}
+
+int StatListModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : int(rows_.size());
+}
+
+int StatListModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : int(columns_.size());
+}
+
+QVariant StatListModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= int(rows_.size()) || index.column() >= int(columns_.size()))
+    return {};
+  switch (role) {
+    case Qt::DisplayRole:
+      return cellText(index.row(), index.column());
+    case Qt::ToolTipRole: {
+      const QString text = cellText(index.row(), index.column());
+      if (text.isEmpty()) return {};
+      return text.left(kToolTipLength);
+    }
+    case Qt::TextAlignmentRole:
+      return int(columns_[size_t(index.column())].alignment | Qt::AlignVCenter);
+    case Qt::BackgroundRole:
+      return QVariant::fromValue(shadeBrush(backgroundIndex(index.row(), index.column())));
+    case Qt::ForegroundRole:
+      return QVariant::fromValue(textBrush());
+    default:
+      return {};
+  }
+}
+
+QVariant StatListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || section < 0 || section >= int(columns_.size()))
+    return QAbstractTableModel::headerData(section, orientation, role);
+  switch (role) {
+    case Qt::DisplayRole:
+      return columns_[size_t(section)].title;
+    case Qt::TextAlignmentRole:
+      return int(columns_[size_t(section)].alignment | Qt::AlignVCenter);
+    default:
+      return {};
+  }
+}
+
+Qt::ItemFlags StatListModel::flags(const QModelIndex& index) const {
+  if (!index.isValid()) return Qt::NoItemFlags;
+  return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+}  // namespace mvgui

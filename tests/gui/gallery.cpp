@@ -1,0 +1,88 @@
+// Writes screenshots of the windows with sample data, so that a change to the screen can be seen:
+//   gallery OUTPUT_FOLDER
+#include <QApplication>
+#include <QDir>
+#include <QPushButton>
+#include <QTimer>
+#include <cstdio>
+
+#include "app/filter_dlg.h"
+#include "app/main_dialog.h"
+#include "app/main_slots.h"
+#include "fixtures/message_recorder.h"
+#include "fixtures/sample_media.h"
+#include "gui/support/file_dialog_recorder.h"
+#include "settings/para_block.h"
+
+namespace {
+
+void settle() {
+  for (int i = 0; i < 5; ++i) QApplication::processEvents();
+}
+
+bool save(QWidget& w, const QString& folder, const char* name) {
+  settle();
+  const QString path = folder + "/" + name + ".png";
+  const bool ok = w.grab().save(path);
+  std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: gallery OUTPUT_FOLDER\n");
+    return 2;
+  }
+  const QString out = QString::fromLocal8Bit(argv[1]);
+  QDir().mkpath(out);
+  mvtest::TempDir media;
+  const std::string avi = media.file("晚会录像.avi"), rm = media.file("news_2006-05-01.rmvb");
+  mvtest::writeFile(avi, mvtest::sampleAvi(150));
+  mvtest::writeFile(rm, mvtest::sampleRealMedia(120, {17, 18, 63}));
+  mvtest::MessageRecorder messages;  // nothing is expected; a box would block
+  mvtest::FileDialogRecorder dialogs;
+  bool ok = true;
+
+  {
+    mvgui::MainDialog empty;
+    empty.show();
+    ok &= save(empty, out, "main-empty");
+  }
+  {
+    mvgui::MainDialog window;
+    window.show();
+    dialogs.answer(QString::fromStdString(avi));
+    dialogs.answer(QString::fromStdString(rm));
+    window.OnOpen(0);
+    window.OnOpen(1);
+    ok &= save(window, out, "main-two-files-video-100");
+  }
+  {
+    auto& p = mv::paraBlock();
+    p.SetInt(mv::PARA_VIEW_ITEM, 2);
+    p.SetInt(mv::PARA_VIEW_SCALE, 1);
+    p.SetInt(mv::PARA_VIEW_POINTS, 1);
+    p.SetInt(mv::PARA_TOP_POINTS, 8);
+    mvgui::MainDialog window;
+    window.show();
+    dialogs.answer(QString::fromStdString(avi));
+    dialogs.answer(QString::fromStdString(rm));
+    window.OnOpen(0);
+    window.OnOpen(1);
+    ok &= save(window, out, "main-two-files-total-200-points");
+
+    mvgui::CFilterDlg filter(&window, 1);
+    filter.show();
+    ok &= save(filter, out, "data-filter");
+  }
+  for (int s = 0; s < 2; ++s) mvgui::mainSlot(s).clear();
+  if (!messages.messages.empty()) {
+    std::fprintf(stderr, "unexpected message: %s\n", messages.messages.front().c_str());
+    ok = false;
+  }
+  return ok ? 0 : 1;
+}

@@ -1,0 +1,303 @@
+// The main window as a person uses it: files opened, replaced and closed in either slot, the
+// chart, list, fields and indicators that follow, the options and counts, and the exports.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
+
+#include "app/filter_dlg.h"
+#include "app/main_dialog.h"
+#include "app/main_slots.h"
+#include "chart/curve_chart.h"
+#include "fixtures/message_recorder.h"
+#include "fixtures/sample_media.h"
+#include "fixtures/slot_builder.h"
+#include "gui/support/file_dialog_recorder.h"
+#include "platform/shell.h"
+#include "settings/ini_file.h"
+#include "settings/para_block.h"
+#include "widgets/stat_list_ctrl.h"
+
+using namespace mvgui;
+
+namespace {
+
+std::vector<uint32_t> flat(size_t seconds, uint32_t bytes) { return std::vector<uint32_t>(seconds, bytes); }
+
+QString axisTexts(CCurvePanel& panel) {
+  QStringList t;
+  for (int k = 0; k < 5; ++k) t << panel.axisLabel(k)->text();
+  return t.join(' ');
+}
+
+QString fieldText(MainDialog& w, int id) { return static_cast<QLineEdit*>(w.control(id))->text(); }
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  mvtest::TempDir dir_;
+  std::unique_ptr<mvtest::MessageRecorder> messages_;
+  std::vector<std::string> opened_;
+  mv::ShellSink previousShell_;
+
+  // Loads byte counts into a main slot and refreshes the panel as an open would.
+  void load(MainDialog& w, int slot, const mvtest::SlotSpec& spec) {
+    mvtest::fillSlot(mainSlot(slot), spec);
+    w.panel().RefreshSlot(slot);
+  }
+  void unload(MainDialog& w, int slot) {
+    mainSlot(slot).clear();
+    w.panel().RefreshSlot(slot);
+  }
+  StatListCtrl& list(MainDialog& w) { return *w.panel().list(); }
+
+ private slots:
+  void init() {
+    for (int s = 0; s < 2; ++s) mainSlot(s).clear();
+    mv::paraBlock().LoadFrom(std::string());  // defaults, nothing written
+    for (int i = 0; i < mv::PARA_INT_COUNT; ++i) {
+      static const int defaults[] = {1, 1, 1, 1, 1, 1, 0, 0, 1, 5, 5};
+      mv::paraBlock().SetInt(i, defaults[i]);
+    }
+    messages_ = std::make_unique<mvtest::MessageRecorder>();
+    opened_.clear();
+    previousShell_ = mv::setShellSink([this](const std::string& p) { opened_.push_back(p); });
+  }
+  void cleanup() {
+    mv::setShellSink(previousShell_);
+    messages_.reset();
+    for (int s = 0; s < 2; ++s) mainSlot(s).clear();
+  }
+
+  void emptyWindowShowsGridAndDefaultAxis() {
+    MainDialog w;
+    QCOMPARE(list(w).GetItemCount(), 0);
+    QCOMPARE(axisTexts(w.panel()), QString("0 250 500 750 1000"));
+    QCOMPARE(fieldText(w, 1036), QString());
+    QCOMPARE(static_cast<QPushButton*>(w.control(1048))->text(), QString("5"));
+    QCOMPARE(static_cast<QPushButton*>(w.control(1049))->text(), QString("5"));
+    QVERIFY(w.panel().chart()->series.at(1).points.empty());
+  }
+
+  void axisLabelsFollowTheLargestValue() {
+    MainDialog w;
+    load(w, 0, {.video = {0, 128000, 64000, 0}});  // 1000 kbit/s at most
+    QCOMPARE(axisTexts(w.panel()), QString("0 262 524 786 1048"));
+    load(w, 0, {.video = {128, 128, 0}});
+    QCOMPARE(axisTexts(w.panel()), QString("0 250 500 750 1000"));
+  }
+
+  void rowsFollowOpeningAndClosingInEitherSlot() {
+    MainDialog w;
+    load(w, 0, {.video = flat(100, 12800)});
+    load(w, 1, {.path = "/m/b.rm", .video = flat(150, 25600)});
+    QCOMPARE(list(w).GetItemCount(), 150);
+    QCOMPARE(list(w).GetItemText(0, 0), QString("00:00:01"));
+    QCOMPARE(list(w).GetItemText(149, 0), QString("00:02:30"));
+    QCOMPARE(list(w).GetItemText(99, 1), QString("100.00"));
+    QCOMPARE(list(w).GetItemText(100, 1), QString());
+    QCOMPARE(list(w).GetItemText(149, 4), QString("200.00"));
+    unload(w, 1);
+    QCOMPARE(list(w).GetItemCount(), 100);
+    QCOMPARE(list(w).GetItemText(50, 4), QString());
+    unload(w, 0);
+    QCOMPARE(list(w).GetItemCount(), 0);
+  }
+
+  void shorterFileIntoALoadedSlotTrimsOnlyEmptyRows() {
+    MainDialog w;
+    load(w, 0, {.video = flat(100, 1280)});
+    load(w, 1, {.video = flat(80, 2560)});
+    load(w, 0, {.video = flat(60, 3840)});
+    QCOMPARE(list(w).GetItemCount(), 80);
+    QCOMPARE(list(w).GetItemText(59, 1), QString("30.00"));
+    QCOMPARE(list(w).GetItemText(60, 1), QString());
+    QCOMPARE(list(w).GetItemText(79, 4), QString("20.00"));
+    QCOMPARE(list(w).GetItemText(79, 0), QString("00:01:20"));
+  }
+
+  void itemChangeMovesCurvesFieldsAndHighlightNotTheList() {
+    MainDialog w;
+    load(w, 0, {.video = {100, 1280, 2560, 100}, .audio = {128, 128, 256, 128}});
+    QCOMPARE(fieldText(w, 1036), QString("20.00"));
+    QCOMPARE(list(w).highlightedItem(), 0);
+    const QString before = list(w).GetItemText(1, 2);
+    mv::paraBlock().SetInt(mv::PARA_VIEW_ITEM, 1);
+    w.panel().RefreshChart();
+    QCOMPARE(fieldText(w, 1036), QString("2.00"));
+    QCOMPARE(fieldText(w, 1038), QString("1.00"));
+    QCOMPARE(list(w).highlightedItem(), 1);
+    QCOMPARE(list(w).GetItemText(1, 2), before);
+    QCOMPARE(w.panel().chart()->series.at(1).points.at(10), 1);  // second 2: 128 bytes = 1 kbit/s
+  }
+
+  void scaleRebuildsWithTheNewStepAndMarkersDoNot() {
+    MainDialog w;
+    load(w, 0, {.video = flat(200, 1280)});
+    CCurveChart& chart = *w.panel().chart();
+    QCOMPARE(chart.series.at(1).points.rbegin()->first, 1990);
+    QCOMPARE(chart.viewStart, 0);  // back at the start once the points are in
+    QCOMPARE(chart.xMax, 2090);
+    mv::paraBlock().SetInt(mv::PARA_VIEW_POINTS, 0);
+    chart.series.at(1).points[5] = 77;  // a marker change must not rebuild the points
+    w.panel().ApplyDataPoints();
+    QCOMPARE(chart.series.at(1).showPoints, 0);
+    QCOMPARE(chart.series.at(1).points.at(5), 77);
+    mv::paraBlock().SetInt(mv::PARA_VIEW_SCALE, 1);
+    w.panel().ApplyScale();
+    QCOMPARE(chart.series.at(1).xStep, 20);
+    QCOMPARE(chart.series.at(1).points.rbegin()->first, 3980);
+    QVERIFY(!chart.series.at(1).points.count(5));
+    QCOMPARE(chart.viewStart, chart.xMin);
+  }
+
+  void zeroIndicatorOnlyForInnerSilentSecondsOfRealMedia() {
+    MainDialog w;
+    auto indicatorIsRed = [&](int slot) {
+      const QPixmap shown = static_cast<QLabel*>(w.control(slot == 0 ? 1053 : 1056))->pixmap();
+      return shown.toImage().pixelColor(7, 7).red() > 150 && shown.toImage().pixelColor(7, 7).green() < 100;
+    };
+    load(w, 0, {.path = "/m/a.rm", .video = {0, 5, 5, 5, 0}});
+    QVERIFY(!indicatorIsRed(0));
+    load(w, 0, {.path = "/m/a.rm", .video = {5, 5, 0, 5, 5}});
+    QVERIFY(indicatorIsRed(0));
+    load(w, 1, {.path = "/m/b.avi", .video = {5, 5, 0, 5, 5}});
+    QVERIFY(!indicatorIsRed(1));
+    load(w, 1, {.path = "/m/b.rmvb", .video = {}});
+    QVERIFY(!indicatorIsRed(1));
+    QCOMPARE(list(w).GetItemCount(), 5);
+    unload(w, 0);
+    QVERIFY(!indicatorIsRed(0));
+  }
+
+  void openReplaceAndFailThroughTheDialogs() {
+    const std::string avi = dir_.file("a.avi"), rm = dir_.file("b.rm"), bad = dir_.file("bad.avi");
+    mvtest::writeFile(avi, mvtest::sampleAvi(30));
+    mvtest::writeFile(rm, mvtest::sampleRealMedia(20, {5}));
+    mvtest::writeFile(bad, mvtest::Bytes(100, 7));
+    MainDialog w;
+    mvtest::FileDialogRecorder dialogs;
+    dialogs.answer(QString::fromStdString(avi));
+    w.OnOpen(0);
+    QCOMPARE(dialogs.requests().back().title, QString("选择文件"));
+    QCOMPARE(w.path(0), QString::fromStdString(avi));
+    QCOMPARE(list(w).GetItemCount(), 30);
+    dialogs.answer(QString::fromStdString(rm));
+    w.OnOpen(0);
+    QCOMPARE(list(w).GetItemCount(), 20);
+    QCOMPARE(mainSlot(0).mediaType(), mv::MEDIA_RM);
+    dialogs.answer(QString::fromStdString(bad));
+    w.OnOpen(1);
+    QCOMPARE(messages_->messages, std::vector<std::string>{"抱歉，文件读取失败。"});
+    QVERIFY(w.path(1).isEmpty());
+    QVERIFY(!mainSlot(1).isLoaded());
+    dialogs.cancel();
+    w.OnOpen(1);
+    QVERIFY(!mainSlot(1).isLoaded());
+    QTest::mouseClick(static_cast<QPushButton*>(w.control(1002)), Qt::LeftButton);
+    QVERIFY(w.path(0).isEmpty());
+    QCOMPARE(list(w).GetItemCount(), 0);
+  }
+
+  void exportsAskForANameAndAddTheExtension() {
+    MainDialog w;
+    mvtest::FileDialogRecorder dialogs;
+    w.OnTextReport();
+    QCOMPARE(messages_->messages, std::vector<std::string>{"抱歉，没什么好输出的。"});
+    QVERIFY(dialogs.requests().empty());
+
+    const std::string avi = dir_.file("a.avi");
+    mvtest::writeFile(avi, mvtest::sampleAvi(12));
+    dialogs.answer(QString::fromStdString(avi));
+    w.OnOpen(1);  // only slot 2 loaded
+    dialogs.answer(QString::fromStdString(dir_.file("report")));
+    w.OnTextReport();
+    dialogs.answer(QString::fromStdString(dir_.file("sheet.XLS")));
+    w.OnSpreadsheet();
+    dialogs.answer(QString::fromStdString(dir_.file("v1.0/r")));
+    std::filesystem::create_directory(dir_.file("v1.0"));
+    w.OnTextReport();
+    QCOMPARE(opened_, (std::vector<std::string>{dir_.file("report.txt"), dir_.file("sheet.XLS"),
+                                                 dir_.file("v1.0/r.txt")}));
+    QCOMPARE(dialogs.requests().back().title, QString("保存文件"));
+    QVERIFY(std::filesystem::file_size(dir_.file("report.txt")) > 100);
+  }
+
+  void optionsAreWrittenAtOnceAndReadAtStart() {
+    const std::string ini = dir_.file("morvatelline.ini");
+    mv::paraBlock().LoadFrom(ini);
+    {
+      MainDialog w;
+      auto* header = static_cast<QCheckBox*>(w.control(1008));
+      QVERIFY(header->isChecked());
+      QTest::mouseClick(header, Qt::LeftButton, {}, QPoint(4, header->height() / 2));
+      const mv::IniFile file = mv::IniFile::load(ini);
+      QCOMPARE(file.intValue("ParaBlock", "PARA_OUT_HEADER", -1), 0);
+      QCOMPARE(file.intValue("ParaBlock", "PARA_VIEW_POINTS", -1), 1);  // all nine are written
+      QCOMPARE(file.intValue("ParaBlock", "PARA_TOP_POINTS", -1), -1);
+      auto* scale = static_cast<QComboBox*>(w.control(1018));
+      scale->setCurrentIndex(1);
+      emit scale->activated(1);
+      QCOMPARE(mv::IniFile::load(ini).intValue("ParaBlock", "PARA_VIEW_SCALE", -1), 1);
+      QCOMPARE(w.panel().chart()->series.at(2).xStep, 20);
+    }
+    mv::CParaBlock fresh;  // as at the next start
+    fresh.LoadFrom(ini);
+    QCOMPARE(fresh.GetInt(mv::PARA_OUT_HEADER), 0);
+    mv::paraBlock().LoadFrom(ini);
+    MainDialog again;
+    QVERIFY(!static_cast<QCheckBox*>(again.control(1008))->isChecked());
+    QCOMPARE(static_cast<QComboBox*>(again.control(1018))->currentIndex(), 1);
+  }
+
+  void dataFilterIsBoundedAndUpdatesTheCountButtons() {
+    const std::string ini = dir_.file("counts.ini");
+    mv::paraBlock().LoadFrom(ini);
+    CFilterDlg dlg(nullptr, 1);
+    QCOMPARE(dlg.spinBox()->minimum(), 1);
+    QCOMPARE(dlg.spinBox()->maximum(), 99);
+    dlg.spinBox()->setValue(250);
+    QCOMPARE(dlg.spinBox()->value(), 99);
+    dlg.OnOK();
+    QCOMPARE(mv::paraBlock().GetInt(mv::PARA_TOP_POINTS), 99);
+    QCOMPARE(mv::IniFile::load(ini).intValue("ParaBlock", "PARA_TOP_POINTS", -1), 99);
+    CFilterDlg low(nullptr, 0);
+    low.spinBox()->setValue(0);
+    QCOMPARE(low.spinBox()->value(), 1);
+    low.OnCancel();
+    QCOMPARE(mv::paraBlock().GetInt(mv::PARA_BOTTOM_POINTS), 5);
+  }
+
+  void enterDoesNothingAndEscapeCloses() {
+    MainDialog w;
+    w.show();
+    QTest::keyClick(&w, Qt::Key_Return);
+    QVERIFY(w.isVisible());
+    QTest::keyClick(&w, Qt::Key_Escape);
+    QVERIFY(!w.isVisible());
+  }
+
+  void programStartsAndShowsItsWindow() {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    p.setProcessEnvironment(env);
+    p.start(MORV_GUI_PATH, {});
+    QVERIFY(p.waitForStarted(10000));
+    QVERIFY(!p.waitForFinished(1500));  // still running: the window is up
+    p.terminate();
+    QVERIFY(p.waitForFinished(10000));
+    QCOMPARE(p.exitStatus() == QProcess::CrashExit ? p.error() : QProcess::Crashed, QProcess::Crashed);
+    QVERIFY(!p.readAllStandardError().contains("ASSERT"));
+  }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
