@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "chart/curve_chart.h"
+#include "qt_benchmark_main.h"
 
 namespace {
 
@@ -101,12 +102,4 @@ BENCHMARK(BM_ChartRebuild)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+MORV_QT_BENCHMARK_MAIN()

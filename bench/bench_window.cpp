@@ -9,6 +9,7 @@
 #include "chart/curve_chart.h"
 #include "fixtures/avi_builder.h"
 #include "widgets/stat_list_ctrl.h"
+#include "qt_benchmark_main.h"
 
 namespace {
 
@@ -66,12 +67,4 @@ BENCHMARK(BM_RepaintChartAndList)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+MORV_QT_BENCHMARK_MAIN()

@@ -9,6 +9,7 @@
 
 #include "fixtures/avi_builder.h"
 #include "fixtures/byte_writer.h"
+#include "fixtures/text_capture.h"
 #include "platform/text_file.h"
 
 namespace {
@@ -53,15 +54,12 @@ class AviInfo : public ::testing::Test {
  protected:
   // The report of `file`; `result` receives what writeAviInfo returned.
   std::string report(const Bytes& file, int* result = nullptr) {
-    const std::string in = dir.file("in.avi"), out = dir.file("info.txt");
+    const std::string in = dir.file("in.avi");
     mvtest::writeFile(in, file);
-    mv::TextFile text;
-    EXPECT_TRUE(text.open(out));
-    const int r = mv::writeAviInfo(in, text);
-    EXPECT_TRUE(text.close());
+    int r = 0;
+    std::string text = mvtest::captureText(dir, [&](mv::TextFile& out) { r = mv::writeAviInfo(in, out); });
     if (result) *result = r;
-    const Bytes bytes = mvtest::readFile(out);
-    return std::string(bytes.begin(), bytes.end());
+    return text;
   }
   std::string report(const avi::File& file) {
     int result = 0;

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "fixtures/byte_writer.h"
+#include "fixtures/text_capture.h"
 #include "fixtures/rm_builder.h"
 #include "platform/text_file.h"
 
@@ -32,15 +33,12 @@ Bytes text(std::string_view s) { return Bytes(s.begin(), s.end()); }
 class RmInfo : public ::testing::Test {
  protected:
   std::string report(const Bytes& file, int* result = nullptr) {
-    const std::string in = dir.file("in.rm"), out = dir.file("info.txt");
+    const std::string in = dir.file("in.rm");
     mvtest::writeFile(in, file);
-    mv::TextFile t;
-    EXPECT_TRUE(t.open(out));
-    const int r = mv::writeRealMediaInfo(in, t);
-    EXPECT_TRUE(t.close());
+    int r = 0;
+    std::string text = mvtest::captureText(dir, [&](mv::TextFile& out) { r = mv::writeRealMediaInfo(in, out); });
     if (result) *result = r;
-    const Bytes bytes = mvtest::readFile(out);
-    return std::string(bytes.begin(), bytes.end());
+    return text;
   }
   std::string report(const RmBuilder& b) {
     int result = 0;

@@ -5,6 +5,7 @@
 
 #include "fixtures/byte_writer.h"
 #include "fixtures/message_recorder.h"
+#include "fixtures/shell_recorder.h"
 #include "fixtures/slot_builder.h"
 #include "platform/shell.h"
 #include "report/spreadsheet.h"
@@ -21,11 +22,6 @@ std::vector<uint32_t> ramp(size_t n, uint32_t base) {
 
 class SpreadsheetTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    previousShell = mv::setShellSink([this](const std::string& p) { opened.push_back(p); });
-  }
-  void TearDown() override { mv::setShellSink(previousShell); }
-
   Bytes exportBytes(const mv::ReportOptions& o = {}) {
     const std::string path = dir.file("sheet.xls");
     EXPECT_EQ(mv::SpreadsheetExport(first, second, o).Export(path), 1);
@@ -34,8 +30,8 @@ class SpreadsheetTest : public ::testing::Test {
 
   mvtest::TempDir dir;
   mvtest::MessageRecorder recorder;
-  mv::ShellSink previousShell;
-  std::vector<std::string> opened;
+  mvtest::ShellRecorder shell;
+  std::vector<std::string>& opened = shell.opened;
   mv::FileSlot first, second;
 };
 

@@ -4,6 +4,7 @@
 
 #include "fixtures/byte_writer.h"
 #include "fixtures/message_recorder.h"
+#include "fixtures/shell_recorder.h"
 #include "fixtures/slot_builder.h"
 #include "platform/shell.h"
 #include "platform/text_file.h"
@@ -21,11 +22,6 @@ std::vector<uint32_t> seconds(size_t n, uint32_t base) {
 
 class TextReportTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    previousShell = mv::setShellSink([this](const std::string& p) { opened.push_back(p); });
-  }
-  void TearDown() override { mv::setShellSink(previousShell); }
-
   // Exports and returns the file's raw bytes.
   std::string exportRaw(const mv::ReportOptions& o) {
     const std::string path = dir.file("report.txt");
@@ -50,8 +46,8 @@ class TextReportTest : public ::testing::Test {
 
   mvtest::TempDir dir;
   mvtest::MessageRecorder recorder;
-  mv::ShellSink previousShell;
-  std::vector<std::string> opened;
+  mvtest::ShellRecorder shell;
+  std::vector<std::string>& opened = shell.opened;
   mv::FileSlot first, second;
 };
 

@@ -14,6 +14,7 @@
 #include "app/main_slots.h"
 #include "chart/curve_chart.h"
 #include "fixtures/message_recorder.h"
+#include "fixtures/shell_recorder.h"
 #include "fixtures/sample_media.h"
 #include "fixtures/slot_builder.h"
 #include "gui/support/file_dialog_recorder.h"
@@ -44,8 +45,7 @@ class MainWindowTest : public QObject {
  private:
   mvtest::TempDir dir_;
   std::unique_ptr<mvtest::MessageRecorder> messages_;
-  std::vector<std::string> opened_;
-  mv::ShellSink previousShell_;
+  std::unique_ptr<mvtest::ShellRecorder> shell_;
 
   // Loads byte counts into a main slot and refreshes the panel as an open would.
   void load(MainDialog& w, int slot, const mvtest::SlotSpec& spec) {
@@ -67,11 +67,10 @@ class MainWindowTest : public QObject {
       mv::paraBlock().SetInt(i, defaults[i]);
     }
     messages_ = std::make_unique<mvtest::MessageRecorder>();
-    opened_.clear();
-    previousShell_ = mv::setShellSink([this](const std::string& p) { opened_.push_back(p); });
+    shell_ = std::make_unique<mvtest::ShellRecorder>();
   }
   void cleanup() {
-    mv::setShellSink(previousShell_);
+    shell_.reset();
     messages_.reset();
     for (int s = 0; s < 2; ++s) mainSlot(s).clear();
   }
@@ -206,6 +205,28 @@ class MainWindowTest : public QObject {
     QCOMPARE(list(w).GetItemCount(), 0);
   }
 
+  void filesWrittenByFfmpegOpenInBothSlots() {
+    if (!mvtest::haveProgram("ffmpeg")) QSKIP("ffmpeg not installed");
+    const std::string avi = dir_.file("real.avi"), rm = dir_.file("real.rm");
+    int status = 0;
+    // Each output has its own length: the test sources never end by themselves.
+    mvtest::runCommand("ffmpeg -v error -y -f lavfi -i testsrc=size=176x144:rate=25 -f lavfi -i sine "
+                       "-t 4 -c:v mpeg4 -c:a libmp3lame '" + avi + "' -t 4 -c:v rv20 -c:a ac3 '" + rm + "' 2>&1",
+                       &status);
+    QCOMPARE(status, 0);
+    MainDialog w;
+    mvtest::FileDialogRecorder dialogs;
+    dialogs.answer(QString::fromStdString(avi));
+    dialogs.answer(QString::fromStdString(rm));
+    w.OnOpen(0);
+    w.OnOpen(1);
+    QVERIFY(messages_->messages.empty());
+    QVERIFY(mainSlot(0).isLoaded() && mainSlot(1).isLoaded());
+    QCOMPARE(list(w).GetItemCount(), 4);
+    QVERIFY(!fieldText(w, 1036).isEmpty() && !fieldText(w, 1041).isEmpty());
+    QVERIFY(!w.panel().chart()->series.at(2).points.empty());
+  }
+
   void exportsAskForANameAndAddTheExtension() {
     MainDialog w;
     mvtest::FileDialogRecorder dialogs;
@@ -224,7 +245,7 @@ class MainWindowTest : public QObject {
     dialogs.answer(QString::fromStdString(dir_.file("v1.0/r")));
     std::filesystem::create_directory(dir_.file("v1.0"));
     w.OnTextReport();
-    QCOMPARE(opened_, (std::vector<std::string>{dir_.file("report.txt"), dir_.file("sheet.XLS"),
+    QCOMPARE(shell_->opened, (std::vector<std::string>{dir_.file("report.txt"), dir_.file("sheet.XLS"),
                                                  dir_.file("v1.0/r.txt")}));
     QCOMPARE(dialogs.requests().back().title, QString("保存文件"));
     QVERIFY(std::filesystem::file_size(dir_.file("report.txt")) > 100);

@@ -1,0 +1,45 @@
+#pragma once
+// The loaders read files, so each fuzz input is written to a file of this process first.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "analysis/per_second_series.h"
+#include "platform/messages.h"
+
+namespace mvfuzz {
+
+// Writes the input to a per-process file with the given suffix; empty when that fails.
+inline std::string inputFile(const uint8_t* data, size_t size, const char* suffix) {
+  static const std::string base = [] {
+    mv::setMessageSink([](const std::string&) {});
+    return "/tmp/morv_fuzz_" + std::to_string(getpid());
+  }();
+  const std::string path = base + suffix;
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return {};
+  std::fwrite(data, 1, size, f);
+  std::fclose(f);
+  return path;
+}
+
+// A loader's result must be all or nothing: both series sized by the duration, or neither.
+template <typename Loader>
+void loadAndCheck(const std::string& path, Loader load) {
+  std::unique_ptr<mv::PerSecondSeries> video, audio;
+  uint64_t length = 0;
+  int32_t duration = 0, rate = 0, width = 0, height = 0;
+  if (load(path, video, audio, length, duration, rate, width, height)) {
+    if (!video || !audio || video->elementCount() != uint32_t(duration) + 8 ||
+        audio->elementCount() != video->elementCount()) {
+      __builtin_trap();
+    }
+  } else if (video || audio) {
+    __builtin_trap();
+  }
+}
+
+}  // namespace mvfuzz
