@@ -6,7 +6,15 @@ jobs=${JOBS:-2}
 
 tools/ensure-packages.sh cmake make g++ pkg-config ccache \
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev ffmpeg python3-xlrd \
-  qt6-base-dev libgl-dev fonts-arphic-uming fonts-liberation2
+  qt6-base-dev libgl-dev qt6-translations-l10n fonts-arphic-uming fonts-liberation2 locales
+
+# Tests check that written numbers and file suffixes do not follow the user's locale; they need
+# a locale with a decimal comma and one with Turkish case rules.
+for loc in de_DE tr_TR; do
+  if ! locale -a 2>/dev/null | grep -qi "^$loc\.utf-\?8$"; then
+    if [ "$(id -u)" -eq 0 ]; then localedef -i "$loc" -f UTF-8 "$loc.UTF-8" || true; fi
+  fi
+done
 
 echo "== normal build"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORV_WERROR=ON >/dev/null

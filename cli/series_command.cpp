@@ -21,9 +21,12 @@ nlohmann::ordered_json seriesJson(const mv::PerSecondSeries& s) {
   return a;
 }
 
-void printJson(const nlohmann::ordered_json& j) {
+// False when the text could not be written (a closed pipe, a full disk).
+bool printJson(const nlohmann::ordered_json& j) {
   // Paths are bytes on Linux; a name that is not UTF-8 is printed with replacement characters.
   std::cout << j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+  std::cout.flush();
+  return bool(std::cout);
 }
 
 }  // namespace
@@ -75,8 +78,7 @@ void addSeriesCommand(CLI::App& app, int* result) {
     j["video"] = seriesJson(*a.videoSeries);
     j["audio"] = seriesJson(*a.audioSeries);
     j["total"] = seriesJson(*a.totalSeries);
-    printJson(j);
-    *result = kExitOk;
+    *result = printJson(j) ? kExitOk : kExitFailed;
   });
 }
 

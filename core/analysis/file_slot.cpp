@@ -1,9 +1,8 @@
 #include "analysis/file_slot.h"
 
-#include <strings.h>
-
 #include "analysis/avi_reader.h"
 #include "analysis/rm_reader.h"
+#include "platform/ascii.h"
 #include "platform/messages.h"
 #include "report/statistics.h"
 
@@ -12,10 +11,10 @@ namespace mv {
 MediaType mediaTypeOfPath(const std::string& path) {
   const auto dot = path.find_last_of('.');
   if (dot == std::string::npos) return MEDIA_NONE;
-  const char* suffix = path.c_str() + dot;
+  const std::string_view suffix = std::string_view(path).substr(dot);
   // The whole suffix must match: ".avi.bak" or ".rm " are not media files of ours.
-  if (strcasecmp(suffix, ".avi") == 0) return MEDIA_AVI;
-  if (strcasecmp(suffix, ".rm") == 0 || strcasecmp(suffix, ".rmvb") == 0) return MEDIA_RM;
+  if (equalsIgnoreAsciiCase(suffix, ".avi")) return MEDIA_AVI;
+  if (equalsIgnoreAsciiCase(suffix, ".rm") || equalsIgnoreAsciiCase(suffix, ".rmvb")) return MEDIA_RM;
   return MEDIA_NONE;
 }
 

@@ -13,7 +13,8 @@ InputFile::~InputFile() { close(); }
 
 bool InputFile::open(const std::string& path) {
   close();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that a named pipe with a media name cannot hold the program at open().
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
   struct stat st {};
   // Only regular files have a length worth trusting; a folder or a pipe is not a media file.
@@ -21,6 +22,7 @@ bool InputFile::open(const std::string& path) {
     ::close(fd);
     return false;
   }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   fd_ = fd;
   length_ = uint64_t(st.st_size);
   fetched_ = 0;

@@ -8,7 +8,9 @@ namespace mv {
 
 bool OutputFile::open(const std::string& path) {
   close();
-  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  // Non-blocking open: a named pipe without a reader fails at once instead of hanging.
+  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
+  if (fd_ >= 0) ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
   ownsFd_ = true;
   failed_ = fd_ < 0;
   buffer_.clear();

@@ -37,13 +37,13 @@ std::string replaceFileExtension(const std::string& path, const std::string& new
 
 }  // namespace mv
 
-#include <strings.h>
+#include "platform/ascii.h"
 
 namespace mv {
 
 std::string ensureExtension(const std::string& path, const std::string& extension) {
   const auto dot = path.find_last_of('.');
-  if (dot != std::string::npos && strcasecmp(path.c_str() + dot, extension.c_str()) == 0) return path;
+  if (dot != std::string::npos && equalsIgnoreAsciiCase(std::string_view(path).substr(dot), extension)) return path;
   return path + extension;
 }
 

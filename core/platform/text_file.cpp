@@ -1,5 +1,7 @@
 #include "platform/text_file.h"
 
+#include "platform/c_numbers.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <iconv.h>
@@ -88,6 +90,7 @@ void TextFile::write(std::string_view text) {
 }
 
 void TextFile::printf(const char* format, ...) {
+  const ClassicNumbers classic;
   char small[512];
   va_list args;
   va_start(args, format);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/c_numbers.h"
 #include "platform/messages.h"
 #include "platform/shell.h"
 #include "platform/text_file.h"
@@ -92,6 +93,7 @@ void XlsLabel::Write(XlsStream& s) const {
 }
 
 XlsSheet SpreadsheetExport::build(bool* truncated) const {
+  const ClassicNumbers classic;
   XlsSheet sheet;
   const uint32_t rows = std::max(slots_[0]->elementCount(), slots_[1]->elementCount());
   // 16-bit row numbers: seconds past the 65,536th cannot be addressed.

@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "platform/c_numbers.h"
 #include "report/statistics.h"
 #include "settings/para_block.h"
 
@@ -61,6 +62,7 @@ void writeVideoDistribution(TextFile& out, const FileSlot& slot) {
 }
 
 void TextReport::writeTo(TextFile& out) const {
+  const ClassicNumbers classic;
   writeReportHeader(out);
   if (options_.fileInfo) {
     for (const FileSlot* slot : slots_) {

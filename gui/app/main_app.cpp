@@ -1,7 +1,10 @@
 #include "app/main_app.h"
 
 #include <QApplication>
+#include <clocale>
 #include <QDesktopServices>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -13,6 +16,14 @@
 #include "widgets/icons.h"
 
 namespace mvgui {
+
+void installChineseTranslation(QApplication& app) {
+  // Qt's own dialogs (file chooser, message box buttons) speak the program's language when
+  // the translation is installed; without it they stay in English.
+  static QTranslator translator;
+  if (translator.load("qtbase_zh_CN", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    app.installTranslator(&translator);
+}
 
 void installGuiSinks() {
   mv::setMessageSink([](const std::string& text) {
@@ -26,6 +37,9 @@ void installGuiSinks() {
 }
 
 int runMainApp(QApplication& app) {
+  // Qt adopts the user's locale; the files we write keep the decimal point all the same.
+  std::setlocale(LC_NUMERIC, "C");
+  installChineseTranslation(app);
   app.setWindowIcon(applicationIcon());
   installGuiSinks();
   mv::paraBlock().Load();

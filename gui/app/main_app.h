@@ -5,6 +5,9 @@ class QApplication;
 
 namespace mvgui {
 
+// Loads Qt's Simplified Chinese texts for its own dialogs, when installed.
+void installChineseTranslation(QApplication& app);
+
 // Routes the core's messages to modal boxes and written files to the desktop.
 void installGuiSinks();
 

@@ -10,6 +10,7 @@
 #include <QPushButton>
 
 #include "app/dialog_units.h"
+#include "app/file_info_dlg.h"
 #include "app/filter_dlg.h"
 #include "app/main_slots.h"
 #include "app/wait_cursor.h"
@@ -20,6 +21,7 @@
 #include "settings/para_block.h"
 #include "widgets/colour_label.h"
 #include "widgets/icons.h"
+#include "widgets/link_buttons.h"
 #include "widgets/single_file_sel.h"
 #include "widgets/stat_list_ctrl.h"
 
@@ -49,6 +51,8 @@ MainDialog::MainDialog(QWidget* parent) : CResizableDlg(parent) {
                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
   setFont(dialogFont());
   buildControls();
+  connect(this, &MainDialog::fileInfoRequested, this,
+          [this](int slot) { ShowFileInfo(this, path(slot), mainSlot(slot)); });
   OnInitDialog();
 }
 
@@ -139,14 +143,16 @@ void MainDialog::buildControls() {
   connect(txt, &QPushButton::clicked, this, &MainDialog::OnTextReport);
   connect(xls, &QPushButton::clicked, this, &MainDialog::OnSpreadsheet);
 
-  // The three link icons; what they open is wired by the link button code.
+  // The three link icons: About box, help page, batch check.
   const struct {
-    int id, icon, x;
-  } links[] = {{1019, 128, 379}, {1020, 131, 407}, {1027, 139, 434}};
+    int id, icon, x, kind;
+  } links[] = {{1019, 128, 379, IconLinkButton::About},
+               {1020, 131, 407, IconLinkButton::Help},
+               {1027, 139, 434, IconLinkButton::BatchCheck}};
   for (const auto& l : links) {
-    auto* icon = label("", l.x, 71, 20, 20, l.id);
-    icon->setPixmap(iconPixmap(l.icon));
-    icon->setAlignment(Qt::AlignCenter);
+    auto* link = add(l.id, new IconLinkButton(l.kind, this));
+    link->setGeometry(du.rect(l.x, 71, 20, 20));
+    link->setIcon(iconPixmap(l.icon));
   }
 
   group("", 7, 94, 448, 185, 1033);
@@ -222,6 +228,7 @@ QWidget* MainDialog::control(int id) const {
 void MainDialog::OnInitDialog() {
   if (initialised_) return;
   initialised_ = true;
+  CResizableDlg::OnInitDialog();
   UpdateCountButtons();
   label1_->setPathMode(true);
   label2_->setPathMode(true);

@@ -57,11 +57,26 @@ Qt::Alignment StatListModel::columnAlignment(int column) const {
   return columns_[size_t(column)].alignment;
 }
 
+namespace {
+
+bool isTimeText(const QString& s) {
+  return !s.isEmpty() && std::all_of(s.begin(), s.end(), [](QChar c) { return c.isDigit() || c == ':'; });
+}
+
+// Ascending by the first column's text, case-insensitive like the list this stands in for. Times
+// of 100 hours and more have a longer hour field: the longer time text is the later one, so rows
+// stay in time order where a plain text comparison would put "100:00:00" before "10:00:00".
+bool lessRowText(const QString& a, const QString& b) {
+  if (a.size() != b.size() && isTimeText(a) && isTimeText(b)) return a.size() < b.size();
+  return QString::compare(a, b, Qt::CaseInsensitive) < 0;
+}
+
+}  // namespace
+
 int StatListModel::insertSorted(const QString& firstText) {
-  // Case-insensitive like the list this stands in for; the rows' times only ever hold digits.
   const auto place = std::upper_bound(rows_.begin(), rows_.end(), firstText,
                                       [](const QString& text, const std::vector<QString>& row) {
-                                        return QString::compare(text, row[0], Qt::CaseInsensitive) < 0;
+                                        return lessRowText(text, row[0]);
                                       });
   const int index = int(place - rows_.begin());
   beginInsertRows(QModelIndex(), index, index);

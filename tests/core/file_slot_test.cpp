@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <sys/stat.h>
+
 #include "analysis/file_slot.h"
 #include "fixtures/avi_builder.h"
 #include "fixtures/message_recorder.h"
+#include "platform/paths.h"
 #include "report/statistics.h"
 #include "settings/para_block.h"
 
@@ -19,6 +23,16 @@ TEST(MediaTypeOfPath, WholeSuffixFromLastDotCaseInsensitive) {
   for (const char* p : {"x.ra", "x.mpg", "noextension", "a.avi2", "a.avi.bak", "a.rm ", "/data/release.old/clip"}) {
     EXPECT_EQ(mediaTypeOfPath(p), mv::MEDIA_NONE) << p;
   }
+}
+
+TEST(MediaTypeOfPath, SuffixesCompareTheSameInTurkish) {
+  // Turkish folds "I" to a dotless "ı": a locale-aware comparison would refuse MOVIE.AVI.
+  if (!std::setlocale(LC_ALL, "tr_TR.UTF-8")) GTEST_SKIP() << "Turkish locale not installed";
+  const auto type = mediaTypeOfPath("MOVIE.AVI");
+  const auto txt = mv::ensureExtension("REPORT.TXT", ".txt");
+  std::setlocale(LC_ALL, "C");
+  EXPECT_EQ(type, mv::MEDIA_AVI);
+  EXPECT_EQ(txt, "REPORT.TXT");
 }
 
 class FileSlotTest : public ::testing::Test {
@@ -53,6 +67,11 @@ TEST_F(FileSlotTest, DamagedFileTellsTheUserAndLeavesTheSlotEmpty) {
 
   EXPECT_EQ(slot.open(dir.file("missing.avi")), 0);
   EXPECT_EQ(recorder.messages.size(), 2u);
+
+  // A named pipe with a media name is refused at once instead of waiting for a writer.
+  ASSERT_EQ(mkfifo(dir.file("pipe.rm").c_str(), 0600), 0);
+  EXPECT_EQ(slot.open(dir.file("pipe.rm")), 0);
+  EXPECT_EQ(recorder.messages.size(), 3u);
 }
 
 TEST_F(FileSlotTest, LoadBuildsTotalAndStatistics) {

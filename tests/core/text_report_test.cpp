@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <sstream>
 
 #include "fixtures/byte_writer.h"
@@ -143,6 +144,24 @@ TEST_F(TextReportTest, UnwritableTargetsTellTheUserAndOpenNothing) {
   EXPECT_EQ(mv::TextReport(first, second, {}).Export("/dev/full"), 0);
   EXPECT_EQ(recorder.messages.size(), 2u);
   EXPECT_TRUE(opened.empty());
+}
+
+// A window toolkit adopts the user's locale; the numbers in the file must not follow it.
+TEST_F(TextReportTest, NumbersKeepTheDecimalPointInAnyLocale) {
+  const char* comma = nullptr;
+  for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "ru_RU.UTF-8"}) {
+    if (std::setlocale(LC_NUMERIC, name)) {
+      comma = name;
+      break;
+    }
+  }
+  if (!comma) GTEST_SKIP() << "no locale with a decimal comma installed";
+  mvtest::fillSlot(first, {.video = {100, 128, 256, 384, 100}, .frameRateMilli = 29970});
+  const std::string raw = exportRaw({});
+  std::setlocale(LC_NUMERIC, "C");
+  EXPECT_NE(raw.find("@ 29.970 fps"), std::string::npos);
+  EXPECT_NE(raw.find("\t3.00\t"), std::string::npos);
+  EXPECT_EQ(raw.find("0,"), std::string::npos);
 }
 
 TEST(TextFile, ConvertsToGbkAndKeepsRawBytes) {

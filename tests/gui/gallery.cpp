@@ -7,11 +7,14 @@
 #include <cstdio>
 
 #include "app/filter_dlg.h"
+#include "app/main_app.h"
 #include "app/main_dialog.h"
 #include "app/main_slots.h"
 #include "fixtures/message_recorder.h"
 #include "fixtures/sample_media.h"
 #include "gui/support/file_dialog_recorder.h"
+#include "gui/support/gallery_batch.h"
+#include "gui/support/gallery_info.h"
 #include "settings/para_block.h"
 
 namespace {
@@ -33,6 +36,7 @@ bool save(QWidget& w, const QString& folder, const char* name) {
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
+  mvgui::installChineseTranslation(app);
   if (argc != 2) {
     std::fprintf(stderr, "usage: gallery OUTPUT_FOLDER\n");
     return 2;
@@ -80,6 +84,8 @@ int main(int argc, char** argv) {
     ok &= save(filter, out, "data-filter");
   }
   for (int s = 0; s < 2; ++s) mvgui::mainSlot(s).clear();
+  mvtest::writeInfoGallery(out);
+  writeBatchGallery(out);
   if (!messages.messages.empty()) {
     std::fprintf(stderr, "unexpected message: %s\n", messages.messages.front().c_str());
     ok = false;

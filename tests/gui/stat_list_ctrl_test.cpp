@@ -169,6 +169,10 @@ void StatListCtrlTest::rowsStayInTimeOrder() {
   for (int r = 1; r < list.GetItemCount(); ++r) QVERIFY(list.GetItemText(r - 1, 0) <= list.GetItemText(r, 0));
   QCOMPARE(list.GetItemText(5, 0), QString("00:00:05"));
   QCOMPARE(list.GetItemText(6, 0), QString("00:00:05"));
+  // Past 99 hours the hour field grows: the later time still sorts after the earlier ones.
+  QCOMPARE(list.InsertRow(0, "100:00:00"), 15);
+  QCOMPARE(list.InsertRow(0, "100:00:01"), 16);
+  QCOMPARE(list.InsertRow(0, "99:59:59"), 15);
 }
 
 void StatListCtrlTest::cellTexts() {

@@ -1,0 +1,77 @@
+#pragma once
+// The batch check window: a source folder and a result file, chosen with their browse buttons
+// or by dropping a RealMedia file, and a Start button that runs the zero-second check over the
+// folder tree and becomes Stop while the run goes on. The run pumps events between files, so
+// every handler here can be entered from inside it.
+#include <QDialog>
+#include <QString>
+#include <QStringList>
+#include <map>
+#include <memory>
+
+class QLabel;
+class QPushButton;
+
+namespace mv {
+class BatchCheck;
+}
+
+namespace mvgui {
+
+class ColourLabel;
+
+class BatchCheckDialog : public QDialog {
+  Q_OBJECT
+ public:
+  explicit BatchCheckDialog(QWidget* parent = nullptr);
+  ~BatchCheckDialog() override;
+
+  // The control with a resource id (1, 2, 1002, 1012, 1051, 1055, 1057, 1058), or null.
+  QWidget* control(int id) const;
+
+  const QString& sourceFolder() const { return sourceFolder_; }
+  const QString& resultFile() const { return resultFile_; }
+  bool running() const;
+  const mv::BatchCheck& engine() const { return *engine_; }
+
+ public slots:
+  // Button 1 and Enter: starts a run, or asks the running one to stop.
+  void OnStart();
+  void OnBrowseSource();
+  void OnBrowseResult();
+  // Dropped names in their order: the folder of the first .rm or .rmvb file becomes the source.
+  void OnDropFiles(const QStringList& paths);
+  // Close, Esc and the close box: ignored while a run is in progress.
+  void reject() override;
+
+ signals:
+  // A file is about to be checked; the path and progress labels already show it.
+  void fileChecking(const QString& path, int checked, int total);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void buildControls();
+  void ShowFields();
+  void EnableButtons(bool enable);
+  void OnRunningChanged(bool running);
+  void ShowProgress(const QString& path, int checked, int total);
+
+  QString sourceFolder_;
+  QString resultFile_;
+  QString savedStartText_;
+  // Shared with the run in progress, which must outlive the window if it goes away mid-run.
+  std::shared_ptr<mv::BatchCheck> engine_;
+
+  std::map<int, QWidget*> controls_;
+  QPushButton* start_ = nullptr;
+  ColourLabel* sourceLabel_ = nullptr;
+  ColourLabel* resultLabel_ = nullptr;
+  ColourLabel* currentLabel_ = nullptr;
+  QLabel* progressLabel_ = nullptr;
+};
+
+}  // namespace mvgui

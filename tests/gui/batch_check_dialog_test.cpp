@@ -1,0 +1,481 @@
+// The batch check window as a person uses it: the folder and result file it proposes and
+// stores, dropped files, whole runs over RealMedia trees with their progress and outcomes,
+// stopping, and everything a person can do to the window while a run pumps events.
+#include "batch/batch_check_dialog.h"
+
+#include <QDropEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QUrl>
+#include <QtTest>
+#include <filesystem>
+
+#include "app/dialog_units.h"
+#include "batch/folder_picker.h"
+#include "fixtures/byte_writer.h"
+#include "fixtures/message_recorder.h"
+#include "fixtures/sample_media.h"
+#include "gui/support/file_dialog_recorder.h"
+#include "platform/messages.h"
+#include "platform/paths.h"
+#include "platform/shell.h"
+#include "search/batch_check.h"
+#include "settings/ini_file.h"
+#include "settings/para_block.h"
+#include "widgets/colour_label.h"
+
+using mvgui::BatchCheckDialog;
+namespace fs = std::filesystem;
+
+namespace {
+
+// What the window showed when a file was about to be checked.
+struct Step {
+  QString path;
+  int checked = 0;
+  int total = 0;
+  QString pathLabel;
+  QString progressLabel;
+  QString startText;
+  bool closeEnabled = true;
+  bool browseEnabled = true;
+};
+
+QString labelText(BatchCheckDialog& d, int id) {
+  if (auto* c = qobject_cast<mvgui::ColourLabel*>(d.control(id))) return c->text();
+  return static_cast<QLabel*>(d.control(id))->text();
+}
+QPushButton* button(BatchCheckDialog& d, int id) { return static_cast<QPushButton*>(d.control(id)); }
+
+std::string readText(const std::string& path) {
+  const mvtest::Bytes b = mvtest::readFile(path);
+  return std::string(b.begin(), b.end());
+}
+
+// One folder per file, so that the search reaches them in a known order.
+std::vector<std::string> chainOfProblemFiles(const fs::path& root, int count) {
+  std::vector<std::string> files;
+  fs::path folder = root;
+  for (int i = 1; i <= count; ++i) {
+    fs::create_directories(folder);
+    files.push_back((folder / ("p" + std::to_string(i) + ".rm")).string());
+    mvtest::writeFile(files.back(), mvtest::sampleRealMedia(12, {5}));
+    folder /= "s";
+  }
+  return files;
+}
+
+}  // namespace
+
+class BatchCheckDialogTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<mvtest::TempDir> dir_;
+  std::unique_ptr<mvtest::MessageRecorder> messages_;
+  std::vector<std::string> opened_;
+  mv::ShellSink previousShell_;
+  std::string ini_;
+
+  std::string path(const std::string& name) const { return dir_->file(name); }
+  const std::vector<std::string>& messages() const { return messages_->messages; }
+
+  // Records every step of a run and runs `during` (when set) at each.
+  void watch(BatchCheckDialog& d, std::function<void(const Step&)> during = {}) {
+    auto steps = std::make_shared<std::vector<Step>>();
+    connect(&d, &BatchCheckDialog::fileChecking, &d, [this, &d, steps, during](const QString& p, int c, int t) {
+      steps->push_back({p, c, t, labelText(d, 1051), labelText(d, 1055), button(d, 1)->text(),
+                        button(d, 2)->isEnabled(),
+                        button(d, 1058)->isEnabled() || button(d, 1002)->isEnabled()});
+      if (during) during(steps->back());
+    });
+    steps_ = steps;
+  }
+  std::shared_ptr<std::vector<Step>> steps_;
+
+  void setFolders(const std::string& source, const std::string& result) {
+    mv::paraBlock().SetText(mv::PARA_RM_CHK_SRC, source, 0);
+    mv::paraBlock().SetText(mv::PARA_RM_CHK_TGT, result, 0);
+  }
+
+  void expectIdle(BatchCheckDialog& d) {
+    QVERIFY(!d.running());
+    QCOMPARE(button(d, 1)->text(), QString("3.开始"));
+    for (int id : {1, 2, 1058, 1002}) QVERIFY(button(d, id)->isEnabled());
+    QCOMPARE(labelText(d, 1051), QString());
+    QCOMPARE(labelText(d, 1055), QString());
+  }
+
+ private slots:
+  void init() {
+    dir_ = std::make_unique<mvtest::TempDir>();
+    ini_ = path("morvatelline.ini");
+    mv::paraBlock().LoadFrom(ini_);
+    mv::setExecutablePathOverride(path("tools/morvatelline"));
+    messages_ = std::make_unique<mvtest::MessageRecorder>();
+    opened_.clear();
+    previousShell_ = mv::setShellSink([this](const std::string& p) { opened_.push_back(p); });
+    steps_.reset();
+  }
+  void cleanup() {
+    mv::setShellSink(previousShell_);
+    messages_.reset();
+    mv::setExecutablePathOverride(std::string());
+    mv::paraBlock().LoadFrom(std::string());
+    dir_.reset();
+  }
+
+  void layoutAndTexts() {
+    BatchCheckDialog d;
+    QCOMPARE(d.windowTitle(), QString("批量检查RM文件"));
+    const mvgui::DialogUnits du = mvgui::DialogUnits::of(d.font());
+    QCOMPARE(d.size(), QSize(du.x(299), du.y(85)));
+    QCOMPARE(d.control(1)->geometry(), du.rect(242, 7, 50, 14));
+    QCOMPARE(d.control(1057)->geometry(), du.rect(7, 18, 207, 10));
+    QCOMPARE(d.control(1058)->geometry(), du.rect(217, 12, 19, 16));
+    QCOMPARE(d.control(1051)->geometry(), du.rect(7, 67, 252, 10));
+    QCOMPARE(d.control(1055)->geometry(), du.rect(262, 67, 30, 10));
+    QVERIFY(button(d, 1)->isDefault());
+    QCOMPARE(button(d, 2)->text(), QString("4.关闭"));
+    for (int id : {1057, 1012, 1051}) {
+      auto* label = qobject_cast<mvgui::ColourLabel*>(d.control(id));
+      QVERIFY(label != nullptr);
+      QVERIFY(label->pathMode());
+      QCOMPARE(label->backgroundColour(), d.palette().color(QPalette::Button));
+    }
+    QVERIFY(static_cast<QLabel*>(d.control(1055))->alignment() & Qt::AlignRight);
+    QVERIFY(!button(d, 1058)->icon().isNull());
+    QVERIFY(d.acceptDrops());
+  }
+
+  void opensWithTheStoredFoldersOrTheProposedResultFile() {
+    {
+      BatchCheckDialog d;
+      QCOMPARE(d.sourceFolder(), QString());
+      QCOMPARE(d.resultFile(), QString::fromStdString(path("tools/morvatelline_chk.txt")));
+      QCOMPARE(labelText(d, 1012), d.resultFile());
+      // Proposed, not stored.
+      QCOMPARE(mv::paraBlock().GetText(mv::PARA_RM_CHK_TGT), std::string());
+      QVERIFY(!fs::exists(ini_));
+    }
+    setFolders("/media/clips", "/home/u/check.txt");
+    BatchCheckDialog d;
+    QCOMPARE(labelText(d, 1057), QString("/media/clips"));
+    QCOMPARE(labelText(d, 1012), QString("/home/u/check.txt"));
+  }
+
+  void browseActionsStoreTheirChoiceAtOnce() {
+    setFolders("/old/folder", "");
+    BatchCheckDialog d;
+    std::vector<mvgui::FolderPicker::Request> asked;
+    std::vector<mvgui::FolderPicker::Answer> answers = {{false, {}}, {true, "/media/新片"}};
+    mvgui::FolderPicker::setTestResponder([&](const mvgui::FolderPicker::Request& r) {
+      asked.push_back(r);
+      if (answers.empty()) return mvgui::FolderPicker::Answer{};
+      const auto a = answers.front();
+      answers.erase(answers.begin());
+      return a;
+    });
+    d.OnBrowseSource();  // cancelled
+    QCOMPARE(d.sourceFolder(), QString("/old/folder"));
+    d.OnBrowseSource();
+    mvgui::FolderPicker::setTestResponder({});
+    QCOMPARE(asked.size(), size_t(2));
+    QCOMPARE(asked[0].caption, QString("选择源文件夹"));
+    QCOMPARE(asked[0].prompt, QString("请选择RM文件所在文件夹:"));
+    QCOMPARE(asked[0].initialFolder, QString("/old/folder"));
+    QCOMPARE(asked[0].owner, &d);
+    QCOMPARE(labelText(d, 1057), QString("/media/新片"));
+    QCOMPARE(mv::IniFile::load(ini_).value("ParaBlock", "PARA_RM_CHK_SRC"), std::optional<std::string>("/media/新片"));
+
+    mvtest::FileDialogRecorder dialogs;
+    dialogs.cancel();
+    dialogs.answer("/out/result");
+    dialogs.answer("/out/RESULT.TXT");
+    dialogs.answer("/out/result.txt.bak");
+    const QString proposed = d.resultFile();
+    d.OnBrowseResult();
+    QCOMPARE(d.resultFile(), proposed);
+    d.OnBrowseResult();
+    QCOMPARE(d.resultFile(), QString("/out/result.txt"));
+    QCOMPARE(labelText(d, 1012), QString("/out/result.txt"));
+    QCOMPARE(mv::IniFile::load(ini_).value("ParaBlock", "PARA_RM_CHK_TGT"), std::optional<std::string>("/out/result.txt"));
+    d.OnBrowseResult();
+    QCOMPARE(d.resultFile(), QString("/out/RESULT.TXT"));
+    d.OnBrowseResult();
+    QCOMPARE(d.resultFile(), QString("/out/result.txt.bak.txt"));
+    const auto& r = dialogs.requests().front();
+    QVERIFY(!r.openMode);
+    QCOMPARE(r.title, QString("结果文件"));
+    QCOMPARE(r.defaultExtension, QString(".txt"));
+    QCOMPARE(r.initialName, QString());
+    QCOMPARE(r.filter, QString("Text File(*.txt)|*.txt|All Files(*.*)|*.*||"));
+    QVERIFY(r.flags & mvgui::CSingleFileSel::OverwritePrompt);
+    QVERIFY(r.flags & mvgui::CSingleFileSel::HideReadOnly);
+    QCOMPARE(r.owner, &d);
+    QVERIFY(messages().empty());
+  }
+
+  void droppedFilesNameTheFolderOfTheFirstRealMediaFile() {
+    setFolders("/start", "");
+    BatchCheckDialog d;
+    d.OnDropFiles({"/m/a.avi", "/m/folder", "/m/rm", "/m/x.rmv"});
+    QCOMPARE(d.sourceFolder(), QString("/start"));
+    d.OnDropFiles({"/m/a.avi", "/media/clips/x.RMVB", "/other/y.rm"});
+    QCOMPARE(d.sourceFolder(), QString("/media/clips"));
+    QCOMPARE(labelText(d, 1057), QString("/media/clips"));
+    d.OnDropFiles({"/x.Rm"});
+    QCOMPARE(d.sourceFolder(), QString("/"));
+    // Not stored.
+    QCOMPARE(mv::paraBlock().GetText(mv::PARA_RM_CHK_SRC), std::string("/start"));
+
+    // The names of a drop of file URLs.
+    struct Target : BatchCheckDialog {
+      using BatchCheckDialog::dragEnterEvent;
+      using BatchCheckDialog::dropEvent;
+    } target;
+    QMimeData data;
+    data.setUrls({QUrl("https://example.com/a.rm"), QUrl::fromLocalFile("/a/b.txt"),
+                  QUrl::fromLocalFile("/网络/片.rmvb")});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    target.dragEnterEvent(&enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    target.dropEvent(&drop);
+    QCOMPARE(target.sourceFolder(), QString("/网络"));
+  }
+
+  void wholeRunShowsProgressWritesFindingsAndOpensTheResult() {
+    const fs::path root = dir_->path() / "clips";
+    fs::create_directories(root / "sub");
+    mvtest::writeFile(root / "a.rm", mvtest::sampleRealMedia(20));
+    mvtest::writeFile(root / "b.rmvb", mvtest::sampleRealMedia(20, {4, 5, 6, 12}));
+    mvtest::writeFile(root / "notes.avi", mvtest::sampleAvi(3));
+    mvtest::writeFile(root / "sub" / "c.RM", mvtest::sampleRealMedia(15, {7}));
+    mvtest::writeFile(root / "sub" / "broken.rm", mvtest::Bytes(64, 0x55));
+    const std::string result = path("result.txt");
+    mvtest::writeFile(result, mvtest::Bytes(100, 'x'));  // an earlier run's
+    setFolders(root.string(), result);
+
+    BatchCheckDialog d;
+    d.show();
+    watch(d, [&](const Step&) { QVERIFY(d.running()); });
+    button(d, 1)->click();
+
+    const auto& steps = *steps_;
+    QCOMPARE(steps.size(), size_t(4));
+    std::set<QString> seen;
+    for (size_t i = 0; i < steps.size(); ++i) {
+      QCOMPARE(steps[i].checked, int(i + 1));
+      QCOMPARE(steps[i].total, 4);
+      QCOMPARE(steps[i].pathLabel, steps[i].path);
+      QCOMPARE(steps[i].progressLabel, QString("%1/4").arg(i + 1));
+      QCOMPARE(steps[i].startText, QString("停止"));
+      QVERIFY(!steps[i].closeEnabled);
+      QVERIFY(!steps[i].browseEnabled);
+      seen.insert(steps[i].path);
+    }
+    const QString r = QString::fromStdString(root.string());
+    QCOMPARE(seen, (std::set<QString>{r + "/a.rm", r + "/b.rmvb", r + "/sub/c.RM", r + "/sub/broken.rm"}));
+    // The damaged file tells the user and the run goes on; no outcome message when files were found.
+    QVERIFY(!messages().empty());
+    QCOMPARE(messages().back(), std::string(mv::msg::kReadFailed));
+    QCOMPARE(readText(result), root.string() + "/b.rmvb\r\n00:00:05 -- 00:00:07\r\n00:00:13\r\n\r\n" + root.string() +
+                                   "/sub/c.RM\r\n00:00:08\r\n\r\n");
+    QCOMPARE(opened_, std::vector<std::string>{result});
+    QCOMPARE(d.engine().problemFiles(), 2);
+    expectIdle(d);
+    QVERIFY(d.isVisible());
+  }
+
+  void outcomesWithoutFindings_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no RM file") << 0 << QString(mv::msg::kBatchNoRmFiles);
+    QTest::newRow("missing folder") << 1 << QString(mv::msg::kBatchNoRmFiles);
+    QTest::newRow("RM files without zero seconds") << 2 << QString(mv::msg::kBatchNoProblems);
+  }
+  void outcomesWithoutFindings() {
+    QFETCH(int, kind);
+    QFETCH(QString, message);
+    const fs::path root = dir_->path() / "tree";
+    fs::create_directories(root / "sub");
+    mvtest::writeFile(root / "sub" / "a.avi", mvtest::sampleAvi(3));
+    if (kind == 2) mvtest::writeFile(root / "sub" / "fine.rmvb", mvtest::sampleRealMedia(30));
+    const std::string result = path("result.txt");
+    mvtest::writeFile(result, mvtest::Bytes(10, 'x'));
+    setFolders(kind == 1 ? (root / "missing").string() : root.string(), result);
+    BatchCheckDialog d;
+    button(d, 1)->click();
+    QCOMPARE(messages(), std::vector<std::string>{message.toStdString()});
+    QCOMPARE(fs::file_size(result), uintmax_t(0));
+    QVERIFY(opened_.empty());
+    expectIdle(d);
+  }
+
+  void refusedStartsMoveTheFocusAndChangeNothing() {
+    const std::string result = path("result.txt");
+    {
+      setFolders("", result);
+      BatchCheckDialog d;
+      button(d, 1)->click();
+      QCOMPARE(messages(), std::vector<std::string>{mv::msg::kBatchNoSourceFolder});
+      QCOMPARE(d.focusWidget(), d.control(1058));
+      QVERIFY(!fs::exists(result));
+    }
+    messages_->messages.clear();
+    {
+      setFolders(dir_->path().string(), path("no/such/folder/result.txt"));
+      BatchCheckDialog d;
+      watch(d);
+      button(d, 1)->click();
+      QCOMPARE(messages(), std::vector<std::string>{mv::msg::kBatchResultCreateFailed});
+      QCOMPARE(d.focusWidget(), d.control(1002));
+      QVERIFY(steps_->empty());
+      expectIdle(d);
+    }
+  }
+
+  void stopDuringCountingChecksNothing() {
+    const auto files = chainOfProblemFiles(dir_->path() / "tree", 3);
+    const std::string result = path("result.txt");
+    setFolders((dir_->path() / "tree").string(), result);
+    BatchCheckDialog d;
+    d.show();
+    watch(d);
+    // Reaches the window at the first pump, which the counting pass makes.
+    QTimer::singleShot(0, &d, [&] {
+      QVERIFY(d.running());
+      QCOMPARE(d.engine().checkedFiles(), 0);
+      QTest::keyClick(&d, Qt::Key_Return);  // Enter presses Stop, the default button
+    });
+    button(d, 1)->click();
+    QVERIFY(steps_->empty());
+    QCOMPARE(messages(), std::vector<std::string>{mv::msg::kBatchStopped});
+    QCOMPARE(fs::file_size(result), uintmax_t(0));
+    QVERIFY(opened_.empty());
+    expectIdle(d);
+  }
+
+  void stopDuringCheckingKeepsTheFindingsSoFarAndOpensThem() {
+    const auto files = chainOfProblemFiles(dir_->path() / "tree", 4);
+    const std::string result = path("result.txt");
+    setFolders((dir_->path() / "tree").string(), result);
+    BatchCheckDialog d;
+    d.show();
+    bool stop = true;
+    watch(d, [&](const Step& s) {
+      if (stop && s.checked == 2) {
+        // Pressed twice: both only ask the run to stop.
+        button(d, 1)->click();
+        button(d, 1)->click();
+      }
+    });
+    button(d, 1)->click();
+    QCOMPARE(steps_->size(), size_t(2));
+    QCOMPARE(messages(), std::vector<std::string>{mv::msg::kBatchStopped});
+    // The file being checked when Stop came is finished first.
+    QCOMPARE(readText(result), files[0] + "\r\n00:00:06\r\n\r\n" + files[1] + "\r\n00:00:06\r\n\r\n");
+    QCOMPARE(opened_, std::vector<std::string>{result});
+    expectIdle(d);
+    // A second run starts afresh and truncates the result.
+    stop = false;
+    button(d, 1)->click();
+    QCOMPARE(steps_->size(), size_t(6));
+    QCOMPARE(steps_->back().progressLabel, QString("4/4"));
+    QCOMPARE(std::count(opened_.begin(), opened_.end(), result), 2);
+    QCOMPARE(readText(result).find(files[0]), size_t(0));
+    QCOMPARE(readText(result).rfind(files[0]), size_t(0));
+  }
+
+  void closeRequestsAreIgnoredWhileRunning() {
+    const auto files = chainOfProblemFiles(dir_->path() / "tree", 3);
+    setFolders((dir_->path() / "tree").string(), path("result.txt"));
+    BatchCheckDialog d;
+    d.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    watch(d, [&](const Step& s) {
+      if (s.checked != 1) return;
+      QTest::mouseClick(button(d, 2), Qt::LeftButton);  // disabled
+      QTest::keyClick(&d, Qt::Key_Escape);
+      d.close();
+      d.reject();
+      QVERIFY(d.isVisible());
+      // Browsing is off too, even when asked for directly.
+      mvtest::FileDialogRecorder dialogs;
+      d.OnBrowseResult();
+      QVERIFY(dialogs.requests().empty());
+    });
+    button(d, 1)->click();
+    QCOMPARE(steps_->size(), size_t(3));
+    QVERIFY(messages().empty());
+    QVERIFY(d.isVisible());
+    QCOMPARE(d.result(), int(QDialog::Rejected));
+    // Idle again, Close closes.
+    QTest::mouseClick(button(d, 2), Qt::LeftButton);
+    QVERIFY(!d.isVisible());
+  }
+
+  void dropDuringARunChangesTheFolderButNotTheRun() {
+    const auto files = chainOfProblemFiles(dir_->path() / "tree", 3);
+    setFolders((dir_->path() / "tree").string(), path("result.txt"));
+    BatchCheckDialog d;
+    watch(d, [&](const Step& s) {
+      if (s.checked == 1) d.OnDropFiles({"/elsewhere/x.rm"});
+    });
+    button(d, 1)->click();
+    QCOMPARE(steps_->size(), size_t(3));
+    QCOMPARE(steps_->back().path, QString::fromStdString(files[2]));
+    QCOMPARE(d.sourceFolder(), QString("/elsewhere"));
+  }
+
+  void progressMayPassTheTotal() {
+    const auto files = chainOfProblemFiles(dir_->path() / "tree", 2);
+    setFolders((dir_->path() / "tree").string(), path("result.txt"));
+    BatchCheckDialog d;
+    watch(d, [&](const Step& s) {
+      // Appears after the counting pass, in a folder the checking pass has yet to reach.
+      if (s.checked == 1) mvtest::writeFile(dir_->path() / "tree" / "s" / "late.rm", mvtest::sampleRealMedia(5));
+    });
+    button(d, 1)->click();
+    QCOMPARE(steps_->size(), size_t(3));
+    QCOMPARE(steps_->back().progressLabel, QString("3/2"));
+  }
+
+  void destroyedFromInsideTheRunEndsItQuietly() {
+    const auto files = chainOfProblemFiles(dir_->path() / "tree", 4);
+    const std::string result = path("result.txt");
+    setFolders((dir_->path() / "tree").string(), result);
+    QPointer<BatchCheckDialog> d = new BatchCheckDialog;
+    d->show();
+    int seen = 0;
+    connect(d, &BatchCheckDialog::fileChecking, this, [&](const QString&, int checked, int) {
+      seen = checked;
+      if (checked == 1) QTimer::singleShot(0, [&] { delete d.data(); });
+    });
+    d->OnStart();
+    QVERIFY(d.isNull());
+    QCOMPARE(seen, 1);
+    QCOMPARE(messages(), std::vector<std::string>{mv::msg::kBatchStopped});
+    QCOMPARE(opened_, std::vector<std::string>{result});
+  }
+
+  void runsModallyWithExec() {
+    chainOfProblemFiles(dir_->path() / "tree", 1);
+    setFolders((dir_->path() / "tree").string(), path("result.txt"));
+    BatchCheckDialog d;
+    QTimer::singleShot(0, &d, [&] {
+      button(d, 1)->click();
+      button(d, 2)->click();
+    });
+    QTimer::singleShot(10000, &d, [&] { d.done(-1); });  // never waits for a person
+    QCOMPARE(d.exec(), int(QDialog::Rejected));
+    QCOMPARE(opened_.size(), size_t(1));
+  }
+};
+
+QTEST_MAIN(BatchCheckDialogTest)
+#include "batch_check_dialog_test.moc"
