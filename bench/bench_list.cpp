@@ -17,16 +17,7 @@ const QString kSpec =
 
 struct TwoFiles {
   mv::FileSlot first, second;
-  TwoFiles() {
-    std::vector<uint32_t> video, audio;
-    for (uint32_t s = 0; s < kSeconds; ++s) {
-      video.push_back(s % 97 == 0 ? 0 : 60000 + (s * 7919) % 40000);
-      audio.push_back(16000 + s % 3);
-    }
-    mvtest::fillSlot(first, {.path = "/media/first.avi", .video = video, .audio = audio});
-    for (auto& v : video) v /= 2;
-    mvtest::fillSlot(second, {.path = "/media/second.rmvb", .video = video, .audio = audio});
-  }
+  TwoFiles() { mvtest::fillLongPair(first, second, kSeconds, true); }
 };
 
 TwoFiles& files() {

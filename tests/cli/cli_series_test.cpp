@@ -81,6 +81,15 @@ TEST(CliSeries, FailureAndUsage) {
   EXPECT_EQ(wrongType.status, 1);
   EXPECT_EQ(nlohmann::json::parse(wrongType.out)["message"], "抱歉，请选择一个有效的文件。");
 
+  // Output that cannot be written is a failure, not a silent success.
+  {
+    mvtest::TempDir d;
+    writeRamp(d.file("r.avi"));
+    int status = 0;
+    mvtest::runCommand(std::string(MORV_CLI_PATH) + " series '" + d.file("r.avi") + "' >/dev/full 2>/dev/null", &status);
+    EXPECT_EQ(status, 1);
+  }
+
   EXPECT_EQ(cli("series").status, 2);
   EXPECT_EQ(cli("series a.avi --top 0").status, 2);
   EXPECT_EQ(cli("series a.avi --bottom 100").status, 2);

@@ -97,6 +97,17 @@ TEST_F(AviReaderTest, RateWithinTenSecondsOfDurationIsKept) {
   EXPECT_EQ(l.seconds(*l.audio), std::vector<uint32_t>(10, 0));  // 44100 entries per second never cross
 }
 
+TEST_F(AviReaderTest, PlausibilityComparesTheTruncatedDuration) {
+  // 41 entries at 2 per second last 20.5 s: truncated to 20, that is exactly 10 s off the
+  // header's 10 s, so the rate is kept (untruncated it would be replaced by 4.1).
+  auto f = avi::simpleVideo(250, 1000);
+  f.streams.push_back(audioStream(1, 2, avi::waveFormat(1, 1, 8000, 8000, 1, 8)));
+  for (int i = 0; i < 41; ++i) f.add(1, "wb", 1000);
+  const Loaded l = load(f.build());
+  ASSERT_EQ(l.ok, 1);
+  EXPECT_EQ((*l.audio)[8], 2500u);  // boundary after 2 entries: 3 entries, half of the third carried
+}
+
 TEST_F(AviReaderTest, Mp3WrittenWithByteRateIsCountedPerFrame) {
   auto f = avi::simpleVideo(250, 100);
   // 44100 / 1152 = 38.28 MPEG audio frames per second.

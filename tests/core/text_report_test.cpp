@@ -126,6 +126,17 @@ TEST_F(TextReportTest, HeadingWithoutItemsIsOneTabAndOnlySecondSlotCounts) {
   EXPECT_EQ(withVideo[5], "00:00:01\t0.00");
 }
 
+TEST_F(TextReportTest, DistributionListsEachBucketWithItsUpperEdge) {
+  // Inner seconds 100, 200 and 300 kbit/s: buckets below 200, 300 and 400; the first and last
+  // seconds (100 and 0 kbit/s) fall into the lowest; shares of all five seconds.
+  mvtest::fillSlot(first, {.video = {12800, 12800, 25600, 38400, 0}});
+  const auto lines = exportLines({.header = false, .statistics = false});
+  const auto start = std::find(lines.begin(), lines.end(), "码率\t频数\t百分比");
+  ASSERT_NE(start, lines.end());
+  EXPECT_EQ(std::vector<std::string>(start + 1, start + 5),
+            (std::vector<std::string>{"< 200\t3\t60.0%", "< 300\t1\t20.0%", "< 400\t1\t20.0%", ""}));
+}
+
 TEST_F(TextReportTest, ShortAndHugeFilesSummarise) {
   mvtest::fillSlot(first, {.video = {}, .fileLength = 5000000000ull, .frameRateMilli = 29970});
   const auto lines = exportLines({.header = false, .statistics = false});

@@ -25,6 +25,7 @@
 #include "platform/text_file.h"
 #include "report/info_text.h"
 #include "settings/para_block.h"
+#include "gui/support/modal_closer.h"
 
 using namespace mvgui;
 namespace fs = std::filesystem;
@@ -33,32 +34,6 @@ namespace {
 
 constexpr const char* kNothingToOutput = "抱歉，没什么好输出的。";
 
-// Closes every modal window that comes up while it lives, so that no test waits for a person,
-// and lets the test look at each one first.
-class ModalCloser {
- public:
-  explicit ModalCloser(std::function<void(QWidget*)> inspect = {}) : inspect_(std::move(inspect)) {
-    timer_.setInterval(10);
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-      QWidget* w = QApplication::activeModalWidget();
-      if (!w || w == last_.data()) return;
-      last_ = w;
-      ++seen;
-      if (inspect_) inspect_(w);
-      if (auto* d = qobject_cast<QDialog*>(w))
-        d->reject();
-      else
-        w->close();
-    });
-    timer_.start();
-  }
-  int seen = 0;
-
- private:
-  std::function<void(QWidget*)> inspect_;
-  QTimer timer_;
-  QPointer<QWidget> last_;  // a later window may be built where a closed one stood
-};
 
 // The text as a person reads it: UTF-8 lines without their CR LF.
 QStringList linesOf(const QByteArray& gbk) {
@@ -323,7 +298,7 @@ class FileInfoDlgTest : public QObject {
     QString title, shown;
     QWidget* parent = nullptr;
     {
-      ModalCloser closer([&](QWidget* modal) {
+      mvtest::ModalCloser closer([&](QWidget* modal) {
         auto* info = qobject_cast<CFileInfoDlg*>(modal);
         if (!info) return;
         title = info->windowTitle();
@@ -340,7 +315,7 @@ class FileInfoDlgTest : public QObject {
     QVERIFY(shown.contains("文件: " + QString::fromStdString(avi) + "\n"));
     QVERIFY(messages_->messages.empty());
 
-    ModalCloser closer;
+    mvtest::ModalCloser closer;
     static_cast<QPushButton*>(w.control(1026))->click();  // slot 2 is empty
     QCOMPARE(closer.seen, 0);
     QCOMPARE(messages_->messages, std::vector<std::string>{kNothingToOutput});

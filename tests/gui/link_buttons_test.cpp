@@ -26,6 +26,7 @@
 #include "platform/shell.h"
 #include "settings/para_block.h"
 #include "widgets/icons.h"
+#include "gui/support/modal_closer.h"
 
 using namespace mvgui;
 namespace fs = std::filesystem;
@@ -34,32 +35,6 @@ namespace {
 
 constexpr const char* kNoHelpFile = "抱歉，找不到帮助文件。请下载完整版本。";
 
-// Closes every modal window that comes up while it lives, so that no test waits for a person,
-// and lets the test look at each one first.
-class ModalCloser {
- public:
-  explicit ModalCloser(std::function<void(QWidget*)> inspect = {}) : inspect_(std::move(inspect)) {
-    timer_.setInterval(10);
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-      QWidget* w = QApplication::activeModalWidget();
-      if (!w || w == last_.data()) return;
-      last_ = w;
-      ++seen;
-      if (inspect_) inspect_(w);
-      if (auto* d = qobject_cast<QDialog*>(w))
-        d->reject();
-      else
-        w->close();
-    });
-    timer_.start();
-  }
-  int seen = 0;
-
- private:
-  std::function<void(QWidget*)> inspect_;
-  QTimer timer_;
-  QPointer<QWidget> last_;  // a later window may be built where a closed one stood
-};
 
 void writeText(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
@@ -257,7 +232,7 @@ class LinkButtonsTest : public QObject {
     parent.show();
     QString text, title;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
-    ModalCloser closer([&](QWidget* w) {
+    mvtest::ModalCloser closer([&](QWidget* w) {
       if (auto* box = qobject_cast<QMessageBox*>(w)) {
         text = box->text();
         title = box->windowTitle();
@@ -335,7 +310,7 @@ class LinkButtonsTest : public QObject {
     w.show();
     QStringList shown;
     auto* about = static_cast<IconLinkButton*>(w.control(1019));
-    ModalCloser closer([&](QWidget* modal) {
+    mvtest::ModalCloser closer([&](QWidget* modal) {
       QVERIFY(!about->hovering());  // the click ended the hover before the dialog came up
       if (qobject_cast<AboutDialog*>(modal))
         shown << "about";

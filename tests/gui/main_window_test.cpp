@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
+#include <QTimer>
+#include <QApplication>
 
 #include "app/filter_dlg.h"
 #include "app/main_dialog.h"
@@ -296,6 +298,28 @@ class MainWindowTest : public QObject {
     QCOMPARE(mv::paraBlock().GetInt(mv::PARA_BOTTOM_POINTS), 5);
   }
 
+  void countButtonsRunTheFilterAndRecomputeTheMarks() {
+    MainDialog w;
+    load(w, 0, {.video = {1, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120, 1}});
+    const uint32_t before = (*mainSlot(0).analysis.videoSeries)[mv::kHighThreshold];
+    QTimer::singleShot(0, [] {
+      auto* dlg = qobject_cast<CFilterDlg*>(QApplication::activeModalWidget());
+      QVERIFY(dlg);
+      QCOMPARE(dlg->mode(), 1);
+      dlg->spinBox()->setValue(2);
+      dlg->OnOK();
+    });
+    QTest::mouseClick(static_cast<QPushButton*>(w.control(1048)), Qt::LeftButton);
+    QCOMPARE(static_cast<QPushButton*>(w.control(1048))->text(), QString("2"));
+    QCOMPARE(mv::paraBlock().GetInt(mv::PARA_TOP_POINTS), 2);
+    QVERIFY((*mainSlot(0).analysis.videoSeries)[mv::kHighThreshold] > before);
+    QTimer::singleShot(0, [] {
+      if (auto* dlg = qobject_cast<CFilterDlg*>(QApplication::activeModalWidget())) dlg->OnCancel();
+    });
+    QTest::mouseClick(static_cast<QPushButton*>(w.control(1049)), Qt::LeftButton);
+    QCOMPARE(static_cast<QPushButton*>(w.control(1049))->text(), QString("5"));
+  }
+
   void enterDoesNothingAndEscapeCloses() {
     MainDialog w;
     w.show();
@@ -313,10 +337,11 @@ class MainWindowTest : public QObject {
     p.start(MORV_GUI_PATH, {});
     QVERIFY(p.waitForStarted(10000));
     QVERIFY(!p.waitForFinished(1500));  // still running: the window is up
+    QCOMPARE(p.state(), QProcess::Running);
     p.terminate();
     QVERIFY(p.waitForFinished(10000));
-    QCOMPARE(p.exitStatus() == QProcess::CrashExit ? p.error() : QProcess::Crashed, QProcess::Crashed);
-    QVERIFY(!p.readAllStandardError().contains("ASSERT"));
+    const QByteArray err = p.readAllStandardError();
+    QVERIFY2(!err.contains("ASSERT") && !err.contains("Segmentation"), err.constData());
   }
 };
 
