@@ -42,9 +42,9 @@ int exitCode(mv::BatchOutcome outcome, const mv::BatchCheck& check) {
     case mv::BatchOutcome::ProblemsFound:
       return kExitProblemsFound;
     case mv::BatchOutcome::Stopped:
-      // The files checked before the stop may already name problems; otherwise the tree was not
-      // checked to the end and cannot be called clean.
-      return check.problemFiles() != 0 ? kExitProblemsFound : kExitFailed;
+      // Stopping is the user's choice, not an error: the code tells what was found so far, and
+      // the stop message on stderr tells that the tree was not checked to the end.
+      return check.problemFiles() != 0 ? kExitProblemsFound : kExitOk;
     default:
       return kExitFailed;
   }

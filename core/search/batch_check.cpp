@@ -143,7 +143,12 @@ BatchOutcome BatchCheck::OnStart(const std::string& sourceFolder, const std::str
   running_ = false;
   stopRequested_ = false;
   if (callbacks_.runningChanged) callbacks_.runningChanged(false);
-  if (problemFiles_ != 0) openWithShell(resultFile_);
+  // A result file that lacks findings is not handed out as if it were complete.
+  if (unwrittenFiles_ != 0) {
+    showMessage(msg::kWriteFailed);
+  } else if (problemFiles_ != 0) {
+    openWithShell(resultFile_);
+  }
   return outcome;
 }
 
@@ -184,10 +189,9 @@ void BatchCheck::CheckFile(const std::string& path) {
   }
   if (block.empty()) return;
   ++problemFiles_;
-  if (!AppendBlock(block)) {
-    // A finding that cannot be written would otherwise vanish without a trace: say so once.
-    if (unwrittenFiles_++ == 0) showMessage(msg::kWriteFailed);
-  }
+  // A finding that cannot be written is counted and reported once the run is over, rather than
+  // halting the run with a box in the middle of it.
+  if (!AppendBlock(block)) ++unwrittenFiles_;
 }
 
 bool BatchCheck::AppendBlock(const std::string& block) {

@@ -281,7 +281,8 @@ TEST_F(BatchCheckTest, ResultFileRemovedDuringTheRunIsNotRecreatedAndTheLossIsSh
   EXPECT_EQ(check.problemFiles(), 3) << "the files still count";
   EXPECT_EQ(check.unwrittenFiles(), 3);
   EXPECT_FALSE(fs::exists(result));
-  EXPECT_EQ(recorder.messages, std::vector<std::string>{mv::msg::kWriteFailed}) << "once per run";
+  EXPECT_EQ(recorder.messages, std::vector<std::string>{mv::msg::kWriteFailed}) << "once, after the run";
+  EXPECT_TRUE(opened.empty()) << "an incomplete result is not handed out";
 }
 
 TEST_F(BatchCheckTest, WriteFailureLeavesNoHalfBlock) {
@@ -291,6 +292,7 @@ TEST_F(BatchCheckTest, WriteFailureLeavesNoHalfBlock) {
   EXPECT_EQ(check.OnStart(source.string(), "/dev/full"), mv::BatchOutcome::ProblemsFound);
   EXPECT_EQ(check.unwrittenFiles(), 1);
   EXPECT_EQ(recorder.messages, std::vector<std::string>{mv::msg::kWriteFailed});
+  EXPECT_TRUE(opened.empty());
 }
 
 TEST_F(BatchCheckTest, BlockCutShortByAFullDiskIsTakenBackWhole) {
