@@ -208,32 +208,34 @@ void RmReader::decodeRealVideo() {
   }
 }
 
-bool RmReader::readPacketBytes(uint64_t pos, uint64_t end, uint8_t* dst, size_t n) {
-  if (pos > end || n > end - pos) return false;
+// The n bytes at pos inside the packet window, refilling it when they are not all there; null
+// when they do not lie before `end` or cannot be read.
+const uint8_t* RmReader::packetBytes(uint64_t pos, uint64_t end, size_t n) {
+  if (pos > end || n > end - pos) return nullptr;
   const bool inWindow =
       pos >= windowPos_ && pos - windowPos_ <= windowFill_ && n <= windowFill_ - (pos - windowPos_);
   if (!inWindow) {
     if (!window_) window_.reset(new uint8_t[kPacketWindow]);
     const size_t want = size_t(std::min<uint64_t>(kPacketWindow, end - pos));
     windowFill_ = 0;
-    if (!file_->readAt(pos, window_.get(), want)) return false;
+    if (!file_->readAt(pos, window_.get(), want)) return nullptr;
     windowPos_ = pos;
     windowFill_ = want;
   }
-  std::memcpy(dst, window_.get() + (pos - windowPos_), n);
-  return true;
+  return window_.get() + (pos - windowPos_);
 }
 
 bool RmReader::readPacket(uint64_t& pos, uint64_t end, RmPacketHeader& header) {
-  uint8_t b[kPacketHeaderSize];
-  if (!readPacketBytes(pos, end, b, 2)) return false;
+  const uint8_t* b = packetBytes(pos, end, 2);
+  if (!b) return false;
   header = RmPacketHeader{};
   header.objectVersion = readU16be(b);
   if (header.objectVersion > 1) {
     pos += 2;
     return true;
   }
-  if (!readPacketBytes(pos, end, b, kPacketHeaderSize)) return false;
+  b = packetBytes(pos, end, kPacketHeaderSize);
+  if (!b) return false;
   header.length = readU16be(b + 2);
   header.streamNumber = readU16be(b + 4);
   header.timestamp = readU32be(b + 6);

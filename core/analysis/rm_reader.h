@@ -130,7 +130,7 @@ class RmReader {
   bool readBytes(size_t n, std::vector<uint8_t>& out);
   uint64_t remaining() const { return pos_ <= limit_ ? limit_ - pos_ : 0; }
   // n bytes at pos, none at or past end, through the packet window.
-  bool readPacketBytes(uint64_t pos, uint64_t end, uint8_t* dst, size_t n);
+  const uint8_t* packetBytes(uint64_t pos, uint64_t end, size_t n);
 
   InputFile* file_;
   uint64_t pos_ = 0;
