@@ -9,6 +9,7 @@ namespace {
 
 std::mutex sinkMutex;
 MessageSink currentSink;
+MessageSink currentWarningSink;
 
 }  // namespace
 
@@ -27,6 +28,24 @@ void showMessage(const std::string& text) {
     sink(text);
   } else {
     std::fprintf(stderr, "%s\n", text.c_str());
+  }
+}
+
+MessageSink setWarningSink(MessageSink sink) {
+  std::lock_guard lock(sinkMutex);
+  return std::exchange(currentWarningSink, std::move(sink));
+}
+
+void showWarning(const std::string& text) {
+  MessageSink sink;
+  {
+    std::lock_guard lock(sinkMutex);
+    sink = currentWarningSink;
+  }
+  if (sink) {
+    sink(text);
+  } else {
+    showMessage(text);
   }
 }
 

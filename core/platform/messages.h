@@ -15,6 +15,11 @@ MessageSink setMessageSink(MessageSink sink);
 // Shows a fixed text to the user (UTF-8).
 void showMessage(const std::string& text);
 
+// The same for a warning (the GUI shows it with a warning icon). Without a warning sink the
+// text goes to the message sink, so a recorder of messages sees warnings too.
+MessageSink setWarningSink(MessageSink sink);
+void showWarning(const std::string& text);
+
 // The texts the core shows; kept in one place so that callers and tests agree on the bytes.
 namespace msg {
 inline constexpr const char* kReadFailed = "抱歉，文件读取失败。";

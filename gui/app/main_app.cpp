@@ -26,11 +26,14 @@ void installChineseTranslation(QApplication& app) {
 }
 
 void installGuiSinks() {
-  mv::setMessageSink([](const std::string& text) {
-    QMessageBox box(QMessageBox::NoIcon, "Morvatelline", QString::fromStdString(text), QMessageBox::Ok,
-                    QApplication::activeWindow());
-    box.exec();
-  });
+  auto box = [](QMessageBox::Icon icon) {
+    return [icon](const std::string& text) {
+      QMessageBox b(icon, "Morvatelline", QString::fromStdString(text), QMessageBox::Ok, QApplication::activeWindow());
+      b.exec();
+    };
+  };
+  mv::setMessageSink(box(QMessageBox::NoIcon));
+  mv::setWarningSink(box(QMessageBox::Warning));
   mv::setShellSink([](const std::string& path) {
     QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
   });

@@ -185,7 +185,7 @@ int FolderPicker::ValidateFolderPath(const QString& path) {
   // The existence test takes files as well as folders; a file chosen as the folder to search
   // simply holds no media files.
   if (!path.isEmpty() && QFileInfo::exists(path) && syntaxOk(path)) return 0;
-  mv::showMessage(QString::fromUtf8(kInvalidFolder).arg(path).toStdString());
+  mv::showWarning(QString::fromUtf8(kInvalidFolder).arg(path).toStdString());
   return 1;
 }
 
