@@ -54,12 +54,7 @@ class AviInfo : public ::testing::Test {
  protected:
   // The report of `file`; `result` receives what writeAviInfo returned.
   std::string report(const Bytes& file, int* result = nullptr) {
-    const std::string in = dir.file("in.avi");
-    mvtest::writeFile(in, file);
-    int r = 0;
-    std::string text = mvtest::captureText(dir, [&](mv::TextFile& out) { r = mv::writeAviInfo(in, out); });
-    if (result) *result = r;
-    return text;
+    return mvtest::reportOf(dir, file, ".avi", mv::writeAviInfo, result);
   }
   std::string report(const avi::File& file) {
     int result = 0;

@@ -33,12 +33,7 @@ Bytes text(std::string_view s) { return Bytes(s.begin(), s.end()); }
 class RmInfo : public ::testing::Test {
  protected:
   std::string report(const Bytes& file, int* result = nullptr) {
-    const std::string in = dir.file("in.rm");
-    mvtest::writeFile(in, file);
-    int r = 0;
-    std::string text = mvtest::captureText(dir, [&](mv::TextFile& out) { r = mv::writeRealMediaInfo(in, out); });
-    if (result) *result = r;
-    return text;
+    return mvtest::reportOf(dir, file, ".rm", mv::writeRealMediaInfo, result);
   }
   std::string report(const RmBuilder& b) {
     int result = 0;
