@@ -9,6 +9,7 @@
 #include "platform/paths.h"
 #include "platform/text_file.h"
 #include "report/info_text.h"
+#include "report/text_report.h"
 
 namespace mvcli {
 
@@ -29,7 +30,7 @@ void addInfoCommand(CLI::App& app, int* result) {
     mv::TextFile out;
     if (o->output.empty()) {
       out.attach(STDOUT_FILENO);
-    } else if (!out.open(mv::ensureExtension(o->output, ".txt"))) {
+    } else if (!out.open(mv::ensureExtension(o->output, ".txt"), mv::mediaIdentities({&slot}))) {
       mv::showMessage(mv::msg::kWriteFailed);
       *result = kExitFailed;
       return;

@@ -23,6 +23,7 @@ FileSlot::~FileSlot() { clear(); }
 int FileSlot::open(const std::string& path) {
   clear();
   FileAnalysis& a = analysis;
+  const std::optional<FileIdentity> identity = fileIdentity(path);
   int result = 0;
   switch (mediaTypeOfPath(path)) {
     case MEDIA_AVI:
@@ -48,6 +49,7 @@ int FileSlot::open(const std::string& path) {
     return 0;
   }
   a.path = path;
+  a.identity = identity;
   return result;
 }
 
@@ -61,6 +63,13 @@ void FileSlot::clear() {
   analysis.frameWidth = 0;
   analysis.frameHeight = 0;
   analysis.frameRateMilli = 0;
+  analysis.identity.reset();
+}
+
+void FileSlot::addMediaIdentities(std::vector<FileIdentity>& out) const {
+  if (!isLoaded()) return;
+  if (analysis.identity) out.push_back(*analysis.identity);
+  if (const auto now = fileIdentity(analysis.path); now && now != analysis.identity) out.push_back(*now);
 }
 
 MediaType FileSlot::mediaType() const {

@@ -2,9 +2,12 @@
 // The analysis record of one file and the slot that owns it.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "analysis/per_second_series.h"
+#include "platform/file_identity.h"
 
 namespace mv {
 
@@ -20,6 +23,7 @@ struct FileAnalysis {
   int32_t frameWidth = 0;        // pixels, 0 if unknown
   int32_t frameHeight = 0;       // pixels, 0 if unknown
   int32_t frameRateMilli = 0;    // frames per 1000 s, 0 if unknown
+  std::optional<FileIdentity> identity;  // the file that was read
 };
 
 // Decides the reader by the path's suffix alone, from the last '.' of the whole path.
@@ -43,6 +47,10 @@ class FileSlot {
   uint32_t elementCount() const;
 
   bool isLoaded() const { return analysis.videoSeries != nullptr; }
+
+  // The files no output may replace on this slot's behalf: the file that was read and the one
+  // its path names now (it may have been renamed or replaced since). Empty for an empty slot.
+  void addMediaIdentities(std::vector<FileIdentity>& out) const;
 
   FileAnalysis analysis;
 };

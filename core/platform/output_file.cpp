@@ -1,35 +1,115 @@
 #include "platform/output_file.h"
 
-#include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 
 namespace mv {
 
-bool OutputFile::open(const std::string& path) {
-  close();
-  // Non-blocking open: a named pipe without a reader fails at once instead of hanging.
-  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
-  if (fd_ >= 0) ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+std::string folderOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+int createUniqueFile(const std::string& folder, std::string& pathOut) {
+  static std::atomic<uint64_t> counter{0};
+  static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+  // O_EXCL makes any clash harmless; the mix only keeps clashes (and retries) rare.
+  uint64_t seed = uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                  (uint64_t(::getpid()) << 40);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    uint64_t x = seed + 0x9E3779B97F4A7C15ull * ++counter;
+    x ^= x >> 31;
+    std::string name = ".morvatelline-";
+    for (int i = 0; i < 10; ++i, x /= 36) name += kDigits[x % 36];
+    pathOut = folder + name;
+    const int fd = ::open(pathOut.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  errno = EEXIST;
+  return -1;
+}
+
+void syncFolder(const std::string& folder) {
+  const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+void OutputFile::fail(OutputError e, int err) {
+  if (error_ == OutputError::None) {
+    error_ = e;
+    errno_ = err;
+  }
+}
+
+bool OutputFile::open(const std::string& path, std::span<const FileIdentity> keep) {
+  discard();
+  error_ = OutputError::None;
+  errno_ = 0;
+  written_.reset();
   ownsFd_ = true;
-  failed_ = fd_ < 0;
+  if (path.empty()) {
+    fail(OutputError::CannotCreate, ENOENT);
+    return false;
+  }
+
+  struct stat own {};
+  const bool exists = ::lstat(path.c_str(), &own) == 0;
+  struct stat target {};
+  const bool resolves = exists && ::stat(path.c_str(), &target) == 0;
+  // Renaming over a device or a pipe would take its name away (as root, even /dev/null's).
+  if ((exists && !S_ISREG(own.st_mode) && !S_ISLNK(own.st_mode)) || (resolves && !S_ISREG(target.st_mode))) {
+    fail(OutputError::NotAFile, S_ISDIR(target.st_mode) ? EISDIR : EINVAL);
+    return false;
+  }
+  if (resolves) {
+    const FileIdentity id{uint64_t(target.st_dev), uint64_t(target.st_ino)};
+    if (std::find(keep.begin(), keep.end(), id) != keep.end()) {
+      fail(OutputError::SameAsInput, EEXIST);
+      return false;
+    }
+  }
+
+  fd_ = createUniqueFile(folderOf(path), temp_);
+  if (fd_ < 0) {
+    fail(OutputError::CannotCreate, errno);
+    temp_.clear();
+    return false;
+  }
+  // A file that is replaced keeps who may read it; only root may also keep its owner.
+  if (exists && S_ISREG(own.st_mode)) {
+    if (::fchown(fd_, own.st_uid, own.st_gid) != 0) {
+    }
+    if (::fchmod(fd_, own.st_mode & 07777) != 0) {
+    }
+  }
+  target_ = path;
   buffer_.clear();
-  return fd_ >= 0;
+  return true;
 }
 
 void OutputFile::attach(int fd) {
-  close();
+  discard();
   fd_ = fd;
   ownsFd_ = false;
-  failed_ = fd < 0;
+  error_ = fd < 0 ? OutputError::WriteFailed : OutputError::None;
+  errno_ = fd < 0 ? EBADF : 0;
+  written_.reset();
 }
 
 void OutputFile::flush() {
   size_t done = 0;
-  while (fd_ >= 0 && done < buffer_.size() && !failed_) {
+  while (fd_ >= 0 && done < buffer_.size() && !failed()) {
     const ssize_t w = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
     if (w < 0) {
-      if (errno != EINTR) failed_ = true;
+      if (errno != EINTR) fail(OutputError::WriteFailed, errno);
     } else {
       done += size_t(w);
     }
@@ -40,12 +120,38 @@ void OutputFile::flush() {
 bool OutputFile::close() {
   if (fd_ < 0) {
     buffer_.clear();
-    return !failed_;
+    return !failed();
   }
   flush();
-  if (ownsFd_ && ::close(fd_) != 0) failed_ = true;
+  if (!ownsFd_) {
+    fd_ = -1;
+    return !failed();
+  }
+  if (!failed() && ::fsync(fd_) != 0) fail(OutputError::WriteFailed, errno);
+  const auto identity = fileIdentity(fd_);
+  if (::close(fd_) != 0) fail(OutputError::WriteFailed, errno);
   fd_ = -1;
-  return !failed_;
+  if (!failed() && ::rename(temp_.c_str(), target_.c_str()) != 0) fail(OutputError::WriteFailed, errno);
+  if (failed()) {
+    ::unlink(temp_.c_str());
+  } else {
+    syncFolder(folderOf(target_));
+    written_ = identity;
+  }
+  temp_.clear();
+  target_.clear();
+  return !failed();
+}
+
+void OutputFile::discard() {
+  buffer_.clear();
+  if (fd_ >= 0 && ownsFd_) {
+    ::close(fd_);
+    ::unlink(temp_.c_str());
+  }
+  fd_ = -1;
+  temp_.clear();
+  target_.clear();
 }
 
 }  // namespace mv

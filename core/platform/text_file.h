@@ -1,10 +1,12 @@
 #pragma once
 // A text file written for people: UTF-8 in, the system code page (GBK) out, "\n" written as
 // CR LF, no byte-order mark. Output is buffered; a failed write is remembered and reported by
-// close(), so a half-written file is never taken for a finished one.
+// close(), so a half-written file is never taken for a finished one. The file appears whole at
+// close(), through the one writer (platform/output_file.h).
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <span>
 #include <string_view>
 
 #include "platform/output_file.h"
@@ -17,8 +19,8 @@ class TextFile {
   TextFile(const TextFile&) = delete;
   TextFile& operator=(const TextFile&) = delete;
 
-  // Creates or truncates the file for writing.
-  bool open(const std::string& path) { return out_.open(path); }
+  // Starts the file that replaces `path` at close(); see OutputFile::open.
+  bool open(const std::string& path, std::span<const FileIdentity> keep = {}) { return out_.open(path, keep); }
   // Writes to an already open descriptor (standard output); it is not closed by close().
   void attach(int fd) { out_.attach(fd); }
   bool isOpen() const { return out_.isOpen(); }
@@ -31,8 +33,13 @@ class TextFile {
   void writeBytes(const void* data, size_t n) { out_.append(static_cast<const char*>(data), n); }
 
   // Flushes and closes; false when any write failed since open.
-  bool close() { return out_.close() && !formatFailed_; }
+  bool close() {
+    if (!formatFailed_) return out_.close();
+    out_.discard();
+    return false;
+  }
   bool failed() const { return out_.failed() || formatFailed_; }
+  OutputError error() const { return out_.error(); }
 
  private:
   OutputFile out_;

@@ -122,7 +122,7 @@ XlsSheet SpreadsheetExport::build(bool* truncated) const {
 
 int SpreadsheetExport::Export(const std::string& path) const {
   XlsStream stream;
-  if (!stream.open(path)) {
+  if (!stream.open(path, mediaIdentities({slots_[0], slots_[1]}))) {
     showMessage(msg::kWriteFailed);
     return 0;
   }

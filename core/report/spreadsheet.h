@@ -51,7 +51,7 @@ class XlsSheet {
 // Little-endian output through a buffer; remembers a failed write.
 class XlsStream {
  public:
-  bool open(const std::string& path) { return out_.open(path); }
+  bool open(const std::string& path, std::span<const FileIdentity> keep = {}) { return out_.open(path, keep); }
   void byte(uint8_t v) { out_.put(char(v)); }
   void u16(uint16_t v) {
     byte(uint8_t(v));

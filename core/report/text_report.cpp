@@ -109,7 +109,13 @@ void TextReport::writeTo(TextFile& out) const {
 }
 
 int TextReport::Export(const std::string& path) const {
-  return exportTextFile(path, [this](TextFile& out) { writeTo(out); });
+  return exportTextFile(path, mediaIdentities({slots_[0], slots_[1]}), [this](TextFile& out) { writeTo(out); });
+}
+
+std::vector<FileIdentity> mediaIdentities(std::initializer_list<const FileSlot*> slots) {
+  std::vector<FileIdentity> ids;
+  for (const FileSlot* slot : slots) slot->addMediaIdentities(ids);
+  return ids;
 }
 
 }  // namespace mv

@@ -1,7 +1,10 @@
 #pragma once
 // The tab-separated text report of one or two slots, and the header and summary pieces that the
 // file information text shares with it.
+#include <initializer_list>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "analysis/file_slot.h"
 #include "platform/text_file.h"
@@ -47,8 +50,12 @@ class TextReport {
 
 // Writes through `write`, then closes and opens the result with the shell; on any failure the
 // user is told and the file is not opened. Shared by every export that writes a text file.
+// `keep` are the input media files, which the output must not replace.
 template <typename Write>
-int exportTextFile(const std::string& path, Write write);
+int exportTextFile(const std::string& path, std::span<const FileIdentity> keep, Write write);
+
+// The files of the loaded slots among `slots`, which no export of theirs may replace.
+std::vector<FileIdentity> mediaIdentities(std::initializer_list<const FileSlot*> slots);
 
 }  // namespace mv
 
@@ -56,9 +63,9 @@ int exportTextFile(const std::string& path, Write write);
 #include "platform/shell.h"
 
 template <typename Write>
-int mv::exportTextFile(const std::string& path, Write write) {
+int mv::exportTextFile(const std::string& path, std::span<const FileIdentity> keep, Write write) {
   TextFile out;
-  if (!out.open(path)) {
+  if (!out.open(path, keep)) {
     showMessage(msg::kWriteFailed);
     return 0;
   }

@@ -10,6 +10,7 @@
 #include "analysis/file_slot.h"
 #include "analysis/per_second_series.h"
 #include "platform/messages.h"
+#include "platform/output_file.h"
 #include "platform/paths.h"
 #include "platform/shell.h"
 #include "platform/text_file.h"
@@ -100,12 +101,14 @@ BatchOutcome BatchCheck::OnStart(const std::string& sourceFolder, const std::str
     showMessage(msg::kBatchNoResultFile);
     return BatchOutcome::NoResultFile;
   }
-  {
-    TextFile created;
-    if (!created.open(resultFile) || !created.close()) {
-      showMessage(msg::kBatchResultCreateFailed);
-      return BatchOutcome::ResultCreateFailed;
-    }
+  // The empty result file is prepared now, so that a folder that takes no file is reported
+  // before the run, and put in place after the counting pass has made sure that it replaces no
+  // media file of the run.
+  const std::optional<FileIdentity> previous = fileIdentity(resultFile);
+  OutputFile created;
+  if (!created.open(resultFile)) {
+    showMessage(msg::kBatchResultCreateFailed);
+    return BatchOutcome::ResultCreateFailed;
   }
 
   // Whatever ends the run, the engine is idle again afterwards.
@@ -120,16 +123,36 @@ BatchOutcome BatchCheck::OnStart(const std::string& sourceFolder, const std::str
   running_ = true;
   stopRequested_ = false;
   resultFile_ = resultFile;
+  previousResult_ = previous;
+  resultIdentity_.reset();
+  resultRefused_ = false;
   problemFiles_ = 0;
   checkedFiles_ = 0;
   totalFiles_ = 0;
   unwrittenFiles_ = 0;
   if (callbacks_.runningChanged) callbacks_.runningChanged(true);
 
-  RunSearch(sourceFolder);
+  bool resultReady = false;
+  {
+    CountSearch count;
+    totalFiles_ = count.Run(sourceFolder, kBatchMask, 1, std::string(), *this);
+  }
+  if (resultRefused_) {
+    created.discard();
+  } else {
+    resultReady = created.close();
+    resultIdentity_ = created.writtenIdentity();
+  }
+  if (resultReady && !PollStop() && totalFiles_ != 0) {
+    CheckSearch check;
+    check.Run(sourceFolder, kBatchMask, 1, std::string(), *this);
+  }
 
   BatchOutcome outcome = BatchOutcome::ProblemsFound;
-  if (PollStop()) {
+  if (!resultReady) {
+    showMessage(resultRefused_ ? msg::kWriteFailed : msg::kBatchResultCreateFailed);
+    outcome = BatchOutcome::ResultCreateFailed;
+  } else if (PollStop()) {
     showMessage(msg::kBatchStopped);
     outcome = BatchOutcome::Stopped;
   } else if (totalFiles_ == 0) {
@@ -152,6 +175,10 @@ BatchOutcome BatchCheck::OnStart(const std::string& sourceFolder, const std::str
   return outcome;
 }
 
+bool BatchCheck::IsResultFile(const FindData& entry) const {
+  return previousResult_ && entry.identity() == previousResult_;
+}
+
 void BatchCheck::RequestStop() {
   if (running_) stopRequested_ = true;
 }
@@ -161,20 +188,13 @@ bool BatchCheck::PollStop() {
   return stopRequested_;
 }
 
-void BatchCheck::RunSearch(const std::string& folder) {
-  {
-    CountSearch count;
-    totalFiles_ = count.Run(folder, kBatchMask, 1, std::string(), *this);
-  }
-  if (PollStop() || totalFiles_ == 0) return;
-  CheckSearch check;
-  check.Run(folder, kBatchMask, 1, std::string(), *this);
-}
-
 void BatchCheck::CheckFile(const std::string& path) {
   if (path.empty()) return;
   ++checkedFiles_;
   if (callbacks_.progress) callbacks_.progress(path, checkedFiles_, totalFiles_);
+
+  // The result file itself, reached through a link in the tree, is ours and not a media file.
+  if (resultIdentity_ && fileIdentity(path) == resultIdentity_) return;
 
   std::string block;
   try {
@@ -196,11 +216,16 @@ void BatchCheck::CheckFile(const std::string& path) {
 
 bool BatchCheck::AppendBlock(const std::string& block) {
   if (resultFile_.empty()) return false;
-  // Appended, never created: a result file removed during the run stays removed.
-  const int fd = ::open(resultFile_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOCTTY);
+  // Appended, never created: a result file removed during the run stays removed. Only the file
+  // the run created is appended to; a link or another file put in its place is left alone.
+  const int fd = ::open(resultFile_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK);
   if (fd < 0) return false;
   struct stat before {};
   const bool sized = fstat(fd, &before) == 0;
+  if (!sized || !resultIdentity_ || FileIdentity{uint64_t(before.st_dev), uint64_t(before.st_ino)} != *resultIdentity_) {
+    ::close(fd);
+    return false;
+  }
   bool ok = writeAll(fd, toResultBytes(block));
   // Half a block would read as a finished one: cut the file back to where it was.
   if (!ok && sized && S_ISREG(before.st_mode)) {
@@ -219,8 +244,13 @@ int CountSearch::Run(const std::string& startFolder, const std::string& mask, in
   return count_;
 }
 
-void CountSearch::OnFileFound(const std::string&, const FindData&) {
+void CountSearch::OnFileFound(const std::string&, const FindData& entry) {
   if (IsStopRequested()) stopFlag = 1;
+  if (owner_ && owner_->IsResultFile(entry)) {
+    owner_->RefuseResultFile();
+    stopFlag = 1;
+    return;
+  }
   ++count_;
 }
 

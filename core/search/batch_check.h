@@ -3,8 +3,10 @@
 // temporary slot, and appends the runs of seconds without video data of every file that has any
 // to a result file. The batch dialog and the CLI drive it; it reports through callbacks.
 #include <functional>
+#include <optional>
 #include <string>
 
+#include "platform/file_identity.h"
 #include "search/srch_dir.h"
 
 namespace mv {
@@ -64,7 +66,9 @@ class BatchCheck {
   // The Start button. While a run is in progress it only asks that run to stop. Otherwise it
   // checks the two names, creates the result file empty, counts and checks the files below
   // `sourceFolder`, shows the outcome and opens the result file when anything was found. The
-  // run keeps the folder and result file it started with.
+  // run keeps the folder and result file it started with. A result file that is one of the
+  // media files of the run is refused before anything is written: the counting pass looks for
+  // it, and the empty result file replaces the old one only after that pass.
   BatchOutcome OnStart(const std::string& sourceFolder, const std::string& resultFile);
 
   // Asks a running run to end after the file being loaded.
@@ -72,6 +76,9 @@ class BatchCheck {
 
   // Checks one file and appends its block to the result file when it has zero seconds.
   void CheckFile(const std::string& path);
+  // Counting pass: the file `entry` is the result file the run is about to replace.
+  bool IsResultFile(const FindData& entry) const;
+  void RefuseResultFile() { resultRefused_ = true; }
 
   // Dispatches pending input, then tells whether a stop was asked for.
   bool PollStop();
@@ -85,7 +92,6 @@ class BatchCheck {
   int unwrittenFiles() const { return unwrittenFiles_; }
 
  private:
-  void RunSearch(const std::string& folder);
   bool AppendBlock(const std::string& block);
 
   Callbacks callbacks_;
@@ -96,6 +102,9 @@ class BatchCheck {
   int problemFiles_ = 0;
   int unwrittenFiles_ = 0;
   std::string resultFile_;  // of the run in progress
+  // What the result path named before the run, and the empty file the run put in its place.
+  std::optional<FileIdentity> previousResult_, resultIdentity_;
+  bool resultRefused_ = false;
 };
 
 // Counting pass: counts the matching files, polling the owner before counting each.

@@ -24,11 +24,10 @@ bool equalsNoCase(const char* a, size_t na, const std::string& b) {
 
 enum class EntryKind { Skip, File, Folder };
 
-// Regular files, directly or through a link, are files. Real folders are folders. A link to a
-// folder is neither, so a link loop cannot make the walk endless; FIFOs, devices and sockets are
-// neither, since opening one for reading could block for ever. A dangling link stays a file:
-// the user learns from the failed read that it is there. Only what the listing does not tell
-// costs a system call.
+// Regular files and folders, directly or through a link, are files and folders; the walk keeps
+// a link loop finite by walking each folder once. FIFOs, devices and sockets are neither, since
+// opening one for reading could block for ever. A dangling link stays a file: the user learns
+// from the failed read that it is there. Only what the listing does not tell costs a system call.
 EntryKind classify(int dirFd, const dirent& e, bool& sized, uint64_t& size) {
   sized = false;
   size = 0;
@@ -50,6 +49,7 @@ EntryKind classify(int dirFd, const dirent& e, bool& sized, uint64_t& size) {
   if (!S_ISLNK(own.st_mode)) return EntryKind::Skip;
   struct stat target {};
   if (fstatat(dirFd, e.d_name, &target, 0) != 0) return EntryKind::File;
+  if (S_ISDIR(target.st_mode)) return EntryKind::Folder;
   if (!S_ISREG(target.st_mode)) return EntryKind::Skip;
   size = uint64_t(target.st_size);
   return EntryKind::File;
@@ -69,6 +69,10 @@ uint64_t FindData::size() const {
     sized_ = true;
   }
   return size_;
+}
+
+std::optional<FileIdentity> FindData::identity() const {
+  return dirFd_ >= 0 ? fileIdentityAt(dirFd_, name.c_str()) : std::nullopt;
 }
 
 CSrchDir::~CSrchDir() = default;
@@ -93,7 +97,10 @@ void CSrchDir::Search(const std::string& startFolder) {
   std::string folder = startFolder;
   if (folder.back() != '/') folder += '/';
   if (folder.size() > kMaxPathLength) return;
+  walked_.clear();
+  if (const auto id = fileIdentity(folder)) walked_.insert(*id);
   WalkFolder(folder);
+  walked_.clear();
 }
 
 bool CSrchDir::MatchesExtension(const std::string& name) const {
@@ -138,6 +145,9 @@ void CSrchDir::WalkFolder(const std::string& folder) {
       if (isDotOrDotDot(e->d_name)) continue;
       if (folder.size() + std::strlen(e->d_name) + 1 > kMaxPathLength) continue;
       if (classify(dirfd(dir), *e, entry.sized_, entry.size_) == EntryKind::Folder) {
+        // A folder that cannot be told apart is not walked: it could be one already walked.
+        const auto id = fileIdentityAt(dirfd(dir), e->d_name);
+        if (!id || !walked_.insert(*id).second) continue;
         entry.name = e->d_name;
         entry.sized_ = true;
         entry.size_ = 0;

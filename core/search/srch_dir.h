@@ -2,8 +2,12 @@
 // Walks a folder, and optionally the folders below it, and reports every file whose extension
 // is in a list. What is done with the files, and when to stop, is up to subclasses.
 #include <cstdint>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
+
+#include "platform/file_identity.h"
 
 namespace mv {
 
@@ -16,6 +20,8 @@ class FindData {
   // Bytes; 0 for folders, the target's size for a link to a file. Looked up on first use, so
   // a search that never asks saves a system call per file.
   uint64_t size() const;
+  // The file the entry names, links followed (one system call; not remembered).
+  std::optional<FileIdentity> identity() const;
 
  private:
   friend class CSrchDir;
@@ -37,6 +43,7 @@ class CSrchDir {
   virtual void SetSearch(const std::string& mask, int recursive, const std::string& excludedFolder);
 
   // Walks `startFolder` (with or without its trailing '/'); does nothing when it is empty.
+  // Links to folders are walked like folders, each folder once.
   void Search(const std::string& startFolder);
 
   const std::vector<std::string>& Extensions() const { return extensions; }
@@ -57,6 +64,11 @@ class CSrchDir {
   int stopFlag = 0;
   int recursive = 0;
   std::vector<std::string> extensions;  // each with its leading dot
+
+ private:
+  // Folders walked or about to be walked in this search: a folder reached twice, through a
+  // link or a loop of links, is walked only the first time.
+  std::set<FileIdentity> walked_;
 };
 
 }  // namespace mv

@@ -4,11 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
-#include <filesystem>
+
+#include "platform/output_file.h"
 
 namespace mv {
 namespace {
@@ -113,8 +113,7 @@ enum class ReadResult { Ok, Missing, TooLarge, Failed };
 
 // Reads a regular file of at most `limit` bytes (or its first `limit` bytes when `truncate`).
 // Opened non-blocking so that a FIFO in the file's place cannot hang the program.
-ReadResult readRegularFile(const std::string& path, std::size_t limit, bool truncate, std::string& out,
-                           struct stat* info) {
+ReadResult readRegularFile(const std::string& path, std::size_t limit, bool truncate, std::string& out) {
   out.clear();
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
@@ -123,7 +122,6 @@ ReadResult readRegularFile(const std::string& path, std::size_t limit, bool trun
     ::close(fd);
     return ReadResult::Failed;
   }
-  if (info) *info = st;
   if (!truncate && std::uintmax_t(st.st_size) > limit) {
     ::close(fd);
     return ReadResult::TooLarge;
@@ -160,31 +158,15 @@ bool writeAll(int fd, std::string_view data) {
   return true;
 }
 
-// Creates a fresh file beside `target` (mode 0666 less the umask, as a new file would get).
-int createTempBeside(const std::string& target, std::string& tempPath) {
-  static std::atomic<unsigned> counter{0};
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    tempPath = target + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(counter++);
-    const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  return -1;
-}
-
-void syncFolderOf(const std::string& path) {
-  const auto folder = std::filesystem::path(path).parent_path();
-  const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
-}
-
 // Last resort when the folder does not let us create a file but the file itself is writable:
-// what Windows did all along. The file is a few hundred bytes, written by one write call.
+// what Windows did all along. Only a plain file with no other name is rewritten, so that the
+// settings never land in a file a link leads to. The file is a few hundred bytes.
 bool rewriteInPlace(const std::string& target, std::string_view content) {
-  const int fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) return false;
-  const bool ok = writeAll(fd, content) && ::fsync(fd) == 0;
+  struct stat st {};
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink == 1 && ::ftruncate(fd, 0) == 0 &&
+            writeAll(fd, content) && ::fsync(fd) == 0;
   return ::close(fd) == 0 && ok;
 }
 
@@ -192,7 +174,7 @@ bool rewriteInPlace(const std::string& target, std::string_view content) {
 
 IniFile IniFile::load(const std::string& path) {
   std::string content;
-  if (readRegularFile(path, kIniMaxFileBytes, true, content, nullptr) != ReadResult::Ok) content.clear();
+  if (readRegularFile(path, kIniMaxFileBytes, true, content) != ReadResult::Ok) content.clear();
   return IniFile(std::move(content));
 }
 
@@ -213,8 +195,9 @@ std::optional<std::string> IniFile::value(std::string_view section, std::string_
 }
 
 int IniFile::intValue(std::string_view section, std::string_view key, int fallback) const {
+  // A key with nothing after "=" counts as absent, as GetPrivateProfileInt has it.
   const auto v = value(section, key);
-  return v ? parseProfileInt(*v) : fallback;
+  return v && !v->empty() ? parseProfileInt(*v) : fallback;
 }
 
 int parseProfileInt(std::string_view text) {
@@ -287,47 +270,24 @@ bool writeIniValue(const std::string& path, std::string_view section, std::strin
   if (path.empty() || value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
     return false;
 
-  // Write through a symbolic link to the file it names instead of replacing the link.
-  std::string target = path;
-  std::error_code ec;
-  if (std::filesystem::is_symlink(path, ec)) {
-    const auto resolved = std::filesystem::canonical(path, ec);
-    if (!ec) target = resolved.string();
-  }
-
   std::string old;
-  struct stat info {};
-  const ReadResult read = readRegularFile(target, kIniMaxFileBytes, false, old, &info);
+  const ReadResult read = readRegularFile(path, kIniMaxFileBytes, false, old);
   if (read == ReadResult::Failed || read == ReadResult::TooLarge) return false;
   const bool exists = read == ReadResult::Ok;
   // A read-only settings file stays as it is, as with the Windows profile functions.
-  if (exists && ::access(target.c_str(), W_OK) != 0) return false;
+  if (exists && ::access(path.c_str(), W_OK) != 0) return false;
 
   const std::string content = withIniValue(old, section, key, value);
   if (exists && content == old) return true;
 
-  std::string temp;
-  const int fd = createTempBeside(target, temp);
-  if (fd < 0) {
-    const bool folderLocked = errno == EACCES || errno == EPERM;
-    return exists && folderLocked && rewriteInPlace(target, content);
+  OutputFile out;
+  if (out.open(path)) {
+    out.append(content.data(), content.size());
+    return out.close();
   }
-  if (exists) {
-    // Keep the owner and who may read the file. Only root may hand a file to someone else;
-    // otherwise the new file is ours, as the old one most likely was.
-    if (::fchown(fd, info.st_uid, info.st_gid) != 0) {
-    }
-    if (::fchmod(fd, info.st_mode & 07777) != 0) {
-    }
-  }
-  bool ok = writeAll(fd, content) && ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  if (!ok || ::rename(temp.c_str(), target.c_str()) != 0) {
-    ::unlink(temp.c_str());
-    return false;
-  }
-  syncFolderOf(target);
-  return true;
+  const int err = out.systemError();
+  const bool folderLocked = out.error() == OutputError::CannotCreate && (err == EACCES || err == EPERM);
+  return exists && folderLocked && rewriteInPlace(path, content);
 }
 
 }  // namespace mv

@@ -30,7 +30,8 @@ class IniFile {
   std::optional<std::string> value(std::string_view section, std::string_view key) const;
 
   // The value read as GetPrivateProfileInt does: an optional sign and decimal digits,
-  // anything after them ignored, no digits at all gives 0. `fallback` when the key is absent.
+  // anything after them ignored, no digits at all gives 0. `fallback` when the key is absent
+  // or its value empty.
   // Out-of-range numbers saturate instead of wrapping.
   int intValue(std::string_view section, std::string_view key, int fallback) const;
 
@@ -50,7 +51,9 @@ std::string withIniValue(std::string_view content, std::string_view section, std
                          std::string_view value);
 
 // Sets KEY=value in the file, creating it when missing. The file is replaced in one rename, so
-// a crash leaves either the old or the new file. Returns false, with the file untouched, when
+// a crash leaves either the old or the new file; a symbolic link in its place is replaced, not
+// written through. Only when the folder takes no new file is a plain file with no other name
+// rewritten in place. Returns false, with the file untouched, when
 // it cannot be read or written, is read-only, is larger than kIniMaxFileBytes, or the value
 // holds a line break or NUL (it could not be read back as one value).
 bool writeIniValue(const std::string& path, std::string_view section, std::string_view key,

@@ -22,6 +22,7 @@
 #include "platform/shell.h"
 #include "platform/text_file.h"
 #include "report/info_text.h"
+#include "report/text_report.h"
 #include "widgets/single_file_sel.h"
 
 namespace mvgui {
@@ -62,6 +63,7 @@ void ShowFileInfo(QWidget* parent, const QString& slotPath, const mv::FileSlot& 
   BuildInfoText(slotPath, slot, text);
   if (text.isEmpty()) return;
   CFileInfoDlg dlg(parent, text);
+  dlg.setMediaFiles(mv::mediaIdentities({&slot}));
   dlg.exec();
 }
 
@@ -189,7 +191,12 @@ void CFileInfoDlg::OnSaveAs() {
   if (dlg.DoModal() != QDialog::Accepted) return;
   const std::string path = mv::ensureExtension(dlg.GetPathName().toStdString(), ".txt");
   mv::OutputFile out;
-  if (!out.open(path)) return;
+  if (!out.open(path, mediaFiles_)) {
+    // Other failures stay silent as the dialog always had them; replacing the very file that is
+    // described is refused aloud, so the user does not take the media file for saved text.
+    if (out.error() == mv::OutputError::SameAsInput) mv::showMessage(mv::msg::kWriteFailed);
+    return;
+  }
   out.append(shown_.constData(), size_t(shown_.size()));
   if (!out.close()) {
     // A file cut short is not handed to the desktop as if it were the description.

@@ -4,8 +4,10 @@
 #include <QByteArray>
 #include <QString>
 #include <string>
+#include <vector>
 
 #include "app/resizable_dlg.h"
+#include "platform/file_identity.h"
 
 class QLabel;
 class QPlainTextEdit;
@@ -41,6 +43,8 @@ class CFileInfoDlg : public CResizableDlg {
   QPlainTextEdit* textBox() const { return textBox_; }
   // The bytes the text box shows, as they were built.
   const QByteArray& shownText() const { return shown_; }
+  // The media files the text describes: "另存为" refuses to replace them.
+  void setMediaFiles(std::vector<mv::FileIdentity> files) { mediaFiles_ = std::move(files); }
 
  public slots:
   // Enter and the deferred fill after the window has come up.
@@ -56,6 +60,7 @@ class CFileInfoDlg : public CResizableDlg {
  private:
   QByteArray& text_;
   QByteArray shown_;
+  std::vector<mv::FileIdentity> mediaFiles_;
   QPlainTextEdit* textBox_ = nullptr;
   QPushButton* saveButton_ = nullptr;
   QLabel* hint_ = nullptr;

@@ -285,14 +285,55 @@ TEST_F(BatchCheckTest, ResultFileRemovedDuringTheRunIsNotRecreatedAndTheLossIsSh
   EXPECT_TRUE(opened.empty()) << "an incomplete result is not handed out";
 }
 
-TEST_F(BatchCheckTest, WriteFailureLeavesNoHalfBlock) {
+TEST_F(BatchCheckTest, ResultPathThatIsADeviceOrAMediaFileOfTheRunIsRefused) {
   if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
   put("a.rm", rmFile(5, {2}));
-  // /dev/full accepts the create but fails every write.
-  EXPECT_EQ(check.OnStart(source.string(), "/dev/full"), mv::BatchOutcome::ProblemsFound);
-  EXPECT_EQ(check.unwrittenFiles(), 1);
-  EXPECT_EQ(recorder.messages, std::vector<std::string>{mv::msg::kWriteFailed});
+  put("sub/b.rm", rmFile(5, {2}));
+  EXPECT_EQ(check.OnStart(source.string(), "/dev/full"), mv::BatchOutcome::ResultCreateFailed);
+  EXPECT_TRUE(fs::is_character_file("/dev/full"));
+  EXPECT_EQ(recorder.messages, std::vector<std::string>{mv::msg::kBatchResultCreateFailed});
+
+  // The media file itself, a second name of it and a link to it: refused after the counting
+  // pass, before anything is written.
+  const mvtest::Bytes media = mvtest::readFile(src("sub/b.rm"));
+  fs::create_hard_link(src("sub/b.rm"), dir.file("hard.txt"));
+  fs::create_symlink(src("sub/b.rm"), dir.file("soft.txt"));
+  for (const std::string& target : {src("sub/b.rm"), dir.file("hard.txt"), dir.file("soft.txt")}) {
+    recorder.messages.clear();
+    EXPECT_EQ(check.OnStart(source.string(), target), mv::BatchOutcome::ResultCreateFailed) << target;
+    EXPECT_EQ(recorder.messages, std::vector<std::string>{mv::msg::kWriteFailed}) << target;
+    EXPECT_EQ(check.checkedFiles(), 0);
+    EXPECT_EQ(mvtest::readFile(src("sub/b.rm")), media) << target;
+  }
+  EXPECT_TRUE(fs::is_symlink(dir.file("soft.txt")));
   EXPECT_TRUE(opened.empty());
+}
+
+TEST_F(BatchCheckTest, LinkAtTheResultPathIsReplacedNotWrittenThrough) {
+  put("a.rm", rmFile(5, {2}));
+  const std::string other = dir.file("other.txt");
+  mvtest::writeFile(other, mvtest::Bytes{'k', 'e', 'e', 'p'});
+  fs::create_symlink(other, result);
+  EXPECT_EQ(start(), mv::BatchOutcome::ProblemsFound);
+  EXPECT_FALSE(fs::is_symlink(result));
+  EXPECT_EQ(resultText(), src("a.rm") + "\r\n00:00:03\r\n\r\n");
+  EXPECT_EQ(readText(other), "keep");
+}
+
+TEST_F(BatchCheckTest, LinkedFoldersAreCheckedOnce) {
+  mvtest::TempDir elsewhere;
+  rmFile(5, {2}).write(elsewhere.file("far.rm"));
+  put("a.rm", rmFile(5));
+  fs::create_directory_symlink(elsewhere.path(), source / "linked");
+  fs::create_directory_symlink(elsewhere.path(), source / "again");
+  fs::create_directory_symlink(source, source / "loop");
+  EXPECT_EQ(start(), mv::BatchOutcome::ProblemsFound);
+  EXPECT_EQ(check.totalFiles(), 2);
+  EXPECT_EQ(check.problemFiles(), 1);
+  const std::string text = resultText();
+  EXPECT_TRUE(text == src("linked/far.rm") + "\r\n00:00:03\r\n\r\n" ||
+              text == src("again/far.rm") + "\r\n00:00:03\r\n\r\n")
+      << text;
 }
 
 TEST_F(BatchCheckTest, BlockCutShortByAFullDiskIsTakenBackWhole) {

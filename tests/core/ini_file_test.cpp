@@ -10,6 +10,7 @@
 #include <random>
 
 #include "fixtures/byte_writer.h"
+#include "fixtures/unprivileged.h"
 
 namespace fs = std::filesystem;
 
@@ -114,9 +115,10 @@ TEST(IniRead, ProfileIntegersFollowTheWindowsReading) {
   };
   for (const auto& c : cases) EXPECT_EQ(mv::parseProfileInt(c.text), c.want) << c.text;
 
-  const mv::IniFile file("[ParaBlock]\nEMPTY=\nWORD=on\nQUOTED=\"9\"\n");
+  const mv::IniFile file("[ParaBlock]\nEMPTY=\nBLANK=  \nQUOTES=\"\"\nWORD=on\nQUOTED=\"9\"\n");
   EXPECT_EQ(file.intValue("ParaBlock", "ABSENT", -1), -1);
-  EXPECT_EQ(file.intValue("ParaBlock", "EMPTY", -1), 0);
+  // Nothing after "=" reads as absent, as GetPrivateProfileInt has it.
+  for (const char* key : {"EMPTY", "BLANK", "QUOTES"}) EXPECT_EQ(file.intValue("ParaBlock", key, 7), 7) << key;
   EXPECT_EQ(file.intValue("ParaBlock", "WORD", -1), 0);
   EXPECT_EQ(file.intValue("ParaBlock", "QUOTED", -1), 9);
 }
@@ -258,20 +260,31 @@ TEST(IniWrite, CreatesUpdatesAndLeavesNoTemporaryFiles) {
   EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{"tool.ini"});
 }
 
-TEST(IniWrite, KeepsModeAndWritesThroughSymbolicLinks) {
+TEST(IniWrite, KeepsModeAndReplacesLinksInsteadOfWritingThroughThem) {
   mvtest::TempDir dir;
-  const std::string real = dir.file("real.ini");
-  const std::string link = dir.file("tool.ini");
-  mvtest::writeFile(real, bytesOf("[ParaBlock]\r\nA=1\r\n"));
-  ASSERT_EQ(::chmod(real.c_str(), 0640), 0);
-  fs::create_symlink("real.ini", link);
-
-  ASSERT_TRUE(mv::writeIniValue(link, "ParaBlock", "A", "2"));
-  EXPECT_TRUE(fs::is_symlink(link));
-  EXPECT_EQ(textOf(mvtest::readFile(real)), "[ParaBlock]\r\nA=2\r\n");
+  const std::string own = dir.file("own.ini");
+  mvtest::writeFile(own, bytesOf("[ParaBlock]\r\nA=1\r\n"));
+  ASSERT_EQ(::chmod(own.c_str(), 0640), 0);
+  ASSERT_TRUE(mv::writeIniValue(own, "ParaBlock", "A", "2"));
   struct stat st {};
-  ASSERT_EQ(::stat(real.c_str(), &st), 0);
+  ASSERT_EQ(::stat(own.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(textOf(mvtest::readFile(own)), "[ParaBlock]\r\nA=2\r\n");
+
+  // Whatever a link at the settings path leads to stays as it was.
+  for (const bool symbolic : {true, false}) {
+    const std::string other = dir.file("other.ini"), link = dir.file("tool.ini");
+    fs::remove(link);
+    mvtest::writeFile(other, bytesOf("[ParaBlock]\nA=1\n"));
+    if (symbolic)
+      fs::create_symlink("other.ini", link);
+    else
+      fs::create_hard_link(other, link);
+    ASSERT_TRUE(mv::writeIniValue(link, "ParaBlock", "A", "2")) << symbolic;
+    EXPECT_FALSE(fs::is_symlink(link));
+    EXPECT_EQ(textOf(mvtest::readFile(link)), "[ParaBlock]\nA=2\n");
+    EXPECT_EQ(textOf(mvtest::readFile(other)), "[ParaBlock]\nA=1\n") << symbolic;
+  }
 }
 
 TEST(IniWrite, RefusesWhatCouldNotBeWrittenSafelyAndLeavesTheFileAlone) {
@@ -300,20 +313,27 @@ TEST(IniWrite, RefusesWhatCouldNotBeWrittenSafelyAndLeavesTheFileAlone) {
 }
 
 TEST(IniWrite, ReadOnlyFileIsNotReplacedButAWritableFileInALockedFolderIs) {
-  if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
   mvtest::TempDir dir;
-  const std::string path = dir.file("tool.ini");
+  const std::string folder = dir.file("locked");
+  fs::create_directory(folder);
+  const std::string path = folder + "/tool.ini", linked = folder + "/linked.ini";
   mvtest::writeFile(path, bytesOf("[ParaBlock]\nK=1\n"));
-
-  ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
-  EXPECT_FALSE(mv::writeIniValue(path, "ParaBlock", "K", "2"));
-  EXPECT_EQ(textOf(mvtest::readFile(path)), "[ParaBlock]\nK=1\n");
-
-  ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
-  ASSERT_EQ(::chmod(dir.path().c_str(), 0555), 0);
-  EXPECT_TRUE(mv::writeIniValue(path, "ParaBlock", "K", "3"));
+  mvtest::writeFile(linked, bytesOf("[ParaBlock]\nK=1\n"));
+  fs::create_hard_link(linked, dir.file("second-name.ini"));
   ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+  ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+  ASSERT_EQ(::chmod(linked.c_str(), 0666), 0);
+  ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+  EXPECT_TRUE(mvtest::inUnprivilegedChild([&] { return !mv::writeIniValue(path, "ParaBlock", "K", "2"); }));
+  EXPECT_EQ(textOf(mvtest::readFile(path)), "[ParaBlock]\nK=1\n");
+  // A file with a second name is not rewritten in place: that would write through the link.
+  EXPECT_TRUE(mvtest::inUnprivilegedChild([&] { return !mv::writeIniValue(linked, "ParaBlock", "K", "2"); }));
+  EXPECT_EQ(textOf(mvtest::readFile(dir.file("second-name.ini"))), "[ParaBlock]\nK=1\n");
+
+  ASSERT_EQ(::chmod(path.c_str(), 0666), 0);
+  EXPECT_TRUE(mvtest::inUnprivilegedChild([&] { return mv::writeIniValue(path, "ParaBlock", "K", "3"); }));
   EXPECT_EQ(textOf(mvtest::readFile(path)), "[ParaBlock]\nK=3\n");
+  ASSERT_EQ(::chmod(folder.c_str(), 0755), 0);
 }
 
 }  // namespace

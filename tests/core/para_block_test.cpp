@@ -92,7 +92,8 @@ TEST(ParaBlock, AbsentMinusOneAndNonNumbersReadAsTheProfileFunctionsDo) {
   mvtest::writeFile(dir.file("a.ini"), bytesOf("[Other]\nPARA_OUT_VIDEO=0\n"
                                                "[ParaBlock]\n"
                                                "PARA_TOP_POINTS=-1\n"  // -1 means absent
-                                               "PARA_OUT_AUDIO=\n"     // present, no number
+                                               "PARA_OUT_AUDIO=\n"     // empty: absent
+                                               "PARA_VIEW_POINTS=x\n"  // present, no number
                                                "PARA_OUT_A_AND_V=yes\n"
                                                "PARA_BOTTOM_POINTS=12 points\n"
                                                "PARA_VIEW_ITEM=99999999999999\n"));
@@ -100,7 +101,8 @@ TEST(ParaBlock, AbsentMinusOneAndNonNumbersReadAsTheProfileFunctionsDo) {
   p.LoadFrom(dir.file("a.ini"));
   EXPECT_EQ(p.GetInt(mv::PARA_OUT_VIDEO), 1);
   EXPECT_EQ(p.GetInt(mv::PARA_TOP_POINTS), 5);
-  EXPECT_EQ(p.GetInt(mv::PARA_OUT_AUDIO), 0);
+  EXPECT_EQ(p.GetInt(mv::PARA_OUT_AUDIO), 1);
+  EXPECT_EQ(p.GetInt(mv::PARA_VIEW_POINTS), 0);
   EXPECT_EQ(p.GetInt(mv::PARA_OUT_A_AND_V), 0);
   EXPECT_EQ(p.GetInt(mv::PARA_BOTTOM_POINTS), 12);
   EXPECT_EQ(p.GetInt(mv::PARA_VIEW_ITEM), 2);
