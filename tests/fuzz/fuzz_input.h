@@ -26,20 +26,22 @@ inline std::string inputFile(const uint8_t* data, size_t size, const char* suffi
   return path;
 }
 
-// A loader's result must be all or nothing: both series sized by the duration, or neither.
+// Loads `path`; 1 loaded, 0 failed, -1 when the result broke the loaders' promise: both series
+// sized by the duration, or neither.
 template <typename Loader>
-void loadAndCheck(const std::string& path, Loader load) {
+int loadChecked(const std::string& path, Loader load) {
   std::unique_ptr<mv::PerSecondSeries> video, audio;
   uint64_t length = 0;
   int32_t duration = 0, rate = 0, width = 0, height = 0;
-  if (load(path, video, audio, length, duration, rate, width, height)) {
-    if (!video || !audio || video->elementCount() != uint32_t(duration) + 8 ||
-        audio->elementCount() != video->elementCount()) {
-      __builtin_trap();
-    }
-  } else if (video || audio) {
-    __builtin_trap();
-  }
+  if (!load(path, video, audio, length, duration, rate, width, height)) return video || audio ? -1 : 0;
+  const bool whole = video && audio && video->elementCount() == uint32_t(duration) + 8 &&
+                     audio->elementCount() == video->elementCount();
+  return whole ? 1 : -1;
+}
+
+template <typename Loader>
+void loadAndCheck(const std::string& path, Loader load) {
+  if (loadChecked(path, load) < 0) __builtin_trap();
 }
 
 }  // namespace mvfuzz

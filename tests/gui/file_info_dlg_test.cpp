@@ -21,9 +21,11 @@
 #include "fixtures/rm_builder.h"
 #include "fixtures/sample_media.h"
 #include "gui/support/file_dialog_recorder.h"
+#include "platform/messages.h"
 #include "platform/shell.h"
 #include "platform/text_file.h"
 #include "report/info_text.h"
+#include "report/text_report.h"
 #include "settings/para_block.h"
 #include "gui/support/modal_closer.h"
 
@@ -283,6 +285,24 @@ class FileInfoDlgTest : public QObject {
     QCOMPARE(r.filter, QString("Text File(*.txt)|*.txt|All Files(*.*)|*.*||"));
     QVERIFY(r.flags & CSingleFileSel::OverwritePrompt);
     QCOMPARE(r.owner, static_cast<QWidget*>(&dlg));
+  }
+
+  void saveAsRefusesTheDescribedMediaFile() {
+    const std::string media = writeMedia("raw.rm", realMediaWithRawTitle());
+    const mvtest::Bytes before = mvtest::readFile(media);
+    mv::FileSlot slot;
+    QByteArray text = infoText(slot, media);
+    CFileInfoDlg dlg(nullptr, text);
+    dlg.setMediaFiles(mv::mediaIdentities({&slot}));
+    dlg.show();
+    QTRY_VERIFY(!dlg.textBox()->toPlainText().isEmpty());
+    fs::create_symlink(media, dir_.file("link.txt"));
+    mvtest::FileDialogRecorder dialogs;
+    dialogs.answer(QString::fromStdString(dir_.file("link.txt")));
+    static_cast<QPushButton*>(dlg.control(1047))->click();
+    QCOMPARE(messages_->messages, std::vector<std::string>{mv::msg::kWriteFailed});
+    QVERIFY(opened_.empty());
+    QVERIFY(mvtest::readFile(media) == before);
   }
 
   void informationButtonsOfTheMainWindow() {

@@ -20,6 +20,7 @@
 #include "fixtures/sample_media.h"
 #include "fixtures/slot_builder.h"
 #include "gui/support/file_dialog_recorder.h"
+#include "platform/messages.h"
 #include "platform/shell.h"
 #include "settings/ini_file.h"
 #include "settings/para_block.h"
@@ -251,6 +252,27 @@ class MainWindowTest : public QObject {
                                                  dir_.file("v1.0/r.txt")}));
     QCOMPARE(dialogs.requests().back().title, QString("保存文件"));
     QVERIFY(std::filesystem::file_size(dir_.file("report.txt")) > 100);
+  }
+
+  void exportsNeverReplaceAnOpenMediaFile() {
+    MainDialog w;
+    mvtest::FileDialogRecorder dialogs;
+    const std::string avi = dir_.file("open.avi");
+    mvtest::writeFile(avi, mvtest::sampleAvi(6));
+    const mvtest::Bytes before = mvtest::readFile(avi);
+    dialogs.answer(QString::fromStdString(avi));
+    w.OnOpen(0);
+    std::filesystem::create_symlink(avi, dir_.file("soft.txt"));
+    std::filesystem::create_hard_link(avi, dir_.file("hard.xls"));
+    dialogs.answer(QString::fromStdString(dir_.file("soft.txt")));
+    w.OnTextReport();
+    dialogs.answer(QString::fromStdString(dir_.file("hard.xls")));
+    w.OnSpreadsheet();
+    const std::string failed = mv::msg::kWriteFailed;
+    QCOMPARE(messages_->messages, (std::vector<std::string>{failed, failed}));
+    QVERIFY(shell_->opened.empty());
+    QVERIFY(mvtest::readFile(avi) == before);
+    QVERIFY(std::filesystem::is_symlink(dir_.file("soft.txt")));
   }
 
   void optionsAreWrittenAtOnceAndReadAtStart() {
