@@ -1,7 +1,7 @@
 // Loading a two-hour AVI: headers and the 450,000-entry index, then the statistics.
 #include <benchmark/benchmark.h>
 
-#include "analysis/avi_reader.h"
+#include "avi/avi_reader.h"
 #include "analysis/file_slot.h"
 #include "fixtures/avi_builder.h"
 

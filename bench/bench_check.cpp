@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "analysis/rm_reader.h"
+#include "rm/rm_reader.h"
+#include "fixtures/load_fields.h"
 #include "fixtures/message_recorder.h"
 #include "fixtures/rm_builder.h"
 #include "platform/shell.h"
@@ -89,7 +90,7 @@ void BM_CheckTree(benchmark::State& state) {
       std::unique_ptr<mv::PerSecondSeries> video, audio;
       uint64_t length = 0;
       int32_t seconds = 0, rate = 0, width = 0, height = 0;
-      benchmark::DoNotOptimize(mv::loadRealMedia(path, video, audio, length, seconds, rate, width, height));
+      benchmark::DoNotOptimize(mvtest::loadFields(mv::loadRealMedia, path, video, audio, length, seconds, rate, width, height));
     }
     load += secondsSince(start);
   }
@@ -112,7 +113,7 @@ void BM_WalkTreeTwice(benchmark::State& state) {
   for (auto _ : state) {
     for (int pass = 0; pass < 2; ++pass) {
       Count c;
-      c.SetSearch(mv::kBatchMask, 1, "");
+      c.SetSearch(mv::batchMask(), 1, "");
       c.Search(t.root.string());
       benchmark::DoNotOptimize(c.n);
     }

@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "analysis/rm_reader.h"
+#include "rm/rm_reader.h"
+#include "fixtures/load_fields.h"
 #include "fixtures/rm_builder.h"
 
 namespace {
@@ -124,7 +125,7 @@ void BM_LoadRealMedia(benchmark::State& state) {
     std::unique_ptr<mv::PerSecondSeries> video, audio;
     uint64_t length = 0;
     int32_t seconds = 0, rate = 0, width = 0, height = 0;
-    if (!mv::loadRealMedia(path, video, audio, length, seconds, rate, width, height) ||
+    if (!mvtest::loadFields(mv::loadRealMedia, path, video, audio, length, seconds, rate, width, height) ||
         seconds != int32_t(kSeconds)) {
       state.SkipWithError("load failed");
     }

@@ -10,7 +10,6 @@
 #include "platform/shell.h"
 #include "report/spreadsheet.h"
 #include "report/text_report.h"
-#include "settings/para_block.h"
 
 namespace mvcli {
 namespace {
@@ -43,9 +42,9 @@ void addCommonOptions(CLI::App* cmd, ExportOptions& o) {
 }
 
 // Loads the files into the two slots as the main window would; false when one does not load.
-bool loadSlots(const std::vector<std::string>& files, mv::FileSlot (&slots)[2]) {
-  for (size_t i = 0; i < files.size(); ++i)
-    if (!slots[i].open(files[i])) return false;
+bool loadSlots(const ExportOptions& o, mv::FileSlot (&slots)[2]) {
+  for (size_t i = 0; i < o.files.size(); ++i)
+    if (!loadFile(slots[i], o.files[i], o.top, o.bottom)) return false;
   return true;
 }
 
@@ -66,10 +65,8 @@ void addExportCommands(CLI::App& app, int* result) {
   report->add_option("--top", reportOpts->top, "How many highest seconds are marked")->check(CLI::Range(1, 99));
   report->add_option("--bottom", reportOpts->bottom, "How many lowest seconds are marked")->check(CLI::Range(1, 99));
   report->callback([reportOpts, result] {
-    mv::paraBlock().SetInt(mv::PARA_TOP_POINTS, reportOpts->top);
-    mv::paraBlock().SetInt(mv::PARA_BOTTOM_POINTS, reportOpts->bottom);
     mv::FileSlot slots[2];
-    if (!loadSlots(reportOpts->files, slots)) {
+    if (!loadSlots(*reportOpts, slots)) {
       *result = kExitFailed;
       return;
     }
@@ -83,7 +80,7 @@ void addExportCommands(CLI::App& app, int* result) {
   addCommonOptions(xls, *xlsOpts);
   xls->callback([xlsOpts, result] {
     mv::FileSlot slots[2];
-    if (!loadSlots(xlsOpts->files, slots)) {
+    if (!loadSlots(*xlsOpts, slots)) {
       *result = kExitFailed;
       return;
     }

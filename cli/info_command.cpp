@@ -23,7 +23,7 @@ void addInfoCommand(CLI::App& app, int* result) {
   cmd->add_option("-o,--output", o->output, "File to write instead of standard output");
   cmd->callback([o, result] {
     mv::FileSlot slot;
-    if (!slot.open(o->file)) {
+    if (!loadFile(slot, o->file)) {
       *result = kExitFailed;
       return;
     }

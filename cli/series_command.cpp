@@ -8,7 +8,6 @@
 #include "analysis/file_slot.h"
 #include "commands.h"
 #include "platform/messages.h"
-#include "settings/para_block.h"
 
 namespace mvcli {
 namespace {
@@ -53,14 +52,14 @@ void addSeriesCommand(CLI::App& app, int* result) {
   cmd->add_option("--bottom", opts->bottom, "How many lowest non-zero seconds the threshold marks")
       ->check(CLI::Range(1, 99));
   cmd->callback([opts, result] {
-    // In memory only: the CLI never touches the GUI's settings file.
-    mv::paraBlock().SetInt(mv::PARA_TOP_POINTS, opts->top);
-    mv::paraBlock().SetInt(mv::PARA_BOTTOM_POINTS, opts->bottom);
     mv::FileSlot slot;
-    if (!slot.open(opts->path)) {
+    if (!loadFile(slot, opts->path, opts->top, opts->bottom)) {
+      const mv::LoadResult& why = slot.lastResult();
       nlohmann::ordered_json j;
       j["ok"] = false;
       j["message"] = lastMessage();
+      j["reason"] = std::string(mv::reasonName(why.failure));
+      if (why.position != mv::LoadResult::kNoPosition) j["position"] = why.position;
       printJson(j);
       *result = kExitFailed;
       return;
@@ -75,6 +74,7 @@ void addSeriesCommand(CLI::App& app, int* result) {
     j["frameWidth"] = a.frameWidth;
     j["frameHeight"] = a.frameHeight;
     j["frameRateMilli"] = a.frameRateMilli;
+    if (!a.notes.empty()) j["notes"] = a.notes;
     j["video"] = seriesJson(*a.videoSeries);
     j["audio"] = seriesJson(*a.audioSeries);
     j["total"] = seriesJson(*a.totalSeries);

@@ -9,7 +9,7 @@
 #include "platform/messages.h"
 #include "platform/shell.h"
 #include "platform/text_file.h"
-#include "report/statistics.h"
+#include "media/statistics.h"
 
 namespace mv {
 namespace {

@@ -111,8 +111,7 @@ inline constexpr uint32_t kXlsMaxRows = 65536;
 
 class SpreadsheetExport {
  public:
-  SpreadsheetExport(const FileSlot& first, const FileSlot& second,
-                    ReportOptions options = ReportOptions::fromSettings())
+  SpreadsheetExport(const FileSlot& first, const FileSlot& second, ReportOptions options)
       : slots_{&first, &second}, options_(options) {}
 
   // Builds the sheet, writes it to `path` (extension already added) and opens it with the

@@ -5,26 +5,13 @@
 #include <cstdio>
 
 #include "platform/c_numbers.h"
-#include "report/statistics.h"
-#include "settings/para_block.h"
+#include "media/statistics.h"
 
 #ifndef MORV_HOME_PAGE
 #define MORV_HOME_PAGE "https://morvatelline.example.org/"
 #endif
 
 namespace mv {
-
-ReportOptions ReportOptions::fromSettings() {
-  const CParaBlock& p = paraBlock();
-  ReportOptions o;
-  o.fileInfo = p.GetInt(PARA_OUT_FILE_INFO) != 0;
-  o.header = p.GetInt(PARA_OUT_HEADER) != 0;
-  o.statistics = p.GetInt(PARA_OUT_STATISTICS) != 0;
-  o.video = p.GetInt(PARA_OUT_VIDEO) != 0;
-  o.audio = p.GetInt(PARA_OUT_AUDIO) != 0;
-  o.total = p.GetInt(PARA_OUT_A_AND_V) != 0;
-  return o;
-}
 
 void writeReportHeader(TextFile& out) {
   out.write("Morvatelline Version 1.01\n");

@@ -11,7 +11,7 @@
 
 namespace mv {
 
-// Which parts the exports contain; the GUI keeps them in the settings store.
+// Which parts the exports contain; the window keeps them in its settings and passes them down.
 struct ReportOptions {
   bool fileInfo = true;
   bool header = true;
@@ -19,7 +19,6 @@ struct ReportOptions {
   bool video = true;
   bool audio = true;
   bool total = true;
-  static ReportOptions fromSettings();
   // The enabled items in report order: video, audio, total.
   bool item(int index) const { return index == 0 ? video : index == 1 ? audio : total; }
 };
@@ -35,7 +34,7 @@ void writeVideoDistribution(TextFile& out, const FileSlot& slot);
 
 class TextReport {
  public:
-  TextReport(const FileSlot& first, const FileSlot& second, ReportOptions options = ReportOptions::fromSettings())
+  TextReport(const FileSlot& first, const FileSlot& second, ReportOptions options)
       : slots_{&first, &second}, options_(options) {}
 
   // Writes the report to `path` (extension already added) and hands it to the shell. 0 after

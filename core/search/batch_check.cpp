@@ -7,14 +7,15 @@
 #include <cerrno>
 #include <new>
 
+#include "analysis/containers.h"
 #include "analysis/file_slot.h"
-#include "analysis/per_second_series.h"
+#include "media/per_second_series.h"
 #include "platform/messages.h"
 #include "platform/output_file.h"
 #include "platform/paths.h"
 #include "platform/shell.h"
 #include "platform/text_file.h"
-#include "report/statistics.h"
+#include "media/time_format.h"
 
 namespace mv {
 namespace {
@@ -57,6 +58,16 @@ bool writeAll(int fd, const std::string& bytes) {
 }
 
 }  // namespace
+
+std::string batchMask() {
+  std::string mask;
+  for (const Container& c : containers()) {
+    if (!c.marksZeroSeconds) continue;
+    if (!mask.empty()) mask += ';';
+    mask += searchMask(c);
+  }
+  return mask;
+}
 
 std::string defaultBatchResultFile() { return replaceFileExtension(executablePath(), "_chk.txt"); }
 
@@ -135,7 +146,7 @@ BatchOutcome BatchCheck::OnStart(const std::string& sourceFolder, const std::str
   bool resultReady = false;
   {
     CountSearch count;
-    totalFiles_ = count.Run(sourceFolder, kBatchMask, 1, std::string(), *this);
+    totalFiles_ = count.Run(sourceFolder, batchMask(), 1, std::string(), *this);
   }
   if (resultRefused_) {
     created.discard();
@@ -145,7 +156,7 @@ BatchOutcome BatchCheck::OnStart(const std::string& sourceFolder, const std::str
   }
   if (resultReady && !PollStop() && totalFiles_ != 0) {
     CheckSearch check;
-    check.Run(sourceFolder, kBatchMask, 1, std::string(), *this);
+    check.Run(sourceFolder, batchMask(), 1, std::string(), *this);
   }
 
   BatchOutcome outcome = BatchOutcome::ProblemsFound;

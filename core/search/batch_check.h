@@ -22,8 +22,8 @@ inline constexpr const char* kBatchNoRmFiles = "抱歉，在您选择的目录�
 inline constexpr const char* kBatchNoProblems = "恭喜，没有找到有零码率的RM文件。";
 }  // namespace msg
 
-// The files a run looks at.
-inline constexpr const char* kBatchMask = "*.rm;*.rmvb";
+// The files a run looks at: those of the containers whose seconds without video mean damage.
+std::string batchMask();
 
 // How OnStart ended; the dialog moves the focus and the CLI picks its exit code from it.
 enum class BatchOutcome {

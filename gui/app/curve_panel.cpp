@@ -7,8 +7,9 @@
 #include <cmath>
 
 #include "app/main_slots.h"
+#include "analysis/containers.h"
 #include "chart/curve_chart.h"
-#include "report/statistics.h"
+#include "media/statistics.h"
 #include "settings/para_block.h"
 #include "widgets/stat_list_ctrl.h"
 
@@ -220,7 +221,7 @@ void CCurvePanel::UpdateZeroIndicator(int slot) {
   const mv::FileSlot& s = mainSlot(slot);
   bool zero = false;
   const uint32_t n = s.elementCount();
-  if (s.isLoaded() && n != 0 && s.mediaType() == mv::MEDIA_RM && n - 1 > 9) {
+  if (s.isLoaded() && n != 0 && s.container() && s.container()->marksZeroSeconds && n - 1 > 9) {
     const mv::PerSecondSeries& v = *s.analysis.videoSeries;
     for (uint32_t i = 9; i + 1 < n; ++i) {
       if (v[i] == 0) {

@@ -8,7 +8,7 @@
 #include <QMessageBox>
 #include <QUrl>
 
-#include "analysis/codec_names.h"
+#include "media/codec_names.h"
 #include "app/main_dialog.h"
 #include "platform/messages.h"
 #include "platform/shell.h"

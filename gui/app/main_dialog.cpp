@@ -13,6 +13,7 @@
 #include "app/file_info_dlg.h"
 #include "app/filter_dlg.h"
 #include "app/main_slots.h"
+#include "analysis/containers.h"
 #include "app/wait_cursor.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
@@ -304,8 +305,10 @@ void MainDialog::UpdateCountButtons() {
   const mv::CParaBlock& p = mv::paraBlock();
   static_cast<QPushButton*>(control(1048))->setText(QString::number(p.GetInt(mv::PARA_TOP_POINTS)));
   static_cast<QPushButton*>(control(1049))->setText(QString::number(p.GetInt(mv::PARA_BOTTOM_POINTS)));
-  for (int s = 0; s < 2; ++s)
+  for (int s = 0; s < 2; ++s) {
+    mainSlot(s).setMarkedSeconds(p.GetInt(mv::PARA_TOP_POINTS), p.GetInt(mv::PARA_BOTTOM_POINTS));
     if (mainSlot(s).isLoaded()) mainSlot(s).recomputeThresholds();
+  }
   panel_.InvalidateList();
 }
 
@@ -316,9 +319,7 @@ void MainDialog::OnCountButton(int mode) {
 
 void MainDialog::OnOpen(int slot) {
   CSingleFileSel dlg(true, QString(), QString(), CSingleFileSel::FileMustExist | CSingleFileSel::HideReadOnly,
-                     "Supported Files|*.avi;*.rmvb;*.rm|Avi Files(*.avi)|*.avi|RM Files(*.RM)|*.rm;*.rmvb|"
-                     "All Files(*.*)|*.*||",
-                     this);
+                     QString::fromStdString(mv::openFileFilter()), this);
   dlg.setTitle("选择文件");
   if (dlg.DoModal() != QDialog::Accepted) return;
   UpdateData(true);
@@ -327,6 +328,8 @@ void MainDialog::OnOpen(int slot) {
   // Nothing of the file dialog stays on screen while the file is read.
   repaint();
   WaitCursor wait;
+  const mv::CParaBlock& p = mv::paraBlock();
+  mainSlot(slot).setMarkedSeconds(p.GetInt(mv::PARA_TOP_POINTS), p.GetInt(mv::PARA_BOTTOM_POINTS));
   if (!mainSlot(slot).open(path(slot).toStdString())) {
     OnCloseSlot(slot);
     return;  // closing refreshed the panel
@@ -360,11 +363,23 @@ QString MainDialog::askSavePath(const QString& filter, const QString& extension)
   return QString::fromStdString(mv::ensureExtension(dlg.GetPathName().toStdString(), extension.toStdString()));
 }
 
+mv::ReportOptions MainDialog::reportOptions() {
+  const mv::CParaBlock& p = mv::paraBlock();
+  mv::ReportOptions o;
+  o.fileInfo = p.GetInt(mv::PARA_OUT_FILE_INFO) != 0;
+  o.header = p.GetInt(mv::PARA_OUT_HEADER) != 0;
+  o.statistics = p.GetInt(mv::PARA_OUT_STATISTICS) != 0;
+  o.video = p.GetInt(mv::PARA_OUT_VIDEO) != 0;
+  o.audio = p.GetInt(mv::PARA_OUT_AUDIO) != 0;
+  o.total = p.GetInt(mv::PARA_OUT_A_AND_V) != 0;
+  return o;
+}
+
 void MainDialog::OnTextReport() {
   if (!AnythingToOutput()) return;
   const QString path = askSavePath("Text File(*.txt)|*.txt|All Files(*.*)|*.*||", ".txt");
   if (path.isEmpty()) return;
-  mv::TextReport(mainSlot(0), mainSlot(1)).Export(path.toStdString());
+  mv::TextReport(mainSlot(0), mainSlot(1), reportOptions()).Export(path.toStdString());
 }
 
 void MainDialog::OnSpreadsheet() {
@@ -373,7 +388,7 @@ void MainDialog::OnSpreadsheet() {
   if (path.isEmpty()) return;
   repaint();
   WaitCursor wait;
-  mv::SpreadsheetExport(mainSlot(0), mainSlot(1)).Export(path.toStdString());
+  mv::SpreadsheetExport(mainSlot(0), mainSlot(1), reportOptions()).Export(path.toStdString());
 }
 
 void MainDialog::OnFileInfo(int slot) {

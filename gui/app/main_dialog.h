@@ -5,6 +5,7 @@
 
 #include "app/curve_panel.h"
 #include "app/resizable_dlg.h"
+#include "report/text_report.h"
 
 class QCheckBox;
 class QComboBox;
@@ -57,6 +58,8 @@ class MainDialog : public CResizableDlg, public PanelHost {
   // Asks for a file name to save to; empty when cancelled. Adds `extension` unless the name
   // already ends with it.
   QString askSavePath(const QString& filter, const QString& extension);
+  // The exports' parts, as the settings hold them.
+  static mv::ReportOptions reportOptions();
   void applySwatchColours();
 
   template <typename W>

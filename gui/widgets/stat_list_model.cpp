@@ -3,7 +3,7 @@
 #include <QBrush>
 #include <algorithm>
 
-#include "analysis/per_second_series.h"
+#include "media/per_second_series.h"
 #include "app/main_slots.h"
 
 namespace mvgui {

@@ -75,11 +75,24 @@ TEST(CliSeries, FailureAndUsage) {
   mvtest::TempDir dir;
   const CliRun missing = cli("series '" + dir.file("none.avi") + "'");
   EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(missing.out, "{\"ok\":false,\"message\":\"抱歉，文件读取失败。\"}\n");
+  EXPECT_EQ(missing.out, "{\"ok\":false,\"message\":\"抱歉，文件读取失败。\",\"reason\":\"could-not-read\"}\n");
 
   const CliRun wrongType = cli("series '" + dir.file("clip.mpg") + "'");
   EXPECT_EQ(wrongType.status, 1);
   EXPECT_EQ(nlohmann::json::parse(wrongType.out)["message"], "抱歉，请选择一个有效的文件。");
+
+  // The reasons behind the one message, and where the reader gave up.
+  mvtest::writeFile(dir.file("text.avi"), mvtest::Bytes(64, 'x'));
+  mvtest::Bytes bytes;
+  const auto notAvi = nlohmann::json::parse(cli("series '" + dir.file("text.avi") + "'").out);
+  EXPECT_EQ(notAvi["reason"], "not-this-format");
+  writeRamp(dir.file("cut.avi"));
+  bytes = mvtest::readFile(dir.file("cut.avi"));
+  bytes.resize(300);
+  mvtest::writeFile(dir.file("cut.avi"), bytes);
+  const auto damaged = nlohmann::json::parse(cli("series '" + dir.file("cut.avi") + "'").out);
+  EXPECT_EQ(damaged["reason"], "damaged");
+  EXPECT_TRUE(damaged["position"].is_number());
 
   // Output that cannot be written is a failure, not a silent success.
   {

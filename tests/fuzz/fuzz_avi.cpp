@@ -1,5 +1,5 @@
 // libFuzzer target over the AVI loader: any input must load or fail, never crash or leak.
-#include "analysis/avi_reader.h"
+#include "avi/avi_reader.h"
 #include "fuzz_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

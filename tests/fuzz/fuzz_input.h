@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "analysis/per_second_series.h"
+#include "media/file_analysis.h"
 #include "platform/messages.h"
 
 namespace mvfuzz {
@@ -30,11 +30,11 @@ inline std::string inputFile(const uint8_t* data, size_t size, const char* suffi
 // sized by the duration, or neither.
 template <typename Loader>
 int loadChecked(const std::string& path, Loader load) {
-  std::unique_ptr<mv::PerSecondSeries> video, audio;
-  uint64_t length = 0;
-  int32_t duration = 0, rate = 0, width = 0, height = 0;
-  if (!load(path, video, audio, length, duration, rate, width, height)) return video || audio ? -1 : 0;
-  const bool whole = video && audio && video->elementCount() == uint32_t(duration) + 8 &&
+  mv::FileAnalysis a;
+  if (!load(path, a, nullptr).ok()) return a.videoSeries || a.audioSeries ? -1 : 0;
+  const auto& video = a.videoSeries;
+  const auto& audio = a.audioSeries;
+  const bool whole = video && audio && video->elementCount() == uint32_t(a.durationSeconds) + 8 &&
                      audio->elementCount() == video->elementCount();
   return whole ? 1 : -1;
 }

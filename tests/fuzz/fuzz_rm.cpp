@@ -1,5 +1,5 @@
 // libFuzzer target over the RealMedia loader: any input must load or fail, never crash or leak.
-#include "analysis/rm_reader.h"
+#include "rm/rm_reader.h"
 #include "fuzz_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

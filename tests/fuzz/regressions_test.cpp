@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <string>
 
-#include "analysis/avi_reader.h"
-#include "analysis/rm_reader.h"
+#include "avi/avi_reader.h"
+#include "rm/rm_reader.h"
 #include "fixtures/message_recorder.h"
 #include "fuzz/fuzz_input.h"
 

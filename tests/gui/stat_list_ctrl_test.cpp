@@ -7,10 +7,10 @@
 #include <QtTest>
 
 #include "analysis/file_slot.h"
-#include "analysis/per_second_series.h"
+#include "media/per_second_series.h"
 #include "app/dialog_units.h"
 #include "fixtures/slot_builder.h"
-#include "report/statistics.h"
+#include "media/statistics.h"
 #include "widgets/stat_list_model.h"
 
 using mvgui::StatListCtrl;

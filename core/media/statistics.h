@@ -1,22 +1,26 @@
 #pragma once
 // Statistics over the per-second series, stored in their header elements, and the accessors
-// through which reports, chart and list read a slot.
+// through which reports, chart and list read an analysis.
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "analysis/file_slot.h"
-#include "analysis/per_second_series.h"
+#include "media/file_analysis.h"
+#include "media/per_second_series.h"
+#include "media/time_format.h"
 
 namespace mv {
 
 // Series index within a slot.
 enum SeriesItem : int { ITEM_VIDEO = 0, ITEM_AUDIO = 1, ITEM_TOTAL = 2 };
 
-// Builds the total series, the statistics of all three series and the video thresholds (counts
-// from the settings store). False when the total series could not be allocated; the user has
-// then been told and the slot must not count as loaded.
-bool prepareStatistics(FileAnalysis& analysis);
+// The highest and lowest seconds marked unless the user chose other counts.
+inline constexpr int kDefaultMarkedSeconds = 5;
+
+// Builds the total series, the statistics of all three series and the video thresholds for the
+// `top` highest and `bottom` lowest seconds. False when the total series could not be
+// allocated; the user has then been told and the slot must not count as loaded.
+bool prepareStatistics(FileAnalysis& analysis, int top = kDefaultMarkedSeconds, int bottom = kDefaultMarkedSeconds);
 
 // Fills elements 1-5 from the inner seconds (elements 9 .. N-2).
 void computeStatistics(PerSecondSeries& series);
@@ -24,8 +28,6 @@ void computeStatistics(PerSecondSeries& series);
 // Fills elements 6 and 7 for `top` highest and `bottom` lowest non-zero seconds; leaves them as
 // they are when there are too few inner seconds.
 void computeThresholds(PerSecondSeries& series, int top, int bottom);
-// The same with PARA_TOP_POINTS and PARA_BOTTOM_POINTS of the settings store.
-void computeThresholds(PerSecondSeries& series);
 
 struct RateHistogram {
   uint32_t lower = 0;               // exclusive upper edge of bucket 0, kbit/s
@@ -37,12 +39,9 @@ RateHistogram rateHistogram(const PerSecondSeries& series, uint32_t baseStep);
 
 // Value of row `index` of the item's series in kbit/s (rows 1-4), as a ratio (row 5) or as the
 // rate of a second (rows 8 and up); 0 for row 0 and rows at or beyond N.
-double cellValue(const FileSlot& slot, uint32_t index, int item);
+double cellValue(const FileAnalysis& analysis, uint32_t index, int item);
 
 // Label of a report row: the statistic names (8 bytes in GBK) or the time of a second.
 std::string rowLabel(uint32_t index);
-
-std::string formatSeconds(uint32_t seconds);         // "%02d:%02d:%02d"
-std::string formatMilliseconds(uint32_t ms);         // "%02d:%02d:%02d.%02d"
 
 }  // namespace mv

@@ -1,6 +1,6 @@
 // The AVI information text: every row as the user reads it (GBK, CR LF, raw four-byte codes),
 // the play time of a video stream, and format blocks too short for their fields.
-#include "analysis/avi_info.h"
+#include "avi/avi_info.h"
 
 #include <gtest/gtest.h>
 

@@ -30,6 +30,9 @@ class InputFile {
   // True when [pos, pos + n) lies inside the file; never overflows.
   bool contains(uint64_t pos, uint64_t n) const { return pos <= length_ && n <= length_ - pos; }
 
+  // A read failed although the file claimed the bytes: an I/O error, or the file shrank.
+  bool readFailed() const { return readFailed_; }
+
   // Bytes actually fetched from the operating system, for measuring what a parse touches.
   uint64_t bytesFetched() const { return fetched_; }
 
@@ -42,6 +45,7 @@ class InputFile {
   int fd_ = -1;
   uint64_t length_ = 0;
   uint64_t fetched_ = 0;
+  bool readFailed_ = false;
   std::unique_ptr<uint8_t[]> buffer_;  // left uninitialised: every byte used is read first
   uint64_t bufferPos_ = 0;   // file position of buffer_[0]
   size_t bufferFill_ = 0;    // valid bytes in buffer_

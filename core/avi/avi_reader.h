@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "analysis/input_file.h"
-#include "analysis/per_second_series.h"
+#include "media/file_analysis.h"
+#include "media/load.h"
+#include "media/per_second_series.h"
+#include "platform/input_file.h"
 
 namespace mv {
 
@@ -78,6 +80,10 @@ class AviReader {
   virtual ~AviReader();
 
   ParseResult result() const { return result_; }
+  // The file starts as a RIFF AVI file; a failure after that is damage, before it another format.
+  bool signatureSeen() const { return signatureSeen_; }
+  // Where the walk stopped.
+  uint64_t position() const { return pos_; }
 
   const AviMainHeader& mainHeader() const { return mainHeader_; }
   uint32_t odmlTotalFrames() const { return odmlTotalFrames_; }
@@ -112,14 +118,15 @@ class AviReader {
   std::vector<uint8_t> indexBlock_;
   std::vector<uint64_t> moviPositions_;
   ParseResult result_ = ParseResult::UnexpectedState;
+  bool signatureSeen_ = false;
 };
 
 // The longest play time a header may declare (the largest RealMedia duration); anything longer
 // is damage, not a reason to allocate gigabytes.
 inline constexpr uint32_t kMaxDurationSeconds = 4294967;
 
-int loadAvi(const std::string& path, std::unique_ptr<PerSecondSeries>& videoSeries,
-            std::unique_ptr<PerSecondSeries>& audioSeries, uint64_t& fileLength, int32_t& durationSeconds,
-            int32_t& frameRateMilli, int32_t& frameWidth, int32_t& frameHeight);
+// Fills the series, length, duration, picture size and frame rate of `out`; on failure `out`
+// holds no series.
+LoadResult loadAvi(const std::string& path, FileAnalysis& out, LoadControl* control = nullptr);
 
 }  // namespace mv

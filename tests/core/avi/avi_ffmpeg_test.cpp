@@ -5,7 +5,7 @@
 #include <map>
 #include <sstream>
 
-#include "analysis/avi_reader.h"
+#include "avi/avi_reader.h"
 #include "analysis/file_slot.h"
 #include "fixtures/byte_writer.h"
 #include "fixtures/message_recorder.h"

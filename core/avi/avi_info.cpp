@@ -1,13 +1,13 @@
-#include "analysis/avi_info.h"
+#include "avi/avi_info.h"
 
 #include <cinttypes>
 #include <cmath>
 #include <span>
 
-#include "analysis/avi_reader.h"
-#include "analysis/byte_order.h"
-#include "analysis/codec_names.h"
-#include "analysis/input_file.h"
+#include "avi/avi_reader.h"
+#include "platform/byte_order.h"
+#include "media/codec_names.h"
+#include "platform/input_file.h"
 
 namespace mv {
 namespace {

@@ -1,6 +1,6 @@
 // Codec names: keys that catch a wrong table (the replaced MRLE name, case, the blank in "DIB "),
 // keys cut at a zero byte, and filling that may happen from several threads at once.
-#include "analysis/codec_names.h"
+#include "media/codec_names.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "analysis/byte_order.h"
+#include "platform/byte_order.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/per_second_series.h"
+#include "media/per_second_series.h"
 #include "fixtures/byte_writer.h"
 #include "fixtures/message_recorder.h"
 #include "fixtures/rm_builder.h"

@@ -1,4 +1,4 @@
-#include "analysis/codec_names.h"
+#include "media/codec_names.h"
 
 #include <map>
 #include <mutex>

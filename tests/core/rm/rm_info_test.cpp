@@ -1,7 +1,7 @@
 // The RealMedia information text: every row as the user reads it (GBK, CR LF), the time and
 // bitrate texts, the flags, the RealVideo, RealAudio and file-information blocks, and blocks
 // too short or lying about their sizes.
-#include "analysis/rm_info.h"
+#include "rm/rm_info.h"
 
 #include <gtest/gtest.h>
 

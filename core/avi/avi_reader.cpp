@@ -1,10 +1,9 @@
-#include "analysis/avi_reader.h"
+#include "avi/avi_reader.h"
 
 #include <cmath>
 #include <new>
 
-#include "analysis/byte_order.h"
-#include "platform/messages.h"
+#include "platform/byte_order.h"
 
 namespace mv {
 namespace {
@@ -123,6 +122,7 @@ ParseResult AviReader::parse() {
   if (!read(head, sizeof head)) return ParseResult::GeneralFailure;
   const uint32_t form = readU32le(head + 8);
   if (readU32le(head) != kIdRiff || (form != kFormAvi && form != kFormAvix)) return ParseResult::GeneralFailure;
+  signatureSeen_ = true;
   pos_ = 0;
   if (const ParseResult r = walk(end_, 0); r != ParseResult::Success) return r;
 
@@ -280,46 +280,53 @@ void AviReader::attribute(uint32_t fccType, uint32_t durationSeconds, PerSecondS
   }
 }
 
-int loadAvi(const std::string& path, std::unique_ptr<PerSecondSeries>& videoSeries,
-            std::unique_ptr<PerSecondSeries>& audioSeries, uint64_t& fileLength, int32_t& durationSeconds,
-            int32_t& frameRateMilli, int32_t& frameWidth, int32_t& frameHeight) {
-  videoSeries.reset();
-  audioSeries.reset();
+LoadResult loadAvi(const std::string& path, FileAnalysis& out, LoadControl* control) {
+  out.videoSeries.reset();
+  out.audioSeries.reset();
   InputFile file;
-  if (!file.open(path)) return 0;
-  fileLength = file.length();
+  if (!file.open(path)) return LoadResult::fail(LoadFailure::CouldNotRead);
+  out.fileLength = file.length();
+  ProgressGate gate(control, file.length());
   const AviReader reader(&file);
-  if (reader.result() != ParseResult::Success) return 0;
+  if (reader.result() != ParseResult::Success) {
+    const LoadFailure why = file.readFailed()        ? LoadFailure::CouldNotRead
+                            : reader.signatureSeen() ? LoadFailure::Damaged
+                                                     : LoadFailure::NotThisFormat;
+    return LoadResult::fail(why, reader.position());
+  }
+  // The index is read whole by the walk; what is left is arithmetic.
+  if (!gate.at(file.length())) return LoadResult::fail(LoadFailure::Cancelled);
 
   const AviMainHeader& h = reader.mainHeader();
-  frameWidth = int32_t(h.dwWidth);
-  frameHeight = int32_t(h.dwHeight);
-  frameRateMilli = h.dwMicroSecPerFrame ? int32_t(1000000000u / h.dwMicroSecPerFrame) : 0;
+  out.frameWidth = int32_t(h.dwWidth);
+  out.frameHeight = int32_t(h.dwHeight);
+  out.frameRateMilli = h.dwMicroSecPerFrame ? int32_t(1000000000u / h.dwMicroSecPerFrame) : 0;
   const uint64_t duration = uint64_t(h.dwTotalFrames) * h.dwMicroSecPerFrame / 1000000u;
-  if (duration > kMaxDurationSeconds) return 0;
-  durationSeconds = int32_t(duration);
+  if (duration > kMaxDurationSeconds) return LoadResult::fail(LoadFailure::Damaged);
+  out.durationSeconds = int32_t(duration);
 
   const uint32_t n = uint32_t(duration) + kFirstSecond;
   try {
-    videoSeries = std::make_unique<PerSecondSeries>(n);
-    audioSeries = std::make_unique<PerSecondSeries>(n);
+    out.videoSeries = std::make_unique<PerSecondSeries>(n);
+    out.audioSeries = std::make_unique<PerSecondSeries>(n);
   } catch (const std::bad_alloc&) {
-    videoSeries.reset();
-    audioSeries.reset();
-    showMessage(msg::kOutOfMemory);
-    return 0;
+    out.videoSeries.reset();
+    out.audioSeries.reset();
+    return LoadResult::fail(LoadFailure::OutOfMemory);
   }
+  PerSecondSeries& video = *out.videoSeries;
+  PerSecondSeries& audio = *out.audioSeries;
   if (reader.hasIndex()) {
-    reader.attribute(kTypeVids, uint32_t(duration), *videoSeries);
-    reader.attribute(kTypeAuds, uint32_t(duration), *audioSeries);
+    reader.attribute(kTypeVids, uint32_t(duration), video);
+    reader.attribute(kTypeAuds, uint32_t(duration), audio);
   }
   // A last second that came out empty in both series is play time the index never reached.
-  if (durationSeconds != 0 && (*videoSeries)[n - 1] == 0 && (*audioSeries)[n - 1] == 0) {
-    --durationSeconds;
-    (*videoSeries)[kElementCount] = n - 1;
-    (*audioSeries)[kElementCount] = n - 1;
+  if (out.durationSeconds != 0 && video[n - 1] == 0 && audio[n - 1] == 0) {
+    --out.durationSeconds;
+    video[kElementCount] = n - 1;
+    audio[kElementCount] = n - 1;
   }
-  return 1;
+  return LoadResult::success();
 }
 
 }  // namespace mv

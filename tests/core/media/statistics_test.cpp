@@ -3,7 +3,7 @@
 #include <initializer_list>
 
 #include "analysis/file_slot.h"
-#include "report/statistics.h"
+#include "media/statistics.h"
 
 namespace {
 

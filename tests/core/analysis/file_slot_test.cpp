@@ -7,7 +7,7 @@
 #include "fixtures/avi_builder.h"
 #include "fixtures/message_recorder.h"
 #include "platform/paths.h"
-#include "report/statistics.h"
+#include "media/statistics.h"
 #include "settings/para_block.h"
 
 namespace {
@@ -118,7 +118,7 @@ TEST_F(FileSlotTest, SecondOpenReplacesAndClearEmpties) {
   EXPECT_EQ(slot.elementCount(), 0u);
 }
 
-TEST_F(FileSlotTest, RecomputeThresholdsFollowsTheSettings) {
+TEST_F(FileSlotTest, RecomputeThresholdsFollowsTheMarkedCounts) {
   auto f = avi::simpleVideo(0, 0);
   f.main.totalFrames = 40 * 25;
   for (int s = 0; s < 40; ++s)
@@ -126,12 +126,9 @@ TEST_F(FileSlotTest, RecomputeThresholdsFollowsTheSettings) {
   ASSERT_EQ(slot.open(write("ramp.avi", f.build())), 1);
   auto& v = *slot.analysis.videoSeries;
   const uint32_t high5 = v[mv::kHighThreshold];
-  auto& para = mv::paraBlock();
-  const int before = para.GetInt(mv::PARA_TOP_POINTS);
-  para.SetInt(mv::PARA_TOP_POINTS, 1);
+  slot.setMarkedSeconds(1, 5);
   slot.recomputeThresholds();
   EXPECT_GT(v[mv::kHighThreshold], high5);
-  para.SetInt(mv::PARA_TOP_POINTS, before);
 }
 
 }  // namespace

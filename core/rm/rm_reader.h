@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "analysis/input_file.h"
-#include "analysis/per_second_series.h"
+#include "platform/input_file.h"
+#include "media/file_analysis.h"
+#include "media/load.h"
+#include "media/per_second_series.h"
 
 namespace mv {
 
@@ -93,6 +95,9 @@ class RmReader {
   RmReader& operator=(const RmReader&) = delete;
 
   ParseResult result() const { return result_; }
+  // The file starts with a .RMF chunk; a failure after that is damage, before it another format.
+  bool signatureSeen() const { return signatureSeen_; }
+  uint64_t position() const { return pos_; }
 
   uint32_t fileVersion() const { return fileVersion_; }
   uint32_t numHeaders() const { return numHeaders_; }
@@ -147,11 +152,11 @@ class RmReader {
   uint64_t windowPos_ = 0;       // file position of window_[0]
   size_t windowFill_ = 0;        // valid bytes in window_
   ParseResult result_ = ParseResult::UnexpectedState;
+  bool signatureSeen_ = false;
 };
 
-int loadRealMedia(const std::string& path, std::unique_ptr<PerSecondSeries>& videoSeries,
-                  std::unique_ptr<PerSecondSeries>& audioSeries, uint64_t& fileLength,
-                  int32_t& durationSeconds, int32_t& frameRateMilli, int32_t& frameWidth,
-                  int32_t& frameHeight);
+// Fills the series, length, duration, picture size and frame rate of `out`; on failure `out`
+// holds no series. The packet walk reports its progress to `control` and stops when asked.
+LoadResult loadRealMedia(const std::string& path, FileAnalysis& out, LoadControl* control = nullptr);
 
 }  // namespace mv

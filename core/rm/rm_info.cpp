@@ -1,14 +1,14 @@
-#include "analysis/rm_info.h"
+#include "rm/rm_info.h"
 
 #include <algorithm>
 #include <span>
 #include <string>
 #include <string_view>
 
-#include "analysis/byte_order.h"
-#include "analysis/input_file.h"
-#include "analysis/rm_reader.h"
-#include "report/statistics.h"
+#include "platform/byte_order.h"
+#include "platform/input_file.h"
+#include "rm/rm_reader.h"
+#include "media/time_format.h"
 
 namespace mv {
 namespace {

@@ -1,4 +1,4 @@
-#include "analysis/input_file.h"
+#include "platform/input_file.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -26,6 +26,7 @@ bool InputFile::open(const std::string& path) {
   fd_ = fd;
   length_ = uint64_t(st.st_size);
   fetched_ = 0;
+  readFailed_ = false;
   bufferFill_ = 0;
   bufferPos_ = 0;
   return true;
@@ -44,11 +45,11 @@ bool InputFile::fetch(uint64_t pos, void* dst, size_t n) {
   size_t done = 0;
   while (done < n) {
     const ssize_t got = ::pread(fd_, out + done, n - done, off_t(pos + done));
-    if (got < 0) {
-      if (errno == EINTR) continue;
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {  // an I/O error, or the file shrank under us
+      readFailed_ = true;
       return false;
     }
-    if (got == 0) return false;  // the file shrank under us
     done += size_t(got);
   }
   fetched_ += n;

@@ -1,4 +1,4 @@
-#include "report/statistics.h"
+#include "media/statistics.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 #include <new>
 
 #include "platform/messages.h"
-#include "settings/para_block.h"
+#include "media/time_format.h"
 
 namespace mv {
 namespace {
@@ -22,7 +22,7 @@ uint32_t truncToU32(double v) {
 
 }  // namespace
 
-bool prepareStatistics(FileAnalysis& a) {
+bool prepareStatistics(FileAnalysis& a, int top, int bottom) {
   if (!a.videoSeries) return false;
   const PerSecondSeries& video = *a.videoSeries;
   const PerSecondSeries& audio = *a.audioSeries;
@@ -38,7 +38,7 @@ bool prepareStatistics(FileAnalysis& a) {
   computeStatistics(*a.videoSeries);
   computeStatistics(*a.audioSeries);
   computeStatistics(total);
-  computeThresholds(*a.videoSeries);
+  computeThresholds(*a.videoSeries, top, bottom);
   return true;
 }
 
@@ -106,10 +106,6 @@ void computeThresholds(PerSecondSeries& s, int top, int bottom) {
   }
 }
 
-void computeThresholds(PerSecondSeries& s) {
-  computeThresholds(s, paraBlock().GetInt(PARA_TOP_POINTS), paraBlock().GetInt(PARA_BOTTOM_POINTS));
-}
-
 RateHistogram rateHistogram(const PerSecondSeries& s, uint32_t baseStep) {
   RateHistogram h;
   const uint32_t n = s.elementCount();
@@ -141,8 +137,7 @@ RateHistogram rateHistogram(const PerSecondSeries& s, uint32_t baseStep) {
   return h;
 }
 
-double cellValue(const FileSlot& slot, uint32_t index, int item) {
-  const FileAnalysis& a = slot.analysis;
+double cellValue(const FileAnalysis& a, uint32_t index, int item) {
   if (!a.videoSeries || index >= a.videoSeries->elementCount() || index == 0) return 0;
   const PerSecondSeries* s = item == ITEM_VIDEO   ? a.videoSeries.get()
                              : item == ITEM_AUDIO ? a.audioSeries.get()
@@ -165,21 +160,6 @@ std::string rowLabel(uint32_t index) {
     case 5: return "变异系数";
     default: return formatSeconds(index - 7);
   }
-}
-
-std::string formatSeconds(uint32_t s) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%02u:%02u:%02u", s / 3600, s % 3600 / 60, s % 60);
-  return buf;
-}
-
-std::string formatMilliseconds(uint32_t ms) {
-  const uint32_t s = ms / 1000;
-  uint32_t h = (ms % 1000 + 5) / 10;
-  if (h >= 100) h = 99;
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%02u:%02u:%02u.%02u", s / 3600, s % 3600 / 60, s % 60, h);
-  return buf;
 }
 
 }  // namespace mv

@@ -2,7 +2,8 @@
 
 #include <vector>
 
-#include "analysis/avi_reader.h"
+#include "avi/avi_reader.h"
+#include "fixtures/load_fields.h"
 #include "fixtures/avi_builder.h"
 #include "fixtures/message_recorder.h"
 
@@ -28,7 +29,7 @@ class AviReaderTest : public ::testing::Test {
     const std::string path = dir.file("clip.avi");
     mvtest::writeFile(path, bytes);
     Loaded l;
-    l.ok = mv::loadAvi(path, l.video, l.audio, l.fileLength, l.duration, l.frameRateMilli, l.width, l.height);
+    l.ok = mvtest::loadFields(mv::loadAvi, path, l.video, l.audio, l.fileLength, l.duration, l.frameRateMilli, l.width, l.height);
     return l;
   }
   mvtest::TempDir dir;
@@ -275,7 +276,7 @@ TEST_F(AviReaderTest, OpenDmlExtensionRiffIsWalked) {
 
 TEST_F(AviReaderTest, MissingFileAndNoFile) {
   Loaded l;
-  EXPECT_EQ(mv::loadAvi(dir.file("absent.avi"), l.video, l.audio, l.fileLength, l.duration, l.frameRateMilli,
+  EXPECT_EQ(mvtest::loadFields(mv::loadAvi, dir.file("absent.avi"), l.video, l.audio, l.fileLength, l.duration, l.frameRateMilli,
                         l.width, l.height),
             0);
   EXPECT_EQ(mv::AviReader(nullptr).result(), mv::ParseResult::UnexpectedState);

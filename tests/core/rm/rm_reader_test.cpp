@@ -1,12 +1,13 @@
 // RealMedia chunk walk and packet attribution, on files built byte by byte.
-#include "analysis/rm_reader.h"
+#include "rm/rm_reader.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "analysis/byte_order.h"
+#include "platform/byte_order.h"
 #include "analysis/file_slot.h"
+#include "fixtures/load_fields.h"
 #include "fixtures/message_recorder.h"
 #include "fixtures/rm_builder.h"
 
@@ -65,7 +66,7 @@ class RmReaderTest : public ::testing::Test {
   Loaded load(const Bytes& bytes) {
     mvtest::writeFile(path, bytes);
     Loaded r;
-    r.ok = mv::loadRealMedia(path, r.video, r.audio, r.fileLength, r.seconds, r.frameRateMilli, r.width,
+    r.ok = mvtest::loadFields(mv::loadRealMedia, path, r.video, r.audio, r.fileLength, r.seconds, r.frameRateMilli, r.width,
                              r.height);
     if (r.ok) {
       EXPECT_TRUE(r.video && r.audio);
@@ -442,7 +443,7 @@ class RmRobustness : public ::testing::Test {
     std::unique_ptr<mv::PerSecondSeries> video, audio;
     uint64_t length = 0;
     int32_t seconds = 0, rate = 0, width = 0, height = 0;
-    if (mv::loadRealMedia(path, video, audio, length, seconds, rate, width, height)) {
+    if (mvtest::loadFields(mv::loadRealMedia, path, video, audio, length, seconds, rate, width, height)) {
       ASSERT_TRUE(video && audio);
       EXPECT_EQ(video->elementCount(), uint32_t(seconds) + 8);
       EXPECT_EQ(audio->elementCount(), uint32_t(seconds) + 8);

@@ -1,11 +1,10 @@
-#include "analysis/rm_reader.h"
+#include "rm/rm_reader.h"
 
 #include <algorithm>
 #include <cstring>
 #include <new>
 
-#include "analysis/byte_order.h"
-#include "platform/messages.h"
+#include "platform/byte_order.h"
 
 namespace mv {
 
@@ -80,6 +79,7 @@ ParseResult RmReader::walk() {
     const uint32_t size = readU32be(header + 4);
     const uint16_t version = readU16be(header + 8);
     if (first && id != kIdRmf) return ParseResult::GeneralFailure;
+    signatureSeen_ = true;
     first = false;
     const uint64_t chunkEnd = start + size;
     // A chunk cut off by the end of the file is dropped, except DATA: its packets up to the cut
@@ -342,24 +342,27 @@ void mergeGaps(PerSecondSeries& video, const std::vector<uint32_t>& stampedBytes
 
 }  // namespace
 
-int loadRealMedia(const std::string& path, std::unique_ptr<PerSecondSeries>& videoSeries,
-                  std::unique_ptr<PerSecondSeries>& audioSeries, uint64_t& fileLength,
-                  int32_t& durationSeconds, int32_t& frameRateMilli, int32_t& frameWidth,
-                  int32_t& frameHeight) {
-  videoSeries.reset();
-  audioSeries.reset();
+LoadResult loadRealMedia(const std::string& path, FileAnalysis& out, LoadControl* control) {
+  out.videoSeries.reset();
+  out.audioSeries.reset();
   InputFile file;
-  if (!file.open(path)) return 0;
-  fileLength = file.length();
+  if (!file.open(path)) return LoadResult::fail(LoadFailure::CouldNotRead);
+  out.fileLength = file.length();
   RmReader reader(&file);
-  if (reader.result() != ParseResult::Success) return 0;
+  if (reader.result() != ParseResult::Success) {
+    const LoadFailure why = file.readFailed()        ? LoadFailure::CouldNotRead
+                            : reader.signatureSeen() ? LoadFailure::Damaged
+                                                     : LoadFailure::NotThisFormat;
+    return LoadResult::fail(why, reader.position());
+  }
+  ProgressGate gate(control, file.length());
 
   // At most 4294967 seconds: the duration is a 32-bit count of milliseconds.
   const uint32_t seconds = reader.properties().duration / 1000;
-  durationSeconds = int32_t(seconds);
-  frameRateMilli = 0;
-  frameWidth = 0;
-  frameHeight = 0;
+  out.durationSeconds = int32_t(seconds);
+  out.frameRateMilli = 0;
+  out.frameWidth = 0;
+  out.frameHeight = 0;
   const uint32_t n = seconds + kFirstSecond;
 
   const std::vector<RmStream>& streams = reader.streams();
@@ -367,9 +370,9 @@ int loadRealMedia(const std::string& path, std::unique_ptr<PerSecondSeries>& vid
   const int audioNumber = firstStreamWithMime(streams, kRealAudioMime);
   for (const RmStream& s : streams) {
     if (s.streamNumber != videoNumber) continue;
-    frameRateMilli = int32_t(s.frameRate * 1000);
-    frameWidth = int32_t(s.frameWidth);
-    frameHeight = int32_t(s.frameHeight);
+    out.frameRateMilli = int32_t(s.frameRate * 1000);
+    out.frameWidth = int32_t(s.frameWidth);
+    out.frameHeight = int32_t(s.frameHeight);
     break;
   }
 
@@ -386,6 +389,7 @@ int loadRealMedia(const std::string& path, std::unique_ptr<PerSecondSeries>& vid
       uint64_t pos = chunk.firstPacket;
       // Each packet moves the position forward, so a wild count stops at the chunk's end.
       for (uint32_t p = 0; p < chunk.numPackets; ++p) {
+        if (!gate.at(pos)) return LoadResult::fail(LoadFailure::Cancelled, pos);
         RmPacketHeader h;
         if (!reader.readPacket(pos, chunk.end, h)) break;
         if (h.objectVersion > 1) continue;
@@ -402,13 +406,12 @@ int loadRealMedia(const std::string& path, std::unique_ptr<PerSecondSeries>& vid
     audioFill.finish();
     mergeGaps(*video, stampedBytes, n);
 
-    videoSeries = std::move(video);
-    audioSeries = std::move(audio);
+    out.videoSeries = std::move(video);
+    out.audioSeries = std::move(audio);
   } catch (const std::bad_alloc&) {
-    showMessage(msg::kOutOfMemory);
-    return 0;
+    return LoadResult::fail(LoadFailure::OutOfMemory);
   }
-  return 1;
+  return LoadResult::success();
 }
 
 }  // namespace mv

@@ -1,0 +1,60 @@
+#include "analysis/containers.h"
+
+#include "avi/avi_info.h"
+#include "avi/avi_reader.h"
+#include "platform/ascii.h"
+#include "rm/rm_info.h"
+#include "rm/rm_reader.h"
+
+namespace mv {
+namespace {
+
+constexpr std::string_view kAviSuffixes[] = {".avi"};
+constexpr std::string_view kRmSuffixes[] = {".rm", ".rmvb"};
+
+const Container kContainers[] = {
+    {MEDIA_AVI, "AVI", kAviSuffixes, "Avi Files(*.avi)|*.avi", "*.avi", loadAvi, writeAviInfo, false},
+    {MEDIA_RM, "RM", kRmSuffixes, "RM Files(*.RM)|*.rm;*.rmvb", "*.rmvb;*.rm", loadRealMedia, writeRealMediaInfo,
+     true},
+};
+
+}  // namespace
+
+std::span<const Container> containers() { return kContainers; }
+
+const Container* containerOfPath(const std::string& path) {
+  const auto dot = path.find_last_of('.');
+  if (dot == std::string::npos) return nullptr;
+  const std::string_view suffix = std::string_view(path).substr(dot);
+  for (const Container& c : kContainers)
+    for (std::string_view s : c.suffixes)
+      if (equalsIgnoreAsciiCase(suffix, s)) return &c;
+  return nullptr;
+}
+
+const Container* containerOfType(MediaType type) {
+  for (const Container& c : kContainers)
+    if (c.type == type) return &c;
+  return nullptr;
+}
+
+std::string openFileFilter() {
+  std::string supported, entries;
+  for (const Container& c : kContainers) {
+    if (!supported.empty()) supported += ';';
+    supported += c.supportedPatterns;
+    entries += std::string(c.filter) + "|";
+  }
+  return "Supported Files|" + supported + "|" + entries + "All Files(*.*)|*.*||";
+}
+
+std::string searchMask(const Container& container) {
+  std::string mask;
+  for (std::string_view s : container.suffixes) {
+    if (!mask.empty()) mask += ';';
+    mask += "*" + std::string(s);
+  }
+  return mask;
+}
+
+}  // namespace mv

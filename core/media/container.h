@@ -1,0 +1,30 @@
+#pragma once
+// One row of the container table: what the rest of the program needs to know of a container
+// family. The rows themselves live in analysis/containers.cpp.
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "media/file_analysis.h"
+#include "media/load.h"
+
+namespace mv {
+
+class TextFile;
+
+struct Container {
+  MediaType type;
+  std::string_view name;                      // the CLI's short name: "AVI", "RM"
+  std::span<const std::string_view> suffixes;  // with their dot, lower case: ".avi"
+  std::string_view filter;                    // file dialog entry: "Avi Files(*.avi)|*.avi"
+  std::string_view supportedPatterns;         // this family's part of "Supported Files"
+  // Fills `out` (path, identity and statistics are the slot's business); on failure `out` holds
+  // no series. `control` may be null.
+  LoadResult (*load)(const std::string& path, FileAnalysis& out, LoadControl* control);
+  // The container's own description of its headers and streams; 0 when it cannot be read.
+  int (*describe)(const std::string& path, TextFile& out);
+  // Seconds without video are a sign of damage worth an indicator (RealMedia's batch check).
+  bool marksZeroSeconds;
+};
+
+}  // namespace mv

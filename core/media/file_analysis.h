@@ -1,0 +1,31 @@
+#pragma once
+// What a reader learns about one file: its per-second series and the few facts the reports show.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "media/per_second_series.h"
+#include "platform/file_identity.h"
+
+namespace mv {
+
+enum MediaType : int { MEDIA_NONE = 0, MEDIA_RM = 1, MEDIA_AVI = 2 };
+
+struct FileAnalysis {
+  std::unique_ptr<PerSecondSeries> videoSeries;
+  std::unique_ptr<PerSecondSeries> audioSeries;
+  std::unique_ptr<PerSecondSeries> totalSeries;
+  std::string path;              // as passed to open; empty when the slot is empty
+  uint64_t fileLength = 0;       // bytes
+  int32_t durationSeconds = 0;   // data seconds in each series
+  int32_t frameWidth = 0;        // pixels, 0 if unknown
+  int32_t frameHeight = 0;       // pixels, 0 if unknown
+  int32_t frameRateMilli = 0;    // frames per 1000 s, 0 if unknown
+  std::optional<FileIdentity> identity;  // the file that was read
+  // What the reader had to do to read the file ("cut-short", "index-rebuilt"), sorted.
+  std::vector<std::string> notes;
+};
+
+}  // namespace mv
