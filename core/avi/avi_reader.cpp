@@ -288,12 +288,8 @@ LoadResult loadAvi(const std::string& path, FileAnalysis& out, LoadControl* cont
   out.fileLength = file.length();
   ProgressGate gate(control, file.length());
   const AviReader reader(&file);
-  if (reader.result() != ParseResult::Success) {
-    const LoadFailure why = file.readFailed()        ? LoadFailure::CouldNotRead
-                            : reader.signatureSeen() ? LoadFailure::Damaged
-                                                     : LoadFailure::NotThisFormat;
-    return LoadResult::fail(why, reader.position());
-  }
+  if (reader.result() != ParseResult::Success)
+    return parseFailure(file.readFailed(), reader.signatureSeen(), reader.position());
   // The index is read whole by the walk; what is left is arithmetic.
   if (!gate.at(file.length())) return LoadResult::fail(LoadFailure::Cancelled);
 

@@ -28,6 +28,15 @@ struct LoadResult {
   static LoadResult fail(LoadFailure f, uint64_t at = kNoPosition) { return {f, at}; }
 };
 
+// Why a reader did not get through a file: the file could not be read, it never started as the
+// container, or it broke after it had.
+inline LoadResult parseFailure(bool readFailed, bool signatureSeen, uint64_t at) {
+  const LoadFailure why = readFailed      ? LoadFailure::CouldNotRead
+                          : signatureSeen ? LoadFailure::Damaged
+                                          : LoadFailure::NotThisFormat;
+  return LoadResult::fail(why, at);
+}
+
 // Told how far a load has come; answers false to stop it. Called from the loading thread.
 class LoadControl {
  public:

@@ -349,12 +349,8 @@ LoadResult loadRealMedia(const std::string& path, FileAnalysis& out, LoadControl
   if (!file.open(path)) return LoadResult::fail(LoadFailure::CouldNotRead);
   out.fileLength = file.length();
   RmReader reader(&file);
-  if (reader.result() != ParseResult::Success) {
-    const LoadFailure why = file.readFailed()        ? LoadFailure::CouldNotRead
-                            : reader.signatureSeen() ? LoadFailure::Damaged
-                                                     : LoadFailure::NotThisFormat;
-    return LoadResult::fail(why, reader.position());
-  }
+  if (reader.result() != ParseResult::Success)
+    return parseFailure(file.readFailed(), reader.signatureSeen(), reader.position());
   ProgressGate gate(control, file.length());
 
   // At most 4294967 seconds: the duration is a 32-bit count of milliseconds.
