@@ -11,6 +11,16 @@
 
 namespace mv {
 
+bool writeAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    const ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data.remove_prefix(size_t(n));
+  }
+  return true;
+}
+
 std::string folderOf(const std::string& path) {
   const auto slash = path.find_last_of('/');
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
@@ -105,15 +115,7 @@ void OutputFile::attach(int fd) {
 }
 
 void OutputFile::flush() {
-  size_t done = 0;
-  while (fd_ >= 0 && done < buffer_.size() && !failed()) {
-    const ssize_t w = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
-    if (w < 0) {
-      if (errno != EINTR) fail(OutputError::WriteFailed, errno);
-    } else {
-      done += size_t(w);
-    }
-  }
+  if (fd_ >= 0 && !failed() && !writeAll(fd_, buffer_)) fail(OutputError::WriteFailed, errno);
   buffer_.clear();
 }
 

@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "platform/file_identity.h"
 
@@ -72,6 +73,9 @@ class OutputFile {
   std::optional<FileIdentity> written_;
   std::string buffer_;
 };
+
+// Writes all of `data` to `fd`, going on after interruptions; false on any failure, errno set.
+bool writeAll(int fd, std::string_view data);
 
 // A new file with a unique name in `folder` ("" for the working folder, else ending in '/'),
 // created exclusively with mode 0666 less the umask; -1 with errno set when none can be made.

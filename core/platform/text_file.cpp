@@ -1,6 +1,7 @@
 #include "platform/text_file.h"
 
 #include "platform/c_numbers.h"
+#include "platform/utf8.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -14,16 +15,6 @@ namespace {
 
 bool isAscii(std::string_view s) {
   return std::all_of(s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0x80) == 0; });
-}
-
-// Length of the UTF-8 sequence starting at s[i], or 0 when it is not valid UTF-8.
-size_t utf8SequenceLength(std::string_view s, size_t i) {
-  const auto c = static_cast<unsigned char>(s[i]);
-  size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-  if (n == 0 || i + n > s.size()) return 0;
-  for (size_t k = 1; k < n; ++k)
-    if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
-  return n;
 }
 
 // Converts one character at a time so that an unencodable one becomes "?" on its own.
@@ -81,12 +72,21 @@ std::string gbkToUtf8(std::string_view text) {
   return convert(text, "UTF-8", "GBK", false, "\xEF\xBF\xBD");
 }
 
-void TextFile::write(std::string_view text) {
+std::string toTextFileBytes(std::string_view text) {
   const std::string gbk = utf8ToGbk(text);
+  std::string out;
+  out.reserve(gbk.size() + gbk.size() / 16);
+  // GBK trail bytes never take the value of '\n', so the line ends can be found in the bytes.
   for (char c : gbk) {
-    if (c == '\n') out_.put('\r');
-    out_.put(c);
+    if (c == '\n') out += '\r';
+    out += c;
   }
+  return out;
+}
+
+void TextFile::write(std::string_view text) {
+  const std::string bytes = toTextFileBytes(text);
+  out_.append(bytes.data(), bytes.size());
 }
 
 void TextFile::printf(const char* format, ...) {

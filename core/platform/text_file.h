@@ -49,6 +49,8 @@ class TextFile {
 // UTF-8 to GBK as the text files carry it: an unencodable character or a byte that is not
 // UTF-8 becomes "?". ASCII passes through unchanged.
 std::string utf8ToGbk(std::string_view text);
+// The bytes a text file holds for `text`: GBK, "\n" as CR LF.
+std::string toTextFileBytes(std::string_view text);
 // GBK back to UTF-8 (for showing a written file); bytes that are not GBK become U+FFFD.
 std::string gbkToUtf8(std::string_view text);
 

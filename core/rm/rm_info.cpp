@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/byte_order.h"
+#include "platform/utf8.h"
 #include "platform/input_file.h"
 #include "rm/rm_reader.h"
 #include "media/time_format.h"
@@ -30,19 +31,6 @@ void writeMilliseconds(TextFile& out, const char* label, uint32_t ms) {
   out.printf("%d ms (", asInt(ms));
   out.write(formatMilliseconds(ms));
   out.write(")\n");
-}
-
-bool isUtf8(std::string_view s) {
-  size_t i = 0;
-  while (i < s.size()) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    const size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-    if (n == 0 || n > s.size() - i) return false;
-    for (size_t k = 1; k < n; ++k)
-      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-    i += n;
-  }
-  return true;
 }
 
 // A text from the file (content texts, stream name, MIME type). The format does not say how

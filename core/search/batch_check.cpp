@@ -32,31 +32,6 @@ void appendRun(std::string& out, size_t first, size_t last) {
   out += '\n';
 }
 
-// The file's bytes of a block: GBK, CR LF. GBK trail bytes never take the value of '\n'.
-std::string toResultBytes(const std::string& block) {
-  const std::string gbk = utf8ToGbk(block);
-  std::string out;
-  out.reserve(gbk.size() + gbk.size() / 8);
-  for (char c : gbk) {
-    if (c == '\n') out += '\r';
-    out += c;
-  }
-  return out;
-}
-
-bool writeAll(int fd, const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t w = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += size_t(w);
-  }
-  return true;
-}
-
 }  // namespace
 
 std::string batchMask() {
@@ -237,7 +212,7 @@ bool BatchCheck::AppendBlock(const std::string& block) {
     ::close(fd);
     return false;
   }
-  bool ok = writeAll(fd, toResultBytes(block));
+  bool ok = writeAll(fd, toTextFileBytes(block));
   // Half a block would read as a finished one: cut the file back to where it was.
   if (!ok && sized && S_ISREG(before.st_mode)) {
     if (ftruncate(fd, before.st_size) != 0) ok = false;

@@ -7,20 +7,13 @@
 #include <climits>
 #include <cstring>
 
+#include "platform/ascii.h"
+
 namespace mv {
 namespace {
 
 // Longest path text the system calls accept (PATH_MAX counts the terminator).
 constexpr size_t kMaxPathLength = PATH_MAX - 1;
-
-char foldAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
-
-bool equalsNoCase(const char* a, size_t na, const std::string& b) {
-  if (na != b.size()) return false;
-  for (size_t i = 0; i < na; ++i)
-    if (foldAscii(a[i]) != foldAscii(b[i])) return false;
-  return true;
-}
 
 enum class EntryKind { Skip, File, Folder };
 
@@ -109,13 +102,13 @@ bool CSrchDir::MatchesExtension(const std::string& name) const {
   const char* suffix = name.c_str() + dot;
   const size_t n = name.size() - dot;
   for (const std::string& ext : extensions)
-    if (equalsNoCase(suffix, n, ext)) return true;
+    if (equalsIgnoreAsciiCase(std::string_view(suffix, n), ext)) return true;
   return false;
 }
 
 void CSrchDir::WalkFolder(const std::string& folder) {
   if (stopFlag) return;
-  if (!excludedFolder.empty() && equalsNoCase(folder.data(), folder.size(), excludedFolder)) return;
+  if (!excludedFolder.empty() && equalsIgnoreAsciiCase(folder, excludedFolder)) return;
 
   // File pass. A folder that cannot be listed simply has nothing in it.
   if (DIR* dir = opendir(folder.c_str())) {

@@ -8,7 +8,9 @@
 #include <climits>
 #include <cstdint>
 
+#include "platform/ascii.h"
 #include "platform/output_file.h"
+#include "platform/utf8.h"
 
 namespace mv {
 namespace {
@@ -22,15 +24,6 @@ std::string_view trim(std::string_view s) {
   const auto first = s.find_first_not_of(kSpace);
   if (first == std::string_view::npos) return {};
   return s.substr(first, s.find_last_not_of(kSpace) - first + 1);
-}
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
 }
 
 // Offsets of one line in the file: its text runs to contentEnd, its line end to end.
@@ -105,7 +98,7 @@ std::string capValue(std::string_view v) {
   if (v.size() <= kIniMaxValueBytes) return std::string(v);
   std::size_t n = kIniMaxValueBytes;
   // Back off to the first byte of the character that would be split.
-  while (n > 0 && (static_cast<unsigned char>(v[n]) & 0xC0) == 0x80) --n;
+  while (n > 0 && isUtf8Continuation(v[n])) --n;
   return std::string(v.substr(0, n));
 }
 
@@ -148,16 +141,6 @@ ReadResult readRegularFile(const std::string& path, std::size_t limit, bool trun
   return ReadResult::Ok;
 }
 
-bool writeAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data.remove_prefix(std::size_t(n));
-  }
-  return true;
-}
-
 // Last resort when the folder does not let us create a file but the file itself is writable:
 // what Windows did all along. Only a plain file with no other name is rewritten, so that the
 // settings never land in a file a link leads to. The file is a few hundred bytes.
@@ -186,8 +169,8 @@ std::optional<std::string> IniFile::value(std::string_view section, std::string_
   while (nextLine(s, pos, line)) {
     const Parsed p = classify(s.substr(line.begin, line.contentEnd - line.begin));
     if (p.kind == Kind::Section) {
-      inSection = equalsNoCase(p.name, section);
-    } else if (inSection && p.kind == Kind::Key && equalsNoCase(p.name, key)) {
+      inSection = equalsIgnoreAsciiCase(p.name, section);
+    } else if (inSection && p.kind == Kind::Key && equalsIgnoreAsciiCase(p.name, key)) {
       return capValue(unquote(p.value));
     }
   }
@@ -235,14 +218,14 @@ std::string withIniValue(std::string_view content, std::string_view section, std
     const Parsed p = classify(content.substr(line.begin, line.contentEnd - line.begin));
     if (p.kind == Kind::Section) {
       inFirstSection = false;
-      inSection = equalsNoCase(p.name, section);
+      inSection = equalsIgnoreAsciiCase(p.name, section);
       if (inSection && !sectionSeen) {
         sectionSeen = inFirstSection = true;
         anchor = line;
       }
       continue;
     }
-    if (inSection && p.kind == Kind::Key && equalsNoCase(p.name, key)) {
+    if (inSection && p.kind == Kind::Key && equalsIgnoreAsciiCase(p.name, key)) {
       std::string out(content.substr(0, line.begin));
       out += newLine;
       out += content.substr(line.contentEnd);
