@@ -7,8 +7,10 @@
 #include "fixtures/message_recorder.h"
 #include "fixtures/shell_recorder.h"
 #include "fixtures/slot_builder.h"
+#include "fixtures/text_capture.h"
 #include "platform/shell.h"
 #include "platform/text_file.h"
+#include "report/info_text.h"
 #include "report/text_report.h"
 
 namespace {
@@ -187,6 +189,22 @@ TEST(TextFile, ConvertsToGbkAndKeepsRawBytes) {
   ASSERT_TRUE(out.close());
   const auto b = mvtest::readFile(path);
   EXPECT_EQ(std::string(b.begin(), b.end()), "\xD6\xD0\r\n?\xA8\xA6?\r\na\nbx=42\r\n");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(InformationText, NotesOfTheReaderFollowTheSummary) {
+  mvtest::TempDir dir;
+  mv::FileSlot slot;
+  mvtest::fillSlot(slot, {.video = seconds(4, 1000), .audio = seconds(4, 100)});
+  const auto textOf = [&] {
+    return mvtest::captureText(dir, [&](mv::TextFile& out) { mv::writeInformation(out, slot); });
+  };
+  EXPECT_EQ(textOf().find("读取说明"), std::string::npos);
+  slot.analysis.notes = {"cut-short", "index-rebuilt"};
+  EXPECT_NE(textOf().find(mv::utf8ToGbk("\r\n读取说明: cut-short index-rebuilt\r\n\r\n")), std::string::npos);
 }
 
 }  // namespace
