@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "analysis/containers.h"
 #include "analysis/file_slot.h"
 #include "commands.h"
 #include "platform/messages.h"
@@ -68,7 +69,7 @@ void addSeriesCommand(CLI::App& app, int* result) {
     nlohmann::ordered_json j;
     j["ok"] = true;
     j["path"] = a.path;
-    j["mediaType"] = int(slot.mediaType());
+    j["mediaType"] = std::string(slot.container()->name);
     j["fileLength"] = a.fileLength;
     j["durationSeconds"] = a.durationSeconds;
     j["frameWidth"] = a.frameWidth;

@@ -45,7 +45,7 @@ TEST(CliSeries, PrintsTheWholeRecordInContractOrder) {
                                             "total"}));
   EXPECT_EQ(j["ok"], true);
   EXPECT_EQ(j["path"], path);
-  EXPECT_EQ(j["mediaType"], 2);
+  EXPECT_EQ(j["mediaType"], "AVI");
   EXPECT_EQ(j["durationSeconds"], 30);
   EXPECT_EQ(j["frameRateMilli"], 25000);
   const auto& v = j["video"];
