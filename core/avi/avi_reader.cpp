@@ -1,5 +1,6 @@
 #include "avi/avi_reader.h"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 
@@ -27,8 +28,10 @@ constexpr uint32_t kIndexNoTime = 0x100;  // AVIIF_NOTIME: not part of the play 
 constexpr uint16_t kWaveMp3 = 0x0055;
 constexpr uint16_t kMp3FrameSamples = 1152;
 
-constexpr size_t kIndexEntrySize = 16;
+constexpr size_t kIndexEntrySize = AviReader::kIndexEntrySize;
 constexpr size_t kChunkHeaderSize = 8;
+// Index entries per block read through the file's buffer.
+constexpr size_t kIndexBlockEntries = InputFile::kBufferSize / kIndexEntrySize;
 
 // Stream positions 0-99 as AVI writers number them in chunk ids: two ASCII digits. Streams from
 // position 100 on cannot be named by a two-digit code and match no index entry.
@@ -192,12 +195,16 @@ ParseResult AviReader::walk(uint64_t rangeEnd, int depth) {
         case kIdIndx:
           ok = readWholeChunk(start, size, stream().superIndex);
           break;
-        case kIdIdx1: {
-          std::vector<uint8_t> block;
-          ok = readWholeChunk(start, size, block);
-          if (ok) indexBlock_ = std::move(block);  // a later idx1 replaces an earlier one
+        case kIdIdx1:
+          // A later idx1 replaces an earlier one. Only its place is kept: the body, megabytes in a
+          // long file, is read block by block when the entries are walked.
+          ok = file_->contains(pos_, size);
+          if (ok) {
+            indexFound_ = true;
+            indexPos_ = pos_;
+            indexSize_ = size;
+          }
           break;
-        }
         case kIdDmlh:
           ok = readU32(odmlTotalFrames_);
           break;
@@ -212,72 +219,135 @@ ParseResult AviReader::walk(uint64_t rangeEnd, int depth) {
   return ParseResult::Success;
 }
 
-size_t AviReader::indexEntryCount() const {
-  return indexBlock_.size() < kChunkHeaderSize ? 0 : (indexBlock_.size() - kChunkHeaderSize) / kIndexEntrySize;
-}
-
 AviIndexEntry AviReader::indexEntry(size_t i) const {
-  const uint8_t* p = indexBlock_.data() + kChunkHeaderSize + i * kIndexEntrySize;
+  uint8_t p[kIndexEntrySize];
+  if (i >= indexEntryCount() || !file_->readAt(indexPos_ + i * kIndexEntrySize, p, sizeof p)) return {};
   return {readU32le(p), readU32le(p + 4), readU32le(p + 8), readU32le(p + 12)};
 }
 
-void AviReader::attribute(uint32_t fccType, uint32_t durationSeconds, PerSecondSeries& series) const {
-  size_t position = 0;
-  const AviStream* stream = nullptr;
-  for (; position < streams_.size(); ++position) {
-    if (streams_[position]->header.fccType == fccType) {
-      stream = streams_[position].get();
-      break;
-    }
-  }
-  uint16_t code = 0;
-  if (!stream || !streamCode(position, code)) return;
-
+// Calls visit(entry) for each index entry in order; false when a block cannot be read.
+template <typename Visit>
+bool AviReader::forEachIndexEntry(Visit visit) const {
   const size_t count = indexEntryCount();
-  const uint8_t* entries = indexBlock_.data() + kChunkHeaderSize;
-  auto counted = [&](const uint8_t* e) {
-    return readU16le(e) == code && (readU32le(e + 4) & kIndexNoTime) == 0;
-  };
-
-  uint32_t k = 0;
-  for (size_t i = 0; i < count; ++i) k += counted(entries + i * kIndexEntrySize) ? 1 : 0;
-
-  double r = double(stream->header.dwRate) / double(stream->header.dwScale);
-  // A rate that does not fit the entry count and the play time is replaced by the count over the
-  // header's exact duration.
-  const double headerSeconds =
-      double(uint64_t(mainHeader_.dwTotalFrames) * mainHeader_.dwMicroSecPerFrame) / 1000000.0;
-  const double impliedSeconds = double(k) / r;
-  if (!std::isfinite(impliedSeconds) || std::fabs(std::trunc(impliedSeconds) - double(durationSeconds)) > 10.0) {
-    r = double(k) / headerSeconds;
+  for (size_t first = 0; first < count; first += kIndexBlockEntries) {
+    const size_t n = std::min(kIndexBlockEntries, count - first);
+    const uint8_t* block = file_->peek(indexPos_ + first * kIndexEntrySize, n * kIndexEntrySize);
+    if (!block) return false;
+    for (size_t i = 0; i < n; ++i) visit(block + i * kIndexEntrySize);
   }
-  if (std::isnan(r)) return;  // no entries and no duration: nothing to attribute
+  return true;
+}
 
-  const uint32_t n = series.elementCount();
-  uint32_t j = 0, acc = 0;
-  double g = r;
-  size_t s = kFirstSecond;
-  for (size_t i = 0; i < count; ++i) {
-    const uint8_t* e = entries + i * kIndexEntrySize;
-    if (!counted(e)) continue;
+namespace {
+
+// The per-second attribution of one stream's index entries. It starts at once with the header's
+// rate, which is nearly always kept, so that one pass over the index usually does; when the
+// entry count shows the rate implausible, the series is cleared for a second pass.
+class StreamAttribution {
+ public:
+  StreamAttribution(const std::vector<std::unique_ptr<AviStream>>& streams, uint32_t fccType,
+                    PerSecondSeries& series)
+      : series_(series), n_(series.elementCount()) {
+    size_t position = 0;
+    for (; position < streams.size(); ++position) {
+      if (streams[position]->header.fccType == fccType) {
+        stream_ = streams[position].get();
+        break;
+      }
+    }
+    if (!stream_ || !streamCode(position, code_)) {
+      stream_ = nullptr;
+      return;
+    }
+    restart(double(stream_->header.dwRate) / double(stream_->header.dwScale));
+  }
+
+  void add(const uint8_t* e) {
+    if (!stream_ || readU16le(e) != code_ || (readU32le(e + 4) & kIndexNoTime) != 0) return;
+    ++k_;
     const uint32_t len = readU32le(e + 12);
-    acc += len;
-    ++j;
-    if (double(j) <= g) continue;
-    if (s >= n) {
-      acc = 0;
-      g += r;
-      continue;
+    acc_ += len;
+    ++j_;
+    if (double(j_) <= g_) return;
+    if (s_ >= n_) {
+      acc_ = 0;
+      g_ += r_;
+      return;
     }
     // The part of this entry carried into the next second; deliberately not a linear split.
-    const double carried = double(len) - double(len) / (double(j) + 1.0 - g) + 0.5;
+    const double carried = double(len) - double(len) / (double(j_) + 1.0 - g_) + 0.5;
     const uint32_t m = carried > 0 ? (carried >= 4294967295.0 ? 0xFFFFFFFFu : uint32_t(carried)) : 0;
-    series[s] += acc - m;
-    ++s;
-    if (s < n) series[s] += m;
-    acc = 0;
-    g += r;
+    series_[s_] += acc_ - m;
+    ++s_;
+    if (s_ < n_) series_[s_] += m;
+    acc_ = 0;
+    g_ += r_;
   }
+
+  // After a pass: true when the rate had to change and the entries must be walked again.
+  bool needsSecondPass(const AviMainHeader& main, uint32_t durationSeconds) {
+    if (!stream_ || second_) return false;
+    const uint32_t k = k_;
+    const double r = r_;
+    // A rate that does not fit the entry count and the play time is replaced by the count over
+    // the header's exact duration.
+    const double impliedSeconds = double(k) / r;
+    if (std::isfinite(impliedSeconds) && std::fabs(std::trunc(impliedSeconds) - double(durationSeconds)) <= 10.0) {
+      return false;
+    }
+    const double headerSeconds = double(uint64_t(main.dwTotalFrames) * main.dwMicroSecPerFrame) / 1000000.0;
+    for (size_t i = kFirstSecond; i < n_; ++i) series_[i] = 0;
+    second_ = true;
+    const double replaced = double(k) / headerSeconds;
+    if (std::isnan(replaced)) {  // no entries and no duration: nothing to attribute
+      stream_ = nullptr;
+      return false;
+    }
+    restart(replaced);
+    return true;
+  }
+
+ private:
+  void restart(double r) {
+    r_ = r;
+    g_ = r;
+    k_ = 0;
+    j_ = 0;
+    acc_ = 0;
+    s_ = kFirstSecond;
+  }
+
+  PerSecondSeries& series_;
+  const AviStream* stream_ = nullptr;
+  uint16_t code_ = 0;
+  uint32_t n_;
+  bool second_ = false;
+  double r_ = 0;
+  double g_ = 0;
+  uint32_t k_ = 0;  // entries counted
+  uint32_t j_ = 0;
+  uint32_t acc_ = 0;
+  size_t s_ = kFirstSecond;
+};
+
+}  // namespace
+
+bool AviReader::attribute(uint32_t durationSeconds, PerSecondSeries& video, PerSecondSeries& audio) const {
+  StreamAttribution v(streams_, kTypeVids, video);
+  StreamAttribution a(streams_, kTypeAuds, audio);
+  if (!forEachIndexEntry([&](const uint8_t* e) {
+        v.add(e);
+        a.add(e);
+      })) {
+    return false;
+  }
+  const bool againVideo = v.needsSecondPass(mainHeader_, durationSeconds);
+  const bool againAudio = a.needsSecondPass(mainHeader_, durationSeconds);
+  if (!againVideo && !againAudio) return true;
+  return forEachIndexEntry([&](const uint8_t* e) {
+    if (againVideo) v.add(e);
+    if (againAudio) a.add(e);
+  });
 }
 
 LoadResult loadAvi(const std::string& path, FileAnalysis& out, LoadControl* control) {
@@ -290,7 +360,7 @@ LoadResult loadAvi(const std::string& path, FileAnalysis& out, LoadControl* cont
   const AviReader reader(&file);
   if (reader.result() != ParseResult::Success)
     return parseFailure(file.readFailed(), reader.signatureSeen(), reader.position());
-  // The index is read whole by the walk; what is left is arithmetic.
+  // The walk skipped movi by its size; what is left, two passes over the index, is quick.
   if (!gate.at(file.length())) return LoadResult::fail(LoadFailure::Cancelled);
 
   const AviMainHeader& h = reader.mainHeader();
@@ -312,9 +382,11 @@ LoadResult loadAvi(const std::string& path, FileAnalysis& out, LoadControl* cont
   }
   PerSecondSeries& video = *out.videoSeries;
   PerSecondSeries& audio = *out.audioSeries;
-  if (reader.hasIndex()) {
-    reader.attribute(kTypeVids, uint32_t(duration), video);
-    reader.attribute(kTypeAuds, uint32_t(duration), audio);
+  // An index that cannot be read to its end (the file shrank, an I/O error) gives no result.
+  if (reader.hasIndex() && !reader.attribute(uint32_t(duration), video, audio)) {
+    out.videoSeries.reset();
+    out.audioSeries.reset();
+    return LoadResult::fail(LoadFailure::CouldNotRead);
   }
   // A last second that came out empty in both series is play time the index never reached.
   if (out.durationSeconds != 0 && video[n - 1] == 0 && audio[n - 1] == 0) {

@@ -88,18 +88,22 @@ class AviReader {
   const AviMainHeader& mainHeader() const { return mainHeader_; }
   uint32_t odmlTotalFrames() const { return odmlTotalFrames_; }
   const std::vector<std::unique_ptr<AviStream>>& streams() const { return streams_; }
-  // The last idx1 chunk read: its id and size, then the body; empty when there is none.
-  const std::vector<uint8_t>& indexBlock() const { return indexBlock_; }
-  bool hasIndex() const { return !indexBlock_.empty(); }
-  size_t indexEntryCount() const;
-  AviIndexEntry indexEntry(size_t i) const;
+  // Whether an idx1 chunk was found; the last one counts.
+  bool hasIndex() const { return indexFound_; }
+  // Entries of that chunk. Its body, megabytes in a long file, stays in the file and is read
+  // when the entries are: a read that fails then shows in the file's readFailed().
+  size_t indexEntryCount() const { return indexFound_ ? indexSize_ / kIndexEntrySize : 0; }
+  AviIndexEntry indexEntry(size_t i) const;  // zeros when it cannot be read
   const std::vector<uint64_t>& moviPositions() const { return moviPositions_; }
 
-  // Sets per-second bytes of the first stream of `fccType` into `series`, whose element 0 is N.
-  void attribute(uint32_t fccType, uint32_t durationSeconds, PerSecondSeries& series) const;
+  // Sets per-second bytes of the first video and the first audio stream into their series,
+  // whose element 0 is N. One pass over the index (two when a header rate proves implausible),
+  // read block by block through the file's buffer; false when a block could not be read.
+  bool attribute(uint32_t durationSeconds, PerSecondSeries& video, PerSecondSeries& audio) const;
 
   // Lists nested deeper than this are treated as damage; real files nest three or four deep.
   static constexpr int kMaxDepth = 32;
+  static constexpr size_t kIndexEntrySize = 16;
 
  private:
   ParseResult parse();
@@ -108,6 +112,8 @@ class AviReader {
   bool readU32(uint32_t& v);
   bool readBody(uint32_t size, std::vector<uint8_t>& out, size_t prefix);
   bool readWholeChunk(uint64_t start, uint32_t size, std::vector<uint8_t>& out);
+  template <typename Visit>
+  bool forEachIndexEntry(Visit visit) const;
 
   InputFile* file_;
   uint64_t pos_ = 0;
@@ -115,7 +121,9 @@ class AviReader {
   AviMainHeader mainHeader_;
   uint32_t odmlTotalFrames_ = 0;
   std::vector<std::unique_ptr<AviStream>> streams_;
-  std::vector<uint8_t> indexBlock_;
+  bool indexFound_ = false;
+  uint64_t indexPos_ = 0;   // file position of the idx1 body
+  uint32_t indexSize_ = 0;  // its size field
   std::vector<uint64_t> moviPositions_;
   ParseResult result_ = ParseResult::UnexpectedState;
   bool signatureSeen_ = false;

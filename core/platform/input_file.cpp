@@ -56,23 +56,27 @@ bool InputFile::fetch(uint64_t pos, void* dst, size_t n) {
   return true;
 }
 
+const uint8_t* InputFile::peek(uint64_t pos, size_t n) {
+  if (fd_ < 0 || n > kBufferSize || !contains(pos, n)) return nullptr;
+  if (pos >= bufferPos_ && pos - bufferPos_ <= bufferFill_ && n <= bufferFill_ - (pos - bufferPos_)) {
+    return buffer_.get() + (pos - bufferPos_);
+  }
+  if (!buffer_) buffer_.reset(new uint8_t[kBufferSize]);
+  const size_t want = size_t(std::min<uint64_t>(kBufferSize, length_ - pos));
+  bufferFill_ = 0;
+  if (!fetch(pos, buffer_.get(), want)) return nullptr;
+  bufferPos_ = pos;
+  bufferFill_ = want;
+  return buffer_.get();
+}
+
 bool InputFile::readAt(uint64_t pos, void* dst, size_t n) {
   if (fd_ < 0 || !contains(pos, n)) return false;
   if (n == 0) return true;
-  if (pos >= bufferPos_ && pos - bufferPos_ <= bufferFill_ && n <= bufferFill_ - (pos - bufferPos_)) {
-    std::memcpy(dst, buffer_.get() + (pos - bufferPos_), n);
-    return true;
-  }
   if (n >= kBufferSize) return fetch(pos, dst, n);
-  if (!buffer_) buffer_.reset(new uint8_t[kBufferSize]);
-  const size_t want = size_t(std::min<uint64_t>(kBufferSize, length_ - pos));
-  if (!fetch(pos, buffer_.get(), want)) {
-    bufferFill_ = 0;
-    return false;
-  }
-  bufferPos_ = pos;
-  bufferFill_ = want;
-  std::memcpy(dst, buffer_.get(), n);
+  const uint8_t* p = peek(pos, n);
+  if (!p) return false;
+  std::memcpy(dst, p, n);
   return true;
 }
 

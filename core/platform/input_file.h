@@ -27,6 +27,11 @@ class InputFile {
   // Reads exactly n bytes at pos; false (and nothing copied) when they are not all in the file.
   bool readAt(uint64_t pos, void* dst, size_t n);
 
+  // The n bytes at pos, n at most kBufferSize, in the file's own buffer (read there unless they
+  // already are); null when they are not all in the file or cannot be read. Valid until the next
+  // read. Walking a large table block by block this way keeps no copy of it in memory.
+  const uint8_t* peek(uint64_t pos, size_t n);
+
   // True when [pos, pos + n) lies inside the file; never overflows.
   bool contains(uint64_t pos, uint64_t n) const { return pos <= length_ && n <= length_ - pos; }
 
@@ -36,7 +41,8 @@ class InputFile {
   // Bytes actually fetched from the operating system, for measuring what a parse touches.
   uint64_t bytesFetched() const { return fetched_; }
 
-  // Buffer size for small reads; reads of at least this size bypass the buffer.
+  // Buffer size for small reads; reads of at least this size bypass the buffer. Walking a
+  // table in blocks of this size costs fewer fresh pages than larger blocks save in system calls.
   static constexpr size_t kBufferSize = 64 * 1024;
 
  private:

@@ -215,9 +215,12 @@ const uint8_t* RmReader::packetBytes(uint64_t pos, uint64_t end, size_t n) {
   const bool inWindow =
       pos >= windowPos_ && pos - windowPos_ <= windowFill_ && n <= windowFill_ - (pos - windowPos_);
   if (!inWindow) {
-    if (!window_) window_.reset(new uint8_t[kPacketWindow]);
     const size_t want = size_t(std::min<uint64_t>(kPacketWindow, end - pos));
     windowFill_ = 0;
+    if (want > windowCapacity_) {
+      window_.reset(new uint8_t[want]);
+      windowCapacity_ = want;
+    }
     if (!file_->readAt(pos, window_.get(), want)) return nullptr;
     windowPos_ = pos;
     windowFill_ = want;
@@ -397,6 +400,8 @@ LoadResult loadRealMedia(const std::string& path, FileAnalysis& out, LoadControl
         }
       }
     }
+    // A packet walk cut short by a failed read is no result, however many packets it saw.
+    if (file.readFailed()) return LoadResult::fail(LoadFailure::CouldNotRead);
     // Bytes still pending after the last packet belong to no known interval and are dropped.
     videoFill.finish();
     audioFill.finish();

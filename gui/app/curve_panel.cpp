@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/main_slots.h"
 #include "analysis/containers.h"
 #include "chart/curve_chart.h"
 #include "media/statistics.h"
@@ -81,6 +80,7 @@ void CCurvePanel::Init(PanelHost* host, QWidget* window) {
   if (listPlace) list_->setGeometry(listPlace->geometry());
   list_->SetColumns(kColumnSpec);
   list_->SetGridLines(true);
+  list_->SetSlots(&slots_[0], &slots_[1]);
   list_->show();
 
   UpdateZeroIndicator(0);
@@ -117,7 +117,7 @@ void CCurvePanel::RefreshChart() {
     chart_->UpdateScrollBar();
     const int item = mv::paraBlock().GetInt(mv::PARA_VIEW_ITEM);
     for (int slot = 0; slot < 2; ++slot) {
-      const mv::FileSlot& s = mainSlot(slot);
+      const mv::FileSlot& s = slots_[size_t(slot)];
       if (!s.isLoaded()) continue;
       for (int k = 0; k < 3; ++k) SetStatField(mv::cellValue(s, uint32_t(k + 1), item), kStatFields[slot][k]);
       const uint32_t n = s.elementCount();
@@ -187,7 +187,7 @@ void CCurvePanel::FillList(int slot) {
       if (!list_->GetItemText(r, c).isEmpty()) return false;
     return true;
   };
-  const mv::FileSlot& s = mainSlot(slot);
+  const mv::FileSlot& s = slots_[size_t(slot)];
   if (!s.isLoaded()) {
     if (rows == 0) return;
     for (int c = c0; c < c0 + 3; ++c) list_->SetCellText(0, c, QString());
@@ -218,7 +218,7 @@ void CCurvePanel::FillList(int slot) {
 }
 
 void CCurvePanel::UpdateZeroIndicator(int slot) {
-  const mv::FileSlot& s = mainSlot(slot);
+  const mv::FileSlot& s = slots_[size_t(slot)];
   bool zero = false;
   const uint32_t n = s.elementCount();
   if (s.isLoaded() && n != 0 && s.container() && s.container()->marksZeroSeconds && n - 1 > 9) {

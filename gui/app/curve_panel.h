@@ -2,7 +2,11 @@
 // Connects the two file slots to the chart, the axis numbers, the statistics fields, the
 // statistics list and the zero-second indicators of the main window.
 #include <QColor>
+#include <array>
 #include <optional>
+
+#include "analysis/file_slot.h"
+#include "widgets/file_colours.h"
 
 class QLabel;
 class QWidget;
@@ -23,7 +27,8 @@ class PanelHost {
 
 class CCurvePanel {
  public:
-  CCurvePanel() = default;
+  // Reads the two slots of the window (file 1, file 2); they outlive the panel.
+  explicit CCurvePanel(const std::array<mv::FileSlot, 2>& fileSlots) : slots_(fileSlots) {}
   CCurvePanel(const CCurvePanel&) = delete;
   CCurvePanel& operator=(const CCurvePanel&) = delete;
 
@@ -49,13 +54,11 @@ class CCurvePanel {
   void UpdateZeroIndicator(int slot);
 
  private:
+  const std::array<mv::FileSlot, 2>& slots_;
   PanelHost* host_ = nullptr;
   QLabel* axisLabels_[5] = {};
   CCurveChart* chart_ = nullptr;
   StatListCtrl* list_ = nullptr;
 };
-
-// The colours of file 1 and file 2 everywhere: curves, labels, swatches and list columns.
-inline const QColor kFileColour[2] = {QColor(255, 208, 255), QColor(128, 255, 255)};
 
 }  // namespace mvgui

@@ -12,7 +12,7 @@
 #include "app/dialog_units.h"
 #include "app/file_info_dlg.h"
 #include "app/filter_dlg.h"
-#include "app/main_slots.h"
+#include "app/open_progress.h"
 #include "analysis/containers.h"
 #include "app/wait_cursor.h"
 #include "platform/messages.h"
@@ -40,6 +40,13 @@ const std::map<int, QString>& toolTips() {
   return tips;
 }
 
+// What a reader had to do to read a file, as the path label's tip says it.
+QString noteText(const std::string& note) {
+  if (note == "cut-short") return "文件不完整，只分析了现有的部分";
+  if (note == "index-rebuilt") return "文件索引有误，已重建";
+  return QString::fromStdString(note);
+}
+
 // Option check boxes in member order: total, audio, file info, header, video, statistics.
 constexpr int kOptionIds[6] = {1013, 1012, 1005, 1008, 1010, 1009};
 
@@ -53,7 +60,7 @@ MainDialog::MainDialog(QWidget* parent) : CResizableDlg(parent) {
   setFont(dialogFont());
   buildControls();
   connect(this, &MainDialog::fileInfoRequested, this,
-          [this](int slot) { ShowFileInfo(this, path(slot), mainSlot(slot)); });
+          [this](int index) { ShowFileInfo(this, path(index), slot(index)); });
   OnInitDialog();
 }
 
@@ -301,13 +308,18 @@ void MainDialog::StoreOptions() {
   for (int i = 0; i < 9; ++i) p.SetInt(i, values[i]);
 }
 
+void MainDialog::applyMarkedSeconds(mv::FileSlot& s) const {
+  const mv::CParaBlock& p = mv::paraBlock();
+  s.setMarkedSeconds(p.GetInt(mv::PARA_TOP_POINTS), p.GetInt(mv::PARA_BOTTOM_POINTS));
+}
+
 void MainDialog::UpdateCountButtons() {
   const mv::CParaBlock& p = mv::paraBlock();
   static_cast<QPushButton*>(control(1048))->setText(QString::number(p.GetInt(mv::PARA_TOP_POINTS)));
   static_cast<QPushButton*>(control(1049))->setText(QString::number(p.GetInt(mv::PARA_BOTTOM_POINTS)));
-  for (int s = 0; s < 2; ++s) {
-    mainSlot(s).setMarkedSeconds(p.GetInt(mv::PARA_TOP_POINTS), p.GetInt(mv::PARA_BOTTOM_POINTS));
-    if (mainSlot(s).isLoaded()) mainSlot(s).recomputeThresholds();
+  for (mv::FileSlot& s : slots_) {
+    applyMarkedSeconds(s);
+    if (s.isLoaded()) s.recomputeThresholds();
   }
   panel_.InvalidateList();
 }
@@ -323,18 +335,43 @@ void MainDialog::OnOpen(int slot) {
   dlg.setTitle("选择文件");
   if (dlg.DoModal() != QDialog::Accepted) return;
   UpdateData(true);
-  (slot == 0 ? path1_ : path2_) = dlg.GetPathName();
+  QString& shownPath = slot == 0 ? path1_ : path2_;
+  const QString previousPath = shownPath;
+  shownPath = dlg.GetPathName();
   UpdateData(false);
   // Nothing of the file dialog stays on screen while the file is read.
   repaint();
   WaitCursor wait;
-  const mv::CParaBlock& p = mv::paraBlock();
-  mainSlot(slot).setMarkedSeconds(p.GetInt(mv::PARA_TOP_POINTS), p.GetInt(mv::PARA_BOTTOM_POINTS));
-  if (!mainSlot(slot).open(path(slot).toStdString())) {
+  // Read aside: the slot keeps its file until the new one has loaded, so a cancelled open
+  // leaves the window as it was.
+  mv::FileSlot& target = MainDialog::slot(slot);
+  mv::FileSlot loaded;
+  applyMarkedSeconds(loaded);
+  applyMarkedSeconds(target);
+  int ok;
+  {
+    OpenProgress progress(this, path(slot), progressDelay_);
+    ok = loaded.open(path(slot).toStdString(), &progress);
+  }
+  if (!ok) {
+    if (loaded.lastResult().failure == mv::LoadFailure::Cancelled) {
+      UpdateData(true);
+      shownPath = previousPath;
+      UpdateData(false);
+      return;
+    }
     OnCloseSlot(slot);
     return;  // closing refreshed the panel
   }
+  target.swap(loaded);
+  RefreshSlot(slot);
+}
+
+void MainDialog::RefreshSlot(int slot) {
   panel_.RefreshSlot(slot);
+  QStringList notes;
+  for (const std::string& note : MainDialog::slot(slot).analysis.notes) notes << noteText(note);
+  (slot == 0 ? label1_ : label2_)->setToolTip(notes.join('\n'));
 }
 
 void MainDialog::OnCloseSlot(int slot) {
@@ -342,8 +379,8 @@ void MainDialog::OnCloseSlot(int slot) {
   UpdateData(true);
   (slot == 0 ? path1_ : path2_).clear();
   UpdateData(false);
-  mainSlot(slot).clear();
-  panel_.RefreshSlot(slot);
+  MainDialog::slot(slot).clear();
+  RefreshSlot(slot);
 }
 
 bool MainDialog::AnythingToOutput() {
@@ -379,7 +416,7 @@ void MainDialog::OnTextReport() {
   if (!AnythingToOutput()) return;
   const QString path = askSavePath("Text File(*.txt)|*.txt|All Files(*.*)|*.*||", ".txt");
   if (path.isEmpty()) return;
-  mv::TextReport(mainSlot(0), mainSlot(1), reportOptions()).Export(path.toStdString());
+  mv::TextReport(slots_[0], slots_[1], reportOptions()).Export(path.toStdString());
 }
 
 void MainDialog::OnSpreadsheet() {
@@ -388,7 +425,7 @@ void MainDialog::OnSpreadsheet() {
   if (path.isEmpty()) return;
   repaint();
   WaitCursor wait;
-  mv::SpreadsheetExport(mainSlot(0), mainSlot(1), reportOptions()).Export(path.toStdString());
+  mv::SpreadsheetExport(slots_[0], slots_[1], reportOptions()).Export(path.toStdString());
 }
 
 void MainDialog::OnFileInfo(int slot) {

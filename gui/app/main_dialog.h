@@ -1,9 +1,14 @@
 #pragma once
 // The main window: two file slots, the chart and list below, the output options and exports.
+// The window owns the slots; the panel, the list and the dialogs are handed them.
 #include <QString>
+#include <array>
+#include <chrono>
 #include <map>
 
+#include "analysis/file_slot.h"
 #include "app/curve_panel.h"
+#include "app/open_progress.h"
 #include "app/resizable_dlg.h"
 #include "report/text_report.h"
 
@@ -29,6 +34,11 @@ class MainDialog : public CResizableDlg, public PanelHost {
 
   CCurvePanel& panel() { return panel_; }
   const QString& path(int slot) const { return slot == 0 ? path1_ : path2_; }
+  // Slot 0 is file 1, slot 1 is file 2.
+  mv::FileSlot& slot(int index) { return slots_[index == 0 ? 0 : 1]; }
+  const mv::FileSlot& slot(int index) const { return slots_[index == 0 ? 0 : 1]; }
+  // How long an open runs before its progress window comes up.
+  void setProgressDelay(std::chrono::milliseconds delay) { progressDelay_ = delay; }
 
  public slots:
   void OnOpen(int slot);
@@ -38,6 +48,8 @@ class MainDialog : public CResizableDlg, public PanelHost {
   void OnFileInfo(int slot);
   void OnCountButton(int mode);  // 1 highest, 0 lowest
   void StoreOptions();
+  // Shows what the slot holds now: chart, list, fields, indicator and the path label's tip.
+  void RefreshSlot(int slot);
 
  signals:
   // The information window and the link icons are wired by their own code.
@@ -60,6 +72,7 @@ class MainDialog : public CResizableDlg, public PanelHost {
   QString askSavePath(const QString& filter, const QString& extension);
   // The exports' parts, as the settings hold them.
   static mv::ReportOptions reportOptions();
+  void applyMarkedSeconds(mv::FileSlot& slot) const;
   void applySwatchColours();
 
   template <typename W>
@@ -70,6 +83,9 @@ class MainDialog : public CResizableDlg, public PanelHost {
   int outTotal_ = 0, outAudio_ = 0, outFileInfo_ = 0, outHeader_ = 0, outVideo_ = 0, outStatistics_ = 0;
   int scaleIndex_ = -1, itemIndex_ = -1, dataPoints_ = 0;
 
+  std::array<mv::FileSlot, 2> slots_;
+  std::chrono::milliseconds progressDelay_ = OpenProgress::kDelay;
+
   std::map<int, QWidget*> controls_;
   ColourLabel* label1_ = nullptr;
   ColourLabel* label2_ = nullptr;
@@ -78,7 +94,7 @@ class MainDialog : public CResizableDlg, public PanelHost {
   QComboBox* scaleCombo_ = nullptr;
   QCheckBox* pointsCheck_ = nullptr;
   QLabel* zeroIndicator_[2] = {};
-  CCurvePanel panel_;
+  CCurvePanel panel_{slots_};
   bool initialised_ = false;
 };
 

@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+#include "widgets/file_colours.h"
+
 namespace mvgui {
 
 namespace {
@@ -40,8 +42,8 @@ void ColourLabel::setPathMode(bool on) {
 }
 
 QColor ColourLabel::backgroundFor(int controlId, const QPalette& palette) {
-  if (controlId == 1011) return QColor(255, 208, 255);
-  if (controlId == 1014) return QColor(128, 255, 255);
+  if (controlId == 1011) return kFileColour[0];
+  if (controlId == 1014) return kFileColour[1];
   return palette.color(QPalette::Button);
 }
 

@@ -4,6 +4,8 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 
+#include "widgets/file_colours.h"
+
 namespace mvgui {
 namespace {
 
@@ -26,7 +28,7 @@ QPixmap drawApplication(int size) {
   for (int i = 1; i < 4; ++i) p.drawLine(QPointF(2 * s, (3 + 6.5 * i) * s), QPointF(30 * s, (3 + 6.5 * i) * s));
   const QPointF one[] = {{3, 22}, {8, 14}, {12, 18}, {17, 8}, {22, 15}, {26, 10}, {29, 12}};
   const QPointF two[] = {{3, 25}, {8, 21}, {12, 24}, {17, 17}, {22, 22}, {26, 19}, {29, 23}};
-  for (const auto& [pts, colour] : {std::pair{one, QColor(255, 208, 255)}, std::pair{two, QColor(128, 255, 255)}}) {
+  for (const auto& [pts, colour] : {std::pair{one, kFileColour[0]}, std::pair{two, kFileColour[1]}}) {
     QPainterPath path(pts[0] * s);
     for (int i = 1; i < 7; ++i) path.lineTo(pts[i] * s);
     p.setPen(QPen(colour, 1.8 * s));

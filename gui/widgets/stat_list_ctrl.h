@@ -17,7 +17,7 @@ class StatListCtrl : public QTableView {
  public:
   explicit StatListCtrl(QWidget* parent = nullptr);
 
-  // Reads the marks from these slots instead of the main window's (tests).
+  // The slots the marks of the video columns are read from; null counts as empty.
   void SetSlots(const mv::FileSlot* file1, const mv::FileSlot* file2);
 
   // Appends the columns of `spec`: "title, alignment, width; ..." or "title, width; ..."

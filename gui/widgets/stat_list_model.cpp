@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "media/per_second_series.h"
-#include "app/main_slots.h"
+#include "widgets/file_colours.h"
 
 namespace mvgui {
 
@@ -14,7 +14,7 @@ enum Shade { kWhite, kStripe, kFile1, kFile2, kZero, kHighest, kLowest, kShadeCo
 
 const QColor& shadeColour(int shade) {
   static const QColor colours[kShadeCount] = {
-      QColor(255, 255, 255), QColor(247, 247, 247), QColor(255, 208, 255), QColor(128, 255, 255),
+      QColor(255, 255, 255), QColor(247, 247, 247), kFileColour[0], kFileColour[1],
       QColor(255, 0, 0),     QColor(255, 255, 0),   QColor(0, 255, 0)};
   return colours[shade];
 }
@@ -36,8 +36,7 @@ bool isFile1Column(int column) { return column >= 1 && column <= 3; }
 
 }  // namespace
 
-StatListModel::StatListModel(QObject* parent)
-    : QAbstractTableModel(parent), slots_{&mainSlot(0), &mainSlot(1)} {}
+StatListModel::StatListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 void StatListModel::setSlots(const mv::FileSlot* file1, const mv::FileSlot* file2) {
   slots_[0] = file1;

@@ -16,8 +16,8 @@ class StatListModel : public QAbstractTableModel {
  public:
   explicit StatListModel(QObject* parent = nullptr);
 
-  // The slots whose video series mark columns 1 and 4; the main window's by default. A null
-  // slot counts as empty.
+  // The slots whose video series mark columns 1 and 4; none until they are set. A null slot
+  // counts as empty.
   void setSlots(const mv::FileSlot* file1, const mv::FileSlot* file2);
 
   // Appends a column; returns its index.
@@ -62,7 +62,7 @@ class StatListModel : public QAbstractTableModel {
   std::vector<Column> columns_;
   // Only the cells up to the last one ever written are stored; a row has at least its first.
   std::vector<std::vector<QString>> rows_;
-  const mv::FileSlot* slots_[2];
+  const mv::FileSlot* slots_[2] = {};
   int highlightedItem_ = -1;
 };
 

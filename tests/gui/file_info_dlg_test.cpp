@@ -16,7 +16,6 @@
 
 #include "analysis/file_slot.h"
 #include "app/main_dialog.h"
-#include "app/main_slots.h"
 #include "fixtures/message_recorder.h"
 #include "fixtures/rm_builder.h"
 #include "fixtures/sample_media.h"
@@ -111,7 +110,6 @@ class FileInfoDlgTest : public QObject {
     mv::setShellSink(previousShell_);
     messages_.reset();
     qputenv("TMPDIR", previousTmpDir_);
-    for (int s = 0; s < 2; ++s) mainSlot(s).clear();
   }
 
   void aviTextIsHeaderSummaryAndDescription() {
@@ -313,7 +311,7 @@ class FileInfoDlgTest : public QObject {
     mvtest::FileDialogRecorder dialogs;
     dialogs.answer(QString::fromStdString(avi));
     w.OnOpen(0);
-    QVERIFY(mainSlot(0).isLoaded());
+    QVERIFY(w.slot(0).isLoaded());
 
     QString title, shown;
     QWidget* parent = nullptr;

@@ -2,6 +2,7 @@
 //   gallery OUTPUT_FOLDER
 #include <QApplication>
 #include <QDir>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
 #include <cstdio>
@@ -9,7 +10,7 @@
 #include "app/filter_dlg.h"
 #include "app/main_app.h"
 #include "app/main_dialog.h"
-#include "app/main_slots.h"
+#include "app/open_progress.h"
 #include "fixtures/message_recorder.h"
 #include "fixtures/sample_media.h"
 #include "gui/support/file_dialog_recorder.h"
@@ -64,6 +65,10 @@ int main(int argc, char** argv) {
     window.OnOpen(0);
     window.OnOpen(1);
     ok &= save(window, out, "main-two-files-video-100");
+
+    mvgui::OpenProgress progress(&window, QString::fromStdString(rm), std::chrono::milliseconds(0));
+    progress.Continue(2'400'000'000, 5'600'000'000);
+    ok &= progress.dialog() && save(*progress.dialog(), out, "open-progress");
   }
   {
     auto& p = mv::paraBlock();
@@ -83,7 +88,6 @@ int main(int argc, char** argv) {
     filter.show();
     ok &= save(filter, out, "data-filter");
   }
-  for (int s = 0; s < 2; ++s) mvgui::mainSlot(s).clear();
   mvtest::writeInfoGallery(out);
   writeBatchGallery(out);
   if (!messages.messages.empty()) {

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTest>
@@ -13,7 +14,6 @@
 
 #include "app/filter_dlg.h"
 #include "app/main_dialog.h"
-#include "app/main_slots.h"
 #include "chart/curve_chart.h"
 #include "fixtures/message_recorder.h"
 #include "fixtures/shell_recorder.h"
@@ -24,6 +24,7 @@
 #include "platform/shell.h"
 #include "settings/ini_file.h"
 #include "settings/para_block.h"
+#include "widgets/colour_label.h"
 #include "widgets/stat_list_ctrl.h"
 
 using namespace mvgui;
@@ -52,18 +53,17 @@ class MainWindowTest : public QObject {
 
   // Loads byte counts into a main slot and refreshes the panel as an open would.
   void load(MainDialog& w, int slot, const mvtest::SlotSpec& spec) {
-    mvtest::fillSlot(mainSlot(slot), spec);
+    mvtest::fillSlot(w.slot(slot), spec);
     w.panel().RefreshSlot(slot);
   }
   void unload(MainDialog& w, int slot) {
-    mainSlot(slot).clear();
+    w.slot(slot).clear();
     w.panel().RefreshSlot(slot);
   }
   StatListCtrl& list(MainDialog& w) { return *w.panel().list(); }
 
  private slots:
   void init() {
-    for (int s = 0; s < 2; ++s) mainSlot(s).clear();
     mv::paraBlock().LoadFrom(std::string());  // defaults, nothing written
     for (int i = 0; i < mv::PARA_INT_COUNT; ++i) {
       static const int defaults[] = {1, 1, 1, 1, 1, 1, 0, 0, 1, 5, 5};
@@ -75,7 +75,6 @@ class MainWindowTest : public QObject {
   void cleanup() {
     shell_.reset();
     messages_.reset();
-    for (int s = 0; s < 2; ++s) mainSlot(s).clear();
   }
 
   void emptyWindowShowsGridAndDefaultAxis() {
@@ -194,18 +193,88 @@ class MainWindowTest : public QObject {
     dialogs.answer(QString::fromStdString(rm));
     w.OnOpen(0);
     QCOMPARE(list(w).GetItemCount(), 20);
-    QCOMPARE(mainSlot(0).mediaType(), mv::MEDIA_RM);
+    QCOMPARE(w.slot(0).mediaType(), mv::MEDIA_RM);
     dialogs.answer(QString::fromStdString(bad));
     w.OnOpen(1);
     QCOMPARE(messages_->messages, std::vector<std::string>{"抱歉，文件读取失败。"});
     QVERIFY(w.path(1).isEmpty());
-    QVERIFY(!mainSlot(1).isLoaded());
+    QVERIFY(!w.slot(1).isLoaded());
     dialogs.cancel();
     w.OnOpen(1);
-    QVERIFY(!mainSlot(1).isLoaded());
+    QVERIFY(!w.slot(1).isLoaded());
     QTest::mouseClick(static_cast<QPushButton*>(w.control(1002)), Qt::LeftButton);
     QVERIFY(w.path(0).isEmpty());
     QCOMPARE(list(w).GetItemCount(), 0);
+  }
+
+  void cancelledOpenKeepsWhatTheWindowShowed() {
+    const std::string avi = dir_.file("kept.avi"), rm = dir_.file("long.rm"), bad = dir_.file("bad.avi");
+    mvtest::writeFile(avi, mvtest::sampleAvi(30));
+    mvtest::writeFile(rm, mvtest::sampleRealMedia(20, {5}));
+    mvtest::writeFile(bad, mvtest::Bytes(100, 7));
+    mv::paraBlock().SetInt(mv::PARA_TOP_POINTS, 2);
+    MainDialog w;
+    w.show();
+    mvtest::FileDialogRecorder dialogs;
+    dialogs.answer(QString::fromStdString(avi));
+    w.OnOpen(0);
+    // The count of the settings marks the seconds of a file read into the spare slot.
+    mv::FileSlot reference;
+    reference.setMarkedSeconds(2, 5);
+    QVERIFY(reference.open(avi));
+    const uint32_t high = (*w.slot(0).analysis.videoSeries)[mv::kHighThreshold];
+    QCOMPARE(high, (*reference.analysis.videoSeries)[mv::kHighThreshold]);
+    const auto points = w.panel().chart()->series.at(1).points;
+    const QString axis = axisTexts(w.panel());
+
+    w.setProgressDelay(std::chrono::milliseconds(0));
+    QString text, button;
+    bool modal = false;
+    QTimer presser;  // runs only while the load pumps events
+    presser.setInterval(0);
+    connect(&presser, &QTimer::timeout, [&] {
+      auto* progress = w.findChild<QProgressDialog*>();
+      auto* cancel = progress ? progress->findChild<QPushButton*>() : nullptr;
+      if (!cancel || !progress->isVisible()) return;
+      text = progress->labelText();
+      modal = progress->windowModality() == Qt::WindowModal;
+      button = cancel->text();
+      presser.stop();
+      cancel->click();
+    });
+    presser.start();
+    dialogs.answer(QString::fromStdString(rm));
+    w.OnOpen(0);
+    QVERIFY2(text.startsWith("正在读取文件") && text.contains("long.rm"), qPrintable(text));
+    QCOMPARE(button, QString("取消"));
+    QVERIFY(modal);
+    QVERIFY(!w.findChild<QProgressDialog*>());
+    QVERIFY(messages_->messages.empty());
+    QCOMPARE(w.path(0), QString::fromStdString(avi));
+    QCOMPARE(static_cast<ColourLabel*>(w.control(1011))->text(), QString::fromStdString(avi));
+    QCOMPARE(w.slot(0).mediaType(), mv::MEDIA_AVI);
+    QCOMPARE((*w.slot(0).analysis.videoSeries)[mv::kHighThreshold], high);
+    QCOMPARE(list(w).GetItemCount(), 30);
+    QVERIFY(w.panel().chart()->series.at(1).points == points);
+    QCOMPARE(axisTexts(w.panel()), axis);
+
+    // A load that fails is not a cancel: the slot is closed and the user told.
+    dialogs.answer(QString::fromStdString(bad));
+    w.OnOpen(0);
+    QCOMPARE(messages_->messages, std::vector<std::string>{"抱歉，文件读取失败。"});
+    QVERIFY(w.path(0).isEmpty() && !w.slot(0).isLoaded());
+    QCOMPARE(list(w).GetItemCount(), 0);
+  }
+
+  void notesOfTheLoadedFileShowInItsPathTip() {
+    MainDialog w;
+    mvtest::fillSlot(w.slot(1), {.video = flat(20, 1280)});
+    w.slot(1).analysis.notes = {"cut-short", "index-rebuilt"};
+    w.RefreshSlot(1);
+    QCOMPARE(w.control(1014)->toolTip().split('\n').size(), 2);
+    QVERIFY(w.control(1011)->toolTip().isEmpty());
+    w.OnCloseSlot(1);
+    QVERIFY(w.control(1014)->toolTip().isEmpty());
   }
 
   void filesWrittenByFfmpegOpenInBothSlots() {
@@ -224,7 +293,7 @@ class MainWindowTest : public QObject {
     w.OnOpen(0);
     w.OnOpen(1);
     QVERIFY(messages_->messages.empty());
-    QVERIFY(mainSlot(0).isLoaded() && mainSlot(1).isLoaded());
+    QVERIFY(w.slot(0).isLoaded() && w.slot(1).isLoaded());
     QCOMPARE(list(w).GetItemCount(), 4);
     QVERIFY(!fieldText(w, 1036).isEmpty() && !fieldText(w, 1041).isEmpty());
     QVERIFY(!w.panel().chart()->series.at(2).points.empty());
@@ -323,7 +392,7 @@ class MainWindowTest : public QObject {
   void countButtonsRunTheFilterAndRecomputeTheMarks() {
     MainDialog w;
     load(w, 0, {.video = {1, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120, 1}});
-    const uint32_t before = (*mainSlot(0).analysis.videoSeries)[mv::kHighThreshold];
+    const uint32_t before = (*w.slot(0).analysis.videoSeries)[mv::kHighThreshold];
     QTimer::singleShot(0, [] {
       auto* dlg = qobject_cast<CFilterDlg*>(QApplication::activeModalWidget());
       QVERIFY(dlg);
@@ -334,7 +403,7 @@ class MainWindowTest : public QObject {
     QTest::mouseClick(static_cast<QPushButton*>(w.control(1048)), Qt::LeftButton);
     QCOMPARE(static_cast<QPushButton*>(w.control(1048))->text(), QString("2"));
     QCOMPARE(mv::paraBlock().GetInt(mv::PARA_TOP_POINTS), 2);
-    QVERIFY((*mainSlot(0).analysis.videoSeries)[mv::kHighThreshold] > before);
+    QVERIFY((*w.slot(0).analysis.videoSeries)[mv::kHighThreshold] > before);
     QTimer::singleShot(0, [] {
       if (auto* dlg = qobject_cast<CFilterDlg*>(QApplication::activeModalWidget())) dlg->OnCancel();
     });

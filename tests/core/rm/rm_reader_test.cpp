@@ -199,14 +199,15 @@ TEST_F(RmReaderTest, PacketsAreNotReadPastTheirDataChunk) {
 }
 
 TEST_F(RmReaderTest, HeadersAcrossReadWindowsAreReadWhole) {
-  // Packets of 1000 bytes after one of 570: a header starts 6 bytes before the end of the first
-  // read window and is completed by the next.
-  static_assert(mv::RmReader::kPacketWindow == 1048576);
-  std::vector<RmPacket> p{vp(0, 570)};
+  // Packets of 1000 bytes after one sized so that a header starts 6 bytes before the end of the
+  // first read window and is completed by the next.
+  constexpr uint16_t first = uint16_t(1000 + (mv::RmReader::kPacketWindow - 6) % 1000);
+  static_assert(1100 * 1000 > mv::RmReader::kPacketWindow);
+  std::vector<RmPacket> p{vp(0, first)};
   for (uint32_t k = 1; k <= 1100; ++k) p.push_back(vp(k, 1000));
   auto r = load(headers(3000).data(p));
   ASSERT_TRUE(r.ok);
-  EXPECT_EQ(r.videoSeconds(), (V{570 + 1000 * 1000, 100 * 1000, 0}));
+  EXPECT_EQ(r.videoSeconds(), (V{first + 1000 * 1000, 100 * 1000, 0}));
 }
 
 TEST_F(RmReaderTest, TruncatedDataChunkCountsThePacketsThatFit) {
