@@ -5,7 +5,6 @@
 #include <QApplication>
 
 #include "app/main_dialog.h"
-#include "app/main_slots.h"
 #include "chart/curve_chart.h"
 #include "fixtures/avi_builder.h"
 #include "widgets/stat_list_ctrl.h"
@@ -41,9 +40,9 @@ void BM_OpenAndRefresh(benchmark::State& state) {
   const std::string& path = twoHourAvi();
   auto& w = window();
   for (auto _ : state) {
-    mvgui::mainSlot(0).clear();
+    w.slot(0).clear();
     w.panel().RefreshSlot(0);  // start from an empty list each time
-    if (!mvgui::mainSlot(0).open(path)) state.SkipWithError("load failed");
+    if (!w.slot(0).open(path)) state.SkipWithError("load failed");
     w.panel().RefreshSlot(0);
   }
   state.counters["rows"] = w.panel().list()->GetItemCount();
@@ -52,8 +51,8 @@ BENCHMARK(BM_OpenAndRefresh)->Unit(benchmark::kMillisecond);
 
 void BM_RepaintChartAndList(benchmark::State& state) {
   auto& w = window();
-  if (!mvgui::mainSlot(0).isLoaded()) {
-    mvgui::mainSlot(0).open(twoHourAvi());
+  if (!w.slot(0).isLoaded()) {
+    w.slot(0).open(twoHourAvi());
     w.panel().RefreshSlot(0);
   }
   auto* chart = w.panel().chart();
