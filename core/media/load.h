@@ -37,7 +37,8 @@ inline LoadResult parseFailure(bool readFailed, bool signatureSeen, uint64_t at)
   return LoadResult::fail(why, at);
 }
 
-// Told how far a load has come; answers false to stop it. Called from the loading thread.
+// Told how far a load has come; answers false to stop it. Called on the thread that loads (the
+// window loads on its own thread and keeps itself responsive from here).
 class LoadControl {
  public:
   virtual ~LoadControl() = default;
