@@ -38,7 +38,7 @@ inline LoadResult parseFailure(bool readFailed, bool signatureSeen, uint64_t at)
 }
 
 // Told how far a load has come; answers false to stop it. Called on the thread that loads (the
-// window loads on its own thread and keeps itself responsive from here).
+// window loads on its user-interface thread and handles pending events from here).
 class LoadControl {
  public:
   virtual ~LoadControl() = default;
