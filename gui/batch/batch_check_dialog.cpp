@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QUrl>
 
+#include "analysis/containers.h"
 #include "app/dialog_units.h"
 #include "batch/folder_picker.h"
 #include "platform/paths.h"
@@ -25,9 +26,10 @@ namespace {
 
 const QString kStopText = QStringLiteral("停止");
 
-bool isRealMediaName(const QString& name) {
-  return name.right(3).compare(QLatin1String(".rm"), Qt::CaseInsensitive) == 0 ||
-         name.right(5).compare(QLatin1String(".rmvb"), Qt::CaseInsensitive) == 0;
+// A dropped file is taken when it is of a container the batch check walks.
+bool isCheckedName(const QString& name) {
+  const mv::Container* c = mv::containerOfPath(name.toStdString());
+  return c && c->marksZeroSeconds;
 }
 
 }  // namespace
@@ -218,7 +220,7 @@ void BatchCheckDialog::OnBrowseResult() {
 
 void BatchCheckDialog::OnDropFiles(const QStringList& paths) {
   for (const QString& name : paths) {
-    if (!isRealMediaName(name)) continue;
+    if (!isCheckedName(name)) continue;
     // Only a full path names a folder; the root keeps its "/".
     const qsizetype slash = name.lastIndexOf(u'/');
     if (slash < 0) continue;

@@ -6,6 +6,8 @@
 #include <iterator>
 #include <limits>
 
+#include "media/time_format.h"
+
 namespace mvgui {
 
 namespace {
@@ -176,6 +178,7 @@ void CurveChartModel::notifyRanges() {
 // ---- Paint plan ----
 
 QString timeLabelText(int seconds) {
+  if (seconds >= 0) return QString::fromStdString(mv::formatSeconds(uint32_t(seconds)));
   char text[40];
   std::snprintf(text, sizeof text, "%02d:%02d:%02d", seconds / 3600, seconds % 3600 / 60, seconds % 60);
   return QString::fromLatin1(text);
