@@ -148,6 +148,10 @@ int writeAviInfo(const std::string& path, TextFile& out) {
   const AviReader reader(&file);
   if (reader.result() != ParseResult::Success) return 0;
   writeMainHeader(out, reader.mainHeader());
+  // Files of several parts: what a reader of only the first part would miss.
+  if (reader.riffParts() > 1 || reader.hasDmlh()) {
+    out.printf("OpenDML ：%u 个RIFF段，dmlh总帧数 %u\n", unsigned(reader.riffParts()), unsigned(reader.odmlTotalFrames()));
+  }
   out.write("\n流属性\n\n");
   for (const auto& s : reader.streams()) writeStream(out, *s);
   return 1;

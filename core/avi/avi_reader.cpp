@@ -127,9 +127,9 @@ ParseResult AviReader::parse() {
   if (readU32le(head) != kIdRiff || (form != kFormAvi && form != kFormAvix)) return ParseResult::GeneralFailure;
   signatureSeen_ = true;
   pos_ = 0;
-  if (const ParseResult r = walk(end_, 0); r != ParseResult::Success) return r;
+  if (const ParseResult r = walk(end_, end_, 0); r != ParseResult::Success) return r;
 
-  if (moviPositions_.empty()) return ParseResult::GeneralFailure;
+  if (movis_.empty()) return ParseResult::GeneralFailure;
   if (mainHeader_.dwStreams == 0 && !streams_.empty()) mainHeader_.dwStreams = uint32_t(streams_.size());
   if (mainHeader_.dwStreams != streams_.size()) return ParseResult::GeneralFailure;
 
@@ -147,26 +147,48 @@ ParseResult AviReader::parse() {
   return ParseResult::Success;
 }
 
-ParseResult AviReader::walk(uint64_t rangeEnd, int depth) {
+ParseResult AviReader::walk(uint64_t rangeEnd, uint64_t topEnd, int depth) {
   if (depth > kMaxDepth) return ParseResult::GeneralFailure;
   std::unique_ptr<AviStream> current;  // the stream record of this level, if any
   auto stream = [&]() -> AviStream& {
     if (!current) current = std::make_unique<AviStream>();
     return *current;
   };
-  while (pos_ < rangeEnd) {
+  while (pos_ < rangeEnd && !stop_) {
     const uint64_t start = pos_;
     uint32_t id = 0, size = 0;
     if (!readU32(id) || id == 0) return ParseResult::GeneralFailure;
     if (!readU32(size)) return ParseResult::GeneralFailure;
     const uint64_t extent = uint64_t(size) + (size & 1) + kChunkHeaderSize;
+    const uint64_t bodyEnd = start + kChunkHeaderSize + size;
     if (id == kIdRiff || id == kIdList) {
       uint32_t listType = 0;
       if (!readU32(listType)) return ParseResult::GeneralFailure;
       if (listType == kListMovi) {
-        moviPositions_.push_back(start);
-      } else if (const ParseResult r = walk(start + extent, depth + 1); r != ParseResult::Success) {
-        return r;
+        // A recording that was killed leaves a movi running past the end of the file, or (as
+        // GStreamer writes its header first) an empty movi with the chunks after the RIFF.
+        if (bodyEnd > end_ || (size <= 4 && topEnd < end_)) {
+          movis_.push_back({start, end_});
+          endWalkCutShort();
+        } else {
+          movis_.push_back({start, bodyEnd});
+        }
+      } else {
+        uint64_t listEnd = start + extent;
+        if (depth == 0 && id == kIdRiff) {
+          ++riffParts_;
+          if (listType == kFormAvix) {
+            avixFound_ = true;
+            if (bodyEnd > end_) {  // a part cut short: what it holds is read up to the cut
+              listEnd = end_;
+              cutShort_ = true;
+            }
+          }
+        }
+        if (const ParseResult r = walk(listEnd, depth == 0 ? start + extent : topEnd, depth + 1);
+            r != ParseResult::Success) {
+          return r;
+        }
       }
     } else {
       bool ok = true;
@@ -197,23 +219,26 @@ ParseResult AviReader::walk(uint64_t rangeEnd, int depth) {
           break;
         case kIdIdx1:
           // A later idx1 replaces an earlier one. Only its place is kept: the body, megabytes in a
-          // long file, is read block by block when the entries are walked.
-          ok = file_->contains(pos_, size);
-          if (ok) {
-            indexFound_ = true;
-            indexPos_ = pos_;
-            indexSize_ = size;
+          // long file, is read block by block when the entries are walked. One that runs past the
+          // end of the file was cut short: it is dropped and the walk ends.
+          if (!file_->contains(pos_, size)) {
+            endWalkCutShort();
+            break;
           }
+          indexFound_ = true;
+          indexPos_ = pos_;
+          indexSize_ = size;
           break;
         case kIdDmlh:
           ok = readU32(odmlTotalFrames_);
+          dmlhFound_ = dmlhFound_ || ok;
           break;
         default:
           break;  // JUNK and every chunk we do not use
       }
       if (!ok) return ParseResult::GeneralFailure;
     }
-    pos_ = start + extent;
+    if (!stop_) pos_ = start + extent;
   }
   if (current) streams_.push_back(std::move(current));
   return ParseResult::Success;
@@ -240,32 +265,20 @@ bool AviReader::forEachIndexEntry(Visit visit) const {
 
 namespace {
 
-// The per-second attribution of one stream's index entries. It starts at once with the header's
-// rate, which is nearly always kept, so that one pass over the index usually does; when the
-// entry count shows the rate implausible, the series is cleared for a second pass.
+// The per-second attribution of one stream's entries. It starts at once with the header's rate,
+// which is nearly always kept, so that one pass over the entries usually does; when the entry
+// count shows the rate implausible, the series is cleared for a second pass.
 class StreamAttribution {
  public:
-  StreamAttribution(const std::vector<std::unique_ptr<AviStream>>& streams, uint32_t fccType,
-                    PerSecondSeries& series)
-      : series_(series), n_(series.elementCount()) {
-    size_t position = 0;
-    for (; position < streams.size(); ++position) {
-      if (streams[position]->header.fccType == fccType) {
-        stream_ = streams[position].get();
-        break;
-      }
-    }
-    if (!stream_ || !streamCode(position, code_)) {
-      stream_ = nullptr;
-      return;
-    }
-    restart(double(stream_->header.dwRate) / double(stream_->header.dwScale));
+  StreamAttribution(const AviStream* stream, PerSecondSeries& series)
+      : series_(series), n_(series.elementCount()), active_(stream != nullptr) {
+    if (active_) restart(double(stream->header.dwRate) / double(stream->header.dwScale));
   }
 
-  void add(const uint8_t* e) {
-    if (!stream_ || readU16le(e) != code_ || (readU32le(e + 4) & kIndexNoTime) != 0) return;
+  bool active() const { return active_; }
+
+  void add(uint32_t len) {
     ++k_;
-    const uint32_t len = readU32le(e + 12);
     acc_ += len;
     ++j_;
     if (double(j_) <= g_) return;
@@ -285,22 +298,19 @@ class StreamAttribution {
   }
 
   // After a pass: true when the rate had to change and the entries must be walked again.
-  bool needsSecondPass(const AviMainHeader& main, uint32_t durationSeconds) {
-    if (!stream_ || second_) return false;
-    const uint32_t k = k_;
-    const double r = r_;
+  bool needsSecondPass(double headerSeconds, uint32_t durationSeconds) {
+    if (!active_ || second_) return false;
     // A rate that does not fit the entry count and the play time is replaced by the count over
     // the header's exact duration.
-    const double impliedSeconds = double(k) / r;
+    const double impliedSeconds = double(k_) / r_;
     if (std::isfinite(impliedSeconds) && std::fabs(std::trunc(impliedSeconds) - double(durationSeconds)) <= 10.0) {
       return false;
     }
-    const double headerSeconds = double(uint64_t(main.dwTotalFrames) * main.dwMicroSecPerFrame) / 1000000.0;
     for (size_t i = kFirstSecond; i < n_; ++i) series_[i] = 0;
     second_ = true;
-    const double replaced = double(k) / headerSeconds;
+    const double replaced = double(k_) / headerSeconds;
     if (std::isnan(replaced)) {  // no entries and no duration: nothing to attribute
-      stream_ = nullptr;
+      active_ = false;
       return false;
     }
     restart(replaced);
@@ -318,9 +328,8 @@ class StreamAttribution {
   }
 
   PerSecondSeries& series_;
-  const AviStream* stream_ = nullptr;
-  uint16_t code_ = 0;
   uint32_t n_;
+  bool active_;
   bool second_ = false;
   double r_ = 0;
   double g_ = 0;
@@ -330,23 +339,172 @@ class StreamAttribution {
   size_t s_ = kFirstSecond;
 };
 
+// One pass, then a second for the streams whose rate proved implausible. `pass(video, audio)`
+// feeds the entries of the streams it is asked for; false when they could not be read.
+template <typename Pass>
+bool attributeStreams(StreamAttribution& v, StreamAttribution& a, double headerSeconds, uint32_t durationSeconds,
+                      Pass pass) {
+  if (!pass(v.active(), a.active())) return false;
+  const bool againVideo = v.needsSecondPass(headerSeconds, durationSeconds);
+  const bool againAudio = a.needsSecondPass(headerSeconds, durationSeconds);
+  if (!againVideo && !againAudio) return true;
+  return pass(againVideo, againAudio);
+}
+
+constexpr size_t kOdmlHeaderSize = 24;    // both index kinds: longs per entry ... reserved
+constexpr size_t kSuperEntrySize = 16;    // qwOffset, dwSize, dwDuration
+constexpr uint8_t kIndexOfIndexes = 0;
+constexpr uint8_t kIndexOfChunks = 1;
+constexpr uint32_t kOdmlSizeMask = 0x7FFFFFFF;  // bit 31 marks a chunk that is not a key frame
+
+// "ix##" (as ffmpeg and mencoder write) or "##ix" (as the OpenDML document names it).
+bool isStandardIndexId(uint32_t id) {
+  const uint8_t b0 = uint8_t(id), b1 = uint8_t(id >> 8), b2 = uint8_t(id >> 16), b3 = uint8_t(id >> 24);
+  return (b0 == 'i' && b1 == 'x') || (b2 == 'i' && b3 == 'x');
+}
+
+constexpr uint32_t kIdJunk = fourccLe("JUNK");
+
 }  // namespace
 
-bool AviReader::attribute(uint32_t durationSeconds, PerSecondSeries& video, PerSecondSeries& audio) const {
-  StreamAttribution v(streams_, kTypeVids, video);
-  StreamAttribution a(streams_, kTypeAuds, audio);
-  if (!forEachIndexEntry([&](const uint8_t* e) {
-        v.add(e);
-        a.add(e);
-      })) {
-    return false;
+int AviReader::firstStream(uint32_t fccType) const {
+  for (size_t i = 0; i < streams_.size(); ++i) {
+    if (streams_[i]->header.fccType == fccType) return int(i);
   }
-  const bool againVideo = v.needsSecondPass(mainHeader_, durationSeconds);
-  const bool againAudio = a.needsSecondPass(mainHeader_, durationSeconds);
-  if (!againVideo && !againAudio) return true;
-  return forEachIndexEntry([&](const uint8_t* e) {
-    if (againVideo) v.add(e);
-    if (againAudio) a.add(e);
+  return -1;
+}
+
+bool AviReader::hasSuperIndex() const {
+  for (const auto& s : streams_) {
+    const auto& x = s->superIndex;
+    if (x.size() >= kChunkHeaderSize + 4 && x[kChunkHeaderSize + 3] == kIndexOfIndexes) return true;
+  }
+  return false;
+}
+
+AviIndexSource AviReader::indexSource() const {
+  if (cutShort_) return AviIndexSource::MoviWalk;  // the last part's indexes are usually lost
+  if ((avixFound_ || !indexFound_) && hasSuperIndex()) return AviIndexSource::OpenDml;
+  if (indexFound_) return AviIndexSource::Legacy;
+  return AviIndexSource::MoviWalk;
+}
+
+LoadResult AviReader::readOpenDmlIndex(AviStreamEntries& out, ProgressGate& gate) const {
+  const int videoAt = firstStream(kTypeVids), audioAt = firstStream(kTypeAuds);
+  std::vector<uint8_t> chunk;  // one standard index at a time, reused
+  for (size_t si = 0; si < streams_.size(); ++si) {
+    const std::vector<uint8_t>& super = streams_[si]->superIndex;
+    if (super.empty()) continue;
+    const size_t bodySize = super.size() - kChunkHeaderSize;
+    const uint8_t* body = super.data() + kChunkHeaderSize;
+    if (bodySize < kOdmlHeaderSize) return LoadResult::fail(LoadFailure::Damaged);
+    if (body[3] != kIndexOfIndexes) continue;  // a stream indexed some other way has no entries here
+    const uint32_t count = readU32le(body + 4);
+    if (count > (bodySize - kOdmlHeaderSize) / kSuperEntrySize) return LoadResult::fail(LoadFailure::Damaged);
+    std::vector<uint32_t>* keep = int(si) == videoAt ? &out.video : int(si) == audioAt ? &out.audio : nullptr;
+    for (uint32_t e = 0; e < count; ++e) {
+      const uint64_t at = readU64le(body + kOdmlHeaderSize + e * kSuperEntrySize);
+      if (!gate.at(at)) return LoadResult::fail(LoadFailure::Cancelled, at);
+      uint8_t header[kChunkHeaderSize];
+      if (!file_->contains(at, kChunkHeaderSize) || !file_->readAt(at, header, sizeof header))
+        return LoadResult::fail(file_->readFailed() ? LoadFailure::CouldNotRead : LoadFailure::Damaged, at);
+      const uint32_t size = readU32le(header + 4);
+      if (!isStandardIndexId(readU32le(header)) || size < kOdmlHeaderSize ||
+          !file_->contains(at + kChunkHeaderSize, size)) {
+        return LoadResult::fail(LoadFailure::Damaged, at);
+      }
+      try {
+        chunk.resize(size);
+      } catch (const std::bad_alloc&) {
+        return LoadResult::fail(LoadFailure::OutOfMemory, at);
+      }
+      if (!file_->readAt(at + kChunkHeaderSize, chunk.data(), size))
+        return LoadResult::fail(LoadFailure::CouldNotRead, at);
+      const uint16_t longs = readU16le(chunk.data());
+      const uint32_t entries = readU32le(chunk.data() + 4);
+      // 3 longs per entry is a field index: offset, size, second field's offset.
+      if (chunk[3] != kIndexOfChunks || (longs != 2 && longs != 3) ||
+          entries > (size - kOdmlHeaderSize) / (4u * longs)) {
+        return LoadResult::fail(LoadFailure::Damaged, at);
+      }
+      if (!keep) continue;
+      try {
+        keep->reserve(keep->size() + entries);
+      } catch (const std::bad_alloc&) {
+        return LoadResult::fail(LoadFailure::OutOfMemory, at);
+      }
+      const uint8_t* p = chunk.data() + kOdmlHeaderSize + 4;
+      for (uint32_t i = 0; i < entries; ++i, p += 4u * longs) keep->push_back(readU32le(p));
+    }
+  }
+  return LoadResult::success();
+}
+
+LoadResult AviReader::walkMovi(AviStreamEntries& out, ProgressGate& gate) const {
+  const int videoAt = firstStream(kTypeVids), audioAt = firstStream(kTypeAuds);
+  uint16_t videoCode = 0, audioCode = 0;
+  const bool video = videoAt >= 0 && streamCode(size_t(videoAt), videoCode);
+  const bool audio = audioAt >= 0 && streamCode(size_t(audioAt), audioCode);
+  try {
+    for (const AviMovi& m : movis_) {
+      uint64_t pos = m.start + 12;
+      while (pos <= m.end && m.end - pos >= kChunkHeaderSize) {
+        if (!gate.at(pos)) return LoadResult::fail(LoadFailure::Cancelled, pos);
+        const uint8_t* h = file_->peek(pos, kChunkHeaderSize);
+        if (!h) break;
+        const uint32_t id = readU32le(h);
+        const uint32_t size = readU32le(h + 4);
+        if (id == 0) break;
+        if (id == kIdRiff || id == kIdList) {
+          // Lists inside movi (rec, or the headers a killed recording leaves) are walked into.
+          if (m.end - pos < 12) break;
+          pos += 12;
+          continue;
+        }
+        if (size > m.end - pos - kChunkHeaderSize) break;
+        if (id != kIdJunk && !isStandardIndexId(id)) {
+          const uint16_t code = uint16_t(id);
+          if (video && code == videoCode) out.video.push_back(size);
+          if (audio && code == audioCode) out.audio.push_back(size);
+        }
+        pos += kChunkHeaderSize + uint64_t(size) + (size & 1);
+      }
+      if (file_->readFailed()) return LoadResult::fail(LoadFailure::CouldNotRead, pos);
+    }
+  } catch (const std::bad_alloc&) {
+    return LoadResult::fail(LoadFailure::OutOfMemory);
+  }
+  return LoadResult::success();
+}
+
+bool AviReader::attribute(uint32_t durationSeconds, double headerSeconds, PerSecondSeries& video,
+                          PerSecondSeries& audio) const {
+  const int videoAt = firstStream(kTypeVids), audioAt = firstStream(kTypeAuds);
+  uint16_t videoCode = 0, audioCode = 0;
+  const bool haveVideo = videoAt >= 0 && streamCode(size_t(videoAt), videoCode);
+  const bool haveAudio = audioAt >= 0 && streamCode(size_t(audioAt), audioCode);
+  StreamAttribution v(haveVideo ? streams_[size_t(videoAt)].get() : nullptr, video);
+  StreamAttribution a(haveAudio ? streams_[size_t(audioAt)].get() : nullptr, audio);
+  return attributeStreams(v, a, headerSeconds, durationSeconds, [&](bool doVideo, bool doAudio) {
+    return forEachIndexEntry([&](const uint8_t* e) {
+      if ((readU32le(e + 4) & kIndexNoTime) != 0) return;
+      const uint16_t code = readU16le(e);
+      const uint32_t len = readU32le(e + 12);
+      if (doVideo && code == videoCode) v.add(len);
+      if (doAudio && code == audioCode) a.add(len);
+    });
+  });
+}
+
+void AviReader::attribute(const AviStreamEntries& entries, uint32_t durationSeconds, double headerSeconds,
+                          PerSecondSeries& video, PerSecondSeries& audio) const {
+  const int videoAt = firstStream(kTypeVids), audioAt = firstStream(kTypeAuds);
+  StreamAttribution v(videoAt >= 0 ? streams_[size_t(videoAt)].get() : nullptr, video);
+  StreamAttribution a(audioAt >= 0 ? streams_[size_t(audioAt)].get() : nullptr, audio);
+  attributeStreams(v, a, headerSeconds, durationSeconds, [&](bool doVideo, bool doAudio) {
+    if (doVideo) for (uint32_t size : entries.video) v.add(size & kOdmlSizeMask);
+    if (doAudio) for (uint32_t size : entries.audio) a.add(size & kOdmlSizeMask);
+    return true;
   });
 }
 
@@ -360,16 +518,39 @@ LoadResult loadAvi(const std::string& path, FileAnalysis& out, LoadControl* cont
   const AviReader reader(&file);
   if (reader.result() != ParseResult::Success)
     return parseFailure(file.readFailed(), reader.signatureSeen(), reader.position());
-  // The walk skipped movi by its size; what is left, two passes over the index, is quick.
-  if (!gate.at(file.length())) return LoadResult::fail(LoadFailure::Cancelled);
 
   const AviMainHeader& h = reader.mainHeader();
   out.frameWidth = int32_t(h.dwWidth);
   out.frameHeight = int32_t(h.dwHeight);
   out.frameRateMilli = h.dwMicroSecPerFrame ? int32_t(1000000000u / h.dwMicroSecPerFrame) : 0;
-  const uint64_t duration = uint64_t(h.dwTotalFrames) * h.dwMicroSecPerFrame / 1000000u;
+
+  // Where the chunk sizes come from, and the frame count the play time follows: writers
+  // disagree on what avih and dmlh count in a file of several parts, and a file cut short holds
+  // what it holds.
+  const AviIndexSource source = reader.indexSource();
+  AviStreamEntries entries;
+  if (source != AviIndexSource::Legacy) {
+    const LoadResult r = source == AviIndexSource::OpenDml ? reader.readOpenDmlIndex(entries, gate)
+                                                           : reader.walkMovi(entries, gate);
+    if (!r.ok()) return r;
+  }
+  if (!gate.at(file.length())) return LoadResult::fail(LoadFailure::Cancelled);
+  const bool odmlFile = (reader.hasAvixPart() || !reader.hasIndex()) && reader.hasSuperIndex();
+  const uint64_t entryFrames = entries.video.size();
+  uint64_t frames = h.dwTotalFrames;
+  if (reader.cutShort()) {
+    if (reader.firstStream(kTypeVids) >= 0) {
+      frames = entryFrames;
+    } else if (odmlFile) {
+      frames = std::max<uint64_t>(frames, reader.odmlTotalFrames());
+    }
+  } else if (source == AviIndexSource::OpenDml) {
+    frames = std::max<uint64_t>({frames, reader.odmlTotalFrames(), entryFrames});
+  }
+  const uint64_t duration = frames * h.dwMicroSecPerFrame / 1000000u;
   if (duration > kMaxDurationSeconds) return LoadResult::fail(LoadFailure::Damaged);
   out.durationSeconds = int32_t(duration);
+  const double headerSeconds = double(frames * h.dwMicroSecPerFrame) / 1000000.0;
 
   const uint32_t n = uint32_t(duration) + kFirstSecond;
   try {
@@ -382,11 +563,15 @@ LoadResult loadAvi(const std::string& path, FileAnalysis& out, LoadControl* cont
   }
   PerSecondSeries& video = *out.videoSeries;
   PerSecondSeries& audio = *out.audioSeries;
-  // An index that cannot be read to its end (the file shrank, an I/O error) gives no result.
-  if (reader.hasIndex() && !reader.attribute(uint32_t(duration), video, audio)) {
-    out.videoSeries.reset();
-    out.audioSeries.reset();
-    return LoadResult::fail(LoadFailure::CouldNotRead);
+  if (source == AviIndexSource::Legacy) {
+    // An index that cannot be read to its end (the file shrank, an I/O error) gives no result.
+    if (!reader.attribute(uint32_t(duration), headerSeconds, video, audio)) {
+      out.videoSeries.reset();
+      out.audioSeries.reset();
+      return LoadResult::fail(LoadFailure::CouldNotRead);
+    }
+  } else {
+    reader.attribute(entries, uint32_t(duration), headerSeconds, video, audio);
   }
   // A last second that came out empty in both series is play time the index never reached.
   if (out.durationSeconds != 0 && video[n - 1] == 0 && audio[n - 1] == 0) {
@@ -394,6 +579,8 @@ LoadResult loadAvi(const std::string& path, FileAnalysis& out, LoadControl* cont
     video[kElementCount] = n - 1;
     audio[kElementCount] = n - 1;
   }
+  if (reader.cutShort()) out.notes.push_back(kNoteCutShort);
+  if (source == AviIndexSource::MoviWalk) out.notes.push_back(kNoteIndexRebuilt);
   return LoadResult::success();
 }
 

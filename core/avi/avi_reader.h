@@ -65,6 +65,23 @@ struct AviStream {
   uint16_t wBitsPerSample() const;
 };
 
+// Where a file's chunk sizes come from: its idx1, its OpenDML indexes, or the chunks in movi.
+enum class AviIndexSource { Legacy, OpenDml, MoviWalk };
+
+// A LIST movi: where it starts and where its body ends (the declared end, or the end of the
+// file where the file was cut short).
+struct AviMovi {
+  uint64_t start = 0;
+  uint64_t end = 0;
+};
+
+// Chunk sizes of the first video and the first audio stream, in the order the index or the
+// file holds them. OpenDML sizes keep their bit 31 (set: not a key frame).
+struct AviStreamEntries {
+  std::vector<uint32_t> video;
+  std::vector<uint32_t> audio;
+};
+
 // One 16-byte entry of the idx1 body.
 struct AviIndexEntry {
   uint32_t ckid;
@@ -94,12 +111,37 @@ class AviReader {
   // when the entries are: a read that fails then shows in the file's readFailed().
   size_t indexEntryCount() const { return indexFound_ ? indexSize_ / kIndexEntrySize : 0; }
   AviIndexEntry indexEntry(size_t i) const;  // zeros when it cannot be read
-  const std::vector<uint64_t>& moviPositions() const { return moviPositions_; }
+  const std::vector<AviMovi>& movis() const { return movis_; }
+  bool hasDmlh() const { return dmlhFound_; }
+  // Top-level RIFF chunks ("AVI " and "AVIX" parts).
+  uint32_t riffParts() const { return riffParts_; }
+  bool hasAvixPart() const { return avixFound_; }
+  // A stream's indx is a super index (bIndexType 0).
+  bool hasSuperIndex() const;
+  // The file ends inside its movi, inside an AVIX part or inside its idx1; the walk kept what
+  // lies before the cut.
+  bool cutShort() const { return cutShort_; }
+  AviIndexSource indexSource() const;
+
+  // Position in streams() of the first stream of a type ("vids", "auds"), or -1.
+  int firstStream(uint32_t fccType) const;
+
+  // Entries of the OpenDML standard indexes the streams' super indexes list. Every stream's
+  // indexes are read and checked; only the first video and audio stream's sizes are kept.
+  LoadResult readOpenDmlIndex(AviStreamEntries& out, ProgressGate& gate) const;
+  // Entries of the chunks in the movi lists, in file order: what the file holds when no index
+  // can be trusted. Reads every chunk header, so it costs a pass over the file.
+  LoadResult walkMovi(AviStreamEntries& out, ProgressGate& gate) const;
 
   // Sets per-second bytes of the first video and the first audio stream into their series,
   // whose element 0 is N. One pass over the index (two when a header rate proves implausible),
   // read block by block through the file's buffer; false when a block could not be read.
-  bool attribute(uint32_t durationSeconds, PerSecondSeries& video, PerSecondSeries& audio) const;
+  // `headerSeconds` is the play time the plausibility check trusts.
+  bool attribute(uint32_t durationSeconds, double headerSeconds, PerSecondSeries& video,
+                 PerSecondSeries& audio) const;
+  // The same over entries gathered by readOpenDmlIndex or walkMovi.
+  void attribute(const AviStreamEntries& entries, uint32_t durationSeconds, double headerSeconds,
+                 PerSecondSeries& video, PerSecondSeries& audio) const;
 
   // Lists nested deeper than this are treated as damage; real files nest three or four deep.
   static constexpr int kMaxDepth = 32;
@@ -107,7 +149,8 @@ class AviReader {
 
  private:
   ParseResult parse();
-  ParseResult walk(uint64_t end, int depth);
+  ParseResult walk(uint64_t end, uint64_t topEnd, int depth);
+  void endWalkCutShort() { cutShort_ = stop_ = true; }
   bool read(void* dst, size_t n);
   bool readU32(uint32_t& v);
   bool readBody(uint32_t size, std::vector<uint8_t>& out, size_t prefix);
@@ -124,7 +167,12 @@ class AviReader {
   bool indexFound_ = false;
   uint64_t indexPos_ = 0;   // file position of the idx1 body
   uint32_t indexSize_ = 0;  // its size field
-  std::vector<uint64_t> moviPositions_;
+  std::vector<AviMovi> movis_;
+  bool dmlhFound_ = false;
+  uint32_t riffParts_ = 0;
+  bool avixFound_ = false;
+  bool cutShort_ = false;
+  bool stop_ = false;  // the walk met the cut and ends as if the file ended there
   ParseResult result_ = ParseResult::UnexpectedState;
   bool signatureSeen_ = false;
 };

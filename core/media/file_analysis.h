@@ -11,6 +11,12 @@
 
 namespace mv {
 
+// Notes a reader may add to an analysis.
+inline constexpr const char* kNoteCutShort = "cut-short";        // the file ends early; what it holds was read
+inline constexpr const char* kNoteIndexRebuilt = "index-rebuilt";  // chunk sizes came from the data, not an index
+// The note as the user reads it ("文件不完整"); an unknown note as it stands.
+std::string noteDescription(const std::string& note);
+
 enum MediaType : int { MEDIA_NONE = 0, MEDIA_RM = 1, MEDIA_AVI = 2 };
 
 struct FileAnalysis {

@@ -10,6 +10,7 @@ inline uint16_t readU16le(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)
 inline uint32_t readU32le(const uint8_t* p) {
   return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
+inline uint64_t readU64le(const uint8_t* p) { return readU32le(p) | (uint64_t(readU32le(p + 4)) << 32); }
 inline uint16_t readU16be(const uint8_t* p) { return uint16_t((p[0] << 8) | p[1]); }
 inline uint32_t readU32be(const uint8_t* p) {
   return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);

@@ -10,9 +10,8 @@ void writeInformation(TextFile& out, const FileSlot& slot) {
   writeFileSummary(out, slot);
   // What the reader had to do to read the file, so nobody takes a repaired reading for a whole one.
   if (const auto& notes = slot.analysis.notes; !notes.empty()) {
-    std::string line = "读取说明:";
-    for (const std::string& n : notes) line += " " + n;
-    out.write(line + "\n\n");
+    for (const std::string& n : notes) out.write("读取说明：" + noteDescription(n) + "\n");
+    out.write("\n");
   }
   if (const Container* c = slot.container()) c->describe(slot.analysis.path, out);
 }

@@ -41,12 +41,6 @@ const std::map<int, QString>& toolTips() {
 }
 
 // What a reader had to do to read a file, as the path label's tip says it.
-QString noteText(const std::string& note) {
-  if (note == "cut-short") return "文件不完整，只分析了现有的部分";
-  if (note == "index-rebuilt") return "文件索引有误，已重建";
-  return QString::fromStdString(note);
-}
-
 // Option check boxes in member order: total, audio, file info, header, video, statistics.
 constexpr int kOptionIds[6] = {1013, 1012, 1005, 1008, 1010, 1009};
 
@@ -370,7 +364,7 @@ void MainDialog::OnOpen(int slot) {
 void MainDialog::RefreshSlot(int slot) {
   panel_.RefreshSlot(slot);
   QStringList notes;
-  for (const std::string& note : MainDialog::slot(slot).analysis.notes) notes << noteText(note);
+  for (const std::string& note : MainDialog::slot(slot).analysis.notes) notes << QString::fromStdString(mv::noteDescription(note));
   (slot == 0 ? label1_ : label2_)->setToolTip(notes.join('\n'));
 }
 

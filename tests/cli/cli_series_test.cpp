@@ -88,7 +88,11 @@ TEST(CliSeries, FailureAndUsage) {
   EXPECT_EQ(notAvi["reason"], "not-this-format");
   writeRamp(dir.file("cut.avi"));
   bytes = mvtest::readFile(dir.file("cut.avi"));
-  bytes.resize(300);
+  bytes.resize(300);  // inside idx1: read from what movi holds
+  mvtest::writeFile(dir.file("cut.avi"), bytes);
+  const auto cut = nlohmann::json::parse(cli("series '" + dir.file("cut.avi") + "'").out);
+  EXPECT_EQ(cut["notes"], nlohmann::json({"cut-short", "index-rebuilt"}));
+  bytes.resize(100);  // inside the header list
   mvtest::writeFile(dir.file("cut.avi"), bytes);
   const auto damaged = nlohmann::json::parse(cli("series '" + dir.file("cut.avi") + "'").out);
   EXPECT_EQ(damaged["reason"], "damaged");

@@ -180,19 +180,14 @@ TEST_F(AviReaderTest, LaterIndexReplacesEarlier) {
 }
 
 TEST_F(AviReaderTest, StructuralFailures) {
-  auto good = avi::simpleVideo(250, 1000).build();
+  // With its chunks in movi: an empty movi followed by more bytes is a header written first.
+  auto withChunks = avi::simpleVideo(25, 100);
+  withChunks.writePayloads = true;
+  const Bytes good = withChunks.build();
 
   Bytes wrongForm = good;
   wrongForm[8] = 'W';
   EXPECT_EQ(load(wrongForm).ok, 0);
-
-  {
-    auto f = avi::simpleVideo(50, 100);
-    f.writePayloads = true;
-    Bytes full = f.build();
-    full.resize(full.size() / 2);
-    EXPECT_EQ(load(full).ok, 0);
-  }
 
   Bytes trailing = good;
   for (int i = 0; i < 5; ++i) trailing.push_back(1);  // fewer than a chunk header after the RIFF
@@ -216,7 +211,7 @@ TEST_F(AviReaderTest, StructuralFailures) {
 }
 
 TEST_F(AviReaderTest, BodySizeBeyondFileFailsWithoutAllocating) {
-  for (const char* id : {"strf", "strn", "indx", "idx1"}) {
+  for (const char* id : {"strf", "strn", "indx"}) {
     auto f = avi::simpleVideo(25, 10);
     f.extraTopLevel = avi::chunk(id, Bytes(16, 1), 0xFFFFFFF0);
     EXPECT_EQ(load(f.build()).ok, 0) << id;
@@ -258,6 +253,7 @@ TEST_F(AviReaderTest, DeepNestingIsDamageNotACrash) {
 
 TEST_F(AviReaderTest, OpenDmlExtensionRiffIsWalked) {
   auto f = avi::simpleVideo(250, 1000);
+  f.writePayloads = true;
   f.afterRiff = avi::riff("AVIX", {avi::LIST("movi", {})});
   EXPECT_EQ(load(f.build()).ok, 1);
 
@@ -267,7 +263,7 @@ TEST_F(AviReaderTest, OpenDmlExtensionRiffIsWalked) {
   ASSERT_TRUE(file.open(dir.file("x.avi")));
   mv::AviReader reader(&file);
   ASSERT_EQ(reader.result(), mv::ParseResult::Success);
-  EXPECT_EQ(reader.moviPositions().size(), 2u);
+  EXPECT_EQ(reader.movis().size(), 2u);
   ASSERT_EQ(reader.streams().size(), 1u);
   EXPECT_EQ(reader.streams()[0]->format.size(), 40u);
   EXPECT_EQ(reader.indexEntryCount(), 250u);

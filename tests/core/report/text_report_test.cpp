@@ -204,7 +204,7 @@ TEST(InformationText, NotesOfTheReaderFollowTheSummary) {
   };
   EXPECT_EQ(textOf().find("读取说明"), std::string::npos);
   slot.analysis.notes = {"cut-short", "index-rebuilt"};
-  EXPECT_NE(textOf().find(mv::utf8ToGbk("\r\n读取说明: cut-short index-rebuilt\r\n\r\n")), std::string::npos);
+  EXPECT_NE(textOf().find(mv::utf8ToGbk("\r\n读取说明：文件不完整\r\n读取说明：索引已由数据重建\r\n\r\n")), std::string::npos);
 }
 
 }  // namespace

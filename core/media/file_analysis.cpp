@@ -1,0 +1,11 @@
+#include "media/file_analysis.h"
+
+namespace mv {
+
+std::string noteDescription(const std::string& note) {
+  if (note == kNoteCutShort) return "文件不完整";
+  if (note == kNoteIndexRebuilt) return "索引已由数据重建";
+  return note;
+}
+
+}  // namespace mv
