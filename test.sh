@@ -41,6 +41,7 @@ cmake --build build-fuzz -j"$jobs" --target fuzzers make_sample
 seeds=build-fuzz/seeds
 mkdir -p "$seeds"
 build-fuzz/tests/make_sample "$seeds/sample.avi"
+build-fuzz/tests/make_sample "$seeds/sample-odml.avi" --opendml
 ffmpeg -loglevel error -y -f lavfi -i testsrc=s=32x32:r=5 -f lavfi -i sine=r=48000 -t 2 \
   -c:v rv10 -b:v 8k -c:a ac3 -b:a 32k "$seeds/sample.rm"
 find tests/fuzz/regressions -type f -exec cp {} "$seeds/" \;

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <algorithm>
 #include <map>
+#include <numeric>
 #include <sstream>
 
 #include "avi/avi_reader.h"
@@ -100,6 +102,72 @@ TEST_P(AviFromFfmpeg, MatchesProbe) {
     EXPECT_EQ(seriesSum(*a.audioSeries), 0u);
   }
   EXPECT_TRUE(recorder.messages.empty());
+}
+
+// What recordings look like after a lost index or a killed writer.
+class AviFromFfmpegDamaged : public AviFromFfmpeg {
+ protected:
+  std::string make(const std::string& name, const std::string& limit, int seconds) {
+    const std::string path = dir.file(name);
+    int status = 0;
+    mvtest::runCommand(limit + "ffmpeg -v error -y -f lavfi -i testsrc=size=176x144:rate=25 -f lavfi -i "
+                       "sine=sample_rate=22050 -t " + std::to_string(seconds) +
+                       " -c:v mpeg4 -q:v 5 -c:a pcm_s16le '" + path + "' 2>&1", &status);
+    return path;
+  }
+  // Bytes of the packets of a stream that lie wholly in the file, as ffprobe reads them (it
+  // delivers the last, cut one with the bytes that are there).
+  uint64_t completePackets(const std::string& path, const char* kind, uint64_t fileLength) {
+    std::istringstream in(probe(path, std::string("-select_streams ") + kind +
+                                          ":0 -show_entries packet=size,pos -of csv=p=0"));
+    uint64_t sum = 0, size = 0, pos = 0;
+    char comma = 0;
+    while (in >> size >> comma >> pos) {
+      if (pos + size < fileLength) sum += size;
+    }
+    return sum;
+  }
+};
+
+TEST_F(AviFromFfmpegDamaged, IndexRenamedToJunkReadsLikeTheOriginal) {
+  const std::string path = make("whole.avi", "", 14);
+  mv::FileAnalysis original, stripped;
+  ASSERT_TRUE(mv::loadAvi(path, original).ok());
+  mvtest::Bytes bytes = mvtest::readFile(path);
+  const std::string idx1 = "idx1";
+  const auto at = std::search(bytes.begin(), bytes.end(), idx1.begin(), idx1.end());
+  ASSERT_NE(at, bytes.end());
+  std::copy_n("JUNK", 4, at);
+  mvtest::writeFile(path, bytes);
+  ASSERT_TRUE(mv::loadAvi(path, stripped).ok());
+  EXPECT_EQ(stripped.durationSeconds, original.durationSeconds);
+  const auto values = [](const mv::PerSecondSeries& s) {
+    return std::vector<uint32_t>(s.data(), s.data() + s.elementCount());
+  };
+  EXPECT_EQ(values(*stripped.videoSeries), values(*original.videoSeries));
+  EXPECT_EQ(values(*stripped.audioSeries), values(*original.audioSeries));
+  // ffmpeg writes OpenDML indexes only into files of several parts: this one is read from movi.
+  EXPECT_EQ(stripped.notes, std::vector<std::string>{"index-rebuilt"});
+}
+
+TEST_F(AviFromFfmpegDamaged, RecordingStoppedMidWriteKeepsItsCompletePackets) {
+  // ffmpeg is stopped by the file size limit (SIGXFSZ) at 150 or 300 KiB, as the shell counts.
+  const std::string path = make("killed.avi", "ulimit -f 300; ", 30);
+  mv::FileAnalysis a;
+  ASSERT_TRUE(mv::loadAvi(path, a).ok());
+  EXPECT_LE(a.fileLength, 300u * 1024);
+  EXPECT_EQ(a.notes, (std::vector<std::string>{"cut-short", "index-rebuilt"}));
+  mv::InputFile file;
+  ASSERT_TRUE(file.open(path));
+  mv::AviReader reader(&file);
+  ASSERT_EQ(reader.result(), mv::ParseResult::Success);
+  mv::AviStreamEntries entries;
+  mv::ProgressGate gate(nullptr, 0);
+  ASSERT_TRUE(reader.walkMovi(entries, gate).ok());
+  const auto sum = [](const std::vector<uint32_t>& v) { return std::accumulate(v.begin(), v.end(), uint64_t(0)); };
+  EXPECT_EQ(sum(entries.video), completePackets(path, "v", a.fileLength));
+  EXPECT_EQ(sum(entries.audio), completePackets(path, "a", a.fileLength));
+  EXPECT_EQ(a.durationSeconds, int32_t(entries.video.size() / 25));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -171,6 +171,15 @@ TEST_F(AviInfo, RatesAreShiftedAsUnsigned) {
   EXPECT_NE(text.find(gbk("格式　　：0x1 = MS PCM\n")), std::string::npos);
 }
 
+TEST_F(AviInfo, FilesOfSeveralPartsNameTheirPartsAndDmlhCount) {
+  int result = 0;
+  const std::string text = report(avi::OdmlFile{.partFrames = {30, 40}, .dmlhFrames = 30}.build(), &result);
+  EXPECT_EQ(result, 1);
+  const std::string row = gbk("带有版权保护：否\nOpenDML ：2 个RIFF段，dmlh总帧数 30\n\n流属性");
+  EXPECT_NE(text.find(row), std::string::npos);
+  EXPECT_EQ(report(avi::simpleVideo(25, 10)).find("OpenDML"), std::string::npos);
+}
+
 TEST_F(AviInfo, PlayTimeOfVideoStream) {
   struct Case {
     uint32_t length, scale, rate;
