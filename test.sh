@@ -44,6 +44,12 @@ build-fuzz/tests/make_sample "$seeds/sample.avi"
 build-fuzz/tests/make_sample "$seeds/sample-odml.avi" --opendml
 ffmpeg -loglevel error -y -f lavfi -i testsrc=s=32x32:r=5 -f lavfi -i sine=r=48000 -t 2 \
   -c:v rv10 -b:v 8k -c:a ac3 -b:a 32k "$seeds/sample.rm"
+ffmpeg -loglevel error -y -f lavfi -i testsrc=s=32x32:r=5 -f lavfi -i sine=r=8000 -t 2 \
+  -c:v mpeg4 -bf 2 -b:v 8k -c:a aac -b:a 16k "$seeds/sample.mp4"
+ffmpeg -loglevel error -y -f lavfi -i testsrc=s=32x32:r=5 -f lavfi -i sine=r=8000 -t 2 \
+  -c:v mpeg4 -b:v 8k -c:a aac -b:a 16k -movflags frag_keyframe+empty_moov "$seeds/sample-fragmented.mp4"
+ffmpeg -loglevel error -y -f lavfi -i testsrc=s=32x32:r=5 -f lavfi -i sine=r=8000 -t 2 \
+  -c:v mpeg4 -b:v 8k -c:a libvorbis "$seeds/sample.mkv"
 find tests/fuzz/regressions -type f -exec cp {} "$seeds/" \;
 for f in build-fuzz/tests/fuzz/fuzz_*; do
   [ -f "$f" ] && [ -x "$f" ] || continue

@@ -2,6 +2,10 @@
 
 #include "avi/avi_info.h"
 #include "avi/avi_reader.h"
+#include "mkv/mkv_info.h"
+#include "mkv/mkv_reader.h"
+#include "mp4/mp4_info.h"
+#include "mp4/mp4_reader.h"
 #include "platform/ascii.h"
 #include "rm/rm_info.h"
 #include "rm/rm_reader.h"
@@ -11,11 +15,17 @@ namespace {
 
 constexpr std::string_view kAviSuffixes[] = {".avi"};
 constexpr std::string_view kRmSuffixes[] = {".rm", ".rmvb"};
+constexpr std::string_view kMp4Suffixes[] = {".mp4", ".mov", ".m4v"};
+constexpr std::string_view kMkvSuffixes[] = {".mkv", ".webm"};
 
 const Container kContainers[] = {
     {MEDIA_AVI, "AVI", kAviSuffixes, "Avi Files(*.avi)|*.avi", "*.avi", loadAvi, writeAviInfo, false},
     {MEDIA_RM, "RM", kRmSuffixes, "RM Files(*.RM)|*.rm;*.rmvb", "*.rmvb;*.rm", loadRealMedia, writeRealMediaInfo,
      true},
+    {MEDIA_MP4, "MP4", kMp4Suffixes, "MP4 Files(*.mp4;*.mov;*.m4v)|*.mp4;*.mov;*.m4v", "*.mp4;*.mov;*.m4v", loadMp4,
+     writeMp4Info, false},
+    {MEDIA_MKV, "MKV", kMkvSuffixes, "Matroska Files(*.mkv;*.webm)|*.mkv;*.webm", "*.mkv;*.webm", loadMatroska,
+     writeMatroskaInfo, false},
 };
 
 }  // namespace

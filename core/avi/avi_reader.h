@@ -177,10 +177,6 @@ class AviReader {
   bool signatureSeen_ = false;
 };
 
-// The longest play time a header may declare (the largest RealMedia duration); anything longer
-// is damage, not a reason to allocate gigabytes.
-inline constexpr uint32_t kMaxDurationSeconds = 4294967;
-
 // Fills the series, length, duration, picture size and frame rate of `out`; on failure `out`
 // holds no series.
 LoadResult loadAvi(const std::string& path, FileAnalysis& out, LoadControl* control = nullptr);

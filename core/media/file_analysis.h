@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "media/per_second_series.h"
+#include "media/timed_units.h"
 #include "platform/file_identity.h"
 
 namespace mv {
@@ -17,7 +18,7 @@ inline constexpr const char* kNoteIndexRebuilt = "index-rebuilt";  // chunk size
 // The note as the user reads it ("文件不完整"); an unknown note as it stands.
 std::string noteDescription(const std::string& note);
 
-enum MediaType : int { MEDIA_NONE = 0, MEDIA_RM = 1, MEDIA_AVI = 2 };
+enum MediaType : int { MEDIA_NONE = 0, MEDIA_RM = 1, MEDIA_AVI = 2, MEDIA_MP4 = 3, MEDIA_MKV = 4 };
 
 struct FileAnalysis {
   std::unique_ptr<PerSecondSeries> videoSeries;
@@ -32,6 +33,9 @@ struct FileAnalysis {
   std::optional<FileIdentity> identity;  // the file that was read
   // What the reader had to do to read the file ("cut-short", "index-rebuilt"), sorted.
   std::vector<std::string> notes;
+  // The chosen tracks' units, for the containers that time stamp them (empty for AVI and RM).
+  TrackUnits videoUnits;
+  TrackUnits audioUnits;
 };
 
 }  // namespace mv

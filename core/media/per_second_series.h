@@ -19,6 +19,10 @@ inline constexpr size_t kHighThreshold = 6;      // bytes; video series only
 inline constexpr size_t kLowThreshold = 7;       // bytes; video series only
 inline constexpr size_t kFirstSecond = 8;
 
+// The longest play time a file may have (the largest RealMedia duration); anything longer is
+// damage, not a reason to allocate gigabytes.
+inline constexpr uint32_t kMaxDurationSeconds = 4294967;
+
 class PerSecondSeries {
  public:
   // n elements, zero-filled, element 0 = n. Throws std::bad_alloc like any allocation.

@@ -6,6 +6,8 @@
 #include <string>
 
 #include "avi/avi_reader.h"
+#include "mkv/mkv_reader.h"
+#include "mp4/mp4_reader.h"
 #include "rm/rm_reader.h"
 #include "fixtures/message_recorder.h"
 #include "fuzz/fuzz_input.h"
@@ -19,6 +21,8 @@ using Loader = decltype(&mv::loadAvi);
 Loader loaderFor(const std::string& folder) {
   if (folder == "avi") return mv::loadAvi;
   if (folder == "rm") return mv::loadRealMedia;
+  if (folder == "mp4") return mv::loadMp4;
+  if (folder == "mkv") return mv::loadMatroska;
   return nullptr;
 }
 

@@ -1,0 +1,46 @@
+#pragma once
+// Per-second series of the containers whose units carry time stamps (every container but AVI
+// and RealMedia): a unit's bytes go to the whole second of its time stamp, counted from the
+// earliest time stamp of the two chosen tracks, in exact arithmetic.
+#include <cstdint>
+#include <vector>
+
+#include "media/load.h"
+
+namespace mv {
+
+struct FileAnalysis;
+
+__extension__ typedef __int128 Int128;
+
+// One unit (sample, block, packet, media object) of a track.
+struct TimedUnit {
+  int64_t ticks = 0;   // time stamp in the track's clock
+  uint32_t bytes = 0;
+  uint32_t key = 0;    // 1 when the unit starts a key frame
+};
+
+// A track's clock: seconds = (ticks × mul + add) / den, exact.
+struct UnitClock {
+  Int128 mul = 1;
+  Int128 add = 0;
+  uint64_t den = 1;  // never 0
+};
+
+struct TrackUnits {
+  bool present = false;  // the file has such a track (it may still hold no unit)
+  UnitClock clock;
+  std::vector<TimedUnit> units;
+};
+
+// Sets the video and audio series and durationSeconds of `out` from the chosen tracks: second
+// s = floor(t − the earliest time stamp of both tracks), durationSeconds = 1 + the largest s
+// (0 without units). Damaged when the time stamps span more than kMaxDurationSeconds or
+// overflow the clock arithmetic; OutOfMemory when a series cannot be allocated.
+LoadResult fillTimedSeries(const TrackUnits& video, const TrackUnits& audio, FileAnalysis& out);
+
+// (units − 1) / (last − first time stamp) × 1000, truncated: the frame rate of a track whose
+// container declares none. 0 with fewer than two units or no time between them.
+int32_t measuredFrameRateMilli(const TrackUnits& video);
+
+}  // namespace mv
