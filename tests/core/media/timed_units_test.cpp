@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "media/file_analysis.h"
+#include "media/timed_units.h"
+
+namespace {
+
+using mv::TrackUnits;
+
+TrackUnits track(uint64_t den, std::vector<std::pair<int64_t, uint32_t>> units, mv::Int128 mul = 1,
+                 mv::Int128 add = 0) {
+  TrackUnits t;
+  t.present = true;
+  t.clock = {mul, add, den};
+  for (auto [ticks, bytes] : units) t.units.push_back({ticks, bytes, 0});
+  return t;
+}
+
+std::vector<uint32_t> seconds(const mv::PerSecondSeries& s) {
+  return std::vector<uint32_t>(s.data() + 8, s.data() + s.elementCount());
+}
+
+TEST(TimedUnits, SecondsCountFromTheEarliestStampOfBothTracks) {
+  struct Case {
+    const char* name;
+    TrackUnits video, audio;
+    std::vector<uint32_t> wantVideo, wantAudio;
+  };
+  const Case cases[] = {
+      {"one clock", track(1000, {{0, 10}, {999, 20}, {1000, 30}}), track(1000, {{500, 7}}), {30, 30}, {7, 0}},
+      // Audio starts 0.4 s before video: video's 1.0 s lies in second 1 only from 1.4 s on.
+      {"origin from the other track", track(90000, {{90000, 5}, {126000, 6}}), track(48000, {{19200, 1}}),
+       {5, 6}, {1, 0}},
+      // 1/3 s steps against 1/1000: 1/3 < 0.334, so 1.333 s and 4/3 s fall apart exactly.
+      {"exact fractions", track(3, {{4, 1}}), track(1000, {{334, 2}, {1334, 3}}), {1, 0}, {2, 3}},
+      // Edit shift (ticks × 600 − 1200) / (600 × 30): ticks 30 → 0.933 s.
+      {"affine clock", track(600 * 30, {{30, 9}, {62, 8}}, 600, -1200), track(1, {}), {9, 8}, {0, 0}},
+      {"negative stamps", track(1000, {{-1500, 4}, {-400, 5}}), track(1000, {}), {4, 5}, {0, 0}},
+      {"bytes wrap at 32 bits", track(1, {{0, 0xFFFFFFFF}, {0, 2}}), track(1, {}), {1}, {0}},
+      {"no units", track(1000, {}), track(1000, {}), {}, {}},
+  };
+  for (const Case& c : cases) {
+    mv::FileAnalysis a;
+    ASSERT_TRUE(mv::fillTimedSeries(c.video, c.audio, a).ok()) << c.name;
+    EXPECT_EQ(a.durationSeconds, int32_t(c.wantVideo.size())) << c.name;
+    EXPECT_EQ(seconds(*a.videoSeries), c.wantVideo) << c.name;
+    EXPECT_EQ(seconds(*a.audioSeries), c.wantAudio) << c.name;
+  }
+}
+
+TEST(TimedUnits, SpansBeyondTheLongestPlayTimeOrTheClockAreDamage) {
+  mv::FileAnalysis a;
+  EXPECT_EQ(mv::fillTimedSeries(track(1, {{0, 1}, {int64_t(mv::kMaxDurationSeconds), 1}}), track(1, {}), a).failure,
+            mv::LoadFailure::Damaged);
+  EXPECT_FALSE(a.videoSeries);
+  EXPECT_TRUE(mv::fillTimedSeries(track(1, {{0, 1}, {int64_t(mv::kMaxDurationSeconds) - 1, 1}}), track(1, {}), a).ok());
+  const mv::Int128 huge = mv::Int128(1) << 100;
+  EXPECT_EQ(mv::fillTimedSeries(track(1, {{INT64_MAX, 1}}, huge), track(1, {}), a).failure, mv::LoadFailure::Damaged);
+  EXPECT_EQ(mv::fillTimedSeries(track(0, {{1, 1}}), track(1, {}), a).failure, mv::LoadFailure::Damaged);
+}
+
+TEST(TimedUnits, MeasuredFrameRate) {
+  EXPECT_EQ(mv::measuredFrameRateMilli(track(90000, {{0, 1}, {3600, 1}, {7200, 1}})), 25000);
+  EXPECT_EQ(mv::measuredFrameRateMilli(track(30000, {{0, 1}, {1001, 1}})), 29970);
+  EXPECT_EQ(mv::measuredFrameRateMilli(track(1000, {{0, 1}})), 0);
+  EXPECT_EQ(mv::measuredFrameRateMilli(track(1000, {{5, 1}, {5, 1}})), 0);
+}
+
+}  // namespace
