@@ -19,8 +19,9 @@ src="-f lavfi -i testsrc=s=64x64:r=25 -f lavfi -i sine=sample_rate=44100 -t 7200
 make() {  # make NAME ARGS...: the two-hour file NAME unless it is already there
   name=$1
   shift
-  [ -s "$cache/$name" ] || ffmpeg -v error -y $src "$@" "$cache/$name.part.${name##*.}" && \
-    { [ -s "$cache/$name" ] || mv "$cache/$name.part.${name##*.}" "$cache/$name"; }
+  [ -s "$cache/$name" ] && return 0
+  ffmpeg -v error -y $src "$@" "$cache/partial.${name##*.}"
+  mv "$cache/partial.${name##*.}" "$cache/$name"
 }
 make two-hours.mp4 -c:v mpeg4 -q:v 31 -c:a aac -b:a 32k
 make two-hours.mkv -c:v mpeg4 -q:v 31 -c:a libvorbis -b:a 32k
