@@ -2,6 +2,8 @@
 
 #include "avi/avi_info.h"
 #include "avi/avi_reader.h"
+#include "flv/flv_info.h"
+#include "flv/flv_reader.h"
 #include "mkv/mkv_info.h"
 #include "mkv/mkv_reader.h"
 #include "mp4/mp4_info.h"
@@ -17,6 +19,7 @@ constexpr std::string_view kAviSuffixes[] = {".avi"};
 constexpr std::string_view kRmSuffixes[] = {".rm", ".rmvb"};
 constexpr std::string_view kMp4Suffixes[] = {".mp4", ".mov", ".m4v"};
 constexpr std::string_view kMkvSuffixes[] = {".mkv", ".webm"};
+constexpr std::string_view kFlvSuffixes[] = {".flv"};
 
 const Container kContainers[] = {
     {MEDIA_AVI, "AVI", kAviSuffixes, "Avi Files(*.avi)|*.avi", "*.avi", loadAvi, writeAviInfo, false},
@@ -26,6 +29,7 @@ const Container kContainers[] = {
      writeMp4Info, false},
     {MEDIA_MKV, "MKV", kMkvSuffixes, "Matroska Files(*.mkv;*.webm)|*.mkv;*.webm", "*.mkv;*.webm", loadMatroska,
      writeMatroskaInfo, false},
+    {MEDIA_FLV, "FLV", kFlvSuffixes, "FLV Files(*.flv)|*.flv", "*.flv", loadFlv, writeFlvInfo, false},
 };
 
 }  // namespace

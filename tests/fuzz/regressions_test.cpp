@@ -6,6 +6,7 @@
 #include <string>
 
 #include "avi/avi_reader.h"
+#include "flv/flv_reader.h"
 #include "mkv/mkv_reader.h"
 #include "mp4/mp4_reader.h"
 #include "rm/rm_reader.h"
@@ -23,6 +24,7 @@ Loader loaderFor(const std::string& folder) {
   if (folder == "rm") return mv::loadRealMedia;
   if (folder == "mp4") return mv::loadMp4;
   if (folder == "mkv") return mv::loadMatroska;
+  if (folder == "flv") return mv::loadFlv;
   return nullptr;
 }
 

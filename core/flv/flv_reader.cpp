@@ -1,0 +1,216 @@
+#include "flv/flv_reader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "platform/byte_order.h"
+
+namespace mv {
+namespace {
+
+constexpr size_t kHeaderSize = 9;
+constexpr size_t kTagHeaderSize = 11;
+constexpr size_t kPreviousSizeField = 4;
+constexpr uint8_t kTagAudio = 8;
+constexpr uint8_t kTagVideo = 9;
+constexpr uint8_t kTagScript = 18;
+constexpr uint8_t kCodecAvc = 7;
+constexpr uint8_t kCodecHevc = 12;
+constexpr uint8_t kSoundAac = 10;
+constexpr uint8_t kFrameKey = 1;
+
+// AMF0, as far as onMetaData needs it: the first level of its object or ECMA array, numbers,
+// booleans and strings kept, everything else passed over.
+class Amf {
+ public:
+  Amf(const uint8_t* p, size_t n) : p_(p), end_(p + n) {}
+
+  bool string(std::string& out) {
+    if (end_ - p_ < 2) return false;
+    const size_t n = readU16be(p_);
+    p_ += 2;
+    if (size_t(end_ - p_) < n) return false;
+    out.assign(reinterpret_cast<const char*>(p_), n);
+    p_ += n;
+    return true;
+  }
+
+  // Properties up to the object end marker (or, for an ECMA array, the end of the data).
+  void properties(FlvFile* keep, int depth) {
+    std::string name;
+    while (string(name)) {
+      if (name.empty() && p_ < end_ && *p_ == 9) {
+        ++p_;
+        return;
+      }
+      if (!value(keep, name, depth)) return;
+    }
+  }
+
+  bool value(FlvFile* keep, const std::string& name, int depth) {
+    if (p_ >= end_ || depth > kMaxDepth) return false;
+    const uint8_t type = *p_++;
+    switch (type) {
+      case 0: {  // number
+        if (end_ - p_ < 8) return false;
+        const uint64_t bits = (uint64_t(readU32be(p_)) << 32) | readU32be(p_ + 4);
+        double v;
+        std::memcpy(&v, &bits, sizeof v);
+        if (keep) keep->numbers[name] = v;
+        p_ += 8;
+        return true;
+      }
+      case 1:  // boolean
+        if (p_ >= end_) return false;
+        if (keep) keep->numbers[name] = *p_ ? 1 : 0;
+        ++p_;
+        return true;
+      case 2: {  // string
+        std::string s;
+        if (!string(s)) return false;
+        if (keep) keep->texts[name] = s;
+        return true;
+      }
+      case 3:  // object
+        properties(nullptr, depth + 1);
+        return true;
+      case 5:  // null
+      case 6:  // undefined
+        return true;
+      case 7:  // reference
+        return skip(2);
+      case 8:  // ECMA array
+        if (!skip(4)) return false;
+        properties(nullptr, depth + 1);
+        return true;
+      case 10: {  // strict array
+        if (end_ - p_ < 4) return false;
+        uint32_t n = readU32be(p_);
+        p_ += 4;
+        while (n-- > 0)
+          if (!value(nullptr, name, depth + 1)) return false;
+        return true;
+      }
+      case 11:  // date
+        return skip(10);
+      case 12: {  // long string
+        if (end_ - p_ < 4) return false;
+        const uint32_t n = readU32be(p_);
+        p_ += 4;
+        return skip(n);
+      }
+      default:
+        return false;
+    }
+  }
+
+  // The script data: "onMetaData", then its object or ECMA array.
+  void metaData(FlvFile& out) {
+    std::string name;
+    if (p_ >= end_ || *p_++ != 2 || !string(name) || name != "onMetaData" || p_ >= end_) return;
+    const uint8_t type = *p_++;
+    if (type == 8 && !skip(4)) return;
+    if (type == 3 || type == 8) properties(&out, 1);
+  }
+
+ private:
+  static constexpr int kMaxDepth = 16;
+  bool skip(size_t n) {
+    if (size_t(end_ - p_) < n) return false;
+    p_ += n;
+    return true;
+  }
+  const uint8_t* p_;
+  const uint8_t* end_;
+};
+
+}  // namespace
+
+LoadResult readFlv(InputFile& file, FlvFile& out, LoadControl* control) {
+  uint8_t head[kHeaderSize];
+  if (!file.readAt(0, head, sizeof head) || std::memcmp(head, "FLV", 3) != 0) {
+    return parseFailure(file.readFailed(), false, 0);
+  }
+  out.version = head[3];
+  out.flags = head[4];
+  out.dataOffset = readU32be(head + 5);
+  for (TrackUnits* t : {&out.video, &out.audio}) t->clock = {1, 0, 1000};
+  ProgressGate gate(control, file.length());
+  bool metaSeen = false;
+  uint64_t pos = uint64_t(std::max<uint32_t>(out.dataOffset, kHeaderSize)) + kPreviousSizeField;
+  try {
+    while (file.contains(pos, kTagHeaderSize)) {
+      if (!gate.at(pos)) return LoadResult::fail(LoadFailure::Cancelled, pos);
+      const uint8_t* h = file.peek(pos, kTagHeaderSize);
+      if (!h) break;
+      const uint8_t type = h[0] & 0x1F;
+      const uint32_t size = (uint32_t(h[1]) << 16) | (uint32_t(h[2]) << 8) | h[3];
+      const int32_t stamp = int32_t((uint32_t(h[7]) << 24) | (uint32_t(h[4]) << 16) | (uint32_t(h[5]) << 8) | h[6]);
+      const uint64_t data = pos + kTagHeaderSize;
+      if (!file.contains(data, size)) {  // a tag cut by the end of the file is left out
+        out.cutShort = true;
+        break;
+      }
+      ++out.tags;
+      if (type == kTagVideo && size >= 1) {
+        const uint8_t* d = file.peek(data, size >= 2 ? 2 : 1);
+        if (!d) break;
+        const uint8_t codec = d[0] & 0x0F;
+        const bool avc = codec == kCodecAvc || codec == kCodecHevc;
+        out.video.present = true;
+        // Sequence headers and end-of-sequence markers carry no frame.
+        if (!(avc && (size < 5 || d[1] == 0 || d[1] == 2))) {
+          if (out.videoCodec < 0) out.videoCodec = codec;
+          out.video.units.push_back({stamp, size - (avc ? 5u : 1u), (d[0] >> 4) == kFrameKey ? 1u : 0u});
+        }
+      } else if (type == kTagAudio && size >= 1) {
+        const uint8_t* d = file.peek(data, size >= 2 ? 2 : 1);
+        if (!d) break;
+        const bool aac = (d[0] >> 4) == kSoundAac;
+        out.audio.present = true;
+        // The AAC AudioSpecificConfig carries no frame.
+        if (!(aac && (size < 2 || d[1] == 0))) {
+          if (out.audioFormat < 0) out.audioFormat = d[0];
+          out.audio.units.push_back({stamp, size - (aac ? 2u : 1u), 1});
+        }
+      } else if (type == kTagScript && !metaSeen) {
+        std::vector<uint8_t> script(size);
+        if (!file.readAt(data, script.data(), size)) break;
+        Amf(script.data(), size).metaData(out);
+        metaSeen = !out.numbers.empty() || !out.texts.empty();
+      }
+      // The previous-tag-size field after the data is not checked: writers get it wrong.
+      pos = data + size + kPreviousSizeField;
+    }
+  } catch (const std::bad_alloc&) {
+    return LoadResult::fail(LoadFailure::OutOfMemory, pos);
+  }
+  if (file.readFailed()) return LoadResult::fail(LoadFailure::CouldNotRead, pos);
+  return LoadResult::success();
+}
+
+LoadResult loadFlv(const std::string& path, FileAnalysis& out, LoadControl* control) {
+  out.videoSeries.reset();
+  out.audioSeries.reset();
+  InputFile file;
+  if (!file.open(path)) return LoadResult::fail(LoadFailure::CouldNotRead);
+  out.fileLength = file.length();
+  FlvFile flv;
+  if (const LoadResult r = readFlv(file, flv, control); !r.ok()) return r;
+  const auto number = [&](const char* name) {
+    const auto it = flv.numbers.find(name);
+    return it == flv.numbers.end() ? 0.0 : it->second;
+  };
+  const auto clampInt = [](double v) { return v > 0 && v < 2147483647.0 ? int32_t(v) : 0; };
+  out.frameWidth = flv.video.present ? clampInt(number("width")) : 0;
+  out.frameHeight = flv.video.present ? clampInt(number("height")) : 0;
+  const double declared = number("framerate");
+  out.frameRateMilli = !flv.video.present ? 0 : declared > 0 ? clampInt(declared * 1000) : measuredFrameRateMilli(flv.video);
+  out.videoUnits = std::move(flv.video);
+  out.audioUnits = std::move(flv.audio);
+  return fillTimedSeries(out.videoUnits, out.audioUnits, out);
+}
+
+}  // namespace mv

@@ -1,0 +1,37 @@
+#pragma once
+// FLV reader: the per-second series of the video tags and the audio tags, and the onMetaData
+// values the information text shows.
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "media/file_analysis.h"
+#include "media/load.h"
+#include "platform/input_file.h"
+
+namespace mv {
+
+// What one walk over the tags learns.
+struct FlvFile {
+  uint8_t version = 0;
+  uint8_t flags = 0;        // 4: audio present, 1: video present
+  uint32_t dataOffset = 0;  // header size
+  // onMetaData: numbers, booleans (1/0) and strings by name, first level only.
+  std::map<std::string, double> numbers;
+  std::map<std::string, std::string> texts;
+  // First coded frame's codec byte of each kind (-1: none).
+  int videoCodec = -1;  // CodecID 2 Sorenson H.263 ... 7 AVC, 12 HEVC
+  int audioFormat = -1; // the whole first byte: SoundFormat, rate, size, type
+  uint64_t tags = 0;    // complete tags of any type
+  bool cutShort = false;
+  TrackUnits video;
+  TrackUnits audio;
+};
+
+// Walks the file's tags. NotThisFormat when it does not begin with "FLV".
+LoadResult readFlv(InputFile& file, FlvFile& out, LoadControl* control = nullptr);
+
+// Fills the series, length, duration, picture size, frame rate and units of `out`.
+LoadResult loadFlv(const std::string& path, FileAnalysis& out, LoadControl* control = nullptr);
+
+}  // namespace mv
