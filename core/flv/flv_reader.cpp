@@ -160,6 +160,13 @@ LoadResult readFlv(InputFile& file, FlvFile& out, LoadControl* control) {
         const uint8_t codec = d[0] & 0x0F;
         const bool avc = codec == kCodecAvc || codec == kCodecHevc;
         out.video.present = true;
+        if (avc && size > 5 && d[1] == 0 && out.coded.width == 0) {
+          const size_t n = std::min<size_t>(size - 5, InputFile::kBufferSize);
+          if (const uint8_t* config = file.peek(data + 5, n)) {
+            if (codec == kCodecAvc) pictureSizeInAvcConfig(config, n, out.coded);
+            else pictureSizeInHevcConfig(config, n, out.coded);
+          }
+        }
         // Sequence headers and end-of-sequence markers carry no frame.
         if (!(avc && (size < 5 || d[1] == 0 || d[1] == 2))) {
           if (out.videoCodec < 0) out.videoCodec = codec;
@@ -204,8 +211,10 @@ LoadResult loadFlv(const std::string& path, FileAnalysis& out, LoadControl* cont
     return it == flv.numbers.end() ? 0.0 : it->second;
   };
   const auto clampInt = [](double v) { return v > 0 && v < 2147483647.0 ? int32_t(v) : 0; };
-  out.frameWidth = flv.video.present ? clampInt(number("width")) : 0;
-  out.frameHeight = flv.video.present ? clampInt(number("height")) : 0;
+  // onMetaData's size where the writer gave one, else the AVC/HEVC sequence header's.
+  const bool declaredSize = clampInt(number("width")) > 0 && clampInt(number("height")) > 0;
+  out.frameWidth = !flv.video.present ? 0 : declaredSize ? clampInt(number("width")) : flv.coded.width;
+  out.frameHeight = !flv.video.present ? 0 : declaredSize ? clampInt(number("height")) : flv.coded.height;
   const double declared = number("framerate");
   out.frameRateMilli = !flv.video.present ? 0 : declared > 0 ? clampInt(declared * 1000) : measuredFrameRateMilli(flv.video);
   out.videoUnits = std::move(flv.video);

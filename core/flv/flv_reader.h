@@ -7,6 +7,7 @@
 
 #include "media/file_analysis.h"
 #include "media/load.h"
+#include "media/video_headers.h"
 #include "platform/input_file.h"
 
 namespace mv {
@@ -23,6 +24,7 @@ struct FlvFile {
   int videoCodec = -1;  // CodecID 2 Sorenson H.263 ... 7 AVC, 12 HEVC
   int audioFormat = -1; // the whole first byte: SoundFormat, rate, size, type
   uint64_t tags = 0;    // complete tags of any type
+  PictureSize coded;    // from the first AVC/HEVC sequence header
   bool cutShort = false;
   TrackUnits video;
   TrackUnits audio;

@@ -1,0 +1,275 @@
+#include "media/video_headers.h"
+
+#include <vector>
+
+namespace mv {
+namespace {
+
+// Reads bits most significant first; reading past the end sets a flag and yields zeros, so a
+// parser checks once at the end instead of after every field.
+class Bits {
+ public:
+  Bits(const uint8_t* p, size_t n) : p_(p), n_(n) {}
+  uint32_t u(int count) {
+    uint32_t v = 0;
+    for (int i = 0; i < count; ++i) {
+      if (pos_ >= n_ * 8) {
+        over_ = true;
+        v <<= 1;
+        continue;
+      }
+      v = (v << 1) | ((p_[pos_ / 8] >> (7 - pos_ % 8)) & 1);
+      ++pos_;
+    }
+    return v;
+  }
+  void skip(size_t count) {
+    pos_ += count;
+    if (pos_ > n_ * 8) over_ = true;
+  }
+  // Exp-Golomb; values above 2^31 are damage here.
+  uint32_t ue() {
+    int zeros = 0;
+    while (u(1) == 0) {
+      if (++zeros > 31 || over_) {
+        over_ = true;
+        return 0;
+      }
+    }
+    return (uint32_t(1) << zeros) - 1 + u(zeros);
+  }
+  int32_t se() {
+    const uint32_t k = ue();
+    return (k & 1) ? int32_t((k + 1) / 2) : -int32_t(k / 2);
+  }
+  bool ok() const { return !over_; }
+
+ private:
+  const uint8_t* p_;
+  size_t n_;
+  size_t pos_ = 0;
+  bool over_ = false;
+};
+
+// The NAL payload without its emulation prevention bytes (00 00 03 → 00 00); a parameter set
+// is small, so at most `limit` bytes are taken.
+std::vector<uint8_t> unescape(const uint8_t* p, size_t n, size_t limit = 4096) {
+  std::vector<uint8_t> out;
+  out.reserve(n < limit ? n : limit);
+  int zeros = 0;
+  for (size_t i = 0; i < n && out.size() < limit; ++i) {
+    if (zeros >= 2 && p[i] == 3) {
+      zeros = 0;
+      continue;
+    }
+    zeros = p[i] == 0 ? zeros + 1 : 0;
+    out.push_back(p[i]);
+  }
+  return out;
+}
+
+bool plausible(int64_t w, int64_t h, PictureSize& out) {
+  if (w <= 0 || h <= 0 || w > 65535 || h > 65535) return false;
+  out = {int32_t(w), int32_t(h)};
+  return true;
+}
+
+void skipScalingList(Bits& b, int size) {
+  int last = 8, next = 8;
+  for (int j = 0; j < size && b.ok(); ++j) {
+    if (next != 0) next = (last + b.se() + 256) % 256;
+    last = next == 0 ? last : next;
+  }
+}
+
+bool mpeg12Sequence(const uint8_t* p, size_t n, PictureSize& out) {
+  if (n < 3) return false;
+  return plausible((p[0] << 4) | (p[1] >> 4), ((p[1] & 0x0F) << 8) | p[2], out);
+}
+
+bool mpeg4Vol(const uint8_t* p, size_t n, PictureSize& out) {
+  Bits b(p, n);
+  b.skip(1 + 8);  // random_accessible_vol, video_object_type_indication
+  uint32_t verid = 1;
+  if (b.u(1)) {
+    verid = b.u(4);
+    b.skip(3);
+  }
+  if (b.u(4) == 15) b.skip(16);  // extended pixel aspect ratio
+  if (b.u(1)) {                  // vol_control_parameters
+    b.skip(3);                   // chroma_format, low_delay
+    if (b.u(1)) b.skip(79);      // vbv_parameters with their marker bits
+  }
+  const uint32_t shape = b.u(2);
+  if (shape == 3 && verid != 1) b.skip(4);
+  b.skip(1);
+  const uint32_t resolution = b.u(16);
+  b.skip(1);
+  if (b.u(1)) {  // fixed_vop_rate: an increment as wide as the resolution needs
+    int bits = 1;
+    while (bits < 16 && (uint32_t(1) << bits) < resolution) ++bits;
+    b.skip(size_t(bits));
+  }
+  if (shape != 0) return false;  // only rectangular layers have a size
+  b.skip(1);
+  const uint32_t w = b.u(13);
+  b.skip(1);
+  const uint32_t h = b.u(13);
+  return b.ok() && plausible(w, h, out);
+}
+
+}  // namespace
+
+bool pictureSizeInH264Sps(const uint8_t* nal, size_t n, PictureSize& out) {
+  if (n < 2 || (nal[0] & 0x1F) != 7) return false;
+  const std::vector<uint8_t> rbsp = unescape(nal + 1, n - 1);
+  Bits b(rbsp.data(), rbsp.size());
+  const uint32_t profile = b.u(8);
+  b.skip(16);  // constraint flags, level
+  b.ue();      // seq_parameter_set_id
+  uint32_t chroma = 1;
+  bool separatePlanes = false;
+  switch (profile) {
+    case 100: case 110: case 122: case 244: case 44: case 83: case 86: case 118: case 128: case 138: case 139:
+    case 134: case 135:
+      chroma = b.ue();
+      if (chroma == 3) separatePlanes = b.u(1);
+      b.ue();  // bit depths
+      b.ue();
+      b.skip(1);
+      if (b.u(1)) {  // scaling matrices
+        for (int i = 0; i < (chroma == 3 ? 12 : 8) && b.ok(); ++i)
+          if (b.u(1)) skipScalingList(b, i < 6 ? 16 : 64);
+      }
+      break;
+    default:
+      break;
+  }
+  b.ue();  // log2_max_frame_num_minus4
+  const uint32_t pocType = b.ue();
+  if (pocType == 0) {
+    b.ue();
+  } else if (pocType == 1) {
+    b.skip(1);
+    b.se();
+    b.se();
+    const uint32_t cycle = b.ue();
+    for (uint32_t i = 0; i < cycle && b.ok(); ++i) b.se();
+  }
+  b.ue();      // max_num_ref_frames
+  b.skip(1);   // gaps_in_frame_num_value_allowed_flag
+  const int64_t widthMbs = int64_t(b.ue()) + 1;
+  const int64_t heightUnits = int64_t(b.ue()) + 1;
+  const bool frameMbsOnly = b.u(1);
+  if (!frameMbsOnly) b.skip(1);
+  b.skip(1);  // direct_8x8_inference_flag
+  int64_t w = widthMbs * 16, h = (frameMbsOnly ? 1 : 2) * heightUnits * 16;
+  if (b.u(1)) {  // frame cropping, in chroma sample units
+    const int64_t left = b.ue(), right = b.ue(), top = b.ue(), bottom = b.ue();
+    const uint32_t arrayType = separatePlanes ? 0 : chroma;
+    const int64_t unitX = (arrayType == 1 || arrayType == 2) ? 2 : 1;
+    const int64_t unitY = (arrayType == 1 ? 2 : 1) * (frameMbsOnly ? 1 : 2);
+    w -= (left + right) * unitX;
+    h -= (top + bottom) * unitY;
+  }
+  return b.ok() && plausible(w, h, out);
+}
+
+bool pictureSizeInH265Sps(const uint8_t* nal, size_t n, PictureSize& out) {
+  if (n < 3 || ((nal[0] >> 1) & 0x3F) != 33) return false;
+  const std::vector<uint8_t> rbsp = unescape(nal + 2, n - 2);
+  Bits b(rbsp.data(), rbsp.size());
+  b.skip(4);  // sps_video_parameter_set_id
+  const uint32_t subLayers = b.u(3);
+  b.skip(1);
+  b.skip(88 + 8);  // general profile, tier, flags and level
+  bool profilePresent[8] = {}, levelPresent[8] = {};
+  for (uint32_t i = 0; i < subLayers; ++i) {
+    profilePresent[i] = b.u(1);
+    levelPresent[i] = b.u(1);
+  }
+  if (subLayers > 0) b.skip(2 * (8 - subLayers));
+  for (uint32_t i = 0; i < subLayers; ++i) {
+    if (profilePresent[i]) b.skip(88);
+    if (levelPresent[i]) b.skip(8);
+  }
+  b.ue();  // sps_seq_parameter_set_id
+  const uint32_t chroma = b.ue();
+  bool separatePlanes = false;
+  if (chroma == 3) separatePlanes = b.u(1);
+  int64_t w = b.ue(), h = b.ue();
+  if (b.u(1)) {  // conformance window
+    const int64_t left = b.ue(), right = b.ue(), top = b.ue(), bottom = b.ue();
+    const int64_t subW = !separatePlanes && (chroma == 1 || chroma == 2) ? 2 : 1;
+    const int64_t subH = !separatePlanes && chroma == 1 ? 2 : 1;
+    w -= subW * (left + right);
+    h -= subH * (top + bottom);
+  }
+  return b.ok() && plausible(w, h, out);
+}
+
+bool pictureSizeInStream(VideoSyntax syntax, const uint8_t* data, size_t n, PictureSize& out) {
+  for (size_t i = 0; i + 3 < n; ++i) {
+    if (data[i] != 0 || data[i + 1] != 0 || data[i + 2] != 1) continue;
+    const uint8_t* p = data + i + 3;
+    size_t rest = n - i - 3;
+    // A NAL unit ends at the next start code (or the end of what we have).
+    size_t nalSize = rest;
+    for (size_t j = 0; j + 2 < rest; ++j) {
+      if (p[j] == 0 && p[j + 1] == 0 && p[j + 2] <= 1) {
+        nalSize = j;
+        break;
+      }
+    }
+    switch (syntax) {
+      case VideoSyntax::Mpeg12:
+        if (p[0] == 0xB3 && mpeg12Sequence(p + 1, rest - 1, out)) return true;
+        break;
+      case VideoSyntax::Mpeg4Part2:
+        if (p[0] >= 0x20 && p[0] <= 0x2F && mpeg4Vol(p + 1, nalSize - 1, out)) return true;
+        break;
+      case VideoSyntax::H264:
+        if (pictureSizeInH264Sps(p, nalSize, out)) return true;
+        break;
+      case VideoSyntax::H265:
+        if (pictureSizeInH265Sps(p, nalSize, out)) return true;
+        break;
+    }
+  }
+  return false;
+}
+
+bool pictureSizeInAvcConfig(const uint8_t* data, size_t n, PictureSize& out) {
+  if (n < 8 || data[0] != 1) return false;
+  const size_t count = data[5] & 0x1F;
+  size_t pos = 6;
+  for (size_t i = 0; i < count && pos + 2 <= n; ++i) {
+    const size_t len = size_t(data[pos] << 8) | data[pos + 1];
+    pos += 2;
+    if (len > n - pos) return false;
+    if (pictureSizeInH264Sps(data + pos, len, out)) return true;
+    pos += len;
+  }
+  return false;
+}
+
+bool pictureSizeInHevcConfig(const uint8_t* data, size_t n, PictureSize& out) {
+  if (n < 23) return false;
+  const size_t arrays = data[22];
+  size_t pos = 23;
+  for (size_t a = 0; a < arrays && pos + 3 <= n; ++a) {
+    const uint8_t type = data[pos] & 0x3F;
+    const size_t nalus = size_t(data[pos + 1] << 8) | data[pos + 2];
+    pos += 3;
+    for (size_t i = 0; i < nalus && pos + 2 <= n; ++i) {
+      const size_t len = size_t(data[pos] << 8) | data[pos + 1];
+      pos += 2;
+      if (len > n - pos) return false;
+      if (type == 33 && pictureSizeInH265Sps(data + pos, len, out)) return true;
+      pos += len;
+    }
+  }
+  return false;
+}
+
+}  // namespace mv

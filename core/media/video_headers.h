@@ -1,0 +1,30 @@
+#pragma once
+// The picture size in a video stream's own sequence header, for containers whose headers do not
+// carry it: MPEG-1/2 sequence header, MPEG-4 Part 2 video object layer, H.264 and H.265
+// sequence parameter sets (with their cropping). Nothing is decoded beyond those headers.
+#include <cstddef>
+#include <cstdint>
+
+namespace mv {
+
+enum class VideoSyntax { Mpeg12, Mpeg4Part2, H264, H265 };
+
+struct PictureSize {
+  int32_t width = 0;
+  int32_t height = 0;
+};
+
+// The first sequence header found after a start code (00 00 01) in `data`; false when none is
+// complete there.
+bool pictureSizeInStream(VideoSyntax syntax, const uint8_t* data, size_t n, PictureSize& out);
+
+// The first sequence parameter set of an AVCDecoderConfigurationRecord ("avcC", the FLV and
+// Matroska codec private data) or an HEVCDecoderConfigurationRecord ("hvcC").
+bool pictureSizeInAvcConfig(const uint8_t* data, size_t n, PictureSize& out);
+bool pictureSizeInHevcConfig(const uint8_t* data, size_t n, PictureSize& out);
+
+// One NAL unit of a sequence parameter set, NAL header included.
+bool pictureSizeInH264Sps(const uint8_t* nal, size_t n, PictureSize& out);
+bool pictureSizeInH265Sps(const uint8_t* nal, size_t n, PictureSize& out);
+
+}  // namespace mv
