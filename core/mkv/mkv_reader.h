@@ -1,11 +1,54 @@
 #pragma once
 // Matroska and WebM (.mkv .webm) reader: the per-second series of the first video and the first audio track.
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "media/file_analysis.h"
 #include "media/load.h"
+#include "platform/input_file.h"
 
 namespace mv {
+
+// A TrackEntry, with the defaults the format gives its absent fields.
+struct MkvTrack {
+  uint64_t number = 0;
+  uint64_t type = 0;                 // 1 video, 2 audio, 17 subtitle, …
+  std::string codecId;
+  std::vector<uint8_t> codecPrivate;  // its first bytes only (kMaxCodecPrivateKept)
+  uint64_t codecPrivateSize = 0;      // as the file declares it
+  std::string language = "eng";
+  std::string name;
+  uint64_t defaultDuration = 0;       // ns, 0 when absent
+  uint64_t pixelWidth = 0, pixelHeight = 0;
+  uint64_t displayWidth = 0, displayHeight = 0;  // 0 when absent
+  double samplingFrequency = 8000.0;
+  uint64_t channels = 1;
+  uint64_t bitDepth = 0;              // 0 when absent
+};
+
+// What one walk over a file learns: the headers and the units of the two chosen tracks.
+struct MkvFile {
+  static constexpr size_t kMaxTracksKept = 128;
+  static constexpr size_t kMaxCodecPrivateKept = 64;
+
+  std::string docType;
+  uint64_t docTypeVersion = 1;
+  uint64_t timestampScale = 1000000;  // ns per tick
+  bool hasDuration = false;
+  double duration = 0;                // ticks
+  std::string muxingApp, writingApp, title;
+  uint64_t trackCount = 0;            // TrackEntry elements seen
+  std::vector<MkvTrack> tracks;       // the first kMaxTracksKept of them
+  bool hasVideo = false, hasAudio = false;
+  MkvTrack video, audio;              // the chosen tracks, when present
+  TrackUnits videoUnits, audioUnits;  // on the Matroska clock (TimestampScale ns)
+  bool cutShort = false;              // something the file declares lies past its end
+};
+
+// Walks the whole file through `file`. On success `out` holds everything above; the failure
+// says why the file is not a readable Matroska file (or that the walk was cancelled).
+LoadResult readMatroska(InputFile& file, MkvFile& out, LoadControl* control = nullptr);
 
 // Fills the series, length, duration, picture size, frame rate and the chosen tracks' units of
 // `out`; on failure `out` holds no series.
