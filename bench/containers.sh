@@ -1,6 +1,7 @@
 #!/bin/sh
 # Times whole `morvatelline-cli series` runs on two-hour files of the time-stamped containers
-# (made once by ffmpeg at 64x64 and kept in the cache folder) against the program's own start-up,
+# (made once by ffmpeg at 320x240, about 700 kbit/s as a small download would be, and kept in the
+# cache folder) against the program's own start-up,
 # ffprobe's packet listing and `cat` of the same files, in one run, with the machine's load.
 #   bench/containers.sh [BUILD_DIR] [RUNS]     (BUILD_DIR: a Release build, default build-rel)
 set -eu
@@ -15,7 +16,7 @@ for tool in hyperfine ffmpeg ffprobe; do
 done
 cache=${XDG_CACHE_HOME:-$HOME/.cache}/morvatelline-bench
 mkdir -p "$cache"
-src="-f lavfi -i testsrc=s=64x64:r=25 -f lavfi -i sine=sample_rate=44100 -t 7200"
+src="-f lavfi -i testsrc=s=320x240:r=25 -f lavfi -i sine=sample_rate=44100 -t 7200"
 make() {  # make NAME ARGS...: the two-hour file NAME unless it is already there
   name=$1
   shift
@@ -23,8 +24,8 @@ make() {  # make NAME ARGS...: the two-hour file NAME unless it is already there
   ffmpeg -v error -y $src "$@" "$cache/partial.${name##*.}"
   mv "$cache/partial.${name##*.}" "$cache/$name"
 }
-make two-hours.mp4 -c:v mpeg4 -q:v 31 -c:a aac -b:a 32k
-make two-hours.mkv -c:v mpeg4 -q:v 31 -c:a libvorbis -b:a 32k
+make two-hours.mp4 -c:v mpeg4 -b:v 600k -c:a aac -b:a 96k
+make two-hours.mkv -c:v mpeg4 -b:v 600k -c:a libvorbis -b:a 96k
 
 mean() {
   hyperfine -N --style none --warmup 3 --runs "$1" --export-json "$cache/t.json" "$2" >/dev/null 2>&1

@@ -1,5 +1,7 @@
 #include "media/timed_units.h"
 
+#include <algorithm>
+#include <climits>
 #include <new>
 
 #include "media/file_analysis.h"
@@ -16,17 +18,39 @@ struct Instant {
   uint64_t den = 1;
 };
 
-bool instantOf(const UnitClock& c, int64_t ticks, Instant& out) {
-  if (c.den == 0) return false;
+// The clock in 64-bit arithmetic where it fits (nearly always); 128-bit division is the slow part
+// of a series of a million units.
+struct FastClock {
+  explicit FastClock(const UnitClock& c)
+      : clock(c), narrow(c.mul >= INT64_MIN && c.mul <= INT64_MAX && c.add >= INT64_MIN && c.add <= INT64_MAX &&
+                         c.den <= uint64_t(INT64_MAX)),
+        mul(narrow ? int64_t(c.mul) : 0), add(narrow ? int64_t(c.add) : 0), den(int64_t(c.den)) {}
+  const UnitClock& clock;
+  bool narrow;
+  int64_t mul, add, den;
+};
+
+bool instantOf(const FastClock& f, int64_t ticks, Instant& out) {
+  if (f.clock.den == 0) return false;
+  int64_t v64 = 0;
+  if (f.narrow && !__builtin_mul_overflow(ticks, f.mul, &v64) && !__builtin_add_overflow(v64, f.add, &v64)) {
+    int64_t q = v64 / f.den, r = v64 % f.den;
+    if (r < 0) {
+      --q;
+      r += f.den;
+    }
+    out = {q, uint64_t(r), f.clock.den};
+    return true;
+  }
   Int128 v = 0;
-  if (__builtin_mul_overflow(Int128(ticks), c.mul, &v) || __builtin_add_overflow(v, c.add, &v)) return false;
-  const Int128 den = Int128(c.den);
+  if (__builtin_mul_overflow(Int128(ticks), f.clock.mul, &v) || __builtin_add_overflow(v, f.clock.add, &v)) return false;
+  const Int128 den = Int128(f.clock.den);
   Int128 q = v / den, r = v % den;
   if (r < 0) {
     --q;
     r += den;
   }
-  out = {q, uint64_t(r), c.den};
+  out = {q, uint64_t(r), f.clock.den};
   return true;
 }
 
@@ -38,7 +62,7 @@ bool before(const Instant& a, const Instant& b) {
 
 // floor(a − origin), a >= origin.
 Int128 secondsSince(const Instant& a, const Instant& origin) {
-  return a.whole - origin.whole - (before(Instant{0, a.frac, a.den}, Instant{0, origin.frac, origin.den}) ? 1 : 0);
+  return a.whole - origin.whole - (UInt128(a.frac) * origin.den < UInt128(origin.frac) * a.den ? 1 : 0);
 }
 
 }  // namespace
@@ -50,27 +74,34 @@ LoadResult fillTimedSeries(const TrackUnits& video, const TrackUnits& audio, Fil
   Instant origin;
   bool any = false;
   for (const TrackUnits* t : tracks) {
+    const FastClock clock(t->clock);
     for (const TimedUnit& u : t->units) {
       Instant at;
-      if (!instantOf(t->clock, u.ticks, at)) return LoadResult::fail(LoadFailure::Damaged);
+      if (!instantOf(clock, u.ticks, at)) return LoadResult::fail(LoadFailure::Damaged);
       if (!any || before(at, origin)) origin = at;
       any = true;
     }
   }
-  Int128 last = -1;
-  for (const TrackUnits* t : tracks) {
-    for (const TimedUnit& u : t->units) {
-      Instant at;
-      instantOf(t->clock, u.ticks, at);
-      const Int128 s = secondsSince(at, origin);
-      if (s > last) last = s;
-    }
-  }
-  if (last + 1 > Int128(kMaxDurationSeconds)) return LoadResult::fail(LoadFailure::Damaged);
-  const uint32_t duration = uint32_t(last + 1);
+  // Bytes by second, grown as the seconds appear; the series are made at their final length.
+  std::vector<uint32_t> bytes[2];
+  size_t duration = 0;  // 1 + the last second holding a unit
   try {
-    out.videoSeries = std::make_unique<PerSecondSeries>(duration + uint32_t(kFirstSecond));
-    out.audioSeries = std::make_unique<PerSecondSeries>(duration + uint32_t(kFirstSecond));
+    for (int i = 0; i < 2; ++i) {
+      const FastClock clock(tracks[i]->clock);
+      std::vector<uint32_t>& b = bytes[i];
+      for (const TimedUnit& u : tracks[i]->units) {
+        Instant at;
+        instantOf(clock, u.ticks, at);
+        const Int128 s = secondsSince(at, origin);
+        if (s >= Int128(kMaxDurationSeconds)) return LoadResult::fail(LoadFailure::Damaged);
+        const size_t second = size_t(s);
+        if (second >= b.size()) b.resize(std::max(second + 1, 2 * b.size()), 0);
+        b[second] += u.bytes;  // wraps like AVI
+        duration = std::max(duration, second + 1);
+      }
+    }
+    out.videoSeries = std::make_unique<PerSecondSeries>(uint32_t(duration + kFirstSecond));
+    out.audioSeries = std::make_unique<PerSecondSeries>(uint32_t(duration + kFirstSecond));
   } catch (const std::bad_alloc&) {
     out.videoSeries.reset();
     out.audioSeries.reset();
@@ -78,10 +109,8 @@ LoadResult fillTimedSeries(const TrackUnits& video, const TrackUnits& audio, Fil
   }
   PerSecondSeries* series[2] = {out.videoSeries.get(), out.audioSeries.get()};
   for (int i = 0; i < 2; ++i) {
-    for (const TimedUnit& u : tracks[i]->units) {
-      Instant at;
-      instantOf(tracks[i]->clock, u.ticks, at);
-      (*series[i])[kFirstSecond + size_t(secondsSince(at, origin))] += u.bytes;  // wraps like AVI
+    for (size_t second = 0; second < bytes[i].size() && second < duration; ++second) {
+      (*series[i])[kFirstSecond + second] = bytes[i][second];
     }
   }
   out.durationSeconds = int32_t(duration);
