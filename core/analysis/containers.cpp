@@ -11,6 +11,8 @@
 #include "platform/ascii.h"
 #include "rm/rm_info.h"
 #include "rm/rm_reader.h"
+#include "ts/ts_info.h"
+#include "ts/ts_reader.h"
 
 namespace mv {
 namespace {
@@ -20,6 +22,7 @@ constexpr std::string_view kRmSuffixes[] = {".rm", ".rmvb"};
 constexpr std::string_view kMp4Suffixes[] = {".mp4", ".mov", ".m4v"};
 constexpr std::string_view kMkvSuffixes[] = {".mkv", ".webm"};
 constexpr std::string_view kFlvSuffixes[] = {".flv"};
+constexpr std::string_view kTsSuffixes[] = {".ts", ".m2ts"};
 
 const Container kContainers[] = {
     {MEDIA_AVI, "AVI", kAviSuffixes, "Avi Files(*.avi)|*.avi", "*.avi", loadAvi, writeAviInfo, false},
@@ -30,6 +33,8 @@ const Container kContainers[] = {
     {MEDIA_MKV, "MKV", kMkvSuffixes, "Matroska Files(*.mkv;*.webm)|*.mkv;*.webm", "*.mkv;*.webm", loadMatroska,
      writeMatroskaInfo, false},
     {MEDIA_FLV, "FLV", kFlvSuffixes, "FLV Files(*.flv)|*.flv", "*.flv", loadFlv, writeFlvInfo, false},
+    {MEDIA_TS, "TS", kTsSuffixes, "MPEG-TS Files(*.ts;*.m2ts)|*.ts;*.m2ts", "*.ts;*.m2ts", loadTs, writeTsInfo,
+     false},
 };
 
 }  // namespace

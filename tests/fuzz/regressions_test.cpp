@@ -10,6 +10,7 @@
 #include "mkv/mkv_reader.h"
 #include "mp4/mp4_reader.h"
 #include "rm/rm_reader.h"
+#include "ts/ts_reader.h"
 #include "fixtures/message_recorder.h"
 #include "fuzz/fuzz_input.h"
 
@@ -25,6 +26,7 @@ Loader loaderFor(const std::string& folder) {
   if (folder == "mp4") return mv::loadMp4;
   if (folder == "mkv") return mv::loadMatroska;
   if (folder == "flv") return mv::loadFlv;
+  if (folder == "ts") return mv::loadTs;
   return nullptr;
 }
 

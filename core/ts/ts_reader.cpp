@@ -1,0 +1,511 @@
+#include "ts/ts_reader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "platform/byte_order.h"
+
+namespace mv {
+namespace {
+
+constexpr size_t kPacket = 188;
+constexpr uint8_t kSync = 0x47;
+constexpr uint16_t kPatPid = 0;
+constexpr uint16_t kNullPid = 0x1FFF;
+constexpr size_t kPidCount = 8192;
+constexpr int kRunCheck = 4;
+constexpr int kRunMinimum = 2;
+constexpr uint32_t kPacketSizes[] = {188, 192, 204};
+constexpr uint64_t kMask33 = (uint64_t(1) << 33) - 1;
+constexpr int64_t kHalf33 = int64_t(1) << 32;
+// A PES header is at most 9 + 255 bytes; two payload bytes more tell private data's sync word.
+constexpr size_t kHeadKeep = 9 + 255 + 2;
+// Sequence headers open the payload of the PES that carries them.
+constexpr size_t kSequenceKeep = 64 * 1024;
+
+// The 33-bit value nearest to `previous`.
+int64_t unwrap(int64_t previous, uint64_t raw) {
+  int64_t d = int64_t((raw - uint64_t(previous)) & kMask33);
+  if (d >= kHalf33) d -= int64_t(1) << 33;
+  return previous + d;
+}
+
+uint64_t stampAt(const uint8_t* p) {
+  return (uint64_t((p[0] >> 1) & 7) << 30) | (uint64_t(p[1]) << 22) | (uint64_t(p[2] >> 1) << 15) |
+         (uint64_t(p[3]) << 7) | (p[4] >> 1);
+}
+
+uint8_t syncWordOf(const uint8_t* p, size_t n) {
+  if (n < 2) return kSyncOther;
+  if (p[0] == 0xFF && (p[1] & 0xF6) == 0xF0) return kSyncAdts;
+  if (p[0] == 0xFF && (p[1] & 0xE0) == 0xE0 && (p[1] & 0x06) != 0) return kSyncMpegAudio;
+  if (p[0] == 0x0B && p[1] == 0x77) return kSyncAc3;
+  if (((unsigned(p[0]) << 3) | (p[1] >> 5)) == 0x2B7) return kSyncLatm;
+  return kSyncOther;
+}
+
+bool videoType(uint8_t t) {
+  switch (t) {
+    case 0x01: case 0x02: case 0x10: case 0x1B: case 0x20: case 0x24: case 0x42: case 0xD1: case 0xEA:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool audioType(uint8_t t) {
+  switch (t) {
+    case 0x03: case 0x04: case 0x0F: case 0x11: case 0x1C: case 0x8A: case 0xA1: case 0xA2:
+      return true;
+    default:
+      return t >= 0x81 && t <= 0x87;
+  }
+}
+
+bool audioRegistration(uint32_t id) {
+  static constexpr uint32_t kAudio[] = {fourccBe("AC-3"), fourccBe("EAC3"), fourccBe("DTS1"), fourccBe("DTS2"),
+                                       fourccBe("DTS3"), fourccBe("Opus"), fourccBe("mlpa")};
+  return std::find(std::begin(kAudio), std::end(kAudio), id) != std::end(kAudio);
+}
+
+// PSI sections of one PID, put together across packets by the pointer field and section length.
+class SectionJoiner {
+ public:
+  template <typename Done>
+  void feed(const uint8_t* p, size_t n, bool unitStart, Done&& done) {
+    size_t i = 0;
+    if (unitStart) {
+      if (n == 0) return;
+      const size_t pointer = p[0];
+      if (active_) {  // the tail of the section begun earlier
+        buf_.insert(buf_.end(), p + 1, p + 1 + std::min(pointer, n - 1));
+        drain(done);
+      }
+      i = 1 + pointer;
+      active_ = i < n;
+      buf_.clear();
+    }
+    if (!active_) return;
+    buf_.insert(buf_.end(), p + i, p + n);
+    drain(done);
+  }
+
+ private:
+  template <typename Done>
+  void drain(Done& done) {
+    while (!buf_.empty() && buf_[0] != 0xFF) {  // stuffing ends the sections of a packet
+      if (buf_.size() < 3) return;
+      const size_t total = 3 + ((size_t(buf_[1] & 0x0F) << 8) | buf_[2]);
+      if (buf_.size() < total) return;
+      done(buf_.data(), total);
+      buf_.erase(buf_.begin(), buf_.begin() + ptrdiff_t(total));
+    }
+    active_ = false;
+    buf_.clear();
+  }
+
+  bool active_ = false;
+  std::vector<uint8_t> buf_;
+};
+
+// The PES packet being put together on one PID, and what its earlier ones left.
+struct PidState {
+  bool open = false;
+  bool key = false;
+  uint64_t collected = 0;  // PES bytes since its unit start
+  size_t headLength = 0;
+  uint8_t head[kHeadKeep];
+  bool haveStamp = false;
+  int64_t lastStamp = 0;
+  uint8_t syncWord = kSyncNone;
+  uint64_t pesPackets = 0;
+  std::vector<TimedUnit> units;
+};
+
+class Walker {
+ public:
+  Walker(InputFile& file, TsFile& out) : file_(file), out_(out), slot_(kPidCount, -1) {}
+
+  LoadResult run(LoadControl* control);
+
+ private:
+  int byteAt(uint64_t pos) {
+    const uint8_t* p = file_.peek(pos, 1);
+    return p ? *p : -1;
+  }
+  bool wholePacketAt(uint64_t pos) const { return file_.contains(pos, kPacket); }
+  // The sync byte at `pos` starts a run of packets of the given size: the next kRunCheck
+  // packets (as far as the file goes) start with one too, or at least kRunMinimum of them do,
+  // as when damage follows soon.
+  bool runStartsAt(uint64_t pos, uint32_t size) {
+    if (!wholePacketAt(pos) || byteAt(pos) != kSync) return false;
+    int k = 1;
+    for (; k <= kRunCheck; ++k) {
+      const uint64_t at = pos + uint64_t(k) * size;
+      if (at >= file_.length()) return true;
+      if (byteAt(at) != kSync) break;
+    }
+    return k > kRunMinimum;
+  }
+  // The next sync byte from `pos` on that begins a run; false when there is none.
+  bool nextSync(uint64_t pos, uint32_t size, uint64_t& found);
+  bool findPacketSize();
+
+  void packet(const uint8_t* p);
+  void pesPayload(uint16_t pid, const uint8_t* p, size_t n, bool unitStart, bool key);
+  void finishPes(uint16_t pid, PidState& s);
+  void onPat(const uint8_t* s, size_t n);
+  void onPmt(const uint8_t* s, size_t n);
+  void choose();
+
+  InputFile& file_;
+  TsFile& out_;
+  std::vector<int32_t> slot_;  // PID → index into states_
+  std::vector<std::unique_ptr<PidState>> states_;
+  SectionJoiner pat_, pmt_;
+  std::vector<uint8_t> sequence_;  // the video PES payload opening, for its picture size
+  int videoPid_ = -1;
+};
+
+bool Walker::nextSync(uint64_t pos, uint32_t size, uint64_t& found) {
+  while (wholePacketAt(pos)) {
+    const size_t n = size_t(std::min<uint64_t>(InputFile::kBufferSize, file_.length() - pos));
+    const uint8_t* p = file_.peek(pos, n);
+    if (!p) return false;
+    const void* hit = std::memchr(p, kSync, n);
+    if (!hit) {
+      pos += n;
+      continue;
+    }
+    const uint64_t at = pos + uint64_t(static_cast<const uint8_t*>(hit) - p);
+    if (runStartsAt(at, size)) {
+      found = at;
+      return true;
+    }
+    pos = at + 1;
+  }
+  return false;
+}
+
+// The first sync byte that begins a run of packets of some size; 188 first among the sizes.
+bool Walker::findPacketSize() {
+  uint64_t pos = 0;
+  while (wholePacketAt(pos)) {
+    const size_t n = size_t(std::min<uint64_t>(InputFile::kBufferSize, file_.length() - pos));
+    const uint8_t* p = file_.peek(pos, n);
+    if (!p) return false;
+    const void* hit = std::memchr(p, kSync, n);
+    if (!hit) {
+      pos += n;
+      continue;
+    }
+    const uint64_t at = pos + uint64_t(static_cast<const uint8_t*>(hit) - p);
+    for (uint32_t size : kPacketSizes) {
+      if (runStartsAt(at, size)) {
+        out_.packetSize = size;
+        out_.firstSync = at;
+        return true;
+      }
+    }
+    pos = at + 1;
+  }
+  return false;
+}
+
+void Walker::packet(const uint8_t* p) {
+  const bool unitStart = (p[1] & 0x40) != 0;
+  const uint16_t pid = uint16_t(((p[1] & 0x1F) << 8) | p[2]);
+  const unsigned control = (p[3] >> 4) & 3;
+  if (pid == kNullPid || !(control & 1)) return;  // no payload
+  size_t at = 4;
+  bool key = false;
+  if (control & 2) {
+    const size_t adaptation = p[4];
+    if (adaptation > 0) key = (p[5] & 0x40) != 0;
+    at = 5 + adaptation;
+    if (at >= kPacket) return;
+  }
+  const uint8_t* payload = p + at;
+  const size_t n = kPacket - at;
+  if (pid == kPatPid) {
+    if (!out_.havePat) pat_.feed(payload, n, unitStart, [&](const uint8_t* s, size_t len) { onPat(s, len); });
+    return;
+  }
+  if (out_.havePat && !out_.havePmt && pid == out_.pmtPid) {
+    pmt_.feed(payload, n, unitStart, [&](const uint8_t* s, size_t len) { onPmt(s, len); });
+    return;
+  }
+  pesPayload(pid, payload, n, unitStart, key);
+}
+
+void Walker::onPat(const uint8_t* s, size_t n) {
+  if (out_.havePat || s[0] != 0x00 || n < 12) return;
+  out_.havePat = true;
+  for (size_t i = 8; i + 4 <= n - 4; i += 4) {
+    const TsProgram program{readU16be(s + i), uint16_t(readU16be(s + i + 2) & 0x1FFF)};
+    out_.programs.push_back(program);
+    if (program.number != 0 && out_.programNumber == 0) {
+      out_.programNumber = program.number;
+      out_.pmtPid = program.pmtPid;
+    }
+  }
+}
+
+void Walker::onPmt(const uint8_t* s, size_t n) {
+  if (out_.havePmt || s[0] != 0x02 || n < 16 || readU16be(s + 3) != out_.programNumber) return;
+  out_.havePmt = true;
+  out_.pcrPid = readU16be(s + 8) & 0x1FFF;
+  const size_t end = n - 4;  // the CRC
+  size_t i = 12 + (readU16be(s + 10) & 0x0FFF);
+  while (i + 5 <= end) {
+    TsStream st;
+    st.streamType = s[i];
+    st.pid = readU16be(s + i + 1) & 0x1FFF;
+    const size_t infoEnd = std::min(end, i + 5 + (readU16be(s + i + 3) & 0x0FFF));
+    for (size_t d = i + 5; d + 2 <= infoEnd && d + 2 + s[d + 1] <= infoEnd; d += 2 + s[d + 1]) {
+      const uint8_t tag = s[d], len = s[d + 1];
+      if ((tag == 0x6A || tag == 0x7A || tag == 0x7B || tag == 0x7C) && st.audioTag == 0) st.audioTag = tag;
+      if (tag == 0x05 && len >= 4 && st.registration == 0) st.registration = readU32be(s + d + 2);
+    }
+    st.video = videoType(st.streamType);
+    st.audio = audioType(st.streamType) ||
+               (st.streamType == 0x06 && (st.audioTag != 0 || audioRegistration(st.registration)));
+    if (st.video && videoPid_ < 0) videoPid_ = st.pid;
+    out_.streams.push_back(st);
+    i = infoEnd;
+  }
+}
+
+void Walker::pesPayload(uint16_t pid, const uint8_t* p, size_t n, bool unitStart, bool key) {
+  int32_t& index = slot_[pid];
+  if (index < 0) {
+    if (!unitStart) return;  // nothing to join it to
+    index = int32_t(states_.size());
+    states_.push_back(std::make_unique<PidState>());
+  }
+  PidState& s = *states_[size_t(index)];
+  if (unitStart) {
+    if (s.open) finishPes(pid, s);
+    s.open = true;
+    s.key = key;
+    s.collected = 0;
+    s.headLength = 0;
+    if (pid == videoPid_) sequence_.clear();
+  }
+  if (!s.open) return;
+  const uint64_t offset = s.collected;
+  s.collected += n;
+  if (s.headLength < kHeadKeep) {
+    const size_t take = std::min(n, kHeadKeep - s.headLength);
+    std::memcpy(s.head + s.headLength, p, take);
+    s.headLength += take;
+  }
+  if (pid == videoPid_ && out_.coded.width == 0 && s.headLength >= 9 && sequence_.size() < kSequenceKeep) {
+    const uint64_t payloadStart = 9 + uint64_t(s.head[8]);
+    if (offset + n > payloadStart) {
+      const size_t skip = size_t(offset >= payloadStart ? 0 : payloadStart - offset);
+      const size_t take = std::min(n - skip, kSequenceKeep - sequence_.size());
+      sequence_.insert(sequence_.end(), p + skip, p + skip + take);
+    }
+  }
+}
+
+void Walker::finishPes(uint16_t pid, PidState& s) {
+  s.open = false;
+  const uint8_t* h = s.head;
+  if (s.headLength < 9 || h[0] != 0 || h[1] != 0 || h[2] != 1) return;  // not a PES packet
+  const uint64_t headerEnd = 9 + uint64_t(h[8]);
+  if (s.pesPackets++ == 0) {
+    s.syncWord = headerEnd <= s.headLength ? syncWordOf(h + headerEnd, s.headLength - size_t(headerEnd)) : uint8_t(kSyncOther);
+  }
+  if (pid == videoPid_ && out_.coded.width == 0 && !sequence_.empty()) {
+    static const struct {
+      uint8_t type;
+      VideoSyntax syntax;
+    } kSyntaxes[] = {{0x01, VideoSyntax::Mpeg12}, {0x02, VideoSyntax::Mpeg12}, {0x10, VideoSyntax::Mpeg4Part2},
+                     {0x1B, VideoSyntax::H264},   {0x24, VideoSyntax::H265}};
+    for (const TsStream& st : out_.streams) {
+      if (st.pid != pid) continue;
+      for (const auto& k : kSyntaxes) {
+        PictureSize size;
+        if (k.type == st.streamType && pictureSizeInStream(k.syntax, sequence_.data(), sequence_.size(), size) &&
+            size.width > 0 && size.height > 0) {
+          out_.coded = size;
+        }
+      }
+      break;
+    }
+  }
+  // The time stamp: DTS, else PTS, else the one before.
+  const unsigned flags = h[7] >> 6;
+  bool stamped = false;
+  uint64_t raw = 0;
+  if (flags == 3 && h[8] >= 10 && s.headLength >= 19) {
+    raw = stampAt(h + 14);
+    stamped = true;
+  } else if ((flags & 2) && h[8] >= 5 && s.headLength >= 14) {
+    raw = stampAt(h + 9);
+    stamped = true;
+  }
+  if (stamped) {
+    s.lastStamp = s.haveStamp ? unwrap(s.lastStamp, raw) : int64_t(raw);
+    s.haveStamp = true;
+  }
+  const uint64_t declared = readU16be(h + 4);
+  uint64_t bytes;
+  if (declared > 0) {
+    if (s.collected < 6 + declared) {  // cut
+      out_.cutShort = true;
+      return;
+    }
+    bytes = 6 + declared;
+  } else {
+    bytes = s.collected;
+  }
+  if (bytes < headerEnd || !s.haveStamp) return;
+  bytes = std::min<uint64_t>(bytes - headerEnd, UINT32_MAX);
+  s.units.push_back({s.lastStamp, uint32_t(bytes), s.key ? 1u : 0u});
+}
+
+void Walker::choose() {
+  for (size_t i = 0; i < out_.streams.size(); ++i) {
+    TsStream& st = out_.streams[i];
+    const int32_t index = slot_[st.pid];
+    PidState* s = index >= 0 ? states_[size_t(index)].get() : nullptr;
+    if (s) {
+      st.syncWord = s->syncWord;
+      st.pesPackets = s->pesPackets;
+    }
+    if (st.streamType == 0x06 && !st.audio)
+      st.audio = st.syncWord >= kSyncAdts && st.syncWord <= kSyncLatm;
+    TrackUnits* track = nullptr;
+    if (st.video && out_.videoIndex < 0) {
+      out_.videoIndex = int(i);
+      track = &out_.video;
+    } else if (st.audio && !st.video && out_.audioIndex < 0) {
+      out_.audioIndex = int(i);
+      track = &out_.audio;
+    }
+    if (!track) continue;
+    track->present = true;
+    if (s) track->units = std::move(s->units);
+  }
+  // Both tracks on one line: the audio's first stamp within 2^32 ticks of the video's.
+  auto& v = out_.video.units;
+  auto& a = out_.audio.units;
+  if (!v.empty() && !a.empty()) {
+    const int64_t shift = unwrap(v.front().ticks, uint64_t(a.front().ticks)) - a.front().ticks;
+    if (shift != 0)
+      for (TimedUnit& u : a) u.ticks += shift;
+  }
+}
+
+LoadResult Walker::run(LoadControl* control) {
+  for (TrackUnits* t : {&out_.video, &out_.audio}) t->clock = {1, 0, 90000};
+  if (!findPacketSize()) return parseFailure(file_.readFailed(), false, 0);
+  const uint32_t size = out_.packetSize;
+  ProgressGate gate(control, file_.length());
+  uint64_t pos = out_.firstSync;
+  try {
+    while (wholePacketAt(pos)) {
+      if (!gate.at(pos)) return LoadResult::fail(LoadFailure::Cancelled, pos);
+      // With the next packet's sync byte when the file goes on.
+      const bool more = file_.contains(pos, uint64_t(size) + 1);
+      const uint8_t* p = file_.peek(pos, more ? size + 1 : kPacket);
+      if (!p) break;
+      const bool synced = p[0] == kSync;
+      if (!synced || (more && p[size] != kSync)) {
+        // Damage here or just after: a run of packets beginning inside these 188 bytes shows
+        // that this one is no packet.
+        uint64_t next;
+        const bool found = nextSync(pos + 1, size, next);
+        if (!synced || (found && next < pos + kPacket)) {
+          out_.skippedBytes += (found ? next : file_.length()) - pos;
+          if (!found) break;
+          pos = next;
+          continue;
+        }
+        p = file_.peek(pos, kPacket);
+        if (!p) break;
+      }
+      ++out_.packets;
+      packet(p);
+      pos += size;
+    }
+    if (file_.readFailed()) return LoadResult::fail(LoadFailure::CouldNotRead, pos);
+    if (pos < file_.length() && !wholePacketAt(pos)) out_.cutShort = true;
+    for (size_t pid = 0; pid < kPidCount; ++pid)
+      if (slot_[pid] >= 0 && states_[size_t(slot_[pid])]->open) finishPes(uint16_t(pid), *states_[size_t(slot_[pid])]);
+    if (!out_.havePat || !out_.havePmt) return LoadResult::fail(LoadFailure::Damaged, pos);
+    choose();
+  } catch (const std::bad_alloc&) {
+    return LoadResult::fail(LoadFailure::OutOfMemory, pos);
+  }
+  return LoadResult::success();
+}
+
+}  // namespace
+
+const char* tsStreamTypeName(uint8_t t) {
+  switch (t) {
+    case 0x01: return "MPEG-1 Video";
+    case 0x02: return "MPEG-2 Video";
+    case 0x03: return "MPEG-1 Audio";
+    case 0x04: return "MPEG-2 Audio";
+    case 0x05: return "private sections";
+    case 0x06: return "private data";
+    case 0x0F: return "AAC (ADTS)";
+    case 0x10: return "MPEG-4 Visual";
+    case 0x11: return "AAC (LATM)";
+    case 0x15: return "metadata";
+    case 0x1B: return "H.264/AVC";
+    case 0x1C: return "MPEG-4 Audio";
+    case 0x20: return "H.264/MVC";
+    case 0x24: return "H.265/HEVC";
+    case 0x42: return "AVS";
+    case 0x80: return "LPCM";
+    case 0x81: return "AC-3";
+    case 0x82: return "DTS";
+    case 0x83: return "TrueHD";
+    case 0x84: return "E-AC-3";
+    case 0x85: return "DTS-HD";
+    case 0x86: return "DTS-HD MA";
+    case 0x87: return "E-AC-3";
+    case 0x8A: return "DTS";
+    case 0x90: return "PGS subtitles";
+    case 0xA1: return "E-AC-3 (secondary)";
+    case 0xA2: return "DTS-HD (secondary)";
+    case 0xD1: return "Dirac";
+    case 0xEA: return "VC-1";
+    default: return "";
+  }
+}
+
+LoadResult readTs(InputFile& file, TsFile& out, LoadControl* control) {
+  try {
+    Walker walker(file, out);
+    return walker.run(control);
+  } catch (const std::bad_alloc&) {
+    return LoadResult::fail(LoadFailure::OutOfMemory);
+  }
+}
+
+LoadResult loadTs(const std::string& path, FileAnalysis& out, LoadControl* control) {
+  out.videoSeries.reset();
+  out.audioSeries.reset();
+  InputFile file;
+  if (!file.open(path)) return LoadResult::fail(LoadFailure::CouldNotRead);
+  out.fileLength = file.length();
+  TsFile ts;
+  if (const LoadResult r = readTs(file, ts, control); !r.ok()) return r;
+  out.frameWidth = ts.video.present ? ts.coded.width : 0;
+  out.frameHeight = ts.video.present ? ts.coded.height : 0;
+  out.frameRateMilli = ts.video.present ? measuredFrameRateMilli(ts.video) : 0;
+  out.videoUnits = std::move(ts.video);
+  out.audioUnits = std::move(ts.audio);
+  return fillTimedSeries(out.videoUnits, out.audioUnits, out);
+}
+
+}  // namespace mv

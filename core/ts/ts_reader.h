@@ -1,0 +1,67 @@
+#pragma once
+// MPEG transport stream reader (.ts, and .m2ts with its 4-byte time codes): the per-second
+// series of the PES packets of the first program's first video and first audio stream.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "media/file_analysis.h"
+#include "media/load.h"
+#include "media/video_headers.h"
+#include "platform/input_file.h"
+
+namespace mv {
+
+struct TsProgram {
+  uint16_t number = 0;
+  uint16_t pmtPid = 0;
+};
+
+// One entry of the chosen program's stream loop.
+struct TsStream {
+  uint16_t pid = 0;
+  uint8_t streamType = 0;
+  uint8_t audioTag = 0;      // the first AC-3/E-AC-3/DTS/AAC descriptor tag among its descriptors
+  uint32_t registration = 0; // format identifier of its registration descriptor, 0 without
+  // What the first PES payload starts with, for private data: 0 none seen, 1 ADTS, 2 MPEG audio,
+  // 3 AC-3, 4 LATM, 5 anything else.
+  uint8_t syncWord = 0;
+  bool video = false;
+  bool audio = false;
+  uint64_t pesPackets = 0;   // PES packets seen on the PID, counted or not
+};
+
+enum TsSyncWord : uint8_t { kSyncNone = 0, kSyncAdts, kSyncMpegAudio, kSyncAc3, kSyncLatm, kSyncOther };
+
+// What one walk over the packets learns.
+struct TsFile {
+  uint32_t packetSize = 0;    // 188, 192 (time code before the sync byte) or 204 (check bytes after)
+  uint64_t firstSync = 0;     // offset of the first packet's sync byte
+  uint64_t packets = 0;       // whole packets read
+  uint64_t skippedBytes = 0;  // bytes passed over to find the sync byte again
+  std::vector<TsProgram> programs;  // of the first complete PAT
+  bool havePat = false;
+  bool havePmt = false;
+  uint16_t programNumber = 0;
+  uint16_t pmtPid = 0;
+  uint16_t pcrPid = 0x1FFF;
+  std::vector<TsStream> streams;    // the chosen program's, in its order
+  int videoIndex = -1;              // into streams
+  int audioIndex = -1;
+  PictureSize coded;                // from the video's sequence header
+  bool cutShort = false;            // a PES or packet cut by the end of the file
+  TrackUnits video;
+  TrackUnits audio;
+};
+
+// Walks the file's packets. NotThisFormat without a packet size; Damaged without a PAT and its
+// PMT.
+LoadResult readTs(InputFile& file, TsFile& out, LoadControl* control = nullptr);
+
+// The stream type's name ("H.264/AVC", "AAC (ADTS)" …); "" when unknown.
+const char* tsStreamTypeName(uint8_t streamType);
+
+// Fills the series, length, duration, picture size, frame rate and units of `out`.
+LoadResult loadTs(const std::string& path, FileAnalysis& out, LoadControl* control = nullptr);
+
+}  // namespace mv

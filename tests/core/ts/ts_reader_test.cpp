@@ -1,0 +1,370 @@
+// Transport streams built packet by packet, and made by ffmpeg; the oracle for real files is
+// ffprobe's packet list read without its parsers, one packet per PES.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <random>
+#include <sstream>
+
+#include "fixtures/byte_writer.h"
+#include "fixtures/text_capture.h"
+#include "ts/ts_info.h"
+#include "ts/ts_reader.h"
+
+namespace {
+
+using mvtest::Bytes;
+constexpr int64_t kWrap = int64_t(1) << 33;
+
+struct Es {
+  uint8_t type;
+  uint16_t pid;
+  Bytes descriptors;
+};
+
+// Packets of one size; each TS packet's 188 bytes wrapped as the size asks.
+class TsWriter {
+ public:
+  explicit TsWriter(uint32_t size = 188) : size_(size) {}
+
+  // One packet; a payload under 184 bytes (or a random access flag) brings an adaptation field.
+  void packet(uint16_t pid, bool start, const Bytes& payload, bool key = false) {
+    if (size_ == 192) w_.u32be(0x1234);
+    const bool adaptation = payload.size() < 184 || key;
+    w_.u8(0x47).u8(uint8_t((start ? 0x40 : 0) | (pid >> 8))).u8(uint8_t(pid)).u8(uint8_t(adaptation ? 0x30 : 0x10));
+    if (adaptation) {
+      const size_t length = 183 - payload.size();
+      w_.u8(uint8_t(length));
+      if (length > 0) {
+        w_.u8(key ? 0x40 : 0);
+        w_.bytes(Bytes(length - 1, 0xFF));
+      }
+    }
+    w_.bytes(payload);
+    if (size_ == 204) w_.zeros(16);
+  }
+
+  // A PSI section behind a zero pointer field, spread over as many packets as it needs.
+  // `extension`: the PAT's stream id, the PMT's program number.
+  void section(uint16_t pid, const Bytes& body, uint8_t tableId, uint16_t extension) {
+    Bytes s{tableId, uint8_t(0xB0 | ((body.size() + 9) >> 8)), uint8_t(body.size() + 9), uint8_t(extension >> 8),
+            uint8_t(extension), 0xC1, 0, 0};
+    s.insert(s.end(), body.begin(), body.end());
+    s.insert(s.end(), {0, 0, 0, 0});  // CRC, not checked
+    s.insert(s.begin(), 0);
+    for (size_t at = 0; at < s.size(); at += 184) {
+      Bytes chunk(s.begin() + long(at), s.begin() + long(std::min(s.size(), at + 184)));
+      chunk.resize(184, 0xFF);
+      packet(pid, at == 0, chunk);
+    }
+  }
+  void pat(std::vector<std::pair<uint16_t, uint16_t>> programs) {
+    Bytes body;
+    for (auto [number, pid] : programs) body.insert(body.end(), {uint8_t(number >> 8), uint8_t(number), uint8_t(0xE0 | pid >> 8), uint8_t(pid)});
+    section(0, body, 0x00, 1);
+  }
+  void pmt(uint16_t pid, uint16_t program, const std::vector<Es>& streams) {
+    Bytes body{0xE1, 0x00, 0xF0, 0x00};
+    for (const Es& e : streams) {
+      body.insert(body.end(), {e.type, uint8_t(0xE0 | e.pid >> 8), uint8_t(e.pid), uint8_t(0xF0), uint8_t(e.descriptors.size())});
+      body.insert(body.end(), e.descriptors.begin(), e.descriptors.end());
+    }
+    section(pid, body, 0x02, program);
+  }
+
+  // A PES packet: header with the stamps given, `payload` after it, split over packets.
+  void pes(uint16_t pid, std::optional<int64_t> pts, std::optional<int64_t> dts, const Bytes& payload,
+           bool zeroLength = false, bool key = false) {
+    Bytes h{0, 0, 1, uint8_t(pid < 0x101 ? 0xE0 : 0xC0), 0, 0, 0x80, 0, 0};
+    auto stamp = [&](uint8_t prefix, int64_t v) {
+      h.insert(h.end(), {uint8_t((prefix << 4) | ((v >> 29) & 0x0E) | 1), uint8_t(v >> 22), uint8_t((v >> 14) | 1),
+                         uint8_t(v >> 7), uint8_t((v << 1) | 1)});
+    };
+    if (pts) stamp(dts ? 3 : 2, *pts);
+    if (dts) stamp(1, *dts);
+    h[7] = uint8_t(pts ? (dts ? 0xC0 : 0x80) : 0);
+    h[8] = uint8_t(h.size() - 9);
+    const size_t length = zeroLength ? 0 : h.size() - 6 + payload.size();
+    h[4] = uint8_t(length >> 8);
+    h[5] = uint8_t(length);
+    h.insert(h.end(), payload.begin(), payload.end());
+    for (size_t at = 0; at < h.size();) {
+      const size_t room = at == 0 && key ? 182 : 184;
+      const size_t n = std::min(room, h.size() - at);
+      packet(pid, at == 0, Bytes(h.begin() + long(at), h.begin() + long(at + n)), at == 0 && key);
+      at += n;
+    }
+  }
+  void raw(const Bytes& b) { w_.bytes(b); }
+  Bytes take() { return w_.take(); }
+  size_t size() const { return w_.size(); }
+
+ private:
+  uint32_t size_;
+  mvtest::ByteWriter w_;
+};
+
+Bytes filled(size_t n, std::initializer_list<uint8_t> head = {}) {
+  Bytes b(head);
+  b.resize(n, 0x55);
+  return b;
+}
+
+// An MPEG-2 sequence header of 64 x 48 opening the first picture.
+const Bytes kSequence64x48 = [] {
+  Bytes b{0, 0, 1, 0xB3, 0x04, 0x00, 0x30, 0x13, 0xFF, 0xFF, 0xE0, 0x18};
+  b.resize(100, 0);
+  return b;
+}();
+
+std::vector<uint32_t> seconds(const mv::PerSecondSeries& s) {
+  return std::vector<uint32_t>(s.data() + 8, s.data() + s.elementCount());
+}
+
+const std::vector<Es> kMpeg2AndMp2 = {{0x02, 0x100, {}}, {0x03, 0x101, {}}};
+
+// Video DTS, PTS and no stamp; audio at 0.5 s before the video.
+void twoTracks(TsWriter& w, const Bytes& garbage = {}) {
+  w.pat({{0, 0x10}, {1, 0x1000}});
+  w.pmt(0x1000, 1, kMpeg2AndMp2);
+  w.pes(0x101, 45000, std::nullopt, filled(30));
+  w.pes(0x100, 93000, 90000, kSequence64x48, false, true);
+  w.raw(garbage);
+  w.pes(0x100, 200000, std::nullopt, filled(200));
+  w.pes(0x100, std::nullopt, std::nullopt, filled(50));
+  w.pes(0x101, 225000, std::nullopt, filled(400));
+}
+
+struct Case {
+  const char* name;
+  std::function<void(TsWriter&)> build;
+  std::vector<uint32_t> video, audio;
+  uint32_t packetSize = 188;
+  size_t cutBytes = 0;  // bytes taken off the end
+};
+
+class TsReader : public ::testing::Test {
+ protected:
+  mv::LoadResult load(const Bytes& bytes, mv::FileAnalysis& a) {
+    mvtest::writeFile(path, bytes);
+    return mv::loadTs(path, a);
+  }
+  mvtest::TempDir dir;
+  std::string path = dir.file("clip.ts");
+};
+
+TEST_F(TsReader, PesPacketsBecomeUnitsOfTheirSecond) {
+  const Bytes junk{1, 0x47, 2, 0x47, 0x47, 9, 9, 9, 0x47, 0, 0, 0, 5};
+  const std::vector<uint32_t> video{100, 250, 0}, audio{30, 0, 400};
+  const Case cases[] = {
+      {"two tracks", [](TsWriter& w) { twoTracks(w); }, video, audio},
+      {"m2ts", [](TsWriter& w) { twoTracks(w); }, video, audio, 192},
+      {"check bytes", [](TsWriter& w) { twoTracks(w); }, video, audio, 204},
+      {"garbage resynced", [&](TsWriter& w) { twoTracks(w, junk); }, video, audio},
+      {"garbage resynced m2ts", [&](TsWriter& w) { twoTracks(w, junk); }, video, audio, 192},
+      {"cut PES left out", [](TsWriter& w) { twoTracks(w); w.pes(0x101, 315000, std::nullopt, filled(300)); },
+       video, audio, 188, 100},
+      {"zero length video runs to the next start and the end",
+       [](TsWriter& w) {
+         w.pat({{1, 0x20}});
+         w.pmt(0x20, 1, {{0x1B, 0x100, {}}});
+         w.pes(0x100, 0, std::nullopt, filled(500), true);
+         w.pes(0x100, 90000, std::nullopt, filled(10), true);
+       },
+       {500, 10}, {}},
+      {"wrap inside a track",
+       [](TsWriter& w) {
+         w.pat({{1, 0x20}});
+         w.pmt(0x20, 1, kMpeg2AndMp2);
+         w.pes(0x100, kWrap - 45000, std::nullopt, filled(1000));
+         w.pes(0x100, 45000, std::nullopt, filled(2000));
+         w.pes(0x100, kWrap - 45001, std::nullopt, filled(3));  // back again, before the first
+       },
+       {1003, 2000}, {0, 0}},
+      {"wrap between the two tracks' first stamps",
+       [](TsWriter& w) {
+         w.pat({{1, 0x20}});
+         w.pmt(0x20, 1, kMpeg2AndMp2);
+         w.pes(0x101, 0, std::nullopt, filled(20));
+         w.pes(0x100, kWrap - 90000, std::nullopt, filled(10));
+         w.pes(0x101, 90000, std::nullopt, filled(30));
+       },
+       {10, 0, 0}, {0, 20, 30}},
+      {"private data chosen by its descriptor",
+       [](TsWriter& w) {
+         w.pat({{1, 0x20}});
+         w.pmt(0x20, 1, {{0x06, 0x102, {}}, {0x06, 0x103, {0x05, 4, 'O', 'p', 'u', 's'}}, {0x06, 0x104, {0x6A, 1, 0}}});
+         w.pes(0x102, 0, std::nullopt, filled(70, {0x12, 0x34}));
+         w.pes(0x104, 0, std::nullopt, filled(90));
+         w.pes(0x103, 0, std::nullopt, filled(80));
+       },
+       {0}, {80}},
+      {"private data chosen by its sync word",
+       [](TsWriter& w) {
+         w.pat({{1, 0x20}});
+         w.pmt(0x20, 1, {{0x06, 0x102, {}}, {0x06, 0x103, {}}, {0x06, 0x104, {}}});
+         w.pes(0x102, 0, std::nullopt, filled(70, {0xFF, 0xE1}));  // MPEG audio without a layer: neither
+         w.pes(0x103, 0, std::nullopt, filled(80, {0x56, 0xE1}));  // LATM
+         w.pes(0x103, 90000, std::nullopt, filled(81, {0x12, 0x34}));
+         w.pes(0x104, 0, std::nullopt, filled(90, {0x0B, 0x77}));
+       },
+       {0, 0}, {80, 81}},
+      {"the first program's streams only, its PAT over two packets",
+       [](TsWriter& w) {
+         std::vector<std::pair<uint16_t, uint16_t>> programs{{0, 0x10}, {7, 0x30}, {8, 0x40}};
+         for (uint16_t i = 0; i < 50; ++i) programs.push_back({uint16_t(100 + i), uint16_t(0x50 + i)});
+         w.pat(programs);
+         w.pmt(0x40, 8, {{0x03, 0x200, {}}});
+         w.pmt(0x30, 7, {{0x0F, 0x101, {}}});
+         w.pes(0x200, 0, std::nullopt, filled(5));
+         w.pes(0x101, 0, std::nullopt, filled(6));
+       },
+       {0}, {6}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TsWriter w(c.packetSize);
+    c.build(w);
+    Bytes b = w.take();
+    b.resize(b.size() - c.cutBytes);
+    mv::FileAnalysis a;
+    ASSERT_TRUE(load(b, a).ok());
+    EXPECT_EQ(seconds(*a.videoSeries), c.video);
+    EXPECT_EQ(seconds(*a.audioSeries), c.audio.empty() ? std::vector<uint32_t>(c.video.size(), 0) : c.audio);
+    EXPECT_EQ(a.audioUnits.present, !c.audio.empty());
+  }
+}
+
+TEST_F(TsReader, KeyFlagsPictureSizeAndRate) {
+  TsWriter w;
+  twoTracks(w);
+  mv::FileAnalysis a;
+  ASSERT_TRUE(load(w.take(), a).ok());
+  ASSERT_EQ(a.videoUnits.units.size(), 3u);
+  EXPECT_EQ(a.videoUnits.units[0].key, 1u);
+  EXPECT_EQ(a.videoUnits.units[1].key, 0u);
+  EXPECT_EQ(a.videoUnits.units[2].ticks, 200000);  // the stamp before
+  EXPECT_EQ(a.frameWidth, 64);
+  EXPECT_EQ(a.frameHeight, 48);
+  EXPECT_EQ(a.frameRateMilli, 2 * 1000 * 90000 / 110000);
+}
+
+TEST_F(TsReader, WhatFailsToLoad) {
+  TsWriter noPat;
+  noPat.pes(0x100, 0, std::nullopt, filled(300));
+  TsWriter noPmt;
+  noPmt.pat({{1, 0x20}});
+  noPmt.pes(0x100, 0, std::nullopt, filled(300));
+  const struct {
+    Bytes bytes;
+    mv::LoadFailure failure;
+  } cases[] = {{{}, mv::LoadFailure::NotThisFormat},
+               {Bytes(5000, 0x00), mv::LoadFailure::NotThisFormat},
+               {filled(5000, {0x47}), mv::LoadFailure::NotThisFormat},
+               {noPat.take(), mv::LoadFailure::Damaged},
+               {noPmt.take(), mv::LoadFailure::Damaged}};
+  for (const auto& c : cases) {
+    mv::FileAnalysis a;
+    EXPECT_EQ(load(c.bytes, a).failure, c.failure);
+    EXPECT_FALSE(a.videoSeries || a.audioSeries);
+  }
+}
+
+TEST_F(TsReader, TruncationsAndMutationsLoadOrFail) {
+  TsWriter w;
+  twoTracks(w, {0x47, 0, 1});
+  w.pes(0x100, 0, std::nullopt, filled(400), true);
+  const Bytes file = w.take();
+  std::mt19937 rng(11);
+  for (size_t round = 0; round < 2000 + file.size(); ++round) {
+    Bytes b(file.begin(), file.begin() + long(std::min(round, file.size())));
+    if (round >= file.size()) {
+      b = file;
+      for (int e = 0; e < 1 + int(rng() % 4); ++e) b[rng() % b.size()] = uint8_t(rng() % 3 == 0 ? 0x47 : rng());
+    }
+    mv::FileAnalysis a;
+    if (load(b, a).ok()) {
+      ASSERT_TRUE(a.videoSeries && a.audioSeries);
+      ASSERT_EQ(a.videoSeries->elementCount(), uint32_t(a.durationSeconds) + 8);
+    } else {
+      ASSERT_FALSE(a.videoSeries || a.audioSeries);
+    }
+  }
+}
+
+// Each ffprobe packet is one PES here; time stamp = dts else pts, in 1/90000 s.
+TEST_F(TsReader, FfmpegFilesMatchTheProbe) {
+  if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe")) GTEST_SKIP() << "ffmpeg not installed";
+  const struct {
+    const char* options;
+    const char* suffix;
+    int width;
+  } cases[] = {{"-c:v mpeg2video -c:a mp2", ".ts", 64},
+               {"-c:v libx264 -c:a aac", ".ts", 64},
+               {"-c:v libx264 -an", ".ts", 64},
+               {"-vn -c:a mp2", ".ts", 0},
+               {"-c:v mpeg2video -c:a ac3 -mpegts_m2ts_mode 1", ".m2ts", 64},
+               {"-c:v mpeg4 -c:a ac3", ".ts", 64}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.options);
+    const std::string file = dir.file(std::string("made") + c.suffix);
+    int status = 0;
+    mvtest::runCommand(std::string("ffmpeg -v error -y -f lavfi -i testsrc=s=64x48:r=25 -f lavfi -i sine=r=48000 -t 4 ") +
+                           c.options + " '" + file + "' 2>&1",
+                       &status);
+    ASSERT_EQ(status, 0);
+    std::istringstream in(mvtest::runCommand("ffprobe -v error -fflags +noparse+nofillin -show_entries "
+                                             "packet=stream_index,size,dts,pts -of csv=p=0 '" + file + "'"));
+    std::vector<std::pair<int64_t, uint32_t>> probed[2];
+    std::string line;
+    const bool audioOnly = c.width == 0;
+    while (std::getline(in, line)) {
+      std::istringstream f(line);
+      std::string index, pts, dts, size;
+      std::getline(f, index, ',');
+      std::getline(f, pts, ',');
+      std::getline(f, dts, ',');
+      std::getline(f, size, ',');
+      if (size.empty()) continue;
+      const int track = audioOnly ? 1 : std::stoi(index);
+      probed[track].push_back({std::stoll(dts != "N/A" ? dts : pts), uint32_t(std::stoul(size))});
+    }
+    mv::FileAnalysis a;
+    ASSERT_TRUE(mv::loadTs(file, a).ok());
+    std::vector<std::pair<int64_t, uint32_t>> got[2];
+    for (const auto& u : a.videoUnits.units) got[0].push_back({u.ticks, u.bytes});
+    for (const auto& u : a.audioUnits.units) got[1].push_back({u.ticks, u.bytes});
+    EXPECT_EQ(got[0], probed[0]);
+    EXPECT_EQ(got[1], probed[1]);
+    std::map<int64_t, uint32_t> want[2];
+    int64_t origin = INT64_MAX, last = -1;
+    for (const auto& track : probed)
+      for (auto [t, size] : track) origin = std::min(origin, t);
+    for (int k = 0; k < 2; ++k)
+      for (auto [t, size] : probed[k]) {
+        want[k][(t - origin) / 90000] += size;
+        last = std::max(last, (t - origin) / 90000);
+      }
+    ASSERT_EQ(a.durationSeconds, last + 1);
+    for (int64_t s = 0; s <= last; ++s) {
+      EXPECT_EQ((*a.videoSeries)[8 + s], want[0][s]) << s;
+      EXPECT_EQ((*a.audioSeries)[8 + s], want[1][s]) << s;
+    }
+    EXPECT_EQ(a.frameWidth, c.width);
+    EXPECT_EQ(a.frameHeight, c.width ? 48 : 0);
+    if (c.width) {
+      EXPECT_EQ(a.frameRateMilli, 25000);
+    }
+    if (c.options == cases[4].options) {
+      int result = 0;
+      const std::string text = mvtest::reportOf(dir, mvtest::readFile(file), ".m2ts", mv::writeTsInfo, &result);
+      EXPECT_EQ(result, 1);
+      for (const char* row : {"192 bytes", "0x02 = MPEG-2 Video", "= AC-3", "64 x 48", "kbps\r\n"})
+        EXPECT_NE(text.find(row), std::string::npos) << row;
+    }
+  }
+}
+
+}  // namespace
