@@ -4,6 +4,7 @@
 
 #include "flv/flv_reader.h"
 #include "media/time_format.h"
+#include "media/unit_summary.h"
 #include "platform/input_file.h"
 
 namespace mv {
@@ -42,19 +43,6 @@ const char* soundFormatName(int format) {
   }
 }
 
-// Bytes, frames and average rate of one track's units over their time span.
-void writeUnits(TextFile& out, const TrackUnits& t) {
-  uint64_t bytes = 0;
-  int64_t first = 0, last = 0;
-  for (size_t i = 0; i < t.units.size(); ++i) {
-    bytes += t.units[i].bytes;
-    first = i == 0 ? t.units[i].ticks : std::min(first, t.units[i].ticks);
-    last = i == 0 ? t.units[i].ticks : std::max(last, t.units[i].ticks);
-  }
-  out.printf("帧数　　：%zu\n", t.units.size());
-  out.printf("数据量　：%llu bytes\n", static_cast<unsigned long long>(bytes));
-  if (last > first) out.printf("平均码率：%.2f kbps\n", double(bytes) * 8.0 / (double(last - first) / 1000.0) / 1000.0);
-}
 
 }  // namespace
 
@@ -105,7 +93,7 @@ int writeFlvInfo(const std::string& path, TextFile& out) {
       if (const char* name = videoCodecName(flv.videoCodec); *name) out.printf(" = %s", name);
       out.write("\n");
     }
-    writeUnits(out, flv.video);
+    writeUnitRows(out, "帧数　　：", flv.video);
     if (const int32_t rate = measuredFrameRateMilli(flv.video)) out.printf("实测帧率：%.3f fps\n", rate / 1000.0);
   }
   if (flv.audio.present) {
@@ -120,7 +108,7 @@ int writeFlvInfo(const std::string& path, TextFile& out) {
       out.printf("采样位数：%d\n", (flv.audioFormat & 2) ? 16 : 8);
       out.printf("声道　　：%s\n", (flv.audioFormat & 1) ? "立体声" : "单声道");
     }
-    writeUnits(out, flv.audio);
+    writeUnitRows(out, "帧数　　：", flv.audio);
   }
   return 1;
 }

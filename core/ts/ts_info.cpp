@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "media/unit_summary.h"
 #include "platform/input_file.h"
 #include "ts/ts_reader.h"
 
@@ -34,19 +35,6 @@ std::string privateDataName(const TsStream& st) {
   }
 }
 
-// PES packets, bytes and average rate of one track over its time span.
-void writeUnits(TextFile& out, const TrackUnits& t) {
-  uint64_t bytes = 0;
-  int64_t first = 0, last = 0;
-  for (size_t i = 0; i < t.units.size(); ++i) {
-    bytes += t.units[i].bytes;
-    first = i == 0 ? t.units[i].ticks : std::min(first, t.units[i].ticks);
-    last = i == 0 ? t.units[i].ticks : std::max(last, t.units[i].ticks);
-  }
-  out.printf("PES 包数：%zu\n", t.units.size());
-  out.printf("数据量　：%llu bytes\n", static_cast<unsigned long long>(bytes));
-  if (last > first) out.printf("平均码率：%.2f kbps\n", double(bytes) * 8.0 / (double(last - first) / 90000.0) / 1000.0);
-}
 
 }  // namespace
 
@@ -90,7 +78,7 @@ int writeTsInfo(const std::string& path, TextFile& out) {
     out.printf("PID 　　：0x%04X\n", unsigned(st.pid));
     out.printf("编码　　：%s\n", tsStreamTypeName(st.streamType));
     if (ts.coded.width > 0) out.printf("画面尺寸：%d x %d\n", ts.coded.width, ts.coded.height);
-    writeUnits(out, ts.video);
+    writeUnitRows(out, "PES 包数：", ts.video);
     if (const int32_t rate = measuredFrameRateMilli(ts.video)) out.printf("实测帧率：%.3f fps\n", rate / 1000.0);
   }
   if (ts.audioIndex >= 0) {
@@ -98,7 +86,7 @@ int writeTsInfo(const std::string& path, TextFile& out) {
     out.write("\n音频流\n");
     out.printf("PID 　　：0x%04X\n", unsigned(st.pid));
     out.printf("编码　　：%s\n", st.streamType == 0x06 ? privateDataName(st).c_str() : tsStreamTypeName(st.streamType));
-    writeUnits(out, ts.audio);
+    writeUnitRows(out, "PES 包数：", ts.audio);
   }
   return 1;
 }

@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <random>
 #include <sstream>
 
 #include "flv/flv_info.h"
 #include "flv/flv_reader.h"
 #include "fixtures/byte_writer.h"
+#include "fixtures/robustness.h"
 #include "fixtures/text_capture.h"
 
 namespace {
@@ -108,22 +108,9 @@ TEST_F(FlvReader, NegativeStampsCutTagsAndMetadata) {
 TEST_F(FlvReader, TruncationsAndMutationsLoadOrFail) {
   const Bytes file = flv({{9, 0, payload({0x17, 0}, 40)}, {9, 0, payload({0x17, 1}, 60)}, {8, 20, payload({0xAF, 1}, 30)},
                           {18, 0, payload({2, 0, 10}, 40)}, {9, 1040, payload({0x27, 1}, 50)}});
-  std::mt19937 rng(7);
-  for (int round = 0; round < 3000 + int(file.size()); ++round) {
-    Bytes b(file.begin(), file.begin() + long(std::min<size_t>(size_t(round), file.size())));
-    if (round >= int(file.size())) {
-      b = file;
-      for (int e = 0; e < 3; ++e) b[rng() % b.size()] = uint8_t(rng());
-    }
-    mv::FileAnalysis a;
-    const mv::LoadResult r = load(b, a);
-    if (r.ok()) {
-      ASSERT_TRUE(a.videoSeries && a.audioSeries);
-      EXPECT_EQ(a.videoSeries->elementCount(), uint32_t(a.durationSeconds) + 8);
-    } else {
-      EXPECT_FALSE(a.videoSeries);
-    }
-  }
+  const auto check = [&](const Bytes& b) { mvtest::expectLoadsOrFails(path, b); };
+  mvtest::forEachTruncation(file, check);
+  mvtest::forEachMutation(file, 7, 3000, mvtest::extremeU32(true), check);
 }
 
 // ffprobe lists every coded frame of a tag with the tag's time stamp as dts, in milliseconds.

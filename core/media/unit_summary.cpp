@@ -1,0 +1,30 @@
+#include "media/unit_summary.h"
+
+#include <algorithm>
+
+namespace mv {
+
+UnitSummary summarize(const TrackUnits& t) {
+  UnitSummary s;
+  if (t.units.empty()) return s;
+  int64_t first = t.units[0].ticks, last = first;
+  for (const TimedUnit& u : t.units) {
+    s.bytes += u.bytes;
+    s.keys += u.key;
+    first = std::min(first, u.ticks);
+    last = std::max(last, u.ticks);
+  }
+  s.units = t.units.size();
+  if (t.clock.den != 0) s.seconds = double(last - first) * double(t.clock.mul) / double(t.clock.den);
+  return s;
+}
+
+void writeUnitRows(TextFile& out, const char* countLabel, const TrackUnits& track) {
+  const UnitSummary s = summarize(track);
+  out.write(countLabel);
+  out.printf("%zu\n", s.units);
+  out.printf("数据量　：%llu bytes\n", static_cast<unsigned long long>(s.bytes));
+  if (s.seconds > 0) out.printf("平均码率：%.2f kbps\n", double(s.bytes) * 8.0 / s.seconds / 1000.0);
+}
+
+}  // namespace mv
