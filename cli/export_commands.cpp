@@ -34,7 +34,7 @@ struct ExportOptions {
 };
 
 void addCommonOptions(CLI::App* cmd, ExportOptions& o) {
-  cmd->add_option("FILE", o.files, "One or two AVI or RealMedia files")->required()->expected(1, 2);
+  cmd->add_option("FILE", o.files, "One or two media files")->required()->expected(1, 2);
   cmd->add_option("-o,--output", o.output, "File to write")->required();
   cmd->add_flag("--no-video", o.noVideo, "Leave out the video columns");
   cmd->add_flag("--no-audio", o.noAudio, "Leave out the audio columns");
