@@ -52,8 +52,12 @@ ffmpeg -loglevel error -y -f lavfi -i testsrc=s=32x32:r=5 -f lavfi -i sine=r=800
   -c:v mpeg4 -b:v 8k -c:a libvorbis "$seeds/sample.mkv"
 ffmpeg -loglevel error -y -f lavfi -i testsrc=s=32x32:r=5 -f lavfi -i sine=r=8000 -t 2 \
   -c:v libx264 -c:a aac -b:a 16k "$seeds/sample.flv"
-ffmpeg -loglevel error -y -f lavfi -i testsrc=s=32x32:r=5 -f lavfi -i sine=r=8000 -t 2 \
+ffmpeg -loglevel error -y -f lavfi -i testsrc=s=32x32:r=25 -f lavfi -i sine=r=8000 -t 1 \
   -c:v mpeg2video -c:a mp2 "$seeds/sample.ts"
+ffmpeg -loglevel error -y -f lavfi -i testsrc=s=32x32:r=25 -f lavfi -i sine=r=8000 -t 1 \
+  -c:v mpeg1video -c:a mp2 -f vob "$seeds/sample.mpg"
+ffmpeg -loglevel error -y -f lavfi -i testsrc=s=32x32:r=5 -f lavfi -i sine=r=8000 -t 2 \
+  -c:v wmv2 -c:a wmav2 -packetsize 400 "$seeds/sample.wmv"
 find tests/fuzz/regressions -type f -exec cp {} "$seeds/" \;
 for f in build-fuzz/tests/fuzz/fuzz_*; do
   [ -f "$f" ] && [ -x "$f" ] || continue

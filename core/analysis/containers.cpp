@@ -1,5 +1,7 @@
 #include "analysis/containers.h"
 
+#include "asf/asf_info.h"
+#include "asf/asf_reader.h"
 #include "avi/avi_info.h"
 #include "avi/avi_reader.h"
 #include "flv/flv_info.h"
@@ -9,6 +11,8 @@
 #include "mp4/mp4_info.h"
 #include "mp4/mp4_reader.h"
 #include "platform/ascii.h"
+#include "ps/ps_info.h"
+#include "ps/ps_reader.h"
 #include "rm/rm_info.h"
 #include "rm/rm_reader.h"
 #include "ts/ts_info.h"
@@ -23,6 +27,8 @@ constexpr std::string_view kMp4Suffixes[] = {".mp4", ".mov", ".m4v"};
 constexpr std::string_view kMkvSuffixes[] = {".mkv", ".webm"};
 constexpr std::string_view kFlvSuffixes[] = {".flv"};
 constexpr std::string_view kTsSuffixes[] = {".ts", ".m2ts"};
+constexpr std::string_view kPsSuffixes[] = {".mpg", ".mpeg", ".vob", ".dat"};
+constexpr std::string_view kAsfSuffixes[] = {".asf", ".wmv", ".wma"};
 
 const Container kContainers[] = {
     {MEDIA_AVI, "AVI", kAviSuffixes, "Avi Files(*.avi)|*.avi", "*.avi", loadAvi, writeAviInfo, false},
@@ -35,6 +41,10 @@ const Container kContainers[] = {
     {MEDIA_FLV, "FLV", kFlvSuffixes, "FLV Files(*.flv)|*.flv", "*.flv", loadFlv, writeFlvInfo, false},
     {MEDIA_TS, "TS", kTsSuffixes, "MPEG-TS Files(*.ts;*.m2ts)|*.ts;*.m2ts", "*.ts;*.m2ts", loadTs, writeTsInfo,
      false},
+    {MEDIA_PS, "PS", kPsSuffixes, "MPEG-PS Files(*.mpg;*.mpeg;*.vob;*.dat)|*.mpg;*.mpeg;*.vob;*.dat",
+     "*.mpg;*.mpeg;*.vob;*.dat", loadPs, writePsInfo, false},
+    {MEDIA_ASF, "ASF", kAsfSuffixes, "Windows Media Files(*.asf;*.wmv;*.wma)|*.asf;*.wmv;*.wma", "*.asf;*.wmv;*.wma",
+     loadAsf, writeAsfInfo, false},
 };
 
 }  // namespace

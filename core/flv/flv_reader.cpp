@@ -213,13 +213,9 @@ LoadResult loadFlv(const std::string& path, FileAnalysis& out, LoadControl* cont
   const auto clampInt = [](double v) { return v > 0 && v < 2147483647.0 ? int32_t(v) : 0; };
   // onMetaData's size where the writer gave one, else the AVC/HEVC sequence header's.
   const bool declaredSize = clampInt(number("width")) > 0 && clampInt(number("height")) > 0;
-  out.frameWidth = !flv.video.present ? 0 : declaredSize ? clampInt(number("width")) : flv.coded.width;
-  out.frameHeight = !flv.video.present ? 0 : declaredSize ? clampInt(number("height")) : flv.coded.height;
-  const double declared = number("framerate");
-  out.frameRateMilli = !flv.video.present ? 0 : declared > 0 ? clampInt(declared * 1000) : measuredFrameRateMilli(flv.video);
-  out.videoUnits = std::move(flv.video);
-  out.audioUnits = std::move(flv.audio);
-  return fillTimedSeries(out.videoUnits, out.audioUnits, out);
+  const PictureSize picture =
+      declaredSize ? PictureSize{clampInt(number("width")), clampInt(number("height"))} : flv.coded;
+  return finishTimedLoad(out, std::move(flv.video), std::move(flv.audio), picture, clampInt(number("framerate") * 1000));
 }
 
 }  // namespace mv

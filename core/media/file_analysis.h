@@ -18,7 +18,17 @@ inline constexpr const char* kNoteIndexRebuilt = "index-rebuilt";  // chunk size
 // The note as the user reads it ("文件不完整"); an unknown note as it stands.
 std::string noteDescription(const std::string& note);
 
-enum MediaType : int { MEDIA_NONE = 0, MEDIA_RM = 1, MEDIA_AVI = 2, MEDIA_MP4 = 3, MEDIA_MKV = 4, MEDIA_FLV = 5, MEDIA_TS = 6 };
+enum MediaType : int {
+  MEDIA_NONE = 0,
+  MEDIA_RM = 1,
+  MEDIA_AVI = 2,
+  MEDIA_MP4 = 3,
+  MEDIA_MKV = 4,
+  MEDIA_FLV = 5,
+  MEDIA_TS = 6,
+  MEDIA_PS = 7,
+  MEDIA_ASF = 8,
+};
 
 struct FileAnalysis {
   std::unique_ptr<PerSecondSeries> videoSeries;

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "media/file_analysis.h"
+#include "media/video_headers.h"
 
 namespace mv {
 namespace {
@@ -115,6 +116,17 @@ LoadResult fillTimedSeries(const TrackUnits& video, const TrackUnits& audio, Fil
   }
   out.durationSeconds = int32_t(duration);
   return LoadResult::success();
+}
+
+LoadResult finishTimedLoad(FileAnalysis& out, TrackUnits&& video, TrackUnits&& audio, const PictureSize& picture,
+                           int32_t declaredRateMilli) {
+  const bool hasVideo = video.present;
+  out.frameWidth = hasVideo ? picture.width : 0;
+  out.frameHeight = hasVideo ? picture.height : 0;
+  out.frameRateMilli = !hasVideo ? 0 : declaredRateMilli > 0 ? declaredRateMilli : measuredFrameRateMilli(video);
+  out.videoUnits = std::move(video);
+  out.audioUnits = std::move(audio);
+  return fillTimedSeries(out.videoUnits, out.audioUnits, out);
 }
 
 int32_t measuredFrameRateMilli(const TrackUnits& video) {

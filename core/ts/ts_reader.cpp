@@ -500,12 +500,7 @@ LoadResult loadTs(const std::string& path, FileAnalysis& out, LoadControl* contr
   out.fileLength = file.length();
   TsFile ts;
   if (const LoadResult r = readTs(file, ts, control); !r.ok()) return r;
-  out.frameWidth = ts.video.present ? ts.coded.width : 0;
-  out.frameHeight = ts.video.present ? ts.coded.height : 0;
-  out.frameRateMilli = ts.video.present ? measuredFrameRateMilli(ts.video) : 0;
-  out.videoUnits = std::move(ts.video);
-  out.audioUnits = std::move(ts.audio);
-  return fillTimedSeries(out.videoUnits, out.audioUnits, out);
+  return finishTimedLoad(out, std::move(ts.video), std::move(ts.audio), ts.coded, 0);
 }
 
 }  // namespace mv

@@ -87,7 +87,7 @@ TEST_F(CliExport, FailuresExitOneWithoutWriting) {
   EXPECT_EQ(cli("report '" + dir.file("none.avi") + "' -o '" + dir.file("r") + "'"), 1);
   EXPECT_FALSE(std::filesystem::exists(dir.file("r.txt")));
   EXPECT_EQ(cli("xls '" + a + "' -o '" + dir.file("missing/x") + "'"), 1);
-  EXPECT_EQ(cli("info '" + dir.file("x.mpg") + "'"), 1);
+  EXPECT_EQ(cli("info '" + dir.file("x.ogv") + "'"), 1);
   EXPECT_EQ(cli("report '" + a + "'"), 2);  // no -o
   EXPECT_EQ(cli("report a.avi b.avi c.avi -o r"), 2);
 }

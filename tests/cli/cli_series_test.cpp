@@ -77,7 +77,7 @@ TEST(CliSeries, FailureAndUsage) {
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(missing.out, "{\"ok\":false,\"message\":\"抱歉，文件读取失败。\",\"reason\":\"could-not-read\"}\n");
 
-  const CliRun wrongType = cli("series '" + dir.file("clip.mpg") + "'");
+  const CliRun wrongType = cli("series '" + dir.file("clip.ogv") + "'");
   EXPECT_EQ(wrongType.status, 1);
   EXPECT_EQ(nlohmann::json::parse(wrongType.out)["message"], "抱歉，请选择一个有效的文件。");
 

@@ -5,10 +5,12 @@
 #include <filesystem>
 #include <string>
 
+#include "asf/asf_reader.h"
 #include "avi/avi_reader.h"
 #include "flv/flv_reader.h"
 #include "mkv/mkv_reader.h"
 #include "mp4/mp4_reader.h"
+#include "ps/ps_reader.h"
 #include "rm/rm_reader.h"
 #include "ts/ts_reader.h"
 #include "fixtures/message_recorder.h"
@@ -27,6 +29,8 @@ Loader loaderFor(const std::string& folder) {
   if (folder == "mkv") return mv::loadMatroska;
   if (folder == "flv") return mv::loadFlv;
   if (folder == "ts") return mv::loadTs;
+  if (folder == "ps") return mv::loadPs;
+  if (folder == "asf") return mv::loadAsf;
   return nullptr;
 }
 

@@ -20,7 +20,7 @@ TEST(MediaTypeOfPath, WholeSuffixFromLastDotCaseInsensitive) {
   EXPECT_EQ(mediaTypeOfPath("/x/a.Avi"), mv::MEDIA_AVI);
   EXPECT_EQ(mediaTypeOfPath("x.RMVB"), mv::MEDIA_RM);
   EXPECT_EQ(mediaTypeOfPath("x.rm"), mv::MEDIA_RM);
-  for (const char* p : {"x.ra", "x.mpg", "noextension", "a.avi2", "a.avi.bak", "a.rm ", "/data/release.old/clip"}) {
+  for (const char* p : {"x.ra", "x.ogv", "noextension", "a.avi2", "a.avi.bak", "a.rm ", "/data/release.old/clip"}) {
     EXPECT_EQ(mediaTypeOfPath(p), mv::MEDIA_NONE) << p;
   }
 }
@@ -48,7 +48,7 @@ class FileSlotTest : public ::testing::Test {
 };
 
 TEST_F(FileSlotTest, UnsupportedSuffixTellsTheUserAndLeavesTheSlotEmpty) {
-  const std::string p = write("clip.mpg", avi::simpleVideo(250, 1000).build());
+  const std::string p = write("clip.ogv", avi::simpleVideo(250, 1000).build());
   EXPECT_EQ(slot.open(p), 0);
   EXPECT_EQ(recorder.messages, std::vector<std::string>{"抱歉，请选择一个有效的文件。"});
   EXPECT_EQ(slot.elementCount(), 0u);

@@ -1,0 +1,426 @@
+#include "ps/ps_reader.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <new>
+
+#include "platform/byte_order.h"
+
+namespace mv {
+namespace {
+
+constexpr uint8_t kPack = 0xBA;
+constexpr uint8_t kEndCode = 0xB9;
+constexpr uint8_t kPrivate1 = 0xBD;
+constexpr uint8_t kPadding = 0xBE;
+constexpr uint64_t kMask33 = (uint64_t(1) << 33) - 1;
+constexpr int64_t kHalf33 = int64_t(1) << 32;
+// The longest PES header either syntax writes, and the sub-stream id after it.
+constexpr size_t kHeadKeep = 9 + 255 + 1;
+constexpr size_t kSequenceKeep = 64 * 1024;
+// VCD sectors: sync, header and subheader before the user data.
+constexpr uint64_t kSector = 2352;
+constexpr uint64_t kSectorHead = 24;
+constexpr uint64_t kSubmodeAt = 18;
+constexpr uint8_t kForm2 = 0x20;
+constexpr uint32_t kForm1User = 2048;
+constexpr uint32_t kForm2User = 2324;
+
+int64_t unwrap(int64_t previous, uint64_t raw) {
+  int64_t d = int64_t((raw - uint64_t(previous)) & kMask33);
+  if (d >= kHalf33) d -= int64_t(1) << 33;
+  return previous + d;
+}
+
+uint64_t stampAt(const uint8_t* p) {
+  return (uint64_t((p[0] >> 1) & 7) << 30) | (uint64_t(p[1]) << 22) | (uint64_t(p[2] >> 1) << 15) |
+         (uint64_t(p[3]) << 7) | (p[4] >> 1);
+}
+
+bool videoId(uint8_t id) { return id >= 0xE0 && id <= 0xEF; }
+bool audioId(uint8_t id) { return id >= 0xC0 && id <= 0xDF; }
+bool audioSubId(int sub) { return sub >= 0x80 && sub <= 0xCF; }
+
+// The program stream as one run of bytes: the file itself, or the user data of a VCD's sectors
+// laid end to end. Sectors are mapped as the walk reaches them, so the file is read once.
+class PsBytes {
+ public:
+  explicit PsBytes(InputFile& file) : file_(file) {}
+
+  // Takes the sectors of a RIFF "CDXA" file's data chunk; false for any other file.
+  bool openSectors() {
+    uint8_t riff[12];
+    if (!file_.readAt(0, riff, sizeof riff) || std::memcmp(riff, "RIFF", 4) != 0 || std::memcmp(riff + 8, "CDXA", 4) != 0)
+      return false;
+    for (uint64_t pos = 12; file_.contains(pos, 8);) {
+      uint8_t chunk[8];
+      if (!file_.readAt(pos, chunk, 8)) return false;
+      const uint64_t size = readU32le(chunk + 4);
+      if (std::memcmp(chunk, "data", 4) == 0) {
+        sectors_ = true;
+        dataStart_ = pos + 8;
+        dataEnd_ = std::min(file_.length(), dataStart_ + size);
+        starts_.assign(1, 0);
+        return true;
+      }
+      pos += 8 + size + (size & 1);
+    }
+    return false;
+  }
+
+  bool vcd() const { return sectors_; }
+  uint64_t form1() const { return form1_; }
+  uint64_t form2() const { return form2_; }
+
+  // Up to `want` bytes at `pos` that lie together; null at the end. Valid until the next read.
+  const uint8_t* span(uint64_t pos, size_t want, size_t& got) {
+    want = std::min(want, InputFile::kBufferSize);
+    if (!sectors_) {
+      if (pos >= file_.length()) return nullptr;
+      got = size_t(std::min<uint64_t>(want, file_.length() - pos));
+      return file_.peek(pos, got);
+    }
+    size_t k;
+    if (!locate(pos, k)) return nullptr;
+    got = size_t(std::min<uint64_t>(want, starts_[k + 1] - pos));
+    return file_.peek(dataStart_ + k * kSector + kSectorHead + (pos - starts_[k]), got);
+  }
+
+  // Exactly n bytes at pos into dst; false when they are not all there.
+  bool read(uint64_t pos, uint8_t* dst, size_t n) {
+    while (n > 0) {
+      size_t got = 0;
+      const uint8_t* s = span(pos, n, got);
+      if (!s) return false;
+      std::memcpy(dst, s, got);
+      dst += got;
+      pos += got;
+      n -= got;
+    }
+    return true;
+  }
+
+  // [pos, pos + n) lies in the stream.
+  bool has(uint64_t pos, uint64_t n) {
+    if (n == 0) return true;
+    if (!sectors_) return file_.contains(pos, n);
+    size_t k;
+    return pos <= UINT64_MAX - n && locate(pos + n - 1, k);
+  }
+
+ private:
+  bool locate(uint64_t pos, size_t& k) {
+    while (pos >= starts_.back() && !allMapped_) mapNext();
+    if (pos >= starts_.back()) return false;
+    k = size_t(std::upper_bound(starts_.begin(), starts_.end(), pos) - starts_.begin()) - 1;
+    return true;
+  }
+
+  void mapNext() {
+    const uint64_t at = dataStart_ + (starts_.size() - 1) * kSector;
+    if (at + kSectorHead >= dataEnd_) {
+      allMapped_ = true;
+      return;
+    }
+    const uint8_t* submode = file_.peek(at + kSubmodeAt, 1);
+    if (!submode) {
+      allMapped_ = true;
+      return;
+    }
+    const bool form2 = (*submode & kForm2) != 0;
+    ++(form2 ? form2_ : form1_);
+    const uint64_t user = std::min<uint64_t>(form2 ? kForm2User : kForm1User, dataEnd_ - at - kSectorHead);
+    starts_.push_back(starts_.back() + user);
+  }
+
+  InputFile& file_;
+  bool sectors_ = false;
+  bool allMapped_ = false;
+  uint64_t dataStart_ = 0;
+  uint64_t dataEnd_ = 0;
+  uint64_t form1_ = 0, form2_ = 0;
+  std::vector<uint64_t> starts_;  // stream position of each mapped sector's user data, and the end
+};
+
+// One chosen track as the walk fills it.
+struct Track {
+  TrackUnits* units = nullptr;
+  bool haveStamp = false;
+  int64_t lastStamp = 0;
+};
+
+class Walker {
+ public:
+  Walker(InputFile& file, PsFile& out) : file_(file), bytes_(file), out_(out) { slot_.fill(-1); }
+  LoadResult run(LoadControl* control);
+
+ private:
+  bool nextStartCode(uint64_t pos, uint64_t& found);
+  void pes(uint64_t pos, uint8_t id, uint64_t total);
+  void videoPayload(uint64_t pos, uint64_t n, TimedUnit& unit);
+
+  InputFile& file_;
+  PsBytes bytes_;
+  PsFile& out_;
+  std::array<int16_t, 512> slot_;  // stream id, or 256 + sub-stream id → index into streams
+  Track video_, audio_;
+  std::vector<uint8_t> payload_;
+  std::vector<uint8_t> sequence_;
+};
+
+// The next 00 00 01 xx with xx at least B9 (pack, end code, system header or PES) from `pos`.
+bool Walker::nextStartCode(uint64_t pos, uint64_t& found) {
+  int zeros = 0;
+  bool prefix = false;
+  for (;;) {
+    size_t got = 0;
+    const uint8_t* s = bytes_.span(pos, InputFile::kBufferSize, got);
+    if (!s) return false;
+    for (size_t i = 0; i < got; ++i) {
+      const uint8_t b = s[i];
+      if (prefix && b >= kEndCode) {
+        found = pos + i - 3;
+        return true;
+      }
+      prefix = b == 1 && zeros >= 2;
+      zeros = b == 0 ? zeros + 1 : 0;
+    }
+    pos += got;
+  }
+}
+
+void Walker::pes(uint64_t pos, uint8_t id, uint64_t total) {
+  uint8_t h[kHeadKeep];
+  const size_t kept = size_t(std::min<uint64_t>(total, kHeadKeep));
+  if (!bytes_.read(pos, h, kept)) return;
+  // The header: MPEG-2 syntax after its '10' marker, else MPEG-1's stuffing, STD buffer and stamps.
+  size_t end = 6;
+  bool stamped = false;
+  uint64_t raw = 0;
+  while (end < kept && h[end] == 0xFF) ++end;
+  if (end < kept && (h[end] & 0xC0) == 0x40) end += 2;
+  if (end >= kept) return;
+  const uint8_t c = h[end];
+  if ((c & 0xC0) == 0x80) {
+    if (end + 3 > kept) return;
+    const unsigned flags = h[end + 1] >> 6;
+    const size_t length = h[end + 2];
+    const size_t stamps = end + 3;
+    end = stamps + length;
+    if (flags == 3 && length >= 10 && stamps + 10 <= kept) {
+      raw = stampAt(h + stamps + 5);
+      stamped = true;
+    } else if ((flags & 2) && length >= 5 && stamps + 5 <= kept) {
+      raw = stampAt(h + stamps);
+      stamped = true;
+    }
+  } else if ((c & 0xF0) == 0x20 || (c & 0xF0) == 0x30) {
+    const bool both = (c & 0xF0) == 0x30;
+    if (end + (both ? 10 : 5) > kept) return;
+    raw = stampAt(h + end + (both ? 5 : 0));
+    stamped = true;
+    end += both ? 10 : 5;
+  } else if (c == 0x0F) {
+    end += 1;
+  } else {
+    return;  // no PES header of either kind
+  }
+  if (end > total) return;
+  int sub = -1;
+  if (id == kPrivate1) {
+    if (end >= kept) return;  // no room for the sub-stream id
+    sub = h[end];
+  }
+  int16_t& index = slot_[sub < 0 ? id : 256 + sub];
+  if (index < 0) {
+    index = int16_t(out_.streams.size());
+    PsStream s;
+    s.streamId = id;
+    s.subId = int16_t(sub);
+    out_.streams.push_back(s);
+    if (videoId(id) && out_.videoIndex < 0) out_.videoIndex = index;
+    if ((audioId(id) || audioSubId(sub)) && out_.audioIndex < 0) out_.audioIndex = index;
+  }
+  const uint64_t bytes = total - end;
+  PsStream& s = out_.streams[size_t(index)];
+  ++s.pesPackets;
+  s.bytes += bytes;
+  Track* track = index == out_.videoIndex ? &video_ : index == out_.audioIndex ? &audio_ : nullptr;
+  if (!track) return;
+  // The time stamp: DTS, else PTS, else the one before.
+  if (stamped) {
+    track->lastStamp = track->haveStamp ? unwrap(track->lastStamp, raw) : int64_t(raw);
+    track->haveStamp = true;
+  }
+  TimedUnit unit{track->lastStamp, uint32_t(bytes), track == &audio_ ? 1u : 0u};
+  if (track == &video_) videoPayload(pos + end, bytes, unit);
+  if (track->haveStamp) track->units->units.push_back(unit);
+}
+
+// A video PES is key when it opens a sequence or group of pictures; the first ones also give
+// the picture size.
+void Walker::videoPayload(uint64_t pos, uint64_t n, TimedUnit& unit) {
+  payload_.resize(size_t(n));
+  if (!bytes_.read(pos, payload_.data(), payload_.size())) return;
+  for (size_t i = 0; i + 3 < payload_.size(); ++i) {
+    const uint8_t* p = static_cast<const uint8_t*>(std::memchr(payload_.data() + i, 1, payload_.size() - i - 1));
+    if (!p) break;
+    i = size_t(p - payload_.data());
+    if (i >= 2 && p[-1] == 0 && p[-2] == 0 && (p[1] == 0xB3 || p[1] == 0xB8)) {
+      unit.key = 1;
+      break;
+    }
+  }
+  if (out_.coded.width != 0 || sequence_.size() >= kSequenceKeep) return;
+  sequence_.insert(sequence_.end(), payload_.begin(),
+                   payload_.begin() + long(std::min(payload_.size(), kSequenceKeep - sequence_.size())));
+  for (VideoSyntax syntax : {VideoSyntax::Mpeg12, VideoSyntax::Mpeg4Part2, VideoSyntax::H264, VideoSyntax::H265}) {
+    PictureSize size;
+    if (pictureSizeInStream(syntax, sequence_.data(), sequence_.size(), size) && size.width > 0 && size.height > 0) {
+      out_.coded = size;
+      sequence_.clear();
+      sequence_.shrink_to_fit();
+      return;
+    }
+  }
+}
+
+LoadResult Walker::run(LoadControl* control) {
+  for (TrackUnits* t : {&out_.video, &out_.audio}) t->clock = {1, 0, 90000};
+  video_.units = &out_.video;
+  audio_.units = &out_.audio;
+  out_.vcd = bytes_.openSectors();
+  uint8_t head[14];
+  if (!bytes_.read(0, head, 4) || head[0] != 0 || head[1] != 0 || head[2] != 1 || head[3] != kPack)
+    return parseFailure(file_.readFailed(), false, 0);
+  ProgressGate gate(control, file_.length());
+  uint64_t pos = 0;
+  for (;;) {
+    if (!gate.at(pos)) return LoadResult::fail(LoadFailure::Cancelled, pos);
+    if (!bytes_.read(pos, head, 4)) break;
+    if (head[0] != 0 || head[1] != 0 || head[2] != 1 || head[3] < kEndCode) {
+      uint64_t next;
+      const bool found = nextStartCode(pos, next);
+      if (!found) break;
+      out_.skippedBytes += next - pos;
+      pos = next;
+      continue;
+    }
+    const uint8_t id = head[3];
+    if (id == kEndCode) {
+      pos += 4;
+      continue;
+    }
+    if (id == kPack) {
+      uint64_t length = 0;
+      int syntax = 0;
+      uint32_t rate = 0;
+      if (!bytes_.read(pos, head, 5)) {
+        out_.cutShort = true;
+        break;
+      }
+      if ((head[4] >> 6) == 1) {
+        if (!bytes_.read(pos, head, 14)) {
+          out_.cutShort = true;
+          break;
+        }
+        syntax = 2;
+        length = 14 + (head[13] & 7);
+        rate = (uint32_t(head[10]) << 14) | (uint32_t(head[11]) << 6) | (head[12] >> 2);
+      } else if ((head[4] >> 4) == 2) {
+        if (!bytes_.read(pos, head, 12)) {
+          out_.cutShort = true;
+          break;
+        }
+        syntax = 1;
+        length = 12;
+        rate = (uint32_t(head[9] & 0x7F) << 15) | (uint32_t(head[10]) << 7) | (head[11] >> 1);
+      } else {
+        pos += 4;  // no pack after all: looked for again from here
+        continue;
+      }
+      if (!bytes_.has(pos, length)) {
+        out_.cutShort = true;
+        break;
+      }
+      if (out_.packs++ == 0) {
+        out_.packSyntax = syntax;
+        out_.muxRate = rate;
+      }
+      pos += length;
+      continue;
+    }
+    // Everything else carries its length.
+    if (!bytes_.read(pos, head, 6)) {
+      out_.cutShort = true;
+      break;
+    }
+    const uint64_t total = 6 + uint64_t(readU16be(head + 4));
+    if (!bytes_.has(pos, total)) {  // cut by the end of the file: left out
+      out_.cutShort = true;
+      break;
+    }
+    if (videoId(id) || audioId(id) || id == kPrivate1) {
+      pes(pos, id, total);
+    } else {
+      ++(id == kPadding ? out_.paddingPackets : out_.otherPackets);
+    }
+    pos += total;
+  }
+  if (file_.readFailed()) return LoadResult::fail(LoadFailure::CouldNotRead, pos);
+  out_.form1Sectors = bytes_.form1();
+  out_.form2Sectors = bytes_.form2();
+  out_.video.present = out_.videoIndex >= 0;
+  out_.audio.present = out_.audioIndex >= 0;
+  // Both tracks on one line: the audio's first stamp within 2^32 ticks of the video's.
+  auto& v = out_.video.units;
+  auto& a = out_.audio.units;
+  if (!v.empty() && !a.empty()) {
+    const int64_t shift = unwrap(v.front().ticks, uint64_t(a.front().ticks)) - a.front().ticks;
+    if (shift != 0)
+      for (TimedUnit& u : a) u.ticks += shift;
+  }
+  return LoadResult::success();
+}
+
+}  // namespace
+
+const char* psStreamKind(const PsStream& s) {
+  if (s.subId >= 0) {
+    const int sub = s.subId;
+    if (sub >= 0x20 && sub <= 0x3F) return "subpicture";
+    if (sub >= 0x80 && sub <= 0x87) return "AC-3";
+    if (sub >= 0x88 && sub <= 0x8F) return "DTS";
+    if (sub >= 0x90 && sub <= 0x9F) return "SDDS";
+    if (sub >= 0xA0 && sub <= 0xAF) return "LPCM";
+    if (sub >= 0xB0 && sub <= 0xBF) return "MLP/TrueHD";
+    if (sub >= 0xC0 && sub <= 0xCF) return "E-AC-3";
+    return "private";
+  }
+  if (videoId(s.streamId)) return "MPEG video";
+  if (audioId(s.streamId)) return "MPEG audio";
+  return "";
+}
+
+LoadResult readPs(InputFile& file, PsFile& out, LoadControl* control) {
+  try {
+    Walker walker(file, out);
+    return walker.run(control);
+  } catch (const std::bad_alloc&) {
+    return LoadResult::fail(LoadFailure::OutOfMemory);
+  }
+}
+
+LoadResult loadPs(const std::string& path, FileAnalysis& out, LoadControl* control) {
+  out.videoSeries.reset();
+  out.audioSeries.reset();
+  InputFile file;
+  if (!file.open(path)) return LoadResult::fail(LoadFailure::CouldNotRead);
+  out.fileLength = file.length();
+  PsFile ps;
+  if (const LoadResult r = readPs(file, ps, control); !r.ok()) return r;
+  return finishTimedLoad(out, std::move(ps.video), std::move(ps.audio), ps.coded, 0);
+}
+
+}  // namespace mv

@@ -1,0 +1,52 @@
+#pragma once
+// MPEG program stream reader (.mpg .mpeg .vob, and .dat: plain, or VCD sectors in RIFF "CDXA"):
+// the per-second series of the first video stream and the first audio stream, one unit per PES.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "media/file_analysis.h"
+#include "media/load.h"
+#include "media/video_headers.h"
+#include "platform/input_file.h"
+
+namespace mv {
+
+// One elementary stream: a stream id, or a sub-stream of private stream 1.
+struct PsStream {
+  uint8_t streamId = 0;
+  int16_t subId = -1;     // private stream 1 only
+  uint64_t pesPackets = 0;
+  uint64_t bytes = 0;     // payload bytes of its complete PES packets
+};
+
+// What one walk over the packs learns.
+struct PsFile {
+  bool vcd = false;             // RIFF CDXA sectors
+  uint64_t form1Sectors = 0;    // of those read
+  uint64_t form2Sectors = 0;
+  int packSyntax = 0;           // of the first pack: 1 MPEG-1, 2 MPEG-2
+  uint64_t packs = 0;
+  uint32_t muxRate = 0;         // of the first pack, in 50 bytes/s
+  uint64_t skippedBytes = 0;    // between packets, not a start code
+  uint64_t paddingPackets = 0;  // padding stream
+  uint64_t otherPackets = 0;    // system headers, private stream 2, maps, ...
+  bool cutShort = false;        // the last pack or packet passes the end
+  std::vector<PsStream> streams;  // in the order of their first PES
+  int videoIndex = -1;          // into streams
+  int audioIndex = -1;
+  PictureSize coded;
+  TrackUnits video;
+  TrackUnits audio;
+};
+
+// "MPEG video", "AC-3", "subpicture", ...
+const char* psStreamKind(const PsStream& s);
+
+// Walks the file's packs. NotThisFormat when it does not begin with a pack header.
+LoadResult readPs(InputFile& file, PsFile& out, LoadControl* control = nullptr);
+
+// Fills the series, length, duration, picture size, frame rate and units of `out`.
+LoadResult loadPs(const std::string& path, FileAnalysis& out, LoadControl* control = nullptr);
+
+}  // namespace mv
