@@ -1,5 +1,6 @@
 #!/bin/sh
 # Times whole `morvatelline-cli series` runs on two-hour files of the time-stamped containers
+# (MP4, Matroska, MPEG-TS, FLV, MPEG-PS, ASF)
 # (made once by ffmpeg at 320x240, about 700 kbit/s as a small download would be, and kept in the
 # cache folder) against the program's own start-up,
 # ffprobe's packet listing and `cat` of the same files, in one run, with the machine's load.
@@ -26,6 +27,10 @@ make() {  # make NAME ARGS...: the two-hour file NAME unless it is already there
 }
 make two-hours.mp4 -c:v mpeg4 -b:v 600k -c:a aac -b:a 96k
 make two-hours.mkv -c:v mpeg4 -b:v 600k -c:a libvorbis -b:a 96k
+make two-hours.ts -c:v mpeg2video -b:v 600k -c:a mp2 -b:a 96k
+make two-hours.flv -c:v libx264 -preset ultrafast -b:v 600k -c:a aac -b:a 96k
+make two-hours.mpg -c:v mpeg2video -b:v 600k -c:a mp2 -b:a 96k -f vob
+make two-hours.wmv -c:v wmv2 -b:v 600k -c:a wmav2 -b:a 96k
 
 mean() {
   hyperfine -N --style none --warmup 3 --runs "$1" --export-json "$cache/t.json" "$2" >/dev/null 2>&1
@@ -37,7 +42,7 @@ probe='ffprobe -v error -show_entries packet=stream_index,size,dts_time -of csv'
 
 echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
 t_help=$(mean "$runs" "$cli --help")
-for f in two-hours.mp4 two-hours.mkv; do
+for f in two-hours.mp4 two-hours.mkv two-hours.ts two-hours.flv two-hours.mpg two-hours.wmv; do
   t=$(mean "$runs" "$cli series $cache/$f")
   t_cat=$(mean "$runs" "cat $cache/$f")
   t_probe=$(mean 2 "$probe $cache/$f")
