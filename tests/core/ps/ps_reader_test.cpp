@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "fixtures/byte_writer.h"
+#include "fixtures/probed_series.h"
 #include "fixtures/text_capture.h"
 #include "ps/ps_info.h"
 #include "ps/ps_reader.h"
@@ -329,25 +330,8 @@ TEST_F(PsReader, FfmpegFilesMatchTheProbe) {
     } else {
       ASSERT_TRUE(mv::loadPs(file, a).ok());
     }
-    std::vector<std::pair<int64_t, uint32_t>> got[2];
-    for (const auto& u : a.videoUnits.units) got[0].push_back({u.ticks, u.bytes});
-    for (const auto& u : a.audioUnits.units) got[1].push_back({u.ticks, u.bytes});
-    EXPECT_EQ(got[0], probed[0]);
-    EXPECT_EQ(got[1], probed[1]);
-    std::map<int64_t, uint32_t> want[2];
-    int64_t origin = INT64_MAX, last = -1;
-    for (const auto& track : probed)
-      for (auto [t, size] : track) origin = std::min(origin, t);
-    for (int k = 0; k < 2; ++k)
-      for (auto [t, size] : probed[k]) {
-        want[k][(t - origin) / 90000] += size;
-        last = std::max(last, (t - origin) / 90000);
-      }
-    ASSERT_EQ(a.durationSeconds, last + 1);
-    for (int64_t s = 0; s <= last; ++s) {
-      EXPECT_EQ((*a.videoSeries)[8 + s], want[0][s]) << s;
-      EXPECT_EQ((*a.audioSeries)[8 + s], want[1][s]) << s;
-    }
+    mvtest::expectUnitsAndSeries(a, probed, 90000);
+    if (HasFatalFailure()) return;
     EXPECT_EQ(a.frameWidth, 64);
     EXPECT_EQ(a.frameHeight, 48);
     // No rate in the container: PES packets per second, and ffmpeg puts several small frames in one.
