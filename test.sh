@@ -7,7 +7,8 @@ jobs=${JOBS:-2}
 tools/ensure-packages.sh cmake make g++ pkg-config ccache \
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev ffmpeg python3-xlrd \
   qt6-base-dev libgl-dev qt6-translations-l10n fonts-arphic-uming fonts-liberation2 locales \
-  clang libclang-rt-14-dev mkvtoolnix gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+  clang libclang-rt-14-dev mkvtoolnix gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good \
+  gstreamer1.0-plugins-bad
 
 # Tests check that written numbers and file suffixes do not follow the user's locale; they need
 # a locale with a decimal comma and one with Turkish case rules.
