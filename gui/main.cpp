@@ -1,9 +1,23 @@
-// morvatelline: the window.
+// morvatelline: the window; `morvatelline FILE [FILE2]` opens the files, `--chart` writes the
+// chart of files as an image without a window.
 #include <QApplication>
+#include <QStringList>
+#include <cstring>
 
+#include "app/chart_image.h"
 #include "app/main_app.h"
 
 int main(int argc, char** argv) {
+  bool chart = false;
+  for (int i = 1; i < argc; ++i) chart = chart || std::strcmp(argv[i], "--chart") == 0;
+  // The image needs no screen, so it is drawn where there is none.
+  if (chart) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  return mvgui::runMainApp(app);
+  QStringList arguments = QApplication::arguments();
+  arguments.removeFirst();
+  if (chart) return mvgui::runChartCommand(arguments);
+  QStringList files;
+  for (const QString& a : arguments)
+    if (!a.startsWith('-')) files << a;
+  return mvgui::runMainApp(app, files);
 }

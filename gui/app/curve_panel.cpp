@@ -1,5 +1,7 @@
 #include "app/curve_panel.h"
 
+#include <QFont>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QWidget>
@@ -7,6 +9,7 @@
 #include <cmath>
 
 #include "analysis/containers.h"
+#include "app/chart_image.h"
 #include "chart/curve_chart.h"
 #include "media/statistics.h"
 #include "settings/para_block.h"
@@ -59,6 +62,7 @@ void CCurvePanel::Init(PanelHost* host, QWidget* window) {
   chart_->setGeometry(r.adjusted(0, 0, -(client.width() % 10), -(client.height() % 8)));
   chart_->vGridCount = 8;
   chart_->hGridCount = 8;
+  baseClientWidth_ = chart_->clientSize().width();
   chart_->show();
   for (int id : {1, 2}) {
     CurveSeries s;
@@ -82,6 +86,16 @@ void CCurvePanel::Init(PanelHost* host, QWidget* window) {
   list_->SetGridLines(true);
   list_->SetSlots(&slots_[0], &slots_[1]);
   list_->show();
+
+  QObject::connect(list_, &StatListCtrl::rowSelected, chart_, [this](int row) { ShowSecond(row); });
+  QObject::connect(chart_, &CCurveChart::clickedAt, list_, [this](int64_t x) {
+    const int64_t step = std::max(1, stepOfZoom(zoom_));
+    list_->selectRowShown(int(std::clamp<int64_t>((x + step / 2) / step, 0, std::max(0, list_->GetItemCount() - 1))));
+  });
+  QObject::connect(chart_, &CCurveChart::zoomRequested, chart_, [this](int steps) {
+    const int before = zoom_;
+    if (StepZoom(steps) != before && host_) host_->ZoomChanged(zoom_);
+  });
 
   UpdateZeroIndicator(0);
   UpdateZeroIndicator(1);
@@ -114,39 +128,117 @@ void CCurvePanel::RefreshChart() {
     UpdatesOff off(chart_);
     chart_->ClearPoints();
     chart_->ResetRange();
+    chart_->viewWidth = chart_->xMax = viewWidthOfZoom(zoom_);
     chart_->UpdateScrollBar();
     const int item = mv::paraBlock().GetInt(mv::PARA_VIEW_ITEM);
     for (int slot = 0; slot < 2; ++slot) {
       const mv::FileSlot& s = slots_[size_t(slot)];
       if (!s.isLoaded()) continue;
       for (int k = 0; k < 3; ++k) SetStatField(mv::cellValue(s, uint32_t(k + 1), item), kStatFields[slot][k]);
-      const uint32_t n = s.elementCount();
-      const int id = slot + 1;
-      CurveSeries* series = chart_->findSeries(id);
-      for (uint32_t i = mv::kFirstSecond; i < n; ++i) {
-        const int v = int(mv::cellValue(s, i, item));
-        if (series && series->enabled) {
-          const int x = series->points.empty() ? 0 : series->points.rbegin()->first + series->xStep;
-          chart_->AddPoint(id, x, v, false);
-        }
-        top = std::max(top, double(v));
-      }
     }
+    top = addSecondsToChart(*chart_, slots_, item);
     chart_->viewStart = chart_->xMin;
-    chart_->UpdateScrollBar();
+    applyViewWidth();
   }
   chart_->update();
   if (list_) list_->SetHighlightedItem(mv::paraBlock().GetInt(mv::PARA_VIEW_ITEM));
   SetAxisLabels(0, top > 1.0 ? int(std::trunc(top * 1.05 + 0.5)) : 1000);
 }
 
-void CCurvePanel::ApplyScale() {
-  const int step = (mv::paraBlock().GetInt(mv::PARA_VIEW_SCALE) + 1) * 10;
+void CCurvePanel::ApplyScale() { SetZoom((mv::paraBlock().GetInt(mv::PARA_VIEW_SCALE) + 1) * 100); }
+
+const std::vector<int>& CCurvePanel::zoomLevels() {
+  static const std::vector<int> levels = {kWholeFile, 10, 25, 50, 100, 200, 400, 800};
+  return levels;
+}
+
+void CCurvePanel::SetZoom(int zoom) {
+  zoom_ = zoom;
+  const int step = stepOfZoom(zoom);
   if (chart_) {
     for (int id : {1, 2})
       if (chart_->findSeries(id)) chart_->SetXStep(id, step);
   }
   RefreshChart();
+}
+
+int CCurvePanel::StepZoom(int steps) {
+  const std::vector<int>& levels = zoomLevels();
+  auto at = std::find(levels.begin(), levels.end(), zoom_);
+  int index = at == levels.end() ? 4 : int(at - levels.begin());
+  // Levels that would show the whole file anyway are the whole file.
+  const auto showsAll = [&](int level) {
+    return level != kWholeFile && int64_t(viewWidthOfZoom(level)) / stepOfZoom(level) >= pointCount();
+  };
+  if (steps > 0 && index == 0) {
+    while (index + 1 < int(levels.size()) && showsAll(levels[size_t(index) + 1])) ++index;
+  }
+  index = std::clamp(index + steps, 0, int(levels.size()) - 1);
+  if (steps < 0 && showsAll(levels[size_t(index)])) index = 0;
+  if (levels[size_t(index)] != zoom_) SetZoom(levels[size_t(index)]);
+  return zoom_;
+}
+
+int CCurvePanel::pointCount() const {
+  int n = 0;
+  for (const mv::FileSlot& s : slots_)
+    if (s.isLoaded()) n = std::max(n, int(s.elementCount()) - int(mv::kFirstSecond));
+  return n;
+}
+
+int CCurvePanel::stepOfZoom(int zoom) const { return zoom >= 100 ? zoom / 10 : 10; }
+
+int CCurvePanel::viewWidthOfZoom(int zoom) const {
+  if (zoom == kWholeFile) return std::max(stepOfZoom(zoom), (pointCount() - 1) * stepOfZoom(zoom));
+  // The original 1000 at the created size; a wider plot shows more at the same pixels per second.
+  const int client = chart_ ? chart_->clientSize().width() : 0;
+  int64_t width = baseClientWidth_ > 0 && client > 0 ? (int64_t(1000) * client + baseClientWidth_ / 2) / baseClientWidth_ : 1000;
+  if (zoom > 0 && zoom < 100) width = width * 100 / zoom;
+  return int(std::clamp<int64_t>(width, 10, 1 << 30));
+}
+
+void CCurvePanel::applyViewWidth() {
+  chart_->viewWidth = viewWidthOfZoom(zoom_);
+  if (zoom_ == kWholeFile) {
+    chart_->viewStart = chart_->xMin;
+    chart_->xMax = chart_->xMin + chart_->viewWidth;
+  } else {
+    chart_->xMax = std::max(chart_->xMax, chart_->viewStart + chart_->viewWidth);
+  }
+  const int w = chart_->clientSize().width();
+  const double pixelsPerPoint = w > 0 ? double(w) * stepOfZoom(zoom_) / chart_->viewWidth : 0.0;
+  // 100 % and 200 % keep the original grid and labels.
+  TickSteps steps;
+  if (zoom_ != 100 && zoom_ != 200) {
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(12);
+    steps = tickStepsFor(pixelsPerPoint, QFontMetrics(font).horizontalAdvance(QStringLiteral("00:00:00")));
+  }
+  chart_->tickEvery = steps.tickEvery;
+  chart_->labelEvery = steps.labelEvery;
+  chart_->columnMaxima = pixelsPerPoint < 1.0;
+  const int row = list_ ? list_->selectedRow() : -1;
+  chart_->markedX = row >= 0 ? std::optional<int>(row * stepOfZoom(zoom_)) : std::nullopt;
+  chart_->ScrollTo(chart_->viewStart);
+}
+
+void CCurvePanel::ChartResized() {
+  if (!chart_) return;
+  applyViewWidth();
+  chart_->update();
+}
+
+void CCurvePanel::ShowSecond(int row) {
+  if (!chart_) return;
+  if (row < 0) {
+    chart_->markedX.reset();
+  } else {
+    const int x = row * stepOfZoom(zoom_);
+    chart_->markedX = x;
+    if (x < chart_->viewStart || int64_t(x) > int64_t(chart_->viewStart) + chart_->viewWidth)
+      chart_->ScrollTo(int64_t(x) - chart_->viewWidth / 2);
+  }
+  chart_->update();
 }
 
 void CCurvePanel::ApplyDataPoints() {

@@ -4,6 +4,7 @@
 #include <QColor>
 #include <array>
 #include <optional>
+#include <vector>
 
 #include "analysis/file_slot.h"
 #include "widgets/file_colours.h"
@@ -23,6 +24,8 @@ class PanelHost {
   // The control with a resource id, or null.
   virtual QWidget* control(int id) const = 0;
   virtual void SetZeroIndicator(int slot, bool hasZeroSeconds) = 0;
+  // The chart zoomed itself (wheel or keys); the window shows the new zoom.
+  virtual void ZoomChanged(int /*zoom*/) {}
 };
 
 class CCurvePanel {
@@ -37,7 +40,23 @@ class CCurvePanel {
 
   void RefreshSlot(int slot);
   void RefreshChart();
+  // Takes the zoom of the settings' scale (100 % or 200 %).
   void ApplyScale();
+
+  // Zoom: a percentage or kWholeFile (every second within the plot's width).
+  static constexpr int kWholeFile = 0;
+  // Every zoom there is, from the whole file up to 800 %.
+  static const std::vector<int>& zoomLevels();
+  int zoom() const { return zoom_; }
+  void SetZoom(int zoom);
+  // Moves `steps` levels up (in) or down (out); returns the zoom then in force.
+  int StepZoom(int steps);
+  // The chart was resized: more room shows more seconds at the same zoom.
+  void ChartResized();
+  // Marks the second of a list row in the chart and scrolls it into view; -1 removes the mark.
+  void ShowSecond(int row);
+  // Seconds (points) the longer of the two files has.
+  int pointCount() const;
   void ApplyDataPoints();
   void InvalidateList();
   // The legend colour of a swatch control (1044, 1045, 1046, 1047, 1050).
@@ -54,11 +73,18 @@ class CCurvePanel {
   void UpdateZeroIndicator(int slot);
 
  private:
+  // xStep of the zoom, and the view's width in x for it at the chart's current size.
+  int stepOfZoom(int zoom) const;
+  int viewWidthOfZoom(int zoom) const;
+  void applyViewWidth();
+
   const std::array<mv::FileSlot, 2>& slots_;
   PanelHost* host_ = nullptr;
   QLabel* axisLabels_[5] = {};
   CCurveChart* chart_ = nullptr;
   StatListCtrl* list_ = nullptr;
+  int zoom_ = 100;
+  int baseClientWidth_ = 0;  // the plot's width as the window was created
 };
 
 }  // namespace mvgui

@@ -1,15 +1,28 @@
 #include "app/main_dialog.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
+#include <QUrl>
 
+#include "app/chart_image.h"
 #include "app/dialog_units.h"
+#include "app/window_settings.h"
+#include "chart/curve_chart.h"
 #include "app/file_info_dlg.h"
 #include "app/filter_dlg.h"
 #include "app/open_progress.h"
@@ -40,17 +53,31 @@ const std::map<int, QString>& toolTips() {
   return tips;
 }
 
-// What a reader had to do to read a file, as the path label's tip says it.
 // Option check boxes in member order: total, audio, file info, header, video, statistics.
 constexpr int kOptionIds[6] = {1013, 1012, 1005, 1008, 1010, 1009};
+
+// The scale box: 100 % and 200 % first, at the indices the settings store; then the other zooms.
+struct ScaleItem {
+  const char* text;
+  int zoom;
+};
+constexpr ScaleItem kScaleItems[] = {{"100%", 100}, {"200%", 200}, {"400%", 400}, {"800%", 800},
+                                     {"50%", 50},   {"25%", 25},   {"10%", 10},   {"全部", CCurvePanel::kWholeFile}};
+
+int scaleIndexOf(int zoom) {
+  for (int i = 0; i < int(std::size(kScaleItems)); ++i)
+    if (kScaleItems[i].zoom == zoom) return i;
+  return -1;
+}
 
 }  // namespace
 
 MainDialog::MainDialog(QWidget* parent) : CResizableDlg(parent) {
   setWindowTitle("Morvatelline");
   setWindowIcon(applicationIcon());
-  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                 Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                 Qt::WindowCloseButtonHint);
+  setAcceptDrops(true);
   setFont(dialogFont());
   buildControls();
   connect(this, &MainDialog::fileInfoRequested, this,
@@ -72,7 +99,7 @@ W* MainDialog::add(int id, W* widget) {
 
 void MainDialog::buildControls() {
   const DialogUnits du = DialogUnits::of(font());
-  setFixedSize(du.x(462), du.y(445));
+  resize(du.x(462), du.y(445));
   auto group = [&](const QString& title, int x, int y, int w, int h, int id = 0) {
     auto* g = add(id, new QGroupBox(title, this));
     g->setGeometry(du.rect(x, y, w, h));
@@ -112,7 +139,7 @@ void MainDialog::buildControls() {
   itemCombo_->setGeometry(du.rect(27, 77, 48, 12));
   label("比例:", 85, 80, 21, 8);
   scaleCombo_ = add(1018, new QComboBox(this));
-  scaleCombo_->addItems({"100%", "200%"});
+  for (const ScaleItem& item : kScaleItems) scaleCombo_->addItem(item.text);
   // A little wider than the original 33 units: Qt's combo box frame needs more room for "100%".
   scaleCombo_->setGeometry(du.rect(107, 77, 40, 12));
   pointsCheck_ = add(1035, new QCheckBox("数据点", this));
@@ -212,9 +239,14 @@ void MainDialog::buildControls() {
     StoreOptions();
     panel_.RefreshChart();
   });
-  connect(scaleCombo_, &QComboBox::activated, this, [this] {
+  connect(scaleCombo_, &QComboBox::activated, this, [this](int index) {
+    const int zoom = kScaleItems[std::clamp(index, 0, int(std::size(kScaleItems)) - 1)].zoom;
     StoreOptions();
-    panel_.ApplyScale();
+    setWindowSetting("Zoom", zoom);
+    if (index < 2)
+      panel_.ApplyScale();
+    else
+      panel_.SetZoom(zoom);
   });
   connect(pointsCheck_, &QCheckBox::clicked, this, [this] {
     StoreOptions();
@@ -238,6 +270,224 @@ void MainDialog::OnInitDialog() {
   controls_[1007] = panel_.list();
   applySwatchColours();
   LoadOptions();
+  // A zoom other than the two the options hold is remembered on its own.
+  const int zoom = windowSetting("Zoom", -1);
+  if (zoom != -1 && scaleIndexOf(zoom) >= 2) {
+    scaleCombo_->setCurrentIndex(scaleIndexOf(zoom));
+    panel_.SetZoom(zoom);
+  }
+  recordLayout();
+  buildMenus();
+  restoreGeometry();
+}
+
+void MainDialog::recordLayout() {
+  createdSize_ = size();
+  createdChart_ = panel_.chart()->geometry();
+  const int chartBottom = createdChart_.bottom();
+  const int listTop = panel_.list()->geometry().top();
+  for (QObject* child : children()) {
+    auto* w = qobject_cast<QWidget*>(child);
+    if (!w || !w->isWidgetType() || w->isWindow()) continue;
+    const QRect g = w->geometry();
+    Placed::Kind kind;
+    if (w == panel_.chart())
+      kind = Placed::Chart;
+    else if (w == panel_.list())
+      kind = Placed::List;
+    else if (w == control(1033))
+      kind = Placed::Frame;
+    else if (w->objectName().toInt() >= 1021 && w->objectName().toInt() <= 1025)
+      kind = Placed::Axis;
+    else if (g.top() > chartBottom && g.top() < listTop && w->isVisibleTo(this))
+      kind = Placed::Below;
+    else
+      continue;
+    placed_.push_back({w, g, kind});
+  }
+}
+
+void MainDialog::layoutControls() {
+  if (placed_.empty()) return;
+  const int extraWidth = std::max(0, width() - createdSize_.width());
+  const int extraHeight = std::max(0, height() - createdSize_.height());
+  // The plot grows in whole grid cells: ten across, eight down.
+  const int chartWidth = extraWidth - extraWidth % 10;
+  const int chartHeight = extraHeight / 2 - extraHeight / 2 % 8;
+  const QRect chart = createdChart_.adjusted(0, 0, chartWidth, chartHeight);
+  for (const Placed& p : placed_) {
+    QRect g = p.created;
+    switch (p.kind) {
+      case Placed::Chart:
+        g = chart;
+        break;
+      case Placed::Frame:
+        g.adjust(0, 0, extraWidth, chartHeight);
+        break;
+      case Placed::Axis: {
+        // The rate labels keep their places relative to the plot's height.
+        const int offset = p.created.top() - createdChart_.top();
+        g.moveTop(createdChart_.top() + int(int64_t(offset) * chart.height() / std::max(1, createdChart_.height())));
+        break;
+      }
+      case Placed::Below:
+        g.translate(0, chartHeight);
+        break;
+      case Placed::List:
+        g.adjust(0, chartHeight, extraWidth, extraHeight);
+        break;
+    }
+    if (p.widget->geometry() != g) p.widget->setGeometry(g);
+  }
+  panel_.ChartResized();
+}
+
+void MainDialog::restoreGeometry() {
+  const int w = windowSetting("Width", 0), h = windowSetting("Height", 0);
+  if (w >= minimumWidth() && h >= minimumHeight()) {
+    const QRect wanted(windowSetting("X", 0), windowSetting("Y", 0), w, h);
+    // A place on a screen that is no longer there is forgotten.
+    for (QScreen* screen : QGuiApplication::screens()) {
+      if (screen->availableGeometry().intersects(wanted)) {
+        resize(wanted.size());
+        move(wanted.topLeft());
+        break;
+      }
+    }
+  }
+  if (windowSetting("Maximized", 0) != 0) setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void MainDialog::saveGeometry() {
+  const bool maximized = isMaximized();
+  setWindowSetting("Maximized", maximized ? 1 : 0);
+  if (maximized) return;  // the size to come back to stays the one before
+  setWindowSetting("X", x());
+  setWindowSetting("Y", y());
+  setWindowSetting("Width", width());
+  setWindowSetting("Height", height());
+}
+
+void MainDialog::done(int result) {
+  if (isVisible()) saveGeometry();
+  CResizableDlg::done(result);
+}
+
+void MainDialog::buildMenus() {
+  CCurveChart* chart = panel_.chart();
+  chart->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(chart, &QWidget::customContextMenuRequested, this, [this, chart](QPoint at) {
+    QMenu menu(this);
+    menu.addAction("复制图像", this, &MainDialog::OnCopyChartImage);
+    menu.addAction("保存图像…", this, &MainDialog::OnSaveChartImage);
+    menu.addSeparator();
+    QAction* whole = menu.addAction("图像包含整个文件");
+    whole->setCheckable(true);
+    whole->setChecked(imageOfWholeFile_);
+    connect(whole, &QAction::toggled, this, [this](bool on) { imageOfWholeFile_ = on; });
+    menu.exec(chart->mapToGlobal(at));
+  });
+
+  StatListCtrl* list = panel_.list();
+  auto* next = new QAction("下一个标记点", this);
+  next->setShortcut(QKeySequence(Qt::Key_F3));
+  auto* previous = new QAction("上一个标记点", this);
+  previous->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3));
+  for (QAction* a : {next, previous}) {
+    a->setShortcutContext(Qt::WindowShortcut);
+    addAction(a);
+  }
+  connect(next, &QAction::triggered, list, [list] { list->selectMarkedRow(true); });
+  connect(previous, &QAction::triggered, list, [list] { list->selectMarkedRow(false); });
+  list->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(list, &QWidget::customContextMenuRequested, this, [list, next, previous](QPoint at) {
+    QMenu menu(list);
+    menu.addAction(next);
+    menu.addAction(previous);
+    menu.exec(list->viewport()->mapToGlobal(at));
+  });
+}
+
+void MainDialog::ZoomChanged(int zoom) {
+  const int index = scaleIndexOf(zoom);
+  if (index < 0) return;
+  scaleCombo_->setCurrentIndex(index);
+  StoreOptions();
+  setWindowSetting("Zoom", zoom);
+}
+
+QImage MainDialog::ChartImage(bool wholeFile) const {
+  const CCurveChart* chart = panel_.chart();
+  CurveChartModel model = *chart;
+  const QSize size(std::max(480, chart->width() + 80), std::max(240, chart->clientRect().height() + 40));
+  const int plotWidth = chartPlotRect(model, size).width();
+  if (wholeFile) {
+    fitWholeRange(model, plotWidth);
+  } else {
+    // The same seconds as the window shows, spread over the image's plot.
+    fitTicks(model, plotWidth, panel_.zoom() == 100 || panel_.zoom() == 200);
+  }
+  model.markedX.reset();
+  std::array<QString, 2> names;
+  for (int k = 0; k < 2; ++k)
+    if (slot(k).isLoaded()) names[size_t(k)] = QFileInfo(path(k)).fileName();
+  return renderChartImage(model, names, itemName(mv::paraBlock().GetInt(mv::PARA_VIEW_ITEM)), size);
+}
+
+void MainDialog::OnCopyChartImage() { QApplication::clipboard()->setImage(ChartImage(imageOfWholeFile_)); }
+
+void MainDialog::OnSaveChartImage() {
+  CSingleFileSel dlg(false, QString(), QString(), CSingleFileSel::OverwritePrompt | CSingleFileSel::HideReadOnly,
+                     "PNG Image(*.png)|*.png|All Files(*.*)|*.*||", this);
+  dlg.setTitle("保存图像");
+  dlg.setFolder(lastFolder(FolderKind::Image));
+  if (dlg.DoModal() != QDialog::Accepted) return;
+  const QString file = QString::fromStdString(mv::ensureExtension(dlg.GetPathName().toStdString(), ".png"));
+  rememberFolderOf(FolderKind::Image, file);
+  if (!savePng(ChartImage(imageOfWholeFile_), file)) {
+    mv::showMessage(mv::msg::kWriteFailed);
+    return;
+  }
+  mv::openWithShell(file.toStdString());
+}
+
+int MainDialog::slotAt(QPoint at) const {
+  // A path row is the band of its label across the file group.
+  const QWidget* group = label1_->parentWidget();
+  for (int k = 0; k < 2; ++k) {
+    const QRect label = (k == 0 ? label1_ : label2_)->geometry();
+    const QRect row(0, label.center().y() - 11, std::max(label.right(), group->width() / 2), 22);
+    if (row.contains(at)) return k;
+  }
+  return -1;
+}
+
+void MainDialog::dragEnterEvent(QDragEnterEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (!urls.isEmpty() && std::all_of(urls.begin(), urls.end(), [](const QUrl& u) { return u.isLocalFile(); }))
+    event->acceptProposedAction();
+}
+
+void MainDialog::dropEvent(QDropEvent* event) {
+  QStringList paths;
+  for (const QUrl& url : event->mimeData()->urls())
+    if (url.isLocalFile()) paths << url.toLocalFile();
+  if (paths.isEmpty()) return;
+  event->acceptProposedAction();
+  const int target = slotAt(event->position().toPoint());
+  // Opening shows dialogs; the drag must be over first.
+  QMetaObject::invokeMethod(this, [this, paths, target] { OpenFiles(paths, target); }, Qt::QueuedConnection);
+}
+
+void MainDialog::OpenFiles(const QStringList& paths, int target) {
+  if (paths.size() >= 2) {
+    OpenFile(0, paths[0]);
+    OpenFile(1, paths[1]);
+    return;
+  }
+  if (paths.isEmpty()) return;
+  if (target < 0) target = !slot(0).isLoaded() ? 0 : !slot(1).isLoaded() ? 1 : 0;
+  OpenFile(target, paths[0]);
 }
 
 void MainDialog::applySwatchColours() {
@@ -266,7 +516,8 @@ void MainDialog::UpdateData(bool save) {
     path1_ = label1_->text();
     path2_ = label2_->text();
     for (int k = 0; k < 6; ++k) *options[k] = checks_[k]->isChecked() ? 1 : 0;
-    scaleIndex_ = scaleCombo_->currentIndex();
+    // Other zooms are remembered apart; the option keeps the last of 100 % and 200 %.
+    if (scaleCombo_->currentIndex() < 2) scaleIndex_ = scaleCombo_->currentIndex();
     itemIndex_ = itemCombo_->currentIndex();
     dataPoints_ = pointsCheck_->isChecked() ? 1 : 0;
   } else {
@@ -327,11 +578,17 @@ void MainDialog::OnOpen(int slot) {
   CSingleFileSel dlg(true, QString(), QString(), CSingleFileSel::FileMustExist | CSingleFileSel::HideReadOnly,
                      QString::fromStdString(mv::openFileFilter()), this);
   dlg.setTitle("选择文件");
+  dlg.setFolder(lastFolder(FolderKind::Media));
   if (dlg.DoModal() != QDialog::Accepted) return;
+  rememberFolderOf(FolderKind::Media, dlg.GetPathName());
+  OpenFile(slot, dlg.GetPathName());
+}
+
+bool MainDialog::OpenFile(int slot, const QString& file) {
   UpdateData(true);
   QString& shownPath = slot == 0 ? path1_ : path2_;
   const QString previousPath = shownPath;
-  shownPath = dlg.GetPathName();
+  shownPath = file;
   UpdateData(false);
   // Nothing of the file dialog stays on screen while the file is read.
   repaint();
@@ -352,18 +609,20 @@ void MainDialog::OnOpen(int slot) {
       UpdateData(true);
       shownPath = previousPath;
       UpdateData(false);
-      return;
+      return false;
     }
     OnCloseSlot(slot);
-    return;  // closing refreshed the panel
+    return false;  // closing refreshed the panel
   }
   target.swap(loaded);
   RefreshSlot(slot);
+  return true;
 }
 
 void MainDialog::RefreshSlot(int slot) {
   panel_.RefreshSlot(slot);
   QStringList notes;
+  if (MainDialog::slot(slot).isLoaded() && !path(slot).isEmpty()) notes << QFileInfo(path(slot)).absoluteFilePath();
   for (const std::string& note : MainDialog::slot(slot).analysis.notes) notes << QString::fromStdString(mv::noteDescription(note));
   (slot == 0 ? label1_ : label2_)->setToolTip(notes.join('\n'));
 }
@@ -390,7 +649,10 @@ QString MainDialog::askSavePath(const QString& filter, const QString& extension)
   CSingleFileSel dlg(false, QString(), QString(), CSingleFileSel::OverwritePrompt | CSingleFileSel::HideReadOnly,
                      filter, this);
   dlg.setTitle("保存文件");
+  const FolderKind kind = extension == ".xls" ? FolderKind::Spreadsheet : FolderKind::Report;
+  dlg.setFolder(lastFolder(kind));
   if (dlg.DoModal() != QDialog::Accepted) return {};
+  rememberFolderOf(kind, dlg.GetPathName());
   return QString::fromStdString(mv::ensureExtension(dlg.GetPathName().toStdString(), extension.toStdString()));
 }
 

@@ -1,7 +1,10 @@
 #pragma once
 // The main window: two file slots, the chart and list below, the output options and exports.
 // The window owns the slots; the panel, the list and the dialogs are handed them.
+#include <QImage>
 #include <QString>
+#include <QStringList>
+#include <vector>
 #include <array>
 #include <chrono>
 #include <map>
@@ -31,6 +34,7 @@ class MainDialog : public CResizableDlg, public PanelHost {
   // The control with a resource id (1001 ... 1056), or null.
   QWidget* control(int id) const override;
   void SetZeroIndicator(int slot, bool hasZeroSeconds) override;
+  void ZoomChanged(int zoom) override;
 
   CCurvePanel& panel() { return panel_; }
   const QString& path(int slot) const { return slot == 0 ? path1_ : path2_; }
@@ -42,6 +46,16 @@ class MainDialog : public CResizableDlg, public PanelHost {
 
  public slots:
   void OnOpen(int slot);
+  // Opens `path` into the slot as the open button does after its dialog; false when it failed
+  // or was cancelled.
+  bool OpenFile(int slot, const QString& path);
+  // Files dropped or named on the command line: one goes to `slot` (-1: the first empty slot,
+  // else slot 1), two fill both slots.
+  void OpenFiles(const QStringList& paths, int slot = -1);
+  // The chart as an image: the current view, or the whole file.
+  QImage ChartImage(bool wholeFile) const;
+  void OnCopyChartImage();
+  void OnSaveChartImage();
   void OnCloseSlot(int slot);
   void OnTextReport();
   void OnSpreadsheet();
@@ -57,9 +71,12 @@ class MainDialog : public CResizableDlg, public PanelHost {
 
  protected:
   void OnInitDialog() override;
-  void OnControlsMove(int, int) override {}
+  void OnControlsMove(int, int) override { layoutControls(); }
   void accept() override {}  // Enter does nothing
+  void done(int result) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void buildControls();
@@ -74,6 +91,16 @@ class MainDialog : public CResizableDlg, public PanelHost {
   static mv::ReportOptions reportOptions();
   void applyMarkedSeconds(mv::FileSlot& slot) const;
   void applySwatchColours();
+  // Larger than created: the chart takes the extra width and half the extra height, the list
+  // the rest of the height; the controls between them move down with the chart.
+  void recordLayout();
+  void layoutControls();
+  void restoreGeometry();
+  void saveGeometry();
+  void buildMenus();
+  void showZoom(int zoom);
+  // The slot a drop at `at` (window coordinates) goes to.
+  int slotAt(QPoint at) const;
 
   template <typename W>
   W* add(int id, W* widget);
@@ -96,6 +123,16 @@ class MainDialog : public CResizableDlg, public PanelHost {
   QLabel* zeroIndicator_[2] = {};
   CCurvePanel panel_{slots_};
   bool initialised_ = false;
+  bool imageOfWholeFile_ = false;
+  // Geometry as created, of every control that moves or grows.
+  struct Placed {
+    QWidget* widget;
+    QRect created;
+    enum Kind { Chart, Frame, Axis, Below, List } kind;
+  };
+  std::vector<Placed> placed_;
+  QSize createdSize_;
+  QRect createdChart_;
 };
 
 }  // namespace mvgui

@@ -1,6 +1,9 @@
 #include "chart/curve_chart.h"
 
 #include <QFont>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWheelEvent>
 #include <QFontMetrics>
 #include <QPaintEvent>
 #include <QPainter>
@@ -13,6 +16,7 @@ namespace {
 
 const QColor kGridColour(0, 128, 0);
 const QColor kLabelColour(0, 255, 0);
+const QColor kMarkerColour(255, 255, 255);
 
 void drawSeries(QPainter& painter, const SeriesPlan& plan, const CurveSeries& s, const QPen& gridPen,
                 int height, int labelAscent) {
@@ -56,12 +60,17 @@ void paintChart(QPainter& painter, const CurveChartModel& model, QSize client) {
   painter.drawLines(plan.grid.data(), int(plan.grid.size()));
   for (const SeriesPlan& s : plan.series)
     drawSeries(painter, s, model.series.at(s.id), gridPen, client.height(), metrics.ascent());
+  if (plan.marker) {
+    painter.setPen(QPen(kMarkerColour, 1, Qt::DashLine));
+    painter.drawLine(*plan.marker);
+  }
 }
 
 CCurveChart::CCurveChart(QWidget* parent) : QWidget(parent), bar_(new QScrollBar(Qt::Horizontal, this)) {
   // The paint covers the whole client area from the buffer, so nothing needs erasing first.
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAttribute(Qt::WA_NoSystemBackground);
+  setFocusPolicy(Qt::WheelFocus);
   connect(bar_, &QScrollBar::actionTriggered, this, &CCurveChart::onScrollAction);
   connect(bar_, &QScrollBar::sliderReleased, this,
           [this] { OnHScroll(kThumbPosition, bar_->sliderPosition()); });
@@ -92,6 +101,63 @@ void CCurveChart::paintEvent(QPaintEvent*) {
     paintChart(painter, *this, client.size());
   }
   QPainter(this).drawPixmap(0, 0, buffer_);
+}
+
+void CCurveChart::wheelEvent(QWheelEvent* event) {
+  const QPoint angle = event->angleDelta();
+  const int delta = std::abs(angle.x()) > std::abs(angle.y()) ? angle.x() : angle.y();
+  wheelRest_ += delta;
+  const int steps = wheelRest_ / 120;
+  wheelRest_ %= 120;
+  event->accept();
+  if (steps == 0) return;
+  if (event->modifiers() & Qt::ControlModifier) {
+    emit zoomRequested(steps);
+    return;
+  }
+  // Wheel down or right moves on in time, a tenth of the view per notch.
+  if (hasPoints()) ScrollTo(int64_t(viewStart) - int64_t(steps) * std::max(1, viewWidth / 10));
+}
+
+void CCurveChart::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Home:
+      if (hasPoints()) ScrollTo(xMin);
+      break;
+    case Qt::Key_End:
+      if (hasPoints()) ScrollTo(xMax);
+      break;
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+      emit zoomRequested(1);
+      break;
+    case Qt::Key_Minus:
+      emit zoomRequested(-1);
+      break;
+    case Qt::Key_Left:
+      OnHScroll(kLineLeft);
+      break;
+    case Qt::Key_Right:
+      OnHScroll(kLineRight);
+      break;
+    case Qt::Key_PageUp:
+      OnHScroll(kPageLeft);
+      break;
+    case Qt::Key_PageDown:
+      OnHScroll(kPageRight);
+      break;
+    default:
+      QWidget::keyPressEvent(event);
+      return;
+  }
+  event->accept();
+}
+
+void CCurveChart::mousePressEvent(QMouseEvent* event) {
+  setFocus(Qt::MouseFocusReason);
+  const QPoint at = event->position().toPoint();
+  if (event->button() == Qt::LeftButton && clientRect().contains(at) && hasPoints()) emit clickedAt(xAtPixel(at.x()));
+  QWidget::mousePressEvent(event);
 }
 
 void CCurveChart::invalidate() { update(clientRect()); }

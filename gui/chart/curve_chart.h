@@ -38,10 +38,17 @@ class CCurveChart : public QWidget, public CurveChartModel {
   // with the values of the moment they were sent.
   void viewRangeNotified(int viewStart, int viewEnd);
   void valueRangeNotified(int yMin, int yMax);
+  // A click in the plot at data x.
+  void clickedAt(int64_t x);
+  // Ctrl+wheel or +/-: steps > 0 zoom in, < 0 out.
+  void zoomRequested(int steps);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
 
   void invalidate() override;
   void applyScrollBar(const ScrollBarState& state) override;
@@ -53,6 +60,7 @@ class CCurveChart : public QWidget, public CurveChartModel {
 
   QScrollBar* bar_;
   QPixmap buffer_;
+  int wheelRest_ = 0;  // wheel angle not yet turned into a step (touchpads send small deltas)
 };
 
 // Draws the chart's client area (size `client`, origin 0,0) as one frame.

@@ -163,12 +163,21 @@ bool CurveChartModel::OnHScroll(int code, int thumbPosition) {
     default:
       return false;
   }
+  ScrollTo(start);
+  return true;
+}
+
+void CurveChartModel::ScrollTo(int64_t start) {
   start = std::min(start, int64_t(xMax) - viewWidth);
   start = std::max(start, int64_t(xMin));
   viewStart = saturate(start);
   invalidate();
   UpdateScrollBar();
-  return true;
+}
+
+int64_t CurveChartModel::xAtPixel(int px) const {
+  const int64_t w = clientSize().width();
+  return w <= 0 ? viewStart : viewStart + int64_t(px) * viewWidth / w;
 }
 
 void CurveChartModel::notifyRanges() {
@@ -206,6 +215,28 @@ Qt::PenStyle qtPenStyle(int windowsStyle) {
   }
 }
 
+TickSteps tickStepsFor(double pixelsPerPoint, int labelWidth) {
+  // Spans in points (= seconds); each a multiple of the one before, so labels fall on lines.
+  static const int kSpans[] = {5, 10, 30, 60, 300, 600, 1800, 3600, 7200, 21600, 43200, 86400, 432000, 864000};
+  const double labelRoom = labelWidth + 8.0;
+  if (pixelsPerPoint * 5 >= 8 && pixelsPerPoint * 10 >= labelRoom) return {};
+  TickSteps t{kSpans[std::size(kSpans) - 1], kSpans[std::size(kSpans) - 1]};
+  for (int span : kSpans) {
+    if (span * pixelsPerPoint >= 20) {
+      t.tickEvery = span;
+      break;
+    }
+  }
+  for (int span : kSpans) {
+    if (span > t.tickEvery && span % t.tickEvery == 0 && span * pixelsPerPoint >= labelRoom) {
+      t.labelEvery = span;
+      break;
+    }
+  }
+  t.labelEvery = std::max(t.labelEvery, t.tickEvery);
+  return t;
+}
+
 namespace {
 
 void planGrid(const CurveChartModel& m, QSize client, bool noData, std::vector<QLine>& grid) {
@@ -225,12 +256,55 @@ void planGrid(const CurveChartModel& m, QSize client, bool noData, std::vector<Q
   }
 }
 
+// Points sharing a pixel column become one at the column's highest value; a column that holds a
+// grid or label position carries the line or label.
+void planColumns(const CurveChartModel& m, const CurveSeries& s, QSize client, QSize labelSize, bool timeLabels,
+                 SeriesPlan& plan) {
+  const auto& points = s.points;
+  const int tickEvery = std::max(1, m.tickEvery), labelEvery = std::max(1, m.labelEvery);
+  auto start = points.lower_bound(m.viewStart);
+  if (start != points.begin()) start = std::prev(start);
+  plan.start = mapToPixel(m, client, start->first, start->second);
+  int position = int(std::distance(points.begin(), start)) + 1;
+  bool open = false;
+  PlotPoint column;
+  for (auto it = std::next(start); it != points.end(); ++it) {
+    ++position;
+    const QPoint pixel = mapToPixel(m, client, it->first, it->second);
+    if (open && pixel.x() == column.pixel.x()) {
+      column.pixel.setY(std::min(column.pixel.y(), pixel.y()));
+    } else {
+      if (open) {
+        if (column.pixel.x() > client.width()) break;
+        plan.points.push_back(column);
+      }
+      column = PlotPoint{};
+      column.pixel = pixel;
+      column.position = position;
+      open = true;
+    }
+    if (timeLabels && position % tickEvery == 0 && !column.tick) {
+      column.tick = true;
+      if (position % labelEvery == 0) {
+        column.label = timeLabelText(position);
+        column.labelTopLeft = {pixel.x() - labelSize.width() / 2, client.height() - labelSize.height()};
+      }
+    }
+  }
+  if (open) plan.points.push_back(column);
+}
+
 SeriesPlan planSeries(const CurveChartModel& m, int id, const CurveSeries& s, QSize client, QSize labelSize,
                       bool timeLabels) {
   SeriesPlan plan;
   plan.id = id;
+  if (m.columnMaxima) {
+    planColumns(m, s, client, labelSize, timeLabels, plan);
+    return plan;
+  }
   const auto& points = s.points;
   const int64_t right = int64_t(m.viewStart) + m.viewWidth;
+  const int tickEvery = std::max(1, m.tickEvery), labelEvery = std::max(1, m.labelEvery);
 
   // Start one point before the left edge so that the line enters the view from outside.
   auto start = points.lower_bound(m.viewStart);
@@ -246,8 +320,8 @@ SeriesPlan planSeries(const CurveChartModel& m, int id, const CurveSeries& s, QS
       PlotPoint p;
       p.pixel = mapToPixel(m, client, it->first, it->second);
       p.position = position;
-      p.tick = timeLabels && position % 5 == 0;
-      if (p.tick && position % 10 == 0) {
+      p.tick = timeLabels && position % tickEvery == 0;
+      if (p.tick && position % labelEvery == 0) {
         p.label = timeLabelText(position);
         p.labelTopLeft = {p.pixel.x() - labelSize.width() / 2, client.height() - labelSize.height()};
       }
@@ -280,6 +354,10 @@ ChartPlan planChart(const CurveChartModel& model, QSize client, QSize labelSize)
   for (const auto& [id, s] : model.series) {
     if (s.points.empty() || !s.shown) continue;
     plan.series.push_back(planSeries(model, id, s, client, labelSize, plan.timeLabels));
+  }
+  if (model.markedX && *model.markedX >= model.viewStart && int64_t(*model.markedX) <= int64_t(model.viewStart) + model.viewWidth) {
+    const int px = mapToPixel(model, client, *model.markedX, 0).x();
+    plan.marker = QLine(px, 0, px, client.height());
   }
   return plan;
 }

@@ -10,6 +10,7 @@
 #include <QString>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -81,6 +82,14 @@ class CurveChartModel {
   int vGridCount = 0;       // vertical divisions, drawn only while there are no points
   int hGridCount = 0;       // horizontal divisions
   std::set<int> seriesIds;  // registered ids; points for other ids are refused
+  // Zoomed views: a grid line at every tickEvery-th point, a time label at every labelEvery-th
+  // (a multiple of tickEvery); with columnMaxima, points sharing a pixel column draw as one at
+  // their highest value, so that a whole file fits the width without losing a peak.
+  int tickEvery = 5;
+  int labelEvery = 10;
+  bool columnMaxima = false;
+  // x of a vertical marker line (the second selected in the list), or none.
+  std::optional<int> markedX;
 
   // Registers a series once; a second registration of the same id changes nothing.
   void AddSeries(int id, const CurveSeries& record);
@@ -99,6 +108,11 @@ class CurveChartModel {
   // Pans the view. `thumbPosition` counts only for kThumbTrack. True when the view was re-clamped,
   // repainted and the scroll bar set (with notifications); false when the code does nothing.
   bool OnHScroll(int code, int thumbPosition = 0);
+  // Moves the left edge to `start`, kept inside the scrollable range; repaints and sets the
+  // scroll bar as a scroll does.
+  void ScrollTo(int64_t start);
+  // x at a client pixel column (the inverse of MapToPixel's x).
+  int64_t xAtPixel(int px) const;
 
   // The registered series of an id, or null.
   CurveSeries* findSeries(int id);
@@ -149,11 +163,21 @@ struct ChartPlan {
   bool timeLabels = false;         // ticks and labels are drawn
   std::vector<QLine> grid;         // horizontal lines, then (without data) vertical ones
   std::vector<SeriesPlan> series;  // shown series with points, ascending id
+  std::optional<QLine> marker;     // the marked x, when it lies in the view
 };
 
 // `labelSize` is the text box of "00:00:00" in the label font; labels are centred on their point
 // and stand on the bottom edge.
 ChartPlan planChart(const CurveChartModel& model, QSize client, QSize labelSize);
+
+// Grid and label spacing in points for a zoom: the original 5 and 10 while points stand at least
+// `pixelsPerPoint` apart for that, else the next round spans of time (seconds) that keep lines
+// 20 pixels and labels `labelWidth` + 8 pixels apart.
+struct TickSteps {
+  int tickEvery = 5;
+  int labelEvery = 10;
+};
+TickSteps tickStepsFor(double pixelsPerPoint, int labelWidth);
 
 // "%02d:%02d:%02d" of a number of seconds.
 QString timeLabelText(int seconds);

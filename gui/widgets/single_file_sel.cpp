@@ -106,6 +106,7 @@ std::unique_ptr<QFileDialog> CSingleFileSel::createDialog() const {
   QString extension = request_.defaultExtension;
   while (extension.startsWith('.')) extension.remove(0, 1);
   if (!extension.isEmpty()) dlg->setDefaultSuffix(extension);
+  if (!request_.folder.isEmpty() && !request_.initialName.contains('/')) dlg->setDirectory(request_.folder);
   if (!request_.initialName.isEmpty()) {
     const QFileInfo initial(request_.initialName);
     if (request_.initialName.contains('/')) dlg->setDirectory(initial.absolutePath());

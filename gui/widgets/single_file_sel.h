@@ -33,6 +33,7 @@ class CSingleFileSel {
     unsigned flags = 0;
     QString defaultExtension;
     QString initialName;
+    QString folder;  // where the dialog starts when initialName names no folder
     QWidget* owner = nullptr;
   };
   struct Answer {
@@ -47,6 +48,7 @@ class CSingleFileSel {
                  const QString& filter, QWidget* owner = nullptr);
 
   void setTitle(const QString& title) { request_.title = title; }
+  void setFolder(const QString& folder) { request_.folder = folder; }
   QString title() const { return request_.title; }
   unsigned flags() const { return request_.flags; }
 

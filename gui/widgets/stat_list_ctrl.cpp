@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QStyleOptionViewItem>
@@ -51,6 +52,8 @@ StatListCtrl::StatListCtrl(QWidget* parent) : QTableView(parent), model_(new Sta
   setCornerButtonEnabled(false);
   setShowGrid(false);
   setSortingEnabled(false);
+  connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+          [this](const QModelIndex& now) { emit rowSelected(now.isValid() ? now.row() : -1); });
 
   QHeaderView* rows = verticalHeader();
   rows->hide();
@@ -189,5 +192,39 @@ void StatListCtrl::changeEvent(QEvent* event) {
 
 // One fixed height for every row, so that scrolling through hours of seconds costs nothing per row.
 void StatListCtrl::updateRowHeight() { verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4); }
+
+int StatListCtrl::selectedRow() const {
+  const QModelIndexList rows = selectionModel()->selectedRows();
+  return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void StatListCtrl::selectRowShown(int row) {
+  if (row < 0 || row >= model_->rowCount()) return;
+  const QModelIndex at = model_->index(row, 0);
+  selectionModel()->setCurrentIndex(at, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  scrollTo(at);
+}
+
+bool StatListCtrl::selectMarkedRow(bool forward) {
+  const int rows = model_->rowCount();
+  const int from = selectedRow();
+  for (int r = forward ? from + 1 : (from < 0 ? rows - 1 : from - 1); r >= 0 && r < rows; r += forward ? 1 : -1) {
+    if (model_->isMarkedRow(r)) {
+      selectRowShown(r);
+      return true;
+    }
+  }
+  return false;
+}
+
+void StatListCtrl::keyPressEvent(QKeyEvent* event) {
+  // Home and End go to the first and last second, not to the first and last column.
+  if ((event->key() == Qt::Key_Home || event->key() == Qt::Key_End) && model_->rowCount() > 0) {
+    selectRowShown(event->key() == Qt::Key_Home ? 0 : model_->rowCount() - 1);
+    event->accept();
+    return;
+  }
+  QTableView::keyPressEvent(event);
+}
 
 }  // namespace mvgui

@@ -44,10 +44,20 @@ class StatListCtrl : public QTableView {
   void RepaintNow();
 
   StatListModel* statModel() const { return model_; }
+  // The selected row, -1 without one.
+  int selectedRow() const;
+  // Selects the row and scrolls it into view.
+  void selectRowShown(int row);
+  // Selects the next (or previous) coloured row after the selected one; false when there is none.
+  bool selectMarkedRow(bool forward);
+
+ signals:
+  void rowSelected(int row);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void paintBelowLastRow(const QRect& dirty);

@@ -163,6 +163,14 @@ QColor StatListModel::cellBackground(int row, int column) const {
   return shadeColour(backgroundIndex(row, column));
 }
 
+bool StatListModel::isMarkedRow(int row) const {
+  for (int column : {1, 4}) {
+    const int shade = backgroundIndex(row, column);
+    if (shade == kZero || shade == kHighest || shade == kLowest) return true;
+  }
+  return false;
+}
+
 QColor StatListModel::stripeColour(int column) {
   return shadeColour(isFile1Column(column) ? kStripe : kWhite);
 }

@@ -38,6 +38,8 @@ class StatListModel : public QAbstractTableModel {
   int highlightedItem() const { return highlightedItem_; }
 
   QColor cellBackground(int row, int column) const;
+  // The row is coloured as a zero, highest or lowest second of either file.
+  bool isMarkedRow(int row) const;
   // The colour of a column where it has no cells: below the last row.
   static QColor stripeColour(int column);
 
