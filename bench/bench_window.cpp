@@ -7,6 +7,7 @@
 #include "app/main_dialog.h"
 #include "chart/curve_chart.h"
 #include "fixtures/avi_builder.h"
+#include "fixtures/slot_builder.h"
 #include "widgets/stat_list_ctrl.h"
 #include "qt_benchmark_main.h"
 
@@ -63,6 +64,26 @@ void BM_RepaintChartAndList(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_RepaintChartAndList)->Unit(benchmark::kMillisecond);
+
+// A maximised window on a 1280x1024 screen with a two-hour pair at "全部": every second of both
+// files within the plot's width.
+void BM_RepaintWholeFilePair(benchmark::State& state) {
+  static mvgui::MainDialog* w = [] {
+    auto* d = new mvgui::MainDialog;
+    d->resize(1280, 990);
+    d->show();
+    mvtest::fillLongPair(d->slot(0), d->slot(1), 7200, true);
+    d->panel().RefreshSlot(0);
+    d->panel().RefreshSlot(1);
+    d->panel().SetZoom(mvgui::CCurvePanel::kWholeFile);
+    QApplication::processEvents();
+    return d;
+  }();
+  auto* chart = w->panel().chart();
+  for (auto _ : state) chart->repaint();
+  state.counters["plot_width"] = chart->clientSize().width();
+}
+BENCHMARK(BM_RepaintWholeFilePair)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -62,7 +62,7 @@ void installGuiSinks() {
     const QString file = QString::fromStdString(path);
     if (OpenLink(file) == linkresult::kOpened) return;
     // Without a desktop to open it, the user is at least told where the file is.
-    if (QFileInfo(file) == QFileInfo(helpFilePath()))
+    if (QFileInfo(file).absoluteFilePath() == QFileInfo(helpFilePath()).absoluteFilePath())
       showHelpWindow(file);
     else
       mv::showMessage("文件已保存到：\n" + QFileInfo(file).absoluteFilePath().toStdString());

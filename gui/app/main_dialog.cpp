@@ -429,8 +429,10 @@ QImage MainDialog::ChartImage(bool wholeFile) const {
   }
   model.markedX.reset();
   std::array<QString, 2> names;
-  for (int k = 0; k < 2; ++k)
-    if (slot(k).isLoaded()) names[size_t(k)] = QFileInfo(path(k)).fileName();
+  for (int k = 0; k < 2; ++k) {
+    if (!slot(k).isLoaded()) continue;
+    names[size_t(k)] = path(k).isEmpty() ? QString("文件%1").arg(k + 1) : QFileInfo(path(k)).fileName();
+  }
   return renderChartImage(model, names, itemName(mv::paraBlock().GetInt(mv::PARA_VIEW_ITEM)), size);
 }
 

@@ -219,7 +219,7 @@ TickSteps tickStepsFor(double pixelsPerPoint, int labelWidth) {
   // Spans in points (= seconds); each a multiple of the one before, so labels fall on lines.
   static const int kSpans[] = {5, 10, 30, 60, 300, 600, 1800, 3600, 7200, 21600, 43200, 86400, 432000, 864000};
   const double labelRoom = labelWidth + 8.0;
-  if (pixelsPerPoint * 5 >= 8 && pixelsPerPoint * 10 >= labelRoom) return {};
+  if (pixelsPerPoint * 5 >= 20 && pixelsPerPoint * 10 >= labelRoom) return {};
   TickSteps t{kSpans[std::size(kSpans) - 1], kSpans[std::size(kSpans) - 1]};
   for (int span : kSpans) {
     if (span * pixelsPerPoint >= 20) {

@@ -13,6 +13,7 @@
 #include "app/open_progress.h"
 #include "fixtures/message_recorder.h"
 #include "fixtures/sample_media.h"
+#include "fixtures/slot_builder.h"
 #include "gui/support/file_dialog_recorder.h"
 #include "gui/support/gallery_batch.h"
 #include "gui/support/gallery_info.h"
@@ -87,6 +88,22 @@ int main(int argc, char** argv) {
     mvgui::CFilterDlg filter(&window, 1);
     filter.show();
     ok &= save(filter, out, "data-filter");
+  }
+  {
+    // Maximised on a 1280x1024 screen, a two-hour pair at "全部", and the chart as an image.
+    mvgui::MainDialog window;
+    window.resize(1280, 990);
+    window.show();
+    mvtest::fillLongPair(window.slot(0), window.slot(1), 7200, true);
+    window.panel().RefreshSlot(0);
+    window.panel().RefreshSlot(1);
+    window.panel().SetZoom(mvgui::CCurvePanel::kWholeFile);
+    window.ZoomChanged(mvgui::CCurvePanel::kWholeFile);
+    ok &= save(window, out, "main-maximised-two-hours-whole");
+    const QString image = out + "/chart-image.png";
+    const bool saved = window.ChartImage(false).save(image);
+    std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(image));
+    ok &= saved;
   }
   mvtest::writeInfoGallery(out);
   writeBatchGallery(out);

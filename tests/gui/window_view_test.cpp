@@ -1,0 +1,222 @@
+// The window beyond its created size: resizing, zoom down to the whole file, chart and list
+// following each other, dropped files, chart images and what the user is told when the desktop
+// cannot open a written file.
+#include <QApplication>
+#include <QComboBox>
+#include <QImage>
+#include <QMimeData>
+#include <QProcess>
+#include <QTest>
+
+#include "app/chart_image.h"
+#include "app/main_app.h"
+#include "app/main_dialog.h"
+#include "chart/curve_chart.h"
+#include "fixtures/message_recorder.h"
+#include "fixtures/sample_media.h"
+#include "fixtures/shell_recorder.h"
+#include "fixtures/slot_builder.h"
+#include "platform/shell.h"
+#include "settings/para_block.h"
+#include "widgets/link_buttons.h"
+#include "widgets/stat_list_ctrl.h"
+#include "widgets/stat_list_model.h"
+
+using namespace mvgui;
+
+namespace {
+
+void settle() {
+  for (int i = 0; i < 5; ++i) QApplication::processEvents();
+}
+
+// A flat file with a peak at second `peak` (0-based).
+std::vector<uint32_t> withPeak(size_t seconds, size_t peak) {
+  std::vector<uint32_t> v(seconds, 12800);
+  v[peak] = 64000;
+  return v;
+}
+
+}  // namespace
+
+class WindowViewTest : public QObject {
+  Q_OBJECT
+
+  mvtest::TempDir dir_;
+
+ private slots:
+  void init() {
+    mv::paraBlock().LoadFrom(std::string());
+    for (int i = 0; i < mv::PARA_INT_COUNT; ++i) {
+      static const int defaults[] = {1, 1, 1, 1, 1, 1, 0, 0, 1, 5, 5};
+      mv::paraBlock().SetInt(i, defaults[i]);
+    }
+  }
+
+  void growingGivesTheRoomToChartAndListOnly() {
+    MainDialog w;
+    w.show();
+    settle();
+    std::map<QWidget*, QRect> created;
+    for (QWidget* c : w.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) created[c] = c->geometry();
+    CCurveChart* chart = w.panel().chart();
+    const QRect chart0 = chart->geometry(), list0 = w.panel().list()->geometry();
+    const int visible0 = chart->viewWidth;
+
+    w.resize(w.size() + QSize(333, 205));
+    settle();
+    QCOMPARE(chart->width() - chart0.width(), 330);  // whole grid cells
+    QVERIFY(chart->height() > chart0.height() && (chart->height() - chart0.height()) % 8 == 0);
+    QVERIFY(w.panel().list()->height() > list0.height());
+    QCOMPARE(w.control(1001)->geometry(), created[w.control(1001)]);
+    QCOMPARE(w.control(1018)->geometry(), created[w.control(1018)]);
+    QCOMPARE(w.control(1048)->y() - created[w.control(1048)].y(), chart->height() - chart0.height());
+    QVERIFY(chart->viewWidth > visible0);  // more seconds at the same zoom
+
+    // Back at the created size every control is where it was, and the view as the original.
+    w.resize(created.begin()->first->parentWidget()->minimumSize());
+    settle();
+    for (const auto& [c, g] : created) QCOMPARE(c->geometry(), g);
+    QCOMPARE(chart->viewWidth, visible0);
+  }
+
+  void wholeFileFitsTheWidthWithEveryPeak() {
+    MainDialog w;
+    w.show();
+    mvtest::fillSlot(w.slot(0), {.video = withPeak(7200, 4321)});
+    mvtest::fillSlot(w.slot(1), {.video = std::vector<uint32_t>(3600, 6400)});
+    w.panel().RefreshSlot(0);
+    w.panel().RefreshSlot(1);
+    w.panel().SetZoom(CCurvePanel::kWholeFile);
+    CCurveChart* chart = w.panel().chart();
+    const QSize client = chart->clientSize();
+    QCOMPARE(chart->scrollBarState().page, 1000);  // nothing to scroll
+    const ChartPlan plan = planChart(*chart, client, QSize(50, 14));
+    const SeriesPlan& first = plan.series[0];
+    QVERIFY(first.points.size() <= size_t(client.width()) + 1);
+    QVERIFY(first.points.back().pixel.x() <= client.width());
+    const auto top = std::min_element(first.points.begin(), first.points.end(),
+                                      [](const PlotPoint& a, const PlotPoint& b) { return a.pixel.y() < b.pixel.y(); });
+    QCOMPARE(top->pixel.y(), chart->MapToPixel(0, chart->yMax).y());  // the one peak survives
+    // Labels stay apart.
+    int lastLabel = -1000;
+    for (const PlotPoint& p : first.points) {
+      if (p.label.isEmpty()) continue;
+      QVERIFY(p.pixel.x() - lastLabel >= 58);
+      lastLabel = p.pixel.x();
+    }
+
+    // Zooming in from the whole file and out again.
+    QCOMPARE(w.panel().StepZoom(1), 10);
+    QCOMPARE(w.panel().StepZoom(3), 100);
+    QCOMPARE(w.panel().StepZoom(-9), CCurvePanel::kWholeFile);
+    QCOMPARE(w.panel().StepZoom(20), 800);
+  }
+
+  void chartClickListSelectionAndMarkedSeconds() {
+    MainDialog w;
+    w.show();
+    std::vector<uint32_t> video(60);
+    for (size_t s = 0; s < video.size(); ++s) video[s] = uint32_t(12800 + 100 * s);
+    for (size_t s : {7, 23, 40}) video[s] = 64000;  // highest
+    video[31] = 0;                                    // zero
+    mvtest::fillSlot(w.slot(0), {.video = video});
+    w.panel().RefreshSlot(0);
+    settle();
+    CCurveChart* chart = w.panel().chart();
+    StatListCtrl* list = w.panel().list();
+
+    QTest::mouseClick(chart, Qt::LeftButton, {}, chart->MapToPixel(12 * 10, 0) - QPoint(0, 5));
+    QCOMPARE(list->selectedRow(), 12);
+    QCOMPARE(chart->markedX, std::optional<int>(120));
+
+    // Selecting a row far right brings its second into view.
+    list->selectRowShown(55);
+    QVERIFY(chart->viewStart <= 550 && 550 <= chart->viewStart + chart->viewWidth);
+
+    list->selectRowShown(0);
+    std::vector<int> walked, marked;
+    while (list->selectMarkedRow(true)) walked.push_back(list->selectedRow());
+    for (int r = 1; r < list->GetItemCount(); ++r)
+      if (list->statModel()->isMarkedRow(r)) marked.push_back(r);
+    QCOMPARE(walked, marked);
+    for (int r : {7, 23, 31, 40}) QVERIFY(std::count(walked.begin(), walked.end(), r) == 1);
+    QVERIFY(list->selectMarkedRow(false));
+    QVERIFY(list->selectedRow() < walked.back());
+  }
+
+  void droppedAndNamedFilesOpen() {
+    const QString avi = QString::fromStdString(dir_.file("a.avi")), rm = QString::fromStdString(dir_.file("b.rm"));
+    mvtest::writeFile(avi.toStdString(), mvtest::sampleAvi(12));
+    mvtest::writeFile(rm.toStdString(), mvtest::sampleRealMedia(12));
+    mvtest::MessageRecorder messages;
+    MainDialog w;
+    w.show();
+    settle();
+    const auto drop = [&](const QStringList& files, QPoint at) {
+      QMimeData data;
+      QList<QUrl> urls;
+      for (const QString& f : files) urls << QUrl::fromLocalFile(f);
+      data.setUrls(urls);
+      QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(&w, &enter);
+      QVERIFY(enter.isAccepted());
+      QDropEvent event(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(&w, &event);
+      settle();
+    };
+    // On the second path row: slot 2.
+    drop({rm}, w.control(1014)->geometry().center());
+    QCOMPARE(messages.messages, std::vector<std::string>{});
+    QVERIFY(!w.slot(0).isLoaded() && w.slot(1).isLoaded());
+    // Elsewhere: the first empty slot.
+    drop({avi}, QPoint(5, w.height() - 5));
+    QCOMPARE(w.slot(0).mediaType(), mv::MEDIA_AVI);
+    w.OnCloseSlot(0);
+    w.OnCloseSlot(1);
+    // Two files fill both, as two names on the command line do.
+    drop({rm, avi}, QPoint(5, 5));
+    QCOMPARE(w.slot(0).mediaType(), mv::MEDIA_RM);
+    QCOMPARE(w.slot(1).mediaType(), mv::MEDIA_AVI);
+    QVERIFY(w.control(1011)->toolTip().startsWith(rm));
+  }
+
+  void chartImageFromTheCommandLine() {
+    const std::string avi = dir_.file("c.avi");
+    mvtest::writeFile(avi, mvtest::sampleAvi(90));
+    const QString png = QString::fromStdString(dir_.file("chart.png"));
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.remove("QT_QPA_PLATFORM");
+    p.setProcessEnvironment(env);
+    p.start(MORV_GUI_PATH, {"--chart", png, QString::fromStdString(avi), "--item", "total", "--width", "640",
+                            "--height", "300"});
+    QVERIFY(p.waitForFinished(30000));
+    QCOMPARE(p.exitCode(), 0);
+    const QImage image(png);
+    QCOMPARE(image.size(), QSize(640, 300));
+    int curve = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) curve += image.pixelColor(x, y) == kFileColour[0];
+    QVERIFY(curve > 300);  // the file's curve and its legend swatch
+
+    p.start(MORV_GUI_PATH, {"--chart", png, QString::fromStdString(avi), "--item", "bitrate"});
+    QVERIFY(p.waitForFinished(30000));
+    QCOMPARE(p.exitCode(), 2);
+  }
+
+  void writtenFileIsNamedWhenTheDesktopCannotOpenIt() {
+    installGuiSinks();
+    mvtest::MessageRecorder messages;
+    const DesktopOpener previous = setDesktopOpener([](const QString&) { return false; });
+    qunsetenv("BROWSER");
+    mv::openWithShell("/tmp/report 1.txt");
+    setDesktopOpener(previous);
+    QCOMPARE(messages.messages.size(), size_t(1));
+    QVERIFY(messages.messages[0].find("/tmp/report 1.txt") != std::string::npos);
+  }
+};
+
+QTEST_MAIN(WindowViewTest)
+#include "window_view_test.moc"
