@@ -15,6 +15,7 @@
 
 #include "analysis/file_slot.h"
 #include "app/dialog_units.h"
+#include "app/window_settings.h"
 #include "app/wait_cursor.h"
 #include "platform/messages.h"
 #include "platform/output_file.h"
@@ -188,7 +189,9 @@ void CFileInfoDlg::OnSaveAs() {
                      CSingleFileSel::OverwritePrompt | CSingleFileSel::HideReadOnly,
                      "Text File(*.txt)|*.txt|All Files(*.*)|*.*||", this);
   dlg.setTitle("保存文件");
+  dlg.setFolder(lastFolder(FolderKind::Information));
   if (dlg.DoModal() != QDialog::Accepted) return;
+  rememberFolderOf(FolderKind::Information, dlg.GetPathName());
   const std::string path = mv::ensureExtension(dlg.GetPathName().toStdString(), ".txt");
   mv::OutputFile out;
   if (!out.open(path, mediaFiles_)) {

@@ -16,6 +16,7 @@
 #include "fixtures/sample_media.h"
 #include "fixtures/shell_recorder.h"
 #include "fixtures/slot_builder.h"
+#include "gui/support/file_dialog_recorder.h"
 #include "platform/shell.h"
 #include "settings/para_block.h"
 #include "widgets/link_buttons.h"
@@ -204,6 +205,32 @@ class WindowViewTest : public QObject {
     p.start(MORV_GUI_PATH, {"--chart", png, QString::fromStdString(avi), "--item", "bitrate"});
     QVERIFY(p.waitForFinished(30000));
     QCOMPARE(p.exitCode(), 2);
+  }
+
+  void placeZoomAndFoldersAreRemembered() {
+    const std::string ini = dir_.file("morvatelline.ini");
+    mv::paraBlock().LoadFrom(ini);
+    mvtest::FileDialogRecorder dialogs;
+    {
+      MainDialog w;
+      w.show();
+      w.resize(900, 800);
+      w.move(40, 30);
+      static_cast<QComboBox*>(w.control(1018))->activated(7);  // "全部"
+      w.ZoomChanged(CCurvePanel::kWholeFile);
+      dialogs.answer(QString::fromStdString(dir_.file("gone.avi")));
+      mvtest::MessageRecorder messages;  // the file does not exist
+      w.OnOpen(0);
+      w.reject();
+    }
+    mv::paraBlock().LoadFrom(ini);
+    MainDialog again;
+    QCOMPARE(again.size(), QSize(900, 800));
+    QCOMPARE(again.panel().zoom(), int(CCurvePanel::kWholeFile));
+    QCOMPARE(static_cast<QComboBox*>(again.control(1018))->currentText(), QString("全部"));
+    QCOMPARE(mv::paraBlock().GetInt(mv::PARA_VIEW_SCALE), 0);  // the option keeps 100 %
+    again.OnOpen(1);
+    QCOMPARE(dialogs.requests().back().folder, QString::fromStdString(dir_.path()));
   }
 
   void writtenFileIsNamedWhenTheDesktopCannotOpenIt() {
