@@ -378,8 +378,9 @@ void MainDialog::buildMenus() {
   chart->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(chart, &QWidget::customContextMenuRequested, this, [this, chart](QPoint at) {
     QMenu menu(this);
-    menu.addAction("复制图像", this, &MainDialog::OnCopyChartImage);
-    menu.addAction("保存图像…", this, &MainDialog::OnSaveChartImage);
+    for (QAction* a : {menu.addAction("复制图像", this, &MainDialog::OnCopyChartImage),
+                       menu.addAction("保存图像…", this, &MainDialog::OnSaveChartImage)})
+      a->setEnabled(chart->hasPoints());
     menu.addSeparator();
     QAction* whole = menu.addAction("图像包含整个文件");
     whole->setCheckable(true);
