@@ -68,6 +68,43 @@ Int128 secondsSince(const Instant& a, const Instant& origin) {
 
 }  // namespace
 
+void addToRun(std::vector<UnitRun>& runs, int64_t ticks, uint32_t bytes) {
+  if (!runs.empty()) {
+    UnitRun& r = runs.back();
+    if (r.bytes == bytes && ticks >= r.ticks) {
+      const uint64_t gap = uint64_t(ticks) - uint64_t(r.ticks);
+      if (r.count == 1 && gap <= UINT32_MAX) {
+        r.delta = uint32_t(gap);
+        r.count = 2;
+        return;
+      }
+      if (r.delta != 0 && gap % r.delta == 0 && gap / r.delta == r.count) {
+        ++r.count;
+        return;
+      }
+    }
+  }
+  runs.push_back(UnitRun{ticks, 0, bytes, 1});
+}
+
+uint64_t TrackUnits::unitCount() const {
+  uint64_t n = units.size();
+  for (const UnitRun& r : runs) n += r.count;
+  return n;
+}
+
+namespace {
+
+// The time stamp of unit k of a run; false when it does not fit the clock.
+bool runTicks(const UnitRun& r, uint64_t k, int64_t& out) {
+  const Int128 t = Int128(r.ticks) + Int128(k) * r.delta;
+  if (t > INT64_MAX) return false;
+  out = int64_t(t);
+  return true;
+}
+
+}  // namespace
+
 LoadResult fillTimedSeries(const TrackUnits& video, const TrackUnits& audio, FileAnalysis& out) {
   out.videoSeries.reset();
   out.audioSeries.reset();
@@ -81,6 +118,18 @@ LoadResult fillTimedSeries(const TrackUnits& video, const TrackUnits& audio, Fil
       if (!instantOf(clock, u.ticks, at)) return LoadResult::fail(LoadFailure::Damaged);
       if (!any || before(at, origin)) origin = at;
       any = true;
+    }
+    // A run's earliest unit is one of its ends, whichever way the clock runs.
+    for (const UnitRun& r : t->runs) {
+      int64_t last = 0;
+      Instant at[2];
+      if (r.count == 0) continue;
+      if (!runTicks(r, r.count - 1, last) || !instantOf(clock, r.ticks, at[0]) || !instantOf(clock, last, at[1]))
+        return LoadResult::fail(LoadFailure::Damaged);
+      for (const Instant& a : at) {
+        if (!any || before(a, origin)) origin = a;
+        any = true;
+      }
     }
   }
   // Bytes by second, grown as the seconds appear; the series are made at their final length.
@@ -99,6 +148,33 @@ LoadResult fillTimedSeries(const TrackUnits& video, const TrackUnits& audio, Fil
         if (second >= b.size()) b.resize(std::max(second + 1, 2 * b.size()), 0);
         b[second] += u.bytes;  // wraps like AVI
         duration = std::max(duration, second + 1);
+      }
+      // A run goes second by second: the units of each second are found by halving.
+      for (const UnitRun& r : tracks[i]->runs) {
+        const auto secondOf = [&](uint64_t k) {
+          int64_t ticks = 0;
+          Instant at;
+          runTicks(r, k, ticks);
+          instantOf(clock, ticks, at);
+          return secondsSince(at, origin);
+        };
+        for (uint64_t k = 0; k < r.count;) {
+          const Int128 s = secondOf(k);
+          if (s >= Int128(kMaxDurationSeconds)) return LoadResult::fail(LoadFailure::Damaged);
+          uint64_t low = k + 1, high = r.count;  // the first unit of a later second lies in [low, high]
+          while (low < high) {
+            const uint64_t mid = low + (high - low) / 2;
+            if (secondOf(mid) == s)
+              low = mid + 1;
+            else
+              high = mid;
+          }
+          const size_t second = size_t(s);
+          if (second >= b.size()) b.resize(std::max(second + 1, 2 * b.size()), 0);
+          b[second] += uint32_t((low - k) * r.bytes);  // wraps like adding them one by one
+          duration = std::max(duration, second + 1);
+          k = low;
+        }
       }
     }
     out.videoSeries = std::make_unique<PerSecondSeries>(uint32_t(duration + kFirstSecond));

@@ -20,6 +20,15 @@ struct TimedUnit {
   uint32_t key = 0;    // 1 when the unit starts a key frame
 };
 
+// Units of one size at a steady spacing, kept as one: uncompressed audio in MP4 has a unit per
+// sample, millions of them.
+struct UnitRun {
+  int64_t ticks = 0;   // the first unit's time stamp
+  uint32_t delta = 0;  // ticks from one unit to the next
+  uint32_t bytes = 0;  // of each unit
+  uint64_t count = 0;
+};
+
 // A track's clock: seconds = (ticks × mul + add) / den, exact.
 struct UnitClock {
   Int128 mul = 1;
@@ -31,7 +40,13 @@ struct TrackUnits {
   bool present = false;  // the file has such a track (it may still hold no unit)
   UnitClock clock;
   std::vector<TimedUnit> units;
+  std::vector<UnitRun> runs;  // units kept as runs, besides those above (every one a key unit)
+
+  uint64_t unitCount() const;
 };
+
+// Adds one unit, to the last run when it continues it evenly, else as a new run.
+void addToRun(std::vector<UnitRun>& runs, int64_t ticks, uint32_t bytes);
 
 // Sets the video and audio series and durationSeconds of `out` from the chosen tracks: second
 // s = floor(t − the earliest time stamp of both tracks), durationSeconds = 1 + the largest s

@@ -6,15 +6,22 @@ namespace mv {
 
 UnitSummary summarize(const TrackUnits& t) {
   UnitSummary s;
-  if (t.units.empty()) return s;
-  int64_t first = t.units[0].ticks, last = first;
+  if (t.units.empty() && t.runs.empty()) return s;
+  int64_t first = INT64_MAX, last = INT64_MIN;
   for (const TimedUnit& u : t.units) {
     s.bytes += u.bytes;
     s.keys += u.key;
     first = std::min(first, u.ticks);
     last = std::max(last, u.ticks);
   }
-  s.units = t.units.size();
+  for (const UnitRun& r : t.runs) {
+    s.bytes += r.count * r.bytes;
+    s.keys += r.count;
+    const int64_t end = int64_t(std::min<Int128>(Int128(r.ticks) + Int128(r.count - 1) * r.delta, INT64_MAX));
+    first = std::min({first, r.ticks, end});
+    last = std::max({last, r.ticks, end});
+  }
+  s.units = size_t(t.unitCount());
   if (t.clock.den != 0) s.seconds = double(last - first) * double(t.clock.mul) / double(t.clock.den);
   return s;
 }

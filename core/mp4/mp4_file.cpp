@@ -425,7 +425,11 @@ void Mp4File::addSample(Mp4Track& t, int64_t dts, uint32_t size, bool key) {
   t.lastDts = dts;
   ++t.sampleCount;
   t.sampleBytes += size;
-  if (t.keepUnits) t.units.push_back(TimedUnit{dts, size, key ? 1u : 0u});
+  if (!t.keepUnits) return;
+  if (t.asRuns && key)
+    addToRun(t.runs, dts, size);
+  else
+    t.units.push_back(TimedUnit{dts, size, key ? 1u : 0u});
 }
 
 void Mp4File::collectMoovSamples(Mp4Track& t) {
@@ -467,7 +471,8 @@ void Mp4File::collectMoovSamples(Mp4Track& t) {
   };
   TableReader sizes = reader(useStsz ? t.stsz : t.stz2, 0), stts = reader(t.stts, 1),
               stsc = reader(t.stsc, 2), chunks = reader(wide ? t.co64 : t.stco, 3), stss = reader(t.stss, 4);
-  if (t.keepUnits) t.units.reserve(size_t(std::min<uint64_t>(count, uint64_t(1) << 22)));
+  t.asRuns = fixedSize != 0 && t.isAudio();
+  if (t.keepUnits && !t.asRuns) t.units.reserve(size_t(std::min<uint64_t>(count, uint64_t(1) << 22)));
 
   uint64_t dts = t.nextDts;
   uint64_t sttsIndex = 0, runLeft = 0;

@@ -40,6 +40,9 @@ struct Mp4Track {
   bool read = false;
   bool keepUnits = false;
   std::vector<TimedUnit> units;
+  // Audio samples of one size (uncompressed audio: one a sample) are kept as runs.
+  bool asRuns = false;
+  std::vector<UnitRun> runs;
   uint64_t sampleCount = 0;
   uint64_t sampleBytes = 0;
   int64_t firstDts = 0, lastDts = 0;  // of the counted samples

@@ -62,6 +62,31 @@ TEST(TimedUnits, SpansBeyondTheLongestPlayTimeOrTheClockAreDamage) {
   EXPECT_EQ(mv::fillTimedSeries(track(0, {{1, 1}}), track(1, {}), a).failure, mv::LoadFailure::Damaged);
 }
 
+// Units kept as runs give the series of the same units kept one by one, whatever the clock.
+TEST(TimedUnits, RunsCountLikeTheirUnits) {
+  struct Case {
+    uint64_t den;
+    mv::Int128 mul, add;
+    std::vector<std::pair<int64_t, uint32_t>> units;  // fed to addToRun in this order
+  };
+  std::vector<std::pair<int64_t, uint32_t>> pcm, mixed;
+  for (int64_t k = 0; k < 48000 * 3 + 17; ++k) pcm.push_back({k, 4});
+  for (int64_t k = 0; k < 5000; ++k) mixed.push_back({7 * k + (k > 2000 ? 3 : 0), k % 900 == 0 ? 8u : 2u});
+  const Case cases[] = {{48000, 1, 0, pcm}, {44100, 600, -123456, pcm}, {1000, 1, 0, mixed}, {3, 1, 1, {{0, 5}, {0, 5}, {0, 5}}}};
+  for (const Case& c : cases) {
+    TrackUnits one = track(c.den, c.units, c.mul, c.add), runs = track(c.den, {}, c.mul, c.add);
+    for (auto [ticks, bytes] : c.units) mv::addToRun(runs.runs, ticks, bytes);
+    EXPECT_LT(runs.runs.size(), c.units.size() / 2 + 2);
+    EXPECT_EQ(runs.unitCount(), c.units.size());
+    mv::FileAnalysis a, b;
+    const TrackUnits video = track(1000, {{250, 1}});
+    ASSERT_TRUE(mv::fillTimedSeries(video, one, a).ok());
+    ASSERT_TRUE(mv::fillTimedSeries(video, runs, b).ok());
+    EXPECT_EQ(seconds(*a.audioSeries), seconds(*b.audioSeries)) << c.den;
+    EXPECT_EQ(seconds(*a.videoSeries), seconds(*b.videoSeries)) << c.den;
+  }
+}
+
 TEST(TimedUnits, MeasuredFrameRate) {
   EXPECT_EQ(mv::measuredFrameRateMilli(track(90000, {{0, 1}, {3600, 1}, {7200, 1}})), 25000);
   EXPECT_EQ(mv::measuredFrameRateMilli(track(30000, {{0, 1}, {1001, 1}})), 29970);
