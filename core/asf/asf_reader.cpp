@@ -281,10 +281,14 @@ bool readPacket(const uint8_t* p, size_t size, ObjectAssembler& objects) {
   if (!c.ok || packetLength > size) return false;
   // A packet shorter than the fixed size is padded up to it.
   if (packetLength != 0) padding += size - packetLength;
-  if (padding > size - c.pos) return false;
-  c.end = size - size_t(padding);
-
+  // Payloads of stated lengths may run into the padding: GStreamer's muxer counts the bytes
+  // after them twice, as padding and as the gap below a short packet length.
   const bool multiple = flags & 1;
+  if (!multiple) {
+    if (padding > size - c.pos) return false;
+    c.end = size - size_t(padding);
+  }
+
   unsigned count = 1, lengthType = 0;
   if (multiple) {
     const uint8_t payloadFlags = c.u8();

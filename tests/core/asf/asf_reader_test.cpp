@@ -9,6 +9,7 @@
 #include "asf/asf_info.h"
 #include "asf/asf_reader.h"
 #include "fixtures/byte_writer.h"
+#include "fixtures/gst_files.h"
 #include "fixtures/text_capture.h"
 
 namespace {
@@ -102,6 +103,7 @@ struct Packet {
   bool multiple = true;
   bool errorCorrection = false;
   bool shortLength = false;  // padding given by a packet length below the fixed size
+  bool paddingTwice = false; // and by the padding length too, as GStreamer writes it
 };
 
 constexpr uint32_t kPacket = 300;
@@ -121,7 +123,8 @@ Bytes packet(const Packet& p) {
   const size_t head = w.size() + 2 + 2 + 2 + 6;
   const uint32_t padding = uint32_t(kPacket - head - body.size());
   w.u8(0x50 | (p.multiple ? 1 : 0)).u8(0x5D);
-  w.u16le(uint16_t(p.shortLength ? kPacket - padding : kPacket)).u16le(uint16_t(p.shortLength ? 0 : padding));
+  const bool shortLength = p.shortLength || p.paddingTwice;
+  w.u16le(uint16_t(shortLength ? kPacket - padding : kPacket)).u16le(uint16_t(p.shortLength ? 0 : padding));
   w.u32le(0).u16le(0).bytes(body.data()).zeros(padding);
   return w.take();
 }
@@ -172,7 +175,7 @@ std::vector<Packet> standardPackets() {
       {{{3, 5, 2000, 0, 0, subPayloads({10, 20, 30}), 100},  // 2000, 2100, 2200 ms
         {1, 2, 10, 50, 2100, fill(40)}}},                      // first fragment missing: left out
       {{{3, 1, 0, 25, 3999, fill(25)}}, false, false, true},
-      {{{0x81, 3, 0, 20, 4500, fill(20)}}},
+      {{{0x81, 3, 0, 20, 4500, fill(20)}}, true, false, false, true},
   };
 }
 
@@ -268,6 +271,50 @@ TEST_F(AsfReader, TruncationsAndMutationsLoadOrFail) {
   }
 }
 
+void expectMatchesProbe(const std::string& path, bool video, bool audio) {
+  std::istringstream in(
+      mvtest::runCommand("ffprobe -v error -show_entries packet=codec_type,size,pts -of csv=p=0 '" + path + "'"));
+  std::vector<std::pair<int64_t, uint32_t>> probed[2];
+  std::string line;
+  int64_t origin = INT64_MAX;
+  while (std::getline(in, line)) {
+    std::istringstream f(line);
+    std::string kind, pts, size;
+    std::getline(f, kind, ',');
+    std::getline(f, pts, ',');
+    std::getline(f, size, ',');
+    if (size.empty()) continue;
+    probed[kind == "video" ? 0 : 1].push_back({int64_t(std::stoll(pts)), uint32_t(std::stoul(size))});
+    origin = std::min<int64_t>(origin, std::stoll(pts));
+  }
+  mv::FileAnalysis a;
+  ASSERT_TRUE(mv::loadAsf(path, a).ok());
+  // Unit for unit; ffprobe's times lack the preroll, the same shift for both tracks.
+  const mv::TrackUnits* tracks[] = {&a.videoUnits, &a.audioUnits};
+  int64_t ourOrigin = INT64_MAX;
+  for (const auto* t : tracks)
+    for (const auto& u : t->units) ourOrigin = std::min(ourOrigin, u.ticks);
+  std::map<int64_t, uint32_t> want[2];
+  int64_t last = -1;
+  for (int k = 0; k < 2; ++k) {
+    ASSERT_EQ(tracks[k]->units.size(), probed[k].size()) << k;
+    for (size_t i = 0; i < probed[k].size(); ++i) {
+      EXPECT_EQ(tracks[k]->units[i].bytes, probed[k][i].second) << k << " " << i;
+      EXPECT_EQ(tracks[k]->units[i].ticks - ourOrigin, probed[k][i].first - origin) << k << " " << i;
+      want[k][(probed[k][i].first - origin) / 1000] += probed[k][i].second;
+      last = std::max(last, (probed[k][i].first - origin) / 1000);
+    }
+  }
+  ASSERT_EQ(a.durationSeconds, last + 1);
+  for (int64_t s = 0; s <= last; ++s) {
+    EXPECT_EQ((*a.videoSeries)[8 + s], want[0].count(s) ? want[0][s] : 0u) << s;
+    EXPECT_EQ((*a.audioSeries)[8 + s], want[1].count(s) ? want[1][s] : 0u) << s;
+  }
+  EXPECT_EQ(a.frameWidth, video ? 320 : 0);
+  EXPECT_EQ(a.videoUnits.present, video);
+  EXPECT_EQ(a.audioUnits.present, audio);
+}
+
 TEST_F(AsfReader, FfmpegFilesMatchTheProbe) {
   if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe")) GTEST_SKIP() << "ffmpeg not installed";
   const char* cases[] = {"-c:v wmv2 -c:a wmav2", "-c:v msmpeg4 -c:a libmp3lame -ar 22050", "-c:v wmv1 -an",
@@ -279,47 +326,9 @@ TEST_F(AsfReader, FfmpegFilesMatchTheProbe) {
                            c + " -f asf '" + path + "' 2>&1",
                        &status);
     ASSERT_EQ(status, 0);
-    std::istringstream in(
-        mvtest::runCommand("ffprobe -v error -show_entries packet=codec_type,size,pts -of csv=p=0 '" + path + "'"));
-    std::vector<std::pair<int64_t, uint32_t>> probed[2];
-    std::string line;
-    int64_t origin = INT64_MAX;
-    while (std::getline(in, line)) {
-      std::istringstream f(line);
-      std::string kind, pts, size;
-      std::getline(f, kind, ',');
-      std::getline(f, pts, ',');
-      std::getline(f, size, ',');
-      probed[kind == "video" ? 0 : 1].push_back({int64_t(std::stoll(pts)), uint32_t(std::stoul(size))});
-      origin = std::min<int64_t>(origin, std::stoll(pts));
-    }
-    mv::FileAnalysis a;
-    ASSERT_TRUE(mv::loadAsf(path, a).ok());
-    // Unit for unit; ffprobe's times lack the preroll, the same shift for both tracks.
-    const mv::TrackUnits* tracks[] = {&a.videoUnits, &a.audioUnits};
-    int64_t ourOrigin = INT64_MAX;
-    for (const auto* t : tracks)
-      for (const auto& u : t->units) ourOrigin = std::min(ourOrigin, u.ticks);
-    std::map<int64_t, uint32_t> want[2];
-    int64_t last = -1;
-    for (int k = 0; k < 2; ++k) {
-      ASSERT_EQ(tracks[k]->units.size(), probed[k].size()) << k;
-      for (size_t i = 0; i < probed[k].size(); ++i) {
-        EXPECT_EQ(tracks[k]->units[i].bytes, probed[k][i].second) << k << " " << i;
-        EXPECT_EQ(tracks[k]->units[i].ticks - ourOrigin, probed[k][i].first - origin) << k << " " << i;
-        want[k][(probed[k][i].first - origin) / 1000] += probed[k][i].second;
-        last = std::max(last, (probed[k][i].first - origin) / 1000);
-      }
-    }
-    ASSERT_EQ(a.durationSeconds, last + 1);
-    for (int64_t s = 0; s <= last; ++s) {
-      EXPECT_EQ((*a.videoSeries)[8 + s], want[0].count(s) ? want[0][s] : 0u) << s;
-      EXPECT_EQ((*a.audioSeries)[8 + s], want[1].count(s) ? want[1][s] : 0u) << s;
-    }
-    const bool video = std::string(c).find("-c:v") != std::string::npos;
-    EXPECT_EQ(a.frameWidth, video ? 320 : 0);
-    EXPECT_EQ(a.videoUnits.present, video);
-    EXPECT_EQ(a.audioUnits.present, std::string(c).find("-an") == std::string::npos);
+    expectMatchesProbe(path, std::string(c).find("-c:v") != std::string::npos,
+                       std::string(c).find("-an") == std::string::npos);
+    if (HasFatalFailure()) return;
     if (c == cases[1]) {
       int result = 0;
       const std::string text = mvtest::reportOf(dir, mvtest::readFile(path), ".wmv", mv::writeAsfInfo, &result);
@@ -328,6 +337,18 @@ TEST_F(AsfReader, FfmpegFilesMatchTheProbe) {
         EXPECT_NE(text.find(row), std::string::npos) << row;
     }
   }
+}
+
+// Audio only: asfmux wants a presentation time on every video buffer, and the demuxers here
+// hand WMV over with decode times alone (asfdemux is not among the installed plugins). Not
+// MP3 either: there its last packet states more padding than packet length, and ffprobe drops it.
+TEST_F(AsfReader, GstreamerFileMatchesTheProbe) {
+  const mvtest::GstRemux wma{"-vn -c:a wmav2", "wma2.avi", "avidemux name=d d.audio_0 ! queue ! m.audio_0"};
+  const std::string file = dir.file("gst.asf");
+  std::string missing;
+  const mvtest::GstMade made = mvtest::remuxWithGstreamer(dir, wma, "asfmux", file, &missing);
+  if (made == mvtest::GstMade::Missing) GTEST_SKIP() << missing << " not installed";
+  if (made == mvtest::GstMade::Yes) expectMatchesProbe(file, false, true);
 }
 
 }  // namespace

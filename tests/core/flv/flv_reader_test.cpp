@@ -8,6 +8,7 @@
 #include "flv/flv_info.h"
 #include "flv/flv_reader.h"
 #include "fixtures/byte_writer.h"
+#include "fixtures/gst_files.h"
 #include "fixtures/robustness.h"
 #include "fixtures/text_capture.h"
 
@@ -114,6 +115,40 @@ TEST_F(FlvReader, TruncationsAndMutationsLoadOrFail) {
 }
 
 // ffprobe lists every coded frame of a tag with the tag's time stamp as dts, in milliseconds.
+void expectMatchesProbe(const std::string& path, bool video) {
+  std::istringstream in(
+      mvtest::runCommand("ffprobe -v error -show_entries packet=codec_type,size,dts -of csv=p=0 '" + path + "'"));
+  std::vector<std::pair<int64_t, uint32_t>> probed[2];
+  std::string line;
+  int64_t origin = INT64_MAX;
+  while (std::getline(in, line)) {
+    std::istringstream f(line);
+    std::string kind, size, dts;
+    std::getline(f, kind, ',');
+    std::getline(f, dts, ',');
+    std::getline(f, size, ',');
+    if (size.empty()) continue;
+    probed[kind == "video" ? 0 : 1].push_back({int64_t(std::stoll(dts)), uint32_t(std::stoul(size))});
+    origin = std::min<int64_t>(origin, std::stoll(dts));
+  }
+  ASSERT_FALSE(probed[0].empty() && probed[1].empty());
+  std::map<int64_t, uint32_t> want[2];
+  int64_t last = -1;
+  for (int k = 0; k < 2; ++k)
+    for (auto [dts, size] : probed[k]) {
+      want[k][(dts - origin) / 1000] += size;
+      last = std::max(last, (dts - origin) / 1000);
+    }
+  mv::FileAnalysis a;
+  ASSERT_TRUE(mv::loadFlv(path, a).ok());
+  ASSERT_EQ(a.durationSeconds, last + 1);
+  for (int64_t s = 0; s <= last; ++s) {
+    EXPECT_EQ((*a.videoSeries)[8 + s], want[0].count(s) ? want[0][s] : 0u) << s;
+    EXPECT_EQ((*a.audioSeries)[8 + s], want[1].count(s) ? want[1][s] : 0u) << s;
+  }
+  EXPECT_EQ(a.frameWidth, video ? 64 : 0);
+}
+
 TEST_F(FlvReader, FfmpegFilesMatchTheProbe) {
   if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe")) GTEST_SKIP() << "ffmpeg not installed";
   // -flvflags no_metadata leaves the picture size to the AVC sequence header.
@@ -126,35 +161,8 @@ TEST_F(FlvReader, FfmpegFilesMatchTheProbe) {
                            " '" + path + "' 2>&1",
                        &status);
     ASSERT_EQ(status, 0);
-    std::istringstream in(
-        mvtest::runCommand("ffprobe -v error -show_entries packet=codec_type,size,dts -of csv=p=0 '" + path + "'"));
-    std::vector<std::pair<int64_t, uint32_t>> probed[2];
-    std::string line;
-    int64_t origin = INT64_MAX;
-    while (std::getline(in, line)) {
-      std::istringstream f(line);
-      std::string kind, size, dts;
-      std::getline(f, kind, ',');
-      std::getline(f, dts, ',');
-      std::getline(f, size, ',');
-      probed[kind == "video" ? 0 : 1].push_back({int64_t(std::stoll(dts)), uint32_t(std::stoul(size))});
-      origin = std::min<int64_t>(origin, std::stoll(dts));
-    }
-    std::map<int64_t, uint32_t> want[2];
-    int64_t last = -1;
-    for (int k = 0; k < 2; ++k)
-      for (auto [dts, size] : probed[k]) {
-        want[k][(dts - origin) / 1000] += size;
-        last = std::max(last, (dts - origin) / 1000);
-      }
-    mv::FileAnalysis a;
-    ASSERT_TRUE(mv::loadFlv(path, a).ok());
-    ASSERT_EQ(a.durationSeconds, last + 1);
-    for (int64_t s = 0; s <= last; ++s) {
-      EXPECT_EQ((*a.videoSeries)[8 + s], want[0].count(s) ? want[0][s] : 0u) << s;
-      EXPECT_EQ((*a.audioSeries)[8 + s], want[1].count(s) ? want[1][s] : 0u) << s;
-    }
-    EXPECT_EQ(a.frameWidth, std::string(c).find("-c:v") != std::string::npos ? 64 : 0);
+    expectMatchesProbe(path, std::string(c).find("-c:v") != std::string::npos);
+    if (HasFatalFailure()) return;
     if (c == cases[0]) {
       int result = 0;
       const std::string text = mvtest::reportOf(dir, mvtest::readFile(path), ".flv", mv::writeFlvInfo, &result);
@@ -162,6 +170,17 @@ TEST_F(FlvReader, FfmpegFilesMatchTheProbe) {
       for (const char* row : {"7 = H.264/AVC", "10 = AAC", "fps\r\n", "kbps\r\n"})
         EXPECT_NE(text.find(row), std::string::npos) << row;
     }
+  }
+}
+
+TEST_F(FlvReader, GstreamerFilesMatchTheProbe) {
+  for (const mvtest::GstRemux& c : {mvtest::kGstH264Aac, mvtest::kGstH264Mp3}) {
+    SCOPED_TRACE(c.source);
+    const std::string file = dir.file("gst.flv");
+    std::string missing;
+    const mvtest::GstMade made = mvtest::remuxWithGstreamer(dir, c, "flvmux", file, &missing);
+    if (made == mvtest::GstMade::Missing) GTEST_SKIP() << missing << " not installed";
+    if (made == mvtest::GstMade::Yes) expectMatchesProbe(file, true);
   }
 }
 

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "fixtures/byte_writer.h"
+#include "fixtures/gst_files.h"
 #include "fixtures/probed_series.h"
 #include "fixtures/text_capture.h"
 #include "ps/ps_info.h"
@@ -279,28 +280,19 @@ TEST_F(PsReader, TruncationsAndMutationsLoadOrFail) {
   }
 }
 
-// ffprobe's packets of one stream as (time stamp, bytes): dts, else pts, else the one before.
-std::vector<std::pair<int64_t, uint32_t>> probe(const std::string& file, const char* select, uint32_t extra) {
-  std::istringstream in(mvtest::runCommand(std::string("ffprobe -v error -fflags +noparse+nofillin -select_streams ") +
-                                           select + " -show_entries packet=size,dts,pts -of csv=p=0 '" + file + "'"));
-  std::vector<std::pair<int64_t, uint32_t>> out;
-  std::string line;
-  int64_t last = 0;
-  bool stamped = false;
-  while (std::getline(in, line)) {
-    std::istringstream f(line);
-    std::string pts, dts, size;
-    std::getline(f, pts, ',');
-    std::getline(f, dts, ',');
-    std::getline(f, size, ',');
-    if (size.empty()) continue;
-    if (dts != "N/A" || pts != "N/A") {
-      last = std::stoll(dts != "N/A" ? dts : pts);
-      stamped = true;
-    }
-    if (stamped) out.push_back({last, uint32_t(std::stoul(size)) + extra});
-  }
-  return out;
+// `a`, read from `file` or from its bytes, against ffprobe's packets; `audioExtra`: private
+// stream 1 bytes ffprobe leaves out.
+void expectMatchesProbe(const std::string& file, const mv::FileAnalysis& a, uint32_t audioExtra) {
+  const char* options = "-fflags +noparse+nofillin";
+  const mvtest::ProbedUnits probed[2] = {mvtest::probePackets(file, options, "v:0"),
+                                         mvtest::probePackets(file, options, "a:0", audioExtra)};
+  ASSERT_FALSE(probed[0].empty() || probed[1].empty());
+  mvtest::expectUnitsAndSeries(a, probed, 90000);
+  EXPECT_EQ(a.frameWidth, 64);
+  EXPECT_EQ(a.frameHeight, 48);
+  // No rate in the container: PES packets per second, and ffmpeg puts several small frames in one.
+  const auto& v = probed[0];
+  EXPECT_EQ(a.frameRateMilli, int32_t((v.size() - 1) * 1000 * 90000 / uint64_t(v.back().first - v.front().first)));
 }
 
 TEST_F(PsReader, FfmpegFilesMatchTheProbe) {
@@ -322,21 +314,14 @@ TEST_F(PsReader, FfmpegFilesMatchTheProbe) {
                            c.options + " '" + file + "' 2>&1",
                        &status);
     ASSERT_EQ(status, 0);
-    const std::vector<std::pair<int64_t, uint32_t>> probed[2] = {probe(file, "v:0", 0), probe(file, "a:0", c.audioExtra)};
-    ASSERT_FALSE(probed[0].empty() || probed[1].empty());
     mv::FileAnalysis a;
     if (c.sectors) {
       ASSERT_TRUE(load(cdxa(mvtest::readFile(file), false), a, "AVSEQ01.DAT").ok());
     } else {
       ASSERT_TRUE(mv::loadPs(file, a).ok());
     }
-    mvtest::expectUnitsAndSeries(a, probed, 90000);
+    expectMatchesProbe(file, a, c.audioExtra);
     if (HasFatalFailure()) return;
-    EXPECT_EQ(a.frameWidth, 64);
-    EXPECT_EQ(a.frameHeight, 48);
-    // No rate in the container: PES packets per second, and ffmpeg puts several small frames in one.
-    const auto& v = probed[0];
-    EXPECT_EQ(a.frameRateMilli, int32_t((v.size() - 1) * 1000 * 90000 / uint64_t(v.back().first - v.front().first)));
     if (c.audioExtra) {
       int result = 0;
       const std::string text = mvtest::reportOf(dir, mvtest::readFile(file), ".vob", mv::writePsInfo, &result);
@@ -344,6 +329,21 @@ TEST_F(PsReader, FfmpegFilesMatchTheProbe) {
       for (const char* row : {"MPEG-2", "0xE0", "0xBD/0x80", "AC-3", "64 x 48", "kbps\r\n"})
         EXPECT_NE(text.find(row), std::string::npos) << row;
     }
+  }
+}
+
+// mpegpsmux puts AAC and MPEG audio on C0, never on private stream 1.
+TEST_F(PsReader, GstreamerFilesMatchTheProbe) {
+  for (const mvtest::GstRemux& c : {mvtest::kGstMpeg2Mp2, mvtest::kGstH264Aac}) {
+    SCOPED_TRACE(c.source);
+    const std::string file = dir.file("gst.mpg");
+    std::string missing;
+    const mvtest::GstMade made = mvtest::remuxWithGstreamer(dir, c, "mpegpsmux", file, &missing);
+    if (made == mvtest::GstMade::Missing) GTEST_SKIP() << missing << " not installed";
+    if (made != mvtest::GstMade::Yes) continue;
+    mv::FileAnalysis a;
+    ASSERT_TRUE(mv::loadPs(file, a).ok());
+    expectMatchesProbe(file, a, 0);
   }
 }
 

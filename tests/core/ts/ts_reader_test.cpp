@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "fixtures/byte_writer.h"
+#include "fixtures/gst_files.h"
 #include "fixtures/probed_series.h"
 #include "fixtures/text_capture.h"
 #include "ts/ts_info.h"
@@ -295,19 +296,47 @@ TEST_F(TsReader, TruncationsAndMutationsLoadOrFail) {
   }
 }
 
-// Each ffprobe packet is one PES here; time stamp = dts else pts, in 1/90000 s.
+// Each ffprobe packet is one PES here; time stamp = dts else pts, in 1/90000 s. `program`
+// narrows the streams ("p:1:"); ffprobe's stamps lie `shift` ticks below the reader's.
+void expectMatchesProbe(const std::string& file, int width, const std::string& program = "", int64_t shift = 0) {
+  const char* options = "-fflags +noparse+nofillin";
+  mvtest::ProbedUnits probed[2] = {mvtest::probePackets(file, options, program + "v:0"),
+                                   mvtest::probePackets(file, options, program + "a:0")};
+  ASSERT_FALSE(probed[0].empty() && probed[1].empty());
+  for (auto& track : probed)
+    for (auto& unit : track) unit.first += shift;
+  mv::FileAnalysis a;
+  ASSERT_TRUE(mv::loadTs(file, a).ok());
+  mvtest::expectUnitsAndSeries(a, probed, 90000);
+  EXPECT_EQ(a.frameWidth, width);
+  EXPECT_EQ(a.frameHeight, width ? 48 : 0);
+  // No rate in the container: units per second over the video's stamps.
+  const auto& v = probed[0];
+  if (v.size() > 1) {
+    EXPECT_EQ(a.frameRateMilli, int32_t((v.size() - 1) * 1000 * 90000 / uint64_t(v.back().first - v.front().first)));
+  }
+}
+
 TEST_F(TsReader, FfmpegFilesMatchTheProbe) {
   if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe")) GTEST_SKIP() << "ffmpeg not installed";
   const struct {
     const char* options;
     const char* suffix;
     int width;
+    const char* program = "";
+    int64_t shift = 0;
   } cases[] = {{"-c:v mpeg2video -c:a mp2", ".ts", 64},
                {"-c:v libx264 -c:a aac", ".ts", 64},
                {"-c:v libx264 -an", ".ts", 64},
                {"-vn -c:a mp2", ".ts", 0},
                {"-c:v mpeg2video -c:a ac3 -mpegts_m2ts_mode 1", ".m2ts", 64},
-               {"-c:v mpeg4 -c:a ac3", ".ts", 64}};
+               {"-c:v mpeg4 -c:a ac3", ".ts", 64},
+               // 33-bit wrap at 95443.7 s; ffprobe's own wrap correction puts the stamps before it below 0.
+               {"-c:v libx264 -c:a aac -output_ts_offset 95441", ".ts", 64, "", kWrap},
+               // The first program in the PAT carries the second pair of streams.
+               {"-map 0:v -map 1:a -map 0:v -map 1:a -c:v:0 libx264 -c:a:0 aac -c:v:1 mpeg2video -c:a:1 mp2 "
+                "-program program_num=1:title=one:st=2:st=3 -program program_num=2:title=two:st=0:st=1",
+                ".ts", 64, "p:1:"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.options);
     const std::string file = dir.file(std::string("made") + c.suffix);
@@ -316,31 +345,8 @@ TEST_F(TsReader, FfmpegFilesMatchTheProbe) {
                            c.options + " '" + file + "' 2>&1",
                        &status);
     ASSERT_EQ(status, 0);
-    std::istringstream in(mvtest::runCommand("ffprobe -v error -fflags +noparse+nofillin -show_entries "
-                                             "packet=stream_index,size,dts,pts -of csv=p=0 '" + file + "'"));
-    std::vector<std::pair<int64_t, uint32_t>> probed[2];
-    std::string line;
-    const bool audioOnly = c.width == 0;
-    while (std::getline(in, line)) {
-      std::istringstream f(line);
-      std::string index, pts, dts, size;
-      std::getline(f, index, ',');
-      std::getline(f, pts, ',');
-      std::getline(f, dts, ',');
-      std::getline(f, size, ',');
-      if (size.empty()) continue;
-      const int track = audioOnly ? 1 : std::stoi(index);
-      probed[track].push_back({std::stoll(dts != "N/A" ? dts : pts), uint32_t(std::stoul(size))});
-    }
-    mv::FileAnalysis a;
-    ASSERT_TRUE(mv::loadTs(file, a).ok());
-    mvtest::expectUnitsAndSeries(a, probed, 90000);
+    expectMatchesProbe(file, c.width, c.program, c.shift);
     if (HasFatalFailure()) return;
-    EXPECT_EQ(a.frameWidth, c.width);
-    EXPECT_EQ(a.frameHeight, c.width ? 48 : 0);
-    if (c.width) {
-      EXPECT_EQ(a.frameRateMilli, 25000);
-    }
     if (c.options == cases[4].options) {
       int result = 0;
       const std::string text = mvtest::reportOf(dir, mvtest::readFile(file), ".m2ts", mv::writeTsInfo, &result);
@@ -348,6 +354,17 @@ TEST_F(TsReader, FfmpegFilesMatchTheProbe) {
       for (const char* row : {"192 bytes", "0x02 = MPEG-2 Video", "= AC-3", "64 x 48", "kbps\r\n"})
         EXPECT_NE(text.find(row), std::string::npos) << row;
     }
+  }
+}
+
+TEST_F(TsReader, GstreamerFilesMatchTheProbe) {
+  for (const mvtest::GstRemux& c : {mvtest::kGstH264Aac, mvtest::kGstMpeg2Mp2}) {
+    SCOPED_TRACE(c.source);
+    const std::string file = dir.file("gst.ts");
+    std::string missing;
+    const mvtest::GstMade made = mvtest::remuxWithGstreamer(dir, c, "mpegtsmux", file, &missing);
+    if (made == mvtest::GstMade::Missing) GTEST_SKIP() << missing << " not installed";
+    if (made == mvtest::GstMade::Yes) expectMatchesProbe(file, 64);
   }
 }
 
