@@ -19,6 +19,8 @@ constexpr int64_t kHalf33 = int64_t(1) << 32;
 // The longest PES header either syntax writes, and the sub-stream id after it.
 constexpr size_t kHeadKeep = 9 + 255 + 1;
 constexpr size_t kSequenceKeep = 64 * 1024;
+// How far into a video PES a sequence or GOP header marks it key.
+constexpr size_t kKeyScan = 256;
 // VCD sectors: sync, header and subheader before the user data.
 constexpr uint64_t kSector = 2352;
 constexpr uint64_t kSectorHead = 24;
@@ -258,12 +260,14 @@ void Walker::pes(uint64_t pos, uint8_t id, uint64_t total) {
   if (track->haveStamp) track->units->units.push_back(unit);
 }
 
-// A video PES is key when it opens a sequence or group of pictures; the first ones also give
-// the picture size.
+// A video PES is key when it opens with a sequence or group of pictures header (aligned
+// muxers, DVDs among them, start a PES with it; looking only there keeps the walk near the
+// speed of reading); the first ones also give the picture size.
 void Walker::videoPayload(uint64_t pos, uint64_t n, TimedUnit& unit) {
-  payload_.resize(size_t(n));
+  const bool needSize = out_.coded.width == 0 && sequence_.size() < kSequenceKeep;
+  payload_.resize(size_t(needSize ? n : std::min<uint64_t>(n, kKeyScan)));
   if (!bytes_.read(pos, payload_.data(), payload_.size())) return;
-  for (size_t i = 0; i + 3 < payload_.size(); ++i) {
+  for (size_t i = 0; i + 3 < std::min(payload_.size(), kKeyScan); ++i) {
     const uint8_t* p = static_cast<const uint8_t*>(std::memchr(payload_.data() + i, 1, payload_.size() - i - 1));
     if (!p) break;
     i = size_t(p - payload_.data());
@@ -272,7 +276,7 @@ void Walker::videoPayload(uint64_t pos, uint64_t n, TimedUnit& unit) {
       break;
     }
   }
-  if (out_.coded.width != 0 || sequence_.size() >= kSequenceKeep) return;
+  if (!needSize) return;
   sequence_.insert(sequence_.end(), payload_.begin(),
                    payload_.begin() + long(std::min(payload_.size(), kSequenceKeep - sequence_.size())));
   for (VideoSyntax syntax : {VideoSyntax::Mpeg12, VideoSyntax::Mpeg4Part2, VideoSyntax::H264, VideoSyntax::H265}) {
