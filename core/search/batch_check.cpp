@@ -44,7 +44,15 @@ std::string batchMask() {
   return mask;
 }
 
-std::string defaultBatchResultFile() { return replaceFileExtension(executablePath(), "_chk.txt"); }
+std::string defaultBatchResultFile() {
+  const std::string beside = replaceFileExtension(executablePath(), "_chk.txt");
+  // An installed program's folder is not the user's: the result goes to the user's data folder.
+  if ((installedShareFolder().empty() && folderTakesFiles(folderOfPath(beside))) || userDataFolder().empty())
+    return beside;
+  const std::string folder = userDataFolder();
+  makeFolders(folder);
+  return folder + beside.substr(beside.find_last_of('/'));
+}
 
 std::string zeroRunBlock(const std::string& path, const PerSecondSeries& video) {
   // Element 0 is never above the allocation by contract; the clamp keeps a broken series from

@@ -37,7 +37,9 @@ enum class BatchOutcome {
   ProblemsFound,
 };
 
-// The result file proposed when none is set: the executable's name with "_chk.txt", beside it.
+// The result file proposed when none is set: the executable's name with "_chk.txt", beside it
+// when that folder takes files and the program is not installed, else in the user's data folder
+// (made here when missing).
 std::string defaultBatchResultFile();
 
 // The result-file block of one file: its path and one line per run of zero seconds among the

@@ -1,8 +1,11 @@
 #include "settings/para_block.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <string_view>
 
+#include "platform/messages.h"
 #include "platform/paths.h"
 #include "settings/ini_file.h"
 
@@ -36,15 +39,37 @@ CParaBlock::CParaBlock() : ints_(kIntDefaults) {}
 
 CParaBlock::~CParaBlock() = default;
 
-void CParaBlock::Load() {
-  const std::string exe = executablePath();
+std::string settingsFileFor(const std::string& exe) {
   // Without a known executable there is no place for the file; a bare ".ini" would land in
   // whatever folder the program was started from.
-  LoadFrom(exe.empty() ? std::string() : replaceFileExtension(exe, ".ini"));
+  if (exe.empty()) return {};
+  const std::string beside = replaceFileExtension(exe, ".ini");
+  // Portable: an .ini beside the program that can be written, or a program run where it was
+  // built (its folder takes the file). Installed, or beside a file that cannot be written:
+  // the user's own settings folder.
+  if (::access(beside.c_str(), F_OK) == 0) {
+    if (::access(beside.c_str(), W_OK) == 0) return beside;
+  } else if (installedShareFolder().empty() && folderTakesFiles(folderOfPath(beside))) {
+    return beside;
+  }
+  const std::string folder = userConfigFolder();
+  return folder.empty() ? std::string() : folder + "/morvatelline.ini";
+}
+
+void CParaBlock::Load() { LoadFrom(settingsFileFor(executablePath())); }
+
+void CParaBlock::write(std::string_view section, std::string_view key, const std::string& value) {
+  if (profilePath_.empty()) return;
+  // The user's settings folder is made with the first change.
+  const bool ok = (folderTakesFiles(folderOfPath(profilePath_)) || makeFolders(folderOfPath(profilePath_))) &&
+                  writeIniValue(profilePath_, section, key, value);
+  if (!ok && !warnedWriteFailure_.exchange(true))
+    showWarning("设置无法保存到 " + profilePath_ + "，更改只在本次运行中有效。");
 }
 
 void CParaBlock::LoadFrom(const std::string& iniPath) {
   profilePath_ = iniPath;
+  warnedWriteFailure_ = false;
   intSection_ = kSection;
   const IniFile file = iniPath.empty() ? IniFile() : IniFile::load(iniPath);
 
@@ -69,8 +94,8 @@ void CParaBlock::SetInt(int index, int value) {
   if (!validInt(index)) return;
   ints_[index] = value;
   // Written even when unchanged: the file is brought in line with memory at every change.
-  // A failed write is not reported; the program goes on with the value in memory.
-  if (!profilePath_.empty()) writeIniValue(profilePath_, intSection_, kIntKeys[index], std::to_string(value));
+  // A failed write is told once; the program goes on with the value in memory.
+  write(intSection_, kIntKeys[index], std::to_string(value));
 }
 
 std::string CParaBlock::GetText(int index) const {
@@ -83,7 +108,7 @@ int CParaBlock::SetText(int index, const std::string& text, int write) {
   std::lock_guard lock(text_.lock);
   if (text_.values[index] == text) return 0;
   text_.values[index] = text;
-  if (write != 0 && !profilePath_.empty()) writeIniValue(profilePath_, text_.section, kTextKeys[index], text);
+  if (write != 0) this->write(text_.section, kTextKeys[index], text);
   return 1;
 }
 

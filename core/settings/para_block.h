@@ -2,6 +2,8 @@
 // Settings store: eleven integers and two texts, mirrored value by value into the .ini file
 // beside the executable (section "ParaBlock") at the moment each changes.
 #include <array>
+#include <atomic>
+#include <string_view>
 #include <mutex>
 #include <string>
 
@@ -46,6 +48,9 @@ class CParaBlock {
   int SetText(int index, const std::string& text, int write);
 
   const std::string& profilePath() const { return profilePath_; }
+  // Writes one value through to the settings file (sections other than "ParaBlock" too); a
+  // failure is told once per process.
+  void write(std::string_view section, std::string_view key, const std::string& value);
 
  private:
   // (implementation detail members; see para_block.cpp)
@@ -58,7 +63,13 @@ class CParaBlock {
   std::array<int, PARA_INT_COUNT> ints_;
   std::string intSection_;
   std::string profilePath_;
+  std::atomic<bool> warnedWriteFailure_{false};
 };
+
+// The settings file of a program at `exe`: beside it as <name>.ini when that file is there and
+// writable, or when the program runs where it was built and the folder takes the file; else
+// morvatelline.ini in the user's settings folder (XDG).
+std::string settingsFileFor(const std::string& exe);
 
 // The one store of the process.
 CParaBlock& paraBlock();

@@ -27,8 +27,7 @@ mv::IniFile settingsFile() {
 }
 
 void write(const char* section, const char* key, const std::string& value) {
-  const std::string& path = mv::paraBlock().profilePath();
-  if (!path.empty()) mv::writeIniValue(path, section, key, value);
+  mv::paraBlock().write(section, key, value);
 }
 
 }  // namespace

@@ -108,7 +108,12 @@ QString linkErrorText(int r) {
 QString helpFilePath() {
   const std::string exe = mv::executablePath();
   if (exe.empty()) return {};
-  return QString::fromStdString(mv::replaceFileExtension(exe, ".htm"));
+  const std::string beside = mv::replaceFileExtension(exe, ".htm");
+  // An installed program finds its page with the other documentation.
+  std::error_code ec;
+  const std::string installed = mv::installedHelpPage();
+  if (!std::filesystem::is_regular_file(beside, ec) && !installed.empty()) return QString::fromStdString(installed);
+  return QString::fromStdString(beside);
 }
 
 // ---------------------------------------------------------------------------------------------

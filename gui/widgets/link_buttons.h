@@ -36,7 +36,8 @@ QString linkErrorText(int r);
 using DesktopOpener = std::function<bool(const QString& target)>;
 DesktopOpener setDesktopOpener(DesktopOpener opener);
 
-// The help page: the executable's path with ".htm" in place of its extension.
+// The help page: the executable's path with ".htm" in place of its extension, or an installed
+// program's page in <prefix>/share/doc/morvatelline.
 QString helpFilePath();
 
 // A picture that acts as a button: About box, help page or batch check.

@@ -114,6 +114,8 @@ class BatchCheckDialogTest : public QObject {
     dir_ = std::make_unique<mvtest::TempDir>();
     ini_ = path("morvatelline.ini");
     mv::paraBlock().LoadFrom(ini_);
+    // The program runs from a folder of its own that takes files, as a build folder does.
+    std::filesystem::create_directories(path("tools"));
     mv::setExecutablePathOverride(path("tools/morvatelline"));
     messages_ = std::make_unique<mvtest::MessageRecorder>();
     opened_.clear();

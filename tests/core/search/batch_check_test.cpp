@@ -381,11 +381,23 @@ TEST_F(BatchCheckTest, FilesWrittenByFfmpeg) {
   EXPECT_EQ(check.problemFiles(), 1);
 }
 
-TEST(BatchCheckDefaults, ResultFileBesideTheExecutable) {
-  mv::setExecutablePathOverride("/opt/tools/morvatelline");
-  EXPECT_EQ(mv::defaultBatchResultFile(), "/opt/tools/morvatelline_chk.txt");
-  mv::setExecutablePathOverride("/opt/tools.d/x.exe");
-  EXPECT_EQ(mv::defaultBatchResultFile(), "/opt/tools.d/x_chk.txt");
+TEST(BatchCheckDefaults, ResultFileBesideTheExecutableElseInTheDataFolder) {
+  mvtest::TempDir dir;
+  const std::string tools = dir.file("tools.d");
+  std::filesystem::create_directories(tools);
+  mv::setExecutablePathOverride(tools + "/x.exe");
+  EXPECT_EQ(mv::defaultBatchResultFile(), tools + "/x_chk.txt");
+  // A folder the user cannot write, or an installed program: the user's data folder.
+  ::setenv("XDG_DATA_HOME", dir.file("data").c_str(), 1);
+  mv::setExecutablePathOverride("/nonexistent/tools/morvatelline");
+  EXPECT_EQ(mv::defaultBatchResultFile(), dir.file("data") + "/morvatelline/morvatelline_chk.txt");
+  EXPECT_TRUE(std::filesystem::is_directory(dir.file("data") + "/morvatelline"));
+  std::filesystem::create_directories(dir.file("usr/bin"));
+  std::filesystem::create_directories(dir.file("usr/share/doc/morvatelline"));
+  mvtest::writeFile(dir.file("usr/share/doc/morvatelline/morvatelline.htm"), mvtest::Bytes{'<'});
+  mv::setExecutablePathOverride(dir.file("usr/bin/morvatelline"));
+  EXPECT_EQ(mv::defaultBatchResultFile(), dir.file("data") + "/morvatelline/morvatelline_chk.txt");
+  ::unsetenv("XDG_DATA_HOME");
   mv::setExecutablePathOverride("");
 }
 
