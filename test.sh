@@ -9,6 +9,9 @@ tools/ensure-packages.sh cmake make g++ pkg-config ccache \
   qt6-base-dev libgl-dev qt6-translations-l10n fonts-arphic-uming fonts-liberation2 locales \
   clang libclang-rt-14-dev mkvtoolnix gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good \
   gstreamer1.0-plugins-bad
+# The installation's checks: validators for the desktop entry and AppStream data, dpkg-shlibdeps
+# for the package's dependencies.
+tools/ensure-packages.sh desktop-file-utils appstream dpkg-dev
 
 # Tests check that written numbers and file suffixes do not follow the user's locale; they need
 # a locale with a decimal comma and one with Turkish case rules.
@@ -22,6 +25,9 @@ echo "== normal build"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORV_WERROR=ON >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build -j"$jobs" --output-on-failure
+
+echo "== Debian package"
+sh tests/install/deb_check.sh build .
 
 echo "== ASan+UBSan build"
 # Qt's own libraries are not instrumented: the window and its tests run in the normal build.

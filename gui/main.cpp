@@ -2,20 +2,29 @@
 // chart of files as an image without a window.
 #include <QApplication>
 #include <QStringList>
+#include <cstdio>
 #include <cstring>
 
 #include "app/chart_image.h"
 #include "app/main_app.h"
+#include "app/terminate_signal.h"
 
 int main(int argc, char** argv) {
   bool chart = false;
-  for (int i = 1; i < argc; ++i) chart = chart || std::strcmp(argv[i], "--chart") == 0;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("morvatelline 1.01\n");
+      return 0;
+    }
+    chart = chart || std::strcmp(argv[i], "--chart") == 0;
+  }
   // The image needs no screen, so it is drawn where there is none.
   if (chart) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   QStringList arguments = QApplication::arguments();
   arguments.removeFirst();
   if (chart) return mvgui::runChartCommand(arguments);
+  mvgui::closeWindowsOnTerminate();
   QStringList files;
   for (const QString& a : arguments)
     if (!a.startsWith('-')) files << a;

@@ -47,8 +47,7 @@ std::string xdgFolder(const char* variable, const char* fallbackBelowHome) {
 }
 
 // <prefix> of an installed executable (<prefix>/bin/morvatelline), empty otherwise.
-std::string installPrefix() {
-  const std::string exe = executablePath();
+std::string installPrefix(const std::string& exe = executablePath()) {
   if (exe.empty()) return {};
   const std::filesystem::path prefix = std::filesystem::path(exe).parent_path().parent_path();
   std::error_code ec;
@@ -79,6 +78,8 @@ std::string folderOfPath(const std::string& path) {
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : path.substr(0, slash);
 }
+
+bool isInstalledExecutable(const std::string& exe) { return !installPrefix(exe).empty(); }
 
 std::string installedShareFolder() {
   const std::string prefix = installPrefix();

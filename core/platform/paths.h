@@ -24,6 +24,9 @@ std::string folderOfPath(const std::string& path);
 // <prefix>/bin the executable runs from, when the installation put its help page below
 // <prefix>/share/doc/morvatelline; empty for a program run from its build folder.
 std::string installedShareFolder();
+// True when `exe` runs from an installation: <prefix>/bin with the help page in
+// <prefix>/share/doc/morvatelline.
+bool isInstalledExecutable(const std::string& exe);
 // The help page of an installed program: <prefix>/share/doc/morvatelline/morvatelline.htm, or
 // empty when not installed.
 std::string installedHelpPage();

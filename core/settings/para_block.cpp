@@ -49,7 +49,7 @@ std::string settingsFileFor(const std::string& exe) {
   // the user's own settings folder.
   if (::access(beside.c_str(), F_OK) == 0) {
     if (::access(beside.c_str(), W_OK) == 0) return beside;
-  } else if (installedShareFolder().empty() && folderTakesFiles(folderOfPath(beside))) {
+  } else if (!isInstalledExecutable(exe) && folderTakesFiles(folderOfPath(beside))) {
     return beside;
   }
   const std::string folder = userConfigFolder();

@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QString>
+#include <QStringList>
 
 #include "widgets/file_colours.h"
 
@@ -16,22 +18,28 @@ QPixmap canvas(int w, int h) {
 }
 
 // A small bitrate chart: the program's own picture.
+// The program's icon on a 32-unit grid: a chart window with two curves in the files' colours.
+// The painted icon and the scalable one for the desktop are drawn from these.
+const QRectF kIconFrame(1, 3, 30, 26);
+const QPointF kIconCurves[2][7] = {{{3, 22}, {8, 14}, {12, 18}, {17, 8}, {22, 15}, {26, 10}, {29, 12}},
+                                   {{3, 25}, {8, 21}, {12, 24}, {17, 17}, {22, 22}, {26, 19}, {29, 23}}};
+const QColor kIconEdge(40, 40, 40), kIconGrid(0, 96, 0);
+double iconGridY(int i) { return 3 + 6.5 * i; }
+
 QPixmap drawApplication(int size) {
   QPixmap pm = canvas(size, size);
   QPainter p(&pm);
   p.setRenderHint(QPainter::Antialiasing);
   const qreal s = size / 32.0;
-  p.setPen(QPen(QColor(40, 40, 40), 1.2 * s));
+  p.setPen(QPen(kIconEdge, 1.2 * s));
   p.setBrush(Qt::black);
-  p.drawRoundedRect(QRectF(1 * s, 3 * s, 30 * s, 26 * s), 3 * s, 3 * s);
-  p.setPen(QPen(QColor(0, 96, 0), 0.8 * s));
-  for (int i = 1; i < 4; ++i) p.drawLine(QPointF(2 * s, (3 + 6.5 * i) * s), QPointF(30 * s, (3 + 6.5 * i) * s));
-  const QPointF one[] = {{3, 22}, {8, 14}, {12, 18}, {17, 8}, {22, 15}, {26, 10}, {29, 12}};
-  const QPointF two[] = {{3, 25}, {8, 21}, {12, 24}, {17, 17}, {22, 22}, {26, 19}, {29, 23}};
-  for (const auto& [pts, colour] : {std::pair{one, kFileColour[0]}, std::pair{two, kFileColour[1]}}) {
-    QPainterPath path(pts[0] * s);
-    for (int i = 1; i < 7; ++i) path.lineTo(pts[i] * s);
-    p.setPen(QPen(colour, 1.8 * s));
+  p.drawRoundedRect(QRectF(kIconFrame.topLeft() * s, kIconFrame.size() * s), 3 * s, 3 * s);
+  p.setPen(QPen(kIconGrid, 0.8 * s));
+  for (int i = 1; i < 4; ++i) p.drawLine(QPointF(2 * s, iconGridY(i) * s), QPointF(30 * s, iconGridY(i) * s));
+  for (int k = 0; k < 2; ++k) {
+    QPainterPath path(kIconCurves[k][0] * s);
+    for (int i = 1; i < 7; ++i) path.lineTo(kIconCurves[k][i] * s);
+    p.setPen(QPen(kFileColour[k], 1.8 * s));
     p.setBrush(Qt::NoBrush);
     p.drawPath(path);
   }
@@ -141,6 +149,27 @@ QIcon applicationIcon() {
   QIcon icon;
   for (int size : {16, 24, 32, 48, 64}) icon.addPixmap(drawApplication(size));
   return icon;
+}
+
+QPixmap applicationPixmap(int size) { return drawApplication(size); }
+
+QString applicationIconSvg() {
+  const auto point = [](const QPointF& p) { return QString("%1,%2").arg(p.x()).arg(p.y()); };
+  QString svg = QString("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"32\" height=\"32\" viewBox=\"0 0 32 32\">\n"
+                        "  <rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" rx=\"3\" fill=\"#000\" stroke=\"%5\" "
+                        "stroke-width=\"1.2\"/>\n")
+                    .arg(kIconFrame.x()).arg(kIconFrame.y()).arg(kIconFrame.width()).arg(kIconFrame.height())
+                    .arg(kIconEdge.name());
+  for (int i = 1; i < 4; ++i)
+    svg += QString("  <line x1=\"2\" y1=\"%1\" x2=\"30\" y2=\"%1\" stroke=\"%2\" stroke-width=\"0.8\"/>\n")
+               .arg(iconGridY(i)).arg(kIconGrid.name());
+  for (int k = 0; k < 2; ++k) {
+    QStringList points;
+    for (const QPointF& p : kIconCurves[k]) points << point(p);
+    svg += QString("  <polyline points=\"%1\" fill=\"none\" stroke=\"%2\" stroke-width=\"1.8\"/>\n")
+               .arg(points.join(' '), kFileColour[k].name());
+  }
+  return svg + "</svg>\n";
 }
 
 }  // namespace mvgui

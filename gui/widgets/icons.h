@@ -12,5 +12,8 @@ namespace mvgui {
 QPixmap iconPixmap(int id);
 // The application icon in the sizes a window manager asks for.
 QIcon applicationIcon();
+// The program's icon at any size, and as SVG text for the desktop's scalable icon.
+QPixmap applicationPixmap(int size);
+QString applicationIconSvg();
 
 }  // namespace mvgui

@@ -4,9 +4,13 @@
 
 #include <array>
 #include <filesystem>
+#include <vector>
+
+#include <unistd.h>
 
 #include "fixtures/byte_writer.h"
 #include "platform/paths.h"
+#include "platform/messages.h"
 #include "settings/ini_file.h"
 
 namespace fs = std::filesystem;
@@ -269,6 +273,46 @@ TEST(ParaBlock, FailedWritesStillChangeTheValues) {
   EXPECT_EQ(p.GetText(mv::PARA_RM_CHK_TGT), "/r.txt");
   EXPECT_EQ(q.GetText(mv::PARA_RM_CHK_SRC), "/odd\nname");
   EXPECT_FALSE(fs::exists(ini));
+}
+
+// Portable beside the program, or in the user's settings folder when installed or unwritable;
+// the folder is made with the first change and a failed write is told once.
+TEST(ParaBlock, SettingsBesideAPortableProgramElseInTheUserFolder) {
+  mvtest::TempDir dir;
+  const std::string config = dir.file("config");
+  ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+  const std::string xdg = config + "/morvatelline/morvatelline.ini";
+  for (const char* folder : {"portable", "installed/bin", "installed/share/doc/morvatelline", "readonly"})
+    fs::create_directories(dir.path() / folder);
+  mvtest::writeFile(dir.file("installed/share/doc/morvatelline/morvatelline.htm"), bytesOf("<html>"));
+  mvtest::writeFile(dir.file("readonly/morvatelline.ini"), bytesOf("[ParaBlock]\n"));
+  fs::permissions(dir.file("readonly/morvatelline.ini"), fs::perms::owner_read | fs::perms::group_read);
+  const struct {
+    std::string exe, ini;
+  } cases[] = {
+      {dir.file("portable/morvatelline"), dir.file("portable/morvatelline.ini")},
+      {dir.file("installed/bin/morvatelline"), xdg},
+      {"/nonexistent/bin/morvatelline", xdg},
+  };
+  for (const auto& c : cases) EXPECT_EQ(mv::settingsFileFor(c.exe), c.ini) << c.exe;
+  if (::geteuid() != 0) {
+    EXPECT_EQ(mv::settingsFileFor(dir.file("readonly/morvatelline")), xdg);
+  }
+
+  std::vector<std::string> warnings;
+  const mv::MessageSink previous = mv::setWarningSink([&](const std::string& w) { warnings.push_back(w); });
+  mv::CParaBlock p;
+  p.LoadFrom(xdg);
+  p.SetInt(mv::PARA_VIEW_ITEM, 2);
+  mv::CParaBlock again;
+  again.LoadFrom(xdg);
+  EXPECT_EQ(again.GetInt(mv::PARA_VIEW_ITEM), 2);
+  EXPECT_TRUE(warnings.empty());
+  p.SetText(mv::PARA_RM_CHK_SRC, "/odd\nname", 1);
+  p.SetText(mv::PARA_RM_CHK_TGT, "/odd\nname", 1);
+  EXPECT_EQ(warnings.size(), 1u);
+  mv::setWarningSink(previous);
+  ::unsetenv("XDG_CONFIG_HOME");
 }
 
 }  // namespace
