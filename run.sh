@@ -4,6 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 tools/ensure-packages.sh cmake make g++ pkg-config nlohmann-json3-dev libcli11-dev \
   qt6-base-dev libgl-dev qt6-translations-l10n fonts-arphic-uming fonts-liberation2
+tools/ensure-packages.sh qt6-tools-dev qt6-l10n-tools
 cmake -S . -B build-run -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORV_BUILD_TESTS=OFF -DMORV_BUILD_BENCH=OFF >/dev/null
 cmake --build build-run -j"${JOBS:-2}" --target morvatelline morvatelline-cli make_sample
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then

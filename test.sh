@@ -9,6 +9,8 @@ tools/ensure-packages.sh cmake make g++ pkg-config ccache \
   qt6-base-dev libgl-dev qt6-translations-l10n fonts-arphic-uming fonts-liberation2 locales \
   clang libclang-rt-14-dev mkvtoolnix gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good \
   gstreamer1.0-plugins-bad
+# The English translation is compiled by Qt's lrelease.
+tools/ensure-packages.sh qt6-tools-dev qt6-l10n-tools
 # The installation's checks: validators for the desktop entry and AppStream data, dpkg-shlibdeps
 # for the package's dependencies.
 tools/ensure-packages.sh desktop-file-utils appstream dpkg-dev

@@ -10,13 +10,20 @@
 #include "widgets/link_buttons.h"
 
 namespace mvgui {
+namespace {
+
+// The build's default author, for the translations; a name chosen at build time shows as it is.
+[[maybe_unused]] constexpr const char* kDefaultAuthor =
+    QT_TRANSLATE_NOOP("mvgui::AboutDialog", "Morvatelline 项目组");
+
+}  // namespace
 
 QString AboutDialog::authorName() { return QString(MORV_AUTHOR_NAME); }
 QString AboutDialog::contactAddress() { return QString(MORV_CONTACT_ADDRESS); }
 QString AboutDialog::homePage() { return QString(MORV_HOME_PAGE); }
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
-  setWindowTitle("关于 Morvatelline");
+  setWindowTitle(tr("关于 Morvatelline"));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                  Qt::MSWindowsFixedSizeDialogHint);
   setFont(dialogFont());
@@ -30,21 +37,21 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     return l;
   };
 
-  auto* ok = new QPushButton("确定", this);
+  auto* ok = new QPushButton(tr("确定"), this);
   ok->setGeometry(du.rect(194, 28, 32, 14));
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
   controls_[1] = ok;
 
   label("", 7, 7, 219, 8, Qt::AlignHCenter);
-  label("作者:", 37, 21, 29, 8, Qt::AlignRight);
-  auto* author = label(authorName(), 71, 21, 17, 8, Qt::AlignLeft);
+  label(tr("作者:"), 37, 21, 29, 8, Qt::AlignRight);
+  auto* author = label(tr(MORV_AUTHOR_NAME), 71, 21, 17, 8, Qt::AlignLeft);
   // The name is chosen at build time; a longer one than the place was drawn for still shows whole.
   const int nameWidth = QFontMetrics(font()).horizontalAdvance(author->text());
   if (nameWidth > author->width()) author->resize(nameWidth, author->height());
   controls_[118] = author;
-  label("电邮:", 37, 30, 29, 8, Qt::AlignRight);
-  label("主页:", 37, 40, 29, 8, Qt::AlignRight);
+  label(tr("电邮:"), 37, 30, 29, 8, Qt::AlignRight);
+  label(tr("主页:"), 37, 40, 29, 8, Qt::AlignRight);
 
   mail_ = new HyperlinkLabel(contactAddress(), this);
   mail_->setGeometry(du.rect(71, 30, 84, 8));

@@ -1,6 +1,7 @@
 #include "app/chart_image.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QFont>
 #include <QFontMetrics>
@@ -32,8 +33,10 @@ int lastPointX(const CurveChartModel& chart) {
 }  // namespace
 
 QString itemName(int item) {
-  static const char* const names[] = {"视频码率", "音频码率", "总码率"};
-  return names[std::clamp(item, 0, 2)];
+  static const char* const names[] = {QT_TRANSLATE_NOOP("mvgui::ChartImage", "视频码率"),
+                                      QT_TRANSLATE_NOOP("mvgui::ChartImage", "音频码率"),
+                                      QT_TRANSLATE_NOOP("mvgui::ChartImage", "总码率")};
+  return QCoreApplication::translate("mvgui::ChartImage", names[std::clamp(item, 0, 2)]);
 }
 
 double addSecondsToChart(CurveChartModel& chart, const std::array<mv::FileSlot, 2>& fileSlots, int item) {

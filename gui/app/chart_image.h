@@ -34,7 +34,7 @@ QRect chartPlotRect(const CurveChartModel& chart, QSize size);
 QImage renderChartImage(const CurveChartModel& chart, const std::array<QString, 2>& names, const QString& itemName,
                         QSize size);
 
-// The name of an item in the item box: "视频码率", "音频码率", "总码率".
+// The name of an item for the legend: "视频码率", "音频码率", "总码率", or their translation.
 QString itemName(int item);
 
 // Writes `image` as PNG to `path`, whole or not at all; false on failure.

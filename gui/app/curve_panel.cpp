@@ -1,5 +1,6 @@
 #include "app/curve_panel.h"
 
+#include <QCoreApplication>
 #include <QFont>
 #include <QFontMetrics>
 #include <QLabel>
@@ -20,8 +21,15 @@ namespace {
 
 constexpr int kChartId = 133;
 constexpr int kStatFields[2][3] = {{1036, 1038, 1039}, {1041, 1042, 1043}};
-constexpr const char* kColumnSpec =
-    "时间, 1, 80; 视频, 2, 95; 音频, 2, 95; 总码率, 2, 95; 视频, 2, 95; 音频, 2, 95; 总码率, 2, 95";
+// The list's columns: time, then video, audio and total of file 1 and of file 2.
+QString listColumns() {
+  const QString time = QCoreApplication::translate("mvgui::CCurvePanel", "时间");
+  const QString video = QCoreApplication::translate("mvgui::CCurvePanel", "视频");
+  const QString audio = QCoreApplication::translate("mvgui::CCurvePanel", "音频");
+  const QString total = QCoreApplication::translate("mvgui::CCurvePanel", "总码率");
+  const QString rates = QString("%1, 2, 95; %2, 2, 95; %3, 2, 95").arg(video, audio, total);
+  return time + ", 1, 80; " + rates + "; " + rates;
+}
 
 // Suspends repaints of a widget for a scope, as the panel does while many points or rows change.
 class UpdatesOff {
@@ -82,7 +90,7 @@ void CCurvePanel::Init(PanelHost* host, QWidget* window) {
   list_ = new StatListCtrl(window);
   list_->setObjectName("1007");
   if (listPlace) list_->setGeometry(listPlace->geometry());
-  list_->SetColumns(kColumnSpec);
+  list_->SetColumns(listColumns());
   list_->SetGridLines(true);
   list_->SetSlots(&slots_[0], &slots_[1]);
   list_->show();

@@ -29,7 +29,7 @@
 namespace mvgui {
 namespace {
 
-constexpr const char* kNothingToOutput = "抱歉，没什么好输出的。";
+constexpr const char* kNothingToOutput = QT_TRANSLATE_NOOP("mvgui::CFileInfoDlg", "抱歉，没什么好输出的。");
 
 // A new empty file "kzt…" in the temporary folder; empty when none could be made.
 std::string makeTempFile() {
@@ -70,7 +70,7 @@ void ShowFileInfo(QWidget* parent, const QString& slotPath, const mv::FileSlot& 
 
 int BuildInfoText(const QString& slotPath, const mv::FileSlot& slot, QByteArray& text) {
   if (slotPath.isEmpty()) {
-    mv::showMessage(kNothingToOutput);
+    mv::showMessage(CFileInfoDlg::tr(kNothingToOutput).toStdString());
     return 0;
   }
   WaitCursor wait;
@@ -95,7 +95,7 @@ QByteArray infoTextThroughFile(const std::string& tempPath, const mv::FileSlot& 
 // ---------------------------------------------------------------------------------------------
 
 CFileInfoDlg::CFileInfoDlg(QWidget* parent, QByteArray& text) : CResizableDlg(parent), text_(text) {
-  setWindowTitle("文件信息");
+  setWindowTitle(tr("文件信息"));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint |
                  Qt::WindowCloseButtonHint);
   setFont(infoFont());
@@ -110,13 +110,13 @@ CFileInfoDlg::CFileInfoDlg(QWidget* parent, QByteArray& text) : CResizableDlg(pa
   textBox_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   textBox_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
-  saveButton_ = new QPushButton("另存为", this);
+  saveButton_ = new QPushButton(tr("另存为"), this);
   saveButton_->setObjectName("1047");
   saveButton_->setGeometry(du.rect(2, 2, 35, 14));
   saveButton_->setAutoDefault(false);
   connect(saveButton_, &QPushButton::clicked, this, &CFileInfoDlg::OnSaveAs);
 
-  hint_ = new QLabel("（在显示区点击右键可弹出快捷菜单）", this);
+  hint_ = new QLabel(tr("（在显示区点击右键可弹出快捷菜单）"), this);
   hint_->setGeometry(du.rect(209, 6, 127, 8));
 
   installEventFilter(this);
@@ -188,7 +188,7 @@ void CFileInfoDlg::OnSaveAs() {
   CSingleFileSel dlg(false, QString(), QString(),
                      CSingleFileSel::OverwritePrompt | CSingleFileSel::HideReadOnly,
                      "Text File(*.txt)|*.txt|All Files(*.*)|*.*||", this);
-  dlg.setTitle("保存文件");
+  dlg.setTitle(tr("保存文件"));
   dlg.setFolder(lastFolder(FolderKind::Information));
   if (dlg.DoModal() != QDialog::Accepted) return;
   rememberFolderOf(FolderKind::Information, dlg.GetPathName());

@@ -11,12 +11,12 @@
 namespace mvgui {
 
 CFilterDlg::CFilterDlg(QWidget* parent, int mode) : QDialog(parent), mode_(mode) {
-  setWindowTitle("数据筛选");
+  setWindowTitle(tr("数据筛选"));
   setFont(dialogFont());
   const DialogUnits du = DialogUnits::of(font());
   setFixedSize(du.x(191), du.y(45));
 
-  label_ = new QLabel(mode_ == 1 ? "突出显示码率最大的" : "突出显示码率最小的", this);
+  label_ = new QLabel(mode_ == 1 ? tr("突出显示码率最大的") : tr("突出显示码率最小的"), this);
   label_->setObjectName("1051");
   label_->setGeometry(du.rect(7, 18, 73, 8));
   // The edit and its up-down arrows are one QSpinBox here; together they cover both places.
@@ -29,14 +29,14 @@ CFilterDlg::CFilterDlg(QWidget* parent, int mode) : QDialog(parent), mode_(mode)
   spin_->setRange(1, 99);
   spin_->setGroupSeparatorShown(false);
   spin_->setValue(mv::paraBlock().GetInt(mode_ == 1 ? mv::PARA_TOP_POINTS : mv::PARA_BOTTOM_POINTS));
-  auto* unit = new QLabel("点", this);
+  auto* unit = new QLabel(tr("点"), this);
   unit->setGeometry(du.rect(119, 18, 12, 8));
 
-  auto* ok = new QPushButton("确定", this);
+  auto* ok = new QPushButton(tr("确定"), this);
   ok->setObjectName("IDOK");
   ok->setGeometry(du.rect(134, 7, 50, 14));
   ok->setDefault(true);
-  auto* cancel = new QPushButton("放弃", this);
+  auto* cancel = new QPushButton(tr("放弃"), this);
   cancel->setObjectName("IDCANCEL");
   cancel->setGeometry(du.rect(134, 24, 50, 14));
   connect(ok, &QPushButton::clicked, this, &CFilterDlg::OnOK);

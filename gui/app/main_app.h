@@ -10,6 +10,20 @@ namespace mvgui {
 // Loads Qt's Simplified Chinese texts for its own dialogs, when installed.
 void installChineseTranslation(QApplication& app);
 
+// True when the user's locale asks for English: the first non-empty of LANGUAGE (its first
+// entry), LC_ALL, LC_MESSAGES and LANG begins with "en".
+bool localeAsksForEnglish();
+
+// Switches the window's texts to English, from "translations" beside the executable or from
+// ../share/morvatelline/translations; false when no translation is found. Off goes back to
+// Chinese. Qt's Chinese texts, when installed, give way while English is on. Only windows built
+// afterwards speak the new language.
+bool useEnglish(bool on);
+
+// The language of the user's locale: English when asked for and found, Simplified Chinese
+// otherwise. True when English.
+bool installTranslations(QApplication& app);
+
 // Routes the core's messages to modal boxes and written files to the desktop. A written file
 // the desktop cannot open is named in a message; the help page is shown in a window instead.
 void installGuiSinks();

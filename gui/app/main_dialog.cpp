@@ -42,14 +42,20 @@
 namespace mvgui {
 namespace {
 
-constexpr const char* kNothingToOutput = "抱歉，没什么好输出的。";
+constexpr const char* kNothingToOutput = QT_TRANSLATE_NOOP("mvgui::MainDialog", "抱歉，没什么好输出的。");
 
 // Tool tips by control id, as the window's string table gives them.
-const std::map<int, QString>& toolTips() {
-  static const std::map<int, QString> tips = {
-      {1001, "打开文件"}, {1004, "打开文件"}, {1002, "关闭文件"}, {1006, "关闭文件"},
-      {1016, "文件信息"}, {1026, "文件信息"}, {1019, "关于 Morvatelline"}, {1020, "打开帮助文件"},
-      {1027, "批量检查RM文件中是否有0码率点"}};
+const std::map<int, const char*>& toolTips() {
+  static const std::map<int, const char*> tips = {
+      {1001, QT_TRANSLATE_NOOP("mvgui::MainDialog", "打开文件")},
+      {1004, QT_TRANSLATE_NOOP("mvgui::MainDialog", "打开文件")},
+      {1002, QT_TRANSLATE_NOOP("mvgui::MainDialog", "关闭文件")},
+      {1006, QT_TRANSLATE_NOOP("mvgui::MainDialog", "关闭文件")},
+      {1016, QT_TRANSLATE_NOOP("mvgui::MainDialog", "文件信息")},
+      {1026, QT_TRANSLATE_NOOP("mvgui::MainDialog", "文件信息")},
+      {1019, QT_TRANSLATE_NOOP("mvgui::MainDialog", "关于 Morvatelline")},
+      {1020, QT_TRANSLATE_NOOP("mvgui::MainDialog", "打开帮助文件")},
+      {1027, QT_TRANSLATE_NOOP("mvgui::MainDialog", "批量检查RM文件中是否有0码率点")}};
   return tips;
 }
 
@@ -61,8 +67,10 @@ struct ScaleItem {
   const char* text;
   int zoom;
 };
-constexpr ScaleItem kScaleItems[] = {{"100%", 100}, {"200%", 200}, {"400%", 400}, {"800%", 800},
-                                     {"50%", 50},   {"25%", 25},   {"10%", 10},   {"全部", CCurvePanel::kWholeFile}};
+constexpr const char* kWholeFileText = QT_TRANSLATE_NOOP("mvgui::MainDialog", "全部");
+constexpr ScaleItem kScaleItems[] = {
+    {"100%", 100}, {"200%", 200}, {"400%", 400}, {"800%", 800},
+    {"50%", 50},   {"25%", 25},   {"10%", 10},   {kWholeFileText, CCurvePanel::kWholeFile}};
 
 int scaleIndexOf(int zoom) {
   for (int i = 0; i < int(std::size(kScaleItems)); ++i)
@@ -92,7 +100,7 @@ W* MainDialog::add(int id, W* widget) {
   if (id > 0) {
     controls_[id] = widget;
     widget->setObjectName(QString::number(id));
-    if (auto it = toolTips().find(id); it != toolTips().end()) widget->setToolTip(it->second);
+    if (auto it = toolTips().find(id); it != toolTips().end()) widget->setToolTip(tr(it->second));
   }
   return widget;
 }
@@ -120,7 +128,7 @@ void MainDialog::buildControls() {
     return b;
   };
 
-  group("1、选择需要分析的文件（可以同时分析两个）", 7, 7, 253, 53);
+  group(tr("1、选择需要分析的文件（可以同时分析两个）"), 7, 7, 253, 53);
   label1_ = add(1011, new ColourLabel(1011, this));
   label1_->setGeometry(du.rect(13, 24, 176, 10));
   iconButton(1001, 192, 18, 129, [this] { OnOpen(0); });
@@ -132,28 +140,29 @@ void MainDialog::buildControls() {
   iconButton(1006, 214, 40, 130, [this] { OnCloseSlot(1); });
   iconButton(1026, 236, 40, 134, [this] { OnFileInfo(1); });
 
-  group("2、显示码率曲线", 7, 65, 190, 30);
-  label("项:", 12, 80, 14, 8);
+  group(tr("2、显示码率曲线"), 7, 65, 190, 30);
+  label(tr("项:"), 12, 80, 14, 8);
   itemCombo_ = add(1017, new QComboBox(this));
-  itemCombo_->addItems({"视频码率", "音频码率", "总码率"});
+  itemCombo_->addItems({tr("视频码率"), tr("音频码率"), tr("总码率")});
   itemCombo_->setGeometry(du.rect(27, 77, 48, 12));
-  label("比例:", 85, 80, 21, 8);
+  label(tr("比例:"), 85, 80, 21, 8);
   scaleCombo_ = add(1018, new QComboBox(this));
-  for (const ScaleItem& item : kScaleItems) scaleCombo_->addItem(item.text);
+  for (const ScaleItem& item : kScaleItems) scaleCombo_->addItem(tr(item.text));
   // A little wider than the original 33 units: Qt's combo box frame needs more room for "100%".
   scaleCombo_->setGeometry(du.rect(107, 77, 40, 12));
-  pointsCheck_ = add(1035, new QCheckBox("数据点", this));
+  pointsCheck_ = add(1035, new QCheckBox(tr("数据点"), this));
   pointsCheck_->setGeometry(du.rect(153, 79, 40, 10));
 
-  group("3、设置码率输出选项", 266, 7, 189, 53);
+  group(tr("3、设置码率输出选项"), 266, 7, 189, 53);
   const struct {
     int id;
     const char* text;
     int x, y;
-  } options[] = {{1005, "文件基本信息", 275, 24}, {1008, "表头", 344, 24}, {1009, "统计特征项", 396, 24},
-                 {1010, "视频码率", 275, 45},     {1012, "音频码率", 344, 45}, {1013, "总码率", 396, 45}};
+  } options[] = {{1005, QT_TR_NOOP("文件基本信息"), 275, 24}, {1008, QT_TR_NOOP("表头"), 344, 24},
+                 {1009, QT_TR_NOOP("统计特征项"), 396, 24},   {1010, QT_TR_NOOP("视频码率"), 275, 45},
+                 {1012, QT_TR_NOOP("音频码率"), 344, 45},     {1013, QT_TR_NOOP("总码率"), 396, 45}};
   for (const auto& o : options) {
-    auto* c = add(o.id, new QCheckBox(o.text, this));
+    auto* c = add(o.id, new QCheckBox(tr(o.text), this));
     c->setGeometry(du.rect(o.x, o.y, o.id == 1005 || o.id == 1009 ? 60 : 48, 10));
     for (int k = 0; k < 6; ++k)
       if (kOptionIds[k] == o.id) checks_[k] = c;
@@ -163,10 +172,10 @@ void MainDialog::buildControls() {
   line->setFrameShadow(QFrame::Sunken);
   line->setGeometry(du.rect(272, 38, 177, 1));
 
-  group("4、输出码率数据", 203, 65, 168, 30);
-  auto* txt = add(1003, new QPushButton("输出到txt文件", this));
+  group(tr("4、输出码率数据"), 203, 65, 168, 30);
+  auto* txt = add(1003, new QPushButton(tr("输出到txt文件"), this));
   txt->setGeometry(du.rect(210, 76, 71, 14));
-  auto* xls = add(1015, new QPushButton("输出到Excel文件", this));
+  auto* xls = add(1015, new QPushButton(tr("输出到Excel文件"), this));
   xls->setGeometry(du.rect(291, 76, 71, 14));
   for (auto* b : {txt, xls}) b->setAutoDefault(false);
   connect(txt, &QPushButton::clicked, this, &MainDialog::OnTextReport);
@@ -204,29 +213,30 @@ void MainDialog::buildControls() {
     int id;
     const char* text;
     int x;
-  } fields[] = {{1036, "最大", 59}, {1038, "最小", 120}, {1039, "平均", 180},
-                {1041, "最大", 292}, {1042, "最小", 353}, {1043, "平均", 413}};
+  } fields[] = {{1036, QT_TR_NOOP("最大"), 59},  {1038, QT_TR_NOOP("最小"), 120},
+                {1039, QT_TR_NOOP("平均"), 180}, {1041, QT_TR_NOOP("最大"), 292},
+                {1042, QT_TR_NOOP("最小"), 353}, {1043, QT_TR_NOOP("平均"), 413}};
   for (const auto& f : fields) {
-    label(f.text, f.x - 18, 248, 17, 8);
+    label(tr(f.text), f.x - 18, 248, 17, 8);
     auto* e = add(f.id, new QLineEdit(this));
     e->setReadOnly(true);
     e->setGeometry(du.rect(f.x, 246, 36, 12));
   }
   swatch(1046, 15, 262);
-  label("码率最大的", 40, 264, 41, 8);
+  label(tr("码率最大的"), 40, 264, 41, 8);
   auto* top = add(1048, new QPushButton("99", this));
   top->setGeometry(du.rect(82, 262, 28, 12));
-  label("点", 113, 264, 10, 8);
+  label(tr("点"), 113, 264, 10, 8);
   swatch(1047, 182, 262);
-  label("码率最小的", 207, 264, 41, 8);
+  label(tr("码率最小的"), 207, 264, 41, 8);
   auto* bottom = add(1049, new QPushButton("99", this));
   bottom->setGeometry(du.rect(250, 262, 28, 12));
-  label("点", 281, 264, 10, 8);
+  label(tr("点"), 281, 264, 10, 8);
   for (auto* b : {top, bottom}) b->setAutoDefault(false);
   connect(top, &QPushButton::clicked, this, [this] { OnCountButton(1); });
   connect(bottom, &QPushButton::clicked, this, [this] { OnCountButton(0); });
   swatch(1050, 347, 262);
-  label("0码率点", 372, 264, 34, 8);
+  label(tr("0码率点"), 372, 264, 34, 8);
   zeroIndicator_[0] = label("", 409, 258, 20, 20, 1053);
   zeroIndicator_[1] = label("", 429, 258, 20, 20, 1056);
   for (auto* z : zeroIndicator_) z->setAlignment(Qt::AlignCenter);
@@ -378,11 +388,11 @@ void MainDialog::buildMenus() {
   chart->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(chart, &QWidget::customContextMenuRequested, this, [this, chart](QPoint at) {
     QMenu menu(this);
-    for (QAction* a : {menu.addAction("复制图像", this, &MainDialog::OnCopyChartImage),
-                       menu.addAction("保存图像…", this, &MainDialog::OnSaveChartImage)})
+    for (QAction* a : {menu.addAction(tr("复制图像"), this, &MainDialog::OnCopyChartImage),
+                       menu.addAction(tr("保存图像…"), this, &MainDialog::OnSaveChartImage)})
       a->setEnabled(chart->hasPoints());
     menu.addSeparator();
-    QAction* whole = menu.addAction("图像包含整个文件");
+    QAction* whole = menu.addAction(tr("图像包含整个文件"));
     whole->setCheckable(true);
     whole->setChecked(imageOfWholeFile_);
     connect(whole, &QAction::toggled, this, [this](bool on) { imageOfWholeFile_ = on; });
@@ -390,9 +400,9 @@ void MainDialog::buildMenus() {
   });
 
   StatListCtrl* list = panel_.list();
-  auto* next = new QAction("下一个标记点", this);
+  auto* next = new QAction(tr("下一个标记点"), this);
   next->setShortcut(QKeySequence(Qt::Key_F3));
-  auto* previous = new QAction("上一个标记点", this);
+  auto* previous = new QAction(tr("上一个标记点"), this);
   previous->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3));
   for (QAction* a : {next, previous}) {
     a->setShortcutContext(Qt::WindowShortcut);
@@ -432,7 +442,7 @@ QImage MainDialog::ChartImage(bool wholeFile) const {
   std::array<QString, 2> names;
   for (int k = 0; k < 2; ++k) {
     if (!slot(k).isLoaded()) continue;
-    names[size_t(k)] = path(k).isEmpty() ? QString("文件%1").arg(k + 1) : QFileInfo(path(k)).fileName();
+    names[size_t(k)] = path(k).isEmpty() ? tr("文件%1").arg(k + 1) : QFileInfo(path(k)).fileName();
   }
   return renderChartImage(model, names, itemName(mv::paraBlock().GetInt(mv::PARA_VIEW_ITEM)), size);
 }
@@ -442,7 +452,7 @@ void MainDialog::OnCopyChartImage() { QApplication::clipboard()->setImage(ChartI
 void MainDialog::OnSaveChartImage() {
   CSingleFileSel dlg(false, QString(), QString(), CSingleFileSel::OverwritePrompt | CSingleFileSel::HideReadOnly,
                      "PNG Image(*.png)|*.png|All Files(*.*)|*.*||", this);
-  dlg.setTitle("保存图像");
+  dlg.setTitle(tr("保存图像"));
   dlg.setFolder(lastFolder(FolderKind::Image));
   if (dlg.DoModal() != QDialog::Accepted) return;
   const QString file = QString::fromStdString(mv::ensureExtension(dlg.GetPathName().toStdString(), ".png"));
@@ -580,7 +590,7 @@ void MainDialog::OnCountButton(int mode) {
 void MainDialog::OnOpen(int slot) {
   CSingleFileSel dlg(true, QString(), QString(), CSingleFileSel::FileMustExist | CSingleFileSel::HideReadOnly,
                      QString::fromStdString(mv::openFileFilter()), this);
-  dlg.setTitle("选择文件");
+  dlg.setTitle(tr("选择文件"));
   dlg.setFolder(lastFolder(FolderKind::Media));
   if (dlg.DoModal() != QDialog::Accepted) return;
   rememberFolderOf(FolderKind::Media, dlg.GetPathName());
@@ -626,7 +636,8 @@ void MainDialog::RefreshSlot(int slot) {
   panel_.RefreshSlot(slot);
   QStringList notes;
   if (MainDialog::slot(slot).isLoaded() && !path(slot).isEmpty()) notes << QFileInfo(path(slot)).absoluteFilePath();
-  for (const std::string& note : MainDialog::slot(slot).analysis.notes) notes << QString::fromStdString(mv::noteDescription(note));
+  for (const std::string& note : MainDialog::slot(slot).analysis.notes)
+    notes << QCoreApplication::translate("mv::msg", mv::noteDescription(note).c_str());
   (slot == 0 ? label1_ : label2_)->setToolTip(notes.join('\n'));
 }
 
@@ -642,7 +653,7 @@ void MainDialog::OnCloseSlot(int slot) {
 bool MainDialog::AnythingToOutput() {
   UpdateData(true);
   if (path1_.isEmpty() && path2_.isEmpty()) {
-    mv::showMessage(kNothingToOutput);
+    mv::showMessage(tr(kNothingToOutput).toStdString());
     return false;
   }
   return true;
@@ -651,7 +662,7 @@ bool MainDialog::AnythingToOutput() {
 QString MainDialog::askSavePath(const QString& filter, const QString& extension) {
   CSingleFileSel dlg(false, QString(), QString(), CSingleFileSel::OverwritePrompt | CSingleFileSel::HideReadOnly,
                      filter, this);
-  dlg.setTitle("保存文件");
+  dlg.setTitle(tr("保存文件"));
   const FolderKind kind = extension == ".xls" ? FolderKind::Spreadsheet : FolderKind::Report;
   dlg.setFolder(lastFolder(kind));
   if (dlg.DoModal() != QDialog::Accepted) return {};

@@ -53,8 +53,8 @@ void OpenProgress::showWindow() {
   dialog->setMinimumWidth(du.x(220));
   const QString name = QFileInfo(path_).fileName();
   const QString shown = dialog->fontMetrics().elidedText(name, Qt::ElideMiddle, du.x(200));
-  dialog->setLabelText(QString("正在读取文件…\n%1").arg(shown));
-  dialog->setCancelButtonText("取消");
+  dialog->setLabelText(QCoreApplication::translate("mvgui::OpenProgress", "正在读取文件…\n%1").arg(shown));
+  dialog->setCancelButtonText(QCoreApplication::translate("mvgui::OpenProgress", "取消"));
   // Escape and the title bar's close button stop the load as Cancel does.
   QObject::connect(dialog, &QProgressDialog::canceled, [this] { cancelled_ = true; });
   QObject::connect(dialog, &QDialog::rejected, [this] { cancelled_ = true; });

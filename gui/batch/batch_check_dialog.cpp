@@ -24,7 +24,7 @@ namespace mvgui {
 
 namespace {
 
-const QString kStopText = QStringLiteral("停止");
+constexpr const char* kStopText = QT_TRANSLATE_NOOP("mvgui::BatchCheckDialog", "停止");
 
 // A dropped file is taken when it is of a container the batch check walks.
 bool isCheckedName(const QString& name) {
@@ -36,7 +36,7 @@ bool isCheckedName(const QString& name) {
 
 BatchCheckDialog::BatchCheckDialog(QWidget* parent)
     : QDialog(parent), engine_(std::make_shared<mv::BatchCheck>()) {
-  setWindowTitle(QStringLiteral("批量检查RM文件"));
+  setWindowTitle(tr("批量检查RM文件"));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                  Qt::MSWindowsFixedSizeDialogHint);
   setFont(dialogFont());
@@ -99,19 +99,19 @@ void BatchCheckDialog::buildControls() {
     return b;
   };
 
-  start_ = new QPushButton(QStringLiteral("3.开始"), this);
+  start_ = new QPushButton(tr("3.开始"), this);
   start_->setDefault(true);
   place(1, start_, 242, 7, 50, 14);
-  auto* close = new QPushButton(QStringLiteral("4.关闭"), this);
+  auto* close = new QPushButton(tr("4.关闭"), this);
   place(2, close, 242, 24, 50, 14);
 
-  text(QStringLiteral("1.RM文件所在文件夹(子文件夹将被自动搜索):"), 7, 7, 165, 8);
+  text(tr("1.RM文件所在文件夹(子文件夹将被自动搜索):"), 7, 7, 165, 8);
   sourceLabel_ = pathLabel(1057, 7, 18, 207, 10);
   auto* browseSource = browseButton(1058, 217, 12);
-  text(QStringLiteral("2.结果文件:"), 7, 32, 45, 8);
+  text(tr("2.结果文件:"), 7, 32, 45, 8);
   resultLabel_ = pathLabel(1012, 7, 42, 207, 10);
   auto* browseResult = browseButton(1002, 217, 36);
-  text(QStringLiteral("正在检查:"), 7, 56, 37, 8);
+  text(tr("正在检查:"), 7, 56, 37, 8);
   currentLabel_ = pathLabel(1051, 7, 67, 252, 10);
   progressLabel_ = new QLabel(this);
   progressLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -150,7 +150,7 @@ void BatchCheckDialog::EnableButtons(bool enable) {
 void BatchCheckDialog::OnRunningChanged(bool running) {
   if (running) {
     savedStartText_ = start_->text();
-    start_->setText(kStopText);
+    start_->setText(tr(kStopText));
     EnableButtons(false);
   } else {
     EnableButtons(true);
@@ -197,7 +197,7 @@ void BatchCheckDialog::OnStart() {
 
 void BatchCheckDialog::OnBrowseSource() {
   if (running()) return;
-  FolderPicker picker(QStringLiteral("选择源文件夹"), QStringLiteral("请选择RM文件所在文件夹:"), sourceFolder_, this);
+  FolderPicker picker(tr("选择源文件夹"), tr("请选择RM文件所在文件夹:"), sourceFolder_, this);
   if (picker.Browse() != 1) return;
   sourceFolder_ = picker.path();
   ShowFields();
@@ -209,7 +209,7 @@ void BatchCheckDialog::OnBrowseResult() {
   CSingleFileSel dialog(false, QStringLiteral(".txt"), QString(),
                         CSingleFileSel::HideReadOnly | CSingleFileSel::OverwritePrompt,
                         QStringLiteral("Text File(*.txt)|*.txt|All Files(*.*)|*.*||"), this);
-  dialog.setTitle(QStringLiteral("结果文件"));
+  dialog.setTitle(tr("结果文件"));
   if (dialog.DoModal() != QDialog::Accepted) return;
   const QString chosen = dialog.GetPathName();
   if (chosen.isEmpty()) return;

@@ -1,17 +1,18 @@
 #include "batch/folder_picker.h"
 
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
-#include <QLayout>
-#include <QTreeView>
 #include <QItemSelectionModel>
-#include <QListView>
+#include <QLayout>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
+#include <QTreeView>
 
 #include "platform/messages.h"
 
@@ -19,7 +20,8 @@ namespace mvgui {
 
 namespace {
 
-constexpr const char* kInvalidFolder = "您所指定的目录\n\n%1\n\n无效。请重新指定。";
+constexpr const char* kInvalidFolder =
+    QT_TRANSLATE_NOOP("mvgui::FolderPicker", "您所指定的目录\n\n%1\n\n无效。请重新指定。");
 
 FolderPicker::Responder& testResponder() {
   static FolderPicker::Responder responder;
@@ -185,7 +187,7 @@ int FolderPicker::ValidateFolderPath(const QString& path) {
   // The existence test takes files as well as folders; a file chosen as the folder to search
   // simply holds no media files.
   if (!path.isEmpty() && QFileInfo::exists(path) && syntaxOk(path)) return 0;
-  mv::showWarning(QString::fromUtf8(kInvalidFolder).arg(path).toStdString());
+  mv::showWarning(QCoreApplication::translate("mvgui::FolderPicker", kInvalidFolder).arg(path).toStdString());
   return 1;
 }
 

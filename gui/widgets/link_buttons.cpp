@@ -26,7 +26,8 @@
 namespace mvgui {
 namespace {
 
-constexpr const char* kNoHelpFile = "抱歉，找不到帮助文件。请下载完整版本。";
+constexpr const char* kNoHelpFile =
+    QT_TRANSLATE_NOOP("mvgui::IconLinkButton", "抱歉，找不到帮助文件。请下载完整版本。");
 
 DesktopOpener& desktopOpener() {
   static DesktopOpener opener;
@@ -186,7 +187,7 @@ void IconLinkButton::OnClicked() {
       const QString help = helpFilePath();
       std::error_code ec;
       if (help.isEmpty() || !std::filesystem::is_regular_file(help.toStdString(), ec)) {
-        mv::showMessage(kNoHelpFile);
+        mv::showMessage(tr(kNoHelpFile).toStdString());
         break;
       }
       mv::openWithShell(help.toStdString());

@@ -17,6 +17,7 @@
 #include "gui/support/file_dialog_recorder.h"
 #include "gui/support/gallery_batch.h"
 #include "gui/support/gallery_info.h"
+#include "platform/paths.h"
 #include "settings/para_block.h"
 
 namespace {
@@ -70,6 +71,22 @@ int main(int argc, char** argv) {
     mvgui::OpenProgress progress(&window, QString::fromStdString(rm), std::chrono::milliseconds(0));
     progress.Continue(2'400'000'000, 5'600'000'000);
     ok &= progress.dialog() && save(*progress.dialog(), out, "open-progress");
+  }
+  {
+    // The same window for an English locale, with the translation the window's build made.
+    mv::setExecutablePathOverride(
+        (QCoreApplication::applicationDirPath() + "/../gui/morvatelline").toStdString());
+    const bool english = mvgui::useEnglish(true);
+    if (!english) std::fprintf(stderr, "no English translation found\n");
+    mvgui::MainDialog window;
+    window.show();
+    dialogs.answer(QString::fromStdString(avi));
+    dialogs.answer(QString::fromStdString(rm));
+    window.OnOpen(0);
+    window.OnOpen(1);
+    ok &= english && save(window, out, "main-english");
+    mvgui::useEnglish(false);
+    mv::setExecutablePathOverride(std::string());
   }
   {
     auto& p = mv::paraBlock();

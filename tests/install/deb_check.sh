@@ -8,7 +8,7 @@ src=$2
 (cd "$build" && cpack -G DEB >/dev/null)
 deb=$(ls "$build"/morvatelline_*_amd64.deb 2>/dev/null | head -n 1 || true)
 [ -n "$deb" ] || { echo "no package was made" >&2; exit 1; }
-dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sed 's|^\./usr/|./|' | sort >"$build/deb_files.txt"
+dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sed 's|^\./usr/|./|' | LC_ALL=C sort >"$build/deb_files.txt"
 diff -u "$src/tests/install/installed_files.txt" "$build/deb_files.txt"
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || { echo "the package names no Qt dependency" >&2; exit 1; }
 if [ "$(id -u)" -eq 0 ]; then

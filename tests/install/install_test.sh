@@ -10,7 +10,7 @@ tmp=$(mktemp -d)
 trap 'chmod -R u+w "$tmp"; rm -rf "$tmp"' EXIT
 prefix=$tmp/usr
 cmake --install "$build" --prefix "$prefix" >/dev/null
-(cd "$prefix" && find . -type f | sort) >"$tmp/files"
+(cd "$prefix" && find . -type f | LC_ALL=C sort) >"$tmp/files"
 diff -u "$src/tests/install/installed_files.txt" "$tmp/files"
 
 if command -v desktop-file-validate >/dev/null; then

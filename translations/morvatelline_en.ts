@@ -1,0 +1,420 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="zh_CN">
+<context>
+    <name>mv::msg</name>
+    <message>
+        <source>抱歉，文件读取失败。</source>
+        <translation>Sorry, the file could not be read.</translation>
+    </message>
+    <message>
+        <source>抱歉，请选择一个有效的文件。</source>
+        <translation>Sorry, please choose a valid file.</translation>
+    </message>
+    <message>
+        <source>内存不足，无法继续执行。</source>
+        <translation>Not enough memory to go on.</translation>
+    </message>
+    <message>
+        <source>表格只能容纳前 65536 秒的数据。</source>
+        <translation>The spreadsheet can hold only the first 65536 seconds.</translation>
+    </message>
+    <message>
+        <source>抱歉，文件写入失败。请检查是否有其它程序正在使用该文件。</source>
+        <translation>Sorry, the file could not be written. Please check whether another program is using it.</translation>
+    </message>
+    <message>
+        <source>请先选择RM文件所在文件夹。</source>
+        <translation>Please choose the folder of the RM files first.</translation>
+    </message>
+    <message>
+        <source>请先指定结果文件。</source>
+        <translation>Please choose the result file first.</translation>
+    </message>
+    <message>
+        <source>结果文件创建失败，请重新选择。</source>
+        <translation>The result file could not be created. Please choose another one.</translation>
+    </message>
+    <message>
+        <source>用户终止查找过程。。</source>
+        <translation>The search was stopped.</translation>
+    </message>
+    <message>
+        <source>抱歉，在您选择的目录里没有任何RM文件。</source>
+        <translation>Sorry, there are no RM files in the folder you chose.</translation>
+    </message>
+    <message>
+        <source>恭喜，没有找到有零码率的RM文件。</source>
+        <translation>Good news: no RM file has zero-bitrate seconds.</translation>
+    </message>
+    <message>
+        <source>文件不完整</source>
+        <translation>The file is incomplete</translation>
+    </message>
+    <message>
+        <source>索引已由数据重建</source>
+        <translation>The index was rebuilt from the data</translation>
+    </message>
+</context>
+<context>
+    <name>mvgui::AboutDialog</name>
+    <message>
+        <source>关于 Morvatelline</source>
+        <translation>About Morvatelline</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>作者:</source>
+        <translation>Author:</translation>
+    </message>
+    <message>
+        <source>电邮:</source>
+        <translation>E-mail:</translation>
+    </message>
+    <message>
+        <source>主页:</source>
+        <translation>Web:</translation>
+    </message>
+    <message>
+        <source>Morvatelline 项目组</source>
+        <translation>The Morvatelline team</translation>
+    </message>
+</context>
+<context>
+    <name>mvgui::BatchCheckDialog</name>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>批量检查RM文件</source>
+        <translation>Batch Check of RM Files</translation>
+    </message>
+    <message>
+        <source>3.开始</source>
+        <translation>3. Start</translation>
+    </message>
+    <message>
+        <source>4.关闭</source>
+        <translation>4. Close</translation>
+    </message>
+    <message>
+        <source>1.RM文件所在文件夹(子文件夹将被自动搜索):</source>
+        <translation>1. Folder of RM files (subfolders too):</translation>
+    </message>
+    <message>
+        <source>2.结果文件:</source>
+        <translation>2. Results:</translation>
+    </message>
+    <message>
+        <source>正在检查:</source>
+        <translation>Checking:</translation>
+    </message>
+    <message>
+        <source>选择源文件夹</source>
+        <translation>Choose the Source Folder</translation>
+    </message>
+    <message>
+        <source>请选择RM文件所在文件夹:</source>
+        <translation>Folder of the RM files:</translation>
+    </message>
+    <message>
+        <source>结果文件</source>
+        <translation>Result File</translation>
+    </message>
+</context>
+<context>
+    <name>mvgui::CCurvePanel</name>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>视频</source>
+        <translation>Video</translation>
+    </message>
+    <message>
+        <source>音频</source>
+        <translation>Audio</translation>
+    </message>
+    <message>
+        <source>总码率</source>
+        <translation>Total</translation>
+    </message>
+</context>
+<context>
+    <name>mvgui::CFileInfoDlg</name>
+    <message>
+        <source>抱歉，没什么好输出的。</source>
+        <translation>Sorry, there is nothing to export.</translation>
+    </message>
+    <message>
+        <source>文件信息</source>
+        <translation>File Information</translation>
+    </message>
+    <message>
+        <source>另存为</source>
+        <translation>Save As</translation>
+    </message>
+    <message>
+        <source>（在显示区点击右键可弹出快捷菜单）</source>
+        <translation>(Right-click for a menu)</translation>
+    </message>
+    <message>
+        <source>保存文件</source>
+        <translation>Save File</translation>
+    </message>
+</context>
+<context>
+    <name>mvgui::CFilterDlg</name>
+    <message>
+        <source>数据筛选</source>
+        <translation>Highlight Seconds</translation>
+    </message>
+    <message>
+        <source>突出显示码率最大的</source>
+        <translation>Highlight highest</translation>
+    </message>
+    <message>
+        <source>突出显示码率最小的</source>
+        <translation>Highlight lowest</translation>
+    </message>
+    <message>
+        <source>点</source>
+        <translation>s</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>放弃</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>mvgui::ChartImage</name>
+    <message>
+        <source>视频码率</source>
+        <translation>Video bitrate</translation>
+    </message>
+    <message>
+        <source>音频码率</source>
+        <translation>Audio bitrate</translation>
+    </message>
+    <message>
+        <source>总码率</source>
+        <translation>Total bitrate</translation>
+    </message>
+</context>
+<context>
+    <name>mvgui::FolderPicker</name>
+    <message>
+        <source>您所指定的目录
+
+%1
+
+无效。请重新指定。</source>
+        <translation>The folder
+
+%1
+
+is not valid. Please choose another one.</translation>
+    </message>
+</context>
+<context>
+    <name>mvgui::IconLinkButton</name>
+    <message>
+        <source>抱歉，找不到帮助文件。请下载完整版本。</source>
+        <translation>Sorry, the help file cannot be found. Please download the full version.</translation>
+    </message>
+</context>
+<context>
+    <name>mvgui::MainApp</name>
+    <message>
+        <source>Morvatelline 帮助</source>
+        <translation>Morvatelline Help</translation>
+    </message>
+    <message>
+        <source>文件已保存到：
+</source>
+        <translation>File saved to:
+</translation>
+    </message>
+</context>
+<context>
+    <name>mvgui::MainDialog</name>
+    <message>
+        <source>抱歉，没什么好输出的。</source>
+        <translation>Sorry, there is nothing to export.</translation>
+    </message>
+    <message>
+        <source>打开文件</source>
+        <translation>Open a file</translation>
+    </message>
+    <message>
+        <source>关闭文件</source>
+        <translation>Close the file</translation>
+    </message>
+    <message>
+        <source>文件信息</source>
+        <translation>File information</translation>
+    </message>
+    <message>
+        <source>关于 Morvatelline</source>
+        <translation>About Morvatelline</translation>
+    </message>
+    <message>
+        <source>打开帮助文件</source>
+        <translation>Open the help file</translation>
+    </message>
+    <message>
+        <source>批量检查RM文件中是否有0码率点</source>
+        <translation>Check RM files for zero-bitrate seconds</translation>
+    </message>
+    <message>
+        <source>全部</source>
+        <translation>Whole</translation>
+    </message>
+    <message>
+        <source>1、选择需要分析的文件（可以同时分析两个）</source>
+        <translation>1. Choose the files to analyse (two can be compared)</translation>
+    </message>
+    <message>
+        <source>2、显示码率曲线</source>
+        <translation>2. Show the bitrate curve</translation>
+    </message>
+    <message>
+        <source>项:</source>
+        <translation>Of:</translation>
+    </message>
+    <message>
+        <source>视频码率</source>
+        <translation>Video</translation>
+    </message>
+    <message>
+        <source>音频码率</source>
+        <translation>Audio</translation>
+    </message>
+    <message>
+        <source>总码率</source>
+        <translation>Total</translation>
+    </message>
+    <message>
+        <source>比例:</source>
+        <translation>Zoom:</translation>
+    </message>
+    <message>
+        <source>数据点</source>
+        <translation>Points</translation>
+    </message>
+    <message>
+        <source>3、设置码率输出选项</source>
+        <translation>3. Output options</translation>
+    </message>
+    <message>
+        <source>文件基本信息</source>
+        <translation>File info</translation>
+    </message>
+    <message>
+        <source>表头</source>
+        <translation>Header</translation>
+    </message>
+    <message>
+        <source>统计特征项</source>
+        <translation>Statistics</translation>
+    </message>
+    <message>
+        <source>4、输出码率数据</source>
+        <translation>4. Export bitrate data</translation>
+    </message>
+    <message>
+        <source>输出到txt文件</source>
+        <translation>To text file</translation>
+    </message>
+    <message>
+        <source>输出到Excel文件</source>
+        <translation>To Excel file</translation>
+    </message>
+    <message>
+        <source>最大</source>
+        <translation>Max</translation>
+    </message>
+    <message>
+        <source>最小</source>
+        <translation>Min</translation>
+    </message>
+    <message>
+        <source>平均</source>
+        <translation>Avg</translation>
+    </message>
+    <message>
+        <source>码率最大的</source>
+        <translation>Highest</translation>
+    </message>
+    <message>
+        <source>点</source>
+        <translation>s</translation>
+    </message>
+    <message>
+        <source>码率最小的</source>
+        <translation>Lowest</translation>
+    </message>
+    <message>
+        <source>0码率点</source>
+        <translation>0 kbit/s</translation>
+    </message>
+    <message>
+        <source>复制图像</source>
+        <translation>Copy image</translation>
+    </message>
+    <message>
+        <source>保存图像…</source>
+        <translation>Save image…</translation>
+    </message>
+    <message>
+        <source>图像包含整个文件</source>
+        <translation>Image shows the whole file</translation>
+    </message>
+    <message>
+        <source>下一个标记点</source>
+        <translation>Next marked second</translation>
+    </message>
+    <message>
+        <source>上一个标记点</source>
+        <translation>Previous marked second</translation>
+    </message>
+    <message>
+        <source>文件%1</source>
+        <translation>File %1</translation>
+    </message>
+    <message>
+        <source>保存图像</source>
+        <translation>Save Image</translation>
+    </message>
+    <message>
+        <source>选择文件</source>
+        <translation>Open File</translation>
+    </message>
+    <message>
+        <source>保存文件</source>
+        <translation>Save File</translation>
+    </message>
+</context>
+<context>
+    <name>mvgui::OpenProgress</name>
+    <message>
+        <source>正在读取文件…
+%1</source>
+        <translation>Reading the file…
+%1</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+</TS>
