@@ -3,6 +3,7 @@
 #include <initializer_list>
 
 #include "analysis/file_slot.h"
+#include "media/peaks.h"
 #include "media/statistics.h"
 
 namespace {
@@ -160,6 +161,37 @@ TEST(Accessors, LabelsAndTimeFormats) {
   EXPECT_EQ(mv::formatMilliseconds(3599999), "00:59:59.99");
   EXPECT_EQ(mv::formatMilliseconds(1234), "00:00:01.23");
   EXPECT_EQ(mv::formatMilliseconds(1995), "00:00:01.99");
+}
+
+}  // namespace
+
+namespace {
+
+// Peak windows over the inner seconds only (elements 9 .. N-2), and the moving average.
+TEST(PeakWindows, HighestAverageOverConsecutiveInnerSeconds) {
+  mv::FileAnalysis a;
+  // Seconds 0..11: the first and last are outside the inner seconds however high they are.
+  const std::vector<uint32_t> bytes = {99999, 128, 256, 1280, 1280, 128, 0, 1280, 1280, 1280, 128, 99999};
+  a.videoSeries = std::make_unique<mv::PerSecondSeries>(uint32_t(bytes.size() + 8));
+  a.audioSeries = std::make_unique<mv::PerSecondSeries>(uint32_t(bytes.size() + 8));
+  for (size_t s = 0; s < bytes.size(); ++s) (*a.videoSeries)[8 + s] = bytes[s];
+  a.totalSeries = std::make_unique<mv::PerSecondSeries>(*a.videoSeries);
+  const struct {
+    uint32_t seconds, start;
+    double rate;
+  } cases[] = {{1, 3, 10.0}, {2, 3, 10.0}, {3, 7, 10.0}, {4, 7, 7.75}, {10, 1, 7040.0 / 10 / 128}};
+  for (const auto& c : cases) {
+    const mv::PeakWindow p = mv::peakWindow(a, mv::ITEM_VIDEO, c.seconds);
+    ASSERT_TRUE(p.found) << c.seconds;
+    EXPECT_EQ(p.start, c.start) << c.seconds;
+    EXPECT_DOUBLE_EQ(p.rate, c.rate) << c.seconds;
+  }
+  EXPECT_FALSE(mv::peakWindow(a, mv::ITEM_VIDEO, 11).found);
+  EXPECT_FALSE(mv::peakWindow(a, mv::ITEM_AUDIO, 1).rate > 0);
+  const std::vector<double> avg = mv::movingAverage(a, mv::ITEM_VIDEO, 2);
+  ASSERT_EQ(avg.size(), bytes.size());
+  EXPECT_DOUBLE_EQ(avg[0], 99999 / 128.0);
+  EXPECT_DOUBLE_EQ(avg[3], (256 + 1280) / 2 / 128.0);
 }
 
 }  // namespace
