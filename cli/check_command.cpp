@@ -1,21 +1,30 @@
-// check: the batch zero-second check over a folder tree, as the batch dialog runs it.
+// check: the batch zero-second check over a folder tree, as the batch dialog runs it; or its
+// findings on standard output, as text or as one JSON document.
+#include <unistd.h>
+
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <functional>
 #include <iostream>
 #include <memory>
+#include <new>
 #include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "commands.h"
+#include "media/time_format.h"
+#include "platform/messages.h"
 #include "platform/paths.h"
 #include "platform/shell.h"
+#include "platform/text_file.h"
 #include "search/batch_check.h"
 
 namespace mvcli {
 namespace {
-
-// Some problem files were found (and listed in the result file).
-constexpr int kExitProblemsFound = 3;
 
 std::atomic<bool> interrupted{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
@@ -32,22 +41,192 @@ void installInterruptHandler() {
   sigaction(SIGINT, &sa, nullptr);
 }
 
+void printProgress(const std::string& path, int checked, int total) {
+  std::fprintf(stderr, "%d/%d %s\n", checked, total, path.c_str());
+}
+
+// Stopping is the user's choice, not an error: the code tells what was found so far, and the
+// stop message on stderr tells that the tree was not checked to the end.
+int findingsExitCode(int problemFiles) { return problemFiles != 0 ? kExitProblemsFound : kExitOk; }
+
 int exitCode(mv::BatchOutcome outcome, const mv::BatchCheck& check) {
   // A finding missing from the result file makes the result file wrong.
   if (check.unwrittenFiles() != 0) return kExitFailed;
   switch (outcome) {
     case mv::BatchOutcome::NoRmFiles:
     case mv::BatchOutcome::NoProblems:
-      return kExitOk;
     case mv::BatchOutcome::ProblemsFound:
-      return kExitProblemsFound;
     case mv::BatchOutcome::Stopped:
-      // Stopping is the user's choice, not an error: the code tells what was found so far, and
-      // the stop message on stderr tells that the tree was not checked to the end.
-      return check.problemFiles() != 0 ? kExitProblemsFound : kExitOk;
+      return findingsExitCode(check.problemFiles());
     default:
       return kExitFailed;
   }
+}
+
+// The run of the batch dialog, into a result file. The engine loads each file itself and only
+// shows the dialog's one message for a file that does not load; the file is loaded again to
+// tell why, once the engine is done with it.
+int checkIntoResultFile(const std::string& folder, const std::string& resultFile) {
+  struct Pending {
+    std::string path;  // the file being checked
+    bool loadFailed = false, outOfMemory = false;
+    bool createFailed = false, writeFailed = false;
+  };
+  auto pending = std::make_shared<Pending>();
+  mv::setMessageSink([pending](const std::string& text) {
+    if (text == mv::msg::kReadFailed || text == mv::msg::kInvalidFile) {
+      pending->loadFailed = true;
+    } else if (text == mv::msg::kOutOfMemory) {
+      pending->outOfMemory = true;
+    } else if (text == mv::msg::kBatchResultCreateFailed) {
+      pending->createFailed = true;
+    } else if (text == mv::msg::kWriteFailed) {
+      pending->writeFailed = true;
+    } else {
+      std::fprintf(stderr, "%s\n", text.c_str());
+    }
+  });
+  const auto tellLoadFailure = [pending] {
+    if (!pending->loadFailed && !pending->outOfMemory) return;
+    mv::LoadResult why = mv::LoadResult::fail(mv::LoadFailure::OutOfMemory);
+    if (!pending->outOfMemory) {
+      mv::FileSlot again;
+      // A file that loads now changed since: it could not be read when it was checked.
+      why = again.open(pending->path) ? mv::LoadResult::fail(mv::LoadFailure::CouldNotRead) : again.lastResult();
+    }
+    pending->loadFailed = pending->outOfMemory = false;
+    printDiagnostic(pending->path, loadFailureCause(pending->path, why));
+  };
+  mv::setShellSink([](const std::string& path) { std::cout << path << '\n' << std::flush; });
+
+  mv::BatchCheck check;
+  check.SetCallbacks({
+      .pumpMessages =
+          [&check, tellLoadFailure] {
+            tellLoadFailure();
+            if (interrupted.load(std::memory_order_relaxed)) check.RequestStop();
+          },
+      .progress =
+          [pending, tellLoadFailure](const std::string& path, int checked, int total) {
+            tellLoadFailure();
+            printProgress(path, checked, total);
+            pending->path = path;
+          },
+      .runningChanged = nullptr,
+  });
+  const mv::BatchOutcome outcome = check.OnStart(folder, resultFile);
+  tellLoadFailure();
+  if (outcome == mv::BatchOutcome::ResultCreateFailed) {
+    if (pending->writeFailed) {
+      // Refused after the counting pass: the result file is one of the files to check.
+      printDiagnostic(resultFile, writeFailureCause(mv::OutputError::SameAsInput, 0));
+    } else {
+      mv::OutputFile probe;
+      const bool started = probe.open(resultFile);
+      printDiagnostic(resultFile, started ? writeFailureCause(mv::OutputError::WriteFailed, 0)
+                                          : writeFailureCause(probe.error(), probe.systemError()));
+    }
+  } else if (check.unwrittenFiles() != 0) {
+    const std::string n = std::to_string(check.unwrittenFiles());
+    printDiagnostic(resultFile, englishMessages() ? "the findings of " + n + " files could not be added to it"
+                                                  : "有 " + n + " 个文件的结果未能写入");
+  }
+  return exitCode(outcome, check);
+}
+
+// Walks the files the batch check looks at, until Ctrl+C or the visitor asks to stop.
+class TreeWalk : public mv::CSrchDir {
+ public:
+  using Visit = std::function<bool(const std::string& path, const mv::FindData& entry)>;
+  explicit TreeWalk(Visit visit) : visit_(std::move(visit)) {}
+  // False when stopped before the end.
+  bool Run(const std::string& folder) {
+    SetSearch(mv::batchMask(), 1, std::string());
+    Search(folder);
+    return stopFlag == 0;
+  }
+
+ protected:
+  void OnFileFound(const std::string& path, const mv::FindData& entry) override {
+    if (IsStopRequested() || !visit_(path, entry)) stopFlag = 1;
+  }
+  int IsStopRequested() override { return interrupted.load(std::memory_order_relaxed) ? 1 : 0; }
+
+ private:
+  Visit visit_;
+};
+
+struct Finding {
+  std::string path;
+  std::vector<mv::ZeroRun> runs;
+};
+
+std::string findingsJson(int checked, const std::vector<Finding>& findings, bool stopped) {
+  nlohmann::ordered_json problems = nlohmann::ordered_json::array();
+  for (const Finding& f : findings) {
+    nlohmann::ordered_json runs = nlohmann::ordered_json::array();
+    for (const mv::ZeroRun& r : f.runs)
+      runs.push_back({{"start", mv::formatSeconds(r.first)},
+                      {"end", mv::formatSeconds(r.last)},
+                      {"startSecond", r.first},
+                      {"endSecond", r.last}});
+    problems.push_back({{"path", f.path}, {"zeroRuns", std::move(runs)}});
+  }
+  nlohmann::ordered_json j;
+  j["ok"] = true;
+  if (stopped) j["stopped"] = true;
+  j["checked"] = checked;
+  j["problems"] = std::move(problems);
+  // Paths are bytes on Linux; a name that is not UTF-8 is printed with replacement characters.
+  return j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + '\n';
+}
+
+// The same check without the engine's result file: the findings go to standard output as the
+// result file's blocks, each as soon as it is found, or to `output` as one JSON document at the
+// end.
+int checkIntoStream(const std::string& folder, const std::string& output, bool json) {
+  int total = 0;
+  TreeWalk counting([&total](const std::string&, const mv::FindData&) { return ++total, true; });
+  bool complete = counting.Run(folder);
+
+  int checked = 0;
+  std::vector<Finding> findings;
+  std::vector<mv::FileIdentity> checkedFiles;  // no output may replace them
+  bool streamFailed = false;
+  TreeWalk checking([&](const std::string& path, const mv::FindData& entry) {
+    printProgress(path, ++checked, total);
+    if (const auto id = entry.identity()) checkedFiles.push_back(*id);
+    Finding f{path, {}};
+    std::string block;
+    try {
+      mv::FileSlot slot;
+      if (!loadFile(slot, path)) return true;
+      f.runs = mv::zeroRuns(*slot.analysis.videoSeries);
+      if (!json) block = mv::toTextFileBytes(mv::zeroRunBlock(path, *slot.analysis.videoSeries));
+    } catch (const std::bad_alloc&) {
+      // One file too large for memory must not end the run over all the others.
+      printDiagnostic(path, loadFailureCause(path, mv::LoadResult::fail(mv::LoadFailure::OutOfMemory)));
+      return true;
+    }
+    if (f.runs.empty()) return true;
+    findings.push_back(std::move(f));
+    if (json || mv::writeAll(STDOUT_FILENO, block)) return true;
+    printDiagnostic(outputName("-"), writeFailureCause(mv::OutputError::WriteFailed, errno));
+    streamFailed = true;
+    return false;
+  });
+  if (complete && total != 0) complete = checking.Run(folder);
+  if (streamFailed) return kExitFailed;
+
+  if (!complete) {
+    mv::showMessage(mv::msg::kBatchStopped);
+  } else if (total == 0) {
+    mv::showMessage(mv::msg::kBatchNoRmFiles);
+  } else if (findings.empty()) {
+    mv::showMessage(mv::msg::kBatchNoProblems);
+  }
+  if (json && !writeBytesOutput(output, checkedFiles, findingsJson(checked, findings, !complete))) return kExitFailed;
+  return findingsExitCode(int(findings.size()));
 }
 
 }  // namespace
@@ -58,35 +237,31 @@ void addCheckCommand(CLI::App& app, int* result) {
   struct Options {
     std::string folder;
     std::string output;
+    bool json = false;
   };
   auto opts = std::make_shared<Options>();
   cmd->add_option("FOLDER", opts->folder, "Folder to search, subfolders included")
       ->required()
       ->check(CLI::ExistingDirectory);
-  cmd->add_option("-o,--output", opts->output,
-                  "Result file (GBK, CR LF; default: the executable's name with _chk.txt, beside it)");
+  addOutputOption(cmd, opts->output,
+                  "Result file, exactly as named (GBK, CR LF); - for standard output. Default: the "
+                  "executable's name with _chk.txt, beside it or in the user's data folder, else "
+                  "standard output; with --json, standard output");
+  cmd->add_flag("--json", opts->json, "Write the findings as one JSON document instead of the result text");
   cmd->callback([opts, result] {
-    // The result file gets ".txt" as the dialog's file chooser gives it, which also keeps a
-    // mistyped name from truncating a media file.
-    const std::string resultFile =
-        opts->output.empty() ? mv::defaultBatchResultFile() : mv::ensureExtension(opts->output, ".txt");
-    mv::setShellSink([](const std::string& path) { std::cout << path << '\n'; });
+    std::string output = opts->output;
+    if (output.empty()) {
+      output = "-";
+      if (!opts->json) {
+        const std::string proposed = mv::defaultBatchResultFile();
+        if (mv::folderTakesFiles(mv::folderOfPath(proposed))) output = proposed;
+      }
+    }
     interrupted.store(false);
     installInterruptHandler();
-
-    mv::BatchCheck check;
-    check.SetCallbacks({
-        .pumpMessages =
-            [&check] {
-              if (interrupted.load(std::memory_order_relaxed)) check.RequestStop();
-            },
-        .progress = [](const std::string& path, int checked,
-                       int total) { std::fprintf(stderr, "%d/%d %s\n", checked, total, path.c_str()); },
-        .runningChanged = nullptr,
-    });
-    const mv::BatchOutcome outcome = check.OnStart(opts->folder, resultFile);
+    *result = opts->json || output == "-" ? checkIntoStream(opts->folder, output, opts->json)
+                                          : checkIntoResultFile(opts->folder, output);
     std::signal(SIGINT, SIG_DFL);
-    *result = exitCode(outcome, check);
   });
 }
 

@@ -1,15 +1,23 @@
 #pragma once
 #include <CLI/CLI.hpp>
+#include <functional>
+#include <span>
 #include <string>
 
 #include "analysis/file_slot.h"
+#include "platform/output_file.h"
+
+namespace mv {
+class TextFile;
+}
 
 namespace mvcli {
 
-// Exit codes of every command.
+// Exit codes of every command; --help and the README list them.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailed = 1;
+inline constexpr int kExitFailed = 1;  // a file did not load or an output was not written
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitProblemsFound = 3;  // check: files with seconds without video data
 
 // Each command registers its subcommand and returns the exit code through `*result` when run.
 void addSeriesCommand(CLI::App& app, int* result);
@@ -18,12 +26,44 @@ void addInfoCommand(CLI::App& app, int* result);
 void addCheckCommand(CLI::App& app, int* result);
 
 // Opens `path` into `slot` with the given marked-seconds counts; on a terminal a load that takes
-// more than a second shows its progress on stderr. False after the user has been told.
+// more than a second shows its progress on stderr. False after the user has been told why; a
+// file that ends early is loaded and noted on stderr.
 bool loadFile(mv::FileSlot& slot, const std::string& path, int top = mv::kDefaultMarkedSeconds,
               int bottom = mv::kDefaultMarkedSeconds);
 
 // Installs a message sink that prints each message to stderr and remembers the last one.
 void captureMessages();
 const std::string& lastMessage();
+// While one lives, the core's messages are remembered but not printed: the caller prints a
+// line of its own that says more.
+class QuietMessages {
+ public:
+  QuietMessages();
+  ~QuietMessages();
+  QuietMessages(const QuietMessages&) = delete;
+  QuietMessages& operator=(const QuietMessages&) = delete;
+};
+
+// The language of the causes below: English when the first of LANGUAGE, LC_ALL, LC_MESSAGES
+// and LANG that is set asks for it, else Chinese.
+bool englishMessages();
+// One line "morvatelline-cli: WHAT: CAUSE" on stderr.
+void printDiagnostic(const std::string& what, const std::string& cause);
+// Why `path` did not load, from the load's result and what the file system says of the path.
+std::string loadFailureCause(const std::string& path, const mv::LoadResult& result);
+// Why an output was not written; `err` is the errno of the call that failed (0 when unknown).
+std::string writeFailureCause(mv::OutputError error, int err);
+// How the user's failure lines name an output: "-" is standard output.
+std::string outputName(const std::string& target);
+
+// Adds -o/--output: a file name, or - for standard output.
+CLI::Option* addOutputOption(CLI::App* cmd, std::string& target, const std::string& description);
+
+// The outputs: `target` is a file written whole, which must not replace one of `keep`, or "-"
+// for standard output. A written file's path is printed on stdout, as the window would open it.
+// False after the failure has been told.
+bool writeTextOutput(const std::string& target, std::span<const mv::FileIdentity> keep,
+                     const std::function<void(mv::TextFile&)>& write);
+bool writeBytesOutput(const std::string& target, std::span<const mv::FileIdentity> keep, const std::string& bytes);
 
 }  // namespace mvcli

@@ -1,13 +1,18 @@
 // report and xls: the two exports of the main window, for one or two files.
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "analysis/file_slot.h"
 #include "commands.h"
-#include "platform/paths.h"
-#include "platform/shell.h"
+#include "platform/messages.h"
 #include "report/spreadsheet.h"
 #include "report/text_report.h"
 
@@ -35,7 +40,7 @@ struct ExportOptions {
 
 void addCommonOptions(CLI::App* cmd, ExportOptions& o) {
   cmd->add_option("FILE", o.files, "One or two media files")->required()->expected(1, 2);
-  cmd->add_option("-o,--output", o.output, "File to write")->required();
+  addOutputOption(cmd, o.output, "File to write, exactly as named; - for standard output")->required();
   cmd->add_flag("--no-video", o.noVideo, "Leave out the video columns");
   cmd->add_flag("--no-audio", o.noAudio, "Leave out the audio columns");
   cmd->add_flag("--no-total", o.noTotal, "Leave out the total columns");
@@ -48,9 +53,58 @@ bool loadSlots(const ExportOptions& o, mv::FileSlot (&slots)[2]) {
   return true;
 }
 
-// The written file is what the GUI would open with the desktop; the CLI prints its path.
-void printWrittenPaths() {
-  mv::setShellSink([](const std::string& path) { std::cout << path << '\n'; });
+// Why the sheet's writer could not start `target`: the same checks again, with their cause.
+void tellSheetNotStarted(const std::string& target, std::span<const mv::FileIdentity> keep) {
+  mv::OutputFile probe;
+  const bool started = probe.open(target, keep);
+  printDiagnostic(target, started ? writeFailureCause(mv::OutputError::WriteFailed, 0)
+                                  : writeFailureCause(probe.error(), probe.systemError()));
+}
+
+bool writeSheetFile(mv::XlsSheet& sheet, const std::string& target, std::span<const mv::FileIdentity> keep) {
+  mv::XlsStream stream;
+  if (!stream.open(target, keep)) {
+    tellSheetNotStarted(target, keep);
+    return false;
+  }
+  if (!sheet.WriteTo(stream)) {
+    // As with text files, errno still holds the failed call's error.
+    printDiagnostic(target, writeFailureCause(mv::OutputError::WriteFailed, errno));
+    return false;
+  }
+  return true;
+}
+
+// The sheet's writer only makes files: for standard output the sheet is written into a private
+// temporary folder and copied from there.
+bool writeSheetToStandardOutput(mv::XlsSheet& sheet) {
+  const char* tmp = ::getenv("TMPDIR");
+  std::string folder = std::string(tmp && *tmp == '/' ? tmp : "/tmp") + "/morvatelline-XXXXXX";
+  if (!::mkdtemp(folder.data())) {
+    printDiagnostic(folder, writeFailureCause(mv::OutputError::CannotCreate, errno));
+    return false;
+  }
+  const std::string file = folder + "/sheet.xls";
+  std::string bytes;
+  bool written = writeSheetFile(sheet, file, {});
+  if (written) {
+    std::ifstream in(file, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    written = !in.bad();
+    if (!written) printDiagnostic(file, writeFailureCause(mv::OutputError::WriteFailed, EIO));
+  }
+  ::unlink(file.c_str());
+  ::rmdir(folder.c_str());
+  return written && writeBytesOutput("-", {}, bytes);
+}
+
+bool writeSheet(const mv::SpreadsheetExport& x, const std::string& target, std::span<const mv::FileIdentity> keep) {
+  bool truncated = false;
+  mv::XlsSheet sheet = x.build(&truncated);
+  if (target == "-" ? !writeSheetToStandardOutput(sheet) : !writeSheetFile(sheet, target, keep)) return false;
+  if (truncated) mv::showMessage(mv::msg::kSheetTruncated);
+  if (target != "-") std::cout << target << '\n' << std::flush;
+  return true;
 }
 
 }  // namespace
@@ -70,9 +124,10 @@ void addExportCommands(CLI::App& app, int* result) {
       *result = kExitFailed;
       return;
     }
-    printWrittenPaths();
     const mv::TextReport r(slots[0], slots[1], reportOpts->report());
-    *result = r.Export(mv::ensureExtension(reportOpts->output, ".txt")) ? kExitOk : kExitFailed;
+    const bool written = writeTextOutput(reportOpts->output, mv::mediaIdentities({&slots[0], &slots[1]}),
+                                         [&r](mv::TextFile& out) { r.writeTo(out); });
+    *result = written ? kExitOk : kExitFailed;
   });
 
   auto xlsOpts = std::make_shared<ExportOptions>();
@@ -84,9 +139,8 @@ void addExportCommands(CLI::App& app, int* result) {
       *result = kExitFailed;
       return;
     }
-    printWrittenPaths();
     const mv::SpreadsheetExport x(slots[0], slots[1], xlsOpts->report());
-    *result = x.Export(mv::ensureExtension(xlsOpts->output, ".xls")) ? kExitOk : kExitFailed;
+    *result = writeSheet(x, xlsOpts->output, mv::mediaIdentities({&slots[0], &slots[1]})) ? kExitOk : kExitFailed;
   });
 }
 

@@ -1,7 +1,8 @@
-// Loading a file for a command: the marked-seconds counts passed down, and a one-line progress
-// on a terminal when a load takes more than a second.
+// Loading a file for a command: the marked-seconds counts passed down, a one-line progress on a
+// terminal when a load takes more than a second, and the cause when the file does not load.
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -36,9 +37,25 @@ class TerminalProgress : public mv::LoadControl {
 
 bool loadFile(mv::FileSlot& slot, const std::string& path, int top, int bottom) {
   slot.setMarkedSeconds(top, bottom);
-  if (!::isatty(STDERR_FILENO)) return slot.open(path) != 0;
-  TerminalProgress progress(path);
-  return slot.open(path, &progress) != 0;
+  bool loaded = false;
+  {
+    const QuietMessages quiet;
+    if (!::isatty(STDERR_FILENO)) {
+      loaded = slot.open(path) != 0;
+    } else {
+      TerminalProgress progress(path);
+      loaded = slot.open(path, &progress) != 0;
+    }
+  }
+  if (!loaded) {
+    printDiagnostic(path, loadFailureCause(path, slot.lastResult()));
+    return false;
+  }
+  const auto& notes = slot.analysis.notes;
+  if (std::find(notes.begin(), notes.end(), mv::kNoteCutShort) != notes.end())
+    printDiagnostic(path, englishMessages() ? "note: the file ends early; what it holds was read"
+                                         : "提示：文件不完整，已读取其中现有的部分");
+  return true;
 }
 
 }  // namespace mvcli

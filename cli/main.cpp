@@ -1,9 +1,17 @@
 // morvatelline-cli: the analysis core without a window, for scripts and checks.
+#include <string>
+
 #include "commands.h"
+#include "platform/version.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"Morvatelline: bitrate over play time of AVI and RealMedia files"};
   app.require_subcommand(1);
+  app.set_version_flag("--version", std::string("morvatelline-cli ") + mv::kVersion);
+  app.footer(
+      "Exit codes: 0 done; 1 a file did not load or an output was not written; 2 usage error;\n"
+      "3 check found files with seconds without video data.\n"
+      "-o FILE writes exactly FILE, - for standard output. Texts are GBK with CR LF line ends.");
   int result = mvcli::kExitOk;
   mvcli::captureMessages();
   mvcli::addSeriesCommand(app, &result);
@@ -12,8 +20,8 @@ int main(int argc, char** argv) {
   mvcli::addCheckCommand(app, &result);
   try {
     app.parse(argc, argv);
-  } catch (const CLI::CallForHelp& e) {
-    return app.exit(e);
+  } catch (const CLI::Success& e) {
+    return app.exit(e);  // --help, --version
   } catch (const CLI::ParseError& e) {
     app.exit(e);
     return mvcli::kExitUsage;

@@ -1,5 +1,5 @@
+#include <cerrno>
 #include <charconv>
-#include <cstdio>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -14,8 +14,6 @@
 
 namespace mvcli {
 namespace {
-
-std::string lastShown;
 
 std::string dumpJson(const nlohmann::ordered_json& j) {
   // Paths are bytes on Linux; a name that is not UTF-8 is printed with replacement characters.
@@ -36,24 +34,18 @@ void appendSeries(std::string& out, std::string_view key, const mv::PerSecondSer
   out += ']';
 }
 
-// False when the text could not be written (a closed pipe, a full disk).
+// False after telling that the text could not be written (a closed pipe, a full disk).
 bool printText(std::string text) {
   text += '\n';
+  errno = 0;
   std::cout.write(text.data(), std::streamsize(text.size()));
   std::cout.flush();
-  return bool(std::cout);
+  if (std::cout) return true;
+  printDiagnostic(outputName("-"), writeFailureCause(mv::OutputError::WriteFailed, errno));
+  return false;
 }
 
 }  // namespace
-
-void captureMessages() {
-  mv::setMessageSink([](const std::string& text) {
-    lastShown = text;
-    std::fprintf(stderr, "%s\n", text.c_str());
-  });
-}
-
-const std::string& lastMessage() { return lastShown; }
 
 void addSeriesCommand(CLI::App& app, int* result) {
   auto* cmd = app.add_subcommand("series", "Print the per-second series of a media file as JSON");

@@ -8,12 +8,13 @@
 #include "app/chart_image.h"
 #include "app/main_app.h"
 #include "app/terminate_signal.h"
+#include "platform/version.h"
 
 int main(int argc, char** argv) {
   bool chart = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--version") == 0) {
-      std::printf("morvatelline 1.01\n");
+      std::printf("morvatelline %s\n", mv::kVersion);
       return 0;
     }
     chart = chart || std::strcmp(argv[i], "--chart") == 0;

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "platform/c_numbers.h"
+#include "platform/version.h"
 #include "media/statistics.h"
 
 #ifndef MORV_HOME_PAGE
@@ -14,7 +15,7 @@
 namespace mv {
 
 void writeReportHeader(TextFile& out) {
-  out.write("Morvatelline Version 1.01\n");
+  out.write(std::string("Morvatelline Version ") + kVersion + "\n");
   out.write(MORV_HOME_PAGE "\n\n");
   writeSeparator(out);
 }

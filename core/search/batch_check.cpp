@@ -20,14 +20,11 @@
 namespace mv {
 namespace {
 
-// Label of the second held in element `index`: its ordinal counted from 1.
-std::string secondLabel(size_t index) { return formatSeconds(uint32_t(index - 7)); }
-
-void appendRun(std::string& out, size_t first, size_t last) {
-  out += secondLabel(first);
-  if (last != first) {
+void appendRun(std::string& out, const ZeroRun& run) {
+  out += formatSeconds(run.first);
+  if (run.last != run.first) {
     out += " -- ";
-    out += secondLabel(last);
+    out += formatSeconds(run.last);
   }
   out += '\n';
 }
@@ -54,31 +51,34 @@ std::string defaultBatchResultFile() {
   return folder + beside.substr(beside.find_last_of('/'));
 }
 
-std::string zeroRunBlock(const std::string& path, const PerSecondSeries& video) {
+std::vector<ZeroRun> zeroRuns(const PerSecondSeries& video) {
   // Element 0 is never above the allocation by contract; the clamp keeps a broken series from
   // being read past its end all the same.
   size_t n = video.elementCount();
   if (n > video.capacity()) n = video.capacity();
-  std::string out;
-  if (n < 11) return out;  // no inner second: the first and the last second are never looked at
+  std::vector<ZeroRun> runs;
+  if (n < 11) return runs;  // no inner second
+  // Element i holds the second labelled i - 7.
   bool open = false;
-  size_t first = 0, last = 0;
   for (size_t i = kFirstSecond + 1; i <= n - 2; ++i) {
-    if (video[i] == 0) {
-      if (!open) first = i;
-      last = i;
-      open = true;
-    } else if (open) {
-      if (out.empty()) out = path + '\n';
-      appendRun(out, first, last);
+    if (video[i] != 0) {
       open = false;
+    } else if (open) {
+      runs.back().last = uint32_t(i - 7);
+    } else {
+      runs.push_back({uint32_t(i - 7), uint32_t(i - 7)});
+      open = true;
     }
   }
-  if (open) {
-    if (out.empty()) out = path + '\n';
-    appendRun(out, first, last);
-  }
-  if (!out.empty()) out += '\n';
+  return runs;
+}
+
+std::string zeroRunBlock(const std::string& path, const PerSecondSeries& video) {
+  const std::vector<ZeroRun> runs = zeroRuns(video);
+  if (runs.empty()) return {};
+  std::string out = path + '\n';
+  for (const ZeroRun& run : runs) appendRun(out, run);
+  out += '\n';
   return out;
 }
 

@@ -2,9 +2,11 @@
 // The batch zero-second check: counts the RealMedia files below a folder, loads each into a
 // temporary slot, and appends the runs of seconds without video data of every file that has any
 // to a result file. The batch dialog and the CLI drive it; it reports through callbacks.
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/file_identity.h"
 #include "search/srch_dir.h"
@@ -42,8 +44,20 @@ enum class BatchOutcome {
 // (made here when missing).
 std::string defaultBatchResultFile();
 
-// The result-file block of one file: its path and one line per run of zero seconds among the
-// inner seconds, then an empty line ("\n" line ends, UTF-8). Empty when there is no such run.
+// A run of seconds without video data, both ends included, each second by its ordinal counted
+// from 1 as the result file labels it.
+struct ZeroRun {
+  uint32_t first = 0;
+  uint32_t last = 0;
+  bool operator==(const ZeroRun&) const = default;
+};
+
+// The runs of zero seconds among the inner seconds: the first and the last second are never
+// looked at.
+std::vector<ZeroRun> zeroRuns(const PerSecondSeries& video);
+
+// The result-file block of one file: its path and one line per run of zeroRuns, then an empty
+// line ("\n" line ends, UTF-8). Empty when there is no such run.
 std::string zeroRunBlock(const std::string& path, const PerSecondSeries& video);
 
 class BatchCheck {

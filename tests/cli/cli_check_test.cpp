@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,8 +13,11 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "fixtures/byte_writer.h"
 #include "fixtures/rm_builder.h"
+#include "fixtures/unprivileged.h"
 #include "search/batch_check.h"
 
 namespace fs = std::filesystem;
@@ -51,10 +55,12 @@ std::string text(const fs::path& p) {
 
 std::string quote(const std::string& s) { return "'" + s + "'"; }
 
-CliRun cli(const mvtest::TempDir& dir, const std::string& args) {
+CliRun cli(const mvtest::TempDir& dir, const std::string& args, const std::string& prefix = "") {
   CliRun r;
   const std::string errPath = dir.file("stderr.txt");
-  r.out = mvtest::runCommand(std::string(MORV_CLI_PATH) + " " + args + " 2>" + quote(errPath) + " </dev/null",
+  // Chinese causes, whatever the environment of the tests asks for.
+  r.out = mvtest::runCommand(prefix + "env LANGUAGE= LC_ALL= LC_MESSAGES= LANG=C " + MORV_CLI_PATH + " " + args +
+                                 " 2>" + quote(errPath) + " </dev/null",
                              &r.status);
   std::istringstream err(text(errPath));
   for (std::string line; std::getline(err, line);) r.errLines.push_back(line);
@@ -104,27 +110,84 @@ TEST(CliCheck, UnreadableFileIsOneLineAndTheRunGoesOn) {
   const std::string result = dir.file("out.txt");
   CliRun r = cli(dir, "check " + quote(src.string()) + " -o " + quote(result));
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.errLines, (std::vector<std::string>{"1/1 " + (src / "a.rm").string(), "抱歉，文件读取失败。",
-                                                  mv::msg::kBatchNoProblems}));
+  const std::vector<std::string> expected{"1/1 " + (src / "a.rm").string(),
+                                         "morvatelline-cli: " + (src / "a.rm").string() + ": 不是有效的 RealMedia 文件",
+                                         mv::msg::kBatchNoProblems};
+  EXPECT_EQ(r.errLines, expected);
+  // The same when the findings go to standard output.
+  r = cli(dir, "check " + quote(src.string()) + " -o -");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.errLines, expected);
+  EXPECT_EQ(r.out, "");
 }
 
-TEST(CliCheck, ResultNameGetsTxtAndErrorsAreReported) {
+TEST(CliCheck, ResultFileIsExactlyTheNamedOneAndErrorsNameIt) {
   mvtest::TempDir dir;
   const fs::path src = dir.path() / "clips";
   writeRm(src / "a.rm", 5, {2});
-  // A name without ".txt" gets it, as the dialog's file chooser gives it: a media file named by
-  // mistake is not truncated.
-  const CliRun r = cli(dir, "check " + quote(src.string()) + " -o " + quote((src / "a.rm").string()));
+  CliRun r = cli(dir, "check " + quote(src.string()) + " -o " + quote(dir.file("result")));
   EXPECT_EQ(r.status, 3);
-  EXPECT_TRUE(fs::exists(src / "a.rm.txt"));
-  EXPECT_GT(fs::file_size(src / "a.rm"), 100u);
+  EXPECT_EQ(text(dir.file("result")), (src / "a.rm").string() + "\r\n00:00:03\r\n\r\n");
+
+  // A media file of the tree named by mistake is refused, not truncated.
+  const std::string media = (src / "a.rm").string();
+  const auto before = fs::file_size(media);
+  r = cli(dir, "check " + quote(src.string()) + " -o " + quote(media));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.errLines, std::vector<std::string>{"morvatelline-cli: " + media + ": 是输入的媒体文件之一，不会被覆盖"});
+  EXPECT_EQ(fs::file_size(media), before);
+  EXPECT_FALSE(fs::exists(media + ".txt"));
 
   CliRun bad = cli(dir, "check " + quote(src.string()) + " -o " + quote(dir.file("none/out.txt")));
   EXPECT_EQ(bad.status, 1);
-  EXPECT_EQ(bad.errLines, std::vector<std::string>{mv::msg::kBatchResultCreateFailed});
+  EXPECT_EQ(bad.errLines, std::vector<std::string>{"morvatelline-cli: " + dir.file("none/out.txt") + ": 所在的文件夹不存在"});
 
   EXPECT_EQ(cli(dir, "check " + quote(dir.file("missing")) + " -o " + quote(dir.file("r.txt"))).status, 2);
   EXPECT_EQ(cli(dir, "check").status, 2);
+}
+
+TEST(CliCheck, ResultTextOnStandardOutput) {
+  mvtest::TempDir dir;
+  const fs::path src = dir.path() / "clips";
+  writeRm(src / "a.rm", 80, {4, 5, 6, 70});
+  writeRm(src / "sub" / "b.rm", 6);
+  writeRm(src / "sub" / "c.rm", 5, {2});
+  const CliRun r = cli(dir, "check " + quote(src.string()) + " -o -");
+  EXPECT_EQ(r.status, 3);
+  EXPECT_EQ(r.out, (src / "a.rm").string() + "\r\n00:00:05 -- 00:00:07\r\n00:01:11\r\n\r\n" +
+                       (src / "sub/c.rm").string() + "\r\n00:00:03\r\n\r\n");
+  EXPECT_EQ(r.errLines.size(), 3u);
+  EXPECT_FALSE(fs::exists("-"));
+}
+
+TEST(CliCheck, JsonListsTheZeroRunsAsTimesAndSeconds) {
+  mvtest::TempDir dir;
+  const fs::path src = dir.path() / "clips";
+  writeRm(src / "a.rm", 80, {4, 5, 6, 70});
+  writeRm(src / "sub" / "b.rmvb", 6);
+  writeRm(src / "sub" / "c.rm", 5, {2});
+  const nlohmann::ordered_json expected = nlohmann::ordered_json::parse(R"({"ok":true,"checked":3,"problems":[
+      {"path":")" + (src / "a.rm").string() + R"(","zeroRuns":[
+        {"start":"00:00:05","end":"00:00:07","startSecond":5,"endSecond":7},
+        {"start":"00:01:11","end":"00:01:11","startSecond":71,"endSecond":71}]},
+      {"path":")" + (src / "sub/c.rm").string() + R"(","zeroRuns":[
+        {"start":"00:00:03","end":"00:00:03","startSecond":3,"endSecond":3}]}]})");
+
+  CliRun r = cli(dir, "check --json " + quote(src.string()));
+  EXPECT_EQ(r.status, 3);
+  EXPECT_EQ(nlohmann::ordered_json::parse(r.out), expected);
+  EXPECT_EQ(r.out.find('\n'), r.out.size() - 1);
+
+  r = cli(dir, "check --json " + quote(src.string()) + " -o " + quote(dir.file("found.json")));
+  EXPECT_EQ(r.status, 3);
+  EXPECT_EQ(r.out, dir.file("found.json") + "\n");
+  EXPECT_EQ(nlohmann::ordered_json::parse(text(dir.file("found.json"))), expected);
+
+  fs::remove(src / "a.rm");
+  fs::remove(src / "sub" / "c.rm");
+  r = cli(dir, "check --json " + quote(src.string()));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "{\"ok\":true,\"checked\":1,\"problems\":[]}\n");
 }
 
 TEST(CliCheck, DefaultResultFileLiesBesideTheExecutable) {
@@ -137,6 +200,30 @@ TEST(CliCheck, DefaultResultFileLiesBesideTheExecutable) {
   EXPECT_EQ(r.out, expected.string() + "\n");
   EXPECT_EQ(text(expected), (src / "a.rm").string() + "\r\n00:00:03\r\n\r\n");
   fs::remove(expected);
+}
+
+TEST(CliCheck, WithoutAWritablePlaceTheResultGoesToStandardOutput) {
+  mvtest::TempDir dir;
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+  const fs::path src = dir.path() / "clips";
+  writeRm(src / "a.rm", 5, {2});
+  // A copy of the program in a folder that takes no files, and a data folder that cannot be made.
+  const fs::path bin = dir.path() / "bin", data = dir.path() / "data";
+  fs::create_directories(bin);
+  fs::create_directories(data);
+  fs::copy_file(MORV_CLI_PATH, bin / "morvatelline-cli");
+  ASSERT_EQ(::chmod(bin.c_str(), 0555), 0);
+  ASSERT_EQ(::chmod(data.c_str(), 0555), 0);
+  const std::string run = mvtest::unprivilegedPrefix() + "env XDG_DATA_HOME=" + quote(data.string()) + " " +
+                          quote((bin / "morvatelline-cli").string()) + " check " + quote(src.string()) + " 2>/dev/null";
+  int status = 0;
+  const std::string out = mvtest::runCommand(run, &status);
+  EXPECT_EQ(status, 3);
+  EXPECT_EQ(out, (src / "a.rm").string() + "\r\n00:00:03\r\n\r\n");
+  EXPECT_TRUE(fs::is_empty(data));
+  EXPECT_EQ(std::distance(fs::directory_iterator(bin), fs::directory_iterator()), 1);
+  ASSERT_EQ(::chmod(bin.c_str(), 0755), 0);
+  ASSERT_EQ(::chmod(data.c_str(), 0755), 0);
 }
 
 TEST(CliCheck, CtrlCStopsBetweenFilesAndKeepsTheBlocksWritten) {

@@ -1,6 +1,8 @@
 // report, xls and info write the very bytes the window's exports write for the same input.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "analysis/file_slot.h"
 #include "fixtures/avi_builder.h"
 #include "fixtures/byte_writer.h"
@@ -57,7 +59,7 @@ TEST_F(CliExport, ReportMatchesTheCoreExportForEveryOptionSet) {
     }
     ASSERT_EQ(mv::TextReport(first, second, o).Export(dir.file("core.txt")), 1);
     ASSERT_EQ(cli("report '" + a + "' '" + b + "' -o '" + dir.file("cli") + "'" + args), 0);
-    EXPECT_EQ(bytesOf(dir.file("cli.txt")), bytesOf(dir.file("core.txt"))) << args;
+    EXPECT_EQ(bytesOf(dir.file("cli")), bytesOf(dir.file("core.txt"))) << args;
   }
 }
 
@@ -65,9 +67,40 @@ TEST_F(CliExport, XlsMatchesTheCoreExport) {
   ASSERT_EQ(mv::SpreadsheetExport(first, second, {.audio = false}).Export(dir.file("core.xls")), 1);
   ASSERT_EQ(cli("xls '" + a + "' '" + b + "' --no-audio -o '" + dir.file("cli.XLS") + "'"), 0);
   EXPECT_EQ(bytesOf(dir.file("cli.XLS")), bytesOf(dir.file("core.xls")));
-  // Another extension gets ".xls" appended.
-  ASSERT_EQ(cli("xls '" + a + "' '" + b + "' --no-audio -o '" + dir.file("cli.txt") + "'"), 0);
-  EXPECT_EQ(bytesOf(dir.file("cli.txt.xls")), bytesOf(dir.file("core.xls")));
+}
+
+TEST_F(CliExport, OutputIsExactlyTheNamedFileOrStandardOutput) {
+  struct Case {
+    std::string args;  // before -o
+    std::string core;  // the window's export of the same
+  };
+  mv::TextFile info;
+  ASSERT_TRUE(info.open(dir.file("core-info.txt")));
+  mv::writeInformation(info, first);
+  ASSERT_TRUE(info.close());
+  ASSERT_EQ(mv::TextReport(first, second, {}).Export(dir.file("core.txt")), 1);
+  ASSERT_EQ(mv::SpreadsheetExport(first, second, {}).Export(dir.file("core.xls")), 1);
+  const Case cases[] = {{"report '" + a + "' '" + b + "'", bytesOf(dir.file("core.txt"))},
+                        {"xls '" + a + "' '" + b + "'", bytesOf(dir.file("core.xls"))},
+                        {"info '" + a + "'", bytesOf(dir.file("core-info.txt"))}};
+  for (const Case& c : cases) {
+    // No suffix is added or changed; the written path is printed.
+    for (const char* name : {"out", "out.txt.bak", "out.xls.txt"}) {
+      const std::string target = dir.file(name);
+      int status = 0;
+      const std::string printed =
+          mvtest::runCommand(std::string(MORV_CLI_PATH) + " " + c.args + " -o '" + target + "' 2>/dev/null", &status);
+      EXPECT_EQ(status, 0) << c.args << " " << name;
+      EXPECT_EQ(printed, target + "\n") << c.args;
+      EXPECT_EQ(bytesOf(target), c.core) << c.args << " " << name;
+      std::filesystem::remove(target);
+    }
+    int status = 0;
+    const std::string out = mvtest::runCommand(std::string(MORV_CLI_PATH) + " " + c.args + " -o - 2>/dev/null", &status);
+    EXPECT_EQ(status, 0) << c.args;
+    EXPECT_EQ(out, c.core) << c.args;
+    EXPECT_FALSE(std::filesystem::exists("-")) << c.args;
+  }
 }
 
 TEST_F(CliExport, InfoGoesToAFileOrStandardOutput) {
@@ -76,7 +109,7 @@ TEST_F(CliExport, InfoGoesToAFileOrStandardOutput) {
   mv::writeInformation(out, first);
   ASSERT_TRUE(out.close());
   ASSERT_EQ(cli("info '" + a + "' -o '" + dir.file("info") + "'"), 0);
-  EXPECT_EQ(bytesOf(dir.file("info.txt")), bytesOf(dir.file("core.txt")));
+  EXPECT_EQ(bytesOf(dir.file("info")), bytesOf(dir.file("core.txt")));
   int status = 0;
   const std::string printed = mvtest::runCommand(std::string(MORV_CLI_PATH) + " info '" + a + "'", &status);
   EXPECT_EQ(status, 0);
@@ -85,7 +118,7 @@ TEST_F(CliExport, InfoGoesToAFileOrStandardOutput) {
 
 TEST_F(CliExport, FailuresExitOneWithoutWriting) {
   EXPECT_EQ(cli("report '" + dir.file("none.avi") + "' -o '" + dir.file("r") + "'"), 1);
-  EXPECT_FALSE(std::filesystem::exists(dir.file("r.txt")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("r")));
   EXPECT_EQ(cli("xls '" + a + "' -o '" + dir.file("missing/x") + "'"), 1);
   EXPECT_EQ(cli("info '" + dir.file("x.ogv") + "'"), 1);
   EXPECT_EQ(cli("report '" + a + "'"), 2);  // no -o

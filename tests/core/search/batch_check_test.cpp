@@ -69,6 +69,15 @@ TEST(ZeroRunBlock, ExampleRunsAndSingleSeconds) {
   EXPECT_EQ(mv::zeroRunBlock("p", series(w)), "p\n00:00:03 -- 00:00:04\n00:00:06\n\n");
 }
 
+TEST(ZeroRuns, NumbersAreTheSecondsTheBlockLabels) {
+  std::vector<uint32_t> v(80, 5000);
+  for (uint32_t s : {4, 5, 6, 70, 78}) v[s] = 0;
+  EXPECT_EQ(mv::zeroRuns(series(v)), (std::vector<mv::ZeroRun>{{5, 7}, {71, 71}, {79, 79}}));
+  v[79] = 0;  // the last second is not looked at; the run before it still closes
+  EXPECT_EQ(mv::zeroRuns(series(v)), (std::vector<mv::ZeroRun>{{5, 7}, {71, 71}, {79, 79}}));
+  EXPECT_EQ(mv::zeroRuns(series({0, 0})), std::vector<mv::ZeroRun>{});
+}
+
 TEST(ZeroRunBlock, FirstAndLastSecondsAreNeverReported) {
   std::vector<uint32_t> v(6, 1);
   v.front() = v.back() = 0;
