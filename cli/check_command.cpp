@@ -164,13 +164,7 @@ struct Finding {
 std::string findingsJson(int checked, const std::vector<Finding>& findings, bool stopped) {
   nlohmann::ordered_json problems = nlohmann::ordered_json::array();
   for (const Finding& f : findings) {
-    nlohmann::ordered_json runs = nlohmann::ordered_json::array();
-    for (const mv::ZeroRun& r : f.runs)
-      runs.push_back({{"start", mv::formatSeconds(r.first)},
-                      {"end", mv::formatSeconds(r.last)},
-                      {"startSecond", r.first},
-                      {"endSecond", r.last}});
-    problems.push_back({{"path", f.path}, {"zeroRuns", std::move(runs)}});
+    problems.push_back({{"path", f.path}, {"zeroRuns", zeroRunsJson(f.runs)}});
   }
   nlohmann::ordered_json j;
   j["ok"] = true;
@@ -263,6 +257,16 @@ void addCheckCommand(CLI::App& app, int* result) {
                                           : checkIntoResultFile(opts->folder, output);
     std::signal(SIGINT, SIG_DFL);
   });
+}
+
+nlohmann::ordered_json zeroRunsJson(const std::vector<mv::ZeroRun>& runs) {
+  nlohmann::ordered_json out = nlohmann::ordered_json::array();
+  for (const mv::ZeroRun& r : runs)
+    out.push_back({{"start", mv::formatSeconds(r.first)},
+                   {"end", mv::formatSeconds(r.last)},
+                   {"startSecond", r.first},
+                   {"endSecond", r.last}});
+  return out;
 }
 
 }  // namespace mvcli

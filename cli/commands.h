@@ -1,10 +1,13 @@
 #pragma once
 #include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+#include <vector>
 #include <functional>
 #include <span>
 #include <string>
 
 #include "analysis/file_slot.h"
+#include "search/batch_check.h"
 #include "platform/output_file.h"
 
 namespace mv {
@@ -24,6 +27,10 @@ void addSeriesCommand(CLI::App& app, int* result);
 void addExportCommands(CLI::App& app, int* result);
 void addInfoCommand(CLI::App& app, int* result);
 void addCheckCommand(CLI::App& app, int* result);
+void addGapsCommand(CLI::App& app, int* result);
+
+// Runs of zero seconds as JSON: start/end as the list labels them, and as second numbers.
+nlohmann::ordered_json zeroRunsJson(const std::vector<mv::ZeroRun>& runs);
 
 // Opens `path` into `slot` with the given marked-seconds counts; on a terminal a load that takes
 // more than a second shows its progress on stderr. False after the user has been told why; a

@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
   mvcli::addExportCommands(app, &result);
   mvcli::addInfoCommand(app, &result);
   mvcli::addCheckCommand(app, &result);
+  mvcli::addGapsCommand(app, &result);
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& e) {

@@ -10,6 +10,8 @@
 #include "analysis/containers.h"
 #include "analysis/file_slot.h"
 #include "commands.h"
+#include "media/peaks.h"
+#include "media/statistics.h"
 #include "platform/messages.h"
 
 namespace mvcli {
@@ -53,12 +55,16 @@ void addSeriesCommand(CLI::App& app, int* result) {
     std::string path;
     int top = 5;
     int bottom = 5;
+    unsigned window = 0;  // 0: no peak windows
   };
   auto opts = std::make_shared<Options>();
   cmd->add_option("FILE", opts->path, "Media file (AVI, RealMedia, MP4, Matroska, FLV, MPEG-TS, MPEG-PS, ASF)")->required();
   cmd->add_option("--top", opts->top, "How many highest seconds the threshold marks")->check(CLI::Range(1, 99));
   cmd->add_option("--bottom", opts->bottom, "How many lowest non-zero seconds the threshold marks")
       ->check(CLI::Range(1, 99));
+  cmd->add_option("--window", opts->window,
+                  "Add each series' peak: the highest average over this many consecutive inner seconds")
+      ->check(CLI::Range(int(mv::kMinPeakWindow), int(mv::kMaxPeakWindow)));
   cmd->callback([opts, result] {
     mv::FileSlot slot;
     if (!loadFile(slot, opts->path, opts->top, opts->bottom)) {
@@ -83,6 +89,14 @@ void addSeriesCommand(CLI::App& app, int* result) {
     j["frameHeight"] = a.frameHeight;
     j["frameRateMilli"] = a.frameRateMilli;
     if (!a.notes.empty()) j["notes"] = a.notes;
+    if (opts->window != 0) {
+      for (const auto& [key, item] : {std::pair{"videoPeak", mv::ITEM_VIDEO}, std::pair{"audioPeak", mv::ITEM_AUDIO},
+                                      std::pair{"totalPeak", mv::ITEM_TOTAL}}) {
+        const mv::PeakWindow p = mv::peakWindow(a, item, opts->window);
+        j[key] = p.found ? nlohmann::ordered_json{{"seconds", p.seconds}, {"start", p.start}, {"rate", p.rate}}
+                         : nlohmann::ordered_json();
+      }
+    }
     std::string text = dumpJson(j);
     text.pop_back();  // the object's closing brace; the series follow
     text.reserve(text.size() + 11 * (size_t(a.videoSeries->elementCount()) + a.audioSeries->elementCount() +

@@ -18,6 +18,7 @@
 #include "fixtures/byte_writer.h"
 #include "fixtures/rm_builder.h"
 #include "fixtures/unprivileged.h"
+#include "analysis/file_slot.h"
 #include "search/batch_check.h"
 
 namespace fs = std::filesystem;
@@ -280,6 +281,40 @@ TEST(CliCheck, CtrlCStopsBetweenFilesAndKeepsTheBlocksWritten) {
   size_t lineEnds = 0;
   for (size_t at = 0; (at = written.find("\r\n", at)) != std::string::npos; at += 2) ++lineEnds;
   EXPECT_EQ(lineEnds, 3 * checked);
+}
+
+}  // namespace
+
+namespace {
+
+// `gaps` lists the same runs for one file of any kind; `series --window` adds the peaks.
+TEST(CliGaps, RunsOfOneFileAndTheirExitCode) {
+  mvtest::TempDir dir;
+  writeRm(dir.path() / "a.rm", 80, {4, 5, 6, 70});
+  writeRm(dir.path() / "b.rm", 20);
+  CliRun r = cli(dir, "gaps " + quote(dir.file("a.rm")));
+  EXPECT_EQ(r.status, 3);
+  EXPECT_EQ(r.out, mv::zeroRunBlock(dir.file("a.rm"), [&] {
+              mv::FileSlot s;
+              s.open(dir.file("a.rm"));
+              return *s.analysis.videoSeries;
+            }()));
+  r = cli(dir, "gaps --json " + quote(dir.file("a.rm")));
+  EXPECT_EQ(r.status, 3);
+  const auto j = nlohmann::json::parse(r.out);
+  ASSERT_EQ(j["gaps"].size(), 2u);
+  EXPECT_EQ(j["gaps"][0]["startSecond"], 5);
+  EXPECT_EQ(j["gaps"][0]["end"], "00:00:07");
+  EXPECT_EQ(cli(dir, "gaps " + quote(dir.file("b.rm"))).status, 0);
+  EXPECT_EQ(cli(dir, "gaps " + quote(dir.file("missing.rm"))).status, 1);
+
+  r = cli(dir, "series --window 3 " + quote(dir.file("a.rm")));
+  ASSERT_EQ(r.status, 0);
+  const auto s = nlohmann::json::parse(r.out);
+  EXPECT_EQ(s["videoPeak"]["seconds"], 3);
+  EXPECT_GT(s["videoPeak"]["rate"].get<double>(), 0.0);
+  EXPECT_TRUE(s["audioPeak"].is_object());
+  EXPECT_EQ(cli(dir, "series --window 61 " + quote(dir.file("a.rm"))).status, 2);
 }
 
 }  // namespace

@@ -1,0 +1,45 @@
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "analysis/file_slot.h"
+#include "commands.h"
+#include "search/batch_check.h"
+
+namespace mvcli {
+
+// The seconds without video of any file the program reads, as the batch check lists them for
+// RealMedia files: exit 3 when there are some, so that scripts can sort recordings.
+void addGapsCommand(CLI::App& app, int* result) {
+  auto* cmd = app.add_subcommand("gaps", "List the runs of inner seconds without video data of a media file");
+  struct Options {
+    std::string path;
+    bool json = false;
+  };
+  auto opts = std::make_shared<Options>();
+  cmd->add_option("FILE", opts->path, "Media file")->required();
+  cmd->add_flag("--json", opts->json, "One JSON object instead of the batch check's lines");
+  cmd->callback([opts, result] {
+    mv::FileSlot slot;
+    if (!loadFile(slot, opts->path)) {
+      *result = kExitFailed;
+      return;
+    }
+    const std::vector<mv::ZeroRun> runs = mv::zeroRuns(*slot.analysis.videoSeries);
+    if (opts->json) {
+      nlohmann::ordered_json j;
+      j["ok"] = true;
+      j["path"] = slot.analysis.path;
+      j["gaps"] = zeroRunsJson(runs);
+      std::cout << j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+    } else {
+      std::cout << mv::zeroRunBlock(slot.analysis.path, *slot.analysis.videoSeries);
+    }
+    std::cout.flush();
+    *result = !std::cout ? kExitFailed : runs.empty() ? kExitOk : kExitProblemsFound;
+  });
+}
+
+}  // namespace mvcli
