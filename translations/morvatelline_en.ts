@@ -248,6 +248,10 @@ is not valid. Please choose another one.</translation>
 <context>
     <name>mvgui::MainDialog</name>
     <message>
+        <source>没有无视频数据的秒。</source>
+        <translation>No seconds without video data.</translation>
+    </message>
+    <message>
         <source>抱歉，没什么好输出的。</source>
         <translation>Sorry, there is nothing to export.</translation>
     </message>

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "media/zero_runs.h"
 #include "platform/file_identity.h"
 #include "search/srch_dir.h"
 
@@ -43,18 +44,6 @@ enum class BatchOutcome {
 // when that folder takes files and the program is not installed, else in the user's data folder
 // (made here when missing).
 std::string defaultBatchResultFile();
-
-// A run of seconds without video data, both ends included, each second by its ordinal counted
-// from 1 as the result file labels it.
-struct ZeroRun {
-  uint32_t first = 0;
-  uint32_t last = 0;
-  bool operator==(const ZeroRun&) const = default;
-};
-
-// The runs of zero seconds among the inner seconds: the first and the last second are never
-// looked at.
-std::vector<ZeroRun> zeroRuns(const PerSecondSeries& video);
 
 // The result-file block of one file: its path and one line per run of zeroRuns, then an empty
 // line ("\n" line ends, UTF-8). Empty when there is no such run.

@@ -13,6 +13,7 @@
 #include "app/chart_image.h"
 #include "chart/curve_chart.h"
 #include "media/statistics.h"
+#include "search/batch_check.h"
 #include "settings/para_block.h"
 #include "widgets/stat_list_ctrl.h"
 
@@ -318,18 +319,9 @@ void CCurvePanel::FillList(int slot) {
 }
 
 void CCurvePanel::UpdateZeroIndicator(int slot) {
+  // Seconds without video among the inner seconds, for files of every kind.
   const mv::FileSlot& s = slots_[size_t(slot)];
-  bool zero = false;
-  const uint32_t n = s.elementCount();
-  if (s.isLoaded() && n != 0 && s.container() && s.container()->marksZeroSeconds && n - 1 > 9) {
-    const mv::PerSecondSeries& v = *s.analysis.videoSeries;
-    for (uint32_t i = 9; i + 1 < n; ++i) {
-      if (v[i] == 0) {
-        zero = true;
-        break;
-      }
-    }
-  }
+  const bool zero = s.isLoaded() && s.analysis.videoSeries && !mv::zeroRuns(*s.analysis.videoSeries).empty();
   if (host_) host_->SetZeroIndicator(slot, zero);
 }
 

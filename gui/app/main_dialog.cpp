@@ -31,6 +31,7 @@
 #include "platform/messages.h"
 #include "platform/paths.h"
 #include "report/spreadsheet.h"
+#include "search/batch_check.h"
 #include "report/text_report.h"
 #include "settings/para_block.h"
 #include "widgets/colour_label.h"
@@ -239,7 +240,10 @@ void MainDialog::buildControls() {
   label(tr("0码率点"), 372, 264, 34, 8);
   zeroIndicator_[0] = label("", 409, 258, 20, 20, 1053);
   zeroIndicator_[1] = label("", 429, 258, 20, 20, 1056);
-  for (auto* z : zeroIndicator_) z->setAlignment(Qt::AlignCenter);
+  for (auto* z : zeroIndicator_) {
+    z->setAlignment(Qt::AlignCenter);
+    z->installEventFilter(this);
+  }
 
   // Marks the list's place; the panel puts the list there and it takes over the id.
   label("", 7, 278, 448, 160, 1007)->hide();
@@ -701,6 +705,23 @@ void MainDialog::OnSpreadsheet() {
 void MainDialog::OnFileInfo(int slot) {
   UpdateData(true);
   emit fileInfoRequested(slot);
+}
+
+bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
+  for (int k = 0; k < 2; ++k) {
+    if (watched == zeroIndicator_[k] && event->type() == QEvent::MouseButtonRelease && slot(k).isLoaded()) {
+      OnShowGaps(k);
+      return true;
+    }
+  }
+  return CResizableDlg::eventFilter(watched, event);
+}
+
+void MainDialog::OnShowGaps(int index) {
+  const mv::FileSlot& s = slot(index);
+  if (!s.isLoaded() || !s.analysis.videoSeries) return;
+  const std::string block = mv::zeroRunBlock(s.analysis.path, *s.analysis.videoSeries);
+  mv::showMessage(block.empty() ? tr("没有无视频数据的秒。").toStdString() : block);
 }
 
 void MainDialog::SetZeroIndicator(int slot, bool hasZeroSeconds) {

@@ -55,6 +55,8 @@ class MainDialog : public CResizableDlg, public PanelHost {
   // The chart as an image: the current view, or the whole file.
   QImage ChartImage(bool wholeFile) const;
   void OnCopyChartImage();
+  // The runs of seconds without video of a slot, in a window (a click on its indicator).
+  void OnShowGaps(int slot);
   void OnSaveChartImage();
   void OnCloseSlot(int slot);
   void OnTextReport();
@@ -75,6 +77,7 @@ class MainDialog : public CResizableDlg, public PanelHost {
   void accept() override {}  // Enter does nothing
   void done(int result) override;
   void keyPressEvent(QKeyEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 

@@ -159,7 +159,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(chart.viewStart, chart.xMin);
   }
 
-  void zeroIndicatorOnlyForInnerSilentSecondsOfRealMedia() {
+  void zeroIndicatorForInnerSilentSecondsOfEveryKindOfFile() {
     MainDialog w;
     auto indicatorIsRed = [&](int slot) {
       const QPixmap shown = static_cast<QLabel*>(w.control(slot == 0 ? 1053 : 1056))->pixmap();
@@ -170,7 +170,10 @@ class MainWindowTest : public QObject {
     load(w, 0, {.path = "/m/a.rm", .video = {5, 5, 0, 5, 5}});
     QVERIFY(indicatorIsRed(0));
     load(w, 1, {.path = "/m/b.avi", .video = {5, 5, 0, 5, 5}});
-    QVERIFY(!indicatorIsRed(1));
+    QVERIFY(indicatorIsRed(1));
+    // A click on it lists the runs.
+    QTest::mouseClick(w.control(1056), Qt::LeftButton);
+    QCOMPARE(QString::fromStdString(messages_->messages.back()), QString("/m/b.avi\n00:00:03\n\n"));
     load(w, 1, {.path = "/m/b.rmvb", .video = {}});
     QVERIFY(!indicatorIsRed(1));
     QCOMPARE(list(w).GetItemCount(), 5);
