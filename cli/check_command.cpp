@@ -66,7 +66,7 @@ int exitCode(mv::BatchOutcome outcome, const mv::BatchCheck& check) {
 // The run of the batch dialog, into a result file. The engine loads each file itself and only
 // shows the dialog's one message for a file that does not load; the file is loaded again to
 // tell why, once the engine is done with it.
-int checkIntoResultFile(const std::string& folder, const std::string& resultFile) {
+int checkIntoResultFile(const std::string& folder, const std::string& resultFile, bool allFormats) {
   struct Pending {
     std::string path;  // the file being checked
     bool loadFailed = false, outOfMemory = false;
@@ -100,6 +100,7 @@ int checkIntoResultFile(const std::string& folder, const std::string& resultFile
   mv::setShellSink([](const std::string& path) { std::cout << path << '\n' << std::flush; });
 
   mv::BatchCheck check;
+  check.SetAllFormats(allFormats);
   check.SetCallbacks({
       .pumpMessages =
           [&check, tellLoadFailure] {
@@ -138,10 +139,10 @@ int checkIntoResultFile(const std::string& folder, const std::string& resultFile
 class TreeWalk : public mv::CSrchDir {
  public:
   using Visit = std::function<bool(const std::string& path, const mv::FindData& entry)>;
-  explicit TreeWalk(Visit visit) : visit_(std::move(visit)) {}
+  TreeWalk(bool allFormats, Visit visit) : allFormats_(allFormats), visit_(std::move(visit)) {}
   // False when stopped before the end.
   bool Run(const std::string& folder) {
-    SetSearch(mv::batchMask(), 1, std::string());
+    SetSearch(mv::batchMask(allFormats_), 1, std::string());
     Search(folder);
     return stopFlag == 0;
   }
@@ -153,6 +154,7 @@ class TreeWalk : public mv::CSrchDir {
   int IsStopRequested() override { return interrupted.load(std::memory_order_relaxed) ? 1 : 0; }
 
  private:
+  bool allFormats_;
   Visit visit_;
 };
 
@@ -178,16 +180,16 @@ std::string findingsJson(int checked, const std::vector<Finding>& findings, bool
 // The same check without the engine's result file: the findings go to standard output as the
 // result file's blocks, each as soon as it is found, or to `output` as one JSON document at the
 // end.
-int checkIntoStream(const std::string& folder, const std::string& output, bool json) {
+int checkIntoStream(const std::string& folder, const std::string& output, bool json, bool allFormats) {
   int total = 0;
-  TreeWalk counting([&total](const std::string&, const mv::FindData&) { return ++total, true; });
+  TreeWalk counting(allFormats, [&total](const std::string&, const mv::FindData&) { return ++total, true; });
   bool complete = counting.Run(folder);
 
   int checked = 0;
   std::vector<Finding> findings;
   std::vector<mv::FileIdentity> checkedFiles;  // no output may replace them
   bool streamFailed = false;
-  TreeWalk checking([&](const std::string& path, const mv::FindData& entry) {
+  TreeWalk checking(allFormats, [&](const std::string& path, const mv::FindData& entry) {
     printProgress(path, ++checked, total);
     if (const auto id = entry.identity()) checkedFiles.push_back(*id);
     Finding f{path, {}};
@@ -231,6 +233,7 @@ void addCheckCommand(CLI::App& app, int* result) {
   struct Options {
     std::string folder;
     std::string output;
+    bool allFormats = false;
     bool json = false;
   };
   auto opts = std::make_shared<Options>();
@@ -242,6 +245,7 @@ void addCheckCommand(CLI::App& app, int* result) {
                   "executable's name with _chk.txt, beside it or in the user's data folder, else "
                   "standard output; with --json, standard output");
   cmd->add_flag("--json", opts->json, "Write the findings as one JSON document instead of the result text");
+  cmd->add_flag("--all-formats", opts->allFormats, "Check files of every format the program reads, not only RealMedia");
   cmd->callback([opts, result] {
     std::string output = opts->output;
     if (output.empty()) {
@@ -253,8 +257,8 @@ void addCheckCommand(CLI::App& app, int* result) {
     }
     interrupted.store(false);
     installInterruptHandler();
-    *result = opts->json || output == "-" ? checkIntoStream(opts->folder, output, opts->json)
-                                          : checkIntoResultFile(opts->folder, output);
+    *result = opts->json || output == "-" ? checkIntoStream(opts->folder, output, opts->json, opts->allFormats)
+                                          : checkIntoResultFile(opts->folder, output, opts->allFormats);
     std::signal(SIGINT, SIG_DFL);
   });
 }

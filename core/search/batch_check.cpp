@@ -23,10 +23,10 @@ namespace {
 
 }  // namespace
 
-std::string batchMask() {
+std::string batchMask(bool allFormats) {
   std::string mask;
   for (const Container& c : containers()) {
-    if (!c.marksZeroSeconds) continue;
+    if (!c.marksZeroSeconds && !allFormats) continue;
     if (!mask.empty()) mask += ';';
     mask += searchMask(c);
   }
@@ -99,7 +99,7 @@ BatchOutcome BatchCheck::OnStart(const std::string& sourceFolder, const std::str
   bool resultReady = false;
   {
     CountSearch count;
-    totalFiles_ = count.Run(sourceFolder, batchMask(), 1, std::string(), *this);
+    totalFiles_ = count.Run(sourceFolder, batchMask(allFormats_), 1, std::string(), *this);
   }
   if (resultRefused_) {
     created.discard();
@@ -109,7 +109,7 @@ BatchOutcome BatchCheck::OnStart(const std::string& sourceFolder, const std::str
   }
   if (resultReady && !PollStop() && totalFiles_ != 0) {
     CheckSearch check;
-    check.Run(sourceFolder, batchMask(), 1, std::string(), *this);
+    check.Run(sourceFolder, batchMask(allFormats_), 1, std::string(), *this);
   }
 
   BatchOutcome outcome = BatchOutcome::ProblemsFound;

@@ -26,7 +26,8 @@ inline constexpr const char* kBatchNoProblems = "恭喜，没有找到有零码�
 }  // namespace msg
 
 // The files a run looks at: those of the containers whose seconds without video mean damage.
-std::string batchMask();
+// With `allFormats`, files of every container the program reads.
+std::string batchMask(bool allFormats = false);
 
 // How OnStart ended; the dialog moves the focus and the CLI picks its exit code from it.
 enum class BatchOutcome {
@@ -67,6 +68,8 @@ class BatchCheck {
   BatchCheck& operator=(const BatchCheck&) = delete;
 
   void SetCallbacks(Callbacks callbacks) { callbacks_ = std::move(callbacks); }
+  // Check files of every format, not only those whose silent seconds the original checked.
+  void SetAllFormats(bool on) { allFormats_ = on; }
 
   // The Start button. While a run is in progress it only asks that run to stop. Otherwise it
   // checks the two names, creates the result file empty, counts and checks the files below
@@ -101,6 +104,7 @@ class BatchCheck {
 
   Callbacks callbacks_;
   bool running_ = false;
+  bool allFormats_ = false;
   bool stopRequested_ = false;
   int totalFiles_ = 0;
   int checkedFiles_ = 0;
