@@ -43,9 +43,10 @@ struct FileAnalysis {
   std::optional<FileIdentity> identity;  // the file that was read
   // What the reader had to do to read the file ("cut-short", "index-rebuilt"), sorted.
   std::vector<std::string> notes;
-  // The chosen tracks' units, for the containers that time stamp them (empty for AVI and RM).
+  // The chosen tracks' units in decode order, for the frame and GOP views.
   TrackUnits videoUnits;
   TrackUnits audioUnits;
+  double unitOriginSeconds = 0;  // the earliest unit's time on its clock: second 0 of the series
 };
 
 }  // namespace mv

@@ -191,6 +191,7 @@ LoadResult fillTimedSeries(const TrackUnits& video, const TrackUnits& audio, Fil
     }
   }
   out.durationSeconds = int32_t(duration);
+  out.unitOriginSeconds = double(origin.whole) + double(origin.frac) / double(origin.den);
   return LoadResult::success();
 }
 

@@ -1,0 +1,58 @@
+#include "media/frames.h"
+
+#include <algorithm>
+
+namespace mv {
+
+double clockSeconds(const UnitClock& clock, int64_t ticks) {
+  return (double(Int128(ticks)) * double(clock.mul) + double(clock.add)) / double(clock.den);
+}
+
+std::vector<VideoFrame> videoFrames(const FileAnalysis& analysis) {
+  const TrackUnits& track = analysis.videoUnits;
+  std::vector<VideoFrame> frames;
+  frames.reserve(size_t(track.unitCount()));
+  for (const TimedUnit& u : track.units)
+    frames.push_back({clockSeconds(track.clock, u.ticks) - analysis.unitOriginSeconds, u.bytes, u.key});
+  for (const UnitRun& r : track.runs)
+    for (uint64_t k = 0; k < r.count; ++k)
+      frames.push_back({clockSeconds(track.clock, r.ticks + int64_t(k * r.delta)) - analysis.unitOriginSeconds,
+                        r.bytes, 1});
+  return frames;
+}
+
+std::vector<Gop> groupsOfPictures(const std::vector<VideoFrame>& frames) {
+  std::vector<Gop> gops;
+  for (size_t i = 0; i < frames.size(); ++i) {
+    if (gops.empty() || frames[i].key) gops.push_back({uint32_t(i), 0, 0});
+    ++gops.back().frames;
+    gops.back().bytes += frames[i].bytes;
+  }
+  return gops;
+}
+
+FrameStats frameStats(const std::vector<VideoFrame>& frames, const std::vector<Gop>& gops) {
+  FrameStats s;
+  if (frames.empty()) return s;
+  s.frames = uint32_t(frames.size());
+  s.minBytes = UINT32_MAX;
+  uint64_t total = 0;
+  for (const VideoFrame& f : frames) {
+    s.keyFrames += f.key ? 1 : 0;
+    s.maxBytes = std::max(s.maxBytes, f.bytes);
+    s.minBytes = std::min(s.minBytes, f.bytes);
+    total += f.bytes;
+  }
+  s.averageBytes = double(total) / double(frames.size());
+  // Frames before the first key frame are no GOP of the encoder's making.
+  uint64_t gopFrames = 0, gopCount = 0;
+  for (const Gop& g : gops) {
+    if (!frames[g.firstFrame].key) continue;
+    gopFrames += g.frames;
+    ++gopCount;
+  }
+  s.averageGopFrames = gopCount ? double(gopFrames) / double(gopCount) : 0;
+  return s;
+}
+
+}  // namespace mv
