@@ -12,6 +12,7 @@
 #include "analysis/containers.h"
 #include "app/chart_image.h"
 #include "chart/curve_chart.h"
+#include "media/peaks.h"
 #include "media/statistics.h"
 #include "search/batch_check.h"
 #include "settings/para_block.h"
@@ -31,6 +32,12 @@ QString listColumns() {
   const QString rates = QString("%1, 2, 95; %2, 2, 95; %3, 2, 95").arg(video, audio, total);
   return time + ", 1, 80; " + rates + "; " + rates;
 }
+
+// Key frames stand out from their file's curve in these.
+const QColor kKeyColour[2] = {QColor(255, 0, 160), QColor(0, 128, 255)};
+constexpr int kPeakLabels[2] = {1062, 1063};
+
+QString panelText(const char* text) { return QCoreApplication::translate("mvgui::CCurvePanel", text); }
 
 // Suspends repaints of a widget for a scope, as the panel does while many points or rows change.
 class UpdatesOff {
@@ -82,7 +89,15 @@ void CCurvePanel::Init(PanelHost* host, QWidget* window) {
     s.enabled = 1;
     s.showPoints = 0;
     s.xStep = 10;
+    s.accentColour = kKeyColour[id - 1];
     chart_->AddSeries(id, s);
+  }
+  for (int slot = 0; slot < 2; ++slot) {
+    CurveSeries s;
+    s.colour = kFileColour[slot];
+    s.penStyle = 1;
+    s.drawTicks = 0;
+    chart_->AddSeries(kAverageSeries[slot], s);
   }
   ApplyDataPoints();
   ApplyScale();
@@ -95,11 +110,21 @@ void CCurvePanel::Init(PanelHost* host, QWidget* window) {
   list_->SetGridLines(true);
   list_->SetSlots(&slots_[0], &slots_[1]);
   list_->show();
+  frameList_ = new FrameList(window);
+  frameList_->setObjectName("frameList");
+  frameList_->setGeometry(list_->geometry());
+  frameList_->hide();
 
   QObject::connect(list_, &StatListCtrl::rowSelected, chart_, [this](int row) { ShowSecond(row); });
+  QObject::connect(frameList_, &FrameList::rowSelected, chart_, [this](int row) { ShowSecond(row); });
   QObject::connect(chart_, &CCurveChart::clickedAt, list_, [this](int64_t x) {
     const int64_t step = std::max(1, stepOfZoom(zoom_));
-    list_->selectRowShown(int(std::clamp<int64_t>((x + step / 2) / step, 0, std::max(0, list_->GetItemCount() - 1))));
+    const int rows = view_ == PerSecond ? list_->GetItemCount() : frameList_->frameModel()->rowCount();
+    const int row = int(std::clamp<int64_t>((x + step / 2) / step, 0, std::max(0, rows - 1)));
+    if (view_ == PerSecond)
+      list_->selectRowShown(row);
+    else
+      frameList_->selectRowShown(row);
   });
   QObject::connect(chart_, &CCurveChart::zoomRequested, chart_, [this](int steps) {
     const int before = zoom_;
@@ -123,9 +148,132 @@ void CCurvePanel::SetStatField(double value, int id) {
 }
 
 void CCurvePanel::RefreshSlot(int slot) {
+  framesBuilt_[size_t(slot & 1)] = false;
+  frames_[size_t(slot & 1)] = FrameData{};
   FillList(slot);
+  if (view_ != PerSecond) SetView(view_);  // the frame list holds the new file's frames
   RefreshChart();
   UpdateZeroIndicator(slot);
+}
+
+void CCurvePanel::buildFrames(int slot) {
+  if (framesBuilt_[size_t(slot)]) return;
+  FrameData& f = frames_[size_t(slot)];
+  const mv::FileSlot& s = slots_[size_t(slot)];
+  f = FrameData{};
+  if (s.isLoaded()) {
+    f.frames = mv::videoFrames(s.analysis);
+    f.gops = mv::groupsOfPictures(f.frames);
+    f.stats = mv::frameStats(f.frames, f.gops);
+  }
+  framesBuilt_[size_t(slot)] = true;
+}
+
+void CCurvePanel::SetView(int view) {
+  view_ = std::clamp(view, int(PerSecond), int(PerGop));
+  if (view_ != PerSecond) {
+    buildFrames(0);
+    buildFrames(1);
+  }
+  if (frameList_) {
+    frameList_->frameModel()->reset({&frames_[0], &frames_[1]}, view_ == PerGop);
+    frameList_->setGeometry(list_->geometry());
+    frameList_->setVisible(view_ != PerSecond);
+    list_->setVisible(view_ == PerSecond);
+  }
+  RefreshChart();
+}
+
+void CCurvePanel::SetPeakWindow(int seconds) {
+  peakSeconds_ = std::clamp(seconds, int(mv::kMinPeakWindow), int(mv::kMaxPeakWindow));
+  if (averageLine_) RefreshChart();
+  UpdatePeakLabels();
+}
+
+void CCurvePanel::SetAverageLine(bool on) {
+  averageLine_ = on;
+  RefreshChart();
+}
+
+double CCurvePanel::addFramesToChart() {
+  double top = 0.0;
+  const int step = stepOfZoom(zoom_);
+  for (int slot = 0; slot < 2; ++slot) {
+    const FrameData& f = frames_[size_t(slot)];
+    CurveSeries* series = chart_->findSeries(slot + 1);
+    if (!series || !slots_[size_t(slot)].isLoaded()) continue;
+    const size_t n = view_ == PerGop ? f.gops.size() : f.frames.size();
+    for (size_t i = 0; i < n; ++i) {
+      const uint64_t bytes = view_ == PerGop ? f.gops[i].bytes : f.frames[i].bytes;
+      const int x = int(std::min<uint64_t>(i * uint64_t(step), INT32_MAX));
+      const int y = int(std::min<uint64_t>(bytes, INT32_MAX));
+      chart_->AddPoint(slot + 1, x, y, false);
+      if (view_ == PerFrame && f.frames[i].key) series->accentX.insert(x);
+      top = std::max(top, double(y));
+    }
+  }
+  return top;
+}
+
+void CCurvePanel::addAverageLines(int item) {
+  const int step = stepOfZoom(zoom_);
+  for (int slot = 0; slot < 2; ++slot) {
+    const mv::FileSlot& s = slots_[size_t(slot)];
+    if (!s.isLoaded()) continue;
+    const std::vector<double> average = mv::movingAverage(s.analysis, item, uint32_t(peakSeconds_));
+    for (size_t i = 0; i < average.size(); ++i)
+      chart_->AddPoint(kAverageSeries[slot], int(std::min<uint64_t>(i * uint64_t(step), INT32_MAX)), int(average[i]),
+                       false);
+  }
+}
+
+void CCurvePanel::setFrameStatFields() {
+  for (int slot = 0; slot < 2; ++slot) {
+    if (!slots_[size_t(slot)].isLoaded()) continue;
+    const FrameData& f = frames_[size_t(slot)];
+    uint64_t high = 0, low = 0, total = 0;
+    size_t n = 0;
+    if (view_ == PerGop) {
+      for (const mv::Gop& g : f.gops) {
+        high = std::max(high, g.bytes);
+        low = n == 0 ? g.bytes : std::min(low, g.bytes);
+        total += g.bytes;
+        ++n;
+      }
+    } else {
+      high = f.stats.maxBytes;
+      low = f.stats.minBytes;
+      n = f.frames.size();
+      total = uint64_t(f.stats.averageBytes * double(n) + 0.5);
+    }
+    if (n == 0) continue;
+    auto field = [&](int k) { return qobject_cast<QLineEdit*>(host_ ? host_->control(kStatFields[slot][k]) : nullptr); };
+    if (QLineEdit* e = field(0)) e->setText(QString::number(high));
+    if (QLineEdit* e = field(1)) e->setText(QString::number(low));
+    if (QLineEdit* e = field(2)) e->setText(QString::asprintf("%.2f", double(total) / double(n)));
+  }
+}
+
+void CCurvePanel::UpdatePeakLabels() {
+  if (!host_) return;
+  const int item = mv::paraBlock().GetInt(mv::PARA_VIEW_ITEM);
+  for (int slot = 0; slot < 2; ++slot) {
+    auto* label = qobject_cast<QLabel*>(host_->control(kPeakLabels[slot]));
+    if (!label) continue;
+    const mv::FileSlot& s = slots_[size_t(slot)];
+    QString text;
+    if (s.isLoaded() && view_ != PerSecond) {
+      const mv::FrameStats& st = frames_[size_t(slot)].stats;
+      text = panelText("关键帧 %1 个，平均GOP %2 帧").arg(st.keyFrames).arg(st.averageGopFrames, 0, 'f', 2);
+    } else if (s.isLoaded()) {
+      const mv::PeakWindow peak = mv::peakWindow(s.analysis, item, uint32_t(peakSeconds_));
+      text = peak.found ? panelText("峰值 %1，起于 %2")
+                              .arg(peak.rate, 0, 'f', 2)
+                              .arg(QString::fromStdString(mv::rowLabel(peak.start + mv::kFirstSecond)))
+                        : panelText("峰值 -");
+    }
+    label->setText(text);
+  }
 }
 
 void CCurvePanel::RefreshChart() {
@@ -140,18 +288,28 @@ void CCurvePanel::RefreshChart() {
     chart_->viewWidth = chart_->xMax = viewWidthOfZoom(zoom_);
     chart_->UpdateScrollBar();
     const int item = mv::paraBlock().GetInt(mv::PARA_VIEW_ITEM);
-    for (int slot = 0; slot < 2; ++slot) {
-      const mv::FileSlot& s = slots_[size_t(slot)];
-      if (!s.isLoaded()) continue;
-      for (int k = 0; k < 3; ++k) SetStatField(mv::cellValue(s, uint32_t(k + 1), item), kStatFields[slot][k]);
+    for (int id : {1, 2})
+      if (CurveSeries* s = chart_->findSeries(id)) s->accentX.clear();
+    chart_->countLabels = view_ != PerSecond;
+    if (view_ == PerSecond) {
+      for (int slot = 0; slot < 2; ++slot) {
+        const mv::FileSlot& s = slots_[size_t(slot)];
+        if (!s.isLoaded()) continue;
+        for (int k = 0; k < 3; ++k) SetStatField(mv::cellValue(s, uint32_t(k + 1), item), kStatFields[slot][k]);
+      }
+      top = addSecondsToChart(*chart_, slots_, item);
+      if (averageLine_) addAverageLines(item);
+    } else {
+      setFrameStatFields();
+      top = addFramesToChart();
     }
-    top = addSecondsToChart(*chart_, slots_, item);
     chart_->viewStart = chart_->xMin;
     applyViewWidth();
   }
   chart_->update();
   if (list_) list_->SetHighlightedItem(mv::paraBlock().GetInt(mv::PARA_VIEW_ITEM));
   SetAxisLabels(0, top > 1.0 ? int(std::trunc(top * 1.05 + 0.5)) : 1000);
+  UpdatePeakLabels();
 }
 
 void CCurvePanel::ApplyScale() { SetZoom((mv::paraBlock().GetInt(mv::PARA_VIEW_SCALE) + 1) * 100); }
@@ -165,7 +323,7 @@ void CCurvePanel::SetZoom(int zoom) {
   zoom_ = zoom;
   const int step = stepOfZoom(zoom);
   if (chart_) {
-    for (int id : {1, 2})
+    for (int id : {1, 2, kAverageSeries[0], kAverageSeries[1]})
       if (chart_->findSeries(id)) chart_->SetXStep(id, step);
   }
   RefreshChart();
@@ -190,8 +348,14 @@ int CCurvePanel::StepZoom(int steps) {
 
 int CCurvePanel::pointCount() const {
   int n = 0;
-  for (const mv::FileSlot& s : slots_)
-    if (s.isLoaded()) n = std::max(n, int(s.elementCount()) - int(mv::kFirstSecond));
+  for (int slot = 0; slot < 2; ++slot) {
+    const mv::FileSlot& s = slots_[size_t(slot)];
+    if (!s.isLoaded()) continue;
+    const FrameData& f = frames_[size_t(slot)];
+    const size_t points = view_ == PerFrame ? f.frames.size() : view_ == PerGop ? f.gops.size()
+                                                                              : size_t(s.elementCount() - mv::kFirstSecond);
+    n = std::max(n, int(std::min<size_t>(points, INT32_MAX)));
+  }
   return n;
 }
 
@@ -226,7 +390,7 @@ void CCurvePanel::applyViewWidth() {
   chart_->tickEvery = steps.tickEvery;
   chart_->labelEvery = steps.labelEvery;
   chart_->columnMaxima = pixelsPerPoint < 1.0;
-  const int row = list_ ? list_->selectedRow() : -1;
+  const int row = view_ != PerSecond ? frameList_->selectedRow() : list_ ? list_->selectedRow() : -1;
   chart_->markedX = row >= 0 ? std::optional<int>(row * stepOfZoom(zoom_)) : std::nullopt;
   chart_->ScrollTo(chart_->viewStart);
 }

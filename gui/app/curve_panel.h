@@ -8,6 +8,7 @@
 
 #include "analysis/file_slot.h"
 #include "widgets/file_colours.h"
+#include "widgets/frame_list.h"
 
 class QLabel;
 class QWidget;
@@ -40,6 +41,20 @@ class CCurvePanel {
 
   void RefreshSlot(int slot);
   void RefreshChart();
+
+  // What the chart and list show: the seconds, every video frame, or every group of pictures.
+  enum View { PerSecond = 0, PerFrame = 1, PerGop = 2 };
+  void SetView(int view);
+  int view() const { return view_; }
+  // The peak window in seconds (1 .. 60) and the moving-average line of that length.
+  void SetPeakWindow(int seconds);
+  int peakWindow() const { return peakSeconds_; }
+  void SetAverageLine(bool on);
+  bool averageLine() const { return averageLine_; }
+  const FrameData& frameData(int slot) const { return frames_[size_t(slot & 1)]; }
+  FrameList* frameList() const { return frameList_; }
+  // Ids of the moving-average series; the key frames are marked on the files' own series.
+  static constexpr int kAverageSeries[2] = {3, 4};
   // Takes the zoom of the settings' scale (100 % or 200 %).
   void ApplyScale();
 
@@ -71,8 +86,14 @@ class CCurvePanel {
   void SetStatField(double value, int id);
   void FillList(int slot);
   void UpdateZeroIndicator(int slot);
+  // The line under the list: each file's peak window, or its key frames and GOP length.
+  void UpdatePeakLabels();
 
  private:
+  void buildFrames(int slot);
+  double addFramesToChart();
+  void addAverageLines(int item);
+  void setFrameStatFields();
   // xStep of the zoom, and the view's width in x for it at the chart's current size.
   int stepOfZoom(int zoom) const;
   int viewWidthOfZoom(int zoom) const;
@@ -85,6 +106,12 @@ class CCurvePanel {
   StatListCtrl* list_ = nullptr;
   int zoom_ = 100;
   int baseClientWidth_ = 0;  // the plot's width as the window was created
+  int view_ = PerSecond;
+  int peakSeconds_ = 5;
+  bool averageLine_ = false;
+  std::array<FrameData, 2> frames_;
+  std::array<bool, 2> framesBuilt_{};
+  FrameList* frameList_ = nullptr;
 };
 
 }  // namespace mvgui

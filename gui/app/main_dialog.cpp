@@ -17,6 +17,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QSignalBlocker>
+#include <QSpinBox>
 #include <QUrl>
 
 #include "app/chart_image.h"
@@ -30,11 +32,13 @@
 #include "app/wait_cursor.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
+#include "media/peaks.h"
 #include "report/spreadsheet.h"
 #include "search/batch_check.h"
 #include "report/text_report.h"
 #include "settings/para_block.h"
 #include "widgets/colour_label.h"
+#include "widgets/file_colours.h"
 #include "widgets/icons.h"
 #include "widgets/link_buttons.h"
 #include "widgets/single_file_sel.h"
@@ -73,6 +77,9 @@ constexpr ScaleItem kScaleItems[] = {
     {"100%", 100}, {"200%", 200}, {"400%", 400}, {"800%", 800},
     {"50%", 50},   {"25%", 25},   {"10%", 10},   {kWholeFileText, CCurvePanel::kWholeFile}};
 
+// The item box: video, audio, total per second, then the frame and GOP views.
+constexpr int kFrameItems = 3;
+
 int scaleIndexOf(int zoom) {
   for (int i = 0; i < int(std::size(kScaleItems)); ++i)
     if (kScaleItems[i].zoom == zoom) return i;
@@ -108,7 +115,7 @@ W* MainDialog::add(int id, W* widget) {
 
 void MainDialog::buildControls() {
   const DialogUnits du = DialogUnits::of(font());
-  resize(du.x(462), du.y(445));
+  resize(du.x(462), du.y(461));
   auto group = [&](const QString& title, int x, int y, int w, int h, int id = 0) {
     auto* g = add(id, new QGroupBox(title, this));
     g->setGeometry(du.rect(x, y, w, h));
@@ -144,7 +151,7 @@ void MainDialog::buildControls() {
   group(tr("2、显示码率曲线"), 7, 65, 190, 30);
   label(tr("项:"), 12, 80, 14, 8);
   itemCombo_ = add(1017, new QComboBox(this));
-  itemCombo_->addItems({tr("视频码率"), tr("音频码率"), tr("总码率")});
+  itemCombo_->addItems({tr("视频码率"), tr("音频码率"), tr("总码率"), tr("每帧"), tr("每GOP")});
   itemCombo_->setGeometry(du.rect(27, 77, 48, 12));
   label(tr("比例:"), 85, 80, 21, 8);
   scaleCombo_ = add(1018, new QComboBox(this));
@@ -248,10 +255,39 @@ void MainDialog::buildControls() {
   // Marks the list's place; the panel puts the list there and it takes over the id.
   label("", 7, 278, 448, 160, 1007)->hide();
 
+  // Under the list: the peak window, the moving-average line and what each file's peak is.
+  label(tr("峰值窗口"), 9, 444, 34, 8);
+  peakSpin_ = add(1060, new QSpinBox(this));
+  peakSpin_->setRange(int(mv::kMinPeakWindow), int(mv::kMaxPeakWindow));
+  peakSpin_->setSuffix(tr(" 秒"));
+  peakSpin_->setGeometry(du.rect(44, 442, 38, 12));
+  averageCheck_ = add(1061, new QCheckBox(tr("平均线"), this));
+  averageCheck_->setGeometry(du.rect(88, 443, 40, 10));
+  for (int k = 0; k < 2; ++k) {
+    auto* peak = add(1062 + k, new QLabel(this));
+    peak->setGeometry(du.rect(132 + 162 * k, 442, 158, 12));
+    peak->setAutoFillBackground(true);
+    QPalette palette = peak->palette();
+    palette.setColor(QPalette::Window, kFileColour[k]);
+    palette.setColor(QPalette::WindowText, Qt::black);
+    peak->setPalette(palette);
+    peak->setIndent(4);
+  }
+  connect(peakSpin_, &QSpinBox::valueChanged, this, [this](int seconds) {
+    setWindowSetting("PeakSeconds", seconds);
+    panel_.SetPeakWindow(seconds);
+  });
+  connect(averageCheck_, &QCheckBox::clicked, this, [this](bool on) {
+    setWindowSetting("AverageLine", on ? 1 : 0);
+    panel_.SetAverageLine(on);
+  });
+
   for (auto* c : checks_) connect(c, &QCheckBox::clicked, this, &MainDialog::StoreOptions);
-  connect(itemCombo_, &QComboBox::activated, this, [this] {
+  connect(itemCombo_, &QComboBox::activated, this, [this](int index) {
     StoreOptions();
-    panel_.RefreshChart();
+    const int view = index >= kFrameItems ? index - kFrameItems + 1 : 0;
+    setWindowSetting("FrameView", view);
+    panel_.SetView(view);
   });
   connect(scaleCombo_, &QComboBox::activated, this, [this](int index) {
     const int zoom = kScaleItems[std::clamp(index, 0, int(std::size(kScaleItems)) - 1)].zoom;
@@ -290,6 +326,18 @@ void MainDialog::OnInitDialog() {
     scaleCombo_->setCurrentIndex(scaleIndexOf(zoom));
     panel_.SetZoom(zoom);
   }
+  {
+    const QSignalBlocker block(peakSpin_);
+    peakSpin_->setValue(std::clamp(windowSetting("PeakSeconds", int(mv::kDefaultPeakWindow)), int(mv::kMinPeakWindow),
+                                   int(mv::kMaxPeakWindow)));
+  }
+  panel_.SetPeakWindow(peakSpin_->value());
+  averageCheck_->setChecked(windowSetting("AverageLine", 0) != 0);
+  if (averageCheck_->isChecked()) panel_.SetAverageLine(true);
+  if (const int view = std::clamp(windowSetting("FrameView", 0), 0, 2); view != 0) {
+    panel_.SetView(view);
+    itemCombo_->setCurrentIndex(kFrameItems + view - 1);
+  }
   recordLayout();
   buildMenus();
   restoreGeometry();
@@ -300,6 +348,7 @@ void MainDialog::recordLayout() {
   createdChart_ = panel_.chart()->geometry();
   const int chartBottom = createdChart_.bottom();
   const int listTop = panel_.list()->geometry().top();
+  const int listBottom = panel_.list()->geometry().bottom();
   for (QObject* child : children()) {
     auto* w = qobject_cast<QWidget*>(child);
     if (!w || !w->isWidgetType() || w->isWindow()) continue;
@@ -307,7 +356,7 @@ void MainDialog::recordLayout() {
     Placed::Kind kind;
     if (w == panel_.chart())
       kind = Placed::Chart;
-    else if (w == panel_.list())
+    else if (w == panel_.list() || w == panel_.frameList())
       kind = Placed::List;
     else if (w == control(1033))
       kind = Placed::Frame;
@@ -315,6 +364,8 @@ void MainDialog::recordLayout() {
       kind = Placed::Axis;
     else if (g.top() > chartBottom && g.top() < listTop && w->isVisibleTo(this))
       kind = Placed::Below;
+    else if (g.top() > listBottom && w->isVisibleTo(this))
+      kind = Placed::Bottom;
     else
       continue;
     placed_.push_back({w, g, kind});
@@ -349,6 +400,9 @@ void MainDialog::layoutControls() {
         break;
       case Placed::List:
         g.adjust(0, chartHeight, extraWidth, extraHeight);
+        break;
+      case Placed::Bottom:
+        g.translate(0, extraHeight);
         break;
     }
     if (p.widget->geometry() != g) p.widget->setGeometry(g);
@@ -412,8 +466,13 @@ void MainDialog::buildMenus() {
     a->setShortcutContext(Qt::WindowShortcut);
     addAction(a);
   }
-  connect(next, &QAction::triggered, list, [list] { list->selectMarkedRow(true); });
-  connect(previous, &QAction::triggered, list, [list] { list->selectMarkedRow(false); });
+  // In the frame views the marked rows are the key frames.
+  connect(next, &QAction::triggered, list, [this, list] {
+    panel_.view() == CCurvePanel::PerSecond ? list->selectMarkedRow(true) : panel_.frameList()->selectKeyRow(true);
+  });
+  connect(previous, &QAction::triggered, list, [this, list] {
+    panel_.view() == CCurvePanel::PerSecond ? list->selectMarkedRow(false) : panel_.frameList()->selectKeyRow(false);
+  });
   list->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(list, &QWidget::customContextMenuRequested, this, [list, next, previous](QPoint at) {
     QMenu menu(list);
@@ -448,7 +507,9 @@ QImage MainDialog::ChartImage(bool wholeFile) const {
     if (!slot(k).isLoaded()) continue;
     names[size_t(k)] = path(k).isEmpty() ? tr("文件%1").arg(k + 1) : QFileInfo(path(k)).fileName();
   }
-  return renderChartImage(model, names, itemName(mv::paraBlock().GetInt(mv::PARA_VIEW_ITEM)), size);
+  const QString item = panel_.view() == CCurvePanel::PerSecond ? itemName(mv::paraBlock().GetInt(mv::PARA_VIEW_ITEM))
+                                                              : itemCombo_->currentText();
+  return renderChartImage(model, names, item, size);
 }
 
 void MainDialog::OnCopyChartImage() { QApplication::clipboard()->setImage(ChartImage(imageOfWholeFile_)); }
@@ -535,14 +596,15 @@ void MainDialog::UpdateData(bool save) {
     for (int k = 0; k < 6; ++k) *options[k] = checks_[k]->isChecked() ? 1 : 0;
     // Other zooms are remembered apart; the option keeps the last of 100 % and 200 %.
     if (scaleCombo_->currentIndex() < 2) scaleIndex_ = scaleCombo_->currentIndex();
-    itemIndex_ = itemCombo_->currentIndex();
+    // The frame views are remembered apart; the option keeps the last per-second item.
+    if (itemCombo_->currentIndex() < kFrameItems) itemIndex_ = itemCombo_->currentIndex();
     dataPoints_ = pointsCheck_->isChecked() ? 1 : 0;
   } else {
     label1_->setText(path1_);
     label2_->setText(path2_);
     for (int k = 0; k < 6; ++k) checks_[k]->setChecked(*options[k] != 0);
     scaleCombo_->setCurrentIndex(scaleIndex_);
-    itemCombo_->setCurrentIndex(itemIndex_);
+    itemCombo_->setCurrentIndex(panel_.view() != CCurvePanel::PerSecond ? kFrameItems + panel_.view() - 1 : itemIndex_);
     pointsCheck_->setChecked(dataPoints_ != 0);
   }
 }

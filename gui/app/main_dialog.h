@@ -20,6 +20,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 
 namespace mvgui {
 
@@ -123,6 +124,8 @@ class MainDialog : public CResizableDlg, public PanelHost {
   QComboBox* itemCombo_ = nullptr;
   QComboBox* scaleCombo_ = nullptr;
   QCheckBox* pointsCheck_ = nullptr;
+  QSpinBox* peakSpin_ = nullptr;
+  QCheckBox* averageCheck_ = nullptr;
   QLabel* zeroIndicator_[2] = {};
   CCurvePanel panel_{slots_};
   bool initialised_ = false;
@@ -131,7 +134,7 @@ class MainDialog : public CResizableDlg, public PanelHost {
   struct Placed {
     QWidget* widget;
     QRect created;
-    enum Kind { Chart, Frame, Axis, Below, List } kind;
+    enum Kind { Chart, Frame, Axis, Below, List, Bottom } kind;
   };
   std::vector<Placed> placed_;
   QSize createdSize_;

@@ -41,6 +41,11 @@ void drawSeries(QPainter& painter, const SeriesPlan& plan, const CurveSeries& s,
     previous = p.pixel;
   }
   if (markers) painter.drawEllipse(plan.markers.back());
+  if (!plan.accentMarkers.empty()) {
+    painter.setPen(QPen(s.accentColour, 1));
+    painter.setBrush(s.accentColour);
+    for (const QRect& r : plan.accentMarkers) painter.drawEllipse(r);
+  }
 }
 
 }  // namespace

@@ -239,6 +239,10 @@ TickSteps tickStepsFor(double pixelsPerPoint, int labelWidth) {
 
 namespace {
 
+QString pointLabel(const CurveChartModel& m, int position) {
+  return m.countLabels ? QString::number(position) : timeLabelText(position);
+}
+
 void planGrid(const CurveChartModel& m, QSize client, bool noData, std::vector<QLine>& grid) {
   const int w = client.width();
   const int h = client.height();
@@ -286,7 +290,7 @@ void planColumns(const CurveChartModel& m, const CurveSeries& s, QSize client, Q
     if (timeLabels && position % tickEvery == 0 && !column.tick) {
       column.tick = true;
       if (position % labelEvery == 0) {
-        column.label = timeLabelText(position);
+        column.label = pointLabel(m, position);
         column.labelTopLeft = {pixel.x() - labelSize.width() / 2, client.height() - labelSize.height()};
       }
     }
@@ -294,10 +298,25 @@ void planColumns(const CurveChartModel& m, const CurveSeries& s, QSize client, Q
   if (open) plan.points.push_back(column);
 }
 
+void planAccents(const CurveChartModel& m, const CurveSeries& s, QSize client, SeriesPlan& plan) {
+  const int64_t right = int64_t(m.viewStart) + m.viewWidth;
+  int lastColumn = -1;
+  for (auto it = s.accentX.lower_bound(m.viewStart); it != s.accentX.end() && *it <= right; ++it) {
+    const auto point = s.points.find(*it);
+    if (point == s.points.end()) continue;
+    const QPoint pixel = mapToPixel(m, client, point->first, point->second);
+    if (m.columnMaxima && pixel.x() == lastColumn) continue;  // one a column is as much as shows
+    lastColumn = pixel.x();
+    plan.accentMarkers.push_back(markerRect(pixel, s.penWidth));
+  }
+}
+
 SeriesPlan planSeries(const CurveChartModel& m, int id, const CurveSeries& s, QSize client, QSize labelSize,
                       bool timeLabels) {
   SeriesPlan plan;
   plan.id = id;
+  timeLabels = timeLabels && s.drawTicks;
+  planAccents(m, s, client, plan);
   if (m.columnMaxima) {
     planColumns(m, s, client, labelSize, timeLabels, plan);
     return plan;
@@ -322,7 +341,7 @@ SeriesPlan planSeries(const CurveChartModel& m, int id, const CurveSeries& s, QS
       p.position = position;
       p.tick = timeLabels && position % tickEvery == 0;
       if (p.tick && position % labelEvery == 0) {
-        p.label = timeLabelText(position);
+        p.label = pointLabel(m, position);
         p.labelTopLeft = {p.pixel.x() - labelSize.width() / 2, client.height() - labelSize.height()};
       }
       plan.points.push_back(std::move(p));

@@ -26,6 +26,10 @@ struct CurveSeries {
   int enabled = 1;                    // the owner appends points only when non-zero
   int showPoints = 0;                 // circle around every drawn point
   int xStep = 10;                     // x distance of two samples; series 1's is the scroll line
+  int drawTicks = 1;                  // the grid lines and labels stand on this series' points
+  // Points drawn with a marker of their own colour whatever showPoints says (key frames).
+  std::set<int32_t> accentX;
+  QColor accentColour;
 };
 
 // Horizontal scroll requests, numbered as the Windows scroll codes the chart's rules are written for.
@@ -88,6 +92,8 @@ class CurveChartModel {
   int tickEvery = 5;
   int labelEvery = 10;
   bool columnMaxima = false;
+  // The labels name the point's number (frames, groups of pictures) instead of its time.
+  bool countLabels = false;
   // x of a vertical marker line (the second selected in the list), or none.
   std::optional<int> markedX;
 
@@ -156,6 +162,7 @@ struct SeriesPlan {
   std::vector<PlotPoint> points;
   // With markers on, one per drawn point: the start first, then one per entry of `points`.
   std::vector<QRect> markers;
+  std::vector<QRect> accentMarkers;  // the accent points in view
 };
 
 struct ChartPlan {

@@ -1,0 +1,130 @@
+#include "widgets/frame_list.h"
+
+#include <QBrush>
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <algorithm>
+#include <cmath>
+
+#include "widgets/file_colours.h"
+
+namespace mvgui {
+namespace {
+
+constexpr int kColumnsPerFile = 3;
+const QColor kKeyTint(255, 255, 160);
+
+}  // namespace
+
+QString frameTimeText(double seconds) {
+  const int64_t ms = std::max<int64_t>(0, std::llround(seconds * 1000.0));
+  return QString::asprintf("%02lld:%02lld:%02lld.%03lld", (long long)(ms / 3600000), (long long)(ms / 60000 % 60),
+                           (long long)(ms / 1000 % 60), (long long)(ms % 1000));
+}
+
+void FrameListModel::reset(const std::array<const FrameData*, 2>& files, bool gops) {
+  beginResetModel();
+  files_ = files;
+  gops_ = gops;
+  endResetModel();
+}
+
+int FrameListModel::rowCount(const QModelIndex& parent) const {
+  if (parent.isValid()) return 0;
+  size_t rows = 0;
+  for (const FrameData* f : files_)
+    if (f) rows = std::max(rows, gops_ ? f->gops.size() : f->frames.size());
+  return int(std::min<size_t>(rows, INT32_MAX));
+}
+
+int FrameListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 1 + 2 * kColumnsPerFile; }
+
+bool FrameListModel::isKeyRow(int slot, int row) const {
+  const FrameData* f = files_[size_t(slot & 1)];
+  if (!f || row < 0) return false;
+  if (gops_) return size_t(row) < f->gops.size() && f->frames[f->gops[size_t(row)].firstFrame].key;
+  return size_t(row) < f->frames.size() && f->frames[size_t(row)].key;
+}
+
+QVariant FrameListModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid()) return {};
+  const int row = index.row(), column = index.column();
+  const int slot = column == 0 ? -1 : (column - 1) / kColumnsPerFile;
+  const int field = column == 0 ? -1 : (column - 1) % kColumnsPerFile;
+  if (role == Qt::TextAlignmentRole) return int((column == 0 ? Qt::AlignHCenter : Qt::AlignRight) | Qt::AlignVCenter);
+  if (role == Qt::BackgroundRole) {
+    if (slot < 0) return {};
+    if (isKeyRow(slot, row) && !gops_) return QBrush(kKeyTint);
+    return field == 1 ? QBrush(kFileColour[slot]) : QVariant();
+  }
+  if (role != Qt::DisplayRole) return {};
+  if (column == 0) return row + 1;
+  const FrameData* f = files_[size_t(slot)];
+  if (!f) return {};
+  if (gops_) {
+    if (size_t(row) >= f->gops.size()) return {};
+    const mv::Gop& g = f->gops[size_t(row)];
+    if (field == 0) return frameTimeText(f->frames[g.firstFrame].seconds);
+    if (field == 1) return QString::number(g.bytes);
+    return g.frames;
+  }
+  if (size_t(row) >= f->frames.size()) return {};
+  const mv::VideoFrame& v = f->frames[size_t(row)];
+  if (field == 0) return frameTimeText(v.seconds);
+  if (field == 1) return QString::number(v.bytes);
+  return v.key ? tr("关键帧") : QString();
+}
+
+QVariant FrameListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+  if (section == 0) return gops_ ? tr("GOP") : tr("帧");
+  switch ((section - 1) % kColumnsPerFile) {
+    case 0: return tr("时间");
+    case 1: return tr("字节");
+    default: return gops_ ? tr("帧数") : tr("类型");
+  }
+}
+
+FrameList::FrameList(QWidget* parent) : QTableView(parent), model_(new FrameListModel(this)) {
+  setModel(model_);
+  setSelectionBehavior(QAbstractItemView::SelectRows);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setTabKeyNavigation(false);
+  setWordWrap(false);
+  setCornerButtonEnabled(false);
+  verticalHeader()->hide();
+  verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+  horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  horizontalHeader()->setHighlightSections(false);
+  const int widths[1 + 2 * kColumnsPerFile] = {80, 95, 95, 95, 95, 95, 95};
+  for (int c = 0; c < 1 + 2 * kColumnsPerFile; ++c) setColumnWidth(c, widths[c]);
+  connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+          [this](const QModelIndex& now) { emit rowSelected(now.isValid() ? now.row() : -1); });
+}
+
+int FrameList::selectedRow() const {
+  const QModelIndex current = currentIndex();
+  return current.isValid() && selectionModel()->isRowSelected(current.row(), QModelIndex()) ? current.row() : -1;
+}
+
+void FrameList::selectRowShown(int row) {
+  if (row < 0 || row >= model_->rowCount()) return;
+  const QModelIndex at = model_->index(row, 0);
+  selectionModel()->setCurrentIndex(at, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  scrollTo(at);
+}
+
+bool FrameList::selectKeyRow(bool forward) {
+  const int rows = model_->rowCount();
+  for (int r = selectedRow() + (forward ? 1 : -1); r >= 0 && r < rows; r += forward ? 1 : -1) {
+    if (model_->isKeyRow(0, r) || model_->isKeyRow(1, r)) {
+      selectRowShown(r);
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace mvgui
