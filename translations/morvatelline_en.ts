@@ -125,6 +125,10 @@
         <source>结果文件</source>
         <translation>Result File</translation>
     </message>
+    <message>
+        <source>检查所有支持的格式</source>
+        <translation>Check every supported format</translation>
+    </message>
 </context>
 <context>
     <name>mvgui::CCurvePanel</name>
@@ -143,6 +147,18 @@
     <message>
         <source>总码率</source>
         <translation>Total</translation>
+    </message>
+    <message>
+        <source>关键帧 %1 个，平均GOP %2 帧</source>
+        <translation>%1 key frames, average GOP %2 frames</translation>
+    </message>
+    <message>
+        <source>峰值 %1，起于 %2</source>
+        <translation>Peak %1 from %2</translation>
+    </message>
+    <message>
+        <source>峰值 -</source>
+        <translation>Peak -</translation>
     </message>
 </context>
 <context>
@@ -223,6 +239,37 @@
 %1
 
 is not valid. Please choose another one.</translation>
+    </message>
+</context>
+<context>
+    <name>mvgui::FrameListModel</name>
+    <message>
+        <source>关键帧</source>
+        <translation>Key</translation>
+    </message>
+    <message>
+        <source>GOP</source>
+        <translation>GOP</translation>
+    </message>
+    <message>
+        <source>帧</source>
+        <translation>Frame</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>字节</source>
+        <translation>Bytes</translation>
+    </message>
+    <message>
+        <source>帧数</source>
+        <translation>Frames</translation>
+    </message>
+    <message>
+        <source>类型</source>
+        <translation>Type</translation>
     </message>
 </context>
 <context>
@@ -406,6 +453,26 @@ is not valid. Please choose another one.</translation>
     <message>
         <source>保存文件</source>
         <translation>Save File</translation>
+    </message>
+    <message>
+        <source>每帧</source>
+        <translation>Per frame</translation>
+    </message>
+    <message>
+        <source>每GOP</source>
+        <translation>Per GOP</translation>
+    </message>
+    <message>
+        <source>峰值窗口</source>
+        <translation>Peak window</translation>
+    </message>
+    <message>
+        <source> 秒</source>
+        <translation> s</translation>
+    </message>
+    <message>
+        <source>平均线</source>
+        <translation>Average line</translation>
     </message>
 </context>
 <context>

@@ -37,8 +37,6 @@ QString listColumns() {
 const QColor kKeyColour[2] = {QColor(255, 0, 160), QColor(0, 128, 255)};
 constexpr int kPeakLabels[2] = {1062, 1063};
 
-QString panelText(const char* text) { return QCoreApplication::translate("mvgui::CCurvePanel", text); }
-
 // Suspends repaints of a widget for a scope, as the panel does while many points or rows change.
 class UpdatesOff {
  public:
@@ -264,13 +262,13 @@ void CCurvePanel::UpdatePeakLabels() {
     QString text;
     if (s.isLoaded() && view_ != PerSecond) {
       const mv::FrameStats& st = frames_[size_t(slot)].stats;
-      text = panelText("关键帧 %1 个，平均GOP %2 帧").arg(st.keyFrames).arg(st.averageGopFrames, 0, 'f', 2);
+      text = QCoreApplication::translate("mvgui::CCurvePanel", "关键帧 %1 个，平均GOP %2 帧").arg(st.keyFrames).arg(st.averageGopFrames, 0, 'f', 2);
     } else if (s.isLoaded()) {
       const mv::PeakWindow peak = mv::peakWindow(s.analysis, item, uint32_t(peakSeconds_));
-      text = peak.found ? panelText("峰值 %1，起于 %2")
+      text = peak.found ? QCoreApplication::translate("mvgui::CCurvePanel", "峰值 %1，起于 %2")
                               .arg(peak.rate, 0, 'f', 2)
                               .arg(QString::fromStdString(mv::rowLabel(peak.start + mv::kFirstSecond)))
-                        : panelText("峰值 -");
+                        : QCoreApplication::translate("mvgui::CCurvePanel", "峰值 -");
     }
     label->setText(text);
   }

@@ -1,5 +1,6 @@
 #include "batch/batch_check_dialog.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
@@ -12,6 +13,7 @@
 
 #include "analysis/containers.h"
 #include "app/dialog_units.h"
+#include "app/window_settings.h"
 #include "batch/folder_picker.h"
 #include "platform/paths.h"
 #include "search/batch_check.h"
@@ -27,9 +29,9 @@ namespace {
 constexpr const char* kStopText = QT_TRANSLATE_NOOP("mvgui::BatchCheckDialog", "停止");
 
 // A dropped file is taken when it is of a container the batch check walks.
-bool isCheckedName(const QString& name) {
+bool isCheckedName(const QString& name, bool allFormats) {
   const mv::Container* c = mv::containerOfPath(name.toStdString());
-  return c && c->marksZeroSeconds;
+  return c && (allFormats || c->marksZeroSeconds);
 }
 
 }  // namespace
@@ -71,7 +73,7 @@ BatchCheckDialog::~BatchCheckDialog() = default;
 
 void BatchCheckDialog::buildControls() {
   const DialogUnits du = DialogUnits::of(font());
-  setFixedSize(du.x(299), du.y(85));
+  setFixedSize(du.x(299), du.y(96));
   auto place = [&](int id, QWidget* w, int x, int y, int width, int height) {
     w->setGeometry(du.rect(x, y, width, height));
     if (id != 0) {
@@ -117,6 +119,15 @@ void BatchCheckDialog::buildControls() {
   progressLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   place(1055, progressLabel_, 262, 67, 30, 10);
 
+  allFormats_ = new QCheckBox(tr("检查所有支持的格式"), this);
+  place(1059, allFormats_, 7, 81, 160, 10);
+  allFormats_->setChecked(windowSetting("BatchAllFormats", 0) != 0);
+  engine_->SetAllFormats(allFormats_->isChecked());
+  connect(allFormats_, &QCheckBox::toggled, this, [this](bool on) {
+    engine_->SetAllFormats(on);
+    setWindowSetting("BatchAllFormats", on ? 1 : 0);
+  });
+
   // An icon control takes the size of its icon.
   auto* icon = new QLabel(this);
   const QPixmap application = iconPixmap(128);
@@ -145,6 +156,7 @@ void BatchCheckDialog::EnableButtons(bool enable) {
   // Start is left alone: it is the Stop button while the buttons are off.
   for (QPushButton* b : findChildren<QPushButton*>(Qt::FindDirectChildrenOnly))
     if (b != start_) b->setEnabled(enable);
+  allFormats_->setEnabled(enable);
 }
 
 void BatchCheckDialog::OnRunningChanged(bool running) {
@@ -220,7 +232,7 @@ void BatchCheckDialog::OnBrowseResult() {
 
 void BatchCheckDialog::OnDropFiles(const QStringList& paths) {
   for (const QString& name : paths) {
-    if (!isCheckedName(name)) continue;
+    if (!isCheckedName(name, allFormats_->isChecked())) continue;
     // Only a full path names a folder; the root keeps its "/".
     const qsizetype slash = name.lastIndexOf(u'/');
     if (slash < 0) continue;

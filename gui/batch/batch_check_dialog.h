@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 
+class QCheckBox;
 class QLabel;
 class QPushButton;
 
@@ -26,7 +27,7 @@ class BatchCheckDialog : public QDialog {
   explicit BatchCheckDialog(QWidget* parent = nullptr);
   ~BatchCheckDialog() override;
 
-  // The control with a resource id (1, 2, 1002, 1012, 1051, 1055, 1057, 1058), or null.
+  // The control with a resource id (1, 2, 1002, 1012, 1051, 1055, 1057, 1058, 1059), or null.
   QWidget* control(int id) const;
 
   const QString& sourceFolder() const { return sourceFolder_; }
@@ -72,6 +73,7 @@ class BatchCheckDialog : public QDialog {
   ColourLabel* resultLabel_ = nullptr;
   ColourLabel* currentLabel_ = nullptr;
   QLabel* progressLabel_ = nullptr;
+  QCheckBox* allFormats_ = nullptr;  // files of every readable format, not only RealMedia
 };
 
 }  // namespace mvgui

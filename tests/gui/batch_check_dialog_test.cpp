@@ -134,7 +134,7 @@ class BatchCheckDialogTest : public QObject {
     BatchCheckDialog d;
     QCOMPARE(d.windowTitle(), QString("批量检查RM文件"));
     const mvgui::DialogUnits du = mvgui::DialogUnits::of(d.font());
-    QCOMPARE(d.size(), QSize(du.x(299), du.y(85)));
+    QCOMPARE(d.size(), QSize(du.x(299), du.y(96)));
     QCOMPARE(d.control(1)->geometry(), du.rect(242, 7, 50, 14));
     QCOMPARE(d.control(1057)->geometry(), du.rect(7, 18, 207, 10));
     QCOMPARE(d.control(1058)->geometry(), du.rect(217, 12, 19, 16));
