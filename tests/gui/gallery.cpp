@@ -1,6 +1,8 @@
 // Writes screenshots of the windows with sample data, so that a change to the screen can be seen:
 //   gallery OUTPUT_FOLDER
 #include <QApplication>
+#include <QComboBox>
+#include <QMessageBox>
 #include <QDir>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -121,6 +123,35 @@ int main(int argc, char** argv) {
     const bool saved = window.ChartImage(false).save(image);
     std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(image));
     ok &= saved;
+  }
+  {
+    // Frame and GOP views of two files with key frames every 12 and 25 frames, and the list of
+    // a file's seconds without video.
+    mvgui::MainDialog window;
+    window.show();
+    dialogs.answer(QString::fromStdString(avi));
+    dialogs.answer(QString::fromStdString(rm));
+    window.OnOpen(0);
+    window.OnOpen(1);
+    for (int slot = 0; slot < 2; ++slot) {
+      mvtest::fillFrames(window.slot(slot).analysis, 900, slot == 0 ? 12 : 25);
+      window.panel().RefreshSlot(slot);
+    }
+    auto* item = window.findChild<QComboBox*>("1017");
+    item->setCurrentIndex(3);
+    window.panel().SetView(mvgui::CCurvePanel::PerFrame);
+    ok &= save(window, out, "main-frames");
+    item->setCurrentIndex(4);
+    window.panel().SetView(mvgui::CCurvePanel::PerGop);
+    ok &= save(window, out, "main-gops");
+
+    const mv::MessageSink previous = mv::setMessageSink([&](const std::string& text) {
+      QMessageBox box(QMessageBox::NoIcon, "Morvatelline", QString::fromStdString(text), QMessageBox::Ok, &window);
+      box.show();
+      ok &= save(box, out, "gap-list");
+    });
+    window.OnShowGaps(1);
+    mv::setMessageSink(previous);
   }
   mvtest::writeInfoGallery(out);
   writeBatchGallery(out);

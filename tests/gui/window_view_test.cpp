@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QImage>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QProcess>
 #include <QTest>
@@ -12,6 +14,7 @@
 #include "app/main_app.h"
 #include "app/main_dialog.h"
 #include "chart/curve_chart.h"
+#include "media/peaks.h"
 #include "fixtures/message_recorder.h"
 #include "fixtures/sample_media.h"
 #include "fixtures/shell_recorder.h"
@@ -144,6 +147,48 @@ class WindowViewTest : public QObject {
     for (int r : {7, 23, 31, 40}) QVERIFY(std::count(walked.begin(), walked.end(), r) == 1);
     QVERIFY(list->selectMarkedRow(false));
     QVERIFY(list->selectedRow() < walked.back());
+  }
+
+  void frameAndGopViewsPeakAndAverageLine() {
+    MainDialog w;
+    w.show();
+    mvtest::fillSlot(w.slot(0), {.video = withPeak(60, 30)});
+    mvtest::fillFrames(w.slot(0).analysis, 100, 12);
+    w.panel().RefreshSlot(0);
+    CCurvePanel& panel = w.panel();
+    CCurveChart* chart = panel.chart();
+
+    panel.SetView(CCurvePanel::PerFrame);
+    QVERIFY(panel.frameList()->isVisible() && !panel.list()->isVisible());
+    QCOMPARE(chart->findSeries(1)->points.size(), size_t(100));
+    QCOMPARE(chart->findSeries(1)->accentX, (std::set<int32_t>{0, 120, 240, 360, 480, 600, 720, 840, 960}));
+    QVERIFY(chart->countLabels);
+    QCOMPARE(panel.frameList()->frameModel()->rowCount(), 100);
+    QCOMPARE(qobject_cast<QLineEdit*>(w.control(1036))->text(), QString::number(9000 + 40 * 6));
+    panel.frameList()->selectRowShown(0);
+    QVERIFY(panel.frameList()->selectKeyRow(true));
+    QCOMPARE(panel.frameList()->selectedRow(), 12);
+    QCOMPARE(chart->markedX, std::optional<int>(120));
+
+    panel.SetView(CCurvePanel::PerGop);
+    const QAbstractItemModel* gops = panel.frameList()->frameModel();
+    QCOMPARE(gops->rowCount(), 9);
+    QCOMPARE(gops->index(0, 3).data().toInt(), 12);
+    QCOMPARE(gops->index(8, 3).data().toInt(), 4);
+    QCOMPARE(gops->index(1, 1).data().toString(), QString("00:00:00.480"));
+    QVERIFY(qobject_cast<QLabel*>(w.control(1062))->text().contains("9"));
+
+    // Back per second: the peak window of 5 s starts at the peak's second at the latest, and
+    // the average line is the moving average.
+    panel.SetView(CCurvePanel::PerSecond);
+    QVERIFY(panel.list()->isVisible() && !chart->countLabels && chart->findSeries(1)->accentX.empty());
+    panel.SetPeakWindow(5);
+    QVERIFY(qobject_cast<QLabel*>(w.control(1062))->text().contains("00:00:27"));  // second 26 (0-based)
+    panel.SetAverageLine(true);
+    const std::vector<double> average = mv::movingAverage(w.slot(0).analysis, 0, 5);
+    const auto& line = chart->findSeries(CCurvePanel::kAverageSeries[0])->points;
+    QCOMPARE(line.size(), average.size());
+    for (size_t i = 0; i < average.size(); ++i) QCOMPARE(line.at(int(i) * 10), int(average[i]));
   }
 
   void droppedAndNamedFilesOpen() {
