@@ -149,8 +149,10 @@ void CCurvePanel::RefreshSlot(int slot) {
   framesBuilt_[size_t(slot & 1)] = false;
   frames_[size_t(slot & 1)] = FrameData{};
   FillList(slot);
-  if (view_ != PerSecond) SetView(view_);  // the frame list holds the new file's frames
-  RefreshChart();
+  if (view_ != PerSecond)
+    SetView(view_);  // the frame list takes the new file's frames
+  else
+    RefreshChart();
   UpdateZeroIndicator(slot);
 }
 
