@@ -464,7 +464,7 @@ is not valid. Please choose another one.</translation>
     </message>
     <message>
         <source>峰值窗口</source>
-        <translation>Peak window</translation>
+        <translation>Window</translation>
     </message>
     <message>
         <source> 秒</source>
@@ -472,7 +472,7 @@ is not valid. Please choose another one.</translation>
     </message>
     <message>
         <source>平均线</source>
-        <translation>Average line</translation>
+        <translation>Mean</translation>
     </message>
 </context>
 <context>
