@@ -28,6 +28,7 @@ void addExportCommands(CLI::App& app, int* result);
 void addInfoCommand(CLI::App& app, int* result);
 void addCheckCommand(CLI::App& app, int* result);
 void addGapsCommand(CLI::App& app, int* result);
+void addFramesCommand(CLI::App& app, int* result);
 
 // Runs of zero seconds as JSON: start/end as the list labels them, and as second numbers.
 nlohmann::ordered_json zeroRunsJson(const std::vector<mv::ZeroRun>& runs);

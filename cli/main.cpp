@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
   mvcli::addInfoCommand(app, &result);
   mvcli::addCheckCommand(app, &result);
   mvcli::addGapsCommand(app, &result);
+  mvcli::addFramesCommand(app, &result);
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& e) {

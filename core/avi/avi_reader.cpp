@@ -24,7 +24,8 @@ constexpr uint32_t kIdDmlh = fourccLe("dmlh");
 constexpr uint32_t kTypeVids = fourccLe("vids");
 constexpr uint32_t kTypeAuds = fourccLe("auds");
 
-constexpr uint32_t kIndexNoTime = 0x100;  // AVIIF_NOTIME: not part of the play time
+constexpr uint32_t kIndexKeyFrame = 0x10;  // AVIIF_KEYFRAME
+constexpr uint32_t kIndexNoTime = 0x100;   // AVIIF_NOTIME: not part of the play time
 constexpr uint16_t kWaveMp3 = 0x0055;
 constexpr uint16_t kMp3FrameSamples = 1152;
 
@@ -276,6 +277,8 @@ class StreamAttribution {
   }
 
   bool active() const { return active_; }
+  // The header's rate was replaced by the entry count over the header's play time.
+  bool rateReplaced() const { return second_; }
 
   void add(uint32_t len) {
     ++k_;
@@ -478,25 +481,34 @@ LoadResult AviReader::walkMovi(AviStreamEntries& out, ProgressGate& gate) const 
 }
 
 bool AviReader::attribute(uint32_t durationSeconds, double headerSeconds, PerSecondSeries& video,
-                          PerSecondSeries& audio) const {
+                          PerSecondSeries& audio, std::vector<TimedUnit>& videoUnits, bool& videoRateReplaced) const {
   const int videoAt = firstStream(kTypeVids), audioAt = firstStream(kTypeAuds);
   uint16_t videoCode = 0, audioCode = 0;
   const bool haveVideo = videoAt >= 0 && streamCode(size_t(videoAt), videoCode);
   const bool haveAudio = audioAt >= 0 && streamCode(size_t(audioAt), audioCode);
   StreamAttribution v(haveVideo ? streams_[size_t(videoAt)].get() : nullptr, video);
   StreamAttribution a(haveAudio ? streams_[size_t(audioAt)].get() : nullptr, audio);
-  return attributeStreams(v, a, headerSeconds, durationSeconds, [&](bool doVideo, bool doAudio) {
-    return forEachIndexEntry([&](const uint8_t* e) {
-      if ((readU32le(e + 4) & kIndexNoTime) != 0) return;
+  // The video entries are kept on the first pass; a second one sees the same entries.
+  std::vector<TimedUnit>* keep = &videoUnits;
+  const bool read = attributeStreams(v, a, headerSeconds, durationSeconds, [&](bool doVideo, bool doAudio) {
+    const bool ok = forEachIndexEntry([&](const uint8_t* e) {
+      const uint32_t flags = readU32le(e + 4);
+      if ((flags & kIndexNoTime) != 0) return;
       const uint16_t code = readU16le(e);
       const uint32_t len = readU32le(e + 12);
+      if (code == videoCode && haveVideo && keep)
+        keep->push_back({int64_t(keep->size()), len, (flags & kIndexKeyFrame) ? 1u : 0u});
       if (doVideo && code == videoCode) v.add(len);
       if (doAudio && code == audioCode) a.add(len);
     });
+    keep = nullptr;
+    return ok;
   });
+  videoRateReplaced = v.rateReplaced();
+  return read;
 }
 
-void AviReader::attribute(const AviStreamEntries& entries, uint32_t durationSeconds, double headerSeconds,
+bool AviReader::attribute(const AviStreamEntries& entries, uint32_t durationSeconds, double headerSeconds,
                           PerSecondSeries& video, PerSecondSeries& audio) const {
   const int videoAt = firstStream(kTypeVids), audioAt = firstStream(kTypeAuds);
   StreamAttribution v(videoAt >= 0 ? streams_[size_t(videoAt)].get() : nullptr, video);
@@ -506,11 +518,33 @@ void AviReader::attribute(const AviStreamEntries& entries, uint32_t durationSeco
     if (doAudio) for (uint32_t size : entries.audio) a.add(size & kOdmlSizeMask);
     return true;
   });
+  return v.rateReplaced();
 }
+
+namespace {
+
+// Entry k's time, as the series spread it: k / the header's rate, or where that rate did not fit,
+// k × the header's play time / the entry count.
+UnitClock frameClock(const AviStreamHeader& h, bool rateReplaced, uint64_t playMicroseconds, uint64_t entries) {
+  UnitClock c;
+  if (rateReplaced) {
+    c.mul = Int128(playMicroseconds);
+    c.den = entries * 1000000u;
+  } else {
+    c.mul = h.dwScale;
+    c.den = h.dwRate;
+  }
+  if (c.den == 0) c = {0, 0, 1};  // no rate at all: every frame at the start
+  return c;
+}
+
+}  // namespace
 
 LoadResult loadAvi(const std::string& path, FileAnalysis& out, LoadControl* control) {
   out.videoSeries.reset();
   out.audioSeries.reset();
+  out.videoUnits = {};
+  out.audioUnits = {};
   InputFile file;
   if (!file.open(path)) return LoadResult::fail(LoadFailure::CouldNotRead);
   out.fileLength = file.length();
@@ -563,15 +597,35 @@ LoadResult loadAvi(const std::string& path, FileAnalysis& out, LoadControl* cont
   }
   PerSecondSeries& video = *out.videoSeries;
   PerSecondSeries& audio = *out.audioSeries;
-  if (source == AviIndexSource::Legacy) {
-    // An index that cannot be read to its end (the file shrank, an I/O error) gives no result.
-    if (!reader.attribute(uint32_t(duration), headerSeconds, video, audio)) {
-      out.videoSeries.reset();
-      out.audioSeries.reset();
-      return LoadResult::fail(LoadFailure::CouldNotRead);
+  std::vector<TimedUnit>& frameUnits = out.videoUnits.units;
+  bool rateReplaced = false;
+  try {
+    if (source == AviIndexSource::Legacy) {
+      // An index that cannot be read to its end (the file shrank, an I/O error) gives no result.
+      if (!reader.attribute(uint32_t(duration), headerSeconds, video, audio, frameUnits, rateReplaced)) {
+        out.videoSeries.reset();
+        out.audioSeries.reset();
+        return LoadResult::fail(LoadFailure::CouldNotRead);
+      }
+    } else {
+      rateReplaced = reader.attribute(entries, uint32_t(duration), headerSeconds, video, audio);
+      // Chunks found by walking movi carry no key flag.
+      const bool flagged = source == AviIndexSource::OpenDml;
+      frameUnits.reserve(entries.video.size());
+      for (uint32_t size : entries.video) {
+        const uint32_t key = flagged && (size & ~kOdmlSizeMask) == 0 ? 1 : 0;
+        frameUnits.push_back({int64_t(frameUnits.size()), size & kOdmlSizeMask, key});
+      }
     }
-  } else {
-    reader.attribute(entries, uint32_t(duration), headerSeconds, video, audio);
+  } catch (const std::bad_alloc&) {
+    out.videoSeries.reset();
+    out.audioSeries.reset();
+    return LoadResult::fail(LoadFailure::OutOfMemory);
+  }
+  if (const int videoAt = reader.firstStream(kTypeVids); videoAt >= 0) {
+    out.videoUnits.present = true;
+    out.videoUnits.clock = frameClock(reader.streams()[size_t(videoAt)]->header, rateReplaced,
+                                      frames * h.dwMicroSecPerFrame, frameUnits.size());
   }
   // A last second that came out empty in both series is play time the index never reached.
   if (out.durationSeconds != 0 && video[n - 1] == 0 && audio[n - 1] == 0) {

@@ -21,6 +21,7 @@ constexpr uint32_t kIdRealAudio = 0x2E7261FDu;
 
 constexpr size_t kChunkHeaderSize = 10;
 constexpr size_t kPacketHeaderSize = 12;
+constexpr uint8_t kPacketKeyFrame = 2;
 // The RealVideo block fields kept end with the frame rate at offset 22.
 constexpr size_t kRealVideoDecodedSize = 26;
 
@@ -348,6 +349,8 @@ void mergeGaps(PerSecondSeries& video, const std::vector<uint32_t>& stampedBytes
 LoadResult loadRealMedia(const std::string& path, FileAnalysis& out, LoadControl* control) {
   out.videoSeries.reset();
   out.audioSeries.reset();
+  out.videoUnits = {};
+  out.audioUnits = {};
   InputFile file;
   if (!file.open(path)) return LoadResult::fail(LoadFailure::CouldNotRead);
   out.fileLength = file.length();
@@ -375,6 +378,11 @@ LoadResult loadRealMedia(const std::string& path, FileAnalysis& out, LoadControl
     break;
   }
 
+  // Each video packet is a unit of the frame views, with the bytes the series counts for it: a
+  // frame a writer split over several packets shows as several units.
+  TrackUnits frames;
+  frames.present = videoNumber >= 0;
+  frames.clock = {1, 0, 1000};
   try {
     auto video = std::make_unique<PerSecondSeries>(n);
     auto audio = std::make_unique<PerSecondSeries>(n);
@@ -397,6 +405,7 @@ LoadResult loadRealMedia(const std::string& path, FileAnalysis& out, LoadControl
         if (h.streamNumber == videoNumber) {
           const uint32_t second = h.timestamp / 1000 + kFirstSecond;
           if (second < n) stampedBytes[second] += h.length;
+          frames.units.push_back({int64_t(h.timestamp), h.length, (h.flags & kPacketKeyFrame) ? 1u : 0u});
         }
       }
     }
@@ -409,6 +418,7 @@ LoadResult loadRealMedia(const std::string& path, FileAnalysis& out, LoadControl
 
     out.videoSeries = std::move(video);
     out.audioSeries = std::move(audio);
+    out.videoUnits = std::move(frames);
   } catch (const std::bad_alloc&) {
     return LoadResult::fail(LoadFailure::OutOfMemory);
   }

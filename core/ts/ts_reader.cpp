@@ -24,6 +24,9 @@ constexpr int64_t kHalf33 = int64_t(1) << 32;
 constexpr size_t kHeadKeep = 9 + 255 + 2;
 // Sequence headers open the payload of the PES that carries them.
 constexpr size_t kSequenceKeep = 64 * 1024;
+// The opening of a video PES payload searched for its first picture: enough for the parameter
+// sets and SEI an encoder puts before it.
+constexpr size_t kPictureScan = 4096;
 
 // The 33-bit value nearest to `previous`.
 int64_t unwrap(int64_t previous, uint64_t raw) {
@@ -44,6 +47,46 @@ uint8_t syncWordOf(const uint8_t* p, size_t n) {
   if (p[0] == 0x0B && p[1] == 0x77) return kSyncAc3;
   if (((unsigned(p[0]) << 3) | (p[1] >> 5)) == 0x2B7) return kSyncLatm;
   return kSyncOther;
+}
+
+enum class PictureSyntax { None, Mpeg12, H264, H265 };
+
+PictureSyntax pictureSyntaxOf(uint8_t streamType) {
+  switch (streamType) {
+    case 0x01: case 0x02: return PictureSyntax::Mpeg12;
+    case 0x1B: case 0x20: return PictureSyntax::H264;
+    case 0x24: return PictureSyntax::H265;
+    default: return PictureSyntax::None;
+  }
+}
+
+// Whether the first picture in `p` is one a decoder can start at: an H.264 IDR slice, an HEVC
+// IRAP picture, an MPEG-1/2 I picture. Decided by the first coded picture's start code; false
+// when none is within the bytes.
+bool startsKeyPicture(PictureSyntax syntax, const uint8_t* p, size_t n) {
+  for (size_t i = 0; i + 3 < n; ++i) {
+    if (p[i] != 0 || p[i + 1] != 0 || p[i + 2] != 1) continue;
+    const uint8_t b = p[i + 3];
+    switch (syntax) {
+      case PictureSyntax::H264: {
+        const unsigned type = b & 0x1F;
+        if (type >= 1 && type <= 5) return type == 5;
+        break;
+      }
+      case PictureSyntax::H265: {
+        const unsigned type = (b >> 1) & 0x3F;
+        if (type <= 31) return type >= 16 && type <= 23;
+        break;
+      }
+      case PictureSyntax::Mpeg12:
+        // picture_start_code, then temporal_reference (10 bits) and picture_coding_type (3 bits).
+        if (b == 0x00) return i + 5 < n && ((p[i + 5] >> 3) & 7) == 1;
+        break;
+      case PictureSyntax::None:
+        return false;
+    }
+  }
+  return false;
 }
 
 bool videoType(uint8_t t) {
@@ -166,7 +209,9 @@ class Walker {
   std::vector<std::unique_ptr<PidState>> states_;
   SectionJoiner pat_, pmt_;
   std::vector<uint8_t> sequence_;  // the video PES payload opening, for its picture size
+  std::vector<uint8_t> picture_;   // the video PES payload opening, for its first picture's kind
   int videoPid_ = -1;
+  PictureSyntax videoSyntax_ = PictureSyntax::None;
 };
 
 bool Walker::nextSync(uint64_t pos, uint32_t size, uint64_t& found) {
@@ -272,7 +317,10 @@ void Walker::onPmt(const uint8_t* s, size_t n) {
     st.video = videoType(st.streamType);
     st.audio = audioType(st.streamType) ||
                (st.streamType == 0x06 && (st.audioTag != 0 || audioRegistration(st.registration)));
-    if (st.video && videoPid_ < 0) videoPid_ = st.pid;
+    if (st.video && videoPid_ < 0) {
+      videoPid_ = st.pid;
+      videoSyntax_ = pictureSyntaxOf(st.streamType);
+    }
     out_.streams.push_back(st);
     i = infoEnd;
   }
@@ -292,7 +340,10 @@ void Walker::pesPayload(uint16_t pid, const uint8_t* p, size_t n, bool unitStart
     s.key = key;
     s.collected = 0;
     s.headLength = 0;
-    if (pid == videoPid_) sequence_.clear();
+    if (pid == videoPid_) {
+      sequence_.clear();
+      picture_.clear();
+    }
   }
   if (!s.open) return;
   const uint64_t offset = s.collected;
@@ -302,14 +353,15 @@ void Walker::pesPayload(uint16_t pid, const uint8_t* p, size_t n, bool unitStart
     std::memcpy(s.head + s.headLength, p, take);
     s.headLength += take;
   }
-  if (pid == videoPid_ && out_.coded.width == 0 && s.headLength >= 9 && sequence_.size() < kSequenceKeep) {
-    const uint64_t payloadStart = 9 + uint64_t(s.head[8]);
-    if (offset + n > payloadStart) {
-      const size_t skip = size_t(offset >= payloadStart ? 0 : payloadStart - offset);
-      const size_t take = std::min(n - skip, kSequenceKeep - sequence_.size());
-      sequence_.insert(sequence_.end(), p + skip, p + skip + take);
-    }
-  }
+  if (pid != videoPid_ || s.headLength < 9) return;
+  const uint64_t payloadStart = 9 + uint64_t(s.head[8]);
+  if (offset + n <= payloadStart) return;
+  const size_t skip = size_t(offset >= payloadStart ? 0 : payloadStart - offset);
+  auto keep = [&](std::vector<uint8_t>& to, size_t limit) {
+    if (to.size() < limit) to.insert(to.end(), p + skip, p + skip + std::min(n - skip, limit - to.size()));
+  };
+  if (out_.coded.width == 0) keep(sequence_, kSequenceKeep);
+  if (videoSyntax_ != PictureSyntax::None) keep(picture_, kPictureScan);
 }
 
 void Walker::finishPes(uint16_t pid, PidState& s) {
@@ -338,6 +390,8 @@ void Walker::finishPes(uint16_t pid, PidState& s) {
       break;
     }
   }
+  // Writers mark key frames with random_access_indicator, or do not: the picture itself tells.
+  if (pid == videoPid_ && !s.key) s.key = startsKeyPicture(videoSyntax_, picture_.data(), picture_.size());
   // The time stamp: DTS, else PTS, else the one before.
   const unsigned flags = h[7] >> 6;
   bool stamped = false;
