@@ -481,7 +481,7 @@ LoadResult AviReader::walkMovi(AviStreamEntries& out, ProgressGate& gate) const 
 }
 
 bool AviReader::attribute(uint32_t durationSeconds, double headerSeconds, PerSecondSeries& video,
-                          PerSecondSeries& audio, std::vector<TimedUnit>& videoUnits, bool& videoRateReplaced) const {
+                          PerSecondSeries& audio, std::vector<uint32_t>& videoUnits, bool& videoRateReplaced) const {
   const int videoAt = firstStream(kTypeVids), audioAt = firstStream(kTypeAuds);
   uint16_t videoCode = 0, audioCode = 0;
   const bool haveVideo = videoAt >= 0 && streamCode(size_t(videoAt), videoCode);
@@ -489,7 +489,8 @@ bool AviReader::attribute(uint32_t durationSeconds, double headerSeconds, PerSec
   StreamAttribution v(haveVideo ? streams_[size_t(videoAt)].get() : nullptr, video);
   StreamAttribution a(haveAudio ? streams_[size_t(audioAt)].get() : nullptr, audio);
   // The video entries are kept on the first pass; a second one sees the same entries.
-  std::vector<TimedUnit>* keep = &videoUnits;
+  std::vector<uint32_t>* keep = &videoUnits;
+  keep->reserve(std::min<size_t>(indexEntryCount(), size_t(1) << 22));
   const bool read = attributeStreams(v, a, headerSeconds, durationSeconds, [&](bool doVideo, bool doAudio) {
     const bool ok = forEachIndexEntry([&](const uint8_t* e) {
       const uint32_t flags = readU32le(e + 4);
@@ -497,7 +498,7 @@ bool AviReader::attribute(uint32_t durationSeconds, double headerSeconds, PerSec
       const uint16_t code = readU16le(e);
       const uint32_t len = readU32le(e + 12);
       if (code == videoCode && haveVideo && keep)
-        keep->push_back({int64_t(keep->size()), len, (flags & kIndexKeyFrame) ? 1u : 0u});
+        keep->push_back(std::min(len, ~kNumberedKey) | ((flags & kIndexKeyFrame) ? kNumberedKey : 0u));
       if (doVideo && code == videoCode) v.add(len);
       if (doAudio && code == audioCode) a.add(len);
     });
@@ -597,7 +598,7 @@ LoadResult loadAvi(const std::string& path, FileAnalysis& out, LoadControl* cont
   }
   PerSecondSeries& video = *out.videoSeries;
   PerSecondSeries& audio = *out.audioSeries;
-  std::vector<TimedUnit>& frameUnits = out.videoUnits.units;
+  std::vector<uint32_t>& frameUnits = out.videoUnits.numbered;
   bool rateReplaced = false;
   try {
     if (source == AviIndexSource::Legacy) {
@@ -609,13 +610,11 @@ LoadResult loadAvi(const std::string& path, FileAnalysis& out, LoadControl* cont
       }
     } else {
       rateReplaced = reader.attribute(entries, uint32_t(duration), headerSeconds, video, audio);
-      // Chunks found by walking movi carry no key flag.
+      // OpenDML's bit 31 marks the frames that are not key ones; chunks found by walking movi
+      // carry no key flag.
+      frameUnits = std::move(entries.video);
       const bool flagged = source == AviIndexSource::OpenDml;
-      frameUnits.reserve(entries.video.size());
-      for (uint32_t size : entries.video) {
-        const uint32_t key = flagged && (size & ~kOdmlSizeMask) == 0 ? 1 : 0;
-        frameUnits.push_back({int64_t(frameUnits.size()), size & kOdmlSizeMask, key});
-      }
+      for (uint32_t& unit : frameUnits) unit = flagged ? unit ^ kNumberedKey : unit & ~kNumberedKey;
     }
   } catch (const std::bad_alloc&) {
     out.videoSeries.reset();

@@ -137,11 +137,11 @@ class AviReader {
   // whose element 0 is N. One pass over the index (two when a header rate proves implausible),
   // read block by block through the file's buffer; false when a block could not be read.
   // `headerSeconds` is the play time the plausibility check trusts.
-  // The video stream's entries are appended to `videoUnits` in index order: ticks their number
-  // (0, 1, ...), key from AVIIF_KEYFRAME. `videoRateReplaced` tells whether the video stream's
+  // The video stream's entries are appended to `videoUnits` in index order, numbered units
+  // with the key flag from AVIIF_KEYFRAME. `videoRateReplaced` tells whether the video stream's
   // header rate was given up for the entry count over `headerSeconds`.
   bool attribute(uint32_t durationSeconds, double headerSeconds, PerSecondSeries& video,
-                 PerSecondSeries& audio, std::vector<TimedUnit>& videoUnits, bool& videoRateReplaced) const;
+                 PerSecondSeries& audio, std::vector<uint32_t>& videoUnits, bool& videoRateReplaced) const;
   // The same over entries gathered by readOpenDmlIndex or walkMovi; true when the video stream's
   // header rate was given up.
   bool attribute(const AviStreamEntries& entries, uint32_t durationSeconds, double headerSeconds,

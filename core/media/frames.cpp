@@ -14,6 +14,9 @@ std::vector<VideoFrame> videoFrames(const FileAnalysis& analysis) {
   frames.reserve(size_t(track.unitCount()));
   for (const TimedUnit& u : track.units)
     frames.push_back({clockSeconds(track.clock, u.ticks) - analysis.unitOriginSeconds, u.bytes, u.key});
+  for (size_t k = 0; k < track.numbered.size(); ++k)
+    frames.push_back({clockSeconds(track.clock, int64_t(k)) - analysis.unitOriginSeconds,
+                      track.numbered[k] & ~kNumberedKey, track.numbered[k] & kNumberedKey ? 1u : 0u});
   for (const UnitRun& r : track.runs)
     for (uint64_t k = 0; k < r.count; ++k)
       frames.push_back({clockSeconds(track.clock, r.ticks + int64_t(k * r.delta)) - analysis.unitOriginSeconds,

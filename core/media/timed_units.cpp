@@ -88,7 +88,7 @@ void addToRun(std::vector<UnitRun>& runs, int64_t ticks, uint32_t bytes) {
 }
 
 uint64_t TrackUnits::unitCount() const {
-  uint64_t n = units.size();
+  uint64_t n = units.size() + numbered.size();
   for (const UnitRun& r : runs) n += r.count;
   return n;
 }
@@ -119,7 +119,17 @@ LoadResult fillTimedSeries(const TrackUnits& video, const TrackUnits& audio, Fil
       if (!any || before(at, origin)) origin = at;
       any = true;
     }
-    // A run's earliest unit is one of its ends, whichever way the clock runs.
+    // A run's earliest unit is one of its ends, whichever way the clock runs; so are the
+    // numbered units'.
+    if (!t->numbered.empty()) {
+      Instant at[2];
+      if (!instantOf(clock, 0, at[0]) || !instantOf(clock, int64_t(t->numbered.size() - 1), at[1]))
+        return LoadResult::fail(LoadFailure::Damaged);
+      for (const Instant& a : at) {
+        if (!any || before(a, origin)) origin = a;
+        any = true;
+      }
+    }
     for (const UnitRun& r : t->runs) {
       int64_t last = 0;
       Instant at[2];
@@ -139,16 +149,21 @@ LoadResult fillTimedSeries(const TrackUnits& video, const TrackUnits& audio, Fil
     for (int i = 0; i < 2; ++i) {
       const FastClock clock(tracks[i]->clock);
       std::vector<uint32_t>& b = bytes[i];
-      for (const TimedUnit& u : tracks[i]->units) {
+      const auto add = [&](int64_t ticks, uint32_t unitBytes) {
         Instant at;
-        instantOf(clock, u.ticks, at);
+        instantOf(clock, ticks, at);
         const Int128 s = secondsSince(at, origin);
-        if (s >= Int128(kMaxDurationSeconds)) return LoadResult::fail(LoadFailure::Damaged);
+        if (s >= Int128(kMaxDurationSeconds)) return false;
         const size_t second = size_t(s);
         if (second >= b.size()) b.resize(std::max(second + 1, 2 * b.size()), 0);
-        b[second] += u.bytes;  // wraps like AVI
+        b[second] += unitBytes;  // wraps like AVI
         duration = std::max(duration, second + 1);
-      }
+        return true;
+      };
+      for (const TimedUnit& u : tracks[i]->units)
+        if (!add(u.ticks, u.bytes)) return LoadResult::fail(LoadFailure::Damaged);
+      for (size_t k = 0; k < tracks[i]->numbered.size(); ++k)
+        if (!add(int64_t(k), tracks[i]->numbered[k] & ~kNumberedKey)) return LoadResult::fail(LoadFailure::Damaged);
       // A run goes second by second: the units of each second are found by halving.
       for (const UnitRun& r : tracks[i]->runs) {
         const auto secondOf = [&](uint64_t k) {

@@ -36,11 +36,17 @@ struct UnitClock {
   uint64_t den = 1;  // never 0
 };
 
+// A numbered unit: its bytes in the low 31 bits, this bit set when it starts a key frame.
+inline constexpr uint32_t kNumberedKey = 0x80000000u;
+
 struct TrackUnits {
   bool present = false;  // the file has such a track (it may still hold no unit)
   UnitClock clock;
   std::vector<TimedUnit> units;
   std::vector<UnitRun> runs;  // units kept as runs, besides those above (every one a key unit)
+  // Units at ticks 0, 1, 2, ... in a quarter of the room (AVI's frames, counted by their entry
+  // number), besides those above.
+  std::vector<uint32_t> numbered;
 
   uint64_t unitCount() const;
 };

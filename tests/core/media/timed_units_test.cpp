@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "media/file_analysis.h"
+#include "media/frames.h"
 #include "media/timed_units.h"
 
 namespace {
@@ -85,6 +86,36 @@ TEST(TimedUnits, RunsCountLikeTheirUnits) {
     EXPECT_EQ(seconds(*a.audioSeries), seconds(*b.audioSeries)) << c.den;
     EXPECT_EQ(seconds(*a.videoSeries), seconds(*b.videoSeries)) << c.den;
   }
+}
+
+TEST(TimedUnits, NumberedUnitsCountAndListLikeTheirUnits) {
+  // Frames 0 .. 99 at 25/2 fps (ticks × 2 / 25 s), every 12th a key frame.
+  TrackUnits units = track(25, {}, 2), numbered = track(25, {}, 2);
+  for (uint32_t k = 0; k < 100; ++k) {
+    units.units.push_back({int64_t(k), 100 + k, k % 12 == 0 ? 1u : 0u});
+    numbered.numbered.push_back((100 + k) | (k % 12 == 0 ? mv::kNumberedKey : 0));
+  }
+  const TrackUnits audio = track(1000, {{-500, 7}});  // half a second earlier
+  mv::FileAnalysis a, b;
+  ASSERT_TRUE(mv::fillTimedSeries(units, audio, a).ok());
+  ASSERT_TRUE(mv::fillTimedSeries(numbered, audio, b).ok());
+  EXPECT_EQ(seconds(*a.videoSeries), seconds(*b.videoSeries));
+  EXPECT_EQ(a.durationSeconds, b.durationSeconds);
+  a.videoUnits = units;
+  b.videoUnits = numbered;
+  const std::vector<mv::VideoFrame> fa = mv::videoFrames(a), fb = mv::videoFrames(b);
+  ASSERT_EQ(fa.size(), 100u);
+  ASSERT_EQ(fb.size(), 100u);
+  for (size_t k = 0; k < fa.size(); ++k) {
+    EXPECT_DOUBLE_EQ(fa[k].seconds, fb[k].seconds);
+    EXPECT_EQ(fa[k].bytes, fb[k].bytes);
+    EXPECT_EQ(fa[k].key, fb[k].key);
+  }
+  EXPECT_DOUBLE_EQ(fb[1].seconds, 0.5 + 0.08);
+  const std::vector<mv::Gop> gops = mv::groupsOfPictures(fb);
+  ASSERT_EQ(gops.size(), 9u);
+  EXPECT_EQ(gops[8].frames, 4u);
+  EXPECT_DOUBLE_EQ(mv::frameStats(fb, gops).averageGopFrames, 100.0 / 9);
 }
 
 TEST(TimedUnits, MeasuredFrameRate) {
