@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "media/load.h"
+#include "platform/large_memory.h"
 
 namespace mv {
 
@@ -19,6 +20,8 @@ struct TimedUnit {
   uint32_t bytes = 0;
   uint32_t key = 0;    // 1 when the unit starts a key frame
 };
+
+using UnitVector = std::vector<TimedUnit, LargeAllocator<TimedUnit>>;
 
 // Units of one size at a steady spacing, kept as one: uncompressed audio in MP4 has a unit per
 // sample, millions of them.
@@ -42,7 +45,7 @@ inline constexpr uint32_t kNumberedKey = 0x80000000u;
 struct TrackUnits {
   bool present = false;  // the file has such a track (it may still hold no unit)
   UnitClock clock;
-  std::vector<TimedUnit> units;
+  UnitVector units;
   std::vector<UnitRun> runs;  // units kept as runs, besides those above (every one a key unit)
   // Units at ticks 0, 1, 2, ... in a quarter of the room (AVI's frames, counted by their entry
   // number), besides those above.

@@ -503,7 +503,7 @@ uint64_t Walker::walkCluster(const Element& e, uint64_t limit) {
 // again: once the first reserve is full, the rest of the file is assumed to hold units as densely
 // as the part read so far (never more than the file could hold).
 void Walker::add(TrackUnits& t, const TimedUnit& unit, uint64_t pos) {
-  std::vector<TimedUnit>& v = t.units;
+  UnitVector& v = t.units;
   if (v.size() == v.capacity() && pos > 0) {
     const double byDensity = double(v.size()) * double(length_) / double(pos) * 1.1 + 1024;
     const uint64_t most = length_ / kMinBlockBytes + 16;

@@ -39,7 +39,7 @@ struct Mp4Track {
   // Samples whose bytes lie in the file, counted for the tracks read; units kept when asked for.
   bool read = false;
   bool keepUnits = false;
-  std::vector<TimedUnit> units;
+  UnitVector units;
   // Audio samples of one size (uncompressed audio: one a sample) are kept as runs.
   bool asRuns = false;
   std::vector<UnitRun> runs;

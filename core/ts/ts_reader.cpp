@@ -164,7 +164,7 @@ struct PidState {
   int64_t lastStamp = 0;
   uint8_t syncWord = kSyncNone;
   uint64_t pesPackets = 0;
-  std::vector<TimedUnit> units;
+  UnitVector units;
 };
 
 class Walker {

@@ -1,0 +1,44 @@
+#pragma once
+// Memory for the large unit lists of long files. Fresh memory costs a page fault per 4 KiB page
+// at first touch, which on a virtual machine is most of the time a two-hour file takes to load;
+// blocks of 2 MiB and more are taken in huge pages where the system allows, one fault per 2 MiB.
+#include <cstddef>
+#include <memory>
+#include <new>
+
+namespace mv {
+
+inline constexpr size_t kLargeBlock = size_t(2) << 20;
+
+// nullptr when the system has no memory to give.
+void* allocateLarge(size_t bytes);
+void freeLarge(void* p, size_t bytes);
+
+template <typename T>
+struct LargeAllocator {
+  using value_type = T;
+  LargeAllocator() = default;
+  template <typename U>
+  LargeAllocator(const LargeAllocator<U>&) {}
+
+  T* allocate(size_t n) {
+    if (n > size_t(-1) / sizeof(T)) throw std::bad_alloc();
+#if !defined(__SANITIZE_ADDRESS__)  // the sanitizer's allocation limits stay in force
+    if (n * sizeof(T) >= kLargeBlock) {
+      void* p = allocateLarge(n * sizeof(T));
+      if (!p) throw std::bad_alloc();
+      return static_cast<T*>(p);
+    }
+#endif
+    return std::allocator<T>().allocate(n);
+  }
+  void deallocate(T* p, size_t n) {
+#if !defined(__SANITIZE_ADDRESS__)
+    if (n * sizeof(T) >= kLargeBlock) return freeLarge(p, n * sizeof(T));
+#endif
+    std::allocator<T>().deallocate(p, n);
+  }
+  friend bool operator==(const LargeAllocator&, const LargeAllocator&) { return true; }
+};
+
+}  // namespace mv
