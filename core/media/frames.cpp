@@ -10,17 +10,19 @@ double clockSeconds(const UnitClock& clock, int64_t ticks) {
 
 std::vector<VideoFrame> videoFrames(const FileAnalysis& analysis) {
   const TrackUnits& track = analysis.videoUnits;
+  // No unit is earlier than the origin; rounding must not make one so.
+  const auto since = [&](int64_t ticks) {
+    return std::max(0.0, clockSeconds(track.clock, ticks) - analysis.unitOriginSeconds);
+  };
   std::vector<VideoFrame> frames;
   frames.reserve(size_t(track.unitCount()));
-  for (const TimedUnit& u : track.units)
-    frames.push_back({clockSeconds(track.clock, u.ticks) - analysis.unitOriginSeconds, u.bytes, u.key});
+  for (const TimedUnit& u : track.units) frames.push_back({since(u.ticks), u.bytes, u.key});
   for (size_t k = 0; k < track.numbered.size(); ++k)
-    frames.push_back({clockSeconds(track.clock, int64_t(k)) - analysis.unitOriginSeconds,
-                      track.numbered[k] & ~kNumberedKey, track.numbered[k] & kNumberedKey ? 1u : 0u});
+    frames.push_back(
+        {since(int64_t(k)), track.numbered[k] & ~kNumberedKey, track.numbered[k] & kNumberedKey ? 1u : 0u});
   for (const UnitRun& r : track.runs)
     for (uint64_t k = 0; k < r.count; ++k)
-      frames.push_back({clockSeconds(track.clock, r.ticks + int64_t(k * r.delta)) - analysis.unitOriginSeconds,
-                        r.bytes, 1});
+      frames.push_back({since(r.ticks + int64_t(k * r.delta)), r.bytes, 1});
   return frames;
 }
 

@@ -1,7 +1,8 @@
 #include "platform/large_memory.h"
 
-#include <cstdint>
 #include <sys/mman.h>
+
+#include <cstdint>
 
 namespace mv {
 namespace {
@@ -14,7 +15,8 @@ void* allocateLarge(size_t bytes) {
   const size_t length = roundedUp(bytes);
   if (length < bytes) return nullptr;
   // Map a block more than needed and trim it, so that the huge pages line up.
-  void* mapped = mmap(nullptr, length + kLargeBlock, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  void* mapped =
+      mmap(nullptr, length + kLargeBlock, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (mapped == MAP_FAILED) return nullptr;
   const uintptr_t start = reinterpret_cast<uintptr_t>(mapped);
   const uintptr_t aligned = (start + kLargeBlock - 1) & ~uintptr_t(kLargeBlock - 1);

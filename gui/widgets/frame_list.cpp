@@ -18,8 +18,8 @@ const QColor kKeyTint(255, 255, 160);
 
 QString frameTimeText(double seconds) {
   const int64_t ms = std::max<int64_t>(0, std::llround(seconds * 1000.0));
-  return QString::asprintf("%02lld:%02lld:%02lld.%03lld", (long long)(ms / 3600000), (long long)(ms / 60000 % 60),
-                           (long long)(ms / 1000 % 60), (long long)(ms % 1000));
+  return QString::asprintf("%02lld:%02lld:%02lld.%03lld", (long long)(ms / 3600000),
+                           (long long)(ms / 60000 % 60), (long long)(ms / 1000 % 60), (long long)(ms % 1000));
 }
 
 void FrameListModel::reset(const std::array<const FrameData*, 2>& files, bool gops) {
@@ -37,7 +37,9 @@ int FrameListModel::rowCount(const QModelIndex& parent) const {
   return int(std::min<size_t>(rows, INT32_MAX));
 }
 
-int FrameListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 1 + 2 * kColumnsPerFile; }
+int FrameListModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : 1 + 2 * kColumnsPerFile;
+}
 
 bool FrameListModel::isKeyRow(int slot, int row) const {
   const FrameData* f = files_[size_t(slot & 1)];
@@ -51,7 +53,8 @@ QVariant FrameListModel::data(const QModelIndex& index, int role) const {
   const int row = index.row(), column = index.column();
   const int slot = column == 0 ? -1 : (column - 1) / kColumnsPerFile;
   const int field = column == 0 ? -1 : (column - 1) % kColumnsPerFile;
-  if (role == Qt::TextAlignmentRole) return int((column == 0 ? Qt::AlignHCenter : Qt::AlignRight) | Qt::AlignVCenter);
+  if (role == Qt::TextAlignmentRole)
+    return int((column == 0 ? Qt::AlignHCenter : Qt::AlignRight) | Qt::AlignVCenter);
   if (role == Qt::BackgroundRole) {
     if (slot < 0) return {};
     if (isKeyRow(slot, row) && !gops_) return QBrush(kKeyTint);
@@ -79,9 +82,12 @@ QVariant FrameListModel::headerData(int section, Qt::Orientation orientation, in
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
   if (section == 0) return gops_ ? tr("GOP") : tr("帧");
   switch ((section - 1) % kColumnsPerFile) {
-    case 0: return tr("时间");
-    case 1: return tr("字节");
-    default: return gops_ ? tr("帧数") : tr("类型");
+    case 0:
+      return tr("时间");
+    case 1:
+      return tr("字节");
+    default:
+      return gops_ ? tr("帧数") : tr("类型");
   }
 }
 
@@ -106,7 +112,8 @@ FrameList::FrameList(QWidget* parent) : QTableView(parent), model_(new FrameList
 
 int FrameList::selectedRow() const {
   const QModelIndex current = currentIndex();
-  return current.isValid() && selectionModel()->isRowSelected(current.row(), QModelIndex()) ? current.row() : -1;
+  return current.isValid() && selectionModel()->isRowSelected(current.row(), QModelIndex()) ? current.row()
+                                                                                            : -1;
 }
 
 void FrameList::selectRowShown(int row) {
