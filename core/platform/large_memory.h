@@ -6,6 +6,15 @@
 #include <memory>
 #include <new>
 
+// Under the address sanitizer every block comes from the allocator, whose limits stay in force.
+#if defined(__SANITIZE_ADDRESS__)
+#define MORV_PLAIN_ALLOCATION 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define MORV_PLAIN_ALLOCATION 1
+#endif
+#endif
+
 namespace mv {
 
 inline constexpr size_t kLargeBlock = size_t(2) << 20;
@@ -23,7 +32,7 @@ struct LargeAllocator {
 
   T* allocate(size_t n) {
     if (n > size_t(-1) / sizeof(T)) throw std::bad_alloc();
-#if !defined(__SANITIZE_ADDRESS__)  // the sanitizer's allocation limits stay in force
+#if !defined(MORV_PLAIN_ALLOCATION)
     if (n * sizeof(T) >= kLargeBlock) {
       void* p = allocateLarge(n * sizeof(T));
       if (!p) throw std::bad_alloc();
@@ -33,7 +42,7 @@ struct LargeAllocator {
     return std::allocator<T>().allocate(n);
   }
   void deallocate(T* p, size_t n) {
-#if !defined(__SANITIZE_ADDRESS__)
+#if !defined(MORV_PLAIN_ALLOCATION)
     if (n * sizeof(T) >= kLargeBlock) return freeLarge(p, n * sizeof(T));
 #endif
     std::allocator<T>().deallocate(p, n);
