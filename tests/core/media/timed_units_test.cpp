@@ -118,6 +118,20 @@ TEST(TimedUnits, NumberedUnitsCountAndListLikeTheirUnits) {
   EXPECT_DOUBLE_EQ(mv::frameStats(fb, gops).averageGopFrames, 100.0 / 9);
 }
 
+TEST(TimedUnits, LargeUnitListsKeepEveryUnitThroughGrowthAndCopies) {
+  mv::UnitVector v;
+  for (uint32_t k = 0; k < 400000; ++k) v.push_back({int64_t(k) * 3, k, k & 1});  // 6.4 MB
+  mv::UnitVector copy = v;
+  v.clear();
+  v.shrink_to_fit();
+  ASSERT_EQ(copy.size(), 400000u);
+  for (uint32_t k = 0; k < copy.size(); k += 997) {
+    EXPECT_EQ(copy[k].ticks, int64_t(k) * 3);
+    EXPECT_EQ(copy[k].bytes, k);
+  }
+  EXPECT_EQ(copy.back().key, 1u);
+}
+
 TEST(TimedUnits, MeasuredFrameRate) {
   EXPECT_EQ(mv::measuredFrameRateMilli(track(90000, {{0, 1}, {3600, 1}, {7200, 1}})), 25000);
   EXPECT_EQ(mv::measuredFrameRateMilli(track(30000, {{0, 1}, {1001, 1}})), 29970);
