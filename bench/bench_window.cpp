@@ -50,6 +50,21 @@ void BM_OpenAndRefresh(benchmark::State& state) {
 }
 BENCHMARK(BM_OpenAndRefresh)->Unit(benchmark::kMillisecond);
 
+// The same file's 180,000 frames: building the frame list and chart, then back per second.
+void BM_FrameViewAndBack(benchmark::State& state) {
+  auto& w = window();
+  if (!w.slot(0).isLoaded()) {
+    w.slot(0).open(twoHourAvi());
+    w.panel().RefreshSlot(0);
+  }
+  for (auto _ : state) {
+    w.panel().RefreshSlot(0);  // forgets the frames built last time
+    w.panel().SetView(mvgui::CCurvePanel::PerFrame);
+    w.panel().SetView(mvgui::CCurvePanel::PerSecond);
+  }
+}
+BENCHMARK(BM_FrameViewAndBack)->Unit(benchmark::kMillisecond);
+
 void BM_RepaintChartAndList(benchmark::State& state) {
   auto& w = window();
   if (!w.slot(0).isLoaded()) {
