@@ -405,7 +405,12 @@ LoadResult loadRealMedia(const std::string& path, FileAnalysis& out, LoadControl
         if (h.streamNumber == videoNumber) {
           const uint32_t second = h.timestamp / 1000 + kFirstSecond;
           if (second < n) stampedBytes[second] += h.length;
-          frames.units.push_back({int64_t(h.timestamp), h.length, (h.flags & kPacketKeyFrame) ? 1u : 0u});
+          // RealVideo cuts a picture into packets of one time stamp, each flagged key when the
+          // picture is: they make one frame.
+          if (!frames.units.empty() && frames.units.back().ticks == int64_t(h.timestamp))
+            frames.units.back().bytes += h.length;
+          else
+            frames.units.push_back({int64_t(h.timestamp), h.length, (h.flags & kPacketKeyFrame) ? 1u : 0u});
         }
       }
     }

@@ -97,7 +97,9 @@ void fitWholeRange(CurveChartModel& chart, int plotWidth) {
 namespace {
 
 // The largest number on the rate axis, as the window's axis labels give it.
-int axisTop(const CurveChartModel& chart) { return chart.yMax > 1 ? int(std::trunc(chart.yMax * 1.05 + 0.5)) : 1000; }
+int axisTop(const CurveChartModel& chart) {
+  return chart.yMax > 1 ? int(std::min(std::trunc(chart.yMax * 1.05 + 0.5), double(INT32_MAX))) : 1000;
+}
 
 }  // namespace
 

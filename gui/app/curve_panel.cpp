@@ -186,13 +186,13 @@ void CCurvePanel::SetView(int view) {
 
 void CCurvePanel::SetPeakWindow(int seconds) {
   peakSeconds_ = std::clamp(seconds, int(mv::kMinPeakWindow), int(mv::kMaxPeakWindow));
-  if (averageLine_) RefreshChart();
+  if (averageLine_) RefreshChart(true);
   UpdatePeakLabels();
 }
 
 void CCurvePanel::SetAverageLine(bool on) {
   averageLine_ = on;
-  RefreshChart();
+  RefreshChart(true);
 }
 
 double CCurvePanel::addFramesToChart() {
@@ -276,7 +276,8 @@ void CCurvePanel::UpdatePeakLabels() {
   }
 }
 
-void CCurvePanel::RefreshChart() {
+void CCurvePanel::RefreshChart(bool keepView) {
+  const int shownStart = chart_ ? chart_->viewStart : 0;
   for (const auto& ids : kStatFields)
     for (int id : ids) SetStatField(-1.0, id);
   if (!chart_) return;
@@ -303,12 +304,12 @@ void CCurvePanel::RefreshChart() {
       setFrameStatFields();
       top = addFramesToChart();
     }
-    chart_->viewStart = chart_->xMin;
+    chart_->viewStart = keepView ? shownStart : chart_->xMin;
     applyViewWidth();
   }
   chart_->update();
   if (list_) list_->SetHighlightedItem(mv::paraBlock().GetInt(mv::PARA_VIEW_ITEM));
-  SetAxisLabels(0, top > 1.0 ? int(std::trunc(top * 1.05 + 0.5)) : 1000);
+  SetAxisLabels(0, top > 1.0 ? int(std::min(std::trunc(top * 1.05 + 0.5), double(INT32_MAX))) : 1000);
   UpdatePeakLabels();
 }
 

@@ -40,7 +40,8 @@ class CCurvePanel {
   void Init(PanelHost* host, QWidget* window);
 
   void RefreshSlot(int slot);
-  void RefreshChart();
+  // `keepView`: the same seconds stay in view (a line added), else the view goes to the start.
+  void RefreshChart(bool keepView = false);
 
   // What the chart and list show: the seconds, every video frame, or every group of pictures.
   enum View { PerSecond = 0, PerFrame = 1, PerGop = 2 };

@@ -116,10 +116,11 @@ const Case kCases[] = {
                {.stream = 1, .timestamp = 0, .length = 200, .flags = 2},
                {.stream = 0, .timestamp = 40, .length = 60},
                {.stream = 0, .timestamp = 1960, .length = 480, .flags = 3},
+               {.stream = 0, .timestamp = 1960, .length = 400, .flags = 2},  // the same picture's second slice
                {.stream = 0, .timestamp = 2000, .length = 70, .flags = 1}});
        return b.bytes();
      },
-     {{0.0, 500, 1}, {0.04, 60, 0}, {1.96, 480, 1}, {2.0, 70, 0}}},
+     {{0.0, 500, 1}, {0.04, 60, 0}, {1.96, 880, 1}, {2.0, 70, 0}}},
 };
 
 class KeptFrames : public ::testing::TestWithParam<Case> {};
