@@ -8,6 +8,7 @@
 #include <string>
 
 #include "media/file_analysis.h"
+#include "media/frames.h"
 #include "platform/messages.h"
 
 namespace mvfuzz {
@@ -36,7 +37,11 @@ int loadChecked(const std::string& path, Loader load) {
   const auto& audio = a.audioSeries;
   const bool whole = video && audio && video->elementCount() == uint32_t(a.durationSeconds) + 8 &&
                      audio->elementCount() == video->elementCount();
-  return whole ? 1 : -1;
+  // The frame views read every kept unit.
+  const std::vector<mv::VideoFrame> frames = mv::videoFrames(a);
+  const mv::FrameStats stats = mv::frameStats(frames, mv::groupsOfPictures(frames));
+  const bool listed = frames.size() == a.videoUnits.unitCount() && stats.frames == frames.size();
+  return whole && listed ? 1 : -1;
 }
 
 template <typename Loader>
