@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "analysis/containers.h"
 #include "app/chart_image.h"
@@ -231,26 +232,24 @@ void CCurvePanel::setFrameStatFields() {
   for (int slot = 0; slot < 2; ++slot) {
     if (!slots_[size_t(slot)].isLoaded()) continue;
     const FrameData& f = frames_[size_t(slot)];
-    uint64_t high = 0, low = 0, total = 0;
-    size_t n = 0;
+    uint64_t high = f.stats.maxBytes, low = f.stats.minBytes;
+    double average = f.stats.averageBytes;
+    if (f.frames.empty()) continue;
     if (view_ == PerGop) {
+      uint64_t total = 0;
+      high = 0;
+      low = UINT64_MAX;
       for (const mv::Gop& g : f.gops) {
         high = std::max(high, g.bytes);
-        low = n == 0 ? g.bytes : std::min(low, g.bytes);
+        low = std::min(low, g.bytes);
         total += g.bytes;
-        ++n;
       }
-    } else {
-      high = f.stats.maxBytes;
-      low = f.stats.minBytes;
-      n = f.frames.size();
-      total = uint64_t(f.stats.averageBytes * double(n) + 0.5);
+      average = double(total) / double(f.gops.size());  // every frame is in one GOP
     }
-    if (n == 0) continue;
     auto field = [&](int k) { return qobject_cast<QLineEdit*>(host_ ? host_->control(kStatFields[slot][k]) : nullptr); };
     if (QLineEdit* e = field(0)) e->setText(QString::number(high));
     if (QLineEdit* e = field(1)) e->setText(QString::number(low));
-    if (QLineEdit* e = field(2)) e->setText(QString::asprintf("%.2f", double(total) / double(n)));
+    if (QLineEdit* e = field(2)) e->setText(QString::asprintf("%.2f", average));
   }
 }
 

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "widgets/file_colours.h"
+#include "widgets/table_rows.h"
 
 namespace mvgui {
 namespace {
@@ -110,28 +111,13 @@ FrameList::FrameList(QWidget* parent) : QTableView(parent), model_(new FrameList
           [this](const QModelIndex& now) { emit rowSelected(now.isValid() ? now.row() : -1); });
 }
 
-int FrameList::selectedRow() const {
-  const QModelIndex current = currentIndex();
-  return current.isValid() && selectionModel()->isRowSelected(current.row(), QModelIndex()) ? current.row()
-                                                                                            : -1;
-}
+int FrameList::selectedRow() const { return mvgui::selectedRow(*this); }
 
-void FrameList::selectRowShown(int row) {
-  if (row < 0 || row >= model_->rowCount()) return;
-  const QModelIndex at = model_->index(row, 0);
-  selectionModel()->setCurrentIndex(at, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-  scrollTo(at);
-}
+void FrameList::selectRowShown(int row) { mvgui::selectRowShown(*this, row); }
 
 bool FrameList::selectKeyRow(bool forward) {
-  const int rows = model_->rowCount();
-  for (int r = selectedRow() + (forward ? 1 : -1); r >= 0 && r < rows; r += forward ? 1 : -1) {
-    if (model_->isKeyRow(0, r) || model_->isKeyRow(1, r)) {
-      selectRowShown(r);
-      return true;
-    }
-  }
-  return false;
+  return mvgui::selectMarkedRow(*this, forward,
+                                [this](int r) { return model_->isKeyRow(0, r) || model_->isKeyRow(1, r); });
 }
 
 }  // namespace mvgui

@@ -10,6 +10,7 @@
 #include <climits>
 
 #include "widgets/stat_list_model.h"
+#include "widgets/table_rows.h"
 
 namespace mvgui {
 
@@ -193,28 +194,12 @@ void StatListCtrl::changeEvent(QEvent* event) {
 // One fixed height for every row, so that scrolling through hours of seconds costs nothing per row.
 void StatListCtrl::updateRowHeight() { verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4); }
 
-int StatListCtrl::selectedRow() const {
-  const QModelIndexList rows = selectionModel()->selectedRows();
-  return rows.isEmpty() ? -1 : rows.first().row();
-}
+int StatListCtrl::selectedRow() const { return mvgui::selectedRow(*this); }
 
-void StatListCtrl::selectRowShown(int row) {
-  if (row < 0 || row >= model_->rowCount()) return;
-  const QModelIndex at = model_->index(row, 0);
-  selectionModel()->setCurrentIndex(at, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-  scrollTo(at);
-}
+void StatListCtrl::selectRowShown(int row) { mvgui::selectRowShown(*this, row); }
 
 bool StatListCtrl::selectMarkedRow(bool forward) {
-  const int rows = model_->rowCount();
-  const int from = selectedRow();
-  for (int r = forward ? from + 1 : (from < 0 ? rows - 1 : from - 1); r >= 0 && r < rows; r += forward ? 1 : -1) {
-    if (model_->isMarkedRow(r)) {
-      selectRowShown(r);
-      return true;
-    }
-  }
-  return false;
+  return mvgui::selectMarkedRow(*this, forward, [this](int r) { return model_->isMarkedRow(r); });
 }
 
 void StatListCtrl::keyPressEvent(QKeyEvent* event) {

@@ -1,0 +1,16 @@
+#pragma once
+// Row selection shared by the per-second list and the frame list.
+#include <QTableView>
+#include <functional>
+
+namespace mvgui {
+
+// The selected row, -1 without one.
+int selectedRow(const QTableView& view);
+// Selects the row and scrolls it into view; a row the model does not have is ignored.
+void selectRowShown(QTableView& view, int row);
+// Selects the next (or previous) row after the selected one for which `marked` holds; without a
+// selection the walk starts at the first (or last) row. False when there is none.
+bool selectMarkedRow(QTableView& view, bool forward, const std::function<bool(int)>& marked);
+
+}  // namespace mvgui
