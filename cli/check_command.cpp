@@ -29,15 +29,21 @@ namespace {
 std::atomic<bool> interrupted{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
 
-extern "C" void onInterrupt(int) { interrupted.store(true, std::memory_order_relaxed); }
+extern "C" void onInterrupt(int sig) {
+  if (!interrupted.exchange(true, std::memory_order_relaxed)) return;
+  mv::removeTemporaryFiles();
+  ::signal(sig, SIG_DFL);
+  ::raise(sig);
+}
 
 // Ctrl+C asks the run to stop, as the Stop button does; the file being loaded is finished
-// first. A second Ctrl+C ends the program at once, should one file take long.
+// first. A second Ctrl+C ends the program at once, should one file take long, and leaves no
+// half-written result behind.
 void installInterruptHandler() {
   struct sigaction sa {};
   sa.sa_handler = onInterrupt;
   sigemptyset(&sa.sa_mask);
-  sa.sa_flags = SA_RESTART | SA_RESETHAND;
+  sa.sa_flags = SA_RESTART;
   sigaction(SIGINT, &sa, nullptr);
 }
 

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "commands.h"
+#include "platform/output_file.h"
 #include "platform/version.h"
 
 int main(int argc, char** argv) {
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
       "3 check found files with seconds without video data.\n"
       "-o FILE writes exactly FILE, - for standard output. Texts are GBK with CR LF line ends.");
   int result = mvcli::kExitOk;
+  mv::removeTemporaryFilesOnSignals();
   mvcli::captureMessages();
   mvcli::addSeriesCommand(app, &result);
   mvcli::addExportCommands(app, &result);

@@ -8,6 +8,7 @@
 #include "app/chart_image.h"
 #include "app/main_app.h"
 #include "app/terminate_signal.h"
+#include "platform/output_file.h"
 #include "platform/version.h"
 
 int main(int argc, char** argv) {
@@ -19,6 +20,8 @@ int main(int argc, char** argv) {
     }
     chart = chart || std::strcmp(argv[i], "--chart") == 0;
   }
+  // Before the window's own SIGTERM handling, which closes the windows instead.
+  mv::removeTemporaryFilesOnSignals();
   // The image needs no screen, so it is drawn where there is none.
   if (chart) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);

@@ -8,8 +8,67 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
+#include <cstring>
 
 namespace mv {
+namespace {
+
+// The temporary files being written, where a signal handler can read them without locks or
+// allocation. A writer beyond the slots, or with a longer path, keeps its file on a signal.
+struct TempSlot {
+  std::atomic<bool> claimed{false};
+  std::atomic<bool> live{false};
+  char path[4096];
+};
+constexpr int kTempSlots = 16;
+TempSlot tempSlots[kTempSlots];
+static_assert(std::atomic<bool>::is_always_lock_free, "read from a signal handler");
+
+int rememberTemporary(const std::string& path) {
+  if (path.size() >= sizeof(TempSlot::path)) return -1;
+  for (int i = 0; i < kTempSlots; ++i) {
+    bool expected = false;
+    if (!tempSlots[i].claimed.compare_exchange_strong(expected, true)) continue;
+    std::memcpy(tempSlots[i].path, path.c_str(), path.size() + 1);
+    tempSlots[i].live.store(true, std::memory_order_release);
+    return i;
+  }
+  return -1;
+}
+
+// Called once the file is renamed or removed: a signal in between unlinks a name that is gone.
+void forgetTemporary(int& slot) {
+  if (slot < 0) return;
+  tempSlots[slot].live.store(false, std::memory_order_release);
+  tempSlots[slot].claimed.store(false, std::memory_order_release);
+  slot = -1;
+}
+
+extern "C" void removeTemporariesAndEnd(int sig) {
+  removeTemporaryFiles();
+  // SA_RESETHAND restored the default action; the signal is delivered once this returns.
+  ::raise(sig);
+}
+
+}  // namespace
+
+void removeTemporaryFiles() {
+  for (TempSlot& slot : tempSlots)
+    if (slot.live.load(std::memory_order_acquire)) ::unlink(slot.path);
+}
+
+void removeTemporaryFilesOnSignals() {
+  for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction old {};
+    if (::sigaction(sig, nullptr, &old) != 0 || (old.sa_flags & SA_SIGINFO) || old.sa_handler != SIG_DFL) continue;
+    struct sigaction action {};
+    action.sa_handler = removeTemporariesAndEnd;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;
+    ::sigaction(sig, &action, nullptr);
+  }
+}
 
 bool writeAll(int fd, std::string_view data) {
   while (!data.empty()) {
@@ -93,6 +152,7 @@ bool OutputFile::open(const std::string& path, std::span<const FileIdentity> kee
     temp_.clear();
     return false;
   }
+  tempSlot_ = rememberTemporary(temp_);
   // A file that is replaced keeps who may read it; only root may also keep its owner.
   if (exists && S_ISREG(own.st_mode)) {
     if (::fchown(fd_, own.st_uid, own.st_gid) != 0) {
@@ -140,6 +200,7 @@ bool OutputFile::close() {
     syncFolder(folderOf(target_));
     written_ = identity;
   }
+  forgetTemporary(tempSlot_);
   temp_.clear();
   target_.clear();
   return !failed();
@@ -150,6 +211,7 @@ void OutputFile::discard() {
   if (fd_ >= 0 && ownsFd_) {
     ::close(fd_);
     ::unlink(temp_.c_str());
+    forgetTemporary(tempSlot_);
   }
   fd_ = -1;
   temp_.clear();

@@ -70,6 +70,7 @@ class OutputFile {
   int errno_ = 0;
   std::string target_;
   std::string temp_;
+  int tempSlot_ = -1;  // where the signal handlers find temp_
   std::optional<FileIdentity> written_;
   std::string buffer_;
 };
@@ -84,5 +85,13 @@ int createUniqueFile(const std::string& folder, std::string& pathOut);
 std::string folderOf(const std::string& path);
 // Flushes a folder's entries, so that a rename in it survives a crash.
 void syncFolder(const std::string& folder);
+
+// Makes SIGINT, SIGTERM and SIGHUP, where they would end the process anyway, first remove the
+// temporary files of outputs being written, so that an interrupted export leaves nothing behind.
+// Signals that are ignored or already handled keep their handling. Call once at start.
+void removeTemporaryFilesOnSignals();
+// Removes the temporary files of the outputs being written. Safe to call from a signal handler,
+// for handlers of one's own that end the process.
+void removeTemporaryFiles();
 
 }  // namespace mv
