@@ -10,8 +10,12 @@
 #include <cmath>
 #include <cstdio>
 
+#include "analysis/failure_causes.h"
+#include "app/main_app.h"
 #include "chart/curve_chart.h"
+#include "platform/messages.h"
 #include "platform/output_file.h"
+#include "report/text_report.h"
 #include "widgets/file_colours.h"
 
 namespace mvgui {
@@ -47,6 +51,7 @@ double addSecondsToChart(CurveChartModel& chart, const std::array<mv::FileSlot, 
     const int id = slot + 1;
     CurveSeries* series = chart.findSeries(id);
     const uint32_t n = s.elementCount();
+    if (series && series->enabled) series->points.reserve(series->points.size() + n);
     for (uint32_t i = mv::kFirstSecond; i < n; ++i) {
       const int v = int(mv::cellValue(s, i, item));
       if (series && series->enabled) {
@@ -148,23 +153,29 @@ QImage renderChartImage(const CurveChartModel& source, const std::array<QString,
     painter.drawText(plot.left() - 6 - metrics.horizontalAdvance(text), y + metrics.ascent() / 2, text);
   }
 
-  CurveChartModel chart = source;
-  chart.setClientSize(plot.size());
+  // Drawn from the chart as it stands: the plan takes the plot's size, so a copy of a long
+  // series' points is not needed.
   painter.translate(plot.topLeft());
   painter.setClipRect(QRect(QPoint(0, 0), plot.size()));
-  paintChart(painter, chart, plot.size());
+  paintChart(painter, source, plot.size());
   return image;
 }
 
-bool savePng(const QImage& image, const QString& path) {
+bool savePng(const QImage& image, const QString& path, std::span<const mv::FileIdentity> keep,
+             WriteFailure* failure) {
+  const auto failed = [failure](mv::OutputError error, int err) {
+    if (failure) *failure = {error, err};
+    return false;
+  };
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
-  if (!image.save(&buffer, "PNG")) return false;
+  if (!image.save(&buffer, "PNG")) return failed(mv::OutputError::WriteFailed, 0);
   mv::OutputFile out;
-  if (!out.open(path.toStdString())) return false;
+  if (!out.open(path.toStdString(), keep)) return failed(out.error(), out.systemError());
   out.append(bytes.constData(), size_t(bytes.size()));
-  return out.close();
+  if (!out.close()) return failed(out.error(), out.systemError());
+  return true;
 }
 
 int runChartCommand(const QStringList& arguments) {
@@ -197,18 +208,34 @@ int runChartCommand(const QStringList& arguments) {
   }
   if (out.isEmpty() || files.isEmpty() || files.size() > 2)
     return fail("usage: morvatelline --chart OUT.png FILE [FILE2] [--item video|audio|total] [--width W --height H]");
+  // A file that did not load or an image that was not written is named with its cause, in the
+  // words and the language of morvatelline-cli.
+  const bool english = localeAsksForEnglish();
+  const auto tell = [](const QString& what, const std::string& cause) {
+    std::fprintf(stderr, "morvatelline: %s: %s\n", what.toLocal8Bit().constData(), cause.c_str());
+    return 1;
+  };
   std::array<mv::FileSlot, 2> fileSlots;
   std::array<QString, 2> names;
-  for (int k = 0; k < int(files.size()); ++k) {
-    if (!fileSlots[size_t(k)].open(files[k].toStdString()))
-      return fail("cannot read " + files[k] + " (" +
-                  QString::fromStdString(std::string(mv::reasonName(fileSlots[size_t(k)].lastResult().failure))) + ")");
-    names[size_t(k)] = QFileInfo(files[k]).fileName();
+  {
+    // The core's message box texts say less than the cause below.
+    const mv::MessageSink previous = mv::setMessageSink([](const std::string&) {});
+    for (int k = 0; k < int(files.size()); ++k) {
+      const std::string path = files[k].toStdString();
+      if (!fileSlots[size_t(k)].open(path)) {
+        mv::setMessageSink(previous);
+        return tell(files[k], mv::loadFailureCause(path, fileSlots[size_t(k)].lastResult(), english));
+      }
+      names[size_t(k)] = QFileInfo(files[k]).fileName();
+    }
+    mv::setMessageSink(previous);
   }
   CurveChartModel chart = wholeFileChart(fileSlots, item);
   fitWholeRange(chart, chartPlotRect(chart, QSize(width, height)).width());
   const QImage image = renderChartImage(chart, names, itemName(item), QSize(width, height));
-  if (!savePng(image, out)) return fail("cannot write " + out);
+  WriteFailure failure;
+  if (!savePng(image, out, mv::mediaIdentities({&fileSlots[0], &fileSlots[1]}), &failure))
+    return tell(out, mv::writeFailureCause(failure.error, failure.systemError, english));
   return 0;
 }
 

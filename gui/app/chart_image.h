@@ -7,9 +7,11 @@
 #include <QSize>
 #include <QString>
 #include <array>
+#include <span>
 
 #include "analysis/file_slot.h"
 #include "chart/curve_chart_model.h"
+#include "platform/output_file.h"
 
 namespace mvgui {
 
@@ -37,8 +39,14 @@ QImage renderChartImage(const CurveChartModel& chart, const std::array<QString, 
 // The name of an item for the legend: "视频码率", "音频码率", "总码率", or their translation.
 QString itemName(int item);
 
-// Writes `image` as PNG to `path`, whole or not at all; false on failure.
-bool savePng(const QImage& image, const QString& path);
+struct WriteFailure {
+  mv::OutputError error = mv::OutputError::None;
+  int systemError = 0;  // errno of the failed call, 0 when none
+};
+// Writes `image` as PNG to `path`, whole or not at all, never over one of `keep` (the loaded
+// media files); false on failure, with what failed in `failure` when given.
+bool savePng(const QImage& image, const QString& path, std::span<const mv::FileIdentity> keep = {},
+             WriteFailure* failure = nullptr);
 
 // `morvatelline --chart OUT.png FILE [FILE2] [--item video|audio|total] [--width W --height H]`;
 // returns the exit status. Messages go to standard error.

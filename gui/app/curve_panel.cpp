@@ -18,6 +18,7 @@
 #include "search/batch_check.h"
 #include "settings/para_block.h"
 #include "widgets/stat_list_ctrl.h"
+#include "widgets/stat_list_model.h"
 
 namespace mvgui {
 namespace {
@@ -440,46 +441,11 @@ std::optional<QColor> CCurvePanel::GetSwatchBrush(int id) const {
   }
 }
 
-void CCurvePanel::FillList(int slot) {
+void CCurvePanel::FillList(int) {
   if (!list_) return;
   UpdatesOff off(list_);
   list_->ClearSelection();
-  const int rows = list_->GetItemCount();
-  const int c0 = 3 * slot + 1;
-  const int o0 = 3 * ((slot + 1) % 2) + 1;
-  auto emptyRow = [&](int r) {
-    for (int c = 1; c <= 6; ++c)
-      if (!list_->GetItemText(r, c).isEmpty()) return false;
-    return true;
-  };
-  const mv::FileSlot& s = slots_[size_t(slot)];
-  if (!s.isLoaded()) {
-    if (rows == 0) return;
-    for (int c = c0; c < c0 + 3; ++c) list_->SetCellText(0, c, QString());
-    if (emptyRow(0)) {
-      list_->DeleteAllRows();
-      return;
-    }
-    for (int r = 0; r < rows; ++r)
-      for (int c = c0; c < c0 + 3; ++c) list_->SetCellText(r, c, QString());
-    for (int r = rows - 1; r >= 0; --r)
-      if (list_->GetItemText(r, o0).isEmpty()) list_->DeleteRow(r);
-    return;
-  }
-  const int seconds = int(s.elementCount()) - int(mv::kFirstSecond);
-  if (seconds > rows) {
-    for (int r = rows; r < seconds; ++r)
-      list_->InsertRow(0, QString::fromStdString(mv::rowLabel(uint32_t(r) + mv::kFirstSecond)));
-  } else if (seconds < rows) {
-    for (int r = seconds; r < rows; ++r)
-      for (int c = c0; c < c0 + 3; ++c) list_->SetCellText(r, c, QString());
-    for (int r = rows - 1; r >= seconds; --r)
-      if (emptyRow(r)) list_->DeleteRow(r);
-  }
-  for (int r = 0; r < seconds; ++r)
-    for (int j = 0; j < 3; ++j)
-      list_->SetCellText(r, c0 + j,
-                         QString::asprintf("%.2f", mv::cellValue(s, uint32_t(r) + mv::kFirstSecond, j)));
+  list_->statModel()->showSeconds();
 }
 
 void CCurvePanel::UpdateZeroIndicator(int slot) {

@@ -12,6 +12,7 @@
 #include <QTranslator>
 #include <QVBoxLayout>
 #include <clocale>
+#include <cstdio>
 #include <string_view>
 
 #include "app/main_dialog.h"
@@ -165,6 +166,16 @@ void installGuiSinks() {
       mv::showMessage(QCoreApplication::translate("mvgui::MainApp", "文件已保存到：\n").toStdString() +
                       QFileInfo(file).absoluteFilePath().toStdString());
   });
+}
+
+void installSessionEndSinks() {
+  const auto toStderr = [](const std::string& text) {
+    std::fprintf(stderr, "morvatelline: %s\n", coreText(text).toLocal8Bit().constData());
+    std::fflush(stderr);
+  };
+  mv::setMessageSink(toStderr);
+  mv::setWarningSink(toStderr);
+  mv::setShellSink([](const std::string&) {});
 }
 
 int runMainApp(QApplication& app, const QStringList& files) {

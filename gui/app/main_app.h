@@ -28,6 +28,10 @@ bool installTranslations(QApplication& app);
 // the desktop cannot open is named in a message; the help page is shown in a window instead.
 void installGuiSinks();
 
+// When the session ends no one reads a box: the core's messages and warnings become lines on
+// stderr, and no written file is handed to the desktop.
+void installSessionEndSinks();
+
 // The help page in a window of the program.
 void showHelpWindow(const QString& path);
 

@@ -522,7 +522,7 @@ void MainDialog::OnSaveChartImage() {
   if (dlg.DoModal() != QDialog::Accepted) return;
   const QString file = QString::fromStdString(mv::ensureExtension(dlg.GetPathName().toStdString(), ".png"));
   rememberFolderOf(FolderKind::Image, file);
-  if (!savePng(ChartImage(imageOfWholeFile_), file)) {
+  if (!savePng(ChartImage(imageOfWholeFile_), file, mv::mediaIdentities({&slots_[0], &slots_[1]}))) {
     mv::showMessage(mv::msg::kWriteFailed);
     return;
   }

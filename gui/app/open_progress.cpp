@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "app/dialog_units.h"
+#include "app/terminate_signal.h"
 
 namespace mvgui {
 namespace {
@@ -26,7 +27,7 @@ OpenProgress::~OpenProgress() {
 }
 
 bool OpenProgress::Continue(uint64_t done, uint64_t total) {
-  if (cancelled_) return false;
+  if (cancelled_ || sessionEnding()) return false;
   if (!dialog_) {
     // No events before the modal window is up: a click must not reach the main window mid-open.
     if (clock_.elapsed() < delay_.count()) return true;
@@ -35,7 +36,7 @@ bool OpenProgress::Continue(uint64_t done, uint64_t total) {
   const uint64_t part = total ? std::min(done, total) * kSteps / total : 0;
   dialog_->setValue(int(part));
   QCoreApplication::processEvents();
-  return !cancelled_;
+  return !cancelled_ && !sessionEnding();
 }
 
 void OpenProgress::showWindow() {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <iterator>
 #include <limits>
+#include <stdexcept>
 
 #include "media/time_format.h"
 
@@ -36,6 +37,32 @@ QPoint mapToPixel(const CurveChartModel& m, QSize client, int x, int y) {
 }
 
 }  // namespace
+
+int32_t& CurvePoints::operator[](int32_t x) {
+  if (points_.empty() || points_.back().first < x) return points_.emplace_back(x, 0).second;
+  auto it = std::lower_bound(points_.begin(), points_.end(), x, [](const value_type& p, int32_t v) { return p.first < v; });
+  if (it == points_.end() || it->first != x) it = points_.insert(it, {x, 0});
+  return it->second;
+}
+
+int32_t CurvePoints::at(int32_t x) const {
+  const auto it = find(x);
+  if (it == end()) throw std::out_of_range("no point at this x");
+  return it->second;
+}
+
+CurvePoints::const_iterator CurvePoints::find(int32_t x) const {
+  const auto it = lower_bound(x);
+  return it != end() && it->first == x ? it : end();
+}
+
+CurvePoints::const_iterator CurvePoints::lower_bound(int32_t x) const {
+  return std::lower_bound(points_.begin(), points_.end(), x, [](const value_type& p, int32_t v) { return p.first < v; });
+}
+
+CurvePoints::const_iterator CurvePoints::upper_bound(int32_t x) const {
+  return std::upper_bound(points_.begin(), points_.end(), x, [](int32_t v, const value_type& p) { return v < p.first; });
+}
 
 void CurveChartModel::AddSeries(int id, const CurveSeries& record) {
   if (seriesIds.insert(id).second) series.insert_or_assign(id, record);

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "media/per_second_series.h"
+#include "media/statistics.h"
 #include "widgets/file_colours.h"
 
 namespace mvgui {
@@ -43,6 +44,56 @@ void StatListModel::setSlots(const mv::FileSlot* file1, const mv::FileSlot* file
   slots_[1] = file2;
 }
 
+namespace {
+
+// Seconds of a slot the list shows; 0 for an empty slot.
+int shownSeconds(const mv::FileSlot* slot) {
+  if (slot == nullptr || !slot->isLoaded()) return 0;
+  return std::max(0, int(slot->elementCount()) - int(mv::kFirstSecond));
+}
+
+}  // namespace
+
+void StatListModel::showSeconds() {
+  if (!seconds_) {
+    beginResetModel();
+    rows_.clear();
+    seconds_ = true;
+    secondRows_ = 0;
+    endResetModel();
+  }
+  // Rows are added or taken at the end, as the filled list did, so the view keeps its place.
+  const int rows = std::max(shownSeconds(slots_[0]), shownSeconds(slots_[1]));
+  if (rows > secondRows_) {
+    beginInsertRows(QModelIndex(), secondRows_, rows - 1);
+    secondRows_ = rows;
+    endInsertRows();
+  } else if (rows < secondRows_) {
+    beginRemoveRows(QModelIndex(), rows, secondRows_ - 1);
+    secondRows_ = rows;
+    endRemoveRows();
+  }
+  if (rows > 0 && !columns_.empty()) emit dataChanged(index(0, 0), index(rows - 1, int(columns_.size()) - 1));
+}
+
+void StatListModel::endSeconds() {
+  if (!seconds_) return;
+  beginResetModel();
+  seconds_ = false;
+  secondRows_ = 0;
+  endResetModel();
+}
+
+QString StatListModel::secondText(int row, int column) const {
+  if (row < 0 || row >= secondRows_ || column < 0 || column >= int(columns_.size())) return {};
+  const auto element = uint32_t(row) + mv::kFirstSecond;
+  if (column == 0) return QString::fromStdString(mv::rowLabel(element));
+  if (column > 6) return {};
+  const mv::FileSlot* slot = slots_[column <= 3 ? 0 : 1];
+  if (row >= shownSeconds(slot)) return {};
+  return QString::asprintf("%.2f", mv::cellValue(*slot, element, (column - 1) % 3));
+}
+
 int StatListModel::appendColumn(const QString& title, Qt::Alignment alignment) {
   const int index = int(columns_.size());
   beginInsertColumns(QModelIndex(), index, index);
@@ -73,6 +124,7 @@ bool lessRowText(const QString& a, const QString& b) {
 }  // namespace
 
 int StatListModel::insertSorted(const QString& firstText) {
+  endSeconds();
   const auto place = std::upper_bound(rows_.begin(), rows_.end(), firstText,
                                       [](const QString& text, const std::vector<QString>& row) {
                                         return lessRowText(text, row[0]);
@@ -85,6 +137,7 @@ int StatListModel::insertSorted(const QString& firstText) {
 }
 
 bool StatListModel::setCellText(int row, int column, const QString& text) {
+  endSeconds();
   if (row < 0 || row >= int(rows_.size()) || column < 0 || column >= int(columns_.size())) return false;
   auto& cells = rows_[size_t(row)];
   if (size_t(column) >= cells.size()) {
@@ -98,12 +151,14 @@ bool StatListModel::setCellText(int row, int column, const QString& text) {
 }
 
 QString StatListModel::cellText(int row, int column) const {
+  if (seconds_) return secondText(row, column);
   if (row < 0 || row >= int(rows_.size()) || column < 0) return {};
   const auto& cells = rows_[size_t(row)];
   return size_t(column) < cells.size() ? cells[size_t(column)] : QString();
 }
 
 bool StatListModel::removeRowAt(int row) {
+  endSeconds();
   if (row < 0 || row >= int(rows_.size())) return false;
   beginRemoveRows(QModelIndex(), row, row);
   rows_.erase(rows_.begin() + row);
@@ -112,6 +167,11 @@ bool StatListModel::removeRowAt(int row) {
 }
 
 int StatListModel::removeAllRows() {
+  if (seconds_) {
+    const int count = secondRows_;
+    endSeconds();
+    return count;
+  }
   const int count = int(rows_.size());
   if (count == 0) return 0;
   beginRemoveRows(QModelIndex(), 0, count - 1);
@@ -122,8 +182,8 @@ int StatListModel::removeAllRows() {
 
 void StatListModel::setHighlightedItem(int item) {
   highlightedItem_ = item;
-  if (!rows_.empty() && !columns_.empty())
-    emit dataChanged(index(0, 0), index(int(rows_.size()) - 1, int(columns_.size()) - 1),
+  if (rowCount() > 0 && !columns_.empty())
+    emit dataChanged(index(0, 0), index(rowCount() - 1, int(columns_.size()) - 1),
                      {Qt::BackgroundRole});
 }
 
@@ -176,7 +236,8 @@ QColor StatListModel::stripeColour(int column) {
 }
 
 int StatListModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : int(rows_.size());
+  if (parent.isValid()) return 0;
+  return seconds_ ? secondRows_ : int(rows_.size());
 }
 
 int StatListModel::columnCount(const QModelIndex& parent) const {
@@ -184,7 +245,7 @@ int StatListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant StatListModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || index.row() >= int(rows_.size()) || index.column() >= int(columns_.size()))
+  if (!index.isValid() || index.row() >= rowCount() || index.column() >= int(columns_.size()))
     return {};
   switch (role) {
     case Qt::DisplayRole:

@@ -20,6 +20,13 @@ class StatListModel : public QAbstractTableModel {
   // counts as empty.
   void setSlots(const mv::FileSlot* file1, const mv::FileSlot* file2);
 
+  // One row per second of the longer loaded slot, its time in the first column and each slot's
+  // video, audio and total rates in its three columns while it has that second. Nothing is
+  // stored: cells are written when the view asks, so a series of millions of seconds costs only
+  // its series. Call again when a slot changes. The stored-row calls below end this view.
+  void showSeconds();
+  bool showsSeconds() const { return seconds_; }
+
   // Appends a column; returns its index.
   int appendColumn(const QString& title, Qt::Alignment alignment);
   Qt::Alignment columnAlignment(int column) const;
@@ -60,11 +67,15 @@ class StatListModel : public QAbstractTableModel {
   // Index into the brush table used by data(); one per colour a cell can have.
   int backgroundIndex(int row, int column) const;
   bool isHighlighted(int column) const;
+  QString secondText(int row, int column) const;
+  void endSeconds();
 
   std::vector<Column> columns_;
   // Only the cells up to the last one ever written are stored; a row has at least its first.
   std::vector<std::vector<QString>> rows_;
   const mv::FileSlot* slots_[2] = {};
+  bool seconds_ = false;
+  int secondRows_ = 0;
   int highlightedItem_ = -1;
 };
 

@@ -16,6 +16,7 @@
 #include "app/main_dialog.h"
 #include "chart/curve_chart.h"
 #include "fixtures/message_recorder.h"
+#include "fixtures/rm_builder.h"
 #include "fixtures/shell_recorder.h"
 #include "fixtures/sample_media.h"
 #include "fixtures/slot_builder.h"
@@ -24,6 +25,7 @@
 #include "platform/shell.h"
 #include "settings/ini_file.h"
 #include "settings/para_block.h"
+#include "widgets/stat_list_model.h"
 #include "widgets/colour_label.h"
 #include "widgets/stat_list_ctrl.h"
 
@@ -326,6 +328,34 @@ class MainWindowTest : public QObject {
     QVERIFY(std::filesystem::file_size(dir_.file("report.txt")) > 100);
   }
 
+  void aLongSeriesCostsOnlyItsSeries() {
+    // 220 bytes whose header declares 49.7 days: a series of 4.29 million seconds.
+    mvtest::RmBuilder b;
+    b.fileHeader(0, 3);
+    b.properties({.duration = 0xFFFFFFFF, .numStreams = 1});
+    b.mediaProperties({.streamNumber = 0, .name = "Video Stream", .mime = "video/x-pn-realvideo",
+                       .typeSpecific = mvtest::realVideoBlock("RV40", 352, 288, 10u << 16)});
+    b.data({{.stream = 0, .timestamp = 0, .length = 200}});
+    const std::string rm = dir_.file("long.rm");
+    b.write(rm);
+    MainDialog w;
+    mvtest::FileDialogRecorder dialogs;
+    dialogs.answer(QString::fromStdString(rm));
+    w.OnOpen(0);
+    QVERIFY(w.slot(0).isLoaded());
+    const int seconds = int(w.slot(0).elementCount() - mv::kFirstSecond);
+    QVERIFY(seconds > 4'290'000);
+    // The list writes its cells when they are shown, the chart keeps one point a second.
+    QVERIFY(list(w).statModel()->showsSeconds());
+    QCOMPARE(list(w).GetItemCount(), seconds);
+    QCOMPARE(list(w).GetItemText(seconds - 1, 0), QString::fromStdString(mv::rowLabel(uint32_t(seconds - 1) + mv::kFirstSecond)));
+    QCOMPARE(list(w).GetItemText(seconds - 1, 1), QString("0.00"));
+    QCOMPARE(list(w).GetItemText(seconds - 1, 4), QString());
+    QCOMPARE(int(w.panel().chart()->series.at(1).points.size()), seconds);
+    w.OnCloseSlot(0);
+    QCOMPARE(list(w).GetItemCount(), 0);
+  }
+
   void exportsNeverReplaceAnOpenMediaFile() {
     MainDialog w;
     mvtest::FileDialogRecorder dialogs;
@@ -340,11 +370,15 @@ class MainWindowTest : public QObject {
     w.OnTextReport();
     dialogs.answer(QString::fromStdString(dir_.file("hard.xls")));
     w.OnSpreadsheet();
+    std::filesystem::create_symlink(avi, dir_.file("soft.png"));
+    dialogs.answer(QString::fromStdString(dir_.file("soft.png")));
+    w.OnSaveChartImage();
     const std::string failed = mv::msg::kWriteFailed;
-    QCOMPARE(messages_->messages, (std::vector<std::string>{failed, failed}));
+    QCOMPARE(messages_->messages, (std::vector<std::string>{failed, failed, failed}));
     QVERIFY(shell_->opened.empty());
     QVERIFY(mvtest::readFile(avi) == before);
     QVERIFY(std::filesystem::is_symlink(dir_.file("soft.txt")));
+    QVERIFY(std::filesystem::is_symlink(dir_.file("soft.png")));
   }
 
   void optionsAreWrittenAtOnceAndReadAtStart() {

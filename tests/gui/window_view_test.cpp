@@ -252,6 +252,43 @@ class WindowViewTest : public QObject {
     QCOMPARE(p.exitCode(), 2);
   }
 
+  void chartImageNeverReplacesAnInput() {
+    const std::string a = dir_.file("in-a.avi"), b = dir_.file("in-b.avi");
+    mvtest::writeFile(a, mvtest::sampleAvi(8));
+    mvtest::writeFile(b, mvtest::sampleAvi(9));
+    const mvtest::Bytes aBytes = mvtest::readFile(a), bBytes = mvtest::readFile(b);
+    std::filesystem::create_symlink(a, dir_.file("link-a.png"));
+    const QString qa = QString::fromStdString(a), qb = QString::fromStdString(b);
+    const QString missing = QString::fromStdString(dir_.file("gone.avi"));
+    const QString png = QString::fromStdString(dir_.file("ok.png"));
+    const struct {
+      QStringList arguments;
+      QString line;  // what stderr says, in English
+    } cases[] = {
+        {{"--chart", qa, qa}, "morvatelline: " + qa + ": is one of the input media files; it is not overwritten\n"},
+        {{"--chart", qb, qa, qb}, "morvatelline: " + qb + ": is one of the input media files; it is not overwritten\n"},
+        {{"--chart", QString::fromStdString(dir_.file("link-a.png")), qa},
+         "morvatelline: " + QString::fromStdString(dir_.file("link-a.png")) +
+             ": is one of the input media files; it is not overwritten\n"},
+        {{"--chart", png, qa, missing}, "morvatelline: " + missing + ": not found\n"},
+    };
+    for (const auto& c : cases) {
+      QProcess p;
+      QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+      env.insert("LANGUAGE", "en");
+      p.setProcessEnvironment(env);
+      p.start(MORV_GUI_PATH, c.arguments);
+      QVERIFY(p.waitForFinished(30000));
+      QCOMPARE(p.exitCode(), 1);
+      // Qt may say something of its own first.
+      const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+      QVERIFY2(err.endsWith(c.line), qPrintable(err));
+    }
+    QVERIFY(mvtest::readFile(a) == aBytes && mvtest::readFile(b) == bBytes);
+    QVERIFY(std::filesystem::is_symlink(dir_.file("link-a.png")));
+    QVERIFY(!std::filesystem::exists(png.toStdString()));
+  }
+
   void placeZoomAndFoldersAreRemembered() {
     const std::string ini = dir_.file("morvatelline.ini");
     mv::paraBlock().LoadFrom(ini);
