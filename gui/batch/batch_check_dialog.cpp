@@ -15,7 +15,9 @@
 #include "app/dialog_units.h"
 #include "app/window_settings.h"
 #include "batch/folder_picker.h"
+#include "platform/messages.h"
 #include "platform/paths.h"
+#include "platform/printable_name.h"
 #include "search/batch_check.h"
 #include "settings/para_block.h"
 #include "widgets/colour_label.h"
@@ -194,6 +196,7 @@ void BatchCheckDialog::OnStart() {
   const QPointer<BatchCheckDialog> self(this);
   const mv::BatchOutcome outcome = engine->OnStart(sourceFolder_.toStdString(), resultFile_.toStdString());
   if (!self) return;
+  ShowUnreadableFolders();
   switch (outcome) {
     case mv::BatchOutcome::NoSourceFolder:
       control(1058)->setFocus();
@@ -205,6 +208,18 @@ void BatchCheckDialog::OnStart() {
     default:
       break;
   }
+}
+
+void BatchCheckDialog::ShowUnreadableFolders() {
+  const std::vector<std::string>& folders = engine_->unreadableFolders();
+  if (folders.empty()) return;
+  // A box stays readable with a few names; the result file names every one.
+  constexpr size_t kListed = 10;
+  QString text = tr("以下文件夹无法读取，其中的文件没有检查：");
+  for (size_t i = 0; i < folders.size() && i < kListed; ++i)
+    text += u'\n' + QString::fromStdString(mv::printableName(folders[i]));
+  if (folders.size() > kListed) text += u'\n' + tr("……共 %1 个文件夹").arg(folders.size());
+  mv::showMessage(text.toStdString());
 }
 
 void BatchCheckDialog::OnBrowseSource() {
