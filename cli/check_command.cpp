@@ -208,8 +208,10 @@ int checkIntoStream(const std::string& folder, const std::string& output, bool j
   bool complete = counting.Run(folder);
   for (const std::string& unreadable : counting.unreadable) printUnreadableFolder(unreadable);
   if (json && output != "-") {
+    // A stopped count may not have reached the output among the files; one named like them is kept.
     const auto target = mv::fileIdentity(output);
-    if (target && std::find(treeFiles.begin(), treeFiles.end(), *target) != treeFiles.end()) {
+    if (target && (std::find(treeFiles.begin(), treeFiles.end(), *target) != treeFiles.end() ||
+                   (!complete && mv::batchChecksName(output, allFormats)))) {
       printDiagnostic(output, writeFailureCause(mv::OutputError::SameAsInput, 0));
       return kExitFailed;
     }

@@ -30,6 +30,11 @@ std::string batchMask(bool allFormats) {
   return mask;
 }
 
+bool batchChecksName(const std::string& path, bool allFormats) {
+  const Container* c = containerOfPath(path);
+  return c && (allFormats || c->marksZeroSeconds);
+}
+
 std::string defaultBatchResultFile() {
   const std::string beside = replaceFileExtension(executablePath(), "_chk.txt");
   // An installed program's folder is not the user's: the result goes to the user's data folder.
@@ -108,6 +113,9 @@ BatchOutcome BatchCheck::OnStart(const std::string& sourceFolder, const std::str
     CountSearch count;
     totalFiles_ = count.Run(sourceFolder, batchMask(allFormats_), 1, std::string(), *this);
   }
+  // A stop cut the counting pass short: a result path named like the files it looks for may be
+  // one it did not reach, and is not replaced.
+  if (stopRequested_ && previous && batchChecksName(resultFile, allFormats_)) resultRefused_ = true;
   if (resultRefused_) {
     created.discard();
   } else {

@@ -33,6 +33,8 @@ inline constexpr const char* kBatchFolderUnreadable = "文件夹无法读取，�
 // The files a run looks at: those of the containers whose seconds without video mean damage.
 // With `allFormats`, files of every container the program reads.
 std::string batchMask(bool allFormats = false);
+// Whether a file of this name is one the run looks at (by its suffix, as batchMask).
+bool batchChecksName(const std::string& path, bool allFormats = false);
 
 // How OnStart ended; the dialog moves the focus and the CLI picks its exit code from it.
 enum class BatchOutcome {

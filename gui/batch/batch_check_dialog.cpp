@@ -11,7 +11,6 @@
 #include <QPushButton>
 #include <QUrl>
 
-#include "analysis/containers.h"
 #include "app/dialog_units.h"
 #include "app/window_settings.h"
 #include "batch/folder_picker.h"
@@ -29,12 +28,6 @@ namespace mvgui {
 namespace {
 
 constexpr const char* kStopText = QT_TRANSLATE_NOOP("mvgui::BatchCheckDialog", "停止");
-
-// A dropped file is taken when it is of a container the batch check walks.
-bool isCheckedName(const QString& name, bool allFormats) {
-  const mv::Container* c = mv::containerOfPath(name.toStdString());
-  return c && (allFormats || c->marksZeroSeconds);
-}
 
 }  // namespace
 
@@ -247,7 +240,8 @@ void BatchCheckDialog::OnBrowseResult() {
 
 void BatchCheckDialog::OnDropFiles(const QStringList& paths) {
   for (const QString& name : paths) {
-    if (!isCheckedName(name, allFormats_->isChecked())) continue;
+    // A dropped file is taken when it is of a container the batch check walks.
+    if (!mv::batchChecksName(name.toStdString(), allFormats_->isChecked())) continue;
     // Only a full path names a folder; the root keeps its "/".
     const qsizetype slash = name.lastIndexOf(u'/');
     if (slash < 0) continue;

@@ -368,6 +368,22 @@ TEST_F(BatchCheckTest, ResultPathThatIsADeviceOrAMediaFileOfTheRunIsRefused) {
   EXPECT_TRUE(opened.empty());
 }
 
+// Stopped before the counting pass reached it, a media file named as the result is still kept.
+TEST_F(BatchCheckTest, StopInTheCountingPassKeepsAResultPathNamedLikeItsFiles) {
+  put("a.rm", rmFile(5, {2}));
+  put("sub/z.rm", rmFile(5, {2}));
+  const mvtest::Bytes media = mvtest::readFile(src("sub/z.rm"));
+  callbacks.pumpMessages = [this] { check.RequestStop(); };
+  check.SetCallbacks(callbacks);
+  EXPECT_EQ(check.OnStart(source.string(), src("sub/z.rm")), mv::BatchOutcome::ResultCreateFailed);
+  EXPECT_EQ(recorder.messages, std::vector<std::string>{mv::msg::kWriteFailed});
+  EXPECT_EQ(mvtest::readFile(src("sub/z.rm")), media);
+  // A result named as results are is emptied as before.
+  recorder.messages.clear();
+  EXPECT_EQ(check.OnStart(source.string(), result), mv::BatchOutcome::Stopped);
+  EXPECT_EQ(recorder.messages, std::vector<std::string>{mv::msg::kBatchStopped});
+}
+
 TEST_F(BatchCheckTest, LinkAtTheResultPathIsReplacedNotWrittenThrough) {
   put("a.rm", rmFile(5, {2}));
   const std::string other = dir.file("other.txt");
