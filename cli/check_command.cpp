@@ -2,6 +2,7 @@
 // findings on standard output, as text or as one JSON document.
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -19,6 +20,7 @@
 #include "media/time_format.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
+#include "platform/printable_name.h"
 #include "platform/shell.h"
 #include "platform/text_file.h"
 #include "search/batch_check.h"
@@ -48,12 +50,21 @@ void installInterruptHandler() {
 }
 
 void printProgress(const std::string& path, int checked, int total) {
-  std::fprintf(stderr, "%d/%d %s\n", checked, total, path.c_str());
+  std::fprintf(stderr, "%d/%d %s\n", checked, total, mv::printableName(path).c_str());
+}
+
+void printUnreadableFolder(const std::string& folder) {
+  printDiagnostic(folder, englishMessages() ? "folder could not be read; its files were not checked"
+                                            : mv::msg::kBatchFolderUnreadable);
 }
 
 // Stopping is the user's choice, not an error: the code tells what was found so far, and the
-// stop message on stderr tells that the tree was not checked to the end.
-int findingsExitCode(int problemFiles) { return problemFiles != 0 ? kExitProblemsFound : kExitOk; }
+// stop message on stderr tells that the tree was not checked to the end. A folder that could not
+// be read is no choice of the user's: a script must not take the tree for checked.
+int findingsExitCode(int problemFiles, size_t unreadableFolders) {
+  if (unreadableFolders != 0) return kExitFailed;
+  return problemFiles != 0 ? kExitProblemsFound : kExitOk;
+}
 
 int exitCode(mv::BatchOutcome outcome, const mv::BatchCheck& check) {
   // A finding missing from the result file makes the result file wrong.
@@ -63,7 +74,7 @@ int exitCode(mv::BatchOutcome outcome, const mv::BatchCheck& check) {
     case mv::BatchOutcome::NoProblems:
     case mv::BatchOutcome::ProblemsFound:
     case mv::BatchOutcome::Stopped:
-      return findingsExitCode(check.problemFiles());
+      return findingsExitCode(check.problemFiles(), check.unreadableFolders().size());
     default:
       return kExitFailed;
   }
@@ -103,7 +114,7 @@ int checkIntoResultFile(const std::string& folder, const std::string& resultFile
     pending->loadFailed = pending->outOfMemory = false;
     printDiagnostic(pending->path, loadFailureCause(pending->path, why));
   };
-  mv::setShellSink([](const std::string& path) { std::cout << path << '\n' << std::flush; });
+  mv::setShellSink([](const std::string& path) { std::cout << mv::printableName(path) << '\n' << std::flush; });
 
   mv::BatchCheck check;
   check.SetAllFormats(allFormats);
@@ -120,6 +131,7 @@ int checkIntoResultFile(const std::string& folder, const std::string& resultFile
             pending->path = path;
           },
       .runningChanged = nullptr,
+      .unreadableFolder = printUnreadableFolder,
   });
   const mv::BatchOutcome outcome = check.OnStart(folder, resultFile);
   tellLoadFailure();
@@ -146,6 +158,8 @@ class TreeWalk : public mv::CSrchDir {
  public:
   using Visit = std::function<bool(const std::string& path, const mv::FindData& entry)>;
   TreeWalk(bool allFormats, Visit visit) : allFormats_(allFormats), visit_(std::move(visit)) {}
+  // The folders that could not be read, as the result names them.
+  std::vector<std::string> unreadable;
   // False when stopped before the end.
   bool Run(const std::string& folder) {
     SetSearch(mv::batchMask(allFormats_), 1, std::string());
@@ -158,6 +172,7 @@ class TreeWalk : public mv::CSrchDir {
     if (IsStopRequested() || !visit_(path, entry)) stopFlag = 1;
   }
   int IsStopRequested() override { return interrupted.load(std::memory_order_relaxed) ? 1 : 0; }
+  void OnFolderUnreadable(const std::string& path) override { unreadable.push_back(mv::folderName(path)); }
 
  private:
   bool allFormats_;
@@ -169,7 +184,8 @@ struct Finding {
   std::vector<mv::ZeroRun> runs;
 };
 
-std::string findingsJson(int checked, const std::vector<Finding>& findings, bool stopped) {
+std::string findingsJson(int checked, const std::vector<Finding>& findings, bool stopped,
+                         const std::vector<std::string>& unreadable) {
   nlohmann::ordered_json problems = nlohmann::ordered_json::array();
   for (const Finding& f : findings) {
     problems.push_back({{"path", f.path}, {"zeroRuns", zeroRunsJson(f.runs)}});
@@ -179,6 +195,7 @@ std::string findingsJson(int checked, const std::vector<Finding>& findings, bool
   if (stopped) j["stopped"] = true;
   j["checked"] = checked;
   j["problems"] = std::move(problems);
+  if (!unreadable.empty()) j["unreadable"] = unreadable;
   // Paths are bytes on Linux; a name that is not UTF-8 is printed with replacement characters.
   return j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + '\n';
 }
@@ -188,23 +205,45 @@ std::string findingsJson(int checked, const std::vector<Finding>& findings, bool
 // end.
 int checkIntoStream(const std::string& folder, const std::string& output, bool json, bool allFormats) {
   int total = 0;
-  TreeWalk counting(allFormats, [&total](const std::string&, const mv::FindData&) { return ++total, true; });
+  // Every file of the tree is kept from the output, also those a stopped run never reached.
+  std::vector<mv::FileIdentity> treeFiles;
+  TreeWalk counting(allFormats, [&](const std::string&, const mv::FindData& entry) {
+    if (const auto id = entry.identity()) treeFiles.push_back(*id);
+    return ++total, true;
+  });
   bool complete = counting.Run(folder);
+  for (const std::string& unreadable : counting.unreadable) printUnreadableFolder(unreadable);
+  if (json && output != "-") {
+    // A stopped count may not have reached the output among the files; one named like them is kept.
+    const auto target = mv::fileIdentity(output);
+    if (target && (std::find(treeFiles.begin(), treeFiles.end(), *target) != treeFiles.end() ||
+                   (!complete && mv::batchChecksName(output, allFormats)))) {
+      printDiagnostic(output, writeFailureCause(mv::OutputError::SameAsInput, 0));
+      return kExitFailed;
+    }
+  }
+  const auto writeText = [](const std::string& text) {
+    if (mv::writeAll(STDOUT_FILENO, mv::toTextFileBytes(text))) return true;
+    printDiagnostic(outputName("-"), writeFailureCause(mv::OutputError::WriteFailed, errno));
+    return false;
+  };
+  if (!json)
+    for (const std::string& unreadable : counting.unreadable)
+      if (!writeText(mv::unreadableFolderBlock(unreadable))) return kExitFailed;
 
   int checked = 0;
   std::vector<Finding> findings;
-  std::vector<mv::FileIdentity> checkedFiles;  // no output may replace them
   bool streamFailed = false;
   TreeWalk checking(allFormats, [&](const std::string& path, const mv::FindData& entry) {
     printProgress(path, ++checked, total);
-    if (const auto id = entry.identity()) checkedFiles.push_back(*id);
+    if (const auto id = entry.identity()) treeFiles.push_back(*id);
     Finding f{path, {}};
     std::string block;
     try {
       mv::FileSlot slot;
       if (!loadFile(slot, path)) return true;
       f.runs = mv::zeroRuns(*slot.analysis.videoSeries);
-      if (!json) block = mv::toTextFileBytes(mv::zeroRunBlock(path, *slot.analysis.videoSeries));
+      if (!json) block = mv::zeroRunBlock(path, *slot.analysis.videoSeries);
     } catch (const std::bad_alloc&) {
       // One file too large for memory must not end the run over all the others.
       printDiagnostic(path, loadFailureCause(path, mv::LoadResult::fail(mv::LoadFailure::OutOfMemory)));
@@ -212,8 +251,7 @@ int checkIntoStream(const std::string& folder, const std::string& output, bool j
     }
     if (f.runs.empty()) return true;
     findings.push_back(std::move(f));
-    if (json || mv::writeAll(STDOUT_FILENO, block)) return true;
-    printDiagnostic(outputName("-"), writeFailureCause(mv::OutputError::WriteFailed, errno));
+    if (json || writeText(block)) return true;
     streamFailed = true;
     return false;
   });
@@ -223,12 +261,13 @@ int checkIntoStream(const std::string& folder, const std::string& output, bool j
   if (!complete) {
     mv::showMessage(mv::msg::kBatchStopped);
   } else if (total == 0) {
-    mv::showMessage(mv::msg::kBatchNoRmFiles);
+    mv::showMessage(allFormats ? mv::msg::kBatchNoMediaFiles : mv::msg::kBatchNoRmFiles);
   } else if (findings.empty()) {
-    mv::showMessage(mv::msg::kBatchNoProblems);
+    mv::showMessage(allFormats ? mv::msg::kBatchNoProblemsAnyFormat : mv::msg::kBatchNoProblems);
   }
-  if (json && !writeBytesOutput(output, checkedFiles, findingsJson(checked, findings, !complete))) return kExitFailed;
-  return findingsExitCode(int(findings.size()));
+  if (json && !writeBytesOutput(output, treeFiles, findingsJson(checked, findings, !complete, counting.unreadable)))
+    return kExitFailed;
+  return findingsExitCode(int(findings.size()), counting.unreadable.size());
 }
 
 }  // namespace

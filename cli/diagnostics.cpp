@@ -7,6 +7,7 @@
 #include "analysis/failure_causes.h"
 #include "commands.h"
 #include "platform/messages.h"
+#include "platform/printable_name.h"
 
 namespace mvcli {
 namespace {
@@ -46,7 +47,7 @@ bool englishMessages() {
 
 void printDiagnostic(const std::string& what, const std::string& cause) {
   std::fflush(stdout);
-  std::fprintf(stderr, "morvatelline-cli: %s: %s\n", what.c_str(), cause.c_str());
+  std::fprintf(stderr, "morvatelline-cli: %s: %s\n", mv::printableName(what).c_str(), cause.c_str());
 }
 
 std::string loadFailureCause(const std::string& path, const mv::LoadResult& result) {

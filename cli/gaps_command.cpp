@@ -1,4 +1,3 @@
-#include <iostream>
 #include <memory>
 #include <string>
 
@@ -28,17 +27,17 @@ void addGapsCommand(CLI::App& app, int* result) {
       return;
     }
     const std::vector<mv::ZeroRun> runs = mv::zeroRuns(*slot.analysis.videoSeries);
+    std::string text;
     if (opts->json) {
       nlohmann::ordered_json j;
       j["ok"] = true;
       j["path"] = slot.analysis.path;
       j["gaps"] = zeroRunsJson(runs);
-      std::cout << j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+      text = j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + '\n';
     } else {
-      std::cout << mv::zeroRunBlock(slot.analysis.path, *slot.analysis.videoSeries);
+      text = mv::zeroRunBlock(slot.analysis.path, *slot.analysis.videoSeries);
     }
-    std::cout.flush();
-    *result = !std::cout ? kExitFailed : runs.empty() ? kExitOk : kExitProblemsFound;
+    *result = !writeBytesOutput("-", {}, text) ? kExitFailed : runs.empty() ? kExitOk : kExitProblemsFound;
   });
 }
 

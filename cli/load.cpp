@@ -7,13 +7,14 @@
 #include <cstdio>
 
 #include "commands.h"
+#include "platform/printable_name.h"
 
 namespace mvcli {
 namespace {
 
 class TerminalProgress : public mv::LoadControl {
  public:
-  explicit TerminalProgress(const std::string& path) : path_(path), start_(Clock::now()) {}
+  explicit TerminalProgress(const std::string& path) : path_(mv::printableName(path)), start_(Clock::now()) {}
   ~TerminalProgress() override {
     if (shown_) std::fputs("\r\033[K", stderr);
   }

@@ -6,13 +6,14 @@
 #include <iostream>
 
 #include "commands.h"
+#include "platform/printable_name.h"
 #include "platform/text_file.h"
 
 namespace mvcli {
 namespace {
 
 void printWritten(const std::string& path) {
-  std::cout << path << '\n';
+  std::cout << mv::printableName(path) << '\n';
   std::cout.flush();
 }
 

@@ -48,6 +48,14 @@
         <translation>Good news: no RM file has zero-bitrate seconds.</translation>
     </message>
     <message>
+        <source>抱歉，在您选择的目录里没有任何可检查的媒体文件。</source>
+        <translation>Sorry, there are no media files to check in the folder you chose.</translation>
+    </message>
+    <message>
+        <source>恭喜，没有找到有零码率的文件。</source>
+        <translation>Good news: no file has zero-bitrate seconds.</translation>
+    </message>
+    <message>
         <source>文件不完整</source>
         <translation>The file is incomplete</translation>
     </message>
@@ -128,6 +136,14 @@
     <message>
         <source>检查所有支持的格式</source>
         <translation>Check every supported format</translation>
+    </message>
+    <message>
+        <source>以下文件夹无法读取，其中的文件没有检查：</source>
+        <translation>These folders could not be read; the files in them were not checked:</translation>
+    </message>
+    <message>
+        <source>……共 %1 个文件夹</source>
+        <translation>… %1 folders in all</translation>
     </message>
 </context>
 <context>

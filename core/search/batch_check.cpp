@@ -13,15 +13,12 @@
 #include "platform/messages.h"
 #include "platform/output_file.h"
 #include "platform/paths.h"
+#include "platform/printable_name.h"
 #include "platform/shell.h"
 #include "platform/text_file.h"
 #include "media/time_format.h"
 
 namespace mv {
-namespace {
-
-
-}  // namespace
 
 std::string batchMask(bool allFormats) {
   std::string mask;
@@ -31,6 +28,11 @@ std::string batchMask(bool allFormats) {
     mask += searchMask(c);
   }
   return mask;
+}
+
+bool batchChecksName(const std::string& path, bool allFormats) {
+  const Container* c = containerOfPath(path);
+  return c && (allFormats || c->marksZeroSeconds);
 }
 
 std::string defaultBatchResultFile() {
@@ -46,10 +48,19 @@ std::string defaultBatchResultFile() {
 std::string zeroRunBlock(const std::string& path, const PerSecondSeries& video) {
   const std::vector<ZeroRun> runs = zeroRuns(video);
   if (runs.empty()) return {};
-  std::string out = path + '\n';
+  std::string out = printableName(path) + '\n';
   for (const ZeroRun& run : runs) out += zeroRunText(run) + '\n';
   out += '\n';
   return out;
+}
+
+std::string unreadableFolderBlock(const std::string& folder) {
+  return printableName(folder) + '\n' + msg::kBatchFolderUnreadable + "\n\n";
+}
+
+std::string folderName(const std::string& walkedFolder) {
+  if (walkedFolder.size() > 1 && walkedFolder.back() == '/') return walkedFolder.substr(0, walkedFolder.size() - 1);
+  return walkedFolder;
 }
 
 BatchOutcome BatchCheck::OnStart(const std::string& sourceFolder, const std::string& resultFile) {
@@ -94,6 +105,7 @@ BatchOutcome BatchCheck::OnStart(const std::string& sourceFolder, const std::str
   checkedFiles_ = 0;
   totalFiles_ = 0;
   unwrittenFiles_ = 0;
+  unreadableFolders_.clear();
   if (callbacks_.runningChanged) callbacks_.runningChanged(true);
 
   bool resultReady = false;
@@ -101,9 +113,17 @@ BatchOutcome BatchCheck::OnStart(const std::string& sourceFolder, const std::str
     CountSearch count;
     totalFiles_ = count.Run(sourceFolder, batchMask(allFormats_), 1, std::string(), *this);
   }
+  // A stop cut the counting pass short: a result path named like the files it looks for may be
+  // one it did not reach, and is not replaced.
+  if (stopRequested_ && previous && batchChecksName(resultFile, allFormats_)) resultRefused_ = true;
   if (resultRefused_) {
     created.discard();
   } else {
+    // What the run could not look at comes first: the findings below are not the whole tree's.
+    for (const std::string& folder : unreadableFolders_) {
+      const std::string bytes = toTextFileBytes(unreadableFolderBlock(folder));
+      created.append(bytes.data(), bytes.size());
+    }
     resultReady = created.close();
     resultIdentity_ = created.writtenIdentity();
   }
@@ -120,10 +140,10 @@ BatchOutcome BatchCheck::OnStart(const std::string& sourceFolder, const std::str
     showMessage(msg::kBatchStopped);
     outcome = BatchOutcome::Stopped;
   } else if (totalFiles_ == 0) {
-    showMessage(msg::kBatchNoRmFiles);
+    showMessage(allFormats_ ? msg::kBatchNoMediaFiles : msg::kBatchNoRmFiles);
     outcome = BatchOutcome::NoRmFiles;
   } else if (problemFiles_ == 0) {
-    showMessage(msg::kBatchNoProblems);
+    showMessage(allFormats_ ? msg::kBatchNoProblemsAnyFormat : msg::kBatchNoProblems);
     outcome = BatchOutcome::NoProblems;
   }
 
@@ -137,6 +157,11 @@ BatchOutcome BatchCheck::OnStart(const std::string& sourceFolder, const std::str
     openWithShell(resultFile_);
   }
   return outcome;
+}
+
+void BatchCheck::NoteUnreadableFolder(const std::string& walkedFolder) {
+  unreadableFolders_.push_back(folderName(walkedFolder));
+  if (callbacks_.unreadableFolder) callbacks_.unreadableFolder(unreadableFolders_.back());
 }
 
 bool BatchCheck::IsResultFile(const FindData& entry) const {
@@ -216,6 +241,10 @@ void CountSearch::OnFileFound(const std::string&, const FindData& entry) {
     return;
   }
   ++count_;
+}
+
+void CountSearch::OnFolderUnreadable(const std::string& path) {
+  if (owner_) owner_->NoteUnreadableFolder(path);
 }
 
 int CountSearch::IsStopRequested() { return owner_ && owner_->PollStop() ? 1 : 0; }

@@ -23,11 +23,18 @@ inline constexpr const char* kBatchResultCreateFailed = "结果文件创建失�
 inline constexpr const char* kBatchStopped = "用户终止查找过程。。";
 inline constexpr const char* kBatchNoRmFiles = "抱歉，在您选择的目录里没有任何RM文件。";
 inline constexpr const char* kBatchNoProblems = "恭喜，没有找到有零码率的RM文件。";
+// The same two outcomes when files of every format were checked.
+inline constexpr const char* kBatchNoMediaFiles = "抱歉，在您选择的目录里没有任何可检查的媒体文件。";
+inline constexpr const char* kBatchNoProblemsAnyFormat = "恭喜，没有找到有零码率的文件。";
+// Under the name of a folder the run could not read, in the result file and the CLI's line.
+inline constexpr const char* kBatchFolderUnreadable = "文件夹无法读取，其中的文件没有检查";
 }  // namespace msg
 
 // The files a run looks at: those of the containers whose seconds without video mean damage.
 // With `allFormats`, files of every container the program reads.
 std::string batchMask(bool allFormats = false);
+// Whether a file of this name is one the run looks at (by its suffix, as batchMask).
+bool batchChecksName(const std::string& path, bool allFormats = false);
 
 // How OnStart ended; the dialog moves the focus and the CLI picks its exit code from it.
 enum class BatchOutcome {
@@ -47,8 +54,13 @@ enum class BatchOutcome {
 std::string defaultBatchResultFile();
 
 // The result-file block of one file: its path and one line per run of zeroRuns, then an empty
-// line ("\n" line ends, UTF-8). Empty when there is no such run.
+// line ("\n" line ends, UTF-8). Empty when there is no such run. Paths in blocks are shown with
+// their control bytes escaped (platform/printable_name.h).
 std::string zeroRunBlock(const std::string& path, const PerSecondSeries& video);
+// The result-file block of a folder the run could not read: its name and why its files are missing.
+std::string unreadableFolderBlock(const std::string& folder);
+// A folder as blocks and messages name it: without the trailing '/' the walk gives it.
+std::string folderName(const std::string& walkedFolder);
 
 class BatchCheck {
  public:
@@ -60,6 +72,8 @@ class BatchCheck {
     std::function<void(const std::string& path, int checked, int total)> progress;
     // The run begins (true) or has ended (false): Start/Stop text, buttons, progress labels.
     std::function<void(bool running)> runningChanged;
+    // The counting pass met a folder it could not read (named as folderName gives it).
+    std::function<void(const std::string& folder)> unreadableFolder;
   };
 
   BatchCheck() = default;
@@ -84,6 +98,8 @@ class BatchCheck {
 
   // Checks one file and appends its block to the result file when it has zero seconds.
   void CheckFile(const std::string& path);
+  // Counting pass: a folder whose files the run cannot check. Its block opens the result file.
+  void NoteUnreadableFolder(const std::string& walkedFolder);
   // Counting pass: the file `entry` is the result file the run is about to replace.
   bool IsResultFile(const FindData& entry) const;
   void RefuseResultFile() { resultRefused_ = true; }
@@ -98,6 +114,8 @@ class BatchCheck {
   int problemFiles() const { return problemFiles_; }
   // Problem files whose block could not be appended to the result file in this run.
   int unwrittenFiles() const { return unwrittenFiles_; }
+  // The folders of this run that could not be read: the run did not check everything.
+  const std::vector<std::string>& unreadableFolders() const { return unreadableFolders_; }
 
  private:
   bool AppendBlock(const std::string& block);
@@ -110,6 +128,7 @@ class BatchCheck {
   int checkedFiles_ = 0;
   int problemFiles_ = 0;
   int unwrittenFiles_ = 0;
+  std::vector<std::string> unreadableFolders_;
   std::string resultFile_;  // of the run in progress
   // What the result path named before the run, and the empty file the run put in its place.
   std::optional<FileIdentity> previousResult_, resultIdentity_;
@@ -124,6 +143,7 @@ class CountSearch : public CSrchDir {
 
  protected:
   void OnFileFound(const std::string& path, const FindData& entry) override;
+  void OnFolderUnreadable(const std::string& path) override;
   int IsStopRequested() override;
 
  private:

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstring>
 
@@ -110,8 +111,13 @@ void CSrchDir::WalkFolder(const std::string& folder) {
   if (stopFlag) return;
   if (!excludedFolder.empty() && equalsIgnoreAsciiCase(folder, excludedFolder)) return;
 
-  // File pass. A folder that cannot be listed simply has nothing in it.
-  if (DIR* dir = opendir(folder.c_str())) {
+  // File pass. A folder that cannot be listed is told about: the files in it go unchecked.
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) {
+    if (errno != ENOENT && errno != ENOTDIR) OnFolderUnreadable(folder);
+    return;
+  }
+  {
     FindData entry;
     entry.dirFd_ = dirfd(dir);
     while (const dirent* e = readdir(dir)) {
@@ -131,7 +137,7 @@ void CSrchDir::WalkFolder(const std::string& folder) {
   // Folder pass. The subfolders are listed first and the listing closed before descending, so a
   // deep tree does not hold one open listing per level.
   std::vector<FindData> subfolders;
-  if (DIR* dir = opendir(folder.c_str())) {
+  if ((dir = opendir(folder.c_str()))) {
     FindData entry;
     entry.isDirectory = true;
     while (const dirent* e = readdir(dir)) {
@@ -140,7 +146,11 @@ void CSrchDir::WalkFolder(const std::string& folder) {
       if (classify(dirfd(dir), *e, entry.sized_, entry.size_) == EntryKind::Folder) {
         // A folder that cannot be told apart is not walked: it could be one already walked.
         const auto id = fileIdentityAt(dirfd(dir), e->d_name);
-        if (!id || !walked_.insert(*id).second) continue;
+        if (!id) {
+          if (errno != ENOENT && errno != ENOTDIR) OnFolderUnreadable(folder + e->d_name + '/');
+          continue;
+        }
+        if (!walked_.insert(*id).second) continue;
         entry.name = e->d_name;
         entry.sized_ = true;
         entry.size_ = 0;
@@ -161,6 +171,7 @@ void CSrchDir::WalkFolder(const std::string& folder) {
 void CSrchDir::OnFileFound(const std::string&, const FindData&) {}
 void CSrchDir::OnEnterFolder(const std::string&, const FindData&) {}
 void CSrchDir::OnLeaveFolder(const std::string&, const FindData&) {}
+void CSrchDir::OnFolderUnreadable(const std::string&) {}
 int CSrchDir::IsStopRequested() { return 0; }
 
 }  // namespace mv

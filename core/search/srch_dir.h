@@ -54,6 +54,9 @@ class CSrchDir {
   virtual void OnFileFound(const std::string& path, const FindData& entry);
   virtual void OnEnterFolder(const std::string& path, const FindData& entry);
   virtual void OnLeaveFolder(const std::string& path, const FindData& entry);
+  // A folder of the walk that could not be listed, or whose identity could not be read: nothing
+  // below it is reported. A folder that went away meanwhile is not reported.
+  virtual void OnFolderUnreadable(const std::string& path);
   // Asked by subclasses inside their hooks; the walk itself only tests `stopFlag`.
   virtual int IsStopRequested();
 

@@ -47,6 +47,8 @@ constexpr CoreText kCoreTexts[] = {
     {mv::msg::kBatchStopped, QT_TRANSLATE_NOOP("mv::msg", "用户终止查找过程。。")},
     {mv::msg::kBatchNoRmFiles, QT_TRANSLATE_NOOP("mv::msg", "抱歉，在您选择的目录里没有任何RM文件。")},
     {mv::msg::kBatchNoProblems, QT_TRANSLATE_NOOP("mv::msg", "恭喜，没有找到有零码率的RM文件。")},
+    {mv::msg::kBatchNoMediaFiles, QT_TRANSLATE_NOOP("mv::msg", "抱歉，在您选择的目录里没有任何可检查的媒体文件。")},
+    {mv::msg::kBatchNoProblemsAnyFormat, QT_TRANSLATE_NOOP("mv::msg", "恭喜，没有找到有零码率的文件。")},
 };
 consteval bool coreTextsMatch() {
   for (const CoreText& t : kCoreTexts)

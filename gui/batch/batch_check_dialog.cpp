@@ -11,11 +11,12 @@
 #include <QPushButton>
 #include <QUrl>
 
-#include "analysis/containers.h"
 #include "app/dialog_units.h"
 #include "app/window_settings.h"
 #include "batch/folder_picker.h"
+#include "platform/messages.h"
 #include "platform/paths.h"
+#include "platform/printable_name.h"
 #include "search/batch_check.h"
 #include "settings/para_block.h"
 #include "widgets/colour_label.h"
@@ -27,12 +28,6 @@ namespace mvgui {
 namespace {
 
 constexpr const char* kStopText = QT_TRANSLATE_NOOP("mvgui::BatchCheckDialog", "停止");
-
-// A dropped file is taken when it is of a container the batch check walks.
-bool isCheckedName(const QString& name, bool allFormats) {
-  const mv::Container* c = mv::containerOfPath(name.toStdString());
-  return c && (allFormats || c->marksZeroSeconds);
-}
 
 }  // namespace
 
@@ -194,6 +189,7 @@ void BatchCheckDialog::OnStart() {
   const QPointer<BatchCheckDialog> self(this);
   const mv::BatchOutcome outcome = engine->OnStart(sourceFolder_.toStdString(), resultFile_.toStdString());
   if (!self) return;
+  ShowUnreadableFolders();
   switch (outcome) {
     case mv::BatchOutcome::NoSourceFolder:
       control(1058)->setFocus();
@@ -205,6 +201,18 @@ void BatchCheckDialog::OnStart() {
     default:
       break;
   }
+}
+
+void BatchCheckDialog::ShowUnreadableFolders() {
+  const std::vector<std::string>& folders = engine_->unreadableFolders();
+  if (folders.empty()) return;
+  // A box stays readable with a few names; the result file names every one.
+  constexpr size_t kListed = 10;
+  QString text = tr("以下文件夹无法读取，其中的文件没有检查：");
+  for (size_t i = 0; i < folders.size() && i < kListed; ++i)
+    text += u'\n' + QString::fromStdString(mv::printableName(folders[i]));
+  if (folders.size() > kListed) text += u'\n' + tr("……共 %1 个文件夹").arg(folders.size());
+  mv::showMessage(text.toStdString());
 }
 
 void BatchCheckDialog::OnBrowseSource() {
@@ -232,7 +240,8 @@ void BatchCheckDialog::OnBrowseResult() {
 
 void BatchCheckDialog::OnDropFiles(const QStringList& paths) {
   for (const QString& name : paths) {
-    if (!isCheckedName(name, allFormats_->isChecked())) continue;
+    // A dropped file is taken when it is of a container the batch check walks.
+    if (!mv::batchChecksName(name.toStdString(), allFormats_->isChecked())) continue;
     // Only a full path names a folder; the root keeps its "/".
     const qsizetype slash = name.lastIndexOf(u'/');
     if (slash < 0) continue;

@@ -60,6 +60,8 @@ class BatchCheckDialog : public QDialog {
   void EnableButtons(bool enable);
   void OnRunningChanged(bool running);
   void ShowProgress(const QString& path, int checked, int total);
+  // After a run: the folders it could not read, so that nobody takes the tree for checked.
+  void ShowUnreadableFolders();
 
   QString sourceFolder_;
   QString resultFile_;

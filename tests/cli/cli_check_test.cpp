@@ -18,7 +18,9 @@
 #include "fixtures/byte_writer.h"
 #include "fixtures/rm_builder.h"
 #include "fixtures/unprivileged.h"
+#include "analysis/containers.h"
 #include "analysis/file_slot.h"
+#include "platform/text_file.h"
 #include "search/batch_check.h"
 
 namespace fs = std::filesystem;
@@ -330,6 +332,140 @@ TEST(CliGaps, CheckOfAllFormatsLooksAtOtherFilesToo) {
   EXPECT_EQ(r.status, 3);
   EXPECT_EQ(nlohmann::json::parse(r.out)["checked"], 3);
   EXPECT_EQ(nlohmann::json::parse(r.out)["problems"].size(), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+// Root reads every folder: these runs give it up. The tree lies in a folder anyone may enter
+// and write (the result file is made there).
+class CliUnreadableFolder : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
+    writeRm(src / "locked" / "b.rm", 6, {2});
+    ASSERT_EQ(::chmod((src / "locked").c_str(), 0), 0);
+  }
+  void TearDown() override { ::chmod((src / "locked").c_str(), 0755); }
+  CliRun run(const std::string& args) { return cli(dir, args, mvtest::unprivilegedPrefix()); }
+
+  mvtest::TempDir dir;
+  fs::path src = dir.path() / "clips";
+  std::string locked = (src / "locked").string();
+  std::string line = "morvatelline-cli: " + locked + ": " + mv::msg::kBatchFolderUnreadable;
+};
+
+TEST_F(CliUnreadableFolder, IsNamedEverywhereAndTheRunFails) {
+  CliRun r = run("check --json " + quote(src.string()));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, R"({"ok":true,"checked":0,"problems":[],"unreadable":[")" + locked + "\"]}\n");
+  EXPECT_EQ(r.errLines, (std::vector<std::string>{line, mv::msg::kBatchNoRmFiles}));
+
+  const std::string block = locked + "\r\n" + mv::utf8ToGbk(mv::msg::kBatchFolderUnreadable) + "\r\n\r\n";
+  r = run("check " + quote(src.string()) + " -o -");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, block);
+  EXPECT_EQ(r.errLines, (std::vector<std::string>{line, mv::msg::kBatchNoRmFiles}));
+
+  // With findings beside it, the run still fails: the tree was not checked whole.
+  writeRm(src / "a.rm", 6, {2});
+  const std::string result = dir.file("result.txt");
+  r = run("check " + quote(src.string()) + " -o " + quote(result));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(text(result), block + (src / "a.rm").string() + "\r\n00:00:03\r\n\r\n");
+  EXPECT_EQ(r.errLines, (std::vector<std::string>{line, "1/1 " + (src / "a.rm").string()}));
+}
+
+// A name may hold any byte; what reaches a terminal or a text for reading has them escaped.
+TEST(CliNames, ControlBytesOfNamesAreShownEscaped) {
+  mvtest::TempDir dir;
+  const fs::path src = dir.path() / "clips";
+  const std::string raw = "x\x1b]0;owned\x07\n.rm", shown = "x\\e]0;owned\\x07\\n.rm";
+  writeRm(src / raw, 6, {2});
+  const std::string block = (src / shown).string() + "\r\n00:00:03\r\n\r\n";
+  const auto noControls = [](const CliRun& r) {
+    std::string all = r.out;
+    for (const std::string& l : r.errLines) all += l;
+    return all.find_first_of("\x1b\x07") == std::string::npos;
+  };
+
+  CliRun r = cli(dir, "check " + quote(src.string()) + " -o -");
+  EXPECT_EQ(r.status, 3);
+  EXPECT_EQ(r.out, block);
+  EXPECT_EQ(r.errLines, std::vector<std::string>{"1/1 " + (src / shown).string()});
+
+  const std::string result = dir.file("out\x1b[2J.txt");
+  r = cli(dir, "check " + quote(src.string()) + " -o " + quote(result));
+  EXPECT_EQ(r.status, 3);
+  EXPECT_EQ(text(result), block);
+  EXPECT_EQ(r.out, dir.file("out\\e[2J.txt") + "\n");
+  EXPECT_TRUE(noControls(r));
+
+  r = cli(dir, "gaps " + quote((src / raw).string()));
+  EXPECT_EQ(r.status, 3);
+  EXPECT_EQ(r.out, (src / shown).string() + "\n00:00:03\n\n");
+  // JSON escapes them its own way.
+  r = cli(dir, "check --json " + quote(src.string()));
+  EXPECT_EQ(nlohmann::json::parse(r.out)["problems"][0]["path"], (src / raw).string());
+
+  r = cli(dir, "gaps " + quote(dir.file("\x1b[31mmissing.rm")));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.errLines, std::vector<std::string>{"morvatelline-cli: " + dir.file("\\e[31mmissing.rm") + ": 文件不存在"});
+  EXPECT_TRUE(noControls(r));
+}
+
+TEST(CliGaps, FullStandardOutputIsOneFailureLine) {
+  mvtest::TempDir dir;
+  writeRm(dir.path() / "a.rm", 20, {4});
+  for (const char* json : {"", "--json "}) {
+    const CliRun r = cli(dir, std::string("gaps ") + json + quote(dir.file("a.rm")) + " >/dev/full");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.errLines, std::vector<std::string>{"morvatelline-cli: 标准输出: 磁盘空间不足"});
+  }
+}
+
+TEST(CliHelp, NamesEveryContainerItReads) {
+  mvtest::TempDir dir;
+  const CliRun r = cli(dir, "--help");
+  EXPECT_EQ(r.status, 0);
+  for (const mv::Container& c : mv::containers()) {
+    EXPECT_NE(r.out.find(std::string(c.name)), std::string::npos) << c.name << "\n" << r.out;
+    for (std::string_view suffix : c.suffixes) EXPECT_NE(r.out.find(std::string(suffix)), std::string::npos) << suffix;
+  }
+}
+
+TEST(CliCheck, EveryFormatCleanTreeDoesNotSpeakOfRmFiles) {
+  mvtest::TempDir dir;
+  const fs::path src = dir.path() / "clips";
+  fs::create_directories(src);
+  for (const char* out : {"-", "result.txt"}) {
+    CliRun r = cli(dir, "check --all-formats " + quote(src.string()) + " -o " + quote(dir.file(out)));
+    EXPECT_EQ(r.errLines, std::vector<std::string>{mv::msg::kBatchNoMediaFiles});
+  }
+  writeRm(src / "a.rm", 6);
+  for (const char* out : {"-", "result.txt"}) {
+    CliRun r = cli(dir, "check --all-formats " + quote(src.string()) + " -o " + quote(dir.file(out)));
+    EXPECT_EQ(r.status, 0);
+    ASSERT_FALSE(r.errLines.empty());
+    EXPECT_EQ(r.errLines.back(), mv::msg::kBatchNoProblemsAnyFormat);
+  }
+}
+
+// The JSON document is written after the run: a file of the tree named as its output is refused
+// before any file is checked, also one the run would not have reached when stopped.
+TEST(CliCheck, JsonOutputThatIsAFileOfTheTreeIsRefusedAtOnce) {
+  mvtest::TempDir dir;
+  const fs::path src = dir.path() / "clips";
+  writeRm(src / "a.rm", 6, {2});
+  writeRm(src / "sub" / "b.rm", 6);
+  const std::string media = (src / "sub" / "b.rm").string();
+  const auto before = mvtest::readFile(media);
+  const CliRun r = cli(dir, "check --json " + quote(src.string()) + " -o " + quote(media));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.errLines, std::vector<std::string>{"morvatelline-cli: " + media + ": 是输入的媒体文件之一，不会被覆盖"});
+  EXPECT_EQ(mvtest::readFile(media), before);
+  EXPECT_EQ(r.out, "");
 }
 
 }  // namespace

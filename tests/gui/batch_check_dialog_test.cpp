@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <QtTest>
+#include <sys/stat.h>
 #include <filesystem>
 
 #include "app/dialog_units.h"
@@ -18,6 +19,7 @@
 #include "fixtures/byte_writer.h"
 #include "fixtures/message_recorder.h"
 #include "fixtures/sample_media.h"
+#include "fixtures/unprivileged.h"
 #include "gui/support/file_dialog_recorder.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
@@ -316,6 +318,29 @@ class BatchCheckDialogTest : public QObject {
     QCOMPARE(fs::file_size(result), uintmax_t(0));
     QVERIFY(opened_.empty());
     expectIdle(d);
+  }
+
+  // Root reads every folder: the window runs in a child process that has given root up.
+  void unreadableFoldersAreShownAfterTheRun() {
+    QCOMPARE(::chmod(dir_->path().c_str(), 0777), 0);
+    const fs::path root = dir_->path() / "tree";
+    fs::create_directories(root / "locked");
+    mvtest::writeFile(root / "fine.rm", mvtest::sampleRealMedia(30));
+    mvtest::writeFile(root / "locked" / "hidden.rm", mvtest::sampleRealMedia(12, {5}));
+    QCOMPARE(::chmod((root / "locked").c_str(), 0), 0);
+    const std::string result = path("result.txt");
+    setFolders(root.string(), result);
+    const std::string expected = std::string("以下文件夹无法读取，其中的文件没有检查：\n") + (root / "locked").string();
+    const bool passed = mvtest::inUnprivilegedChild([&] {
+      BatchCheckDialog d;
+      button(d, 1)->click();
+      const std::vector<std::string> shown{mv::msg::kBatchNoProblems, expected};
+      if (messages() == shown && d.engine().unreadableFolders().size() == 1) return true;
+      for (const std::string& m : messages()) qWarning("shown: %s", m.c_str());
+      return false;
+    });
+    ::chmod((root / "locked").c_str(), 0755);
+    QVERIFY(passed);
   }
 
   void refusedStartsMoveTheFocusAndChangeNothing() {

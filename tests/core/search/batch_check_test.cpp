@@ -16,6 +16,7 @@
 #include "fixtures/byte_writer.h"
 #include "fixtures/message_recorder.h"
 #include "fixtures/rm_builder.h"
+#include "fixtures/unprivileged.h"
 #include "platform/paths.h"
 #include "platform/shell.h"
 #include "platform/text_file.h"
@@ -67,6 +68,14 @@ TEST(ZeroRunBlock, ExampleRunsAndSingleSeconds) {
   std::vector<uint32_t> w(10, 1);
   w[2] = w[3] = w[5] = 0;
   EXPECT_EQ(mv::zeroRunBlock("p", series(w)), "p\n00:00:03 -- 00:00:04\n00:00:06\n\n");
+}
+
+TEST(ZeroRunBlock, ControlBytesOfTheNameAreEscaped) {
+  std::vector<uint32_t> v(10, 1);
+  v[3] = 0;
+  EXPECT_EQ(mv::zeroRunBlock("/clips/\x1b]2;x\x07.rm", series(v)), "/clips/\\e]2;x\\x07.rm\n00:00:04\n\n");
+  EXPECT_EQ(mv::unreadableFolderBlock("/clips/\x1b[1m"),
+            std::string("/clips/\\e[1m\n") + mv::msg::kBatchFolderUnreadable + "\n\n");
 }
 
 TEST(ZeroRuns, NumbersAreTheSecondsTheBlockLabels) {
@@ -190,6 +199,47 @@ TEST_F(BatchCheckTest, OutcomeMessages) {
                                       mv::msg::kBatchNoRmFiles, mv::msg::kBatchNoProblems}));
   EXPECT_TRUE(opened.empty());
   EXPECT_EQ(resultText(), "");
+}
+
+TEST_F(BatchCheckTest, OutcomeMessagesOfEveryFormatDoNotSpeakOfRmFiles) {
+  check.SetAllFormats(true);
+  EXPECT_EQ(start(), mv::BatchOutcome::NoRmFiles);
+  put("a.rm", rmFile(6));
+  EXPECT_EQ(start(), mv::BatchOutcome::NoProblems);
+  EXPECT_EQ(recorder.messages,
+            (std::vector<std::string>{mv::msg::kBatchNoMediaFiles, mv::msg::kBatchNoProblemsAnyFormat}));
+  for (const std::string& m : recorder.messages) EXPECT_EQ(m.find("RM"), std::string::npos) << m;
+}
+
+// Root reads every folder: the run goes without it, in a child process.
+TEST_F(BatchCheckTest, UnreadableFoldersAreNamedFirstInTheResultFile) {
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);  // the result file is made here
+  put("a.rm", rmFile(5, {2}));
+  put("locked/b.rm", rmFile(5, {2}));
+  put("shut/deeper/c.rm", rmFile(5, {2}));
+  ASSERT_EQ(::chmod(src("locked").c_str(), 0), 0);
+  ASSERT_EQ(::chmod(src("shut").c_str(), 0644), 0);  // listed, but nothing in it can be entered
+  std::vector<std::string> named;
+  callbacks.unreadableFolder = [&named](const std::string& folder) { named.push_back(folder); };
+  const bool passed = mvtest::inUnprivilegedChild([&] {
+    EXPECT_EQ(start(), mv::BatchOutcome::ProblemsFound);
+    std::sort(named.begin(), named.end());
+    EXPECT_EQ(named, (std::vector<std::string>{src("locked"), src("shut/deeper")}));
+    std::vector<std::string> kept = check.unreadableFolders();
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(kept, named);
+    const std::string note = std::string("\r\n") + mv::utf8ToGbk(mv::msg::kBatchFolderUnreadable) + "\r\n\r\n";
+    const std::string text = resultText();
+    EXPECT_EQ(text.size(), src("locked").size() + src("shut/deeper").size() + 2 * note.size() + src("a.rm").size() +
+                               std::string("\r\n00:00:03\r\n\r\n").size()) << text;
+    EXPECT_NE(text.find(src("locked") + note), std::string::npos) << text;
+    EXPECT_NE(text.find(src("shut/deeper") + note), std::string::npos) << text;
+    EXPECT_EQ(text.find(src("a.rm")) + src("a.rm").size() + 14, text.size()) << "the findings follow";
+    return !::testing::Test::HasFailure();
+  });
+  ASSERT_EQ(::chmod(src("locked").c_str(), 0755), 0);
+  ASSERT_EQ(::chmod(src("shut").c_str(), 0755), 0);
+  EXPECT_TRUE(passed);
 }
 
 TEST_F(BatchCheckTest, NamesAreCheckedBeforeAnythingIsWritten) {
@@ -316,6 +366,22 @@ TEST_F(BatchCheckTest, ResultPathThatIsADeviceOrAMediaFileOfTheRunIsRefused) {
   }
   EXPECT_TRUE(fs::is_symlink(dir.file("soft.txt")));
   EXPECT_TRUE(opened.empty());
+}
+
+// Stopped before the counting pass reached it, a media file named as the result is still kept.
+TEST_F(BatchCheckTest, StopInTheCountingPassKeepsAResultPathNamedLikeItsFiles) {
+  put("a.rm", rmFile(5, {2}));
+  put("sub/z.rm", rmFile(5, {2}));
+  const mvtest::Bytes media = mvtest::readFile(src("sub/z.rm"));
+  callbacks.pumpMessages = [this] { check.RequestStop(); };
+  check.SetCallbacks(callbacks);
+  EXPECT_EQ(check.OnStart(source.string(), src("sub/z.rm")), mv::BatchOutcome::ResultCreateFailed);
+  EXPECT_EQ(recorder.messages, std::vector<std::string>{mv::msg::kWriteFailed});
+  EXPECT_EQ(mvtest::readFile(src("sub/z.rm")), media);
+  // A result named as results are is emptied as before.
+  recorder.messages.clear();
+  EXPECT_EQ(check.OnStart(source.string(), result), mv::BatchOutcome::Stopped);
+  EXPECT_EQ(recorder.messages, std::vector<std::string>{mv::msg::kBatchStopped});
 }
 
 TEST_F(BatchCheckTest, LinkAtTheResultPathIsReplacedNotWrittenThrough) {

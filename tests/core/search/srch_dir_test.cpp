@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "fixtures/byte_writer.h"
+#include "fixtures/unprivileged.h"
 
 namespace fs = std::filesystem;
 
@@ -25,6 +26,7 @@ class Recorder : public mv::CSrchDir {
  public:
   std::vector<std::string> events;
   std::vector<std::string> files;
+  std::vector<std::string> unreadable;
   std::function<void(Recorder&, const std::string&)> onFile;
   void stop() { stopFlag = 1; }
 
@@ -45,6 +47,7 @@ class Recorder : public mv::CSrchDir {
   void OnLeaveFolder(const std::string& path, const mv::FindData&) override {
     events.push_back("leave:" + path);
   }
+  void OnFolderUnreadable(const std::string& path) override { unreadable.push_back(path); }
 };
 
 void touch(const fs::path& p, size_t size = 3) { mvtest::writeFile(p, mvtest::Bytes(size, 'x')); }
@@ -140,6 +143,34 @@ TEST_F(SrchDirTest, StartFolderWithOrWithoutSlashGivesTheSamePaths) {
   EXPECT_EQ(run(root() + "/", 1), expected);
   EXPECT_TRUE(run("", 1).empty());
   EXPECT_TRUE(run(at("missing"), 1).empty());
+}
+
+// Root enters every folder, so the walk runs in a child process that has given root up.
+TEST_F(SrchDirTest, FoldersThatCannotBeReadAreReportedAndTheWalkGoesOn) {
+  ASSERT_EQ(::chmod(root().c_str(), 0755), 0);
+  fs::create_directories(at("locked/inner"));
+  fs::create_directories(at("shut/sub"));
+  fs::create_directories(at("open"));
+  for (const char* f : {"locked/a.rm", "locked/inner/b.rm", "shut/sub/c.rm", "open/d.rm"}) touch(at(f));
+  ASSERT_EQ(::chmod(at("locked").c_str(), 0), 0);
+  ASSERT_EQ(::chmod(at("shut").c_str(), 0644), 0);  // listed, not entered
+  const bool passed = mvtest::inUnprivilegedChild([&] {
+    Recorder r;
+    r.SetSearch("*.rm", 1, "");
+    r.Search(root());
+    EXPECT_EQ(r.files, std::vector<std::string>{at("open/d.rm")});
+    EXPECT_EQ(sorted(r.unreadable), sorted({at("locked/"), at("shut/sub/")}));
+    // The start folder itself; a folder that is not there is no folder that could not be read.
+    Recorder start;
+    start.SetSearch("*.rm", 0, "");
+    start.Search(at("locked"));
+    start.Search(at("missing"));
+    EXPECT_EQ(start.unreadable, std::vector<std::string>{at("locked/")});
+    return !::testing::Test::HasFailure();
+  });
+  ASSERT_EQ(::chmod(at("locked").c_str(), 0755), 0);
+  ASSERT_EQ(::chmod(at("shut").c_str(), 0755), 0);
+  EXPECT_TRUE(passed);
 }
 
 TEST_F(SrchDirTest, ExcludedFolderIsNeverWalked) {
