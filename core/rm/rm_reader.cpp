@@ -100,9 +100,11 @@ ParseResult RmReader::walk() {
     }
     const uint64_t chunkEnd = start + size;
     // A chunk cut off by the end of the file is dropped, except DATA: its packets up to the cut
-    // still count.
-    if (chunkEnd > end_) cutShort_ = true;
-    if (chunkEnd > end_ && id != kIdData) return ParseResult::Success;
+    // still count (and ffmpeg declares ten bytes more DATA than it writes: no sign of a cut).
+    if (chunkEnd > end_ && id != kIdData) {
+      cutShort_ = true;
+      return ParseResult::Success;
+    }
     if (id == kIdRealAudio) return ParseResult::GeneralFailure;
 
     // Body reads stay inside the chunk; a size below the header size leaves no body at all.

@@ -98,7 +98,8 @@ class RmReader {
   // The file starts with a .RMF chunk; a failure after that is damage, before it another format.
   bool signatureSeen() const { return signatureSeen_; }
   uint64_t position() const { return pos_; }
-  // The walk stopped at a chunk cut by the end of the file, or where no chunk could be found.
+  // The walk stopped at a chunk (other than DATA) cut by the end of the file, or where no chunk
+  // could be found.
   bool cutShort() const { return cutShort_; }
 
   uint32_t fileVersion() const { return fileVersion_; }
