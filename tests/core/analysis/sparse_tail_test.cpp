@@ -3,9 +3,11 @@
 // found nothing in its limit, keeps what the head holds and notes the file as cut short.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <ostream>
 
 #include "fixtures/byte_writer.h"
 #include "flv/flv_reader.h"
@@ -18,18 +20,24 @@ namespace {
 
 using mvtest::Bytes;
 
+constexpr size_t kInsidePes = ~size_t(0);
+
 struct Format {
   const char* suffix;
   const char* encode;  // ffmpeg options for a one-second clip of 32x32 at 25 fps with audio
   mv::LoadResult (*load)(const std::string&, mv::FileAnalysis&, mv::LoadControl*);
-  size_t bodyFrom;  // where a copy of the head starts that a lost walk would take up again
+  // Where a copy of the head starts that a lost walk would take up again; kInsidePes: two bytes
+  // into the first PES packet's start code.
+  size_t bodyFrom;
+  size_t stride;    // the step of the walk over a hole's zeros; 1 where it searches byte by byte
 };
 
 const Format kFormats[] = {
-    {"flv", "-c:v libx264 -c:a aac -b:a 16k", mv::loadFlv, 13},  // the tags after the file header
-    {"rm", "-c:v rv10 -b:v 8k -c:a ac3 -b:a 32k", mv::loadRealMedia, 0},
-    {"ts", "-c:v mpeg2video -c:a mp2", mv::loadTs, 0},
-    {"mpg", "-c:v mpeg1video -c:a mp2 -f vob", mv::loadPs, 0},
+    {"flv", "-c:v libx264 -c:a aac -b:a 16k", mv::loadFlv, 13, 15},  // the tags after the file header
+    {"rm", "-c:v rv10 -b:v 8k -c:a ac3 -b:a 32k", mv::loadRealMedia, 0, 10},
+    {"ts", "-c:v mpeg2video -c:a mp2", mv::loadTs, 0, 1},
+    // A PES start code with its two zeros in the hole: data resumes inside it.
+    {"mpg", "-c:v mpeg1video -c:a mp2 -f vob", mv::loadPs, kInsidePes, 1},
 };
 
 // Junk no walk syncs on, and in which the tag and chunk walks step as slowly as they can: every
@@ -49,6 +57,11 @@ struct Loaded {
   std::vector<std::string> notes;
   bool operator==(const Loaded&) const = default;
 };
+
+void PrintTo(const Loaded& l, std::ostream* os) {
+  *os << l.videoUnits << " video and " << l.audioUnits << " audio units, " << l.video.size() << " seconds, notes:";
+  for (const std::string& n : l.notes) *os << ' ' << n;
+}
 
 Loaded load(const Format& f, const std::string& path) {
   mv::FileAnalysis a;
@@ -76,6 +89,11 @@ TEST(SparseTail, WalksGiveUpBehindAValidHead) {
                        &status);
     ASSERT_EQ(status, 0);
     const Bytes bytes = mvtest::readFile(head);
+    size_t bodyFrom = f.bodyFrom;
+    for (size_t i = 0; bodyFrom == kInsidePes && i + 3 < bytes.size(); ++i)
+      if (bytes[i] == 0 && bytes[i + 1] == 0 && bytes[i + 2] == 1 && bytes[i + 3] >= 0xC0 && bytes[i + 3] <= 0xEF)
+        bodyFrom = i + 2;
+    ASSERT_LT(bodyFrom, bytes.size());
     Loaded want = load(f, head);
     ASSERT_TRUE(want.notes.empty());
     ASSERT_GT(want.videoUnits, 0u);
@@ -88,12 +106,31 @@ TEST(SparseTail, WalksGiveUpBehindAValidHead) {
     EXPECT_EQ(load(f, sparse), want) << "sparse";
     std::remove(sparse.c_str());
 
+    // A hole between the head and its copy: loads as the same bytes stored whole. The copy
+    // starts where the file system's blocks do, so that the hole ends right before it.
+    constexpr size_t kHole = 1 << 20;
+    const size_t copyAt = kHole + (f.stride - (kHole - bytes.size()) % f.stride) % f.stride;
+    Bytes dense = bytes;
+    dense.resize(copyAt, 0);
+    dense.insert(dense.end(), bytes.begin() + long(bodyFrom), bytes.end());
+    const std::string holed = dir.file(std::string("holed.") + f.suffix);
+    mvtest::writeFile(holed, bytes);
+    const int fd = ::open(holed.c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    const size_t tail = dense.size() - copyAt;
+    ASSERT_EQ(::pwrite(fd, dense.data() + copyAt, tail, off_t(copyAt)), ssize_t(tail));
+    ::close(fd);
+    const Loaded whole = load(f, holed);
+    EXPECT_GT(whole.videoUnits, want.videoUnits) << "the copy is read";
+    mvtest::writeFile(holed, dense);
+    EXPECT_EQ(whole, load(f, holed)) << "hole";
+
     // Just more junk than a search goes through, then the head again: never reached.
     const std::string junked = dir.file(std::string("junk.") + f.suffix);
     Bytes withJunk = bytes;
     const Bytes j = junk(mv::kResyncLimit + (1 << 20));
     withJunk.insert(withJunk.end(), j.begin(), j.end());
-    withJunk.insert(withJunk.end(), bytes.begin() + long(f.bodyFrom), bytes.end());
+    withJunk.insert(withJunk.end(), bytes.begin() + long(bodyFrom), bytes.end());
     mvtest::writeFile(junked, withJunk);
     EXPECT_EQ(load(f, junked), want) << "junk";
     std::remove(junked.c_str());
