@@ -140,6 +140,9 @@ LoadResult readFlv(InputFile& file, FlvFile& out, LoadControl* control) {
   ProgressGate gate(control, file.length());
   bool metaSeen = false;
   uint64_t pos = uint64_t(std::max<uint32_t>(out.dataOffset, kHeaderSize)) + kPreviousSizeField;
+  // Where the run of tags of no FLV type began: the walk has lost its way there. A hole reads
+  // as such tags, of no size.
+  uint64_t lostFrom = UINT64_MAX;
   try {
     while (file.contains(pos, kTagHeaderSize)) {
       if (!gate.at(pos)) return LoadResult::fail(LoadFailure::Cancelled, pos);
@@ -148,6 +151,21 @@ LoadResult readFlv(InputFile& file, FlvFile& out, LoadControl* control) {
       const uint8_t type = h[0] & 0x1F;
       const uint32_t size = (uint32_t(h[1]) << 16) | (uint32_t(h[2]) << 8) | h[3];
       const int32_t stamp = int32_t((uint32_t(h[7]) << 24) | (uint32_t(h[4]) << 16) | (uint32_t(h[5]) << 8) | h[6]);
+      if (type == kTagAudio || type == kTagVideo || type == kTagScript) {
+        lostFrom = UINT64_MAX;
+      } else {
+        if (lostFrom == UINT64_MAX) lostFrom = pos;
+        if (pos - lostFrom >= kResyncLimit) {
+          out.cutShort = true;
+          break;
+        }
+        constexpr uint64_t kEmptyTag = kTagHeaderSize + kPreviousSizeField;
+        if (const uint64_t n = file.recordsInHole(pos, kTagHeaderSize, kEmptyTag, lostFrom + kResyncLimit)) {
+          out.tags += n;
+          pos += n * kEmptyTag;
+          continue;
+        }
+      }
       const uint64_t data = pos + kTagHeaderSize;
       if (!file.contains(data, size)) {  // a tag cut by the end of the file is left out
         out.cutShort = true;
@@ -215,6 +233,7 @@ LoadResult loadFlv(const std::string& path, FileAnalysis& out, LoadControl* cont
   const bool declaredSize = clampInt(number("width")) > 0 && clampInt(number("height")) > 0;
   const PictureSize picture =
       declaredSize ? PictureSize{clampInt(number("width")), clampInt(number("height"))} : flv.coded;
+  if (flv.cutShort) out.notes.push_back(kNoteCutShort);
   return finishTimedLoad(out, std::move(flv.video), std::move(flv.audio), picture, clampInt(number("framerate") * 1000));
 }
 

@@ -37,6 +37,10 @@ inline LoadResult parseFailure(bool readFailed, bool signatureSeen, uint64_t at)
   return LoadResult::fail(why, at);
 }
 
+// A search for the next sync (packet, start code, tag or chunk) that finds none in this many
+// bytes, holes counted, ends the walk: what was read stays, and the file counts as cut short.
+inline constexpr uint64_t kResyncLimit = uint64_t(64) << 20;
+
 // Told how far a load has come; answers false to stop it. Called on the thread that loads (the
 // window loads on its user-interface thread and handles pending events from here).
 class LoadControl {

@@ -29,6 +29,7 @@ bool InputFile::open(const std::string& path) {
   readFailed_ = false;
   bufferFill_ = 0;
   bufferPos_ = 0;
+  dataStart_ = dataEnd_ = 0;
   return true;
 }
 
@@ -68,6 +69,25 @@ const uint8_t* InputFile::peek(uint64_t pos, size_t n) {
   bufferPos_ = pos;
   bufferFill_ = want;
   return buffer_.get();
+}
+
+uint64_t InputFile::dataFrom(uint64_t pos) {
+  if (fd_ < 0 || pos >= length_) return pos;
+  if (pos >= dataStart_ && pos < dataEnd_) return pos;  // one pair of calls per run of data
+  const off_t data = ::lseek(fd_, off_t(pos), SEEK_DATA);
+  if (data < 0) return errno == ENXIO ? length_ : pos;  // ENXIO: nothing but hole to the end
+  const uint64_t start = std::min(std::max(uint64_t(data), pos), length_);
+  const off_t hole = ::lseek(fd_, off_t(start), SEEK_HOLE);
+  dataStart_ = start;
+  dataEnd_ = hole > off_t(start) ? std::min(uint64_t(hole), length_) : length_;
+  return start;
+}
+
+uint64_t InputFile::recordsInHole(uint64_t pos, uint64_t head, uint64_t stride, uint64_t limit) {
+  if (stride == 0 || pos >= limit || !contains(pos, head)) return 0;
+  const uint64_t data = dataFrom(pos);
+  if (data - pos < head) return 0;
+  return std::min((data - pos - head) / stride + 1, (limit - pos - 1) / stride + 1);
 }
 
 bool InputFile::readAt(uint64_t pos, void* dst, size_t n) {

@@ -32,6 +32,16 @@ class InputFile {
   // read. Walking a large table block by block this way keeps no copy of it in memory.
   const uint8_t* peek(uint64_t pos, size_t n);
 
+  // Where data resumes at or after pos: a hole of a sparse file reads as zeros, which no
+  // container's sync pattern matches, so a search may jump it. pos itself inside data, or where
+  // the file system cannot tell; length() when only a hole remains.
+  uint64_t dataFrom(uint64_t pos);
+
+  // Records of `stride` bytes that start at pos, pos + stride, ... below `limit` and whose first
+  // `head` bytes all lie in a hole: a walk that reads a zero header as a record of that stride
+  // steps over them at once.
+  uint64_t recordsInHole(uint64_t pos, uint64_t head, uint64_t stride, uint64_t limit);
+
   // True when [pos, pos + n) lies inside the file; never overflows.
   bool contains(uint64_t pos, uint64_t n) const { return pos <= length_ && n <= length_ - pos; }
 
@@ -55,6 +65,8 @@ class InputFile {
   std::unique_ptr<uint8_t[]> buffer_;  // left uninitialised: every byte used is read first
   uint64_t bufferPos_ = 0;   // file position of buffer_[0]
   size_t bufferFill_ = 0;    // valid bytes in buffer_
+  uint64_t dataStart_ = 0;   // the last run of data dataFrom() found: [dataStart_, dataEnd_)
+  uint64_t dataEnd_ = 0;
 };
 
 // The three outcomes a container parser keeps apart; the user sees one message for both

@@ -171,13 +171,29 @@ class Walker {
   std::vector<uint8_t> sequence_;
 };
 
-// The next 00 00 01 xx with xx at least B9 (pack, end code, system header or PES) from `pos`.
+// The next 00 00 01 xx with xx at least B9 (pack, end code, system header or PES) from `pos`;
+// false at the end, or when none lies within kResyncLimit bytes (the walk then counts as cut).
+// A hole of the file is jumped as the zeros it reads as, so a start code whose zeros lie in it
+// is still found.
 bool Walker::nextStartCode(uint64_t pos, uint64_t& found) {
+  const uint64_t limit = pos + kResyncLimit;
   int zeros = 0;
   bool prefix = false;
   for (;;) {
+    if (!bytes_.vcd()) {
+      const uint64_t data = file_.dataFrom(pos);
+      if (data > pos) {
+        zeros = int(std::min<uint64_t>(uint64_t(zeros) + (data - pos), 2));
+        prefix = false;
+        pos = data;
+      }
+    }
+    if (pos >= limit) {
+      out_.cutShort = true;
+      return false;
+    }
     size_t got = 0;
-    const uint8_t* s = bytes_.span(pos, InputFile::kBufferSize, got);
+    const uint8_t* s = bytes_.span(pos, size_t(std::min<uint64_t>(InputFile::kBufferSize, limit - pos)), got);
     if (!s) return false;
     for (size_t i = 0; i < got; ++i) {
       const uint8_t b = s[i];
@@ -186,7 +202,7 @@ bool Walker::nextStartCode(uint64_t pos, uint64_t& found) {
         return true;
       }
       prefix = b == 1 && zeros >= 2;
-      zeros = b == 0 ? zeros + 1 : 0;
+      zeros = b == 0 ? std::min(zeros + 1, 2) : 0;
     }
     pos += got;
   }
@@ -424,6 +440,7 @@ LoadResult loadPs(const std::string& path, FileAnalysis& out, LoadControl* contr
   out.fileLength = file.length();
   PsFile ps;
   if (const LoadResult r = readPs(file, ps, control); !r.ok()) return r;
+  if (ps.cutShort) out.notes.push_back(kNoteCutShort);
   return finishTimedLoad(out, std::move(ps.video), std::move(ps.audio), ps.coded, 0);
 }
 

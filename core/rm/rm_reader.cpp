@@ -70,6 +70,9 @@ ParseResult RmReader::walk() {
   if (!file_ || !file_->isOpen()) return ParseResult::UnexpectedState;
   end_ = file_->length();
   bool first = true;
+  // Where the run of chunks smaller than their own header began: the walk has lost its way
+  // there. A hole reads as such chunks, of no size.
+  uint64_t lostFrom = UINT64_MAX;
   // Entered at least once: a file too short for its first chunk header is not RealMedia.
   do {
     const uint64_t start = pos_;
@@ -82,10 +85,26 @@ ParseResult RmReader::walk() {
     if (first && id != kIdRmf) return ParseResult::GeneralFailure;
     signatureSeen_ = true;
     first = false;
+    if (size >= kChunkHeaderSize) {
+      lostFrom = UINT64_MAX;
+    } else {
+      if (lostFrom == UINT64_MAX) lostFrom = start;
+      if (start - lostFrom >= kResyncLimit) {
+        cutShort_ = true;
+        return ParseResult::Success;
+      }
+      if (const uint64_t n = file_->recordsInHole(start, kChunkHeaderSize, kChunkHeaderSize, lostFrom + kResyncLimit)) {
+        pos_ = start + n * kChunkHeaderSize;
+        continue;
+      }
+    }
     const uint64_t chunkEnd = start + size;
     // A chunk cut off by the end of the file is dropped, except DATA: its packets up to the cut
-    // still count.
-    if (chunkEnd > end_ && id != kIdData) return ParseResult::Success;
+    // still count (and ffmpeg declares ten bytes more DATA than it writes: no sign of a cut).
+    if (chunkEnd > end_ && id != kIdData) {
+      cutShort_ = true;
+      return ParseResult::Success;
+    }
     if (id == kIdRealAudio) return ParseResult::GeneralFailure;
 
     // Body reads stay inside the chunk; a size below the header size leaves no body at all.
@@ -357,6 +376,7 @@ LoadResult loadRealMedia(const std::string& path, FileAnalysis& out, LoadControl
   RmReader reader(&file);
   if (reader.result() != ParseResult::Success)
     return parseFailure(file.readFailed(), reader.signatureSeen(), reader.position());
+  if (reader.cutShort()) out.notes.push_back(kNoteCutShort);
   ProgressGate gate(control, file.length());
 
   // At most 4294967 seconds: the duration is a 32-bit count of milliseconds.

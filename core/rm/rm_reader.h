@@ -98,6 +98,9 @@ class RmReader {
   // The file starts with a .RMF chunk; a failure after that is damage, before it another format.
   bool signatureSeen() const { return signatureSeen_; }
   uint64_t position() const { return pos_; }
+  // The walk stopped at a chunk (other than DATA) cut by the end of the file, or where no chunk
+  // could be found.
+  bool cutShort() const { return cutShort_; }
 
   uint32_t fileVersion() const { return fileVersion_; }
   uint32_t numHeaders() const { return numHeaders_; }
@@ -156,6 +159,7 @@ class RmReader {
   size_t windowFill_ = 0;        // valid bytes in window_
   ParseResult result_ = ParseResult::UnexpectedState;
   bool signatureSeen_ = false;
+  bool cutShort_ = false;
 };
 
 // Fills the series, length, duration, picture size and frame rate of `out`; on failure `out`

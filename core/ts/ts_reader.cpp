@@ -192,6 +192,10 @@ class Walker {
     }
     return k > kRunMinimum;
   }
+  // The first sync byte from `pos` on that `starts` accepts; false when there is none, or none
+  // within kResyncLimit bytes (gaveUp_).
+  template <class Starts>
+  bool scanSync(uint64_t pos, Starts starts, uint64_t& found);
   // The next sync byte from `pos` on that begins a run; false when there is none.
   bool nextSync(uint64_t pos, uint32_t size, uint64_t& found);
   bool findPacketSize();
@@ -212,11 +216,21 @@ class Walker {
   std::vector<uint8_t> picture_;   // the video PES payload opening, for its first picture's kind
   int videoPid_ = -1;
   PictureSyntax videoSyntax_ = PictureSyntax::None;
+  bool gaveUp_ = false;  // a search for the sync byte found none in kResyncLimit bytes
 };
 
-bool Walker::nextSync(uint64_t pos, uint32_t size, uint64_t& found) {
-  while (wholePacketAt(pos)) {
-    const size_t n = size_t(std::min<uint64_t>(InputFile::kBufferSize, file_.length() - pos));
+// Holes are jumped: their zeros hold no sync byte.
+template <class Starts>
+bool Walker::scanSync(uint64_t pos, Starts starts, uint64_t& found) {
+  const uint64_t limit = pos + kResyncLimit;
+  for (;;) {
+    pos = file_.dataFrom(pos);
+    if (pos >= limit && wholePacketAt(limit)) {
+      gaveUp_ = true;
+      return false;
+    }
+    if (!wholePacketAt(pos)) return false;
+    const size_t n = size_t(std::min<uint64_t>({InputFile::kBufferSize, file_.length() - pos, limit - pos}));
     const uint8_t* p = file_.peek(pos, n);
     if (!p) return false;
     const void* hit = std::memchr(p, kSync, n);
@@ -225,38 +239,30 @@ bool Walker::nextSync(uint64_t pos, uint32_t size, uint64_t& found) {
       continue;
     }
     const uint64_t at = pos + uint64_t(static_cast<const uint8_t*>(hit) - p);
-    if (runStartsAt(at, size)) {
+    if (starts(at)) {
       found = at;
       return true;
     }
     pos = at + 1;
   }
-  return false;
+}
+
+bool Walker::nextSync(uint64_t pos, uint32_t size, uint64_t& found) {
+  return scanSync(pos, [&](uint64_t at) { return runStartsAt(at, size); }, found);
 }
 
 // The first sync byte that begins a run of packets of some size; 188 first among the sizes.
 bool Walker::findPacketSize() {
-  uint64_t pos = 0;
-  while (wholePacketAt(pos)) {
-    const size_t n = size_t(std::min<uint64_t>(InputFile::kBufferSize, file_.length() - pos));
-    const uint8_t* p = file_.peek(pos, n);
-    if (!p) return false;
-    const void* hit = std::memchr(p, kSync, n);
-    if (!hit) {
-      pos += n;
-      continue;
-    }
-    const uint64_t at = pos + uint64_t(static_cast<const uint8_t*>(hit) - p);
+  const auto starts = [&](uint64_t at) {
     for (uint32_t size : kPacketSizes) {
       if (runStartsAt(at, size)) {
         out_.packetSize = size;
-        out_.firstSync = at;
         return true;
       }
     }
-    pos = at + 1;
-  }
-  return false;
+    return false;
+  };
+  return scanSync(0, starts, out_.firstSync);
 }
 
 void Walker::packet(const uint8_t* p) {
@@ -489,7 +495,7 @@ LoadResult Walker::run(LoadControl* control) {
       pos += size;
     }
     if (file_.readFailed()) return LoadResult::fail(LoadFailure::CouldNotRead, pos);
-    if (pos < file_.length() && !wholePacketAt(pos)) out_.cutShort = true;
+    if (gaveUp_ || (pos < file_.length() && !wholePacketAt(pos))) out_.cutShort = true;
     for (size_t pid = 0; pid < kPidCount; ++pid)
       if (slot_[pid] >= 0 && states_[size_t(slot_[pid])]->open) finishPes(uint16_t(pid), *states_[size_t(slot_[pid])]);
     if (!out_.havePat || !out_.havePmt) return LoadResult::fail(LoadFailure::Damaged, pos);
@@ -554,6 +560,7 @@ LoadResult loadTs(const std::string& path, FileAnalysis& out, LoadControl* contr
   out.fileLength = file.length();
   TsFile ts;
   if (const LoadResult r = readTs(file, ts, control); !r.ok()) return r;
+  if (ts.cutShort) out.notes.push_back(kNoteCutShort);
   return finishTimedLoad(out, std::move(ts.video), std::move(ts.audio), ts.coded, 0);
 }
 

@@ -3,6 +3,9 @@
 // in the middle of a load.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <vector>
@@ -61,6 +64,37 @@ TEST_F(InputFileTest, PeeksAndReadsAreBounded) {
     EXPECT_EQ(out, expected);
   }
   EXPECT_FALSE(f.readFailed());
+}
+
+TEST_F(InputFileTest, DataFromJumpsTheHolesOfASparseFile) {
+  // Data, a hole, data, and a hole to the end.
+  constexpr uint64_t kData = 8192, kHole = 1 << 20, kLength = 2 * (kData + kHole);
+  mvtest::writeFile(path, pattern(kData));
+  const int fd = ::open(path.c_str(), O_WRONLY);
+  ASSERT_GE(fd, 0);
+  const Bytes second = pattern(kData);
+  ASSERT_EQ(::pwrite(fd, second.data(), second.size(), off_t(kData + kHole)), ssize_t(kData));
+  ASSERT_EQ(::ftruncate(fd, off_t(kLength)), 0);
+  ::close(fd);
+  mv::InputFile f;
+  ASSERT_TRUE(f.open(path));
+  const uint64_t resumes = kData + kHole;
+  if (f.dataFrom(kData) != resumes) GTEST_SKIP() << "the file system does not tell where holes are";
+  const struct {
+    uint64_t pos, data;
+  } cases[] = {{0, 0},           {100, 100},         {kData + 5, resumes},   {resumes - 1, resumes},
+               {resumes, resumes}, {resumes + kData - 1, resumes + kData - 1}, {resumes + kData, kLength},
+               {kLength - 1, kLength}, {kLength, kLength}, {7, 7}};
+  for (const auto& c : cases) EXPECT_EQ(f.dataFrom(c.pos), c.data) << c.pos;
+
+  // Ten-byte records whose ten bytes lie in the hole; as many as fit before the limit.
+  EXPECT_EQ(f.recordsInHole(kData, 10, 10, ~uint64_t(0)), (kHole - 10) / 10 + 1);
+  EXPECT_EQ(f.recordsInHole(kData, 10, 10, kData + 25), 3u);
+  EXPECT_EQ(f.recordsInHole(kData - 1, 10, 10, ~uint64_t(0)), 0u) << "starts in data";
+  EXPECT_EQ(f.recordsInHole(resumes - 9, 10, 10, ~uint64_t(0)), 0u) << "ends in data";
+  EXPECT_EQ(f.recordsInHole(resumes + kData, 11, 15, ~uint64_t(0)), (kHole - 11) / 15 + 1) << "up to the end";
+  EXPECT_EQ(f.recordsInHole(kLength - 10, 11, 15, ~uint64_t(0)), 0u) << "no whole header before the end";
+  EXPECT_EQ(f.bytesFetched(), 0u);
 }
 
 TEST_F(InputFileTest, ShrinkingBetweenReadsFailsTheReadsPastTheCut) {
