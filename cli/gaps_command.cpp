@@ -29,11 +29,16 @@ void addGapsCommand(CLI::App& app, int* result) {
     }
     const std::vector<mv::ZeroRun> runs = mv::zeroRuns(*slot.analysis.videoSeries);
     if (opts->json) {
+      // A run a time: a file of millions of seconds may have a million runs.
       nlohmann::ordered_json j;
       j["ok"] = true;
       j["path"] = slot.analysis.path;
-      j["gaps"] = zeroRunsJson(runs);
-      std::cout << j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+      std::string head = dumpJson(j);
+      head.pop_back();
+      std::cout << head << ",\"gaps\":[";
+      for (size_t i = 0; i < runs.size() && std::cout; ++i)
+        std::cout << (i ? "," : "") << dumpJson(zeroRunsJson({runs[i]}).front());
+      std::cout << "]}\n";
     } else {
       std::cout << mv::zeroRunBlock(slot.analysis.path, *slot.analysis.videoSeries);
     }
