@@ -44,7 +44,8 @@ TEST(CliMemory, UnitsDeclaredForNothingAreRefusedWhereTheyAreDeclared) {
   const std::string path = dir.file("empty-samples.mp4");
   const uint64_t trun = writeEmptySamples(path);
   const std::string cause = "morvatelline-cli: " + path + ": damaged at byte " + std::to_string(trun) + "\n";
-  for (const char* command : {"frames --json", "frames --csv", "frames", "series", "info", "report -o -"}) {
+  for (const char* command :
+       {"frames --json", "frames --csv", "frames", "series", "gaps --json", "info", "report -o -", "xls -o -"}) {
     SCOPED_TRACE(command);
     const CliRun r = cli(dir, std::string(command) + " '" + path + "'");
     EXPECT_EQ(r.status, 1);
