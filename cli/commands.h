@@ -73,5 +73,18 @@ CLI::Option* addOutputOption(CLI::App* cmd, std::string& target, const std::stri
 bool writeTextOutput(const std::string& target, std::span<const mv::FileIdentity> keep,
                      const std::function<void(mv::TextFile&)>& write);
 bool writeBytesOutput(const std::string& target, std::span<const mv::FileIdentity> keep, const std::string& bytes);
+// The same for an output written piece by piece as it is made.
+bool writeStreamOutput(const std::string& target, std::span<const mv::FileIdentity> keep,
+                       const std::function<void(mv::OutputFile&)>& write);
+
+// Paths are bytes on Linux; a name that is not UTF-8 is printed with replacement characters.
+std::string dumpJson(const nlohmann::ordered_json& j);
+// The object a JSON command prints for a file that did not load: ok false, the last message,
+// the reason and, when known, the position.
+std::string loadFailureJson(const mv::LoadResult& why);
+
+// The file the command is working on (the last one it began to load): a command that runs out
+// of memory names it.
+const std::string& currentFile();
 
 }  // namespace mvcli

@@ -21,19 +21,33 @@ void writeTable(mv::TextFile& out, const std::vector<mv::VideoFrame>& frames, ch
     out.printf("%zu%c%.6f%c%u%c%u\n", i + 1, sep, frames[i].seconds, sep, frames[i].bytes, sep, frames[i].key ? 1u : 0u);
 }
 
-std::string framesJson(const std::string& path, const std::vector<mv::VideoFrame>& frames,
-                       const std::vector<mv::Gop>& gops) {
-  nlohmann::ordered_json j;
-  j["ok"] = true;
-  j["path"] = path;
-  auto& list = j["frames"] = nlohmann::ordered_json::array();
-  for (const mv::VideoFrame& f : frames) list.push_back({{"time", f.seconds}, {"bytes", f.bytes}, {"key", f.key != 0}});
-  auto& groups = j["gops"] = nlohmann::ordered_json::array();
-  for (const mv::Gop& g : gops) groups.push_back({{"frame", g.firstFrame}, {"frames", g.frames}, {"bytes", g.bytes}});
+// The object is written element by element as it goes: a long file has millions of frames, too
+// many to hold as one document.
+void writeFramesJson(mv::OutputFile& out, const std::string& path, const std::vector<mv::VideoFrame>& frames,
+                     const std::vector<mv::Gop>& gops) {
+  const auto put = [&out](const std::string& text) { out.append(text.data(), text.size()); };
+  nlohmann::ordered_json head;
+  head["ok"] = true;
+  head["path"] = path;
+  std::string text = dumpJson(head);
+  text.pop_back();  // the closing brace: the lists follow
+  put(text + ",\"frames\":[");
+  for (size_t i = 0; i < frames.size(); ++i) {
+    const mv::VideoFrame& f = frames[i];
+    if (i) out.put(',');
+    put(dumpJson({{"time", f.seconds}, {"bytes", f.bytes}, {"key", f.key != 0}}));
+  }
+  put("],\"gops\":[");
+  for (size_t i = 0; i < gops.size(); ++i) {
+    const mv::Gop& g = gops[i];
+    if (i) out.put(',');
+    put(dumpJson({{"frame", g.firstFrame}, {"frames", g.frames}, {"bytes", g.bytes}}));
+  }
   const mv::FrameStats s = mv::frameStats(frames, gops);
-  j["stats"] = {{"frames", s.frames},           {"keyFrames", s.keyFrames},       {"maxBytes", s.maxBytes},
-                {"minBytes", s.minBytes},       {"averageBytes", s.averageBytes}, {"averageGopFrames", s.averageGopFrames}};
-  return j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+  put("],\"stats\":" +
+      dumpJson({{"frames", s.frames},         {"keyFrames", s.keyFrames},       {"maxBytes", s.maxBytes},
+                {"minBytes", s.minBytes},     {"averageBytes", s.averageBytes}, {"averageGopFrames", s.averageGopFrames}}) +
+      "}\n");
 }
 
 }  // namespace
@@ -52,6 +66,8 @@ void addFramesCommand(CLI::App& app, int* result) {
   cmd->callback([o, result] {
     mv::FileSlot slot;
     if (!loadFile(slot, o->file)) {
+      // As series tells it; a file named by -o is not made for a file that did not load.
+      if (o->json && o->output == "-") writeBytesOutput("-", {}, loadFailureJson(slot.lastResult()) + "\n");
       *result = kExitFailed;
       return;
     }
@@ -59,7 +75,10 @@ void addFramesCommand(CLI::App& app, int* result) {
     const auto keep = mv::mediaIdentities({&slot});
     // JSON stays UTF-8 as every JSON output does; the tables are texts like the others.
     const bool written =
-        o->json ? writeBytesOutput(o->output, keep, framesJson(slot.analysis.path, frames, mv::groupsOfPictures(frames)))
+        o->json ? writeStreamOutput(o->output, keep,
+                                    [&](mv::OutputFile& out) {
+                                      writeFramesJson(out, slot.analysis.path, frames, mv::groupsOfPictures(frames));
+                                    })
                 : writeTextOutput(o->output, keep,
                                   [&](mv::TextFile& out) { writeTable(out, frames, o->csv ? ',' : '\t'); });
     *result = written ? kExitOk : kExitFailed;

@@ -27,17 +27,24 @@ void addGapsCommand(CLI::App& app, int* result) {
       return;
     }
     const std::vector<mv::ZeroRun> runs = mv::zeroRuns(*slot.analysis.videoSeries);
-    std::string text;
-    if (opts->json) {
+    const bool written = writeStreamOutput("-", {}, [&](mv::OutputFile& out) {
+      const auto put = [&out](const std::string& text) { out.append(text.data(), text.size()); };
+      if (!opts->json) {
+        put(mv::zeroRunBlock(slot.analysis.path, *slot.analysis.videoSeries));
+        return;
+      }
+      // A run a time: a file of millions of seconds may have a million runs.
       nlohmann::ordered_json j;
       j["ok"] = true;
       j["path"] = slot.analysis.path;
-      j["gaps"] = zeroRunsJson(runs);
-      text = j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + '\n';
-    } else {
-      text = mv::zeroRunBlock(slot.analysis.path, *slot.analysis.videoSeries);
-    }
-    *result = !writeBytesOutput("-", {}, text) ? kExitFailed : runs.empty() ? kExitOk : kExitProblemsFound;
+      std::string head = dumpJson(j);
+      head.pop_back();
+      put(head + ",\"gaps\":[");
+      for (size_t i = 0; i < runs.size() && !out.failed(); ++i)
+        put((i ? "," : "") + dumpJson(zeroRunsJson({runs[i]}).front()));
+      put("]}\n");
+    });
+    *result = !written ? kExitFailed : runs.empty() ? kExitOk : kExitProblemsFound;
   });
 }
 

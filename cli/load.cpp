@@ -34,9 +34,14 @@ class TerminalProgress : public mv::LoadControl {
   bool shown_ = false;
 };
 
+std::string current;
+
 }  // namespace
 
+const std::string& currentFile() { return current; }
+
 bool loadFile(mv::FileSlot& slot, const std::string& path, int top, int bottom) {
+  current = path;
   slot.setMarkedSeconds(top, bottom);
   bool loaded = false;
   {

@@ -1,4 +1,6 @@
 // morvatelline-cli: the analysis core without a window, for scripts and checks.
+#include <new>
+#include <stdexcept>
 #include <string>
 
 #include "analysis/containers.h"
@@ -18,6 +20,15 @@ std::string readContainers() {
     text += ')';
   }
   return text;
+}
+
+// Memory ran out after the file loaded (a list or an output grew too large): told as a load that
+// ran out of memory is.
+int ranOutOfMemory(const CLI::App& app) {
+  std::string what = mvcli::currentFile();
+  if (what.empty()) what = app.get_subcommands().empty() ? app.get_name() : app.get_subcommands().front()->get_name();
+  mvcli::printDiagnostic(what, mvcli::loadFailureCause(what, mv::LoadResult::fail(mv::LoadFailure::OutOfMemory)));
+  return mvcli::kExitFailed;
 }
 
 }  // namespace
@@ -47,6 +58,10 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     app.exit(e);
     return mvcli::kExitUsage;
+  } catch (const std::bad_alloc&) {
+    return ranOutOfMemory(app);
+  } catch (const std::length_error&) {  // a container asked for more than it can ever hold
+    return ranOutOfMemory(app);
   }
   return result;
 }

@@ -51,6 +51,11 @@ bool writeTextOutput(const std::string& target, std::span<const mv::FileIdentity
 }
 
 bool writeBytesOutput(const std::string& target, std::span<const mv::FileIdentity> keep, const std::string& bytes) {
+  return writeStreamOutput(target, keep, [&bytes](mv::OutputFile& out) { out.append(bytes.data(), bytes.size()); });
+}
+
+bool writeStreamOutput(const std::string& target, std::span<const mv::FileIdentity> keep,
+                       const std::function<void(mv::OutputFile&)>& write) {
   mv::OutputFile out;
   if (target == "-") {
     out.attach(STDOUT_FILENO);
@@ -58,7 +63,7 @@ bool writeBytesOutput(const std::string& target, std::span<const mv::FileIdentit
     printDiagnostic(outputName(target), writeFailureCause(out.error(), out.systemError()));
     return false;
   }
-  out.append(bytes.data(), bytes.size());
+  write(out);
   if (!out.close()) {
     printDiagnostic(outputName(target), writeFailureCause(out.error(), out.systemError()));
     return false;

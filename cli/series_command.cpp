@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <cerrno>
 #include <charconv>
 #include <iostream>
@@ -17,23 +19,19 @@
 namespace mvcli {
 namespace {
 
-std::string dumpJson(const nlohmann::ordered_json& j) {
-  // Paths are bytes on Linux; a name that is not UTF-8 is printed with replacement characters.
-  return j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
-}
-
-// The series are written straight as text: one JSON node per second made this command spend
-// more time building and freeing nodes than reading the file.
-void appendSeries(std::string& out, std::string_view key, const mv::PerSecondSeries& s) {
-  out += ",\"";
-  out += key;
-  out += "\":[";
+// The series are written straight as text, as they go: one JSON node per second made this
+// command spend more time building and freeing nodes than reading the file, and a series of
+// millions of seconds need not be held twice.
+void writeSeries(mv::OutputFile& out, std::string_view key, const mv::PerSecondSeries& s) {
+  out.append(",\"", 2);
+  out.append(key.data(), key.size());
+  out.append("\":[", 3);
   char number[16];
   for (uint32_t i = 0; i < s.elementCount(); ++i) {
-    if (i) out += ',';
-    out.append(number, std::to_chars(number, number + sizeof number, s[i]).ptr);
+    if (i) out.put(',');
+    out.append(number, size_t(std::to_chars(number, number + sizeof number, s[i]).ptr - number));
   }
-  out += ']';
+  out.put(']');
 }
 
 // False after telling that the text could not be written (a closed pipe, a full disk).
@@ -48,6 +46,19 @@ bool printText(std::string text) {
 }
 
 }  // namespace
+
+std::string dumpJson(const nlohmann::ordered_json& j) {
+  return j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+std::string loadFailureJson(const mv::LoadResult& why) {
+  nlohmann::ordered_json j;
+  j["ok"] = false;
+  j["message"] = lastMessage();
+  j["reason"] = std::string(mv::reasonName(why.failure));
+  if (why.position != mv::LoadResult::kNoPosition) j["position"] = why.position;
+  return dumpJson(j);
+}
 
 void addSeriesCommand(CLI::App& app, int* result) {
   auto* cmd = app.add_subcommand("series", "Print the per-second series of a media file as JSON");
@@ -68,13 +79,7 @@ void addSeriesCommand(CLI::App& app, int* result) {
   cmd->callback([opts, result] {
     mv::FileSlot slot;
     if (!loadFile(slot, opts->path, opts->top, opts->bottom)) {
-      const mv::LoadResult& why = slot.lastResult();
-      nlohmann::ordered_json j;
-      j["ok"] = false;
-      j["message"] = lastMessage();
-      j["reason"] = std::string(mv::reasonName(why.failure));
-      if (why.position != mv::LoadResult::kNoPosition) j["position"] = why.position;
-      printText(dumpJson(j));
+      printText(loadFailureJson(slot.lastResult()));
       *result = kExitFailed;
       return;
     }
@@ -97,15 +102,21 @@ void addSeriesCommand(CLI::App& app, int* result) {
                          : nlohmann::ordered_json();
       }
     }
-    std::string text = dumpJson(j);
-    text.pop_back();  // the object's closing brace; the series follow
-    text.reserve(text.size() + 11 * (size_t(a.videoSeries->elementCount()) + a.audioSeries->elementCount() +
-                                     a.totalSeries->elementCount()) + 64);
-    appendSeries(text, "video", *a.videoSeries);
-    appendSeries(text, "audio", *a.audioSeries);
-    appendSeries(text, "total", *a.totalSeries);
-    text += '}';
-    *result = printText(std::move(text)) ? kExitOk : kExitFailed;
+    std::string head = dumpJson(j);
+    head.pop_back();  // the object's closing brace; the series follow
+    mv::OutputFile out;
+    out.attach(STDOUT_FILENO);
+    out.append(head.data(), head.size());
+    writeSeries(out, "video", *a.videoSeries);
+    writeSeries(out, "audio", *a.audioSeries);
+    writeSeries(out, "total", *a.totalSeries);
+    out.append("}\n", 2);
+    if (out.close()) {
+      *result = kExitOk;
+      return;
+    }
+    printDiagnostic(outputName("-"), writeFailureCause(mv::OutputError::WriteFailed, out.systemError()));
+    *result = kExitFailed;
   });
 }
 

@@ -224,13 +224,15 @@ class ObjectAssembler {
     track_[1] = &out.audio;
   }
 
+  uint64_t packetAt = 0;  // file position of the data packet being read
+
   int trackOf(unsigned stream) const { return int(stream) == number_[0] ? 0 : int(stream) == number_[1] ? 1 : -1; }
 
   // A fragment of a media object; the object counts once all its bytes have come, in order.
   void fragment(int t, uint32_t object, uint32_t offset, uint32_t size, int64_t time, bool key, uint32_t length) {
     Open& o = open_[t];
     if (offset == 0) {
-      o = {true, object, size, 0, time, key};
+      o = {true, object, size, 0, time, key, packetAt};
     } else if (!o.active || o.object != object || o.size != size || offset != o.got) {
       o.active = false;  // a fragment is missing: the object is left out
       return;
@@ -239,14 +241,14 @@ class ObjectAssembler {
     if (o.got > o.size) {
       o.active = false;
     } else if (o.got == o.size) {
-      track_[t]->units.push_back({o.time, o.size, o.key ? 1u : 0u});
+      track_[t]->add({o.time, o.size, o.key ? 1u : 0u}, o.at);
       o.active = false;
     }
   }
 
   void whole(int t, int64_t time, uint32_t bytes, bool key) {
     open_[t].active = false;
-    track_[t]->units.push_back({time, bytes, key ? 1u : 0u});
+    track_[t]->add({time, bytes, key ? 1u : 0u}, packetAt);
   }
 
   void drop(int t) { open_[t].active = false; }
@@ -259,6 +261,7 @@ class ObjectAssembler {
     uint64_t got = 0;
     int64_t time = 0;
     bool key = false;
+    uint64_t at = 0;  // the packet of its first fragment
   };
   int number_[2];
   TrackUnits* track_[2];
@@ -398,6 +401,7 @@ LoadResult readAsf(InputFile& file, AsfFile& out, LoadControl* control) {
       }
       if (!p) break;
       ++out.packetsRead;
+      objects.packetAt = pos;
       if (!readPacket(p, packetSize, objects)) ++out.badPackets;
     }
     if (pos < dataEnd && dataEnd - pos < packetSize) out.cutShort = true;

@@ -196,6 +196,7 @@ ParseResult AviReader::walk(uint64_t rangeEnd, uint64_t topEnd, int depth) {
       uint8_t fixed[56];
       switch (id) {
         case kIdAvih:
+          mainHeaderAt_ = pos_;
           ok = read(fixed, AviMainHeader::kSize);
           if (ok) mainHeader_.parse(fixed);
           break;
@@ -583,7 +584,8 @@ LoadResult loadAvi(const std::string& path, FileAnalysis& out, LoadControl* cont
     frames = std::max<uint64_t>({frames, reader.odmlTotalFrames(), entryFrames});
   }
   const uint64_t duration = frames * h.dwMicroSecPerFrame / 1000000u;
-  if (duration > kMaxDurationSeconds) return LoadResult::fail(LoadFailure::Damaged);
+  // The play time is avih's frame time (its first field) times the frames: refused at that header.
+  if (duration > kMaxDurationSeconds) return LoadResult::fail(LoadFailure::Damaged, reader.mainHeaderPosition());
   out.durationSeconds = int32_t(duration);
   const double headerSeconds = double(frames * h.dwMicroSecPerFrame) / 1000000.0;
 

@@ -103,6 +103,8 @@ class AviReader {
   uint64_t position() const { return pos_; }
 
   const AviMainHeader& mainHeader() const { return mainHeader_; }
+  // File position of the avih body (its first field, the frame time).
+  uint64_t mainHeaderPosition() const { return mainHeaderAt_; }
   uint32_t odmlTotalFrames() const { return odmlTotalFrames_; }
   const std::vector<std::unique_ptr<AviStream>>& streams() const { return streams_; }
   // Whether an idx1 chunk was found; the last one counts.
@@ -166,6 +168,7 @@ class AviReader {
   uint64_t pos_ = 0;
   uint64_t end_ = 0;
   AviMainHeader mainHeader_;
+  uint64_t mainHeaderAt_ = 0;
   uint32_t odmlTotalFrames_ = 0;
   std::vector<std::unique_ptr<AviStream>> streams_;
   bool indexFound_ = false;

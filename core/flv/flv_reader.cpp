@@ -188,7 +188,7 @@ LoadResult readFlv(InputFile& file, FlvFile& out, LoadControl* control) {
         // Sequence headers and end-of-sequence markers carry no frame.
         if (!(avc && (size < 5 || d[1] == 0 || d[1] == 2))) {
           if (out.videoCodec < 0) out.videoCodec = codec;
-          out.video.units.push_back({stamp, size - (avc ? 5u : 1u), (d[0] >> 4) == kFrameKey ? 1u : 0u});
+          out.video.add({stamp, size - (avc ? 5u : 1u), (d[0] >> 4) == kFrameKey ? 1u : 0u}, pos + 4);
         }
       } else if (type == kTagAudio && size >= 1) {
         const uint8_t* d = file.peek(data, size >= 2 ? 2 : 1);
@@ -198,7 +198,7 @@ LoadResult readFlv(InputFile& file, FlvFile& out, LoadControl* control) {
         // The AAC AudioSpecificConfig carries no frame.
         if (!(aac && (size < 2 || d[1] == 0))) {
           if (out.audioFormat < 0) out.audioFormat = d[0];
-          out.audio.units.push_back({stamp, size - (aac ? 2u : 1u), 1});
+          out.audio.add({stamp, size - (aac ? 2u : 1u), 1}, pos + 4);
         }
       } else if (type == kTagScript && !metaSeen) {
         std::vector<uint8_t> script(size);

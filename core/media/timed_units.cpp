@@ -105,6 +105,31 @@ bool runTicks(const UnitRun& r, uint64_t k, int64_t& out) {
 
 }  // namespace
 
+namespace {
+
+// Where the file gives a play time the series cannot take: the latest time stamp of both tracks,
+// or one the clock arithmetic cannot take.
+LoadResult tooLong(const TrackUnits& video, const TrackUnits& audio) {
+  uint64_t at = LoadResult::kNoPosition;
+  Instant latest;
+  bool any = false;
+  for (const TrackUnits* t : {&video, &audio}) {
+    if (!t->stamps.any) continue;
+    const FastClock clock(t->clock);
+    Instant low, high;
+    if (!instantOf(clock, t->stamps.low, low)) return LoadResult::fail(LoadFailure::Damaged, t->stamps.lowAt);
+    if (!instantOf(clock, t->stamps.high, high)) return LoadResult::fail(LoadFailure::Damaged, t->stamps.highAt);
+    // A clock may run backwards: the later end is the one that passes.
+    const bool lowIsLater = before(high, low);
+    const Instant& end = lowIsLater ? low : high;
+    if (!any || before(latest, end)) latest = end, at = lowIsLater ? t->stamps.lowAt : t->stamps.highAt;
+    any = true;
+  }
+  return LoadResult::fail(LoadFailure::Damaged, at);
+}
+
+}  // namespace
+
 LoadResult fillTimedSeries(const TrackUnits& video, const TrackUnits& audio, FileAnalysis& out) {
   out.videoSeries.reset();
   out.audioSeries.reset();
@@ -115,7 +140,7 @@ LoadResult fillTimedSeries(const TrackUnits& video, const TrackUnits& audio, Fil
     const FastClock clock(t->clock);
     for (const TimedUnit& u : t->units) {
       Instant at;
-      if (!instantOf(clock, u.ticks, at)) return LoadResult::fail(LoadFailure::Damaged);
+      if (!instantOf(clock, u.ticks, at)) return tooLong(video, audio);
       if (!any || before(at, origin)) origin = at;
       any = true;
     }
@@ -124,7 +149,7 @@ LoadResult fillTimedSeries(const TrackUnits& video, const TrackUnits& audio, Fil
     if (!t->numbered.empty()) {
       Instant at[2];
       if (!instantOf(clock, 0, at[0]) || !instantOf(clock, int64_t(t->numbered.size() - 1), at[1]))
-        return LoadResult::fail(LoadFailure::Damaged);
+        return tooLong(video, audio);
       for (const Instant& a : at) {
         if (!any || before(a, origin)) origin = a;
         any = true;
@@ -135,7 +160,7 @@ LoadResult fillTimedSeries(const TrackUnits& video, const TrackUnits& audio, Fil
       Instant at[2];
       if (r.count == 0) continue;
       if (!runTicks(r, r.count - 1, last) || !instantOf(clock, r.ticks, at[0]) || !instantOf(clock, last, at[1]))
-        return LoadResult::fail(LoadFailure::Damaged);
+        return tooLong(video, audio);
       for (const Instant& a : at) {
         if (!any || before(a, origin)) origin = a;
         any = true;
@@ -161,9 +186,9 @@ LoadResult fillTimedSeries(const TrackUnits& video, const TrackUnits& audio, Fil
         return true;
       };
       for (const TimedUnit& u : tracks[i]->units)
-        if (!add(u.ticks, u.bytes)) return LoadResult::fail(LoadFailure::Damaged);
+        if (!add(u.ticks, u.bytes)) return tooLong(video, audio);
       for (size_t k = 0; k < tracks[i]->numbered.size(); ++k)
-        if (!add(int64_t(k), tracks[i]->numbered[k] & ~kNumberedKey)) return LoadResult::fail(LoadFailure::Damaged);
+        if (!add(int64_t(k), tracks[i]->numbered[k] & ~kNumberedKey)) return tooLong(video, audio);
       // A run goes second by second: the units of each second are found by halving.
       for (const UnitRun& r : tracks[i]->runs) {
         const auto secondOf = [&](uint64_t k) {
@@ -175,7 +200,7 @@ LoadResult fillTimedSeries(const TrackUnits& video, const TrackUnits& audio, Fil
         };
         for (uint64_t k = 0; k < r.count;) {
           const Int128 s = secondOf(k);
-          if (s >= Int128(kMaxDurationSeconds)) return LoadResult::fail(LoadFailure::Damaged);
+          if (s >= Int128(kMaxDurationSeconds)) return tooLong(video, audio);
           uint64_t low = k + 1, high = r.count;  // the first unit of a later second lies in [low, high]
           while (low < high) {
             const uint64_t mid = low + (high - low) / 2;

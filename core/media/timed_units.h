@@ -39,6 +39,20 @@ struct UnitClock {
   uint64_t den = 1;  // never 0
 };
 
+// Where a track's earliest and latest time stamps were read (file positions): a play time too
+// long is refused at the latest.
+struct StampBounds {
+  bool any = false;
+  int64_t low = 0, high = 0;
+  uint64_t lowAt = LoadResult::kNoPosition, highAt = LoadResult::kNoPosition;
+
+  void note(int64_t ticks, uint64_t at) {
+    if (!any || ticks < low) low = ticks, lowAt = at;
+    if (!any || ticks > high) high = ticks, highAt = at;
+    any = true;
+  }
+};
+
 // A numbered unit: its bytes in the low 31 bits, this bit set when it starts a key frame.
 inline constexpr uint32_t kNumberedKey = 0x80000000u;
 
@@ -50,9 +64,27 @@ struct TrackUnits {
   // Units at ticks 0, 1, 2, ... in a quarter of the room (AVI's frames, counted by their entry
   // number), besides those above.
   std::vector<uint32_t> numbered;
+  StampBounds stamps;  // of the units and runs
 
   uint64_t unitCount() const;
+  // Keeps a unit whose time stamp was read at `at`.
+  void add(const TimedUnit& unit, uint64_t at) {
+    units.push_back(unit);
+    stamps.note(unit.ticks, at);
+  }
 };
+
+// However short a file, a track may hold this many units.
+inline constexpr uint64_t kUnitFloor = 4096;
+
+// The units one track of a file of `fileLength` bytes may hold when none takes fewer than
+// `smallestUnit` bytes of the file (its data, or the entry that declares it). A container whose
+// counts declare units for nothing must refuse the file beyond this: at 16 bytes a unit kept, the
+// memory would follow the count, not the file.
+inline uint64_t unitLimit(uint64_t fileLength, uint64_t smallestUnit) {
+  const uint64_t byFile = fileLength / smallestUnit;
+  return byFile > kUnitFloor ? byFile : kUnitFloor;
+}
 
 // Adds one unit, to the last run when it continues it evenly, else as a new run.
 void addToRun(std::vector<UnitRun>& runs, int64_t ticks, uint32_t bytes);
@@ -60,7 +92,7 @@ void addToRun(std::vector<UnitRun>& runs, int64_t ticks, uint32_t bytes);
 // Sets the video and audio series and durationSeconds of `out` from the chosen tracks: second
 // s = floor(t − the earliest time stamp of both tracks), durationSeconds = 1 + the largest s
 // (0 without units). Damaged when the time stamps span more than kMaxDurationSeconds or
-// overflow the clock arithmetic; OutOfMemory when a series cannot be allocated.
+// overflow the clock arithmetic, at the latest time stamp's position; OutOfMemory when a series cannot be allocated.
 LoadResult fillTimedSeries(const TrackUnits& video, const TrackUnits& audio, FileAnalysis& out);
 
 struct PictureSize;

@@ -515,6 +515,7 @@ void Walker::add(TrackUnits& t, const TimedUnit& unit, uint64_t pos) {
     if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
   }
   v.push_back(unit);
+  t.stamps.note(unit.ticks, pos);
 }
 
 // A Block is a key frame when its group refers to no other block; the group's children may come

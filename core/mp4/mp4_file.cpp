@@ -40,6 +40,10 @@ constexpr uint32_t kSoun = fourccBe("soun");
 
 constexpr uint32_t kNonSyncSample = 0x10000;
 
+// A kept sample takes at least four bytes of the file: its size entry, or the data of a sample of
+// a default size. Samples of fewer bytes declared only by a count take none.
+constexpr uint64_t kSmallestSample = 4;
+
 uint64_t readU64be(const uint8_t* p) { return (uint64_t(readU32be(p)) << 32) | readU32be(p + 4); }
 
 bool printableType(uint32_t type) {
@@ -53,7 +57,8 @@ bool printableType(uint32_t type) {
 // A child box inside a block held in memory.
 struct Child {
   uint32_t type = 0;
-  size_t body = 0;  // after the header
+  size_t start = 0;  // of the header
+  size_t body = 0;   // after the header
   size_t end = 0;   // clamped to the parent
 };
 
@@ -72,6 +77,7 @@ bool nextChild(const uint8_t* b, size_t& pos, size_t end, Child& c) {
     size = end - pos;
   }
   if (size < header) return false;
+  c.start = pos;
   c.body = pos + header;
   c.end = size > end - pos ? end : pos + size_t(size);
   pos = c.end;
@@ -164,9 +170,10 @@ Mp4File::Mp4File(InputFile& file, LoadControl* control, Keep keep)
 
 LoadResult Mp4File::parse() {
   length_ = file_.length();
-  // A track never holds more samples than the file has bytes: samples described only by
-  // defaults could otherwise count without end.
-  unitCap_ = length_;
+  // A track never counts more samples than the file has bytes: samples described only by
+  // defaults could otherwise count without end. Kept samples are refused well before that.
+  keptLimit_ = unitLimit(length_, kSmallestSample);
+  unitCap_ = std::max(length_, keptLimit_);
   bool first = true, haveMoov = false;
   struct Span64 {
     uint64_t start, body, end;
@@ -280,7 +287,7 @@ LoadResult Mp4File::readMoov(uint64_t body, uint64_t end) {
     t.keepUnits = keep_ == Keep::ChosenUnits && chosen;
     if (t.read) collectMoovSamples(t);
   }
-  return LoadResult::success();
+  return refused_;
 }
 
 // Copies the boxes of [pos, end) into the moov block, descending the way the walk does, so that
@@ -383,7 +390,7 @@ void Mp4File::readMdia(size_t at, size_t end, Mp4Track& t) {
 void Mp4File::readStbl(size_t at, size_t end, Mp4Track& t) {
   const uint8_t* b = moov_.get();
   for (Child c; nextChild(b, at, end, c);) {
-    Mp4Track::Span span{c.body, c.end - c.body, true};
+    Mp4Track::Span span{c.body, c.end - c.body, true, moovBody_ + c.start};
     switch (c.type) {
       case kStsd: {
         // version, flags, entry_count, then the entries as boxes: the first one names the codec.
@@ -420,12 +427,17 @@ void Mp4File::readTrex(size_t at, size_t end) {
   }
 }
 
-void Mp4File::addSample(Mp4Track& t, int64_t dts, uint32_t size, bool key) {
+void Mp4File::addSample(Mp4Track& t, int64_t dts, uint32_t size, bool key, uint64_t declaredAt, uint64_t timedAt) {
+  if (t.keepUnits && t.units.size() + t.runs.size() >= keptLimit_) {
+    refused_ = LoadResult::fail(LoadFailure::Damaged, declaredAt);
+    return;
+  }
   if (t.sampleCount == 0) t.firstDts = dts;
   t.lastDts = dts;
   ++t.sampleCount;
   t.sampleBytes += size;
   if (!t.keepUnits) return;
+  t.stamps.note(dts, timedAt);
   if (t.asRuns && key)
     addToRun(t.runs, dts, size);
   else
@@ -521,7 +533,8 @@ void Mp4File::collectMoovSamples(Mp4Track& t) {
     if (haveChunk) {
       --inChunk;
       const bool inFile = offset <= length_ && size <= length_ - offset;
-      if (inFile && !full(t)) addSample(t, int64_t(dts), size, key);
+      if (inFile && !full(t)) addSample(t, int64_t(dts), size, key, (useStsz ? t.stsz : t.stz2).box, t.stts.box);
+      if (!refused_.ok()) break;
       if (!inFile && offset <= length_) cutShort_ = true;  // begins in the file, ends past it
       offset = offset > UINT64_MAX - size ? UINT64_MAX : offset + size;
     }
@@ -533,6 +546,7 @@ void Mp4File::collectMoovSamples(Mp4Track& t) {
 LoadResult Mp4File::readMoof(uint64_t start, uint64_t body, uint64_t end) {
   if (!gate_.at(start)) return LoadResult::fail(LoadFailure::Cancelled, start);
   moof_.resize(size_t(end - body));
+  moofBody_ = body;
   if (!moof_.empty() && !file_.readAt(body, moof_.data(), moof_.size()))
     return LoadResult::fail(LoadFailure::CouldNotRead, body);
   // Without explicit offsets, a track fragment's data follows the previous one's, the first
@@ -542,7 +556,7 @@ LoadResult Mp4File::readMoof(uint64_t start, uint64_t body, uint64_t end) {
   for (Child c; nextChild(moof_.data(), pos, moof_.size(), c);) {
     if (c.type == kTraf) readTraf(c.body, c.end, start, implicitOffset);
   }
-  return LoadResult::success();
+  return refused_;
 }
 
 void Mp4File::readTraf(size_t at, size_t end, uint64_t moofStart, uint64_t& implicitOffset) {
@@ -625,6 +639,15 @@ void Mp4File::readTraf(size_t at, size_t end, uint64_t moofStart, uint64_t& impl
     const size_t entrySize = 4 * (((flags >> 8) & 1) + ((flags >> 9) & 1) + ((flags >> 10) & 1) + ((flags >> 11) & 1));
     if (entrySize) count = std::min<uint64_t>(count, (c.end - std::min(f, c.end)) / entrySize);
     firstRun = false;
+    // Samples of a default size are declared by the count alone: refused before they are kept
+    // when the file cannot hold them.
+    if (t && t->keepUnits && !t->asRuns && !entrySize && offsetValid && offset <= length_) {
+      const uint64_t kept = std::min(count, defSize ? (length_ - offset) / defSize : count);
+      if (kept > keptLimit_ || t->units.size() + t->runs.size() > keptLimit_ - kept) {
+        refused_ = LoadResult::fail(LoadFailure::Damaged, moofBody_ + c.start);
+        return;
+      }
+    }
     uint64_t dts = t ? t->nextDts : 0;
     for (uint64_t i = 0; i < count; ++i) {
       uint32_t duration = defDuration, size = defSize, sampleFlags = defFlags;
@@ -644,7 +667,8 @@ void Mp4File::readTraf(size_t at, size_t end, uint64_t moofStart, uint64_t& impl
         break;
       }
       const bool inFile = offsetValid && offset <= length_ && size <= length_ - offset;
-      if (t && inFile && !full(*t)) addSample(*t, int64_t(dts), size, !(sampleFlags & kNonSyncSample));
+      if (t && inFile && !full(*t))
+        addSample(*t, int64_t(dts), size, !(sampleFlags & kNonSyncSample), moofBody_ + c.start, moofBody_ + c.start);
       if (t && !inFile && offsetValid && offset <= length_) cutShort_ = true;
       offset = offset > UINT64_MAX - size ? UINT64_MAX : offset + size;
       dts += duration;

@@ -46,12 +46,14 @@ struct Mp4Track {
   uint64_t sampleCount = 0;
   uint64_t sampleBytes = 0;
   int64_t firstDts = 0, lastDts = 0;  // of the counted samples
+  StampBounds stamps;                 // of the kept samples, at the boxes that declared them
   uint64_t nextDts = 0;               // decode time the next sample would take
 
   // Where the sample tables lie in the moov block (offset of the body after version/flags, size).
   struct Span {
     size_t at = 0, size = 0;
     bool present = false;
+    uint64_t box = 0;  // file position of the box
   };
   Span stts, stsz, stz2, stsc, stco, co64, stss;
 
@@ -105,8 +107,11 @@ class Mp4File {
   void collectMoovSamples(Mp4Track& t);
   LoadResult readMoof(uint64_t start, uint64_t body, uint64_t end);
   void readTraf(size_t at, size_t end, uint64_t moofStart, uint64_t& implicitOffset);
-  void addSample(Mp4Track& t, int64_t dts, uint32_t size, bool key);
-  bool full(const Mp4Track& t) const { return t.sampleCount >= unitCap_; }
+  // Counts a sample and keeps it when asked; a kept sample past the track's limit refuses the
+  // file as damaged at `declaredAt`, the box that declared it. `timedAt`: the box that gave its
+  // decode time.
+  void addSample(Mp4Track& t, int64_t dts, uint32_t size, bool key, uint64_t declaredAt, uint64_t timedAt);
+  bool full(const Mp4Track& t) const { return t.sampleCount >= unitCap_ || !refused_.ok(); }
 
   InputFile& file_;
   ProgressGate gate_;
@@ -114,6 +119,8 @@ class Mp4File {
   LoadResult result_;
   uint64_t length_ = 0;
   uint64_t unitCap_ = 0;
+  uint64_t keptLimit_ = 0;  // units a track may keep
+  LoadResult refused_;
   struct Free {
     void operator()(uint8_t* p) const { std::free(p); }
   };
@@ -124,6 +131,7 @@ class Mp4File {
   uint64_t moovBody_ = 0;       // file position of moov_[0]
   std::vector<uint8_t> tableWindows_;
   std::vector<uint8_t> moof_;  // the moof being read, reused
+  uint64_t moofBody_ = 0;      // file position of moof_[0]
   bool hasFtyp_ = false;
   uint32_t majorBrand_ = 0, minorVersion_ = 0;
   std::vector<uint32_t> compatible_;

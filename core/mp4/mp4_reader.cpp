@@ -24,6 +24,7 @@ LoadResult loadMp4(const std::string& path, FileAnalysis& out, LoadControl* cont
     units.clock = t.clock(mp4.movieTimescale());
     units.units = std::move(t.units);
     units.runs = std::move(t.runs);
+    units.stamps = t.stamps;
   };
   take(mp4.videoIndex(), out.videoUnits);
   take(mp4.audioIndex(), out.audioUnits);

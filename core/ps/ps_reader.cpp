@@ -273,7 +273,7 @@ void Walker::pes(uint64_t pos, uint8_t id, uint64_t total) {
   }
   TimedUnit unit{track->lastStamp, uint32_t(bytes), track == &audio_ ? 1u : 0u};
   if (track == &video_) videoPayload(pos + end, bytes, unit);
-  if (track->haveStamp) track->units->units.push_back(unit);
+  if (track->haveStamp) track->units->add(unit, pos);
 }
 
 // A video PES is key when it opens with a sequence or group of pictures header (aligned

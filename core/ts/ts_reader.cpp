@@ -164,7 +164,9 @@ struct PidState {
   int64_t lastStamp = 0;
   uint8_t syncWord = kSyncNone;
   uint64_t pesPackets = 0;
+  uint64_t startAt = 0;  // file position of the packet that began the PES packet
   UnitVector units;
+  StampBounds stamps;
 };
 
 class Walker {
@@ -211,6 +213,7 @@ class Walker {
   TsFile& out_;
   std::vector<int32_t> slot_;  // PID → index into states_
   std::vector<std::unique_ptr<PidState>> states_;
+  uint64_t packetAt_ = 0;  // file position of the packet being read
   SectionJoiner pat_, pmt_;
   std::vector<uint8_t> sequence_;  // the video PES payload opening, for its picture size
   std::vector<uint8_t> picture_;   // the video PES payload opening, for its first picture's kind
@@ -343,6 +346,7 @@ void Walker::pesPayload(uint16_t pid, const uint8_t* p, size_t n, bool unitStart
   if (unitStart) {
     if (s.open) finishPes(pid, s);
     s.open = true;
+    s.startAt = packetAt_;
     s.key = key;
     s.collected = 0;
     s.headLength = 0;
@@ -427,6 +431,7 @@ void Walker::finishPes(uint16_t pid, PidState& s) {
   if (bytes < headerEnd || !s.haveStamp) return;
   bytes = std::min<uint64_t>(bytes - headerEnd, UINT32_MAX);
   s.units.push_back({s.lastStamp, uint32_t(bytes), s.key ? 1u : 0u});
+  s.stamps.note(s.lastStamp, s.startAt);
 }
 
 void Walker::choose() {
@@ -450,15 +455,21 @@ void Walker::choose() {
     }
     if (!track) continue;
     track->present = true;
-    if (s) track->units = std::move(s->units);
+    if (s) {
+      track->units = std::move(s->units);
+      track->stamps = s->stamps;
+    }
   }
   // Both tracks on one line: the audio's first stamp within 2^32 ticks of the video's.
   auto& v = out_.video.units;
   auto& a = out_.audio.units;
   if (!v.empty() && !a.empty()) {
     const int64_t shift = unwrap(v.front().ticks, uint64_t(a.front().ticks)) - a.front().ticks;
-    if (shift != 0)
+    if (shift != 0) {
       for (TimedUnit& u : a) u.ticks += shift;
+      out_.audio.stamps.low += shift;
+      out_.audio.stamps.high += shift;
+    }
   }
 }
 
@@ -491,6 +502,7 @@ LoadResult Walker::run(LoadControl* control) {
         if (!p) break;
       }
       ++out_.packets;
+      packetAt_ = pos;
       packet(p);
       pos += size;
     }

@@ -259,4 +259,26 @@ TEST_P(Mp4Fails, WithItsReason) {
 INSTANTIATE_TEST_SUITE_P(Cases, Mp4Fails, ::testing::ValuesIn(kFailCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Samples of the default size 0 take nothing of the file: a small file keeps as many as the
+// floor lets a track hold, and is damaged at the trun that declares one more.
+TEST(Mp4Units, EmptySamplesDeclaredByACountStopAtTheFloor) {
+  for (const uint64_t count : {mv::kUnitFloor, mv::kUnitFloor + 1}) {
+    SCOPED_TRACE(count);
+    uint64_t trun = 0;
+    const Bytes b = mp4::emptySampleFragment(uint32_t(count), &trun);
+    mvtest::TempDir dir;
+    const std::string path = dir.file("f.mp4");
+    mvtest::writeFile(path, b);
+    mv::FileAnalysis a;
+    const mv::LoadResult r = mv::loadMp4(path, a);
+    if (count == mv::kUnitFloor) {
+      ASSERT_TRUE(r.ok());
+      EXPECT_EQ(a.videoUnits.unitCount(), count);
+    } else {
+      EXPECT_EQ(r.failure, mv::LoadFailure::Damaged);
+      EXPECT_EQ(r.position, trun);
+    }
+  }
+}
+
 }  // namespace
