@@ -16,7 +16,9 @@ namespace {
 
 struct Language {
   bool english;
-  const char* operator()(const char* chinese, const char* englishText) const { return english ? englishText : chinese; }
+  const char* operator()(const char* chinese, const char* englishText) const {
+    return english ? englishText : chinese;
+  }
 };
 
 // The container's name as users know it, and whether English writes "an" before it.
@@ -26,9 +28,9 @@ struct FormatName {
   bool an;
 };
 constexpr FormatName kFormatNames[] = {
-    {MEDIA_AVI, "AVI", true},      {MEDIA_RM, "RealMedia", false}, {MEDIA_MP4, "MP4", true},
+    {MEDIA_AVI, "AVI", true},       {MEDIA_RM, "RealMedia", false}, {MEDIA_MP4, "MP4", true},
     {MEDIA_MKV, "Matroska", false}, {MEDIA_FLV, "FLV", true},       {MEDIA_TS, "MPEG-TS", true},
-    {MEDIA_PS, "MPEG-PS", true},   {MEDIA_ASF, "ASF", true},
+    {MEDIA_PS, "MPEG-PS", true},    {MEDIA_ASF, "ASF", true},
 };
 
 std::string notThisFormat(const std::string& path, Language tr) {
@@ -46,22 +48,36 @@ std::string notThisFormat(const std::string& path, Language tr) {
 std::string systemError(int err, Language tr) {
   switch (err) {
     case ENOENT:
-    case ENOTDIR: return tr("文件或文件夹不存在", "no such file or folder");
+    case ENOTDIR:
+      return tr("文件或文件夹不存在", "no such file or folder");
     case EACCES:
-    case EPERM: return tr("没有权限", "permission denied");
-    case EISDIR: return tr("是一个文件夹", "is a folder");
-    case EROFS: return tr("只读文件系统", "read-only file system");
-    case ENOSPC: return tr("磁盘空间不足", "no space left on device");
-    case EDQUOT: return tr("超出磁盘配额", "disk quota exceeded");
-    case EFBIG: return tr("文件过大", "file too large");
-    case EIO: return tr("输入/输出错误", "input/output error");
-    case ENAMETOOLONG: return tr("文件名过长", "file name too long");
-    case ELOOP: return tr("符号链接层数过多", "too many levels of symbolic links");
+    case EPERM:
+      return tr("没有权限", "permission denied");
+    case EISDIR:
+      return tr("是一个文件夹", "is a folder");
+    case EROFS:
+      return tr("只读文件系统", "read-only file system");
+    case ENOSPC:
+      return tr("磁盘空间不足", "no space left on device");
+    case EDQUOT:
+      return tr("超出磁盘配额", "disk quota exceeded");
+    case EFBIG:
+      return tr("文件过大", "file too large");
+    case EIO:
+      return tr("输入/输出错误", "input/output error");
+    case ENAMETOOLONG:
+      return tr("文件名过长", "file name too long");
+    case ELOOP:
+      return tr("符号链接层数过多", "too many levels of symbolic links");
     case EMFILE:
-    case ENFILE: return tr("打开的文件过多", "too many open files");
-    case ENOMEM: return tr("内存不足", "out of memory");
-    case 0: return tr("无法写入", "could not be written");
-    default: return std::string(tr("系统错误：", "")) + std::strerror(err);
+    case ENFILE:
+      return tr("打开的文件过多", "too many open files");
+    case ENOMEM:
+      return tr("内存不足", "out of memory");
+    case 0:
+      return tr("无法写入", "could not be written");
+    default:
+      return std::string(tr("系统错误：", "")) + std::strerror(err);
   }
 }
 
@@ -87,7 +103,8 @@ std::string loadFailureCause(const std::string& path, const LoadResult& result, 
     return tr("没有权限读取", "permission denied");
   }
   switch (result.failure) {
-    case LoadFailure::NotThisFormat: return notThisFormat(path, tr);
+    case LoadFailure::NotThisFormat:
+      return notThisFormat(path, tr);
     case LoadFailure::Damaged:
       if (result.position == LoadResult::kNoPosition) return tr("文件已损坏", "damaged");
       if (english) return "damaged at byte " + std::to_string(result.position);

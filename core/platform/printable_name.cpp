@@ -14,11 +14,21 @@ std::string printableName(std::string_view name) {
     }
     out += '\\';
     switch (c) {
-      case '\\': out += '\\'; break;
-      case '\t': out += 't'; break;
-      case '\n': out += 'n'; break;
-      case '\r': out += 'r'; break;
-      case 0x1b: out += 'e'; break;
+      case '\\':
+        out += '\\';
+        break;
+      case '\t':
+        out += 't';
+        break;
+      case '\n':
+        out += 'n';
+        break;
+      case '\r':
+        out += 'r';
+        break;
+      case 0x1b:
+        out += 'e';
+        break;
       default:
         out += 'x';
         out += kHex[c >> 4];

@@ -3,9 +3,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <string>
-
 #include <nlohmann/json.hpp>
+#include <string>
 
 #include "fixtures/mp4_builder.h"
 
@@ -32,9 +31,9 @@ struct CliRun {
 CliRun cli(const mvtest::TempDir& dir, const std::string& args) {
   int status = 0;
   const std::string errFile = dir.file("stderr.txt");
-  std::string out = mvtest::runCommand("LANG=C.UTF-8 LANGUAGE=en " + std::string(MORV_CLI_PATH) + " " + args +
-                                           " 2>'" + errFile + "'",
-                                       &status);
+  std::string out = mvtest::runCommand(
+      "LANG=C.UTF-8 LANGUAGE=en " + std::string(MORV_CLI_PATH) + " " + args + " 2>'" + errFile + "'",
+      &status);
   const mvtest::Bytes err = mvtest::readFile(errFile);
   return {status, out, std::string(err.begin(), err.end())};
 }
@@ -44,8 +43,8 @@ TEST(CliMemory, UnitsDeclaredForNothingAreRefusedWhereTheyAreDeclared) {
   const std::string path = dir.file("empty-samples.mp4");
   const uint64_t trun = writeEmptySamples(path);
   const std::string cause = "morvatelline-cli: " + path + ": damaged at byte " + std::to_string(trun) + "\n";
-  for (const char* command :
-       {"frames --json", "frames --csv", "frames", "series", "gaps --json", "info", "report -o -", "xls -o -"}) {
+  for (const char* command : {"frames --json", "frames --csv", "frames", "series", "gaps --json", "info",
+                              "report -o -", "xls -o -"}) {
     SCOPED_TRACE(command);
     const CliRun r = cli(dir, std::string(command) + " '" + path + "'");
     EXPECT_EQ(r.status, 1);

@@ -49,7 +49,8 @@ int runSession(int argc, char** argv) {
   poll.setInterval(20);
   QObject::connect(&poll, &QTimer::timeout, [&] {
     if (!armed) return;
-    if (scenario == "idle" ? !QApplication::activeWindow() : !qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+    if (scenario == "idle" ? !QApplication::activeWindow()
+                           : !qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
       return;
     armed = false;
     ::kill(::getpid(), SIGTERM);
@@ -105,8 +106,9 @@ class SessionEndTest : public QObject {
       QVERIFY2(!out.contains("opened"), qPrintable(out));
       if (std::strcmp(scenario, "idle") == 0) {
         // The window's place, saved as it closes, cannot be: said on stderr, not in a box.
-        QVERIFY2(err.contains("morvatelline: 设置无法保存到 " + QString::fromStdString(dir.file("settings.ini"))),
-                 qPrintable(err));
+        QVERIFY2(
+            err.contains("morvatelline: 设置无法保存到 " + QString::fromStdString(dir.file("settings.ini"))),
+            qPrintable(err));
       } else {
         // Stopped at the box of the first unreadable file, not carried on to the last.
         QCOMPARE(out, QString("checked 4\n"));

@@ -71,10 +71,11 @@ const Case kCases[] = {
     {"MatroskaCluster", ".mkv",
      [] {
        const Bytes late = mkv::simpleBlock(1, 0, {11});
-       const Bytes b = mkv::concat(
-           {mkv::ebmlHeader(),
-            mkv::segment({mkv::info(), mkv::tracks({mkv::Track{}}), mkv::cluster(0, {mkv::simpleBlock(1, 0, {10})}),
-                          mkv::cluster(uint64_t(mv::kMaxDurationSeconds) * 1000, {late})})});
+       const Bytes b =
+           mkv::concat({mkv::ebmlHeader(),
+                        mkv::segment({mkv::info(), mkv::tracks({mkv::Track{}}),
+                                      mkv::cluster(0, {mkv::simpleBlock(1, 0, {10})}),
+                                      mkv::cluster(uint64_t(mv::kMaxDurationSeconds) * 1000, {late})})});
        return Made{b, find(b, late)};
      }},
     {"FlvTagStamps", ".flv",

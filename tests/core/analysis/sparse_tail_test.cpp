@@ -1,9 +1,8 @@
 // Files whose walk loses its way behind a valid head: a head followed by gigabytes of holes (a
 // sparse file) or by junk holding no sync. Each walk jumps the holes, gives up a search that has
 // found nothing in its limit, keeps what the head holds and notes the file as cut short.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -29,7 +28,7 @@ struct Format {
   // Where a copy of the head starts that a lost walk would take up again; kInsidePes: two bytes
   // into the first PES packet's start code.
   size_t bodyFrom;
-  size_t stride;    // the step of the walk over a hole's zeros; 1 where it searches byte by byte
+  size_t stride;  // the step of the walk over a hole's zeros; 1 where it searches byte by byte
 };
 
 const Format kFormats[] = {
@@ -44,8 +43,9 @@ const Format kFormats[] = {
 // 15 bytes an FLV tag of no FLV type and no size, every 10 bytes a RealMedia chunk smaller than
 // its header; no 0x47 and no 00 00 01.
 Bytes junk(size_t n) {
-  static const uint8_t kPeriod[30] = {0x55, 0, 0, 0, 0, 0, 0, 5,    0x55, 0x55, 0x55, 0x55, 0x55, 0x55, 0,
-                                      0,    0, 0, 0, 0x55, 0x55, 0x55, 0x55, 0x55, 0, 0, 0, 5, 0x55, 0x55};
+  static const uint8_t kPeriod[30] = {0x55, 0,    0,    0,    0, 0, 0, 5, 0x55, 0x55,
+                                      0x55, 0x55, 0x55, 0x55, 0, 0, 0, 0, 0,    0x55,
+                                      0x55, 0x55, 0x55, 0x55, 0, 0, 0, 5, 0x55, 0x55};
   Bytes b(n - n % sizeof kPeriod);
   for (size_t i = 0; i < b.size(); ++i) b[i] = kPeriod[i % sizeof kPeriod];
   return b;
@@ -59,7 +59,8 @@ struct Loaded {
 };
 
 void PrintTo(const Loaded& l, std::ostream* os) {
-  *os << l.videoUnits << " video and " << l.audioUnits << " audio units, " << l.video.size() << " seconds, notes:";
+  *os << l.videoUnits << " video and " << l.audioUnits << " audio units, " << l.video.size()
+      << " seconds, notes:";
   for (const std::string& n : l.notes) *os << ' ' << n;
 }
 
@@ -84,14 +85,16 @@ TEST(SparseTail, WalksGiveUpBehindAValidHead) {
     SCOPED_TRACE(f.suffix);
     const std::string head = dir.file(std::string("head.") + f.suffix);
     int status = 0;
-    mvtest::runCommand(std::string("ffmpeg -v error -y -f lavfi -i testsrc=s=32x32:r=25 -f lavfi -i sine=r=48000 -t 1 ") +
-                           f.encode + " '" + head + "' 2>&1",
-                       &status);
+    mvtest::runCommand(
+        std::string("ffmpeg -v error -y -f lavfi -i testsrc=s=32x32:r=25 -f lavfi -i sine=r=48000 -t 1 ") +
+            f.encode + " '" + head + "' 2>&1",
+        &status);
     ASSERT_EQ(status, 0);
     const Bytes bytes = mvtest::readFile(head);
     size_t bodyFrom = f.bodyFrom;
     for (size_t i = 0; bodyFrom == kInsidePes && i + 3 < bytes.size(); ++i)
-      if (bytes[i] == 0 && bytes[i + 1] == 0 && bytes[i + 2] == 1 && bytes[i + 3] >= 0xC0 && bytes[i + 3] <= 0xEF)
+      if (bytes[i] == 0 && bytes[i + 1] == 0 && bytes[i + 2] == 1 && bytes[i + 3] >= 0xC0 &&
+          bytes[i + 3] <= 0xEF)
         bodyFrom = i + 2;
     ASSERT_LT(bodyFrom, bytes.size());
     Loaded want = load(f, head);

@@ -62,7 +62,8 @@ INSTANTIATE_TEST_SUITE_P(Signals, OutputSignals,
                          ::testing::Values(Case{SIGINT, false}, Case{SIGTERM, false}, Case{SIGHUP, false},
                                            Case{SIGHUP, true}),
                          [](const auto& info) {
-                           return std::string(sigabbrev_np(info.param.signal)) + (info.param.ignoredBefore ? "Ignored" : "");
+                           return std::string(sigabbrev_np(info.param.signal)) +
+                                  (info.param.ignoredBefore ? "Ignored" : "");
                          });
 
 }  // namespace
