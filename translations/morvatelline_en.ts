@@ -63,6 +63,10 @@
         <source>索引已由数据重建</source>
         <translation>The index was rebuilt from the data</translation>
     </message>
+    <message>
+        <source>已略去中途不全的单元</source>
+        <translation>Units missing a part inside the file were left out</translation>
+    </message>
 </context>
 <context>
     <name>mvgui::AboutDialog</name>

@@ -15,6 +15,7 @@ namespace mv {
 // Notes a reader may add to an analysis.
 inline constexpr const char* kNoteCutShort = "cut-short";        // the file ends early; what it holds was read
 inline constexpr const char* kNoteIndexRebuilt = "index-rebuilt";  // chunk sizes came from the data, not an index
+inline constexpr const char* kNoteUnitsDropped = "units-dropped";  // units missing a part inside the file left out
 // The note as the user reads it ("文件不完整"); an unknown note as it stands.
 std::string noteDescription(const std::string& note);
 
@@ -41,7 +42,7 @@ struct FileAnalysis {
   int32_t frameHeight = 0;       // pixels, 0 if unknown
   int32_t frameRateMilli = 0;    // frames per 1000 s, 0 if unknown
   std::optional<FileIdentity> identity;  // the file that was read
-  // What the reader had to do to read the file ("cut-short", "index-rebuilt"), sorted.
+  // What the reader had to do to read the file ("cut-short", "index-rebuilt", "units-dropped"), sorted.
   std::vector<std::string> notes;
   // The chosen tracks' units in decode order, for the frame and GOP views.
   TrackUnits videoUnits;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "media/mpeg_timestamps.h"
 #include "platform/byte_order.h"
 
 namespace mv {
@@ -14,8 +15,6 @@ constexpr uint8_t kPack = 0xBA;
 constexpr uint8_t kEndCode = 0xB9;
 constexpr uint8_t kPrivate1 = 0xBD;
 constexpr uint8_t kPadding = 0xBE;
-constexpr uint64_t kMask33 = (uint64_t(1) << 33) - 1;
-constexpr int64_t kHalf33 = int64_t(1) << 32;
 // The longest PES header either syntax writes, and the sub-stream id after it.
 constexpr size_t kHeadKeep = 9 + 255 + 1;
 constexpr size_t kSequenceKeep = 64 * 1024;
@@ -28,17 +27,6 @@ constexpr uint64_t kSubmodeAt = 18;
 constexpr uint8_t kForm2 = 0x20;
 constexpr uint32_t kForm1User = 2048;
 constexpr uint32_t kForm2User = 2324;
-
-int64_t unwrap(int64_t previous, uint64_t raw) {
-  int64_t d = int64_t((raw - uint64_t(previous)) & kMask33);
-  if (d >= kHalf33) d -= int64_t(1) << 33;
-  return previous + d;
-}
-
-uint64_t stampAt(const uint8_t* p) {
-  return (uint64_t((p[0] >> 1) & 7) << 30) | (uint64_t(p[1]) << 22) | (uint64_t(p[2] >> 1) << 15) |
-         (uint64_t(p[3]) << 7) | (p[4] >> 1);
-}
 
 bool videoId(uint8_t id) { return id >= 0xE0 && id <= 0xEF; }
 bool audioId(uint8_t id) { return id >= 0xC0 && id <= 0xDF; }
@@ -148,8 +136,7 @@ class PsBytes {
 // One chosen track as the walk fills it.
 struct Track {
   TrackUnits* units = nullptr;
-  bool haveStamp = false;
-  int64_t lastStamp = 0;
+  StampLine stamp;
 };
 
 class Walker {
@@ -222,17 +209,8 @@ void Walker::pes(uint64_t pos, uint8_t id, uint64_t total) {
   const uint8_t c = h[end];
   if ((c & 0xC0) == 0x80) {
     if (end + 3 > kept) return;
-    const unsigned flags = h[end + 1] >> 6;
-    const size_t length = h[end + 2];
-    const size_t stamps = end + 3;
-    end = stamps + length;
-    if (flags == 3 && length >= 10 && stamps + 10 <= kept) {
-      raw = stampAt(h + stamps + 5);
-      stamped = true;
-    } else if ((flags & 2) && length >= 5 && stamps + 5 <= kept) {
-      raw = stampAt(h + stamps);
-      stamped = true;
-    }
+    stamped = mpeg2PesStamp(h + end, kept - end, raw);
+    end += 3 + size_t(h[end + 2]);
   } else if ((c & 0xF0) == 0x20 || (c & 0xF0) == 0x30) {
     const bool both = (c & 0xF0) == 0x30;
     if (end + (both ? 10 : 5) > kept) return;
@@ -267,13 +245,10 @@ void Walker::pes(uint64_t pos, uint8_t id, uint64_t total) {
   Track* track = index == out_.videoIndex ? &video_ : index == out_.audioIndex ? &audio_ : nullptr;
   if (!track) return;
   // The time stamp: DTS, else PTS, else the one before.
-  if (stamped) {
-    track->lastStamp = track->haveStamp ? unwrap(track->lastStamp, raw) : int64_t(raw);
-    track->haveStamp = true;
-  }
-  TimedUnit unit{track->lastStamp, uint32_t(bytes), track == &audio_ ? 1u : 0u};
+  if (stamped) track->stamp.take(raw);
+  TimedUnit unit{track->stamp.last, uint32_t(bytes), track == &audio_ ? 1u : 0u};
   if (track == &video_) videoPayload(pos + end, bytes, unit);
-  if (track->haveStamp) track->units->add(unit, pos);
+  if (track->stamp.any) track->units->add(unit, pos);
 }
 
 // A video PES is key when it opens with a sequence or group of pictures header (aligned
@@ -393,14 +368,7 @@ LoadResult Walker::run(LoadControl* control) {
   out_.form2Sectors = bytes_.form2();
   out_.video.present = out_.videoIndex >= 0;
   out_.audio.present = out_.audioIndex >= 0;
-  // Both tracks on one line: the audio's first stamp within 2^32 ticks of the video's.
-  auto& v = out_.video.units;
-  auto& a = out_.audio.units;
-  if (!v.empty() && !a.empty()) {
-    const int64_t shift = unwrap(v.front().ticks, uint64_t(a.front().ticks)) - a.front().ticks;
-    if (shift != 0)
-      for (TimedUnit& u : a) u.ticks += shift;
-  }
+  putOnOneClock(out_.video, out_.audio);
   return LoadResult::success();
 }
 

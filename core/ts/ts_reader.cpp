@@ -4,7 +4,9 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 
+#include "media/mpeg_timestamps.h"
 #include "platform/byte_order.h"
 
 namespace mv {
@@ -18,8 +20,6 @@ constexpr size_t kPidCount = 8192;
 constexpr int kRunCheck = 4;
 constexpr int kRunMinimum = 2;
 constexpr uint32_t kPacketSizes[] = {188, 192, 204};
-constexpr uint64_t kMask33 = (uint64_t(1) << 33) - 1;
-constexpr int64_t kHalf33 = int64_t(1) << 32;
 // A PES header is at most 9 + 255 bytes; two payload bytes more tell private data's sync word.
 constexpr size_t kHeadKeep = 9 + 255 + 2;
 // Sequence headers open the payload of the PES that carries them.
@@ -27,18 +27,6 @@ constexpr size_t kSequenceKeep = 64 * 1024;
 // The opening of a video PES payload searched for its first picture: enough for the parameter
 // sets and SEI an encoder puts before it.
 constexpr size_t kPictureScan = 4096;
-
-// The 33-bit value nearest to `previous`.
-int64_t unwrap(int64_t previous, uint64_t raw) {
-  int64_t d = int64_t((raw - uint64_t(previous)) & kMask33);
-  if (d >= kHalf33) d -= int64_t(1) << 33;
-  return previous + d;
-}
-
-uint64_t stampAt(const uint8_t* p) {
-  return (uint64_t((p[0] >> 1) & 7) << 30) | (uint64_t(p[1]) << 22) | (uint64_t(p[2] >> 1) << 15) |
-         (uint64_t(p[3]) << 7) | (p[4] >> 1);
-}
 
 uint8_t syncWordOf(const uint8_t* p, size_t n) {
   if (n < 2) return kSyncOther;
@@ -51,13 +39,60 @@ uint8_t syncWordOf(const uint8_t* p, size_t n) {
 
 enum class PictureSyntax { None, Mpeg12, H264, H265 };
 
-PictureSyntax pictureSyntaxOf(uint8_t streamType) {
-  switch (streamType) {
-    case 0x01: case 0x02: return PictureSyntax::Mpeg12;
-    case 0x1B: case 0x20: return PictureSyntax::H264;
-    case 0x24: return PictureSyntax::H265;
-    default: return PictureSyntax::None;
-  }
+enum class Role : uint8_t { Other, Video, Audio };
+// What a stream type's data is to the walk: its picture size is read where `sizeFrom` names
+// a syntax; `keyFrom`, where a PES's first picture tells a key frame.
+struct StreamType {
+  uint8_t type;
+  const char* name;
+  Role role;
+  std::optional<VideoSyntax> sizeFrom;
+  PictureSyntax keyFrom;
+};
+
+constexpr auto V = Role::Video, A = Role::Audio, O = Role::Other;
+constexpr auto kNoKey = PictureSyntax::None;
+constexpr StreamType kStreamTypes[] = {
+    {0x01, "MPEG-1 Video", V, VideoSyntax::Mpeg12, PictureSyntax::Mpeg12},
+    {0x02, "MPEG-2 Video", V, VideoSyntax::Mpeg12, PictureSyntax::Mpeg12},
+    {0x03, "MPEG-1 Audio", A, {}, kNoKey},
+    {0x04, "MPEG-2 Audio", A, {}, kNoKey},
+    {0x05, "private sections", O, {}, kNoKey},
+    {0x06, "private data", O, {}, kNoKey},
+    {0x0F, "AAC (ADTS)", A, {}, kNoKey},
+    {0x10, "MPEG-4 Visual", V, VideoSyntax::Mpeg4Part2, kNoKey},
+    {0x11, "AAC (LATM)", A, {}, kNoKey},
+    {0x15, "metadata", O, {}, kNoKey},
+    {0x1B, "H.264/AVC", V, VideoSyntax::H264, PictureSyntax::H264},
+    {0x1C, "MPEG-4 Audio", A, {}, kNoKey},
+    {0x20, "H.264/MVC", V, {}, PictureSyntax::H264},  // its parameter sets are the subset kind
+    {0x24, "H.265/HEVC", V, VideoSyntax::H265, PictureSyntax::H265},
+    {0x42, "AVS", V, {}, kNoKey},
+    {0x80, "LPCM", O, {}, kNoKey},
+    {0x81, "AC-3", A, {}, kNoKey},
+    {0x82, "DTS", A, {}, kNoKey},
+    {0x83, "TrueHD", A, {}, kNoKey},
+    {0x84, "E-AC-3", A, {}, kNoKey},
+    {0x85, "DTS-HD", A, {}, kNoKey},
+    {0x86, "DTS-HD MA", A, {}, kNoKey},
+    {0x87, "E-AC-3", A, {}, kNoKey},
+    {0x8A, "DTS", A, {}, kNoKey},
+    {0x90, "PGS subtitles", O, {}, kNoKey},
+    {0xA1, "E-AC-3 (secondary)", A, {}, kNoKey},
+    {0xA2, "DTS-HD (secondary)", A, {}, kNoKey},
+    {0xD1, "Dirac", V, {}, kNoKey},
+    {0xEA, "VC-1", V, {}, kNoKey},
+};
+
+const StreamType* streamTypeOf(uint8_t t) {
+  for (const StreamType& k : kStreamTypes)
+    if (k.type == t) return &k;
+  return nullptr;
+}
+
+Role roleOf(uint8_t t) {
+  const StreamType* k = streamTypeOf(t);
+  return k ? k->role : Role::Other;
 }
 
 // Whether the first picture in `p` is one a decoder can start at: an H.264 IDR slice, an HEVC
@@ -87,24 +122,6 @@ bool startsKeyPicture(PictureSyntax syntax, const uint8_t* p, size_t n) {
     }
   }
   return false;
-}
-
-bool videoType(uint8_t t) {
-  switch (t) {
-    case 0x01: case 0x02: case 0x10: case 0x1B: case 0x20: case 0x24: case 0x42: case 0xD1: case 0xEA:
-      return true;
-    default:
-      return false;
-  }
-}
-
-bool audioType(uint8_t t) {
-  switch (t) {
-    case 0x03: case 0x04: case 0x0F: case 0x11: case 0x1C: case 0x8A: case 0xA1: case 0xA2:
-      return true;
-    default:
-      return t >= 0x81 && t <= 0x87;
-  }
 }
 
 bool audioRegistration(uint32_t id) {
@@ -160,11 +177,13 @@ struct PidState {
   uint64_t collected = 0;  // PES bytes since its unit start
   size_t headLength = 0;
   uint8_t head[kHeadKeep];
-  bool haveStamp = false;
-  int64_t lastStamp = 0;
+  bool lost = false;       // a packet of it went missing: its continuity counter skipped
+  int lastCounter = -1;    // of the PID's last packet with payload
+  StampLine stamp;
   uint8_t syncWord = kSyncNone;
   uint64_t pesPackets = 0;
   uint64_t startAt = 0;  // file position of the packet that began the PES packet
+  uint64_t dropped = 0;  // PES packets left out for a part lost in the middle of the file
   UnitVector units;
   StampBounds stamps;
 };
@@ -203,8 +222,10 @@ class Walker {
   bool findPacketSize();
 
   void packet(const uint8_t* p);
-  void pesPayload(uint16_t pid, const uint8_t* p, size_t n, bool unitStart, bool key);
-  void finishPes(uint16_t pid, PidState& s);
+  // `counter`: the packet's continuity counter, -1 where the writer marks a discontinuity.
+  void pesPayload(uint16_t pid, const uint8_t* p, size_t n, bool unitStart, bool key, int counter);
+  // `atEnd`: the end of the file closes it, not the next PES.
+  void finishPes(uint16_t pid, PidState& s, bool atEnd);
   void onPat(const uint8_t* s, size_t n);
   void onPmt(const uint8_t* s, size_t n);
   void choose();
@@ -219,6 +240,7 @@ class Walker {
   std::vector<uint8_t> picture_;   // the video PES payload opening, for its first picture's kind
   int videoPid_ = -1;
   PictureSyntax videoSyntax_ = PictureSyntax::None;
+  std::optional<VideoSyntax> videoSize_;
   bool gaveUp_ = false;  // a search for the sync byte found none in kResyncLimit bytes
 };
 
@@ -275,9 +297,13 @@ void Walker::packet(const uint8_t* p) {
   if (pid == kNullPid || !(control & 1)) return;  // no payload
   size_t at = 4;
   bool key = false;
+  bool discontinuity = false;
   if (control & 2) {
     const size_t adaptation = p[4];
-    if (adaptation > 0) key = (p[5] & 0x40) != 0;
+    if (adaptation > 0) {
+      key = (p[5] & 0x40) != 0;
+      discontinuity = (p[5] & 0x80) != 0;
+    }
     at = 5 + adaptation;
     if (at >= kPacket) return;
   }
@@ -291,7 +317,7 @@ void Walker::packet(const uint8_t* p) {
     pmt_.feed(payload, n, unitStart, [&](const uint8_t* s, size_t len) { onPmt(s, len); });
     return;
   }
-  pesPayload(pid, payload, n, unitStart, key);
+  pesPayload(pid, payload, n, unitStart, key, discontinuity ? -1 : p[3] & 0x0F);
 }
 
 void Walker::onPat(const uint8_t* s, size_t n) {
@@ -323,19 +349,25 @@ void Walker::onPmt(const uint8_t* s, size_t n) {
       if ((tag == 0x6A || tag == 0x7A || tag == 0x7B || tag == 0x7C) && st.audioTag == 0) st.audioTag = tag;
       if (tag == 0x05 && len >= 4 && st.registration == 0) st.registration = readU32be(s + d + 2);
     }
-    st.video = videoType(st.streamType);
-    st.audio = audioType(st.streamType) ||
+    st.video = roleOf(st.streamType) == Role::Video;
+    st.audio = roleOf(st.streamType) == Role::Audio ||
                (st.streamType == 0x06 && (st.audioTag != 0 || audioRegistration(st.registration)));
+    out_.streams.push_back(st);
     if (st.video && videoPid_ < 0) {
       videoPid_ = st.pid;
-      videoSyntax_ = pictureSyntaxOf(st.streamType);
+      videoSyntax_ = streamTypeOf(st.streamType)->keyFrom;
+      // The size comes from the syntax of the first stream listed on the PID.
+      for (const TsStream& on : out_.streams) {
+        if (on.pid != st.pid) continue;
+        if (const StreamType* k = streamTypeOf(on.streamType)) videoSize_ = k->sizeFrom;
+        break;
+      }
     }
-    out_.streams.push_back(st);
     i = infoEnd;
   }
 }
 
-void Walker::pesPayload(uint16_t pid, const uint8_t* p, size_t n, bool unitStart, bool key) {
+void Walker::pesPayload(uint16_t pid, const uint8_t* p, size_t n, bool unitStart, bool key, int counter) {
   int32_t& index = slot_[pid];
   if (index < 0) {
     if (!unitStart) return;  // nothing to join it to
@@ -343,9 +375,15 @@ void Walker::pesPayload(uint16_t pid, const uint8_t* p, size_t n, bool unitStart
     states_.push_back(std::make_unique<PidState>());
   }
   PidState& s = *states_[size_t(index)];
+  // The counter steps by one from packet to packet; a repeat is a packet sent twice, a skip is
+  // packets lost in between.
+  if (s.lastCounter >= 0 && counter >= 0 && counter != s.lastCounter && counter != ((s.lastCounter + 1) & 15))
+    s.lost = true;
+  s.lastCounter = counter;
   if (unitStart) {
-    if (s.open) finishPes(pid, s);
+    if (s.open) finishPes(pid, s, false);
     s.open = true;
+    s.lost = false;
     s.startAt = packetAt_;
     s.key = key;
     s.collected = 0;
@@ -374,7 +412,7 @@ void Walker::pesPayload(uint16_t pid, const uint8_t* p, size_t n, bool unitStart
   if (videoSyntax_ != PictureSyntax::None) keep(picture_, kPictureScan);
 }
 
-void Walker::finishPes(uint16_t pid, PidState& s) {
+void Walker::finishPes(uint16_t pid, PidState& s, bool atEnd) {
   s.open = false;
   const uint8_t* h = s.head;
   if (s.headLength < 9 || h[0] != 0 || h[1] != 0 || h[2] != 1) return;  // not a PES packet
@@ -382,56 +420,28 @@ void Walker::finishPes(uint16_t pid, PidState& s) {
   if (s.pesPackets++ == 0) {
     s.syncWord = headerEnd <= s.headLength ? syncWordOf(h + headerEnd, s.headLength - size_t(headerEnd)) : uint8_t(kSyncOther);
   }
-  if (pid == videoPid_ && out_.coded.width == 0 && !sequence_.empty()) {
-    static const struct {
-      uint8_t type;
-      VideoSyntax syntax;
-    } kSyntaxes[] = {{0x01, VideoSyntax::Mpeg12}, {0x02, VideoSyntax::Mpeg12}, {0x10, VideoSyntax::Mpeg4Part2},
-                     {0x1B, VideoSyntax::H264},   {0x24, VideoSyntax::H265}};
-    for (const TsStream& st : out_.streams) {
-      if (st.pid != pid) continue;
-      for (const auto& k : kSyntaxes) {
-        PictureSize size;
-        if (k.type == st.streamType && pictureSizeInStream(k.syntax, sequence_.data(), sequence_.size(), size) &&
-            size.width > 0 && size.height > 0) {
-          out_.coded = size;
-        }
-      }
-      break;
-    }
+  if (pid == videoPid_ && out_.coded.width == 0 && !sequence_.empty() && videoSize_) {
+    PictureSize size;
+    if (pictureSizeInStream(*videoSize_, sequence_.data(), sequence_.size(), size) && size.width > 0 && size.height > 0)
+      out_.coded = size;
   }
   // Writers mark key frames with random_access_indicator, or do not: the picture itself tells.
   if (pid == videoPid_ && !s.key) s.key = startsKeyPicture(videoSyntax_, picture_.data(), picture_.size());
   // The time stamp: DTS, else PTS, else the one before.
-  const unsigned flags = h[7] >> 6;
-  bool stamped = false;
-  uint64_t raw = 0;
-  if (flags == 3 && h[8] >= 10 && s.headLength >= 19) {
-    raw = stampAt(h + 14);
-    stamped = true;
-  } else if ((flags & 2) && h[8] >= 5 && s.headLength >= 14) {
-    raw = stampAt(h + 9);
-    stamped = true;
-  }
-  if (stamped) {
-    s.lastStamp = s.haveStamp ? unwrap(s.lastStamp, raw) : int64_t(raw);
-    s.haveStamp = true;
-  }
+  if (uint64_t raw; mpeg2PesStamp(h + 6, s.headLength - 6, raw)) s.stamp.take(raw);
+  // Short: fewer bytes than it declares, or (declaring none) a packet lost on the way. Only the
+  // end of the file cuts the file short; a short one before it lost packets and is counted.
   const uint64_t declared = readU16be(h + 4);
-  uint64_t bytes;
-  if (declared > 0) {
-    if (s.collected < 6 + declared) {  // cut
-      out_.cutShort = true;
-      return;
-    }
-    bytes = 6 + declared;
-  } else {
-    bytes = s.collected;
+  if (declared > 0 ? s.collected < 6 + declared : s.lost) {
+    if (atEnd && !s.lost) out_.cutShort = true;
+    else ++s.dropped;
+    return;
   }
-  if (bytes < headerEnd || !s.haveStamp) return;
+  uint64_t bytes = declared > 0 ? 6 + declared : s.collected;
+  if (bytes < headerEnd || !s.stamp.any) return;
   bytes = std::min<uint64_t>(bytes - headerEnd, UINT32_MAX);
-  s.units.push_back({s.lastStamp, uint32_t(bytes), s.key ? 1u : 0u});
-  s.stamps.note(s.lastStamp, s.startAt);
+  s.units.push_back({s.stamp.last, uint32_t(bytes), s.key ? 1u : 0u});
+  s.stamps.note(s.stamp.last, s.startAt);
 }
 
 void Walker::choose() {
@@ -458,19 +468,10 @@ void Walker::choose() {
     if (s) {
       track->units = std::move(s->units);
       track->stamps = s->stamps;
+      out_.droppedUnits += s->dropped;
     }
   }
-  // Both tracks on one line: the audio's first stamp within 2^32 ticks of the video's.
-  auto& v = out_.video.units;
-  auto& a = out_.audio.units;
-  if (!v.empty() && !a.empty()) {
-    const int64_t shift = unwrap(v.front().ticks, uint64_t(a.front().ticks)) - a.front().ticks;
-    if (shift != 0) {
-      for (TimedUnit& u : a) u.ticks += shift;
-      out_.audio.stamps.low += shift;
-      out_.audio.stamps.high += shift;
-    }
-  }
+  putOnOneClock(out_.video, out_.audio);
 }
 
 LoadResult Walker::run(LoadControl* control) {
@@ -509,7 +510,7 @@ LoadResult Walker::run(LoadControl* control) {
     if (file_.readFailed()) return LoadResult::fail(LoadFailure::CouldNotRead, pos);
     if (gaveUp_ || (pos < file_.length() && !wholePacketAt(pos))) out_.cutShort = true;
     for (size_t pid = 0; pid < kPidCount; ++pid)
-      if (slot_[pid] >= 0 && states_[size_t(slot_[pid])]->open) finishPes(uint16_t(pid), *states_[size_t(slot_[pid])]);
+      if (slot_[pid] >= 0 && states_[size_t(slot_[pid])]->open) finishPes(uint16_t(pid), *states_[size_t(slot_[pid])], true);
     if (!out_.havePat || !out_.havePmt) return LoadResult::fail(LoadFailure::Damaged, pos);
     choose();
   } catch (const std::bad_alloc&) {
@@ -521,38 +522,8 @@ LoadResult Walker::run(LoadControl* control) {
 }  // namespace
 
 const char* tsStreamTypeName(uint8_t t) {
-  switch (t) {
-    case 0x01: return "MPEG-1 Video";
-    case 0x02: return "MPEG-2 Video";
-    case 0x03: return "MPEG-1 Audio";
-    case 0x04: return "MPEG-2 Audio";
-    case 0x05: return "private sections";
-    case 0x06: return "private data";
-    case 0x0F: return "AAC (ADTS)";
-    case 0x10: return "MPEG-4 Visual";
-    case 0x11: return "AAC (LATM)";
-    case 0x15: return "metadata";
-    case 0x1B: return "H.264/AVC";
-    case 0x1C: return "MPEG-4 Audio";
-    case 0x20: return "H.264/MVC";
-    case 0x24: return "H.265/HEVC";
-    case 0x42: return "AVS";
-    case 0x80: return "LPCM";
-    case 0x81: return "AC-3";
-    case 0x82: return "DTS";
-    case 0x83: return "TrueHD";
-    case 0x84: return "E-AC-3";
-    case 0x85: return "DTS-HD";
-    case 0x86: return "DTS-HD MA";
-    case 0x87: return "E-AC-3";
-    case 0x8A: return "DTS";
-    case 0x90: return "PGS subtitles";
-    case 0xA1: return "E-AC-3 (secondary)";
-    case 0xA2: return "DTS-HD (secondary)";
-    case 0xD1: return "Dirac";
-    case 0xEA: return "VC-1";
-    default: return "";
-  }
+  const StreamType* k = streamTypeOf(t);
+  return k ? k->name : "";
 }
 
 LoadResult readTs(InputFile& file, TsFile& out, LoadControl* control) {
@@ -573,6 +544,7 @@ LoadResult loadTs(const std::string& path, FileAnalysis& out, LoadControl* contr
   TsFile ts;
   if (const LoadResult r = readTs(file, ts, control); !r.ok()) return r;
   if (ts.cutShort) out.notes.push_back(kNoteCutShort);
+  if (ts.droppedUnits > 0) out.notes.push_back(kNoteUnitsDropped);
   return finishTimedLoad(out, std::move(ts.video), std::move(ts.audio), ts.coded, 0);
 }
 

@@ -50,6 +50,7 @@ struct TsFile {
   int audioIndex = -1;
   PictureSize coded;                // from the video's sequence header
   bool cutShort = false;            // a PES or packet cut by the end of the file
+  uint64_t droppedUnits = 0;        // the chosen tracks' PES packets left out for a lost packet
   TrackUnits video;
   TrackUnits audio;
 };

@@ -357,6 +357,54 @@ TEST_F(TsReader, FfmpegFilesMatchTheProbe) {
   }
 }
 
+// Without the middle packet of `pid` that does not start a PES.
+Bytes withoutMiddlePacket(const Bytes& file, uint16_t pid) {
+  std::vector<size_t> inner;
+  for (size_t at = 0; at + 188 <= file.size(); at += 188)
+    if ((((file[at + 1] & 0x1F) << 8) | file[at + 2]) == pid && !(file[at + 1] & 0x40)) inner.push_back(at);
+  Bytes b = file;
+  if (!inner.empty()) b.erase(b.begin() + long(inner[inner.size() / 2]), b.begin() + long(inner[inner.size() / 2] + 188));
+  return b;
+}
+
+// A packet lost mid-file leaves its PES out, noted and counted; only the end of the file cuts it short.
+TEST_F(TsReader, LostPacketsDropTheirUnitCutFilesAreShort) {
+  if (!mvtest::haveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not installed";
+  const std::string made = dir.file("made.ts");
+  int status = 0;
+  mvtest::runCommand("ffmpeg -v error -y -f lavfi -i testsrc=s=64x48:r=25 -f lavfi -i sine=r=48000 -t 4 "
+                     "-c:v mpeg2video -c:a mp2 '" + made + "' 2>&1",
+                     &status);
+  ASSERT_EQ(status, 0);
+  const Bytes clean = mvtest::readFile(made);
+  mv::FileAnalysis whole;
+  ASSERT_TRUE(load(clean, whole).ok());
+  const struct {
+    const char* name;
+    Bytes bytes;
+    std::vector<std::string> notes;
+    int videoLost, audioLost;  // units fewer than the clean file's; -1 not compared
+  } cases[] = {
+      {"clean", clean, {}, 0, 0},
+      // ffmpeg declares no length for video PES: the continuity counter tells.
+      {"video packet lost", withoutMiddlePacket(clean, 0x100), {mv::kNoteUnitsDropped}, 1, 0},
+      {"audio packet lost", withoutMiddlePacket(clean, 0x101), {mv::kNoteUnitsDropped}, 0, 1},
+      {"cut at 60 %", Bytes(clean.begin(), clean.begin() + long(clean.size() * 6 / 10)), {mv::kNoteCutShort}, -1, -1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    mv::FileAnalysis a;
+    ASSERT_TRUE(load(c.bytes, a).ok());
+    EXPECT_EQ(a.notes, c.notes);
+    if (c.videoLost >= 0) {
+      EXPECT_EQ(a.videoUnits.units.size() + size_t(c.videoLost), whole.videoUnits.units.size());
+      EXPECT_EQ(a.audioUnits.units.size() + size_t(c.audioLost), whole.audioUnits.units.size());
+    }
+    const std::string text = mvtest::reportOf(dir, c.bytes, ".ts", mv::writeTsInfo);
+    EXPECT_EQ(text.find(mv::utf8ToGbk("丢弃单元：1 (")) != std::string::npos, c.videoLost + c.audioLost == 1);
+  }
+}
+
 TEST_F(TsReader, GstreamerFilesMatchTheProbe) {
   for (const mvtest::GstRemux& c : {mvtest::kGstH264Aac, mvtest::kGstMpeg2Mp2}) {
     SCOPED_TRACE(c.source);
