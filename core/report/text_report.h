@@ -23,7 +23,8 @@ struct ReportOptions {
   bool item(int index) const { return index == 0 ? video : index == 1 ? audio : total; }
 };
 
-// "Morvatelline Version 1.01", the home page address and an empty line, then the separator.
+// "Morvatelline Version " and the version, the home page address and an empty line, then the
+// separator.
 void writeReportHeader(TextFile& out);
 // 80 '=' and a line end.
 void writeSeparator(TextFile& out);

@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <algorithm>
 
-#include "app/dialog_units.h"
+#include "widgets/dialog_units.h"
 #include "widgets/icons.h"
 #include "widgets/link_buttons.h"
 

@@ -14,8 +14,8 @@
 #include <system_error>
 
 #include "analysis/file_slot.h"
-#include "app/dialog_units.h"
-#include "app/window_settings.h"
+#include "widgets/dialog_units.h"
+#include "widgets/window_settings.h"
 #include "app/wait_cursor.h"
 #include "platform/messages.h"
 #include "platform/output_file.h"

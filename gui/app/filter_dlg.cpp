@@ -5,7 +5,7 @@
 #include <QSpinBox>
 #include <algorithm>
 
-#include "app/dialog_units.h"
+#include "widgets/dialog_units.h"
 #include "settings/para_block.h"
 
 namespace mvgui {

@@ -21,9 +21,11 @@
 #include <QSpinBox>
 #include <QUrl>
 
+#include "app/about_dialog.h"
 #include "app/chart_image.h"
-#include "app/dialog_units.h"
-#include "app/window_settings.h"
+#include "widgets/dialog_units.h"
+#include "batch/batch_check_dialog.h"
+#include "widgets/window_settings.h"
 #include "chart/curve_chart.h"
 #include "app/file_info_dlg.h"
 #include "app/filter_dlg.h"
@@ -199,6 +201,10 @@ void MainDialog::buildControls() {
     auto* link = add(l.id, new IconLinkButton(l.kind, this));
     link->setGeometry(du.rect(l.x, 71, 20, 20));
     link->setIcon(iconPixmap(l.icon));
+    if (l.kind == IconLinkButton::About)
+      link->setOpener([this] { AboutDialog(this).exec(); });
+    else if (l.kind == IconLinkButton::BatchCheck)
+      link->setOpener([this] { BatchCheckDialog(this).exec(); });
   }
 
   group("", 7, 94, 448, 185, 1033);

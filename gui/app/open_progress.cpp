@@ -6,7 +6,7 @@
 #include <QProgressDialog>
 #include <algorithm>
 
-#include "app/dialog_units.h"
+#include "widgets/dialog_units.h"
 #include "app/terminate_signal.h"
 
 namespace mvgui {

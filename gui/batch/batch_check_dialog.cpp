@@ -11,8 +11,8 @@
 #include <QPushButton>
 #include <QUrl>
 
-#include "app/dialog_units.h"
-#include "app/window_settings.h"
+#include "widgets/dialog_units.h"
+#include "widgets/window_settings.h"
 #include "batch/folder_picker.h"
 #include "platform/messages.h"
 #include "platform/paths.h"

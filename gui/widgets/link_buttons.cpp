@@ -17,8 +17,6 @@
 #include <system_error>
 #include <utility>
 
-#include "app/about_dialog.h"
-#include "batch/batch_check_dialog.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
 #include "platform/shell.h"
@@ -173,16 +171,10 @@ void IconLinkButton::OnClicked() {
   hovering_ = false;
   repaint();
   switch (linkKind_) {
-    case About: {
-      AboutDialog about(window());
-      about.exec();
+    case About:
+    case BatchCheck:
+      if (open_) open_();
       break;
-    }
-    case BatchCheck: {
-      BatchCheckDialog batch(window());
-      batch.exec();
-      break;
-    }
     default: {
       const QString help = helpFilePath();
       std::error_code ec;

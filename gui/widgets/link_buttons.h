@@ -1,10 +1,12 @@
 #pragma once
 // Clickable pictures and web-style text links: a hand cursor, a hover state, and what a click
-// opens (the About box, the help page, the batch check, or an address on the desktop).
+// opens (the help page or an address on the desktop; the About box and the batch check are
+// handed in by the window that places the button).
 #include <QColor>
 #include <QLabel>
 #include <QString>
 #include <functional>
+#include <utility>
 
 namespace mvgui {
 
@@ -53,6 +55,8 @@ class IconLinkButton : public QLabel {
 
   int linkKind() const { return linkKind_; }
   void setLinkKind(int kind) { linkKind_ = kind; }
+  // What a click on an About or batch check button opens: those dialogs belong to the window.
+  void setOpener(std::function<void()> open) { open_ = std::move(open); }
   bool hovering() const { return hovering_; }
 
   // What a click does.
@@ -70,6 +74,7 @@ class IconLinkButton : public QLabel {
 
   int linkKind_;
   bool hovering_ = false;
+  std::function<void()> open_;
 };
 
 // An underlined, coloured text that opens its target when clicked.

@@ -14,7 +14,7 @@
 #include <sys/stat.h>
 #include <filesystem>
 
-#include "app/dialog_units.h"
+#include "widgets/dialog_units.h"
 #include "batch/folder_picker.h"
 #include "fixtures/byte_writer.h"
 #include "fixtures/message_recorder.h"

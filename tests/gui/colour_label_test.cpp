@@ -5,7 +5,7 @@
 #include <QImage>
 #include <QtTest>
 
-#include "app/dialog_units.h"
+#include "widgets/dialog_units.h"
 
 using mvgui::ColourLabel;
 

@@ -17,7 +17,7 @@
 #include <functional>
 
 #include "app/about_dialog.h"
-#include "app/dialog_units.h"
+#include "widgets/dialog_units.h"
 #include "app/main_dialog.h"
 #include "batch/batch_check_dialog.h"
 #include "fixtures/byte_writer.h"

@@ -8,7 +8,7 @@
 
 #include "analysis/file_slot.h"
 #include "media/per_second_series.h"
-#include "app/dialog_units.h"
+#include "widgets/dialog_units.h"
 #include "fixtures/slot_builder.h"
 #include "media/statistics.h"
 #include "widgets/stat_list_model.h"

@@ -1,4 +1,4 @@
-#include "app/window_settings.h"
+#include "widgets/window_settings.h"
 
 #include <QDir>
 #include <QFileInfo>
