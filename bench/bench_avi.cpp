@@ -22,7 +22,7 @@ void BM_OpenTwoHourAvi(benchmark::State& state) {
   const std::string& path = twoHourFile();
   for (auto _ : state) {
     mv::FileSlot slot;
-    if (!slot.open(path)) state.SkipWithError("load failed");
+    if (!slot.open(path).ok()) state.SkipWithError("load failed");
     benchmark::DoNotOptimize(slot.elementCount());
   }
   mv::InputFile file;

@@ -43,7 +43,7 @@ void BM_OpenAndRefresh(benchmark::State& state) {
   for (auto _ : state) {
     w.slot(0).clear();
     w.panel().RefreshSlot(0);  // start from an empty list each time
-    if (!w.slot(0).open(path)) state.SkipWithError("load failed");
+    if (!w.slot(0).open(path).ok()) state.SkipWithError("load failed");
     w.panel().RefreshSlot(0);
   }
   state.counters["rows"] = w.panel().list()->GetItemCount();

@@ -80,77 +80,43 @@ int exitCode(mv::BatchOutcome outcome, const mv::BatchCheck& check) {
   }
 }
 
-// The run of the batch dialog, into a result file. The engine loads each file itself and only
-// shows the dialog's one message for a file that does not load; the file is loaded again to
-// tell why, once the engine is done with it.
+// The run of the batch dialog, into a result file. The engine tells each file that does not load
+// and each failure of the result file; the line printed names it with its cause.
 int checkIntoResultFile(const std::string& folder, const std::string& resultFile, bool allFormats) {
-  struct Pending {
-    std::string path;  // the file being checked
-    bool loadFailed = false, outOfMemory = false;
-    bool createFailed = false, writeFailed = false;
-  };
-  auto pending = std::make_shared<Pending>();
-  mv::setMessageSink([pending](const std::string& text) {
-    if (text == mv::msg::kReadFailed || text == mv::msg::kInvalidFile) {
-      pending->loadFailed = true;
-    } else if (text == mv::msg::kOutOfMemory) {
-      pending->outOfMemory = true;
-    } else if (text == mv::msg::kBatchResultCreateFailed) {
-      pending->createFailed = true;
-    } else if (text == mv::msg::kWriteFailed) {
-      pending->writeFailed = true;
-    } else {
-      std::fprintf(stderr, "%s\n", text.c_str());
-    }
-  });
-  const auto tellLoadFailure = [pending] {
-    if (!pending->loadFailed && !pending->outOfMemory) return;
-    mv::LoadResult why = mv::LoadResult::fail(mv::LoadFailure::OutOfMemory);
-    if (!pending->outOfMemory) {
-      mv::FileSlot again;
-      // A file that loads now changed since: it could not be read when it was checked.
-      why = again.open(pending->path) ? mv::LoadResult::fail(mv::LoadFailure::CouldNotRead) : again.lastResult();
-    }
-    pending->loadFailed = pending->outOfMemory = false;
-    printDiagnostic(pending->path, loadFailureCause(pending->path, why));
-  };
   mv::setShellSink([](const std::string& path) { std::cout << mv::printableName(path) << '\n' << std::flush; });
 
   mv::BatchCheck check;
   check.SetAllFormats(allFormats);
   check.SetCallbacks({
       .pumpMessages =
-          [&check, tellLoadFailure] {
-            tellLoadFailure();
+          [&check] {
             if (interrupted.load(std::memory_order_relaxed)) check.RequestStop();
           },
-      .progress =
-          [pending, tellLoadFailure](const std::string& path, int checked, int total) {
-            tellLoadFailure();
-            printProgress(path, checked, total);
-            pending->path = path;
-          },
+      .progress = printProgress,
       .runningChanged = nullptr,
       .unreadableFolder = printUnreadableFolder,
+      .loadFailed =
+          [](const std::string& path, const mv::LoadResult& result) {
+            printDiagnostic(path, loadFailureCause(path, result));
+          },
+      .resultFailed =
+          [&check, &resultFile](mv::BatchResultFailure failure) {
+            if (failure == mv::BatchResultFailure::FindingsUnwritten) {
+              const std::string n = std::to_string(check.unwrittenFiles());
+              printDiagnostic(resultFile, englishMessages() ? "the findings of " + n + " files could not be added to it"
+                                                            : "有 " + n + " 个文件的结果未能写入");
+            } else if (failure == mv::BatchResultFailure::IsAnInput) {
+              // Refused after the counting pass: the result file is one of the files to check.
+              printDiagnostic(resultFile, writeFailureCause(mv::OutputError::SameAsInput, 0));
+            } else {
+              mv::OutputFile probe;
+              const bool started = probe.open(resultFile);
+              printDiagnostic(resultFile, started ? writeFailureCause(mv::OutputError::WriteFailed, 0)
+                                                  : writeFailureCause(probe.error(), probe.systemError()));
+            }
+          },
   });
-  const mv::BatchOutcome outcome = check.OnStart(folder, resultFile);
-  tellLoadFailure();
-  if (outcome == mv::BatchOutcome::ResultCreateFailed) {
-    if (pending->writeFailed) {
-      // Refused after the counting pass: the result file is one of the files to check.
-      printDiagnostic(resultFile, writeFailureCause(mv::OutputError::SameAsInput, 0));
-    } else {
-      mv::OutputFile probe;
-      const bool started = probe.open(resultFile);
-      printDiagnostic(resultFile, started ? writeFailureCause(mv::OutputError::WriteFailed, 0)
-                                          : writeFailureCause(probe.error(), probe.systemError()));
-    }
-  } else if (check.unwrittenFiles() != 0) {
-    const std::string n = std::to_string(check.unwrittenFiles());
-    printDiagnostic(resultFile, englishMessages() ? "the findings of " + n + " files could not be added to it"
-                                                  : "有 " + n + " 个文件的结果未能写入");
-  }
-  return exitCode(outcome, check);
+  return exitCode(check.OnStart(folder, resultFile), check);
 }
 
 // Walks the files the batch check looks at, until Ctrl+C or the visitor asks to stop.
@@ -241,7 +207,7 @@ int checkIntoStream(const std::string& folder, const std::string& output, bool j
     std::string block;
     try {
       mv::FileSlot slot;
-      if (!loadFile(slot, path)) return true;
+      if (!loadFile(slot, path).ok()) return true;
       f.runs = mv::zeroRuns(*slot.analysis.videoSeries);
       if (!json) block = mv::zeroRunBlock(path, *slot.analysis.videoSeries);
     } catch (const std::bad_alloc&) {

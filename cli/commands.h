@@ -34,23 +34,13 @@ void addFramesCommand(CLI::App& app, int* result);
 nlohmann::ordered_json zeroRunsJson(const std::vector<mv::ZeroRun>& runs);
 
 // Opens `path` into `slot` with the given marked-seconds counts; on a terminal a load that takes
-// more than a second shows its progress on stderr. False after the user has been told why; a
-// file that ends early is loaded and noted on stderr.
-bool loadFile(mv::FileSlot& slot, const std::string& path, int top = mv::kDefaultMarkedSeconds,
+// more than a second shows its progress on stderr. A failure has been told on stderr with its
+// cause; a file that ends early is loaded and noted there.
+mv::LoadResult loadFile(mv::FileSlot& slot, const std::string& path, int top = mv::kDefaultMarkedSeconds,
               int bottom = mv::kDefaultMarkedSeconds);
 
-// Installs a message sink that prints each message to stderr and remembers the last one.
+// Installs a message sink that prints each message to stderr.
 void captureMessages();
-const std::string& lastMessage();
-// While one lives, the core's messages are remembered but not printed: the caller prints a
-// line of its own that says more.
-class QuietMessages {
- public:
-  QuietMessages();
-  ~QuietMessages();
-  QuietMessages(const QuietMessages&) = delete;
-  QuietMessages& operator=(const QuietMessages&) = delete;
-};
 
 // The language of the causes below: English when the first of LANGUAGE, LC_ALL, LC_MESSAGES
 // and LANG that is set asks for it, else Chinese.
@@ -79,9 +69,9 @@ bool writeStreamOutput(const std::string& target, std::span<const mv::FileIdenti
 
 // Paths are bytes on Linux; a name that is not UTF-8 is printed with replacement characters.
 std::string dumpJson(const nlohmann::ordered_json& j);
-// The object a JSON command prints for a file that did not load: ok false, the last message,
-// the reason and, when known, the position.
-std::string loadFailureJson(const mv::LoadResult& why);
+// The object a JSON command prints for `path` that did not load: ok false, the message the
+// window shows for it, the reason and, when known, the position.
+std::string loadFailureJson(const std::string& path, const mv::LoadResult& why);
 
 // The file the command is working on (the last one it began to load): a command that runs out
 // of memory names it.

@@ -12,24 +12,13 @@
 namespace mvcli {
 namespace {
 
-std::string lastShown;
-int quietDepth = 0;
-
 const char* tr(const char* chinese, const char* english) { return englishMessages() ? english : chinese; }
 
 }  // namespace
 
 void captureMessages() {
-  mv::setMessageSink([](const std::string& text) {
-    lastShown = text;
-    if (quietDepth == 0) std::fprintf(stderr, "%s\n", text.c_str());
-  });
+  mv::setMessageSink([](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); });
 }
-
-const std::string& lastMessage() { return lastShown; }
-
-QuietMessages::QuietMessages() { ++quietDepth; }
-QuietMessages::~QuietMessages() { --quietDepth; }
 
 bool englishMessages() {
   static const bool english = [] {

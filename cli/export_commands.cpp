@@ -49,7 +49,7 @@ void addCommonOptions(CLI::App* cmd, ExportOptions& o) {
 // Loads the files into the two slots as the main window would; false when one does not load.
 bool loadSlots(const ExportOptions& o, mv::FileSlot (&slots)[2]) {
   for (size_t i = 0; i < o.files.size(); ++i)
-    if (!loadFile(slots[i], o.files[i], o.top, o.bottom)) return false;
+    if (!loadFile(slots[i], o.files[i], o.top, o.bottom).ok()) return false;
   return true;
 }
 

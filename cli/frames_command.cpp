@@ -65,9 +65,9 @@ void addFramesCommand(CLI::App& app, int* result) {
   addOutputOption(cmd, o->output, "File to write, exactly as named; - (the default) for standard output");
   cmd->callback([o, result] {
     mv::FileSlot slot;
-    if (!loadFile(slot, o->file)) {
+    if (const mv::LoadResult loaded = loadFile(slot, o->file); !loaded.ok()) {
       // As series tells it; a file named by -o is not made for a file that did not load.
-      if (o->json && o->output == "-") writeBytesOutput("-", {}, loadFailureJson(slot.lastResult()) + "\n");
+      if (o->json && o->output == "-") writeBytesOutput("-", {}, loadFailureJson(o->file, loaded) + "\n");
       *result = kExitFailed;
       return;
     }

@@ -22,7 +22,7 @@ void addGapsCommand(CLI::App& app, int* result) {
   cmd->add_flag("--json", opts->json, "One JSON object instead of the batch check's lines");
   cmd->callback([opts, result] {
     mv::FileSlot slot;
-    if (!loadFile(slot, opts->path)) {
+    if (!loadFile(slot, opts->path).ok()) {
       *result = kExitFailed;
       return;
     }

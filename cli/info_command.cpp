@@ -20,7 +20,7 @@ void addInfoCommand(CLI::App& app, int* result) {
   addOutputOption(cmd, o->output, "File to write, exactly as named; - (the default) for standard output");
   cmd->callback([o, result] {
     mv::FileSlot slot;
-    if (!loadFile(slot, o->file)) {
+    if (!loadFile(slot, o->file).ok()) {
       *result = kExitFailed;
       return;
     }

@@ -40,28 +40,25 @@ std::string current;
 
 const std::string& currentFile() { return current; }
 
-bool loadFile(mv::FileSlot& slot, const std::string& path, int top, int bottom) {
+mv::LoadResult loadFile(mv::FileSlot& slot, const std::string& path, int top, int bottom) {
   current = path;
   slot.setMarkedSeconds(top, bottom);
-  bool loaded = false;
-  {
-    const QuietMessages quiet;
-    if (!::isatty(STDERR_FILENO)) {
-      loaded = slot.open(path) != 0;
-    } else {
-      TerminalProgress progress(path);
-      loaded = slot.open(path, &progress) != 0;
-    }
+  mv::LoadResult loaded;
+  if (!::isatty(STDERR_FILENO)) {
+    loaded = slot.open(path);
+  } else {
+    TerminalProgress progress(path);
+    loaded = slot.open(path, &progress);
   }
-  if (!loaded) {
-    printDiagnostic(path, loadFailureCause(path, slot.lastResult()));
-    return false;
+  if (!loaded.ok()) {
+    printDiagnostic(path, loadFailureCause(path, loaded));
+    return loaded;
   }
   const auto& notes = slot.analysis.notes;
   if (std::find(notes.begin(), notes.end(), mv::kNoteCutShort) != notes.end())
     printDiagnostic(path, englishMessages() ? "note: the file ends early; what it holds was read"
                                          : "提示：文件不完整，已读取其中现有的部分");
-  return true;
+  return loaded;
 }
 
 }  // namespace mvcli

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "analysis/containers.h"
+#include "analysis/failure_causes.h"
 #include "analysis/file_slot.h"
 #include "commands.h"
 #include "media/peaks.h"
@@ -51,10 +52,11 @@ std::string dumpJson(const nlohmann::ordered_json& j) {
   return j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
-std::string loadFailureJson(const mv::LoadResult& why) {
+std::string loadFailureJson(const std::string& path, const mv::LoadResult& why) {
   nlohmann::ordered_json j;
   j["ok"] = false;
-  j["message"] = lastMessage();
+  const char* message = mv::loadFailureMessage(path, why);
+  j["message"] = message ? message : "";
   j["reason"] = std::string(mv::reasonName(why.failure));
   if (why.position != mv::LoadResult::kNoPosition) j["position"] = why.position;
   return dumpJson(j);
@@ -78,8 +80,8 @@ void addSeriesCommand(CLI::App& app, int* result) {
       ->check(CLI::Range(int(mv::kMinPeakWindow), int(mv::kMaxPeakWindow)));
   cmd->callback([opts, result] {
     mv::FileSlot slot;
-    if (!loadFile(slot, opts->path, opts->top, opts->bottom)) {
-      printText(loadFailureJson(slot.lastResult()));
+    if (const mv::LoadResult loaded = loadFile(slot, opts->path, opts->top, opts->bottom); !loaded.ok()) {
+      printText(loadFailureJson(opts->path, loaded));
       *result = kExitFailed;
       return;
     }

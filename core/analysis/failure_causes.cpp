@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "analysis/containers.h"
+#include "platform/messages.h"
 
 namespace mv {
 namespace {
@@ -82,6 +83,17 @@ std::string systemError(int err, Language tr) {
 }
 
 }  // namespace
+
+const char* loadFailureMessage(const std::string& path, const LoadResult& result) {
+  if (result.ok() || result.failure == LoadFailure::Cancelled) return nullptr;
+  if (!containerOfPath(path)) return msg::kInvalidFile;
+  if (result.failure == LoadFailure::OutOfMemory) return msg::kOutOfMemory;
+  return msg::kReadFailed;
+}
+
+void showLoadFailure(const std::string& path, const LoadResult& result) {
+  if (const char* text = loadFailureMessage(path, result)) showMessage(text);
+}
 
 std::string loadFailureCause(const std::string& path, const LoadResult& result, bool english) {
   const Language tr{english};

@@ -3,7 +3,6 @@
 #include <new>
 
 #include "analysis/containers.h"
-#include "platform/messages.h"
 
 namespace mv {
 
@@ -14,37 +13,28 @@ MediaType mediaTypeOfPath(const std::string& path) {
 
 FileSlot::~FileSlot() { clear(); }
 
-int FileSlot::open(const std::string& path, LoadControl* control) {
+LoadResult FileSlot::open(const std::string& path, LoadControl* control) {
   clear();
   FileAnalysis& a = analysis;
   const Container* c = containerOfPath(path);
-  if (!c) {
-    lastResult_ = LoadResult::fail(LoadFailure::NotThisFormat);
-    showMessage(msg::kInvalidFile);
-    return 0;
-  }
+  if (!c) return LoadResult::fail(LoadFailure::NotThisFormat);
   const std::optional<FileIdentity> identity = fileIdentity(path);
+  LoadResult result;
   try {
-    lastResult_ = c->load(path, a, control);
+    result = c->load(path, a, control);
   } catch (const std::bad_alloc&) {
-    lastResult_ = LoadResult::fail(LoadFailure::OutOfMemory);
+    result = LoadResult::fail(LoadFailure::OutOfMemory);
   }
-  if (lastResult_.ok() && (!a.videoSeries || !a.audioSeries)) lastResult_ = LoadResult::fail(LoadFailure::Damaged);
-  if (!lastResult_.ok()) {
-    clear();
-    if (lastResult_.failure == LoadFailure::OutOfMemory) showMessage(msg::kOutOfMemory);
-    if (lastResult_.failure != LoadFailure::Cancelled) showMessage(msg::kReadFailed);
-    return 0;
-  }
+  if (result.ok() && (!a.videoSeries || !a.audioSeries)) result = LoadResult::fail(LoadFailure::Damaged);
   // Without a total series every report would read a missing column: the load counts as failed.
-  if (!prepareStatistics(a, top_, bottom_)) {
+  if (result.ok() && !prepareStatistics(a, top_, bottom_)) result = LoadResult::fail(LoadFailure::OutOfMemory);
+  if (!result.ok()) {
     clear();
-    lastResult_ = LoadResult::fail(LoadFailure::OutOfMemory);
-    return 0;
+    return result;
   }
   a.path = path;
   a.identity = identity;
-  return 1;
+  return result;
 }
 
 void FileSlot::clear() { analysis = FileAnalysis(); }

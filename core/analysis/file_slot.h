@@ -24,17 +24,14 @@ class FileSlot {
   FileSlot(const FileSlot&) = delete;
   FileSlot& operator=(const FileSlot&) = delete;
 
-  // Clears, loads and computes the statistics. Nonzero on success; 0 after the user has been
-  // told why (nothing is shown for a load the user cancelled). A slot that failed to open
-  // stays empty; lastResult() tells why.
-  int open(const std::string& path, LoadControl* control = nullptr);
+  // Clears, loads and computes the statistics, and tells how the load ended. Nothing is shown:
+  // the caller turns a failure into its own words (failure_causes.h). A slot that failed to
+  // open stays empty.
+  LoadResult open(const std::string& path, LoadControl* control = nullptr);
   void clear();
-  // Exchanges the loaded files and their last results (an open into a spare slot can replace a
-  // slot's file only once it succeeded); the marked-seconds counts stay with each slot.
-  void swap(FileSlot& other) noexcept {
-    std::swap(analysis, other.analysis);
-    std::swap(lastResult_, other.lastResult_);
-  }
+  // Exchanges the loaded files (an open into a spare slot can replace a slot's file only once it
+  // succeeded); the marked-seconds counts stay with each slot.
+  void swap(FileSlot& other) noexcept { std::swap(analysis, other.analysis); }
   MediaType mediaType() const;
   const Container* container() const;
 
@@ -49,7 +46,6 @@ class FileSlot {
   uint32_t elementCount() const;
 
   bool isLoaded() const { return analysis.videoSeries != nullptr; }
-  const LoadResult& lastResult() const { return lastResult_; }
 
   // The files no output may replace on this slot's behalf: the file that was read and the one
   // its path names now (it may have been renamed or replaced since). Empty for an empty slot.
@@ -60,7 +56,6 @@ class FileSlot {
  private:
   int top_ = kDefaultMarkedSeconds;
   int bottom_ = kDefaultMarkedSeconds;
-  LoadResult lastResult_;
 };
 
 // Value of a row of one of the slot's series; see cellValue of an analysis.

@@ -6,7 +6,6 @@
 #include <functional>
 #include <new>
 
-#include "platform/messages.h"
 #include "media/time_format.h"
 
 namespace mv {
@@ -30,7 +29,6 @@ bool prepareStatistics(FileAnalysis& a, int top, int bottom) {
   try {
     a.totalSeries = std::make_unique<PerSecondSeries>(n);
   } catch (const std::bad_alloc&) {
-    showMessage(msg::kOutOfMemory);
     return false;
   }
   PerSecondSeries& total = *a.totalSeries;

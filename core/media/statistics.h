@@ -19,7 +19,7 @@ inline constexpr int kDefaultMarkedSeconds = 5;
 
 // Builds the total series, the statistics of all three series and the video thresholds for the
 // `top` highest and `bottom` lowest seconds. False when the total series could not be
-// allocated; the user has then been told and the slot must not count as loaded.
+// allocated; the slot must then not count as loaded.
 bool prepareStatistics(FileAnalysis& analysis, int top = kDefaultMarkedSeconds, int bottom = kDefaultMarkedSeconds);
 
 // Fills elements 1-5 from the inner seconds (elements 9 .. N-2).

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "analysis/containers.h"
+#include "analysis/failure_causes.h"
 #include "analysis/file_slot.h"
 #include "media/per_second_series.h"
 #include "platform/messages.h"
@@ -82,7 +83,7 @@ BatchOutcome BatchCheck::OnStart(const std::string& sourceFolder, const std::str
   const std::optional<FileIdentity> previous = fileIdentity(resultFile);
   OutputFile created;
   if (!created.open(resultFile)) {
-    showMessage(msg::kBatchResultCreateFailed);
+    ReportResultFailure(BatchResultFailure::CreateFailed);
     return BatchOutcome::ResultCreateFailed;
   }
 
@@ -134,7 +135,7 @@ BatchOutcome BatchCheck::OnStart(const std::string& sourceFolder, const std::str
 
   BatchOutcome outcome = BatchOutcome::ProblemsFound;
   if (!resultReady) {
-    showMessage(resultRefused_ ? msg::kWriteFailed : msg::kBatchResultCreateFailed);
+    ReportResultFailure(resultRefused_ ? BatchResultFailure::IsAnInput : BatchResultFailure::CreateFailed);
     outcome = BatchOutcome::ResultCreateFailed;
   } else if (PollStop()) {
     showMessage(msg::kBatchStopped);
@@ -152,7 +153,7 @@ BatchOutcome BatchCheck::OnStart(const std::string& sourceFolder, const std::str
   if (callbacks_.runningChanged) callbacks_.runningChanged(false);
   // A result file that lacks findings is not handed out as if it were complete.
   if (unwrittenFiles_ != 0) {
-    showMessage(msg::kWriteFailed);
+    ReportResultFailure(BatchResultFailure::FindingsUnwritten);
   } else if (problemFiles_ != 0) {
     openWithShell(resultFile_);
   }
@@ -188,12 +189,14 @@ void BatchCheck::CheckFile(const std::string& path) {
   std::string block;
   try {
     FileSlot slot;
-    slot.open(path);  // a file that cannot be read has told the user and left no series
-    if (slot.elementCount() == 0) return;
+    if (const LoadResult loaded = slot.open(path); !loaded.ok()) {
+      ReportLoadFailure(path, loaded);
+      return;
+    }
     block = zeroRunBlock(path, *slot.analysis.videoSeries);
   } catch (const std::bad_alloc&) {
     // One file too large for memory must not end the run over all the others.
-    showMessage(msg::kOutOfMemory);
+    ReportLoadFailure(path, LoadResult::fail(LoadFailure::OutOfMemory));
     return;
   }
   if (block.empty()) return;
@@ -201,6 +204,22 @@ void BatchCheck::CheckFile(const std::string& path) {
   // A finding that cannot be written is counted and reported once the run is over, rather than
   // halting the run with a box in the middle of it.
   if (!AppendBlock(block)) ++unwrittenFiles_;
+}
+
+void BatchCheck::ReportLoadFailure(const std::string& path, const LoadResult& result) {
+  if (callbacks_.loadFailed) {
+    callbacks_.loadFailed(path, result);
+  } else {
+    showLoadFailure(path, result);
+  }
+}
+
+void BatchCheck::ReportResultFailure(BatchResultFailure failure) {
+  if (callbacks_.resultFailed) {
+    callbacks_.resultFailed(failure);
+  } else {
+    showMessage(failure == BatchResultFailure::CreateFailed ? msg::kBatchResultCreateFailed : msg::kWriteFailed);
+  }
 }
 
 bool BatchCheck::AppendBlock(const std::string& block) {

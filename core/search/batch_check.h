@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "media/load.h"
 #include "media/zero_runs.h"
 #include "platform/file_identity.h"
 #include "search/srch_dir.h"
@@ -48,6 +49,13 @@ enum class BatchOutcome {
   ProblemsFound,
 };
 
+// What went wrong with the result file; the window shows one fixed message for each.
+enum class BatchResultFailure {
+  CreateFailed,       // it could not be created or put in place
+  IsAnInput,          // it is one of the media files of the run and was left alone
+  FindingsUnwritten,  // the findings of some files could not be appended to it
+};
+
 // The result file proposed when none is set: the executable's name with "_chk.txt", beside it
 // when that folder takes files and the program is not installed, else in the user's data folder
 // (made here when missing).
@@ -74,6 +82,11 @@ class BatchCheck {
     std::function<void(bool running)> runningChanged;
     // The counting pass met a folder it could not read (named as folderName gives it).
     std::function<void(const std::string& folder)> unreadableFolder;
+    // A file did not load, and why; the run goes on. Without it the window's one message for
+    // the file is shown.
+    std::function<void(const std::string& path, const LoadResult& result)> loadFailed;
+    // The result file failed the run; without it the window's message is shown.
+    std::function<void(BatchResultFailure failure)> resultFailed;
   };
 
   BatchCheck() = default;
@@ -119,6 +132,8 @@ class BatchCheck {
 
  private:
   bool AppendBlock(const std::string& block);
+  void ReportLoadFailure(const std::string& path, const LoadResult& result);
+  void ReportResultFailure(BatchResultFailure failure);
 
   Callbacks callbacks_;
   bool running_ = false;

@@ -13,7 +13,6 @@
 #include "analysis/failure_causes.h"
 #include "app/main_app.h"
 #include "chart/curve_chart.h"
-#include "platform/messages.h"
 #include "platform/output_file.h"
 #include "report/text_report.h"
 #include "widgets/file_colours.h"
@@ -217,18 +216,11 @@ int runChartCommand(const QStringList& arguments) {
   };
   std::array<mv::FileSlot, 2> fileSlots;
   std::array<QString, 2> names;
-  {
-    // The core's message box texts say less than the cause below.
-    const mv::MessageSink previous = mv::setMessageSink([](const std::string&) {});
-    for (int k = 0; k < int(files.size()); ++k) {
-      const std::string path = files[k].toStdString();
-      if (!fileSlots[size_t(k)].open(path)) {
-        mv::setMessageSink(previous);
-        return tell(files[k], mv::loadFailureCause(path, fileSlots[size_t(k)].lastResult(), english));
-      }
-      names[size_t(k)] = QFileInfo(files[k]).fileName();
-    }
-    mv::setMessageSink(previous);
+  for (int k = 0; k < int(files.size()); ++k) {
+    const std::string path = files[k].toStdString();
+    if (const mv::LoadResult loaded = fileSlots[size_t(k)].open(path); !loaded.ok())
+      return tell(files[k], mv::loadFailureCause(path, loaded, english));
+    names[size_t(k)] = QFileInfo(files[k]).fileName();
   }
   CurveChartModel chart = wholeFileChart(fileSlots, item);
   fitWholeRange(chart, chartPlotRect(chart, QSize(width, height)).width());

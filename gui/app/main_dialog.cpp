@@ -31,6 +31,7 @@
 #include "app/filter_dlg.h"
 #include "app/open_progress.h"
 #include "analysis/containers.h"
+#include "analysis/failure_causes.h"
 #include "app/wait_cursor.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
@@ -684,18 +685,20 @@ bool MainDialog::OpenFile(int slot, const QString& file) {
   mv::FileSlot loaded;
   applyMarkedSeconds(loaded);
   applyMarkedSeconds(target);
-  int ok;
+  const std::string file8 = path(slot).toStdString();
+  mv::LoadResult result;
   {
     OpenProgress progress(this, path(slot), progressDelay_);
-    ok = loaded.open(path(slot).toStdString(), &progress);
+    result = loaded.open(file8, &progress);
   }
-  if (!ok) {
-    if (loaded.lastResult().failure == mv::LoadFailure::Cancelled) {
+  if (!result.ok()) {
+    if (result.failure == mv::LoadFailure::Cancelled) {
       UpdateData(true);
       shownPath = previousPath;
       UpdateData(false);
       return false;
     }
+    mv::showLoadFailure(file8, result);
     OnCloseSlot(slot);
     return false;  // closing refreshed the panel
   }

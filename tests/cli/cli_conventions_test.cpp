@@ -81,9 +81,9 @@ TEST_F(CliLoadFailure, EachCauseNamesThePathInEitherLanguage) {
   cut.resize(100);  // inside the header list
   mvtest::writeFile(dir.file("damaged.avi"), cut);
   mv::FileSlot slot;
-  ASSERT_EQ(slot.open(dir.file("damaged.avi")), 0);
-  ASSERT_EQ(slot.lastResult().failure, mv::LoadFailure::Damaged);
-  const std::string at = std::to_string(slot.lastResult().position);
+  const mv::LoadResult damaged = slot.open(dir.file("damaged.avi"));
+  ASSERT_EQ(damaged.failure, mv::LoadFailure::Damaged);
+  const std::string at = std::to_string(damaged.position);
 
   struct Case {
     const char* name;

@@ -36,8 +36,8 @@ class CliExport : public ::testing::Test {
       for (int k = 0; k < 25; ++k) f.add(0, "dc", uint32_t(500 * (s + 1) + k));
     mvtest::writeFile(a, f.build());
     mvtest::writeFile(b, avi::simpleVideo(25 * 20, 777).build());
-    ASSERT_EQ(first.open(a), 1);
-    ASSERT_EQ(second.open(b), 1);
+    ASSERT_TRUE(first.open(a).ok());
+    ASSERT_TRUE(second.open(b).ok());
   }
   mvtest::TempDir dir;
   mvtest::MessageRecorder recorder;

@@ -89,7 +89,7 @@ class FileInfoDlgTest : public QObject {
     return path;
   }
   QByteArray infoText(mv::FileSlot& slot, const std::string& path) {
-    if (!slot.open(path)) return {};
+    if (!slot.open(path).ok()) return {};
     QByteArray text;
     if (BuildInfoText(QString::fromStdString(path), slot, text) != 1) return {};
     return text;
@@ -169,7 +169,7 @@ class FileInfoDlgTest : public QObject {
   void noTemporaryFileMeansNoTextAndNoMessage() {
     const std::string path = writeMedia("a.avi", mvtest::sampleAvi(5));
     mv::FileSlot slot;
-    QVERIFY(slot.open(path));
+    QVERIFY(slot.open(path).ok());
     qputenv("TMPDIR", QByteArray::fromStdString(dir_.file("no such folder")));
     QByteArray text;
     QCOMPARE(BuildInfoText(QString::fromStdString(path), slot, text), 1);
@@ -180,7 +180,7 @@ class FileInfoDlgTest : public QObject {
   void temporaryFileThatCannotBeOpenedIsStillRemoved() {
     const std::string path = writeMedia("a.avi", mvtest::sampleAvi(5));
     mv::FileSlot slot;
-    QVERIFY(slot.open(path));
+    QVERIFY(slot.open(path).ok());
     // A folder where the file should be: it exists, yet cannot be opened for writing.
     const std::string temp = tmp_ + "/kztAbC123";
     fs::create_directory(temp);

@@ -226,7 +226,7 @@ class MainWindowTest : public QObject {
     // The count of the settings marks the seconds of a file read into the spare slot.
     mv::FileSlot reference;
     reference.setMarkedSeconds(2, 5);
-    QVERIFY(reference.open(avi));
+    QVERIFY(reference.open(avi).ok());
     const uint32_t high = (*w.slot(0).analysis.videoSeries)[mv::kHighThreshold];
     QCOMPARE(high, (*reference.analysis.videoSeries)[mv::kHighThreshold]);
     const auto points = w.panel().chart()->series.at(1).points;

@@ -66,7 +66,7 @@ TEST_P(AviFromFfmpeg, MatchesProbe) {
   ASSERT_EQ(status, 0) << cmd.str();
 
   mv::FileSlot slot;
-  ASSERT_EQ(slot.open(path), 1);
+  ASSERT_TRUE(slot.open(path).ok());
   const auto& a = slot.analysis;
   EXPECT_EQ(a.frameWidth, c.width);
   EXPECT_EQ(a.frameHeight, c.height);

@@ -278,6 +278,38 @@ TEST_F(BatchCheckTest, UnreadableFileShowsItsMessageAndTheRunGoesOn) {
   EXPECT_EQ(resultText(), src("b.rm") + "\r\n00:00:03\r\n\r\n");
 }
 
+// With callbacks, the engine hands over why a file did not load and what failed the result
+// file, and shows none of the window's boxes for them.
+TEST_F(BatchCheckTest, FailuresGoToTheCallbacksAsValues) {
+  std::vector<std::pair<std::string, mv::LoadFailure>> loadFailures;
+  std::vector<mv::BatchResultFailure> resultFailures;
+  callbacks.loadFailed = [&](const std::string& path, const mv::LoadResult& r) {
+    loadFailures.emplace_back(path, r.failure);
+  };
+  callbacks.resultFailed = [&](mv::BatchResultFailure f) { resultFailures.push_back(f); };
+  put("a_bad.rm", RmBuilder().raw({'n', 'o', 't', ' ', 'r', 'm', 0, 0, 0, 0, 0, 0}));
+  put("b.rm", rmFile(5, {2}));
+  ASSERT_EQ(start(), mv::BatchOutcome::ProblemsFound);
+  EXPECT_EQ(loadFailures, (std::vector<std::pair<std::string, mv::LoadFailure>>{
+                              {src("a_bad.rm"), mv::LoadFailure::NotThisFormat}}));
+  EXPECT_TRUE(resultFailures.empty());
+  EXPECT_TRUE(recorder.messages.empty());
+
+  if (fs::exists("/dev/full")) {
+    EXPECT_EQ(check.OnStart(source.string(), "/dev/full"), mv::BatchOutcome::ResultCreateFailed);
+    EXPECT_EQ(check.OnStart(source.string(), src("b.rm")), mv::BatchOutcome::ResultCreateFailed);
+    EXPECT_EQ(resultFailures,
+              (std::vector<mv::BatchResultFailure>{mv::BatchResultFailure::CreateFailed, mv::BatchResultFailure::IsAnInput}));
+  }
+  resultFailures.clear();
+  callbacks.progress = [&](const std::string&, int checked, int) {
+    if (checked == 1) fs::remove(result);
+  };
+  start();
+  EXPECT_EQ(resultFailures, std::vector<mv::BatchResultFailure>{mv::BatchResultFailure::FindingsUnwritten});
+  EXPECT_TRUE(recorder.messages.empty());
+}
+
 TEST_F(BatchCheckTest, StopDuringTheCountingPassChecksNothing) {
   put("a.rm", rmFile(5, {2}));
   put("b.rm", rmFile(5, {2}));

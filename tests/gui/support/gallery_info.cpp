@@ -22,7 +22,7 @@ void saveShot(QWidget& w, const QString& folder, const char* name) {
 
 void infoShot(const std::string& media, const QString& folder, const char* name) {
   mv::FileSlot slot;
-  if (!slot.open(media)) return;
+  if (!slot.open(media).ok()) return;
   QByteArray text;
   mvgui::BuildInfoText(QString::fromStdString(media), slot, text);
   mvgui::CFileInfoDlg dlg(nullptr, text);
