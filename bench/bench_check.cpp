@@ -16,6 +16,7 @@
 #include "fixtures/rm_builder.h"
 #include "platform/shell.h"
 #include "search/batch_check.h"
+#include "fixtures/loaders.h"
 
 namespace {
 
@@ -90,7 +91,7 @@ void BM_CheckTree(benchmark::State& state) {
       std::unique_ptr<mv::PerSecondSeries> video, audio;
       uint64_t length = 0;
       int32_t seconds = 0, rate = 0, width = 0, height = 0;
-      benchmark::DoNotOptimize(mvtest::loadFields(mv::loadRealMedia, path, video, audio, length, seconds, rate, width, height));
+      benchmark::DoNotOptimize(mvtest::loadFields(mvtest::load<mv::walkRealMedia>, path, video, audio, length, seconds, rate, width, height));
     }
     load += secondsSince(start);
   }

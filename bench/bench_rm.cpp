@@ -12,6 +12,7 @@
 #include "fixtures/load_fields.h"
 #include "fixtures/byte_writer.h"
 #include "two_hour_files.h"
+#include "fixtures/loaders.h"
 
 namespace {
 
@@ -61,7 +62,7 @@ void BM_LoadRealMedia(benchmark::State& state) {
     std::unique_ptr<mv::PerSecondSeries> video, audio;
     uint64_t length = 0;
     int32_t seconds = 0, rate = 0, width = 0, height = 0;
-    if (!mvtest::loadFields(mv::loadRealMedia, path, video, audio, length, seconds, rate, width, height) ||
+    if (!mvtest::loadFields(mvtest::load<mv::walkRealMedia>, path, video, audio, length, seconds, rate, width, height) ||
         seconds != int32_t(mvbench::kRmSeconds)) {
       state.SkipWithError("load failed");
     }

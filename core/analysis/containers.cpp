@@ -31,20 +31,20 @@ constexpr std::string_view kPsSuffixes[] = {".mpg", ".mpeg", ".vob", ".dat"};
 constexpr std::string_view kAsfSuffixes[] = {".asf", ".wmv", ".wma"};
 
 const Container kContainers[] = {
-    {MEDIA_AVI, "AVI", kAviSuffixes, "Avi Files(*.avi)|*.avi", "*.avi", loadAvi, writeAviInfo, false},
-    {MEDIA_RM, "RM", kRmSuffixes, "RM Files(*.RM)|*.rm;*.rmvb", "*.rmvb;*.rm", loadRealMedia, writeRealMediaInfo,
+    {MEDIA_AVI, "AVI", kAviSuffixes, "Avi Files(*.avi)|*.avi", "*.avi", walkAvi, writeAviInfo, false},
+    {MEDIA_RM, "RM", kRmSuffixes, "RM Files(*.RM)|*.rm;*.rmvb", "*.rmvb;*.rm", walkRealMedia, writeRealMediaInfo,
      true},
-    {MEDIA_MP4, "MP4", kMp4Suffixes, "MP4 Files(*.mp4;*.mov;*.m4v)|*.mp4;*.mov;*.m4v", "*.mp4;*.mov;*.m4v", loadMp4,
+    {MEDIA_MP4, "MP4", kMp4Suffixes, "MP4 Files(*.mp4;*.mov;*.m4v)|*.mp4;*.mov;*.m4v", "*.mp4;*.mov;*.m4v", walkMp4,
      writeMp4Info, false},
-    {MEDIA_MKV, "MKV", kMkvSuffixes, "Matroska Files(*.mkv;*.webm)|*.mkv;*.webm", "*.mkv;*.webm", loadMatroska,
+    {MEDIA_MKV, "MKV", kMkvSuffixes, "Matroska Files(*.mkv;*.webm)|*.mkv;*.webm", "*.mkv;*.webm", walkMatroska,
      writeMatroskaInfo, false},
-    {MEDIA_FLV, "FLV", kFlvSuffixes, "FLV Files(*.flv)|*.flv", "*.flv", loadFlv, writeFlvInfo, false},
-    {MEDIA_TS, "TS", kTsSuffixes, "MPEG-TS Files(*.ts;*.m2ts)|*.ts;*.m2ts", "*.ts;*.m2ts", loadTs, writeTsInfo,
+    {MEDIA_FLV, "FLV", kFlvSuffixes, "FLV Files(*.flv)|*.flv", "*.flv", walkFlv, writeFlvInfo, false},
+    {MEDIA_TS, "TS", kTsSuffixes, "MPEG-TS Files(*.ts;*.m2ts)|*.ts;*.m2ts", "*.ts;*.m2ts", walkTs, writeTsInfo,
      false},
     {MEDIA_PS, "PS", kPsSuffixes, "MPEG-PS Files(*.mpg;*.mpeg;*.vob;*.dat)|*.mpg;*.mpeg;*.vob;*.dat",
-     "*.mpg;*.mpeg;*.vob;*.dat", loadPs, writePsInfo, false},
+     "*.mpg;*.mpeg;*.vob;*.dat", walkPs, writePsInfo, false},
     {MEDIA_ASF, "ASF", kAsfSuffixes, "Windows Media Files(*.asf;*.wmv;*.wma)|*.asf;*.wmv;*.wma", "*.asf;*.wmv;*.wma",
-     loadAsf, writeAsfInfo, false},
+     walkAsf, writeAsfInfo, false},
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <new>
 #include <span>
 
+#include "platform/byte_cursor.h"
 #include "platform/byte_order.h"
 
 namespace mv {
@@ -187,33 +188,6 @@ class HeaderParser {
   AsfFile& out_;
 };
 
-// Reads the variable-length fields of a packet; any read past the end clears ok.
-struct Cursor {
-  const uint8_t* p;
-  size_t pos;
-  size_t end;
-  bool ok = true;
-
-  uint32_t field(unsigned lengthType) {
-    static constexpr size_t kWidths[] = {0, 1, 2, 4};
-    const size_t w = kWidths[lengthType & 3];
-    if (end - pos < w) {
-      ok = false;
-      pos = end;
-      return 0;
-    }
-    const uint8_t* q = p + pos;
-    pos += w;
-    return w == 0 ? 0 : w == 1 ? q[0] : w == 2 ? readU16le(q) : readU32le(q);
-  }
-  uint8_t u8() { return uint8_t(field(1)); }
-  bool skip(size_t n) {
-    if (end - pos < n) return ok = false;
-    pos += n;
-    return true;
-  }
-};
-
 // Gathers the payload fragments of the two chosen streams into media objects.
 class ObjectAssembler {
  public:
@@ -270,26 +244,30 @@ class ObjectAssembler {
 
 // One data packet: false when its payloads do not fit in it (what came before still counts).
 bool readPacket(const uint8_t* p, size_t size, ObjectAssembler& objects) {
-  Cursor c{p, 0, size};
+  ByteCursor c(p, size);
+  // The variable-length fields: a length type of 0, 1, 2 or 3 gives 0, 1, 2 or 4 bytes.
+  const auto field = [&c](unsigned lengthType) {
+    static constexpr size_t kWidths[] = {0, 1, 2, 4};
+    return c.uintLe(kWidths[lengthType & 3]);
+  };
   uint8_t flags = c.u8();
   if (flags & 0x80) {  // error correction data first; its length is in the low bits
     c.skip(flags & 0x0F);
     flags = c.u8();
   }
   const uint8_t properties = c.u8();
-  const uint32_t packetLength = c.field(flags >> 5);
-  c.field(flags >> 1);  // sequence
-  uint64_t padding = c.field(flags >> 3);
+  const uint32_t packetLength = field(flags >> 5);
+  field(flags >> 1);  // sequence
+  uint64_t padding = field(flags >> 3);
   c.skip(6);  // send time, duration
-  if (!c.ok || packetLength > size) return false;
+  if (!c.ok() || packetLength > size) return false;
   // A packet shorter than the fixed size is padded up to it.
   if (packetLength != 0) padding += size - packetLength;
   // Payloads of stated lengths may run into the padding: GStreamer's muxer counts the bytes
   // after them twice, as padding and as the gap below a short packet length.
   const bool multiple = flags & 1;
   if (!multiple) {
-    if (padding > size - c.pos) return false;
-    c.end = size - size_t(padding);
+    if (padding > c.remaining() || !c.endAt(size - padding)) return false;
   }
 
   unsigned count = 1, lengthType = 0;
@@ -298,20 +276,18 @@ bool readPacket(const uint8_t* p, size_t size, ObjectAssembler& objects) {
     count = payloadFlags & 0x3F;
     lengthType = payloadFlags >> 6;
   }
-  for (; count > 0 && c.ok; --count) {
+  for (; count > 0 && c.ok(); --count) {
     const uint8_t streamByte = c.u8();
-    const uint32_t object = c.field(properties >> 4);
-    const uint32_t offset = c.field(properties >> 2);
-    const uint32_t replicated = c.field(properties);
-    if (!c.ok || c.end - c.pos < replicated) return false;
-    const uint8_t* rep = p + c.pos;
-    c.pos += replicated;
+    const uint32_t object = field(properties >> 4);
+    const uint32_t offset = field(properties >> 2);
+    const uint32_t replicated = field(properties);
+    if (!c.ok() || c.remaining() < replicated) return false;
+    const uint8_t* rep = c.take(replicated);
     uint8_t delta = 0;
     if (replicated == 1) delta = rep[0];
-    const size_t length = multiple ? c.field(lengthType) : c.end - c.pos;
-    if (!c.ok || c.end - c.pos < length) return false;
-    const uint8_t* data = p + c.pos;
-    c.pos += length;
+    const size_t length = multiple ? field(lengthType) : size_t(c.remaining());
+    if (!c.ok() || c.remaining() < length) return false;
+    const uint8_t* data = c.take(length);
 
     const int t = objects.trackOf(streamByte & 0x7F);
     if (t < 0) continue;
@@ -328,7 +304,7 @@ bool readPacket(const uint8_t* p, size_t size, ObjectAssembler& objects) {
       objects.drop(t);  // without the object's size its fragments cannot be put together
     }
   }
-  return c.ok;
+  return c.ok();
 }
 
 }  // namespace
@@ -412,15 +388,9 @@ LoadResult readAsf(InputFile& file, AsfFile& out, LoadControl* control) {
   return LoadResult::success();
 }
 
-LoadResult loadAsf(const std::string& path, FileAnalysis& out, LoadControl* control) {
-  out.videoSeries.reset();
-  out.audioSeries.reset();
-  InputFile file;
-  if (!file.open(path)) return LoadResult::fail(LoadFailure::CouldNotRead);
-  out.fileLength = file.length();
+LoadResult walkAsf(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control) {
   AsfFile asf;
   if (const LoadResult r = readAsf(file, asf, control); !r.ok()) return r;
-  out.frameWidth = out.frameHeight = out.frameRateMilli = 0;
   if (asf.videoStream >= 0) {
     const AsfStream& v = asf.streams[size_t(asf.videoStream)];
     const auto positive = [](int64_t x) { return x > 0 && x <= std::numeric_limits<int32_t>::max() ? int32_t(x) : 0; };
@@ -431,14 +401,12 @@ LoadResult loadAsf(const std::string& path, FileAnalysis& out, LoadControl* cont
                                        : v.bitmapHeight < 0 ? -int64_t(v.bitmapHeight) : int64_t(v.bitmapHeight));
     const uint64_t perFrame = asf.avgTimePerFrame[v.number];
     const uint64_t declared = perFrame > 0 ? 10'000'000'000ull / perFrame : 0;
-    out.frameRateMilli = declared > 0 && declared <= uint64_t(std::numeric_limits<int32_t>::max())
-                             ? int32_t(declared)
-                             : measuredFrameRateMilli(asf.video);
+    if (declared <= uint64_t(std::numeric_limits<int32_t>::max())) out.frameRateMilli = int32_t(declared);
   }
-  if (asf.cutShort) out.notes.push_back(kNoteCutShort);
+  notes.cutShort = asf.cutShort;
   out.videoUnits = std::move(asf.video);
   out.audioUnits = std::move(asf.audio);
-  return fillTimedSeries(out.videoUnits, out.audioUnits, out);
+  return LoadResult::success();
 }
 
 }  // namespace mv

@@ -7,6 +7,7 @@
 
 #include "media/file_analysis.h"
 #include "media/load.h"
+#include "media/reader.h"
 #include "media/timed_units.h"
 #include "platform/input_file.h"
 
@@ -59,7 +60,7 @@ struct AsfFile {
 // header object; Damaged without file properties, a fixed packet size or the data object.
 LoadResult readAsf(InputFile& file, AsfFile& out, LoadControl* control = nullptr);
 
-// Fills the series, length, duration, picture size, frame rate and units of `out`.
-LoadResult loadAsf(const std::string& path, FileAnalysis& out, LoadControl* control = nullptr);
+// The walk the load entry (media/reader.h) runs for this container.
+LoadResult walkAsf(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control);
 
 }  // namespace mv

@@ -146,7 +146,7 @@ int writeAviInfo(const std::string& path, TextFile& out) {
   InputFile file;
   if (!file.open(path)) return 0;
   const AviReader reader(&file);
-  if (reader.result() != ParseResult::Success) return 0;
+  if (!reader.result().ok()) return 0;
   writeMainHeader(out, reader.mainHeader());
   // Files of several parts: what a reader of only the first part would miss.
   if (reader.riffParts() > 1 || reader.hasDmlh()) {

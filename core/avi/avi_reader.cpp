@@ -83,15 +83,19 @@ uint32_t AviStream::nAvgBytesPerSec() const { return fieldU32le(format, 8); }
 uint16_t AviStream::nBlockAlign() const { return fieldU16le(format, 12); }
 uint16_t AviStream::wBitsPerSample() const { return fieldU16le(format, 14); }
 
-AviReader::AviReader(InputFile* file) : file_(file) {
+AviReader::AviReader(InputFile* file) : file_(file), in_(cursorOver(file)) {
   if (file_ && file_->isOpen()) end_ = file_->length();
-  result_ = parse();
+  if (!file_ || !file_->isOpen()) {
+    result_ = LoadResult::fail(LoadFailure::CouldNotRead);
+  } else if (!parse()) {
+    result_ = parseFailure(file_->readFailed(), signatureSeen_, pos_);
+  }
 }
 
 AviReader::~AviReader() = default;
 
 bool AviReader::read(void* dst, size_t n) {
-  if (!file_->readAt(pos_, dst, n)) return false;
+  if (!in_.seek(pos_) || !in_.copy(dst, n)) return false;
   pos_ += n;
   return true;
 }
@@ -119,20 +123,19 @@ bool AviReader::readWholeChunk(uint64_t start, uint32_t size, std::vector<uint8_
   return true;
 }
 
-ParseResult AviReader::parse() {
+bool AviReader::parse() {
   pos_ = 0;
-  if (!file_ || !file_->isOpen()) return ParseResult::UnexpectedState;
   uint8_t head[12];
-  if (!read(head, sizeof head)) return ParseResult::GeneralFailure;
+  if (!read(head, sizeof head)) return false;
   const uint32_t form = readU32le(head + 8);
-  if (readU32le(head) != kIdRiff || (form != kFormAvi && form != kFormAvix)) return ParseResult::GeneralFailure;
+  if (readU32le(head) != kIdRiff || (form != kFormAvi && form != kFormAvix)) return false;
   signatureSeen_ = true;
   pos_ = 0;
-  if (const ParseResult r = walk(end_, end_, 0); r != ParseResult::Success) return r;
+  if (const bool r = walk(end_, end_, 0); !r) return r;
 
-  if (movis_.empty()) return ParseResult::GeneralFailure;
+  if (movis_.empty()) return false;
   if (mainHeader_.dwStreams == 0 && !streams_.empty()) mainHeader_.dwStreams = uint32_t(streams_.size());
-  if (mainHeader_.dwStreams != streams_.size()) return ParseResult::GeneralFailure;
+  if (mainHeader_.dwStreams != streams_.size()) return false;
 
   // MP3 written with the byte rate as dwRate and dwScale 1: index entries are MPEG audio frames,
   // so count them at samples per second / 1152.
@@ -145,11 +148,11 @@ ParseResult AviReader::parse() {
       h.dwRate = s->nSamplesPerSec();
     }
   }
-  return ParseResult::Success;
+  return true;
 }
 
-ParseResult AviReader::walk(uint64_t rangeEnd, uint64_t topEnd, int depth) {
-  if (depth > kMaxDepth) return ParseResult::GeneralFailure;
+bool AviReader::walk(uint64_t rangeEnd, uint64_t topEnd, int depth) {
+  if (depth > kMaxDepth) return false;
   std::unique_ptr<AviStream> current;  // the stream record of this level, if any
   auto stream = [&]() -> AviStream& {
     if (!current) current = std::make_unique<AviStream>();
@@ -158,13 +161,13 @@ ParseResult AviReader::walk(uint64_t rangeEnd, uint64_t topEnd, int depth) {
   while (pos_ < rangeEnd && !stop_) {
     const uint64_t start = pos_;
     uint32_t id = 0, size = 0;
-    if (!readU32(id) || id == 0) return ParseResult::GeneralFailure;
-    if (!readU32(size)) return ParseResult::GeneralFailure;
+    if (!readU32(id) || id == 0) return false;
+    if (!readU32(size)) return false;
     const uint64_t extent = uint64_t(size) + (size & 1) + kChunkHeaderSize;
     const uint64_t bodyEnd = start + kChunkHeaderSize + size;
     if (id == kIdRiff || id == kIdList) {
       uint32_t listType = 0;
-      if (!readU32(listType)) return ParseResult::GeneralFailure;
+      if (!readU32(listType)) return false;
       if (listType == kListMovi) {
         // A recording that was killed leaves a movi running past the end of the file, or (as
         // GStreamer writes its header first) an empty movi with the chunks after the RIFF.
@@ -186,8 +189,8 @@ ParseResult AviReader::walk(uint64_t rangeEnd, uint64_t topEnd, int depth) {
             }
           }
         }
-        if (const ParseResult r = walk(listEnd, depth == 0 ? start + extent : topEnd, depth + 1);
-            r != ParseResult::Success) {
+        if (const bool r = walk(listEnd, depth == 0 ? start + extent : topEnd, depth + 1);
+            !r) {
           return r;
         }
       }
@@ -238,12 +241,12 @@ ParseResult AviReader::walk(uint64_t rangeEnd, uint64_t topEnd, int depth) {
         default:
           break;  // JUNK and every chunk we do not use
       }
-      if (!ok) return ParseResult::GeneralFailure;
+      if (!ok) return false;
     }
     if (!stop_) pos_ = start + extent;
   }
   if (current) streams_.push_back(std::move(current));
-  return ParseResult::Success;
+  return true;
 }
 
 AviIndexEntry AviReader::indexEntry(size_t i) const {
@@ -542,18 +545,10 @@ UnitClock frameClock(const AviStreamHeader& h, bool rateReplaced, uint64_t playM
 
 }  // namespace
 
-LoadResult loadAvi(const std::string& path, FileAnalysis& out, LoadControl* control) {
-  out.videoSeries.reset();
-  out.audioSeries.reset();
-  out.videoUnits = {};
-  out.audioUnits = {};
-  InputFile file;
-  if (!file.open(path)) return LoadResult::fail(LoadFailure::CouldNotRead);
-  out.fileLength = file.length();
+LoadResult walkAvi(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control) {
   ProgressGate gate(control, file.length());
   const AviReader reader(&file);
-  if (reader.result() != ParseResult::Success)
-    return parseFailure(file.readFailed(), reader.signatureSeen(), reader.position());
+  if (!reader.result().ok()) return reader.result();
 
   const AviMainHeader& h = reader.mainHeader();
   out.frameWidth = int32_t(h.dwWidth);
@@ -590,38 +585,23 @@ LoadResult loadAvi(const std::string& path, FileAnalysis& out, LoadControl* cont
   const double headerSeconds = double(frames * h.dwMicroSecPerFrame) / 1000000.0;
 
   const uint32_t n = uint32_t(duration) + kFirstSecond;
-  try {
-    out.videoSeries = std::make_unique<PerSecondSeries>(n);
-    out.audioSeries = std::make_unique<PerSecondSeries>(n);
-  } catch (const std::bad_alloc&) {
-    out.videoSeries.reset();
-    out.audioSeries.reset();
-    return LoadResult::fail(LoadFailure::OutOfMemory);
-  }
+  out.videoSeries = std::make_unique<PerSecondSeries>(n);
+  out.audioSeries = std::make_unique<PerSecondSeries>(n);
   PerSecondSeries& video = *out.videoSeries;
   PerSecondSeries& audio = *out.audioSeries;
   std::vector<uint32_t>& frameUnits = out.videoUnits.numbered;
   bool rateReplaced = false;
-  try {
-    if (source == AviIndexSource::Legacy) {
-      // An index that cannot be read to its end (the file shrank, an I/O error) gives no result.
-      if (!reader.attribute(uint32_t(duration), headerSeconds, video, audio, frameUnits, rateReplaced)) {
-        out.videoSeries.reset();
-        out.audioSeries.reset();
-        return LoadResult::fail(LoadFailure::CouldNotRead);
-      }
-    } else {
-      rateReplaced = reader.attribute(entries, uint32_t(duration), headerSeconds, video, audio);
-      // OpenDML's bit 31 marks the frames that are not key ones; chunks found by walking movi
-      // carry no key flag.
-      frameUnits = std::move(entries.video);
-      const bool flagged = source == AviIndexSource::OpenDml;
-      for (uint32_t& unit : frameUnits) unit = flagged ? unit ^ kNumberedKey : unit & ~kNumberedKey;
-    }
-  } catch (const std::bad_alloc&) {
-    out.videoSeries.reset();
-    out.audioSeries.reset();
-    return LoadResult::fail(LoadFailure::OutOfMemory);
+  if (source == AviIndexSource::Legacy) {
+    // An index that cannot be read to its end (the file shrank, an I/O error) gives no result.
+    if (!reader.attribute(uint32_t(duration), headerSeconds, video, audio, frameUnits, rateReplaced))
+      return LoadResult::fail(LoadFailure::CouldNotRead);
+  } else {
+    rateReplaced = reader.attribute(entries, uint32_t(duration), headerSeconds, video, audio);
+    // OpenDML's bit 31 marks the frames that are not key ones; chunks found by walking movi
+    // carry no key flag.
+    frameUnits = std::move(entries.video);
+    const bool flagged = source == AviIndexSource::OpenDml;
+    for (uint32_t& unit : frameUnits) unit = flagged ? unit ^ kNumberedKey : unit & ~kNumberedKey;
   }
   if (const int videoAt = reader.firstStream(kTypeVids); videoAt >= 0) {
     out.videoUnits.present = true;
@@ -634,8 +614,8 @@ LoadResult loadAvi(const std::string& path, FileAnalysis& out, LoadControl* cont
     video[kElementCount] = n - 1;
     audio[kElementCount] = n - 1;
   }
-  if (reader.cutShort()) out.notes.push_back(kNoteCutShort);
-  if (source == AviIndexSource::MoviWalk) out.notes.push_back(kNoteIndexRebuilt);
+  notes.cutShort = reader.cutShort();
+  notes.indexRebuilt = source == AviIndexSource::MoviWalk;
   return LoadResult::success();
 }
 

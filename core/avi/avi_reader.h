@@ -8,7 +8,9 @@
 
 #include "media/file_analysis.h"
 #include "media/load.h"
+#include "media/reader.h"
 #include "media/per_second_series.h"
+#include "platform/byte_cursor.h"
 #include "platform/input_file.h"
 
 namespace mv {
@@ -96,7 +98,7 @@ class AviReader {
   explicit AviReader(InputFile* file);
   virtual ~AviReader();
 
-  ParseResult result() const { return result_; }
+  LoadResult result() const { return result_; }
   // The file starts as a RIFF AVI file; a failure after that is damage, before it another format.
   bool signatureSeen() const { return signatureSeen_; }
   // Where the walk stopped.
@@ -154,8 +156,8 @@ class AviReader {
   static constexpr size_t kIndexEntrySize = 16;
 
  private:
-  ParseResult parse();
-  ParseResult walk(uint64_t end, uint64_t topEnd, int depth);
+  bool parse();
+  bool walk(uint64_t end, uint64_t topEnd, int depth);
   void endWalkCutShort() { cutShort_ = stop_ = true; }
   bool read(void* dst, size_t n);
   bool readU32(uint32_t& v);
@@ -165,6 +167,7 @@ class AviReader {
   bool forEachIndexEntry(Visit visit) const;
 
   InputFile* file_;
+  ByteCursor in_;  // the whole file
   uint64_t pos_ = 0;
   uint64_t end_ = 0;
   AviMainHeader mainHeader_;
@@ -180,12 +183,11 @@ class AviReader {
   bool avixFound_ = false;
   bool cutShort_ = false;
   bool stop_ = false;  // the walk met the cut and ends as if the file ended there
-  ParseResult result_ = ParseResult::UnexpectedState;
+  LoadResult result_;
   bool signatureSeen_ = false;
 };
 
-// Fills the series, length, duration, picture size and frame rate of `out`; on failure `out`
-// holds no series.
-LoadResult loadAvi(const std::string& path, FileAnalysis& out, LoadControl* control = nullptr);
+// The walk the load entry (media/reader.h) runs for this container.
+LoadResult walkAvi(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control);
 
 }  // namespace mv

@@ -5,6 +5,7 @@
 #include <new>
 #include <vector>
 
+#include "platform/byte_cursor.h"
 #include "platform/byte_order.h"
 
 namespace mv {
@@ -25,15 +26,13 @@ constexpr uint8_t kFrameKey = 1;
 // booleans and strings kept, everything else passed over.
 class Amf {
  public:
-  Amf(const uint8_t* p, size_t n) : p_(p), end_(p + n) {}
+  Amf(const uint8_t* p, size_t n) : in_(p, n) {}
 
   bool string(std::string& out) {
-    if (end_ - p_ < 2) return false;
-    const size_t n = readU16be(p_);
-    p_ += 2;
-    if (size_t(end_ - p_) < n) return false;
-    out.assign(reinterpret_cast<const char*>(p_), n);
-    p_ += n;
+    if (in_.remaining() < 2) return false;
+    const size_t n = in_.u16be();
+    if (in_.remaining() < n) return false;
+    out.assign(reinterpret_cast<const char*>(in_.take(n)), n);
     return true;
   }
 
@@ -41,8 +40,8 @@ class Amf {
   void properties(FlvFile* keep, int depth) {
     std::string name;
     while (string(name)) {
-      if (name.empty() && p_ < end_ && *p_ == 9) {
-        ++p_;
+      if (const uint8_t* q = in_.look(1); name.empty() && q && *q == 9) {
+        in_.skip(1);
         return;
       }
       if (!value(keep, name, depth)) return;
@@ -50,22 +49,21 @@ class Amf {
   }
 
   bool value(FlvFile* keep, const std::string& name, int depth) {
-    if (p_ >= end_ || depth > kMaxDepth) return false;
-    const uint8_t type = *p_++;
+    if (in_.remaining() == 0 || depth > kMaxDepth) return false;
+    const uint8_t type = in_.u8();
     switch (type) {
       case 0: {  // number
-        if (end_ - p_ < 8) return false;
-        const uint64_t bits = (uint64_t(readU32be(p_)) << 32) | readU32be(p_ + 4);
+        if (in_.remaining() < 8) return false;
+        const uint64_t high = in_.u32be();
+        const uint64_t bits = (high << 32) | in_.u32be();
         double v;
         std::memcpy(&v, &bits, sizeof v);
         if (keep) keep->numbers[name] = v;
-        p_ += 8;
         return true;
       }
       case 1:  // boolean
-        if (p_ >= end_) return false;
-        if (keep) keep->numbers[name] = *p_ ? 1 : 0;
-        ++p_;
+        if (in_.remaining() == 0) return false;
+        if (const bool on = in_.u8() != 0; keep) keep->numbers[name] = on ? 1 : 0;
         return true;
       case 2: {  // string
         std::string s;
@@ -86,21 +84,17 @@ class Amf {
         properties(nullptr, depth + 1);
         return true;
       case 10: {  // strict array
-        if (end_ - p_ < 4) return false;
-        uint32_t n = readU32be(p_);
-        p_ += 4;
+        if (in_.remaining() < 4) return false;
+        uint32_t n = in_.u32be();
         while (n-- > 0)
           if (!value(nullptr, name, depth + 1)) return false;
         return true;
       }
       case 11:  // date
         return skip(10);
-      case 12: {  // long string
-        if (end_ - p_ < 4) return false;
-        const uint32_t n = readU32be(p_);
-        p_ += 4;
-        return skip(n);
-      }
+      case 12:  // long string
+        if (in_.remaining() < 4) return false;
+        return skip(in_.u32be());
       default:
         return false;
     }
@@ -109,21 +103,16 @@ class Amf {
   // The script data: "onMetaData", then its object or ECMA array.
   void metaData(FlvFile& out) {
     std::string name;
-    if (p_ >= end_ || *p_++ != 2 || !string(name) || name != "onMetaData" || p_ >= end_) return;
-    const uint8_t type = *p_++;
+    if (in_.remaining() == 0 || in_.u8() != 2 || !string(name) || name != "onMetaData" || in_.remaining() == 0) return;
+    const uint8_t type = in_.u8();
     if (type == 8 && !skip(4)) return;
     if (type == 3 || type == 8) properties(&out, 1);
   }
 
  private:
   static constexpr int kMaxDepth = 16;
-  bool skip(size_t n) {
-    if (size_t(end_ - p_) < n) return false;
-    p_ += n;
-    return true;
-  }
-  const uint8_t* p_;
-  const uint8_t* end_;
+  bool skip(uint64_t n) { return in_.skip(n); }
+  ByteCursor in_;
 };
 
 }  // namespace
@@ -216,12 +205,7 @@ LoadResult readFlv(InputFile& file, FlvFile& out, LoadControl* control) {
   return LoadResult::success();
 }
 
-LoadResult loadFlv(const std::string& path, FileAnalysis& out, LoadControl* control) {
-  out.videoSeries.reset();
-  out.audioSeries.reset();
-  InputFile file;
-  if (!file.open(path)) return LoadResult::fail(LoadFailure::CouldNotRead);
-  out.fileLength = file.length();
+LoadResult walkFlv(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control) {
   FlvFile flv;
   if (const LoadResult r = readFlv(file, flv, control); !r.ok()) return r;
   const auto number = [&](const char* name) {
@@ -231,10 +215,13 @@ LoadResult loadFlv(const std::string& path, FileAnalysis& out, LoadControl* cont
   const auto clampInt = [](double v) { return v > 0 && v < 2147483647.0 ? int32_t(v) : 0; };
   // onMetaData's size where the writer gave one, else the AVC/HEVC sequence header's.
   const bool declaredSize = clampInt(number("width")) > 0 && clampInt(number("height")) > 0;
-  const PictureSize picture =
-      declaredSize ? PictureSize{clampInt(number("width")), clampInt(number("height"))} : flv.coded;
-  if (flv.cutShort) out.notes.push_back(kNoteCutShort);
-  return finishTimedLoad(out, std::move(flv.video), std::move(flv.audio), picture, clampInt(number("framerate") * 1000));
+  out.frameWidth = declaredSize ? clampInt(number("width")) : flv.coded.width;
+  out.frameHeight = declaredSize ? clampInt(number("height")) : flv.coded.height;
+  out.frameRateMilli = clampInt(number("framerate") * 1000);
+  notes.cutShort = flv.cutShort;
+  out.videoUnits = std::move(flv.video);
+  out.audioUnits = std::move(flv.audio);
+  return LoadResult::success();
 }
 
 }  // namespace mv

@@ -7,6 +7,7 @@
 
 #include "media/file_analysis.h"
 #include "media/load.h"
+#include "media/reader.h"
 #include "media/video_headers.h"
 #include "platform/input_file.h"
 
@@ -33,7 +34,7 @@ struct FlvFile {
 // Walks the file's tags. NotThisFormat when it does not begin with "FLV".
 LoadResult readFlv(InputFile& file, FlvFile& out, LoadControl* control = nullptr);
 
-// Fills the series, length, duration, picture size, frame rate and units of `out`.
-LoadResult loadFlv(const std::string& path, FileAnalysis& out, LoadControl* control = nullptr);
+// The walk the load entry (media/reader.h) runs for this container.
+LoadResult walkFlv(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control);
 
 }  // namespace mv

@@ -7,6 +7,7 @@
 
 #include "media/file_analysis.h"
 #include "media/load.h"
+#include "media/reader.h"
 
 namespace mv {
 
@@ -18,13 +19,17 @@ struct Container {
   std::span<const std::string_view> suffixes;  // with their dot, lower case: ".avi"
   std::string_view filter;                    // file dialog entry: "Avi Files(*.avi)|*.avi"
   std::string_view supportedPatterns;         // this family's part of "Supported Files"
-  // Fills `out` (path, identity and statistics are the slot's business); on failure `out` holds
-  // no series. `control` may be null.
-  LoadResult (*load)(const std::string& path, FileAnalysis& out, LoadControl* control);
+  WalkFunction walk;  // run by the one load entry, loadWith()
   // The container's own description of its headers and streams; 0 when it cannot be read.
   int (*describe)(const std::string& path, TextFile& out);
   // Seconds without video are a sign of damage worth an indicator (RealMedia's batch check).
   bool marksZeroSeconds;
+
+  // Fills `out` (path, identity and statistics are the slot's business); on failure `out` holds
+  // no series. `control` may be null.
+  LoadResult load(const std::string& path, FileAnalysis& out, LoadControl* control = nullptr) const {
+    return loadWith(walk, path, out, control);
+  }
 };
 
 }  // namespace mv

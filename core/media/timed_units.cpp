@@ -5,7 +5,6 @@
 #include <new>
 
 #include "media/file_analysis.h"
-#include "media/video_headers.h"
 
 namespace mv {
 namespace {
@@ -233,17 +232,6 @@ LoadResult fillTimedSeries(const TrackUnits& video, const TrackUnits& audio, Fil
   out.durationSeconds = int32_t(duration);
   out.unitOriginSeconds = double(origin.whole) + double(origin.frac) / double(origin.den);
   return LoadResult::success();
-}
-
-LoadResult finishTimedLoad(FileAnalysis& out, TrackUnits&& video, TrackUnits&& audio, const PictureSize& picture,
-                           int32_t declaredRateMilli) {
-  const bool hasVideo = video.present;
-  out.frameWidth = hasVideo ? picture.width : 0;
-  out.frameHeight = hasVideo ? picture.height : 0;
-  out.frameRateMilli = !hasVideo ? 0 : declaredRateMilli > 0 ? declaredRateMilli : measuredFrameRateMilli(video);
-  out.videoUnits = std::move(video);
-  out.audioUnits = std::move(audio);
-  return fillTimedSeries(out.videoUnits, out.audioUnits, out);
 }
 
 int32_t measuredFrameRateMilli(const TrackUnits& video) {

@@ -95,14 +95,6 @@ void addToRun(std::vector<UnitRun>& runs, int64_t ticks, uint32_t bytes);
 // overflow the clock arithmetic, at the latest time stamp's position; OutOfMemory when a series cannot be allocated.
 LoadResult fillTimedSeries(const TrackUnits& video, const TrackUnits& audio, FileAnalysis& out);
 
-struct PictureSize;
-
-// The end of a time-stamped loader: the picture size and frame rate of the video track (0
-// without one; the declared rate where the container has one, else the measured), the units
-// kept in `out`, then the series.
-LoadResult finishTimedLoad(FileAnalysis& out, TrackUnits&& video, TrackUnits&& audio, const PictureSize& picture,
-                           int32_t declaredRateMilli);
-
 // (units − 1) / (last − first time stamp) × 1000, truncated: the frame rate of a track whose
 // container declares none. 0 with fewer than two units or no time between them.
 int32_t measuredFrameRateMilli(const TrackUnits& video);

@@ -6,6 +6,7 @@
 
 #include <sys/mman.h>
 
+#include "platform/byte_cursor.h"
 #include "platform/byte_order.h"
 
 namespace mv {
@@ -120,46 +121,19 @@ int levelOf(uint32_t id) {
   }
 }
 
-// Bytes of one element's data read one at a time through the file's buffer, for the variable
-// length block headers (a Xiph lace header of a large frame runs to kilobytes).
-class ByteCursor {
- public:
-  ByteCursor(InputFile& file, uint64_t pos, uint64_t end) : file_(file), pos_(pos), end_(end) {}
-  // The next byte, or -1 at the end of the data or on a read error.
-  int next() {
-    if (avail_ == 0) {
-      if (pos_ >= end_) return -1;
-      const size_t n = size_t(std::min<uint64_t>(256, end_ - pos_));
-      p_ = file_.peek(pos_, n);
-      if (!p_) return -1;
-      avail_ = n;
-    }
-    ++pos_;
-    --avail_;
-    return *p_++;
+// A variable-length integer of a block header: false when it is malformed or cut.
+bool readVint(ByteCursor& in, uint64_t& value) {
+  const int b = in.next();
+  if (b <= 0) return false;
+  const int length = __builtin_clz(unsigned(b)) - 23;
+  value = uint64_t(b) & (0xFFu >> length);
+  for (int i = 1; i < length; ++i) {
+    const int c = in.next();
+    if (c < 0) return false;
+    value = (value << 8) | uint64_t(c);
   }
-  // A variable-length integer: false when it is malformed or cut.
-  bool vint(uint64_t& value, int& length) {
-    const int b = next();
-    if (b <= 0) return false;
-    length = __builtin_clz(unsigned(b)) - 23;
-    value = uint64_t(b) & (0xFFu >> length);
-    for (int i = 1; i < length; ++i) {
-      const int c = next();
-      if (c < 0) return false;
-      value = (value << 8) | uint64_t(c);
-    }
-    return true;
-  }
-  uint64_t consumed(uint64_t from) const { return pos_ - from; }
-
- private:
-  InputFile& file_;
-  uint64_t pos_;
-  uint64_t end_;
-  const uint8_t* p_ = nullptr;
-  size_t avail_ = 0;
-};
+  return true;
+}
 
 class Walker {
  public:
@@ -549,8 +523,7 @@ TrackUnits* Walker::readBlock(const Element& e, uint64_t limit, TimedUnit& unit)
   }
   ByteCursor in(file_, e.data, e.end());
   uint64_t track = 0;
-  int trackLength = 0;
-  if (!in.vint(track, trackLength)) return nullptr;
+  if (!readVint(in, track)) return nullptr;
   TrackUnits* units = nullptr;
   if (out_.hasVideo && track == out_.video.number) {
     units = &out_.videoUnits;
@@ -583,8 +556,7 @@ TrackUnits* Walker::readBlock(const Element& e, uint64_t limit, TimedUnit& unit)
       if (count < 0) return nullptr;
       for (int i = 0; i < count; ++i) {
         uint64_t v;
-        int n;
-        if (!in.vint(v, n)) return nullptr;
+        if (!readVint(in, v)) return nullptr;
       }
       break;
     }
@@ -592,7 +564,7 @@ TrackUnits* Walker::readBlock(const Element& e, uint64_t limit, TimedUnit& unit)
       break;
   }
   unit.ticks = int64_t(clusterTimestamp_) + relative;
-  unit.bytes = uint32_t(e.size - in.consumed(e.data));  // the bytes of all frames; wraps like every count
+  unit.bytes = uint32_t(e.size - (in.position() - e.data));  // the bytes of all frames; wraps like every count
   unit.key = (flags & 0x80) ? 1 : 0;
   return units;
 }
@@ -610,29 +582,20 @@ LoadResult readMatroska(InputFile& file, MkvFile& out, LoadControl* control) {
   }
 }
 
-LoadResult loadMatroska(const std::string& path, FileAnalysis& out, LoadControl* control) {
-  out.videoSeries.reset();
-  out.audioSeries.reset();
-  InputFile file;
-  if (!file.open(path)) return LoadResult::fail(LoadFailure::CouldNotRead);
-  out.fileLength = file.length();
+LoadResult walkMatroska(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control) {
   MkvFile mkv;
-  const LoadResult r = readMatroska(file, mkv, control);
-  if (!r.ok()) return r;
+  if (const LoadResult r = readMatroska(file, mkv, control); !r.ok()) return r;
   const auto clamp = [](uint64_t v) { return int32_t(std::min<uint64_t>(v, INT32_MAX)); };
-  out.frameWidth = mkv.hasVideo ? clamp(mkv.video.pixelWidth) : 0;
-  out.frameHeight = mkv.hasVideo ? clamp(mkv.video.pixelHeight) : 0;
+  if (mkv.hasVideo) {
+    out.frameWidth = clamp(mkv.video.pixelWidth);
+    out.frameHeight = clamp(mkv.video.pixelHeight);
+    // DefaultDuration is the declared frame interval in ns.
+    if (mkv.video.defaultDuration > 0) out.frameRateMilli = clamp(1000000000000ull / mkv.video.defaultDuration);
+  }
   out.videoUnits = std::move(mkv.videoUnits);
   out.audioUnits = std::move(mkv.audioUnits);
-  // DefaultDuration is the declared frame interval in ns.
-  if (mkv.hasVideo && mkv.video.defaultDuration > 0) {
-    out.frameRateMilli = clamp(1000000000000ull / mkv.video.defaultDuration);
-  } else {
-    out.frameRateMilli = measuredFrameRateMilli(out.videoUnits);
-  }
-  out.notes.clear();
-  if (mkv.cutShort) out.notes.push_back(kNoteCutShort);
-  return fillTimedSeries(out.videoUnits, out.audioUnits, out);
+  notes.cutShort = mkv.cutShort;
+  return LoadResult::success();
 }
 
 }  // namespace mv

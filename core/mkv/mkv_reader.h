@@ -6,6 +6,7 @@
 
 #include "media/file_analysis.h"
 #include "media/load.h"
+#include "media/reader.h"
 #include "platform/input_file.h"
 
 namespace mv {
@@ -50,8 +51,7 @@ struct MkvFile {
 // says why the file is not a readable Matroska file (or that the walk was cancelled).
 LoadResult readMatroska(InputFile& file, MkvFile& out, LoadControl* control = nullptr);
 
-// Fills the series, length, duration, picture size, frame rate and the chosen tracks' units of
-// `out`; on failure `out` holds no series.
-LoadResult loadMatroska(const std::string& path, FileAnalysis& out, LoadControl* control = nullptr);
+// The walk the load entry (media/reader.h) runs for this container.
+LoadResult walkMatroska(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control);
 
 }  // namespace mv

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 
+#include "platform/byte_cursor.h"
 #include "platform/byte_order.h"
 
 namespace mv {
@@ -100,35 +101,13 @@ bool isTable(uint32_t type) {
 // Version, flags and the counts of a table, which are all the walk reads of it in memory.
 constexpr size_t kTableHead = 12;
 
-// Sequential reads of one sample table through its own window of the file.
-class TableReader {
- public:
-  static constexpr size_t kWindow = InputFile::kBufferSize;
-  TableReader(InputFile& file, uint8_t* window, uint64_t start, uint64_t size)
-      : file_(file), window_(window), start_(start), size_(size) {}
-  // The n bytes (n <= 8) at `offset` in the table; zeros past its end or when they cannot be read
-  // (the file then reports the failure).
-  const uint8_t* at(uint64_t offset, size_t n) {
-    static const uint8_t kZeros[8] = {};
-    if (offset > size_ || n > size_ - offset) return kZeros;
-    if (offset < pos_ || offset - pos_ + n > fill_) {
-      fill_ = size_t(std::min<uint64_t>(kWindow, size_ - offset));
-      pos_ = offset;
-      if (!file_.readAt(start_ + offset, window_, fill_)) {
-        fill_ = 0;
-        return kZeros;
-      }
-    }
-    return window_ + (offset - pos_);
-  }
-
- private:
-  InputFile& file_;
-  uint8_t* window_;
-  uint64_t start_, size_;
-  uint64_t pos_ = 0;
-  size_t fill_ = 0;
-};
+// The n bytes (n <= 8) at `offset` in a sample table read through `table`; zeros past its end or
+// when they cannot be read (the file then reports the failure).
+const uint8_t* tableBytes(ByteCursor& table, uint64_t offset, size_t n) {
+  static const uint8_t kZeros[8] = {};
+  const uint8_t* p = offset <= table.end() - table.start() ? table.at(table.start() + offset, n) : nullptr;
+  return p ? p : kZeros;
+}
 
 }  // namespace
 
@@ -476,13 +455,12 @@ void Mp4File::collectMoovSamples(Mp4Track& t) {
   const uint64_t syncCount = entries(t.stss, 8, 4);
   const bool allKey = !t.stss.present;
   // Each table is read in order through its own window.
-  if (tableWindows_.empty()) tableWindows_.resize(5 * TableReader::kWindow);
-  uint8_t* w = tableWindows_.data();
-  const auto reader = [&](const Mp4Track::Span& s, int k) {
-    return TableReader(file_, w + k * TableReader::kWindow, moovBody_ + s.at, s.present ? s.size : 0);
+  const auto reader = [&](const Mp4Track::Span& s) {
+    const uint64_t at = moovBody_ + s.at;
+    return ByteCursor(file_, at, at + (s.present ? s.size : 0), InputFile::kBufferSize);
   };
-  TableReader sizes = reader(useStsz ? t.stsz : t.stz2, 0), stts = reader(t.stts, 1),
-              stsc = reader(t.stsc, 2), chunks = reader(wide ? t.co64 : t.stco, 3), stss = reader(t.stss, 4);
+  ByteCursor sizes = reader(useStsz ? t.stsz : t.stz2), stts = reader(t.stts), stsc = reader(t.stsc),
+             chunks = reader(wide ? t.co64 : t.stco), stss = reader(t.stss);
   t.asRuns = fixedSize != 0 && t.isAudio();
   if (t.keepUnits && !t.asRuns) t.units.reserve(size_t(std::min<uint64_t>(count, uint64_t(1) << 22)));
 
@@ -496,18 +474,18 @@ void Mp4File::collectMoovSamples(Mp4Track& t) {
     uint32_t size = fixedSize;
     if (!fixedSize) {
       if (fieldBits == 32) {
-        size = readU32be(sizes.at(sizesAt + 4 * i, 4));
+        size = readU32be(tableBytes(sizes, sizesAt + 4 * i, 4));
       } else if (fieldBits == 16) {
-        size = readU16be(sizes.at(sizesAt + 2 * i, 2));
+        size = readU16be(tableBytes(sizes, sizesAt + 2 * i, 2));
       } else if (fieldBits == 8) {
-        size = *sizes.at(sizesAt + i, 1);
+        size = *tableBytes(sizes, sizesAt + i, 1);
       } else {
-        const uint8_t v = *sizes.at(sizesAt + i / 2, 1);
+        const uint8_t v = *tableBytes(sizes, sizesAt + i / 2, 1);
         size = i % 2 ? v & 0x0F : v >> 4;
       }
     }
     while (runLeft == 0 && sttsIndex < sttsCount) {
-      const uint8_t* e = stts.at(8 + 8 * sttsIndex, 8);
+      const uint8_t* e = tableBytes(stts, 8 + 8 * sttsIndex, 8);
       runLeft = readU32be(e);
       delta = readU32be(e + 4);
       ++sttsIndex;
@@ -520,15 +498,15 @@ void Mp4File::collectMoovSamples(Mp4Track& t) {
         haveChunk = false;
         break;
       }
-      offset = wide ? readU64be(chunks.at(8 + 8 * chunk, 8)) : readU32be(chunks.at(8 + 4 * chunk, 4));
+      offset = wide ? readU64be(tableBytes(chunks, 8 + 8 * chunk, 8)) : readU32be(tableBytes(chunks, 8 + 4 * chunk, 4));
       ++chunk;
-      while (stscIndex + 1 < stscCount && readU32be(stsc.at(8 + 12 * (stscIndex + 1), 4)) <= chunk) ++stscIndex;
-      inChunk = readU32be(stsc.at(12 + 12 * stscIndex, 4));
+      while (stscIndex + 1 < stscCount && readU32be(tableBytes(stsc, 8 + 12 * (stscIndex + 1), 4)) <= chunk) ++stscIndex;
+      inChunk = readU32be(tableBytes(stsc, 12 + 12 * stscIndex, 4));
     }
     bool key = allKey;
     if (!allKey) {
-      while (syncIndex < syncCount && readU32be(stss.at(8 + 4 * syncIndex, 4)) < i + 1) ++syncIndex;
-      key = syncIndex < syncCount && readU32be(stss.at(8 + 4 * syncIndex, 4)) == i + 1;
+      while (syncIndex < syncCount && readU32be(tableBytes(stss, 8 + 4 * syncIndex, 4)) < i + 1) ++syncIndex;
+      key = syncIndex < syncCount && readU32be(tableBytes(stss, 8 + 4 * syncIndex, 4)) == i + 1;
     }
     if (haveChunk) {
       --inChunk;

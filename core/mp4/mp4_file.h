@@ -129,7 +129,6 @@ class Mp4File {
   std::unique_ptr<uint8_t[], Free> moov_;
   size_t moovSize_ = 0;
   uint64_t moovBody_ = 0;       // file position of moov_[0]
-  std::vector<uint8_t> tableWindows_;
   std::vector<uint8_t> moof_;  // the moof being read, reused
   uint64_t moofBody_ = 0;      // file position of moof_[0]
   bool hasFtyp_ = false;

@@ -5,18 +5,9 @@
 
 namespace mv {
 
-LoadResult loadMp4(const std::string& path, FileAnalysis& out, LoadControl* control) {
-  out.videoSeries.reset();
-  out.audioSeries.reset();
-  out.videoUnits = TrackUnits{};
-  out.audioUnits = TrackUnits{};
-  out.notes.clear();
-  InputFile file;
-  if (!file.open(path)) return LoadResult::fail(LoadFailure::CouldNotRead);
-  out.fileLength = file.length();
+LoadResult walkMp4(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control) {
   Mp4File mp4(file, control, Mp4File::Keep::ChosenUnits);
   if (!mp4.result().ok()) return mp4.result();
-
   const auto take = [&](int index, TrackUnits& units) {
     if (index < 0) return;
     Mp4Track& t = mp4.tracks()[size_t(index)];
@@ -28,22 +19,14 @@ LoadResult loadMp4(const std::string& path, FileAnalysis& out, LoadControl* cont
   };
   take(mp4.videoIndex(), out.videoUnits);
   take(mp4.audioIndex(), out.audioUnits);
+  // MP4 declares no frame rate: the load entry measures it from the decode times.
   if (mp4.videoIndex() >= 0) {
     const Mp4Track& v = mp4.tracks()[size_t(mp4.videoIndex())];
     out.frameWidth = int32_t(v.width());
     out.frameHeight = int32_t(v.height());
-    // MP4 declares no frame rate: it is measured from the decode times.
-    out.frameRateMilli = measuredFrameRateMilli(out.videoUnits);
-  } else {
-    out.frameWidth = out.frameHeight = out.frameRateMilli = 0;
   }
-  if (mp4.cutShort()) out.notes.push_back(kNoteCutShort);
-  const LoadResult r = fillTimedSeries(out.videoUnits, out.audioUnits, out);
-  if (!r.ok()) {
-    out.videoSeries.reset();
-    out.audioSeries.reset();
-  }
-  return r;
+  notes.cutShort = mp4.cutShort();
+  return LoadResult::success();
 }
 
 }  // namespace mv

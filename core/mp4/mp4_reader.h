@@ -4,11 +4,11 @@
 
 #include "media/file_analysis.h"
 #include "media/load.h"
+#include "media/reader.h"
 
 namespace mv {
 
-// Fills the series, length, duration, picture size, frame rate and the chosen tracks' units of
-// `out`; on failure `out` holds no series.
-LoadResult loadMp4(const std::string& path, FileAnalysis& out, LoadControl* control = nullptr);
+// The walk the load entry (media/reader.h) runs for this container.
+LoadResult walkMp4(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control);
 
 }  // namespace mv

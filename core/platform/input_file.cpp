@@ -65,6 +65,7 @@ const uint8_t* InputFile::peek(uint64_t pos, size_t n) {
   if (!buffer_) buffer_.reset(new uint8_t[kBufferSize]);
   const size_t want = size_t(std::min<uint64_t>(kBufferSize, length_ - pos));
   bufferFill_ = 0;
+  ++generation_;
   if (!fetch(pos, buffer_.get(), want)) return nullptr;
   bufferPos_ = pos;
   bufferFill_ = want;

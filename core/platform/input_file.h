@@ -32,6 +32,14 @@ class InputFile {
   // read. Walking a large table block by block this way keeps no copy of it in memory.
   const uint8_t* peek(uint64_t pos, size_t n);
 
+  // The bytes from pos on that the buffer already holds (avail of them), without reading; null
+  // when pos is not in it.
+  const uint8_t* buffered(uint64_t pos, size_t& avail) const {
+    if (pos < bufferPos_ || pos - bufferPos_ >= bufferFill_) return nullptr;
+    avail = bufferFill_ - size_t(pos - bufferPos_);
+    return buffer_.get() + (pos - bufferPos_);
+  }
+
   // Where data resumes at or after pos: a hole of a sparse file reads as zeros, which no
   // container's sync pattern matches, so a search may jump it. pos itself inside data, or where
   // the file system cannot tell; length() when only a hole remains.
@@ -47,6 +55,10 @@ class InputFile {
 
   // A read failed although the file claimed the bytes: an I/O error, or the file shrank.
   bool readFailed() const { return readFailed_; }
+
+  // Changes whenever the buffer peek() hands out is filled anew: a pointer into it taken under
+  // another generation is stale.
+  uint64_t bufferGeneration() const { return generation_; }
 
   // Bytes actually fetched from the operating system, for measuring what a parse touches.
   uint64_t bytesFetched() const { return fetched_; }
@@ -65,12 +77,9 @@ class InputFile {
   std::unique_ptr<uint8_t[]> buffer_;  // left uninitialised: every byte used is read first
   uint64_t bufferPos_ = 0;   // file position of buffer_[0]
   size_t bufferFill_ = 0;    // valid bytes in buffer_
+  uint64_t generation_ = 0;
   uint64_t dataStart_ = 0;   // the last run of data dataFrom() found: [dataStart_, dataEnd_)
   uint64_t dataEnd_ = 0;
 };
-
-// The three outcomes a container parser keeps apart; the user sees one message for both
-// failures, but tests and reports can tell "not this format / damaged" from "no file".
-enum class ParseResult { Success = 0, UnexpectedState = 1, GeneralFailure = 2 };
 
 }  // namespace mv

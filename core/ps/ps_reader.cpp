@@ -6,6 +6,7 @@
 #include <new>
 
 #include "media/mpeg_timestamps.h"
+#include "platform/byte_cursor.h"
 #include "platform/byte_order.h"
 
 namespace mv {
@@ -36,7 +37,7 @@ bool audioSubId(int sub) { return sub >= 0x80 && sub <= 0xCF; }
 // laid end to end. Sectors are mapped as the walk reaches them, so the file is read once.
 class PsBytes {
  public:
-  explicit PsBytes(InputFile& file) : file_(file) {}
+  explicit PsBytes(InputFile& file) : file_(file), in_(cursorOver(&file)) {}
 
   // Takes the sectors of a RIFF "CDXA" file's data chunk; false for any other file.
   bool openSectors() {
@@ -69,12 +70,12 @@ class PsBytes {
     if (!sectors_) {
       if (pos >= file_.length()) return nullptr;
       got = size_t(std::min<uint64_t>(want, file_.length() - pos));
-      return file_.peek(pos, got);
+      return in_.at(pos, got);
     }
     size_t k;
     if (!locate(pos, k)) return nullptr;
     got = size_t(std::min<uint64_t>(want, starts_[k + 1] - pos));
-    return file_.peek(dataStart_ + k * kSector + kSectorHead + (pos - starts_[k]), got);
+    return in_.at(dataStart_ + k * kSector + kSectorHead + (pos - starts_[k]), got);
   }
 
   // Exactly n bytes at pos into dst; false when they are not all there.
@@ -113,7 +114,7 @@ class PsBytes {
       allMapped_ = true;
       return;
     }
-    const uint8_t* submode = file_.peek(at + kSubmodeAt, 1);
+    const uint8_t* submode = in_.at(at + kSubmodeAt, 1);
     if (!submode) {
       allMapped_ = true;
       return;
@@ -125,6 +126,7 @@ class PsBytes {
   }
 
   InputFile& file_;
+  ByteCursor in_;  // the whole file
   bool sectors_ = false;
   bool allMapped_ = false;
   uint64_t dataStart_ = 0;
@@ -400,16 +402,15 @@ LoadResult readPs(InputFile& file, PsFile& out, LoadControl* control) {
   }
 }
 
-LoadResult loadPs(const std::string& path, FileAnalysis& out, LoadControl* control) {
-  out.videoSeries.reset();
-  out.audioSeries.reset();
-  InputFile file;
-  if (!file.open(path)) return LoadResult::fail(LoadFailure::CouldNotRead);
-  out.fileLength = file.length();
+LoadResult walkPs(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control) {
   PsFile ps;
   if (const LoadResult r = readPs(file, ps, control); !r.ok()) return r;
-  if (ps.cutShort) out.notes.push_back(kNoteCutShort);
-  return finishTimedLoad(out, std::move(ps.video), std::move(ps.audio), ps.coded, 0);
+  notes.cutShort = ps.cutShort;
+  out.frameWidth = ps.coded.width;
+  out.frameHeight = ps.coded.height;
+  out.videoUnits = std::move(ps.video);
+  out.audioUnits = std::move(ps.audio);
+  return LoadResult::success();
 }
 
 }  // namespace mv

@@ -7,6 +7,7 @@
 
 #include "media/file_analysis.h"
 #include "media/load.h"
+#include "media/reader.h"
 #include "media/video_headers.h"
 #include "platform/input_file.h"
 
@@ -46,7 +47,7 @@ const char* psStreamKind(const PsStream& s);
 // Walks the file's packs. NotThisFormat when it does not begin with a pack header.
 LoadResult readPs(InputFile& file, PsFile& out, LoadControl* control = nullptr);
 
-// Fills the series, length, duration, picture size, frame rate and units of `out`.
-LoadResult loadPs(const std::string& path, FileAnalysis& out, LoadControl* control = nullptr);
+// The walk the load entry (media/reader.h) runs for this container.
+LoadResult walkPs(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control);
 
 }  // namespace mv

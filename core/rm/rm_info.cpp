@@ -208,7 +208,7 @@ int writeRealMediaInfo(const std::string& path, TextFile& out) {
   InputFile file;
   if (!file.open(path)) return 0;
   const RmReader reader(&file);
-  if (reader.result() != ParseResult::Success) return 0;
+  if (!reader.result().ok()) return 0;
   writeContent(out, reader.content());
   writeProperties(out, reader.properties());
   out.write("\n流属性\n\n");

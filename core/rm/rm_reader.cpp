@@ -21,18 +21,26 @@ constexpr uint32_t kIdRealAudio = 0x2E7261FDu;
 
 constexpr size_t kChunkHeaderSize = 10;
 constexpr size_t kPacketHeaderSize = 12;
+// ffmpeg's DATA chunks declare this many bytes more than they hold.
+constexpr uint64_t kDataOverstated = 10;
 constexpr uint8_t kPacketKeyFrame = 2;
 // The RealVideo block fields kept end with the frame rate at offset 22.
 constexpr size_t kRealVideoDecodedSize = 26;
 
 }  // namespace
 
-RmReader::RmReader(InputFile* file) : file_(file) { result_ = walk(); }
+RmReader::RmReader(InputFile* file) : file_(file), in_(cursorOver(file)) {
+  if (!file_ || !file_->isOpen()) {
+    result_ = LoadResult::fail(LoadFailure::CouldNotRead);
+  } else if (!walk()) {
+    result_ = parseFailure(file_->readFailed(), signatureSeen_, pos_);
+  }
+}
 
 RmReader::~RmReader() = default;
 
 bool RmReader::read(void* dst, size_t n) {
-  if (n > remaining() || !file_->readAt(pos_, dst, n)) return false;
+  if (n > remaining() || !in_.seek(pos_) || !in_.copy(dst, n)) return false;
   pos_ += n;
   return true;
 }
@@ -66,8 +74,7 @@ bool RmReader::readBytes(size_t n, std::vector<uint8_t>& out) {
   return read(out.data(), n);
 }
 
-ParseResult RmReader::walk() {
-  if (!file_ || !file_->isOpen()) return ParseResult::UnexpectedState;
+bool RmReader::walk() {
   end_ = file_->length();
   bool first = true;
   // Where the run of chunks smaller than their own header began: the walk has lost its way
@@ -78,11 +85,11 @@ ParseResult RmReader::walk() {
     const uint64_t start = pos_;
     limit_ = end_;
     uint8_t header[kChunkHeaderSize];
-    if (!read(header, sizeof header)) return first ? ParseResult::GeneralFailure : ParseResult::Success;
+    if (!read(header, sizeof header)) return !first;
     const uint32_t id = readU32be(header);
     const uint32_t size = readU32be(header + 4);
     const uint16_t version = readU16be(header + 8);
-    if (first && id != kIdRmf) return ParseResult::GeneralFailure;
+    if (first && id != kIdRmf) return false;
     signatureSeen_ = true;
     first = false;
     if (size >= kChunkHeaderSize) {
@@ -91,7 +98,7 @@ ParseResult RmReader::walk() {
       if (lostFrom == UINT64_MAX) lostFrom = start;
       if (start - lostFrom >= kResyncLimit) {
         cutShort_ = true;
-        return ParseResult::Success;
+        return true;
       }
       if (const uint64_t n = file_->recordsInHole(start, kChunkHeaderSize, kChunkHeaderSize, lostFrom + kResyncLimit)) {
         pos_ = start + n * kChunkHeaderSize;
@@ -103,13 +110,13 @@ ParseResult RmReader::walk() {
     // still count (and ffmpeg declares ten bytes more DATA than it writes: no sign of a cut).
     if (chunkEnd > end_ && id != kIdData) {
       cutShort_ = true;
-      return ParseResult::Success;
+      return true;
     }
-    if (id == kIdRealAudio) return ParseResult::GeneralFailure;
+    if (id == kIdRealAudio) return false;
 
     // Body reads stay inside the chunk; a size below the header size leaves no body at all.
     limit_ = std::min(chunkEnd, end_);
-    ParseResult r = ParseResult::Success;
+    bool r = true;
     if (version == 0) {
       switch (id) {
         case kIdRmf:
@@ -134,25 +141,25 @@ ParseResult RmReader::walk() {
           break;
       }
     }
-    if (r != ParseResult::Success) return r;
+    if (!r) return r;
     // Never back: a size below 10 leaves the position after the header.
     if (chunkEnd > pos_) pos_ = chunkEnd;
   } while (pos_ < end_);
-  return ParseResult::Success;
+  return true;
 }
 
-ParseResult RmReader::readFileHeader(uint32_t chunkSize) {
-  if (!readU32(fileVersion_)) return ParseResult::GeneralFailure;
+bool RmReader::readFileHeader(uint32_t chunkSize) {
+  if (!readU32(fileVersion_)) return false;
   if (chunkSize == 16) {
     uint16_t n = 0;
-    if (!readU16(n)) return ParseResult::GeneralFailure;
+    if (!readU16(n)) return false;
     numHeaders_ = n;
-    return ParseResult::Success;
+    return true;
   }
-  return readU32(numHeaders_) ? ParseResult::Success : ParseResult::GeneralFailure;
+  return readU32(numHeaders_) ? true : false;
 }
 
-ParseResult RmReader::readProperties() {
+bool RmReader::readProperties() {
   RmProperties& p = properties_;
   uint16_t flags = 0;
   const bool ok = readU32(p.maxBitRate) && readU32(p.avgBitRate) && readU32(p.maxPacketSize) &&
@@ -160,19 +167,19 @@ ParseResult RmReader::readProperties() {
                   readU32(p.preroll) && readU32(p.indexOffset) && readU32(p.dataOffset) &&
                   readU16(p.numStreams) && readU16(flags);
   p.flags = flags;
-  return ok ? ParseResult::Success : ParseResult::GeneralFailure;
+  return ok ? true : false;
 }
 
-ParseResult RmReader::readContent() {
+bool RmReader::readContent() {
   RmContent& c = content_;
   for (std::string* text : {&c.title, &c.author, &c.copyright, &c.comment}) {
     uint16_t n = 0;
-    if (!readU16(n) || !readBytes(n, *text)) return ParseResult::GeneralFailure;
+    if (!readU16(n) || !readBytes(n, *text)) return false;
   }
-  return ParseResult::Success;
+  return true;
 }
 
-ParseResult RmReader::readMediaProperties() {
+bool RmReader::readMediaProperties() {
   RmStream s;
   uint8_t nameLength = 0;
   uint8_t mimeLength = 0;
@@ -182,39 +189,40 @@ ParseResult RmReader::readMediaProperties() {
       readU32(s.avgPacketSize) && readU32(s.startTime) && readU32(s.preroll) && readU32(s.duration) &&
       readU8(nameLength) && readBytes(nameLength, s.streamName) && readU8(mimeLength) &&
       readBytes(mimeLength, s.mimeType) && readU32(dataLength) && readBytes(dataLength, s.typeSpecificData);
-  if (!ok) return ParseResult::GeneralFailure;
+  if (!ok) return false;
   streams_.push_back(std::move(s));
-  return ParseResult::Success;
+  return true;
 }
 
-ParseResult RmReader::readData(uint64_t chunkEnd) {
+bool RmReader::readData(uint64_t chunkEnd) {
   RmDataChunk d;
-  if (!readU32(d.numPackets) || !readU32(d.nextDataHeader)) return ParseResult::GeneralFailure;
+  if (!readU32(d.numPackets) || !readU32(d.nextDataHeader)) return false;
   d.firstPacket = pos_;
   d.end = std::min(chunkEnd, end_);
+  d.cut = chunkEnd > end_ && chunkEnd - end_ > kDataOverstated;
   dataChunks_.push_back(d);
   decodeRealVideo();
-  return ParseResult::Success;
+  return true;
 }
 
-ParseResult RmReader::readIndex() {
+bool RmReader::readIndex() {
   uint32_t count = 0;
   uint16_t streamNumber = 0;
   uint32_t next = 0;
-  if (!readU32(count) || !readU16(streamNumber) || !readU32(next)) return ParseResult::GeneralFailure;
+  if (!readU32(count) || !readU16(streamNumber) || !readU32(next)) return false;
   // Every record holds at least its version field; a count the chunk cannot hold is damage.
-  if (count > remaining() / 2) return ParseResult::GeneralFailure;
+  if (count > remaining() / 2) return false;
   for (uint32_t n = 0; n < count; ++n) {
     uint16_t version = 0;
-    if (!readU16(version)) return ParseResult::GeneralFailure;
+    if (!readU16(version)) return false;
     if (version != 0) continue;
     RmIndexEntry e;
     if (!readU32(e.timestamp) || !readU32(e.offset) || !readU32(e.packetCountForThisPacket)) {
-      return ParseResult::GeneralFailure;
+      return false;
     }
     indexEntries_.push_back(e);
   }
-  return ParseResult::Success;
+  return true;
 }
 
 void RmReader::decodeRealVideo() {
@@ -365,26 +373,15 @@ void mergeGaps(PerSecondSeries& video, const std::vector<uint32_t>& stampedBytes
 
 }  // namespace
 
-LoadResult loadRealMedia(const std::string& path, FileAnalysis& out, LoadControl* control) {
-  out.videoSeries.reset();
-  out.audioSeries.reset();
-  out.videoUnits = {};
-  out.audioUnits = {};
-  InputFile file;
-  if (!file.open(path)) return LoadResult::fail(LoadFailure::CouldNotRead);
-  out.fileLength = file.length();
+LoadResult walkRealMedia(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control) {
   RmReader reader(&file);
-  if (reader.result() != ParseResult::Success)
-    return parseFailure(file.readFailed(), reader.signatureSeen(), reader.position());
-  if (reader.cutShort()) out.notes.push_back(kNoteCutShort);
+  if (!reader.result().ok()) return reader.result();
+  notes.cutShort = reader.cutShort();
   ProgressGate gate(control, file.length());
 
   // At most 4294967 seconds: the duration is a 32-bit count of milliseconds.
   const uint32_t seconds = reader.properties().duration / 1000;
   out.durationSeconds = int32_t(seconds);
-  out.frameRateMilli = 0;
-  out.frameWidth = 0;
-  out.frameHeight = 0;
   const uint32_t n = seconds + kFirstSecond;
 
   const std::vector<RmStream>& streams = reader.streams();
@@ -403,50 +400,50 @@ LoadResult loadRealMedia(const std::string& path, FileAnalysis& out, LoadControl
   TrackUnits frames;
   frames.present = videoNumber >= 0;
   frames.clock = {1, 0, 1000};
-  try {
-    auto video = std::make_unique<PerSecondSeries>(n);
-    auto audio = std::make_unique<PerSecondSeries>(n);
-    std::vector<uint32_t> stampedBytes(n, 0);  // video bytes by the second they are stamped in
-    SecondsFill videoFill(*video, n);
-    SecondsFill audioFill(*audio, n);
-    StampState videoState;
-    StampState audioState;
+  auto video = std::make_unique<PerSecondSeries>(n);
+  auto audio = std::make_unique<PerSecondSeries>(n);
+  std::vector<uint32_t> stampedBytes(n, 0);  // video bytes by the second they are stamped in
+  SecondsFill videoFill(*video, n);
+  SecondsFill audioFill(*audio, n);
+  StampState videoState;
+  StampState audioState;
 
-    for (const RmDataChunk& chunk : reader.dataChunks()) {
-      uint64_t pos = chunk.firstPacket;
-      // Each packet moves the position forward, so a wild count stops at the chunk's end.
-      for (uint32_t p = 0; p < chunk.numPackets; ++p) {
-        if (!gate.at(pos)) return LoadResult::fail(LoadFailure::Cancelled, pos);
-        RmPacketHeader h;
-        if (!reader.readPacket(pos, chunk.end, h)) break;
-        if (h.objectVersion > 1) continue;
-        if (h.streamNumber == videoNumber) attribute(videoState, h.timestamp, h.length, videoFill);
-        if (h.streamNumber == audioNumber) attribute(audioState, h.timestamp, h.length, audioFill);
-        if (h.streamNumber == videoNumber) {
-          const uint32_t second = h.timestamp / 1000 + kFirstSecond;
-          if (second < n) stampedBytes[second] += h.length;
-          // RealVideo cuts a picture into packets of one time stamp, each flagged key when the
-          // picture is: they make one frame.
-          if (!frames.units.empty() && frames.units.back().ticks == int64_t(h.timestamp))
-            frames.units.back().bytes += h.length;
-          else
-            frames.units.push_back({int64_t(h.timestamp), h.length, (h.flags & kPacketKeyFrame) ? 1u : 0u});
-        }
+  for (const RmDataChunk& chunk : reader.dataChunks()) {
+    uint64_t pos = chunk.firstPacket;
+    // Each packet moves the position forward, so a wild count stops at the chunk's end.
+    for (uint32_t p = 0; p < chunk.numPackets; ++p) {
+      if (!gate.at(pos)) return LoadResult::fail(LoadFailure::Cancelled, pos);
+      RmPacketHeader h;
+      // Packets the count promises but the cut file does not hold.
+      if (!reader.readPacket(pos, chunk.end, h)) {
+        notes.cutShort = notes.cutShort || chunk.cut;
+        break;
+      }
+      if (h.objectVersion > 1) continue;
+      if (h.streamNumber == videoNumber) attribute(videoState, h.timestamp, h.length, videoFill);
+      if (h.streamNumber == audioNumber) attribute(audioState, h.timestamp, h.length, audioFill);
+      if (h.streamNumber == videoNumber) {
+        const uint32_t second = h.timestamp / 1000 + kFirstSecond;
+        if (second < n) stampedBytes[second] += h.length;
+        // RealVideo cuts a picture into packets of one time stamp, each flagged key when the
+        // picture is: they make one frame.
+        if (!frames.units.empty() && frames.units.back().ticks == int64_t(h.timestamp))
+          frames.units.back().bytes += h.length;
+        else
+          frames.units.push_back({int64_t(h.timestamp), h.length, (h.flags & kPacketKeyFrame) ? 1u : 0u});
       }
     }
-    // A packet walk cut short by a failed read is no result, however many packets it saw.
-    if (file.readFailed()) return LoadResult::fail(LoadFailure::CouldNotRead);
-    // Bytes still pending after the last packet belong to no known interval and are dropped.
-    videoFill.finish();
-    audioFill.finish();
-    mergeGaps(*video, stampedBytes, n);
-
-    out.videoSeries = std::move(video);
-    out.audioSeries = std::move(audio);
-    out.videoUnits = std::move(frames);
-  } catch (const std::bad_alloc&) {
-    return LoadResult::fail(LoadFailure::OutOfMemory);
   }
+  // A packet walk cut short by a failed read is no result, however many packets it saw.
+  if (file.readFailed()) return LoadResult::fail(LoadFailure::CouldNotRead);
+  // Bytes still pending after the last packet belong to no known interval and are dropped.
+  videoFill.finish();
+  audioFill.finish();
+  mergeGaps(*video, stampedBytes, n);
+
+  out.videoSeries = std::move(video);
+  out.audioSeries = std::move(audio);
+  out.videoUnits = std::move(frames);
   return LoadResult::success();
 }
 

@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/byte_cursor.h"
 #include "platform/input_file.h"
 #include "media/file_analysis.h"
 #include "media/load.h"
+#include "media/reader.h"
 #include "media/per_second_series.h"
 
 namespace mv {
@@ -62,6 +64,9 @@ struct RmStream {
 struct RmDataChunk {
   uint64_t firstPacket = 0;  // right after the 18-byte DATA header
   uint64_t end = 0;          // end of the chunk, or of the file when the chunk is truncated
+  // The end of the file cut the chunk: it declares more bytes than the file holds, beyond the ten
+  // ffmpeg always declares too many.
+  bool cut = false;
   uint32_t numPackets = 0;
   uint32_t nextDataHeader = 0;
 };
@@ -94,7 +99,7 @@ class RmReader {
   RmReader(const RmReader&) = delete;
   RmReader& operator=(const RmReader&) = delete;
 
-  ParseResult result() const { return result_; }
+  LoadResult result() const { return result_; }
   // The file starts with a .RMF chunk; a failure after that is damage, before it another format.
   bool signatureSeen() const { return signatureSeen_; }
   uint64_t position() const { return pos_; }
@@ -122,13 +127,13 @@ class RmReader {
   static constexpr size_t kPacketWindow = 256 * 1024;
 
  private:
-  ParseResult walk();
-  ParseResult readFileHeader(uint32_t chunkSize);
-  ParseResult readProperties();
-  ParseResult readContent();
-  ParseResult readMediaProperties();
-  ParseResult readData(uint64_t chunkEnd);
-  ParseResult readIndex();
+  bool walk();
+  bool readFileHeader(uint32_t chunkSize);
+  bool readProperties();
+  bool readContent();
+  bool readMediaProperties();
+  bool readData(uint64_t chunkEnd);
+  bool readIndex();
   void decodeRealVideo();
 
   // Reads at the position and advances it; fails when the bytes pass the current limit.
@@ -143,6 +148,7 @@ class RmReader {
   const uint8_t* packetBytes(uint64_t pos, uint64_t end, size_t n);
 
   InputFile* file_;
+  ByteCursor in_;  // the whole file
   uint64_t pos_ = 0;
   uint64_t end_ = 0;
   uint64_t limit_ = 0;  // end of the chunk being read, never past end_
@@ -157,13 +163,12 @@ class RmReader {
   size_t windowCapacity_ = 0;    // bytes allocated: no more than the packets of a short file need
   uint64_t windowPos_ = 0;       // file position of window_[0]
   size_t windowFill_ = 0;        // valid bytes in window_
-  ParseResult result_ = ParseResult::UnexpectedState;
+  LoadResult result_;
   bool signatureSeen_ = false;
   bool cutShort_ = false;
 };
 
-// Fills the series, length, duration, picture size and frame rate of `out`; on failure `out`
-// holds no series. The packet walk reports its progress to `control` and stops when asked.
-LoadResult loadRealMedia(const std::string& path, FileAnalysis& out, LoadControl* control = nullptr);
+// The walk the load entry (media/reader.h) runs for this container.
+LoadResult walkRealMedia(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control);
 
 }  // namespace mv

@@ -535,17 +535,16 @@ LoadResult readTs(InputFile& file, TsFile& out, LoadControl* control) {
   }
 }
 
-LoadResult loadTs(const std::string& path, FileAnalysis& out, LoadControl* control) {
-  out.videoSeries.reset();
-  out.audioSeries.reset();
-  InputFile file;
-  if (!file.open(path)) return LoadResult::fail(LoadFailure::CouldNotRead);
-  out.fileLength = file.length();
+LoadResult walkTs(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control) {
   TsFile ts;
   if (const LoadResult r = readTs(file, ts, control); !r.ok()) return r;
-  if (ts.cutShort) out.notes.push_back(kNoteCutShort);
-  if (ts.droppedUnits > 0) out.notes.push_back(kNoteUnitsDropped);
-  return finishTimedLoad(out, std::move(ts.video), std::move(ts.audio), ts.coded, 0);
+  notes.cutShort = ts.cutShort;
+  notes.unitsDropped = ts.droppedUnits;
+  out.frameWidth = ts.coded.width;
+  out.frameHeight = ts.coded.height;
+  out.videoUnits = std::move(ts.video);
+  out.audioUnits = std::move(ts.audio);
+  return LoadResult::success();
 }
 
 }  // namespace mv

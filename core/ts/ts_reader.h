@@ -7,6 +7,7 @@
 
 #include "media/file_analysis.h"
 #include "media/load.h"
+#include "media/reader.h"
 #include "media/video_headers.h"
 #include "platform/input_file.h"
 
@@ -62,7 +63,7 @@ LoadResult readTs(InputFile& file, TsFile& out, LoadControl* control = nullptr);
 // The stream type's name ("H.264/AVC", "AAC (ADTS)" …); "" when unknown.
 const char* tsStreamTypeName(uint8_t streamType);
 
-// Fills the series, length, duration, picture size, frame rate and units of `out`.
-LoadResult loadTs(const std::string& path, FileAnalysis& out, LoadControl* control = nullptr);
+// The walk the load entry (media/reader.h) runs for this container.
+LoadResult walkTs(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control);
 
 }  // namespace mv

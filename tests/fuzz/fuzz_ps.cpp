@@ -1,9 +1,10 @@
 // libFuzzer target over the program stream loader: any input must load or fail, never crash or leak.
 #include "ps/ps_reader.h"
 #include "fuzz_input.h"
+#include "fixtures/loaders.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string path = mvfuzz::inputFile(data, size, ".mpg");
-  if (!path.empty()) mvfuzz::loadAndCheck(path, mv::loadPs);
+  if (!path.empty()) mvfuzz::loadAndCheck(path, mvtest::load<mv::walkPs>);
   return 0;
 }

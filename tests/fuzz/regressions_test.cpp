@@ -15,22 +15,23 @@
 #include "ts/ts_reader.h"
 #include "fixtures/message_recorder.h"
 #include "fuzz/fuzz_input.h"
+#include "fixtures/loaders.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-using Loader = decltype(&mv::loadAvi);
+using Loader = decltype(&mvtest::load<mv::walkAvi>);
 
 Loader loaderFor(const std::string& folder) {
-  if (folder == "avi") return mv::loadAvi;
-  if (folder == "rm") return mv::loadRealMedia;
-  if (folder == "mp4") return mv::loadMp4;
-  if (folder == "mkv") return mv::loadMatroska;
-  if (folder == "flv") return mv::loadFlv;
-  if (folder == "ts") return mv::loadTs;
-  if (folder == "ps") return mv::loadPs;
-  if (folder == "asf") return mv::loadAsf;
+  if (folder == "avi") return mvtest::load<mv::walkAvi>;
+  if (folder == "rm") return mvtest::load<mv::walkRealMedia>;
+  if (folder == "mp4") return mvtest::load<mv::walkMp4>;
+  if (folder == "mkv") return mvtest::load<mv::walkMatroska>;
+  if (folder == "flv") return mvtest::load<mv::walkFlv>;
+  if (folder == "ts") return mvtest::load<mv::walkTs>;
+  if (folder == "ps") return mvtest::load<mv::walkPs>;
+  if (folder == "asf") return mvtest::load<mv::walkAsf>;
   return nullptr;
 }
 

@@ -14,6 +14,7 @@
 #include "ps/ps_reader.h"
 #include "rm/rm_reader.h"
 #include "ts/ts_reader.h"
+#include "fixtures/loaders.h"
 
 namespace {
 
@@ -32,11 +33,11 @@ struct Format {
 };
 
 const Format kFormats[] = {
-    {"flv", "-c:v libx264 -c:a aac -b:a 16k", mv::loadFlv, 13, 15},  // the tags after the file header
-    {"rm", "-c:v rv10 -b:v 8k -c:a ac3 -b:a 32k", mv::loadRealMedia, 0, 10},
-    {"ts", "-c:v mpeg2video -c:a mp2", mv::loadTs, 0, 1},
+    {"flv", "-c:v libx264 -c:a aac -b:a 16k", mvtest::load<mv::walkFlv>, 13, 15},  // the tags after the file header
+    {"rm", "-c:v rv10 -b:v 8k -c:a ac3 -b:a 32k", mvtest::load<mv::walkRealMedia>, 0, 10},
+    {"ts", "-c:v mpeg2video -c:a mp2", mvtest::load<mv::walkTs>, 0, 1},
     // A PES start code with its two zeros in the hole: data resumes inside it.
-    {"mpg", "-c:v mpeg1video -c:a mp2 -f vob", mv::loadPs, kInsidePes, 1},
+    {"mpg", "-c:v mpeg1video -c:a mp2 -f vob", mvtest::load<mv::walkPs>, kInsidePes, 1},
 };
 
 // Junk no walk syncs on, and in which the tag and chunk walks step as slowly as they can: every

@@ -11,6 +11,7 @@
 #include "fixtures/byte_writer.h"
 #include "fixtures/gst_files.h"
 #include "fixtures/text_capture.h"
+#include "fixtures/loaders.h"
 
 namespace {
 
@@ -183,7 +184,7 @@ class AsfReader : public ::testing::Test {
  protected:
   mv::LoadResult load(const Bytes& bytes, mv::FileAnalysis& a) {
     mvtest::writeFile(path, bytes);
-    return mv::loadAsf(path, a);
+    return mvtest::load<mv::walkAsf>(path, a);
   }
   mvtest::TempDir dir;
   std::string path = dir.file("clip.wmv");
@@ -288,7 +289,7 @@ void expectMatchesProbe(const std::string& path, bool video, bool audio) {
     origin = std::min<int64_t>(origin, std::stoll(pts));
   }
   mv::FileAnalysis a;
-  ASSERT_TRUE(mv::loadAsf(path, a).ok());
+  ASSERT_TRUE(mvtest::load<mv::walkAsf>(path, a).ok());
   // Unit for unit; ffprobe's times lack the preroll, the same shift for both tracks.
   const mv::TrackUnits* tracks[] = {&a.videoUnits, &a.audioUnits};
   int64_t ourOrigin = INT64_MAX;

@@ -11,6 +11,7 @@
 #include "analysis/file_slot.h"
 #include "fixtures/byte_writer.h"
 #include "fixtures/message_recorder.h"
+#include "fixtures/loaders.h"
 
 namespace {
 
@@ -82,7 +83,7 @@ TEST_P(AviFromFfmpeg, MatchesProbe) {
   mv::InputFile file;
   ASSERT_TRUE(file.open(path));
   mv::AviReader reader(&file);
-  ASSERT_EQ(reader.result(), mv::ParseResult::Success);
+  ASSERT_TRUE(reader.result().ok());
   std::map<std::string, uint64_t> indexed;
   for (size_t i = 0; i < reader.indexEntryCount(); ++i) {
     const auto e = reader.indexEntry(i);
@@ -132,14 +133,14 @@ class AviFromFfmpegDamaged : public AviFromFfmpeg {
 TEST_F(AviFromFfmpegDamaged, IndexRenamedToJunkReadsLikeTheOriginal) {
   const std::string path = make("whole.avi", "", 14);
   mv::FileAnalysis original, stripped;
-  ASSERT_TRUE(mv::loadAvi(path, original).ok());
+  ASSERT_TRUE(mvtest::load<mv::walkAvi>(path, original).ok());
   mvtest::Bytes bytes = mvtest::readFile(path);
   const std::string idx1 = "idx1";
   const auto at = std::search(bytes.begin(), bytes.end(), idx1.begin(), idx1.end());
   ASSERT_NE(at, bytes.end());
   std::copy_n("JUNK", 4, at);
   mvtest::writeFile(path, bytes);
-  ASSERT_TRUE(mv::loadAvi(path, stripped).ok());
+  ASSERT_TRUE(mvtest::load<mv::walkAvi>(path, stripped).ok());
   EXPECT_EQ(stripped.durationSeconds, original.durationSeconds);
   const auto values = [](const mv::PerSecondSeries& s) {
     return std::vector<uint32_t>(s.data(), s.data() + s.elementCount());
@@ -154,13 +155,13 @@ TEST_F(AviFromFfmpegDamaged, RecordingStoppedMidWriteKeepsItsCompletePackets) {
   // ffmpeg is stopped by the file size limit (SIGXFSZ) at 150 or 300 KiB, as the shell counts.
   const std::string path = make("killed.avi", "ulimit -f 300; ", 30);
   mv::FileAnalysis a;
-  ASSERT_TRUE(mv::loadAvi(path, a).ok());
+  ASSERT_TRUE(mvtest::load<mv::walkAvi>(path, a).ok());
   EXPECT_LE(a.fileLength, 300u * 1024);
   EXPECT_EQ(a.notes, (std::vector<std::string>{"cut-short", "index-rebuilt"}));
   mv::InputFile file;
   ASSERT_TRUE(file.open(path));
   mv::AviReader reader(&file);
-  ASSERT_EQ(reader.result(), mv::ParseResult::Success);
+  ASSERT_TRUE(reader.result().ok());
   mv::AviStreamEntries entries;
   mv::ProgressGate gate(nullptr, 0);
   ASSERT_TRUE(reader.walkMovi(entries, gate).ok());

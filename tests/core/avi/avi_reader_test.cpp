@@ -6,6 +6,7 @@
 #include "fixtures/load_fields.h"
 #include "fixtures/avi_builder.h"
 #include "fixtures/message_recorder.h"
+#include "fixtures/loaders.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ class AviReaderTest : public ::testing::Test {
     const std::string path = dir.file("clip.avi");
     mvtest::writeFile(path, bytes);
     Loaded l;
-    l.ok = mvtest::loadFields(mv::loadAvi, path, l.video, l.audio, l.fileLength, l.duration, l.frameRateMilli, l.width, l.height);
+    l.ok = mvtest::loadFields(mvtest::load<mv::walkAvi>, path, l.video, l.audio, l.fileLength, l.duration, l.frameRateMilli, l.width, l.height);
     return l;
   }
   mvtest::TempDir dir;
@@ -262,7 +263,7 @@ TEST_F(AviReaderTest, OpenDmlExtensionRiffIsWalked) {
   mv::InputFile file;
   ASSERT_TRUE(file.open(dir.file("x.avi")));
   mv::AviReader reader(&file);
-  ASSERT_EQ(reader.result(), mv::ParseResult::Success);
+  ASSERT_TRUE(reader.result().ok());
   EXPECT_EQ(reader.movis().size(), 2u);
   ASSERT_EQ(reader.streams().size(), 1u);
   EXPECT_EQ(reader.streams()[0]->format.size(), 40u);
@@ -272,10 +273,10 @@ TEST_F(AviReaderTest, OpenDmlExtensionRiffIsWalked) {
 
 TEST_F(AviReaderTest, MissingFileAndNoFile) {
   Loaded l;
-  EXPECT_EQ(mvtest::loadFields(mv::loadAvi, dir.file("absent.avi"), l.video, l.audio, l.fileLength, l.duration, l.frameRateMilli,
+  EXPECT_EQ(mvtest::loadFields(mvtest::load<mv::walkAvi>, dir.file("absent.avi"), l.video, l.audio, l.fileLength, l.duration, l.frameRateMilli,
                         l.width, l.height),
             0);
-  EXPECT_EQ(mv::AviReader(nullptr).result(), mv::ParseResult::UnexpectedState);
+  EXPECT_EQ(mv::AviReader(nullptr).result().failure, mv::LoadFailure::CouldNotRead);
 }
 
 }  // namespace

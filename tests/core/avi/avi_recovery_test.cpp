@@ -10,6 +10,7 @@
 #include "avi/avi_reader.h"
 #include "fixtures/avi_builder.h"
 #include "fixtures/byte_writer.h"
+#include "fixtures/loaders.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ class AviRecovery : public ::testing::Test {
   Result load(const Bytes& bytes) {
     mvtest::writeFile(path, bytes);
     Result r;
-    r.result = mv::loadAvi(path, r.a);
+    r.result = mvtest::load<mv::walkAvi>(path, r.a);
     if (r.result.ok()) {
       r.video.assign(r.a.videoSeries->data() + 8, r.a.videoSeries->data() + r.a.videoSeries->elementCount());
       r.audio.assign(r.a.audioSeries->data() + 8, r.a.audioSeries->data() + r.a.audioSeries->elementCount());
@@ -234,7 +235,7 @@ TEST_F(AviRecovery, FilesOverFourGigabytesLoad) {
   ASSERT_EQ(::pwrite(fd, second.data(), second.size(), off_t(moved)), ssize_t(second.size()));
   ::close(fd);
   Result r;
-  ASSERT_TRUE(mv::loadAvi(path, r.a).ok());
+  ASSERT_TRUE(mvtest::load<mv::walkAvi>(path, r.a).ok());
   EXPECT_EQ(r.a.fileLength, moved + second.size());
   EXPECT_GT(r.a.fileLength, uint64_t(1) << 32);
   const Result want = plain(100, 1000);

@@ -11,6 +11,7 @@
 #include "fixtures/gst_files.h"
 #include "fixtures/robustness.h"
 #include "fixtures/text_capture.h"
+#include "fixtures/loaders.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ class FlvReader : public ::testing::Test {
  protected:
   mv::LoadResult load(const Bytes& bytes, mv::FileAnalysis& a) {
     mvtest::writeFile(path, bytes);
-    return mv::loadFlv(path, a);
+    return mvtest::load<mv::walkFlv>(path, a);
   }
   mvtest::TempDir dir;
   std::string path = dir.file("clip.flv");
@@ -140,7 +141,7 @@ void expectMatchesProbe(const std::string& path, bool video) {
       last = std::max(last, (dts - origin) / 1000);
     }
   mv::FileAnalysis a;
-  ASSERT_TRUE(mv::loadFlv(path, a).ok());
+  ASSERT_TRUE(mvtest::load<mv::walkFlv>(path, a).ok());
   ASSERT_EQ(a.durationSeconds, last + 1);
   for (int64_t s = 0; s <= last; ++s) {
     EXPECT_EQ((*a.videoSeries)[8 + s], want[0].count(s) ? want[0][s] : 0u) << s;

@@ -10,6 +10,7 @@
 #include "fixtures/rm_builder.h"
 #include "media/frames.h"
 #include "rm/rm_reader.h"
+#include "fixtures/loaders.h"
 
 namespace {
 
@@ -131,7 +132,7 @@ TEST_P(KeptFrames, InIndexOrderWithKeysAndTimes) {
   const std::string path = dir.file(std::string("f.") + c.suffix);
   mvtest::writeFile(path, c.build());
   mv::FileAnalysis a;
-  const auto load = std::string(c.suffix) == "avi" ? mv::loadAvi : mv::loadRealMedia;
+  const auto load = std::string(c.suffix) == "avi" ? mvtest::load<mv::walkAvi> : mvtest::load<mv::walkRealMedia>;
   ASSERT_TRUE(load(path, a, nullptr).ok());
   EXPECT_EQ(a.videoUnits.present, c.video);
   EXPECT_TRUE(a.audioUnits.units.empty());

@@ -7,6 +7,7 @@
 #include "fixtures/text_capture.h"
 #include "mkv/mkv_info.h"
 #include "mkv/mkv_reader.h"
+#include "fixtures/loaders.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ TEST_P(MkvReader, SeriesAsWorkedOut) {
   const std::string path = dir.file("case.mkv");
   mvtest::writeFile(path, c.build());
   mv::FileAnalysis a;
-  const mv::LoadResult r = mv::loadMatroska(path, a);
+  const mv::LoadResult r = mvtest::load<mv::walkMatroska>(path, a);
   ASSERT_EQ(r.failure, c.failure);
   if (!r.ok()) {
     EXPECT_FALSE(a.videoSeries || a.audioSeries);
@@ -160,7 +161,7 @@ TEST(MkvReaderNotes, CutFileSaysSo) {
   b.resize(b.size() - 10);
   mvtest::writeFile(dir.file("cut.mkv"), b);
   mv::FileAnalysis a;
-  ASSERT_TRUE(mv::loadMatroska(dir.file("cut.mkv"), a).ok());
+  ASSERT_TRUE(mvtest::load<mv::walkMatroska>(dir.file("cut.mkv"), a).ok());
   EXPECT_EQ(a.notes, std::vector<std::string>{mv::kNoteCutShort});
   EXPECT_EQ(a.frameWidth, 320);
   EXPECT_EQ(a.frameRateMilli, 25000);

@@ -8,6 +8,7 @@
 
 #include "fixtures/byte_writer.h"
 #include "mkv/mkv_reader.h"
+#include "fixtures/loaders.h"
 
 namespace {
 
@@ -113,7 +114,7 @@ TEST_P(MkvFromTools, SeriesEqualTheProbedPackets) {
   ASSERT_FALSE(expected.video.empty());
   EXPECT_EQ(expected.laced, t.laced);
   mv::FileAnalysis a;
-  ASSERT_TRUE(mv::loadMatroska(path, a).ok());
+  ASSERT_TRUE(mvtest::load<mv::walkMatroska>(path, a).ok());
   ASSERT_EQ(a.durationSeconds, int32_t(expected.video.size()));
   const auto data = [](const mv::PerSecondSeries& s) {
     return std::vector<uint32_t>(s.data() + mv::kFirstSecond, s.data() + s.elementCount());

@@ -8,6 +8,7 @@
 
 #include "fixtures/byte_writer.h"
 #include "mp4/mp4_reader.h"
+#include "fixtures/loaders.h"
 
 namespace {
 
@@ -140,7 +141,7 @@ TEST_P(Mp4FromMuxers, SeriesMatchProbedPackets) {
   expected(probe(path), video, audio, videoTotal, audioTotal, rate);
 
   mv::FileAnalysis a;
-  ASSERT_TRUE(mv::loadMp4(path, a).ok());
+  ASSERT_TRUE(mvtest::load<mv::walkMp4>(path, a).ok());
   EXPECT_EQ(tail(*a.videoSeries), video);
   if (c.audioTotalsOnly) {
     EXPECT_EQ(sum(tail(*a.audioSeries)), audioTotal);

@@ -6,6 +6,7 @@
 
 #include "fixtures/mp4_builder.h"
 #include "mp4/mp4_reader.h"
+#include "fixtures/loaders.h"
 
 namespace {
 
@@ -172,7 +173,7 @@ TEST_P(Mp4Built, SeriesAsWorkedOut) {
   const std::string path = dir.file("f.mp4");
   mvtest::writeFile(path, c.make());
   mv::FileAnalysis a;
-  const mv::LoadResult r = mv::loadMp4(path, a);
+  const mv::LoadResult r = mvtest::load<mv::walkMp4>(path, a);
   ASSERT_TRUE(r.ok()) << int(r.failure);
   EXPECT_EQ(a.durationSeconds, int32_t(c.video.size()));
   EXPECT_EQ(tail(*a.videoSeries), c.video);
@@ -201,7 +202,7 @@ TEST(Mp4Units, TicksAreRawDecodeTimesOnAClockWithTheShift) {
   const std::string path = dir.file("f.mp4");
   mvtest::writeFile(path, f.build());
   mv::FileAnalysis a;
-  ASSERT_TRUE(mv::loadMp4(path, a).ok());
+  ASSERT_TRUE(mvtest::load<mv::walkMp4>(path, a).ok());
   ASSERT_EQ(a.videoUnits.units.size(), 60u);
   EXPECT_EQ(a.videoUnits.units[59].ticks, 59);
   const mv::UnitClock& c = a.videoUnits.clock;
@@ -219,7 +220,7 @@ TEST(Mp4Load, CancelStopsIt) {
   const std::string path = dir.file("f.mp4");
   mvtest::writeFile(path, twoTracks().build());
   mv::FileAnalysis a;
-  EXPECT_EQ(mv::loadMp4(path, a, &stop).failure, mv::LoadFailure::Cancelled);
+  EXPECT_EQ(mvtest::load<mv::walkMp4>(path, a, &stop).failure, mv::LoadFailure::Cancelled);
   EXPECT_FALSE(a.videoSeries || a.audioSeries);
 }
 
@@ -252,7 +253,7 @@ TEST_P(Mp4Fails, WithItsReason) {
   const std::string path = dir.file("f.mp4");
   mvtest::writeFile(path, GetParam().make());
   mv::FileAnalysis a;
-  EXPECT_EQ(mv::loadMp4(path, a).failure, GetParam().failure);
+  EXPECT_EQ(mvtest::load<mv::walkMp4>(path, a).failure, GetParam().failure);
   EXPECT_FALSE(a.videoSeries || a.audioSeries);
 }
 
@@ -270,7 +271,7 @@ TEST(Mp4Units, EmptySamplesDeclaredByACountStopAtTheFloor) {
     const std::string path = dir.file("f.mp4");
     mvtest::writeFile(path, b);
     mv::FileAnalysis a;
-    const mv::LoadResult r = mv::loadMp4(path, a);
+    const mv::LoadResult r = mvtest::load<mv::walkMp4>(path, a);
     if (count == mv::kUnitFloor) {
       ASSERT_TRUE(r.ok());
       EXPECT_EQ(a.videoUnits.unitCount(), count);

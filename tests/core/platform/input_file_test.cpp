@@ -16,6 +16,7 @@
 #include "fixtures/rm_builder.h"
 #include "platform/input_file.h"
 #include "rm/rm_reader.h"
+#include "fixtures/loaders.h"
 
 namespace {
 
@@ -154,12 +155,12 @@ TEST_F(InputFileTest, FileShrinkingDuringALoadCouldNotBeRead) {
     Loader load;
     Bytes bytes;
     size_t lostFromEnd;  // 0: the file shrinks to nothing
-  } cases[] = {{"AVI, inside the index", mv::loadAvi, aviWithLongIndex(), 100000},
-               {"AVI, in the index's last block", mv::loadAvi, aviWithLongIndex(), 1000},
-               {"AVI, to nothing", mv::loadAvi, aviWithLongIndex(), 0},
-               {"RealMedia, inside the packets", mv::loadRealMedia, rmWithManyPackets(), 300000},
-               {"RealMedia, in the last packet", mv::loadRealMedia, rmWithManyPackets(), 5},
-               {"RealMedia, to nothing", mv::loadRealMedia, rmWithManyPackets(), 0}};
+  } cases[] = {{"AVI, inside the index", mvtest::load<mv::walkAvi>, aviWithLongIndex(), 100000},
+               {"AVI, in the index's last block", mvtest::load<mv::walkAvi>, aviWithLongIndex(), 1000},
+               {"AVI, to nothing", mvtest::load<mv::walkAvi>, aviWithLongIndex(), 0},
+               {"RealMedia, inside the packets", mvtest::load<mv::walkRealMedia>, rmWithManyPackets(), 300000},
+               {"RealMedia, in the last packet", mvtest::load<mv::walkRealMedia>, rmWithManyPackets(), 5},
+               {"RealMedia, to nothing", mvtest::load<mv::walkRealMedia>, rmWithManyPackets(), 0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     const std::string file = dir.file("shrinking");

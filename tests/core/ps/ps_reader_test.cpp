@@ -14,6 +14,7 @@
 #include "fixtures/text_capture.h"
 #include "ps/ps_info.h"
 #include "ps/ps_reader.h"
+#include "fixtures/loaders.h"
 
 namespace {
 
@@ -134,7 +135,7 @@ class PsReader : public ::testing::Test {
   mv::LoadResult load(const Bytes& bytes, mv::FileAnalysis& a, const char* name = "clip.mpg") {
     path = dir.file(name);
     mvtest::writeFile(path, bytes);
-    return mv::loadPs(path, a);
+    return mvtest::load<mv::walkPs>(path, a);
   }
   mvtest::TempDir dir;
   std::string path;
@@ -318,7 +319,7 @@ TEST_F(PsReader, FfmpegFilesMatchTheProbe) {
     if (c.sectors) {
       ASSERT_TRUE(load(cdxa(mvtest::readFile(file), false), a, "AVSEQ01.DAT").ok());
     } else {
-      ASSERT_TRUE(mv::loadPs(file, a).ok());
+      ASSERT_TRUE(mvtest::load<mv::walkPs>(file, a).ok());
     }
     expectMatchesProbe(file, a, c.audioExtra);
     if (HasFatalFailure()) return;
@@ -342,7 +343,7 @@ TEST_F(PsReader, GstreamerFilesMatchTheProbe) {
     if (made == mvtest::GstMade::Missing) GTEST_SKIP() << missing << " not installed";
     if (made != mvtest::GstMade::Yes) continue;
     mv::FileAnalysis a;
-    ASSERT_TRUE(mv::loadPs(file, a).ok());
+    ASSERT_TRUE(mvtest::load<mv::walkPs>(file, a).ok());
     expectMatchesProbe(file, a, 0);
   }
 }

@@ -11,6 +11,7 @@
 #include "fixtures/load_fields.h"
 #include "fixtures/message_recorder.h"
 #include "fixtures/rm_builder.h"
+#include "fixtures/loaders.h"
 
 namespace {
 
@@ -67,7 +68,7 @@ class RmReaderTest : public ::testing::Test {
   Loaded load(const Bytes& bytes) {
     mvtest::writeFile(path, bytes);
     Loaded r;
-    r.ok = mvtest::loadFields(mv::loadRealMedia, path, r.video, r.audio, r.fileLength, r.seconds, r.frameRateMilli, r.width,
+    r.ok = mvtest::loadFields(mvtest::load<mv::walkRealMedia>, path, r.video, r.audio, r.fileLength, r.seconds, r.frameRateMilli, r.width,
                              r.height);
     if (r.ok) {
       EXPECT_TRUE(r.video && r.audio);
@@ -290,8 +291,8 @@ TEST_F(RmReaderTest, NotRealMedia) {
   for (size_t n = 0; n < 10; ++n) EXPECT_FALSE(load(Bytes(start.begin(), start.begin() + long(n))).ok) << n;
   EXPECT_FALSE(load(Bytes{}).ok);
   mv::InputFile none;
-  EXPECT_EQ(mv::RmReader(&none).result(), mv::ParseResult::UnexpectedState);
-  EXPECT_EQ(mv::RmReader(nullptr).result(), mv::ParseResult::UnexpectedState);
+  EXPECT_EQ(mv::RmReader(&none).result().failure, mv::LoadFailure::CouldNotRead);
+  EXPECT_EQ(mv::RmReader(nullptr).result().failure, mv::LoadFailure::CouldNotRead);
   EXPECT_TRUE(recorder.messages.empty());
 }
 
@@ -372,7 +373,7 @@ TEST_F(RmReaderTest, HeadersForTheInformationReport) {
   mv::InputFile file;
   ASSERT_TRUE(file.open(path));
   mv::RmReader reader(&file);
-  ASSERT_EQ(reader.result(), mv::ParseResult::Success);
+  ASSERT_TRUE(reader.result().ok());
   EXPECT_EQ(reader.numHeaders(), 7u);
   const auto& p = reader.properties();
   EXPECT_EQ(p.maxBitRate, 450000u);
@@ -445,7 +446,7 @@ class RmRobustness : public ::testing::Test {
     std::unique_ptr<mv::PerSecondSeries> video, audio;
     uint64_t length = 0;
     int32_t seconds = 0, rate = 0, width = 0, height = 0;
-    if (mvtest::loadFields(mv::loadRealMedia, path, video, audio, length, seconds, rate, width, height)) {
+    if (mvtest::loadFields(mvtest::load<mv::walkRealMedia>, path, video, audio, length, seconds, rate, width, height)) {
       ASSERT_TRUE(video && audio);
       EXPECT_EQ(video->elementCount(), uint32_t(seconds) + 8);
       EXPECT_EQ(audio->elementCount(), uint32_t(seconds) + 8);

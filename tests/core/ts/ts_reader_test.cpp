@@ -14,6 +14,7 @@
 #include "fixtures/text_capture.h"
 #include "ts/ts_info.h"
 #include "ts/ts_reader.h"
+#include "fixtures/loaders.h"
 
 namespace {
 
@@ -151,7 +152,7 @@ class TsReader : public ::testing::Test {
  protected:
   mv::LoadResult load(const Bytes& bytes, mv::FileAnalysis& a) {
     mvtest::writeFile(path, bytes);
-    return mv::loadTs(path, a);
+    return mvtest::load<mv::walkTs>(path, a);
   }
   mvtest::TempDir dir;
   std::string path = dir.file("clip.ts");
@@ -306,7 +307,7 @@ void expectMatchesProbe(const std::string& file, int width, const std::string& p
   for (auto& track : probed)
     for (auto& unit : track) unit.first += shift;
   mv::FileAnalysis a;
-  ASSERT_TRUE(mv::loadTs(file, a).ok());
+  ASSERT_TRUE(mvtest::load<mv::walkTs>(file, a).ok());
   mvtest::expectUnitsAndSeries(a, probed, 90000);
   EXPECT_EQ(a.frameWidth, width);
   EXPECT_EQ(a.frameHeight, width ? 48 : 0);
