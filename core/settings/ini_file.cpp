@@ -153,6 +153,23 @@ bool rewriteInPlace(const std::string& target, std::string_view content) {
   return ::close(fd) == 0 && ok;
 }
 
+// Calls fn(section, key, value) for each key line inside a section, in file order, until fn
+// returns true.
+template <class Fn>
+void forEachKey(std::string_view s, Fn fn) {
+  std::optional<std::string_view> section;
+  std::size_t pos = 0;
+  Line line;
+  while (nextLine(s, pos, line)) {
+    const Parsed p = classify(s.substr(line.begin, line.contentEnd - line.begin));
+    if (p.kind == Kind::Section) {
+      section = p.name;
+    } else if (section && p.kind == Kind::Key && fn(*section, p.name, capValue(unquote(p.value)))) {
+      return;
+    }
+  }
+}
+
 }  // namespace
 
 IniFile IniFile::load(const std::string& path) {
@@ -162,25 +179,31 @@ IniFile IniFile::load(const std::string& path) {
 }
 
 std::optional<std::string> IniFile::value(std::string_view section, std::string_view key) const {
-  const std::string_view s = content_;
-  bool inSection = false;
-  std::size_t pos = 0;
-  Line line;
-  while (nextLine(s, pos, line)) {
-    const Parsed p = classify(s.substr(line.begin, line.contentEnd - line.begin));
-    if (p.kind == Kind::Section) {
-      inSection = equalsIgnoreAsciiCase(p.name, section);
-    } else if (inSection && p.kind == Kind::Key && equalsIgnoreAsciiCase(p.name, key)) {
-      return capValue(unquote(p.value));
-    }
-  }
-  return std::nullopt;
+  std::optional<std::string> found;
+  forEachKey(content_, [&](std::string_view s, std::string_view k, std::string v) {
+    if (!equalsIgnoreAsciiCase(s, section) || !equalsIgnoreAsciiCase(k, key)) return false;
+    found = std::move(v);
+    return true;
+  });
+  return found;
+}
+
+std::vector<IniEntry> IniFile::entries() const {
+  std::vector<IniEntry> out;
+  forEachKey(content_, [&](std::string_view s, std::string_view k, std::string v) {
+    out.push_back({std::string(s), std::string(k), std::move(v)});
+    return false;
+  });
+  return out;
 }
 
 int IniFile::intValue(std::string_view section, std::string_view key, int fallback) const {
+  return profileIntOr(value(section, key), fallback);
+}
+
+int profileIntOr(const std::optional<std::string>& value, int fallback) {
   // A key with nothing after "=" counts as absent, as GetPrivateProfileInt has it.
-  const auto v = value(section, key);
-  return v && !v->empty() ? parseProfileInt(*v) : fallback;
+  return value && !value->empty() ? parseProfileInt(*value) : fallback;
 }
 
 int parseProfileInt(std::string_view text) {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace mv {
 
@@ -16,6 +17,13 @@ inline constexpr std::size_t kIniMaxFileBytes = std::size_t(16) << 20;
 // Longest value handed out: a Linux path (PATH_MAX less the terminator). Longer values are
 // cut at a UTF-8 character boundary.
 inline constexpr std::size_t kIniMaxValueBytes = 4095;
+
+// One KEY=value line of a file, its value as IniFile::value gives it.
+struct IniEntry {
+  std::string section;
+  std::string key;
+  std::string value;
+};
 
 class IniFile {
  public:
@@ -35,6 +43,9 @@ class IniFile {
   // Out-of-range numbers saturate instead of wrapping.
   int intValue(std::string_view section, std::string_view key, int fallback) const;
 
+  // Every key inside a section, in file order (the first of equal keys is the one value() reads).
+  std::vector<IniEntry> entries() const;
+
   const std::string& content() const { return content_; }
 
  private:
@@ -43,6 +54,8 @@ class IniFile {
 
 // Parses the number part of a profile value (see IniFile::intValue).
 int parseProfileInt(std::string_view text);
+// A looked-up value read as IniFile::intValue does.
+int profileIntOr(const std::optional<std::string>& value, int fallback);
 
 // `content` with KEY=value set in the section: the key's line is replaced in place, or the key
 // is added after the section's last non-blank line, or the section is appended to the end.

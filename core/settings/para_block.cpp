@@ -3,11 +3,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <string_view>
 
-#include "platform/messages.h"
 #include "platform/paths.h"
-#include "settings/ini_file.h"
 
 namespace mv {
 namespace {
@@ -15,16 +14,22 @@ namespace {
 constexpr std::string_view kSection = "ParaBlock";
 
 constexpr std::array<std::string_view, PARA_INT_COUNT> kIntKeys = {
-    "PARA_OUT_FILE_INFO", "PARA_OUT_HEADER",  "PARA_OUT_STATISTICS", "PARA_OUT_VIDEO",
-    "PARA_OUT_AUDIO",     "PARA_OUT_A_AND_V", "PARA_VIEW_ITEM",      "PARA_VIEW_SCALE",
-    "PARA_VIEW_POINTS",   "PARA_TOP_POINTS",  "PARA_BOTTOM_POINTS",
+    "PARA_OUT_FILE_INFO", "PARA_OUT_HEADER", "PARA_OUT_STATISTICS", "PARA_OUT_VIDEO",  "PARA_OUT_AUDIO",
+    "PARA_OUT_A_AND_V",   "PARA_VIEW_ITEM",  "PARA_VIEW_POINTS",    "PARA_TOP_POINTS", "PARA_BOTTOM_POINTS",
 };
-constexpr std::array<int, PARA_INT_COUNT> kIntDefaults = {1, 1, 1, 1, 1, 1, 0, 0, 1, 5, 5};
+constexpr std::array<int, PARA_INT_COUNT> kIntDefaults = {1, 1, 1, 1, 1, 1, 0, 1, 5, 5};
 
 constexpr std::array<std::string_view, PARA_TEXT_COUNT> kTextKeys = {
     "PARA_RM_CHK_SRC",
     "PARA_RM_CHK_TGT",
 };
+
+// The zoom's one key, and the zooms it may hold (0: the whole file).
+constexpr std::string_view kZoomSection = "Window";
+constexpr std::string_view kZoomKey = "Zoom";
+constexpr std::array<int, 8> kZoomLevels = {0, 10, 25, 50, 100, 200, 400, 800};
+// Older files keep 100 % and 200 % as this option (0 or 1), other zooms in the key above.
+constexpr std::string_view kOldScaleKey = "PARA_VIEW_SCALE";
 
 // The profile integer reader has no "absent" answer of its own: it is asked with -1 as the
 // default, so a stored -1 also keeps the current value.
@@ -35,7 +40,10 @@ bool validText(int index) { return index >= 0 && index < PARA_TEXT_COUNT; }
 
 }  // namespace
 
-CParaBlock::CParaBlock() : ints_(kIntDefaults) {}
+CParaBlock::CParaBlock() {
+  for (int i = 0; i < PARA_INT_COUNT; ++i)
+    store_.remember(kSection, kIntKeys[i], std::to_string(kIntDefaults[i]));
+}
 
 CParaBlock::~CParaBlock() = default;
 
@@ -58,59 +66,52 @@ std::string settingsFileFor(const std::string& exe) {
 
 void CParaBlock::Load() { LoadFrom(settingsFileFor(executablePath())); }
 
-void CParaBlock::write(std::string_view section, std::string_view key, const std::string& value) {
-  if (profilePath_.empty()) return;
-  // The user's settings folder is made with the first change.
-  const bool ok = (folderTakesFiles(folderOfPath(profilePath_)) || makeFolders(folderOfPath(profilePath_))) &&
-                  writeIniValue(profilePath_, section, key, value);
-  if (!ok && !warnedWriteFailure_.exchange(true))
-    showWarning("设置无法保存到 " + profilePath_ + "，更改只在本次运行中有效。");
-}
-
 void CParaBlock::LoadFrom(const std::string& iniPath) {
-  profilePath_ = iniPath;
-  warnedWriteFailure_ = false;
-  intSection_ = kSection;
-  const IniFile file = iniPath.empty() ? IniFile() : IniFile::load(iniPath);
-
+  // Options the file does not hold keep the values they have.
+  std::array<int, PARA_INT_COUNT> ints{};
+  for (int i = 0; i < PARA_INT_COUNT; ++i) ints[i] = GetInt(i);
+  store_.load(iniPath);
   for (int i = 0; i < PARA_INT_COUNT; ++i) {
-    const int v = file.intValue(kSection, kIntKeys[i], kAbsent);
-    if (v != kAbsent) ints_[i] = v;
+    const int v = store_.intValue(kSection, kIntKeys[i], kAbsent);
+    if (v != kAbsent) ints[i] = v;
   }
-  ints_[PARA_VIEW_ITEM] = std::clamp(ints_[PARA_VIEW_ITEM], 0, 2);
-  ints_[PARA_VIEW_SCALE] = std::clamp(ints_[PARA_VIEW_SCALE], 0, 1);
-  ints_[PARA_TOP_POINTS] = std::clamp(ints_[PARA_TOP_POINTS], 1, 99);
-  ints_[PARA_BOTTOM_POINTS] = std::clamp(ints_[PARA_BOTTOM_POINTS], 1, 99);
-
-  std::lock_guard lock(text_.lock);
-  text_.section = kSection;
-  for (int i = 0; i < PARA_TEXT_COUNT; ++i)
-    text_.values[i] = file.value(kSection, kTextKeys[i]).value_or(std::string());
+  ints[PARA_VIEW_ITEM] = std::clamp(ints[PARA_VIEW_ITEM], 0, 2);
+  ints[PARA_TOP_POINTS] = std::clamp(ints[PARA_TOP_POINTS], 1, 99);
+  ints[PARA_BOTTOM_POINTS] = std::clamp(ints[PARA_BOTTOM_POINTS], 1, 99);
+  for (int i = 0; i < PARA_INT_COUNT; ++i) store_.remember(kSection, kIntKeys[i], std::to_string(ints[i]));
 }
 
-int CParaBlock::GetInt(int index) const { return validInt(index) ? ints_[index] : 0; }
+int CParaBlock::GetInt(int index) const {
+  return validInt(index) ? store_.intValue(kSection, kIntKeys[index], kIntDefaults[index]) : 0;
+}
 
 void CParaBlock::SetInt(int index, int value) {
   if (!validInt(index)) return;
-  ints_[index] = value;
   // Written even when unchanged: the file is brought in line with memory at every change.
-  // A failed write is told once; the program goes on with the value in memory.
-  write(intSection_, kIntKeys[index], std::to_string(value));
+  store_.set(kSection, kIntKeys[index], std::to_string(value));
 }
 
 std::string CParaBlock::GetText(int index) const {
-  std::lock_guard lock(text_.lock);
-  return validText(index) ? text_.values[index] : std::string();
+  return validText(index) ? store_.value(kSection, kTextKeys[index]).value_or(std::string()) : std::string();
 }
 
 int CParaBlock::SetText(int index, const std::string& text, int write) {
-  if (!validText(index)) return 0;
-  std::lock_guard lock(text_.lock);
-  if (text_.values[index] == text) return 0;
-  text_.values[index] = text;
-  if (write != 0) this->write(text_.section, kTextKeys[index], text);
+  if (!validText(index) || GetText(index) == text) return 0;
+  if (write != 0)
+    store_.set(kSection, kTextKeys[index], text);
+  else
+    store_.remember(kSection, kTextKeys[index], text);
   return 1;
 }
+
+int CParaBlock::Zoom() const {
+  const int zoom = store_.intValue(kZoomSection, kZoomKey, kAbsent);
+  if (std::find(kZoomLevels.begin(), kZoomLevels.end(), zoom) != kZoomLevels.end()) return zoom;
+  const int scale = store_.intValue(kSection, kOldScaleKey, kAbsent);
+  return (std::clamp(scale == kAbsent ? 0 : scale, 0, 1) + 1) * 100;
+}
+
+void CParaBlock::SetZoom(int zoom) { store_.set(kZoomSection, kZoomKey, std::to_string(zoom)); }
 
 CParaBlock& paraBlock() {
   static CParaBlock block;

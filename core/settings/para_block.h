@@ -1,11 +1,9 @@
 #pragma once
-// Settings store: eleven integers and two texts, mirrored value by value into the .ini file
-// beside the executable (section "ParaBlock") at the moment each changes.
-#include <array>
-#include <atomic>
-#include <string_view>
-#include <mutex>
+// The program's options by name over the one settings store: ten integers and two texts in
+// section "ParaBlock", and the chart's zoom. Each change is written through at once.
 #include <string>
+
+#include "settings/settings_store.h"
 
 namespace mv {
 
@@ -17,11 +15,10 @@ enum ParaInt : int {
   PARA_OUT_AUDIO = 4,
   PARA_OUT_A_AND_V = 5,
   PARA_VIEW_ITEM = 6,
-  PARA_VIEW_SCALE = 7,
-  PARA_VIEW_POINTS = 8,
-  PARA_TOP_POINTS = 9,
-  PARA_BOTTOM_POINTS = 10,
-  PARA_INT_COUNT = 11,
+  PARA_VIEW_POINTS = 7,
+  PARA_TOP_POINTS = 8,
+  PARA_BOTTOM_POINTS = 9,
+  PARA_INT_COUNT = 10,
 };
 
 enum ParaText : int {
@@ -47,23 +44,19 @@ class CParaBlock {
   // Stores and, when `write` is non-zero, writes through; nonzero when the value changed.
   int SetText(int index, const std::string& text, int write);
 
-  const std::string& profilePath() const { return profilePath_; }
-  // Writes one value through to the settings file (sections other than "ParaBlock" too); a
-  // failure is told once per process.
-  void write(std::string_view section, std::string_view key, const std::string& value);
+  // The chart's zoom: a percentage, or 0 for every second within the plot's width. One key,
+  // "Window" "Zoom"; a file without a usable one gives the scale option older files hold.
+  int Zoom() const;
+  // Stores and writes through at once.
+  void SetZoom(int zoom);
+
+  const std::string& profilePath() const { return store_.path(); }
+  // Every setting by section and key, these options included.
+  SettingsStore& store() { return store_; }
+  const SettingsStore& store() const { return store_; }
 
  private:
-  // (implementation detail members; see para_block.cpp)
-  struct TextBlock {
-    std::array<std::string, PARA_TEXT_COUNT> values;
-    std::string section = "ParaBlock";
-    mutable std::mutex lock;
-  };
-  TextBlock text_;
-  std::array<int, PARA_INT_COUNT> ints_;
-  std::string intSection_;
-  std::string profilePath_;
-  std::atomic<bool> warnedWriteFailure_{false};
+  SettingsStore store_;
 };
 
 // The settings file of a program at `exe`: beside it as <name>.ini when that file is there and

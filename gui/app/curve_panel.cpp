@@ -313,7 +313,7 @@ void CCurvePanel::RefreshChart(bool keepView) {
   UpdatePeakLabels();
 }
 
-void CCurvePanel::ApplyScale() { SetZoom((mv::paraBlock().GetInt(mv::PARA_VIEW_SCALE) + 1) * 100); }
+void CCurvePanel::ApplyScale() { SetZoom(mv::paraBlock().Zoom()); }
 
 const std::vector<int>& CCurvePanel::zoomLevels() {
   static const std::vector<int> levels = {kWholeFile, 10, 25, 50, 100, 200, 400, 800};

@@ -56,7 +56,7 @@ class CCurvePanel {
   FrameList* frameList() const { return frameList_; }
   // Ids of the moving-average series; the key frames are marked on the files' own series.
   static constexpr int kAverageSeries[2] = {3, 4};
-  // Takes the zoom of the settings' scale (100 % or 200 %).
+  // Takes the zoom the settings hold.
   void ApplyScale();
 
   // Zoom: a percentage or kWholeFile (every second within the plot's width).

@@ -70,7 +70,7 @@ const std::map<int, const char*>& toolTips() {
 // Option check boxes in member order: total, audio, file info, header, video, statistics.
 constexpr int kOptionIds[6] = {1013, 1012, 1005, 1008, 1010, 1009};
 
-// The scale box: 100 % and 200 % first, at the indices the settings store; then the other zooms.
+// The scale box: 100 % and 200 % first; then the other zooms.
 struct ScaleItem {
   const char* text;
   int zoom;
@@ -299,11 +299,8 @@ void MainDialog::buildControls() {
   connect(scaleCombo_, &QComboBox::activated, this, [this](int index) {
     const int zoom = kScaleItems[std::clamp(index, 0, int(std::size(kScaleItems)) - 1)].zoom;
     StoreOptions();
-    setWindowSetting("Zoom", zoom);
-    if (index < 2)
-      panel_.ApplyScale();
-    else
-      panel_.SetZoom(zoom);
+    mv::paraBlock().SetZoom(zoom);
+    panel_.SetZoom(zoom);
   });
   connect(pointsCheck_, &QCheckBox::clicked, this, [this] {
     StoreOptions();
@@ -327,12 +324,6 @@ void MainDialog::OnInitDialog() {
   controls_[1007] = panel_.list();
   applySwatchColours();
   LoadOptions();
-  // A zoom other than the two the options hold is remembered on its own.
-  const int zoom = windowSetting("Zoom", -1);
-  if (zoom != -1 && scaleIndexOf(zoom) >= 2) {
-    scaleCombo_->setCurrentIndex(scaleIndexOf(zoom));
-    panel_.SetZoom(zoom);
-  }
   {
     const QSignalBlocker block(peakSpin_);
     peakSpin_->setValue(std::clamp(windowSetting("PeakSeconds", int(mv::kDefaultPeakWindow)), int(mv::kMinPeakWindow),
@@ -494,7 +485,7 @@ void MainDialog::ZoomChanged(int zoom) {
   if (index < 0) return;
   scaleCombo_->setCurrentIndex(index);
   StoreOptions();
-  setWindowSetting("Zoom", zoom);
+  mv::paraBlock().SetZoom(zoom);
 }
 
 QImage MainDialog::ChartImage(bool wholeFile) const {
@@ -601,8 +592,7 @@ void MainDialog::UpdateData(bool save) {
     path1_ = label1_->text();
     path2_ = label2_->text();
     for (int k = 0; k < 6; ++k) *options[k] = checks_[k]->isChecked() ? 1 : 0;
-    // Other zooms are remembered apart; the option keeps the last of 100 % and 200 %.
-    if (scaleCombo_->currentIndex() < 2) scaleIndex_ = scaleCombo_->currentIndex();
+    scaleIndex_ = scaleCombo_->currentIndex();
     // The frame views are remembered apart; the option keeps the last per-second item.
     if (itemCombo_->currentIndex() < kFrameItems) itemIndex_ = itemCombo_->currentIndex();
     dataPoints_ = pointsCheck_->isChecked() ? 1 : 0;
@@ -625,7 +615,7 @@ void MainDialog::LoadOptions() {
   outAudio_ = p.GetInt(mv::PARA_OUT_AUDIO);
   outTotal_ = p.GetInt(mv::PARA_OUT_A_AND_V);
   itemIndex_ = p.GetInt(mv::PARA_VIEW_ITEM);
-  scaleIndex_ = p.GetInt(mv::PARA_VIEW_SCALE);
+  scaleIndex_ = std::max(0, scaleIndexOf(p.Zoom()));
   dataPoints_ = p.GetInt(mv::PARA_VIEW_POINTS);
   UpdateData(false);
 }
@@ -634,9 +624,9 @@ void MainDialog::StoreOptions() {
   WaitCursor wait;
   UpdateData(true);
   mv::CParaBlock& p = mv::paraBlock();
-  const int values[9] = {outFileInfo_, outHeader_, outStatistics_, outVideo_, outAudio_,
-                         outTotal_,    itemIndex_, scaleIndex_,    dataPoints_};
-  for (int i = 0; i < 9; ++i) p.SetInt(i, values[i]);
+  const int values[8] = {outFileInfo_, outHeader_, outStatistics_, outVideo_,
+                         outAudio_,    outTotal_,  itemIndex_,     dataPoints_};
+  for (int i = 0; i < 8; ++i) p.SetInt(i, values[i]);
 }
 
 void MainDialog::applyMarkedSeconds(mv::FileSlot& s) const {

@@ -4,7 +4,6 @@
 #include <QFileInfo>
 #include <string>
 
-#include "settings/ini_file.h"
 #include "settings/para_block.h"
 
 namespace mvgui {
@@ -21,23 +20,16 @@ const char* folderKey(FolderKind kind) {
   return "Media";
 }
 
-mv::IniFile settingsFile() {
-  const std::string& path = mv::paraBlock().profilePath();
-  return path.empty() ? mv::IniFile() : mv::IniFile::load(path);
-}
-
-void write(const char* section, const char* key, const std::string& value) {
-  mv::paraBlock().write(section, key, value);
-}
+mv::SettingsStore& store() { return mv::paraBlock().store(); }
 
 }  // namespace
 
-int windowSetting(const char* key, int fallback) { return settingsFile().intValue("Window", key, fallback); }
+int windowSetting(const char* key, int fallback) { return store().intValue("Window", key, fallback); }
 
-void setWindowSetting(const char* key, int value) { write("Window", key, std::to_string(value)); }
+void setWindowSetting(const char* key, int value) { store().set("Window", key, std::to_string(value)); }
 
 QString lastFolder(FolderKind kind) {
-  const auto value = settingsFile().value("Folders", folderKey(kind));
+  const auto value = store().value("Folders", folderKey(kind));
   if (!value || value->empty()) return {};
   const QString folder = QString::fromStdString(*value);
   return QFileInfo(folder).isDir() ? folder : QString();
@@ -45,7 +37,8 @@ QString lastFolder(FolderKind kind) {
 
 void rememberFolderOf(FolderKind kind, const QString& path) {
   const QString folder = QFileInfo(path).absolutePath();
-  if (!folder.isEmpty() && folder != lastFolder(kind)) write("Folders", folderKey(kind), folder.toStdString());
+  if (!folder.isEmpty() && folder != lastFolder(kind))
+    store().set("Folders", folderKey(kind), folder.toStdString());
 }
 
 }  // namespace mvgui

@@ -1,7 +1,7 @@
 #pragma once
-// What the window remembers besides the eleven options: its place and size, the zoom and the
-// folder last used for each kind of file. Kept in the same settings file, sections "Window" and
-// "Folders"; without a settings file nothing is remembered.
+// What the window remembers besides the options: its place and size, its views and the folder
+// last used for each kind of file. Kept in the one settings store, sections "Window" and
+// "Folders"; without a settings file they last for this run only.
 #include <QString>
 
 namespace mvgui {

@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
   {
     auto& p = mv::paraBlock();
     p.SetInt(mv::PARA_VIEW_ITEM, 2);
-    p.SetInt(mv::PARA_VIEW_SCALE, 1);
+    p.SetZoom(200);
     p.SetInt(mv::PARA_VIEW_POINTS, 1);
     p.SetInt(mv::PARA_TOP_POINTS, 8);
     mvgui::MainDialog window;

@@ -68,7 +68,7 @@ class MainWindowTest : public QObject {
   void init() {
     mv::paraBlock().LoadFrom(std::string());  // defaults, nothing written
     for (int i = 0; i < mv::PARA_INT_COUNT; ++i) {
-      static const int defaults[] = {1, 1, 1, 1, 1, 1, 0, 0, 1, 5, 5};
+      static const int defaults[] = {1, 1, 1, 1, 1, 1, 0, 1, 5, 5};
       mv::paraBlock().SetInt(i, defaults[i]);
     }
     messages_ = std::make_unique<mvtest::MessageRecorder>();
@@ -153,7 +153,7 @@ class MainWindowTest : public QObject {
     w.panel().ApplyDataPoints();
     QCOMPARE(chart.series.at(1).showPoints, 0);
     QCOMPARE(chart.series.at(1).points.at(5), 77);
-    mv::paraBlock().SetInt(mv::PARA_VIEW_SCALE, 1);
+    mv::paraBlock().SetZoom(200);
     w.panel().ApplyScale();
     QCOMPARE(chart.series.at(1).xStep, 20);
     QCOMPARE(chart.series.at(1).points.rbegin()->first, 3980);
@@ -391,12 +391,12 @@ class MainWindowTest : public QObject {
       QTest::mouseClick(header, Qt::LeftButton, {}, QPoint(4, header->height() / 2));
       const mv::IniFile file = mv::IniFile::load(ini);
       QCOMPARE(file.intValue("ParaBlock", "PARA_OUT_HEADER", -1), 0);
-      QCOMPARE(file.intValue("ParaBlock", "PARA_VIEW_POINTS", -1), 1);  // all nine are written
+      QCOMPARE(file.intValue("ParaBlock", "PARA_VIEW_POINTS", -1), 1);  // all eight are written
       QCOMPARE(file.intValue("ParaBlock", "PARA_TOP_POINTS", -1), -1);
       auto* scale = static_cast<QComboBox*>(w.control(1018));
       scale->setCurrentIndex(1);
       emit scale->activated(1);
-      QCOMPARE(mv::IniFile::load(ini).intValue("ParaBlock", "PARA_VIEW_SCALE", -1), 1);
+      QCOMPARE(mv::IniFile::load(ini).intValue("Window", "Zoom", -1), 200);
       QCOMPARE(w.panel().chart()->series.at(2).xStep, 20);
     }
     mv::CParaBlock fresh;  // as at the next start

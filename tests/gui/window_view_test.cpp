@@ -9,17 +9,18 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QTest>
+#include <cstring>
 
 #include "app/chart_image.h"
 #include "app/main_app.h"
 #include "app/main_dialog.h"
 #include "chart/curve_chart.h"
-#include "media/peaks.h"
 #include "fixtures/message_recorder.h"
 #include "fixtures/sample_media.h"
 #include "fixtures/shell_recorder.h"
 #include "fixtures/slot_builder.h"
 #include "gui/support/file_dialog_recorder.h"
+#include "media/peaks.h"
 #include "platform/shell.h"
 #include "settings/para_block.h"
 #include "widgets/link_buttons.h"
@@ -52,7 +53,7 @@ class WindowViewTest : public QObject {
   void init() {
     mv::paraBlock().LoadFrom(std::string());
     for (int i = 0; i < mv::PARA_INT_COUNT; ++i) {
-      static const int defaults[] = {1, 1, 1, 1, 1, 1, 0, 0, 1, 5, 5};
+      static const int defaults[] = {1, 1, 1, 1, 1, 1, 0, 1, 5, 5};
       mv::paraBlock().SetInt(i, defaults[i]);
     }
   }
@@ -310,9 +311,31 @@ class WindowViewTest : public QObject {
     QCOMPARE(again.size(), QSize(900, 800));
     QCOMPARE(again.panel().zoom(), int(CCurvePanel::kWholeFile));
     QCOMPARE(static_cast<QComboBox*>(again.control(1018))->currentText(), QString("全部"));
-    QCOMPARE(mv::paraBlock().GetInt(mv::PARA_VIEW_SCALE), 0);  // the option keeps 100 %
+    QCOMPARE(mv::paraBlock().Zoom(), int(CCurvePanel::kWholeFile));
     again.OnOpen(1);
     QCOMPARE(dialogs.requests().back().folder, QString::fromStdString(dir_.path()));
+  }
+
+  // Files the program wrote before the zoom had one key open at the zoom they were left at.
+  void earlierSettingsFilesOpenAtTheirZoom() {
+    const struct {
+      const char* content;
+      int zoom;
+      const char* shown;
+    } cases[] = {
+        {"[ParaBlock]\nPARA_VIEW_SCALE=1\n", 200, "200%"},
+        {"[ParaBlock]\r\nPARA_VIEW_SCALE=1\r\n[Window]\r\nZoom=200\r\n", 200, "200%"},
+        {"[ParaBlock]\nPARA_VIEW_SCALE=1\n[Window]\nZoom=0\n", int(CCurvePanel::kWholeFile), "全部"},
+        {"[ParaBlock]\nPARA_VIEW_SCALE=0\n[Window]\nZoom=400\n", 400, "400%"},
+    };
+    for (const auto& c : cases) {
+      const std::string ini = dir_.file("earlier.ini");
+      mvtest::writeFile(ini, mvtest::Bytes(c.content, c.content + std::strlen(c.content)));
+      mv::paraBlock().LoadFrom(ini);
+      MainDialog w;
+      QCOMPARE(w.panel().zoom(), c.zoom);
+      QCOMPARE(static_cast<QComboBox*>(w.control(1018))->currentText(), QString(c.shown));
+    }
   }
 
   void writtenFileIsNamedWhenTheDesktopCannotOpenIt() {

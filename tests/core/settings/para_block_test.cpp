@@ -26,7 +26,7 @@ std::array<int, mv::PARA_INT_COUNT> allInts(const mv::CParaBlock& p) {
   return v;
 }
 
-constexpr std::array<int, mv::PARA_INT_COUNT> kDefaults = {1, 1, 1, 1, 1, 1, 0, 0, 1, 5, 5};
+constexpr std::array<int, mv::PARA_INT_COUNT> kDefaults = {1, 1, 1, 1, 1, 1, 0, 1, 5, 5};
 
 class ExecutableAt {
  public:
@@ -71,7 +71,7 @@ TEST(ParaBlock, LoadClampsTheChartAndCountValuesOnly) {
   mv::CParaBlock p;
   p.LoadFrom(dir.file("a.ini"));
   EXPECT_EQ(p.GetInt(mv::PARA_VIEW_ITEM), 2);
-  EXPECT_EQ(p.GetInt(mv::PARA_VIEW_SCALE), 0);
+  EXPECT_EQ(p.Zoom(), 100);
   EXPECT_EQ(p.GetInt(mv::PARA_TOP_POINTS), 1);
   EXPECT_EQ(p.GetInt(mv::PARA_BOTTOM_POINTS), 99);
   EXPECT_EQ(p.GetInt(mv::PARA_OUT_VIDEO), 7);
@@ -86,7 +86,7 @@ TEST(ParaBlock, LoadClampsTheChartAndCountValuesOnly) {
   mv::CParaBlock q;
   q.LoadFrom(dir.file("b.ini"));
   EXPECT_EQ(q.GetInt(mv::PARA_VIEW_ITEM), 0);
-  EXPECT_EQ(q.GetInt(mv::PARA_VIEW_SCALE), 1);
+  EXPECT_EQ(q.Zoom(), 200);
   EXPECT_EQ(q.GetInt(mv::PARA_TOP_POINTS), 99);
   EXPECT_EQ(q.GetInt(mv::PARA_BOTTOM_POINTS), 1);
 }
@@ -120,7 +120,7 @@ TEST(ParaBlock, CrLfFileIsRead) {
                                                "PARA_RM_CHK_TGT=/srv/media/result.txt\r\n"));
   mv::CParaBlock p;
   p.LoadFrom(dir.file("a.ini"));
-  EXPECT_EQ(p.GetInt(mv::PARA_VIEW_SCALE), 1);
+  EXPECT_EQ(p.Zoom(), 200);
   EXPECT_EQ(p.GetText(mv::PARA_RM_CHK_SRC), "/srv/media/rm");
   EXPECT_EQ(p.GetText(mv::PARA_RM_CHK_TGT), "/srv/media/result.txt");
 }
@@ -181,26 +181,26 @@ TEST(ParaBlock, WritesKeepTheRestOfTheFile) {
   const std::string ini = dir.file("a.ini");
   mvtest::writeFile(ini, bytesOf("; kept by hand\r\n"
                                  "[Other]\r\n"
-                                 "PARA_VIEW_SCALE=9\r\n"
+                                 "PARA_VIEW_ITEM=9\r\n"
                                  "\r\n"
                                  "[ParaBlock]\r\n"
-                                 "PARA_VIEW_SCALE=0\r\n"
+                                 "PARA_VIEW_ITEM=0\r\n"
                                  "PARA_RM_CHK_SRC=/old\r\n"
                                  "\r\n"
                                  "[Last]\r\n"
                                  "X=1\r\n"));
   mv::CParaBlock p;
   p.LoadFrom(ini);
-  p.SetInt(mv::PARA_VIEW_SCALE, 1);
+  p.SetInt(mv::PARA_VIEW_ITEM, 1);
   EXPECT_NE(p.SetText(mv::PARA_RM_CHK_SRC, "/new folder", 1), 0);
   EXPECT_NE(p.SetText(mv::PARA_RM_CHK_TGT, "/out/result.txt", 1), 0);
   EXPECT_EQ(textOf(mvtest::readFile(ini)),
             "; kept by hand\r\n"
             "[Other]\r\n"
-            "PARA_VIEW_SCALE=9\r\n"
+            "PARA_VIEW_ITEM=9\r\n"
             "\r\n"
             "[ParaBlock]\r\n"
-            "PARA_VIEW_SCALE=1\r\n"
+            "PARA_VIEW_ITEM=1\r\n"
             "PARA_RM_CHK_SRC=/new folder\r\n"
             "PARA_RM_CHK_TGT=/out/result.txt\r\n"
             "\r\n"
