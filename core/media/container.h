@@ -14,10 +14,13 @@ class TextFile;
 
 struct Container {
   MediaType type;
-  std::string_view name;                      // the CLI's short name: "AVI", "RM"
-  std::span<const std::string_view> suffixes;  // with their dot, lower case: ".avi"
-  std::string_view filter;                    // file dialog entry: "Avi Files(*.avi)|*.avi"
-  std::string_view supportedPatterns;         // this family's part of "Supported Files"
+  std::string_view name;                        // the CLI's short name: "AVI", "RM"
+  std::string_view displayName;                 // as users know it, in messages and help: "RealMedia"
+  bool nameTakesAn;                             // English says "an AVI file", "a RealMedia file"
+  std::span<const std::string_view> suffixes;   // with their dot, lower case: ".avi"
+  std::span<const std::string_view> mimeTypes;  // the desktop entry's and AppStream's, from these rows
+  std::string_view filter;                      // file dialog entry: "Avi Files(*.avi)|*.avi"
+  std::string_view supportedPatterns;           // this family's part of "Supported Files"
   // Fills `out` (path, identity and statistics are the slot's business); on failure `out` holds
   // no series. `control` may be null.
   LoadResult (*load)(const std::string& path, FileAnalysis& out, LoadControl* control);
