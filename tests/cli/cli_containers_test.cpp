@@ -77,4 +77,20 @@ TEST(ContainerTable, DesktopEntryAndAppStreamOfferTheTablesMimeTypes) {
   EXPECT_EQ(offered, table);
 }
 
+#ifdef MORV_HELP_PAGE
+TEST(ContainerTable, TheHelpPageNamesEveryRowAndItsSuffixes) {
+  const std::string page = readText(MORV_HELP_PAGE);
+  for (const mv::Container& c : mv::containers()) {
+    EXPECT_TRUE(has(page, std::string(c.displayName) + "（<code>" + std::string(c.suffixes[0]) + "</code>"))
+        << c.name;
+    EXPECT_TRUE(has(page, c.filter.substr(0, c.filter.find('(')))) << c.name;  // the open dialog's entry
+    for (std::string_view suffix : c.suffixes) {
+      EXPECT_TRUE(has(page, "<code>" + std::string(suffix) + "</code>")) << suffix;
+      EXPECT_TRUE(has(page, "*" + std::string(suffix))) << suffix;  // in Supported Files
+    }
+  }
+  EXPECT_FALSE(has(page, "{{")) << "a list left unfilled";
+}
+#endif
+
 }  // namespace

@@ -5,14 +5,8 @@
 #include <filesystem>
 #include <string>
 
-#include "asf/asf_reader.h"
-#include "avi/avi_reader.h"
-#include "flv/flv_reader.h"
-#include "mkv/mkv_reader.h"
-#include "mp4/mp4_reader.h"
-#include "ps/ps_reader.h"
-#include "rm/rm_reader.h"
-#include "ts/ts_reader.h"
+#include "analysis/containers.h"
+#include "platform/ascii.h"
 #include "fixtures/message_recorder.h"
 #include "fuzz/fuzz_input.h"
 
@@ -20,17 +14,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using Loader = decltype(&mv::loadAvi);
+using Loader = decltype(mv::Container::load);
 
+// The folders are named as the containers, in lower case: regressions/asf/ for "ASF".
 Loader loaderFor(const std::string& folder) {
-  if (folder == "avi") return mv::loadAvi;
-  if (folder == "rm") return mv::loadRealMedia;
-  if (folder == "mp4") return mv::loadMp4;
-  if (folder == "mkv") return mv::loadMatroska;
-  if (folder == "flv") return mv::loadFlv;
-  if (folder == "ts") return mv::loadTs;
-  if (folder == "ps") return mv::loadPs;
-  if (folder == "asf") return mv::loadAsf;
+  for (const mv::Container& c : mv::containers())
+    if (mv::equalsIgnoreAsciiCase(c.name, folder)) return c.load;
   return nullptr;
 }
 
