@@ -16,6 +16,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "analysis/containers.h"
 #include "commands.h"
 #include "media/time_format.h"
 #include "platform/messages.h"
@@ -239,8 +240,11 @@ int checkIntoStream(const std::string& folder, const std::string& output, bool j
 }  // namespace
 
 void addCheckCommand(CLI::App& app, int* result) {
-  auto* cmd = app.add_subcommand(
-      "check", "List the RealMedia files below a folder that have seconds without video data");
+  // The check looks at the containers whose seconds without video mean damage unless told
+  // otherwise; both texts name them from the table.
+  const std::string checked = mv::containerNames(", ", true);
+  auto* cmd =
+      app.add_subcommand("check", "List the " + checked + " files below a folder that have seconds without video data");
   struct Options {
     std::string folder;
     std::string output;
@@ -256,7 +260,7 @@ void addCheckCommand(CLI::App& app, int* result) {
                   "executable's name with _chk.txt, beside it or in the user's data folder, else "
                   "standard output; with --json, standard output");
   cmd->add_flag("--json", opts->json, "Write the findings as one JSON document instead of the result text");
-  cmd->add_flag("--all-formats", opts->allFormats, "Check files of every format the program reads, not only RealMedia");
+  cmd->add_flag("--all-formats", opts->allFormats, "Check files of every format the program reads, not only " + checked);
   cmd->callback([opts, result] {
     std::string output = opts->output;
     if (output.empty()) {

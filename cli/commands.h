@@ -30,6 +30,11 @@ void addCheckCommand(CLI::App& app, int* result);
 void addGapsCommand(CLI::App& app, int* result);
 void addFramesCommand(CLI::App& app, int* result);
 
+// Every container of the table with its suffixes: "AVI (.avi), RM (.rm .rmvb), …".
+std::string containersHelp();
+// The FILE argument of a command that reads one media file: "Media file (AVI, RealMedia, …)".
+std::string mediaFileHelp();
+
 // Runs of zero seconds as JSON: start/end as the list labels them, and as second numbers.
 nlohmann::ordered_json zeroRunsJson(const std::vector<mv::ZeroRun>& runs);
 

@@ -59,7 +59,7 @@ void addFramesCommand(CLI::App& app, int* result) {
   };
   auto o = std::make_shared<Options>();
   auto* cmd = app.add_subcommand("frames", "List the video frames in decode order: time, bytes, key frame");
-  cmd->add_option("FILE", o->file, "Media file")->required();
+  cmd->add_option("FILE", o->file, mediaFileHelp())->required();
   auto* json = cmd->add_flag("--json", o->json, "One JSON object with the frames, groups of pictures and statistics");
   cmd->add_flag("--csv", o->csv, "Comma-separated columns instead of tab-separated")->excludes(json);
   addOutputOption(cmd, o->output, "File to write, exactly as named; - (the default) for standard output");

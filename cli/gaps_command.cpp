@@ -18,7 +18,7 @@ void addGapsCommand(CLI::App& app, int* result) {
     bool json = false;
   };
   auto opts = std::make_shared<Options>();
-  cmd->add_option("FILE", opts->path, "Media file")->required();
+  cmd->add_option("FILE", opts->path, mediaFileHelp())->required();
   cmd->add_flag("--json", opts->json, "One JSON object instead of the batch check's lines");
   cmd->callback([opts, result] {
     mv::FileSlot slot;

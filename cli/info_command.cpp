@@ -16,7 +16,7 @@ void addInfoCommand(CLI::App& app, int* result) {
   };
   auto o = std::make_shared<Options>();
   auto* cmd = app.add_subcommand("info", "Describe the container's headers and streams (GBK, CR LF)");
-  cmd->add_option("FILE", o->file, "Media file (AVI, RealMedia, MP4, Matroska, FLV, MPEG-TS, MPEG-PS, ASF)")->required();
+  cmd->add_option("FILE", o->file, mediaFileHelp())->required();
   addOutputOption(cmd, o->output, "File to write, exactly as named; - (the default) for standard output");
   cmd->callback([o, result] {
     mv::FileSlot slot;

@@ -3,24 +3,11 @@
 #include <stdexcept>
 #include <string>
 
-#include "analysis/containers.h"
 #include "commands.h"
 #include "platform/output_file.h"
 #include "platform/version.h"
 
 namespace {
-
-// Every container of the table with its suffixes: "AVI (.avi), RM (.rm .rmvb), …".
-std::string readContainers() {
-  std::string text;
-  for (const mv::Container& c : mv::containers()) {
-    if (!text.empty()) text += ", ";
-    text += std::string(c.name) + " (";
-    for (size_t i = 0; i < c.suffixes.size(); ++i) text += (i ? " " : "") + std::string(c.suffixes[i]);
-    text += ')';
-  }
-  return text;
-}
 
 // Memory ran out after the file loaded (a list or an output grew too large): told as a load that
 // ran out of memory is.
@@ -35,7 +22,7 @@ int ranOutOfMemory(const CLI::App& app) {
 
 int main(int argc, char** argv) {
   CLI::App app{"Morvatelline: bitrate over play time of video files, read without decoding.\nContainers: " +
-               readContainers()};
+               mvcli::containersHelp()};
   app.require_subcommand(1);
   app.set_version_flag("--version", std::string("morvatelline-cli ") + mv::kVersion);
   app.footer(

@@ -71,7 +71,7 @@ void addSeriesCommand(CLI::App& app, int* result) {
     unsigned window = 0;  // 0: no peak windows
   };
   auto opts = std::make_shared<Options>();
-  cmd->add_option("FILE", opts->path, "Media file (AVI, RealMedia, MP4, Matroska, FLV, MPEG-TS, MPEG-PS, ASF)")->required();
+  cmd->add_option("FILE", opts->path, mediaFileHelp())->required();
   cmd->add_option("--top", opts->top, "How many highest seconds the threshold marks")->check(CLI::Range(1, 99));
   cmd->add_option("--bottom", opts->bottom, "How many lowest non-zero seconds the threshold marks")
       ->check(CLI::Range(1, 99));

@@ -3,13 +3,13 @@ cmake_minimum_required(VERSION 3.20)
 # it. Fails when a source file spells a version of its own, or when the newest AppStream release
 # (a dated history, kept by hand) is not the project's version.
 #   cmake -DVERSION=<project version> -DSOURCE_DIR=<source tree> -P version_check.cmake
-set(metainfo ${SOURCE_DIR}/packaging/org.example.Morvatelline.metainfo.xml)
+set(metainfo ${SOURCE_DIR}/packaging/org.example.Morvatelline.metainfo.xml.in)
 set(failures "")
 
 file(READ ${metainfo} text)
 string(REGEX MATCH "<release version=\"([^\"]*)\"" release "${text}")
 if(NOT CMAKE_MATCH_1 STREQUAL VERSION)
-  string(APPEND failures "packaging/org.example.Morvatelline.metainfo.xml: newest release "
+  string(APPEND failures "packaging/org.example.Morvatelline.metainfo.xml.in: newest release "
          "\"${CMAKE_MATCH_1}\", project version ${VERSION}: add a release\n")
 endif()
 

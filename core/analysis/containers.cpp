@@ -30,21 +30,106 @@ constexpr std::string_view kTsSuffixes[] = {".ts", ".m2ts"};
 constexpr std::string_view kPsSuffixes[] = {".mpg", ".mpeg", ".vob", ".dat"};
 constexpr std::string_view kAsfSuffixes[] = {".asf", ".wmv", ".wma"};
 
+constexpr std::string_view kAviMimeTypes[] = {"video/x-msvideo", "video/avi", "video/vnd.avi"};
+constexpr std::string_view kRmMimeTypes[] = {"application/vnd.rn-realmedia",
+                                             "application/vnd.rn-realmedia-vbr"};
+constexpr std::string_view kMp4MimeTypes[] = {"video/mp4", "video/quicktime", "video/x-m4v"};
+constexpr std::string_view kMkvMimeTypes[] = {"video/x-matroska", "video/webm"};
+constexpr std::string_view kFlvMimeTypes[] = {"video/x-flv"};
+constexpr std::string_view kTsMimeTypes[] = {"video/mp2t"};
+constexpr std::string_view kPsMimeTypes[] = {"video/mpeg", "video/x-mpeg", "video/dvd"};
+constexpr std::string_view kAsfMimeTypes[] = {"video/x-ms-asf", "video/x-ms-wmv", "audio/x-ms-wma",
+                                              "application/vnd.ms-asf"};
+
 const Container kContainers[] = {
-    {MEDIA_AVI, "AVI", kAviSuffixes, "Avi Files(*.avi)|*.avi", "*.avi", walkAvi, writeAviInfo, false},
-    {MEDIA_RM, "RM", kRmSuffixes, "RM Files(*.RM)|*.rm;*.rmvb", "*.rmvb;*.rm", walkRealMedia, writeRealMediaInfo,
-     true},
-    {MEDIA_MP4, "MP4", kMp4Suffixes, "MP4 Files(*.mp4;*.mov;*.m4v)|*.mp4;*.mov;*.m4v", "*.mp4;*.mov;*.m4v", walkMp4,
-     writeMp4Info, false},
-    {MEDIA_MKV, "MKV", kMkvSuffixes, "Matroska Files(*.mkv;*.webm)|*.mkv;*.webm", "*.mkv;*.webm", walkMatroska,
-     writeMatroskaInfo, false},
-    {MEDIA_FLV, "FLV", kFlvSuffixes, "FLV Files(*.flv)|*.flv", "*.flv", walkFlv, writeFlvInfo, false},
-    {MEDIA_TS, "TS", kTsSuffixes, "MPEG-TS Files(*.ts;*.m2ts)|*.ts;*.m2ts", "*.ts;*.m2ts", walkTs, writeTsInfo,
-     false},
-    {MEDIA_PS, "PS", kPsSuffixes, "MPEG-PS Files(*.mpg;*.mpeg;*.vob;*.dat)|*.mpg;*.mpeg;*.vob;*.dat",
-     "*.mpg;*.mpeg;*.vob;*.dat", walkPs, writePsInfo, false},
-    {MEDIA_ASF, "ASF", kAsfSuffixes, "Windows Media Files(*.asf;*.wmv;*.wma)|*.asf;*.wmv;*.wma", "*.asf;*.wmv;*.wma",
-     walkAsf, writeAsfInfo, false},
+    {.type = MEDIA_AVI,
+     .name = "AVI",
+     .displayName = "AVI",
+     .nameTakesAn = true,
+     .suffixes = kAviSuffixes,
+     .mimeTypes = kAviMimeTypes,
+     .filter = "Avi Files(*.avi)|*.avi",
+     .supportedPatterns = "*.avi",
+     .walk = walkAvi,
+     .describe = writeAviInfo,
+     .marksZeroSeconds = false},
+    {.type = MEDIA_RM,
+     .name = "RM",
+     .displayName = "RealMedia",
+     .nameTakesAn = false,
+     .suffixes = kRmSuffixes,
+     .mimeTypes = kRmMimeTypes,
+     .filter = "RM Files(*.RM)|*.rm;*.rmvb",
+     .supportedPatterns = "*.rmvb;*.rm",
+     .walk = walkRealMedia,
+     .describe = writeRealMediaInfo,
+     .marksZeroSeconds = true},
+    {.type = MEDIA_MP4,
+     .name = "MP4",
+     .displayName = "MP4",
+     .nameTakesAn = true,
+     .suffixes = kMp4Suffixes,
+     .mimeTypes = kMp4MimeTypes,
+     .filter = "MP4 Files(*.mp4;*.mov;*.m4v)|*.mp4;*.mov;*.m4v",
+     .supportedPatterns = "*.mp4;*.mov;*.m4v",
+     .walk = walkMp4,
+     .describe = writeMp4Info,
+     .marksZeroSeconds = false},
+    {.type = MEDIA_MKV,
+     .name = "MKV",
+     .displayName = "Matroska",
+     .nameTakesAn = false,
+     .suffixes = kMkvSuffixes,
+     .mimeTypes = kMkvMimeTypes,
+     .filter = "Matroska Files(*.mkv;*.webm)|*.mkv;*.webm",
+     .supportedPatterns = "*.mkv;*.webm",
+     .walk = walkMatroska,
+     .describe = writeMatroskaInfo,
+     .marksZeroSeconds = false},
+    {.type = MEDIA_FLV,
+     .name = "FLV",
+     .displayName = "FLV",
+     .nameTakesAn = true,
+     .suffixes = kFlvSuffixes,
+     .mimeTypes = kFlvMimeTypes,
+     .filter = "FLV Files(*.flv)|*.flv",
+     .supportedPatterns = "*.flv",
+     .walk = walkFlv,
+     .describe = writeFlvInfo,
+     .marksZeroSeconds = false},
+    {.type = MEDIA_TS,
+     .name = "TS",
+     .displayName = "MPEG-TS",
+     .nameTakesAn = true,
+     .suffixes = kTsSuffixes,
+     .mimeTypes = kTsMimeTypes,
+     .filter = "MPEG-TS Files(*.ts;*.m2ts)|*.ts;*.m2ts",
+     .supportedPatterns = "*.ts;*.m2ts",
+     .walk = walkTs,
+     .describe = writeTsInfo,
+     .marksZeroSeconds = false},
+    {.type = MEDIA_PS,
+     .name = "PS",
+     .displayName = "MPEG-PS",
+     .nameTakesAn = true,
+     .suffixes = kPsSuffixes,
+     .mimeTypes = kPsMimeTypes,
+     .filter = "MPEG-PS Files(*.mpg;*.mpeg;*.vob;*.dat)|*.mpg;*.mpeg;*.vob;*.dat",
+     .supportedPatterns = "*.mpg;*.mpeg;*.vob;*.dat",
+     .walk = walkPs,
+     .describe = writePsInfo,
+     .marksZeroSeconds = false},
+    {.type = MEDIA_ASF,
+     .name = "ASF",
+     .displayName = "ASF",
+     .nameTakesAn = true,
+     .suffixes = kAsfSuffixes,
+     .mimeTypes = kAsfMimeTypes,
+     .filter = "Windows Media Files(*.asf;*.wmv;*.wma)|*.asf;*.wmv;*.wma",
+     .supportedPatterns = "*.asf;*.wmv;*.wma",
+     .walk = walkAsf,
+     .describe = writeAsfInfo,
+     .marksZeroSeconds = false},
 };
 
 }  // namespace
@@ -75,6 +160,16 @@ std::string openFileFilter() {
     entries += std::string(c.filter) + "|";
   }
   return "Supported Files|" + supported + "|" + entries + "All Files(*.*)|*.*||";
+}
+
+std::string containerNames(std::string_view separator, bool zeroSecondsOnly) {
+  std::string names;
+  for (const Container& c : kContainers) {
+    if (zeroSecondsOnly && !c.marksZeroSeconds) continue;
+    if (!names.empty()) names += separator;
+    names += c.displayName;
+  }
+  return names;
 }
 
 std::string searchMask(const Container& container) {

@@ -22,27 +22,14 @@ struct Language {
   }
 };
 
-// The container's name as users know it, and whether English writes "an" before it.
-struct FormatName {
-  MediaType type;
-  const char* name;
-  bool an;
-};
-constexpr FormatName kFormatNames[] = {
-    {MEDIA_AVI, "AVI", true},       {MEDIA_RM, "RealMedia", false}, {MEDIA_MP4, "MP4", true},
-    {MEDIA_MKV, "Matroska", false}, {MEDIA_FLV, "FLV", true},       {MEDIA_TS, "MPEG-TS", true},
-    {MEDIA_PS, "MPEG-PS", true},    {MEDIA_ASF, "ASF", true},
-};
-
 std::string notThisFormat(const std::string& path, Language tr) {
-  const Container* c = containerOfPath(path);
-  for (const FormatName& f : kFormatNames) {
-    if (!c || c->type != f.type) continue;
-    if (tr.english) return std::string(f.an ? "not an " : "not a ") + f.name + " file";
-    return std::string("不是有效的 ") + f.name + " 文件";
+  if (const Container* c = containerOfPath(path)) {
+    if (tr.english)
+      return std::string(c->nameTakesAn ? "not an " : "not a ") + std::string(c->displayName) + " file";
+    return "不是有效的 " + std::string(c->displayName) + " 文件";
   }
-  return tr("不是支持的媒体文件（AVI、RealMedia、MP4、Matroska、FLV、MPEG-TS、MPEG-PS、ASF）",
-            "not a supported media file (AVI, RealMedia, MP4, Matroska, FLV, MPEG-TS, MPEG-PS, ASF)");
+  if (tr.english) return "not a supported media file (" + containerNames(", ") + ")";
+  return "不是支持的媒体文件（" + containerNames("、") + "）";
 }
 
 // strerror in the program's language for the errors a read or a write meets in practice.

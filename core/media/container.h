@@ -15,11 +15,14 @@ class TextFile;
 
 struct Container {
   MediaType type;
-  std::string_view name;                      // the CLI's short name: "AVI", "RM"
-  std::span<const std::string_view> suffixes;  // with their dot, lower case: ".avi"
-  std::string_view filter;                    // file dialog entry: "Avi Files(*.avi)|*.avi"
-  std::string_view supportedPatterns;         // this family's part of "Supported Files"
-  WalkFunction walk;  // run by the one load entry, loadWith()
+  std::string_view name;                        // the CLI's short name: "AVI", "RM"
+  std::string_view displayName;                 // as users know it, in messages and help: "RealMedia"
+  bool nameTakesAn;                             // English says "an AVI file", "a RealMedia file"
+  std::span<const std::string_view> suffixes;   // with their dot, lower case: ".avi"
+  std::span<const std::string_view> mimeTypes;  // the desktop entry's and AppStream's, from these rows
+  std::string_view filter;                      // file dialog entry: "Avi Files(*.avi)|*.avi"
+  std::string_view supportedPatterns;           // this family's part of "Supported Files"
+  WalkFunction walk;                            // run by the one load entry, loadWith()
   // The container's own description of its headers and streams; 0 when it cannot be read.
   int (*describe)(const std::string& path, TextFile& out);
   // Seconds without video are a sign of damage worth an indicator (RealMedia's batch check).

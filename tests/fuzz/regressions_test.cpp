@@ -5,33 +5,19 @@
 #include <filesystem>
 #include <string>
 
-#include "asf/asf_reader.h"
-#include "avi/avi_reader.h"
-#include "flv/flv_reader.h"
-#include "mkv/mkv_reader.h"
-#include "mp4/mp4_reader.h"
-#include "ps/ps_reader.h"
-#include "rm/rm_reader.h"
-#include "ts/ts_reader.h"
+#include "analysis/containers.h"
+#include "platform/ascii.h"
 #include "fixtures/message_recorder.h"
 #include "fuzz/fuzz_input.h"
-#include "fixtures/loaders.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-using Loader = decltype(&mvtest::load<mv::walkAvi>);
-
-Loader loaderFor(const std::string& folder) {
-  if (folder == "avi") return mvtest::load<mv::walkAvi>;
-  if (folder == "rm") return mvtest::load<mv::walkRealMedia>;
-  if (folder == "mp4") return mvtest::load<mv::walkMp4>;
-  if (folder == "mkv") return mvtest::load<mv::walkMatroska>;
-  if (folder == "flv") return mvtest::load<mv::walkFlv>;
-  if (folder == "ts") return mvtest::load<mv::walkTs>;
-  if (folder == "ps") return mvtest::load<mv::walkPs>;
-  if (folder == "asf") return mvtest::load<mv::walkAsf>;
+// The folders are named as the containers, in lower case: regressions/asf/ for "ASF".
+const mv::Container* containerFor(const std::string& folder) {
+  for (const mv::Container& c : mv::containers())
+    if (mv::equalsIgnoreAsciiCase(c.name, folder)) return &c;
   return nullptr;
 }
 
@@ -42,14 +28,17 @@ TEST(FuzzRegressions, EachInputHasItsExpectedOutcome) {
   for (const auto& entry : fs::recursive_directory_iterator(root)) {
     if (!entry.is_regular_file()) continue;
     const std::string name = entry.path().filename().string();
-    const Loader load = loaderFor(entry.path().parent_path().filename().string());
-    ASSERT_NE(load, nullptr) << entry.path();
+    const mv::Container* container = containerFor(entry.path().parent_path().filename().string());
+    ASSERT_NE(container, nullptr) << entry.path();
     const bool shouldLoad = name.rfind("loads-", 0) == 0;
     ASSERT_TRUE(shouldLoad || name.rfind("fails-", 0) == 0) << name;
     ++inputs;
 
     mvtest::MessageRecorder quiet;
-    EXPECT_EQ(mvfuzz::loadChecked(entry.path().string(), load), shouldLoad ? 1 : 0) << name;
+    EXPECT_EQ(mvfuzz::loadChecked(entry.path().string(),
+                                  [container](const std::string& path, mv::FileAnalysis& a, mv::LoadControl* control) {
+                                    return container->load(path, a, control);
+                                  }), shouldLoad ? 1 : 0) << name;
   }
   EXPECT_GT(inputs, 0);
 }
