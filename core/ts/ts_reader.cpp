@@ -251,6 +251,8 @@ class Walker {
   TsFile& out_;
   std::vector<int32_t> slot_;  // PID → index into states_
   std::vector<std::unique_ptr<PidState>> states_;
+  int lastPid_ = -1;  // the PID of the last PES payload, and its state
+  PidState* lastState_ = nullptr;
   uint64_t packetAt_ = 0;  // file position of the packet being read
   SectionJoiner pat_, pmt_;
   std::vector<uint8_t> sequence_;  // the video PES payload opening, for its picture size
@@ -387,13 +389,18 @@ void Walker::onPmt(const uint8_t* s, size_t n) {
 }
 
 void Walker::pesPayload(uint16_t pid, const uint8_t* p, size_t n, bool unitStart, bool key, int counter) {
-  int32_t& index = slot_[pid];
-  if (index < 0) {
-    if (!unitStart) return;  // nothing to join it to
-    index = int32_t(states_.size());
-    states_.push_back(std::make_unique<PidState>());
+  // Packets of one PID mostly follow each other: its state is at hand without two look-ups.
+  if (pid != lastPid_) {
+    int32_t& index = slot_[pid];
+    if (index < 0) {
+      if (!unitStart) return;  // nothing to join it to
+      index = int32_t(states_.size());
+      states_.push_back(std::make_unique<PidState>());
+    }
+    lastPid_ = pid;
+    lastState_ = states_[size_t(index)].get();
   }
-  PidState& s = *states_[size_t(index)];
+  PidState& s = *lastState_;
   // The counter steps by one from packet to packet; a repeat is a packet sent twice, a skip is
   // packets lost in between.
   if (s.lastCounter >= 0 && counter >= 0 && counter != s.lastCounter && counter != ((s.lastCounter + 1) & 15))
