@@ -68,7 +68,7 @@ Int128 secondsSince(const Instant& a, const Instant& origin) {
 
 // floor(t − origin) of the time stamps of one clock, none before the origin. On a 64-bit clock
 // the time on the clock's scale is compared with the second found last, so that units in time
-// order (nearly all) take no division: a fifth of a Matroska walk before.
+// order (nearly all) take no division.
 class SecondCounter {
  public:
   SecondCounter(const FastClock& clock, const Instant& origin) : clock_(clock), origin_(origin) {
@@ -84,7 +84,8 @@ class SecondCounter {
 
   Int128 secondOf(int64_t ticks) {
     int64_t v = 0;
-    if (fast_ && !__builtin_mul_overflow(ticks, clock_.mul, &v) && !__builtin_add_overflow(v, clock_.add, &v)) {
+    if (fast_ && !__builtin_mul_overflow(ticks, clock_.mul, &v) &&
+        !__builtin_add_overflow(v, clock_.add, &v)) {
       const uint64_t d = uint64_t(v) - uint64_t(ceil_);  // v >= C: exact
       if (d - low_ >= uint64_t(clock_.den)) {
         second_ = d / uint64_t(clock_.den);
