@@ -65,6 +65,46 @@ Int128 secondsSince(const Instant& a, const Instant& origin) {
   return a.whole - origin.whole - (UInt128(a.frac) * origin.den < UInt128(origin.frac) * a.den ? 1 : 0);
 }
 
+// floor(t − origin) of the time stamps of one clock, none before the origin. On a 64-bit clock
+// the time on the clock's scale is compared with the second found last, so that units in time
+// order (nearly all) take no division.
+class SecondCounter {
+ public:
+  SecondCounter(const FastClock& clock, const Instant& origin) : clock_(clock), origin_(origin) {
+    // With C = ceil(origin × den): floor(v / den − origin) = floor((v − C) / den) for whole v.
+    if (!clock.narrow || clock.den <= 0) return;
+    Int128 c = 0;
+    if (__builtin_mul_overflow(origin.whole, Int128(clock.den), &c)) return;
+    c += Int128((UInt128(origin.frac) * uint64_t(clock.den) + origin.den - 1) / origin.den);
+    if (c < INT64_MIN || c > INT64_MAX) return;
+    ceil_ = int64_t(c);
+    fast_ = true;
+  }
+
+  Int128 secondOf(int64_t ticks) {
+    int64_t v = 0;
+    if (fast_ && !__builtin_mul_overflow(ticks, clock_.mul, &v) &&
+        !__builtin_add_overflow(v, clock_.add, &v)) {
+      const uint64_t d = uint64_t(v) - uint64_t(ceil_);  // v >= C: exact
+      if (d - low_ >= uint64_t(clock_.den)) {
+        second_ = d / uint64_t(clock_.den);
+        low_ = second_ * uint64_t(clock_.den);
+      }
+      return Int128(second_);
+    }
+    Instant at;
+    instantOf(clock_, ticks, at);
+    return secondsSince(at, origin_);
+  }
+
+ private:
+  const FastClock& clock_;
+  const Instant& origin_;
+  bool fast_ = false;
+  int64_t ceil_ = 0;
+  uint64_t second_ = 0, low_ = 0;  // the second found last and its first tick past C
+};
+
 }  // namespace
 
 void addToRun(std::vector<UnitRun>& runs, int64_t ticks, uint32_t bytes) {
@@ -137,11 +177,20 @@ LoadResult fillTimedSeries(const TrackUnits& video, const TrackUnits& audio, Fil
   bool any = false;
   for (const TrackUnits* t : tracks) {
     const FastClock clock(t->clock);
-    for (const TimedUnit& u : t->units) {
-      Instant at;
-      if (!instantOf(clock, u.ticks, at)) return tooLong(video, audio);
-      if (!any || before(at, origin)) origin = at;
-      any = true;
+    // The clock is linear in the ticks: the earliest unit, and any the arithmetic cannot take,
+    // lie at the ends of the units' span.
+    if (!t->units.empty()) {
+      int64_t low = INT64_MAX, high = INT64_MIN;
+      for (const TimedUnit& u : t->units) {
+        low = std::min(low, u.ticks);
+        high = std::max(high, u.ticks);
+      }
+      Instant at[2];
+      if (!instantOf(clock, low, at[0]) || !instantOf(clock, high, at[1])) return tooLong(video, audio);
+      for (const Instant& a : at) {
+        if (!any || before(a, origin)) origin = a;
+        any = true;
+      }
     }
     // A run's earliest unit is one of its ends, whichever way the clock runs; so are the
     // numbered units'.
@@ -172,11 +221,10 @@ LoadResult fillTimedSeries(const TrackUnits& video, const TrackUnits& audio, Fil
   try {
     for (int i = 0; i < 2; ++i) {
       const FastClock clock(tracks[i]->clock);
+      SecondCounter counter(clock, origin);
       std::vector<uint32_t>& b = bytes[i];
       const auto add = [&](int64_t ticks, uint32_t unitBytes) {
-        Instant at;
-        instantOf(clock, ticks, at);
-        const Int128 s = secondsSince(at, origin);
+        const Int128 s = counter.secondOf(ticks);
         if (s >= Int128(kMaxDurationSeconds)) return false;
         const size_t second = size_t(s);
         if (second >= b.size()) b.resize(std::max(second + 1, 2 * b.size()), 0);

@@ -406,7 +406,9 @@ void Mp4File::readTrex(size_t at, size_t end) {
   }
 }
 
-void Mp4File::addSample(Mp4Track& t, int64_t dts, uint32_t size, bool key, uint64_t declaredAt, uint64_t timedAt) {
+// Inlined into the sample loops: a call a sample was a sixth of an MP4 walk.
+[[gnu::always_inline]] inline void Mp4File::addSample(Mp4Track& t, int64_t dts, uint32_t size, bool key,
+                                                      uint64_t declaredAt, uint64_t timedAt) {
   if (t.keepUnits && t.units.size() + t.runs.size() >= keptLimit_) {
     refused_ = LoadResult::fail(LoadFailure::Damaged, declaredAt);
     return;

@@ -96,10 +96,12 @@ Role roleOf(uint8_t t) {
 }
 
 // Whether the first picture in `p` is one a decoder can start at: an H.264 IDR slice, an HEVC
-// IRAP picture, an MPEG-1/2 I picture. Decided by the first coded picture's start code; false
-// when none is within the bytes.
-bool startsKeyPicture(PictureSyntax syntax, const uint8_t* p, size_t n) {
-  for (size_t i = 0; i + 3 < n; ++i) {
+// IRAP picture, an MPEG-1/2 I picture. Decided by the first coded picture's start code: 1 key,
+// 0 not, -1 when the bytes end before it is known. The scan starts at `from` and leaves there
+// where it stopped, so that a payload put together packet by packet is scanned once.
+int firstPictureKind(PictureSyntax syntax, const uint8_t* p, size_t n, size_t& from) {
+  size_t i = from;
+  for (; i + 3 < n; ++i) {
     if (p[i] != 0 || p[i + 1] != 0 || p[i + 2] != 1) continue;
     const uint8_t b = p[i + 3];
     switch (syntax) {
@@ -115,13 +117,24 @@ bool startsKeyPicture(PictureSyntax syntax, const uint8_t* p, size_t n) {
       }
       case PictureSyntax::Mpeg12:
         // picture_start_code, then temporal_reference (10 bits) and picture_coding_type (3 bits).
-        if (b == 0x00) return i + 5 < n && ((p[i + 5] >> 3) & 7) == 1;
+        if (b == 0x00) {
+          if (i + 5 < n) return ((p[i + 5] >> 3) & 7) == 1;
+          from = i;
+          return -1;
+        }
         break;
       case PictureSyntax::None:
-        return false;
+        return 0;
     }
   }
-  return false;
+  from = i;
+  return -1;
+}
+
+// The same for all the bytes there are: false when they end before the first picture.
+bool startsKeyPicture(PictureSyntax syntax, const uint8_t* p, size_t n) {
+  size_t from = 0;
+  return firstPictureKind(syntax, p, n, from) == 1;
 }
 
 bool audioRegistration(uint32_t id) {
@@ -188,6 +201,10 @@ struct PidState {
   StampBounds stamps;
 };
 
+// The head bytes kept: the fixed PES header, then its declared rest and two payload bytes
+// (never beyond kHeadKeep).
+size_t headWanted(const PidState& s) { return s.headLength < 9 ? 9 : 9 + size_t(s.head[8]) + 2; }
+
 class Walker {
  public:
   Walker(InputFile& file, TsFile& out) : file_(file), out_(out), slot_(kPidCount, -1) {}
@@ -234,10 +251,14 @@ class Walker {
   TsFile& out_;
   std::vector<int32_t> slot_;  // PID → index into states_
   std::vector<std::unique_ptr<PidState>> states_;
+  int lastPid_ = -1;  // the PID of the last PES payload, and its state
+  PidState* lastState_ = nullptr;
   uint64_t packetAt_ = 0;  // file position of the packet being read
   SectionJoiner pat_, pmt_;
   std::vector<uint8_t> sequence_;  // the video PES payload opening, for its picture size
   std::vector<uint8_t> picture_;   // the video PES payload opening, for its first picture's kind
+  size_t pictureFrom_ = 0;         // where the scan of picture_ goes on
+  int pictureKind_ = -1;           // firstPictureKind of picture_ once known: no more is kept
   int videoPid_ = -1;
   PictureSyntax videoSyntax_ = PictureSyntax::None;
   std::optional<VideoSyntax> videoSize_;
@@ -368,13 +389,18 @@ void Walker::onPmt(const uint8_t* s, size_t n) {
 }
 
 void Walker::pesPayload(uint16_t pid, const uint8_t* p, size_t n, bool unitStart, bool key, int counter) {
-  int32_t& index = slot_[pid];
-  if (index < 0) {
-    if (!unitStart) return;  // nothing to join it to
-    index = int32_t(states_.size());
-    states_.push_back(std::make_unique<PidState>());
+  // Packets of one PID mostly follow each other: its state is at hand without two look-ups.
+  if (pid != lastPid_) {
+    int32_t& index = slot_[pid];
+    if (index < 0) {
+      if (!unitStart) return;  // nothing to join it to
+      index = int32_t(states_.size());
+      states_.push_back(std::make_unique<PidState>());
+    }
+    lastPid_ = pid;
+    lastState_ = states_[size_t(index)].get();
   }
-  PidState& s = *states_[size_t(index)];
+  PidState& s = *lastState_;
   // The counter steps by one from packet to packet; a repeat is a packet sent twice, a skip is
   // packets lost in between.
   if (s.lastCounter >= 0 && counter >= 0 && counter != s.lastCounter && counter != ((s.lastCounter + 1) & 15))
@@ -391,15 +417,20 @@ void Walker::pesPayload(uint16_t pid, const uint8_t* p, size_t n, bool unitStart
     if (pid == videoPid_) {
       sequence_.clear();
       picture_.clear();
+      pictureFrom_ = 0;
+      pictureKind_ = -1;
     }
   }
   if (!s.open) return;
   const uint64_t offset = s.collected;
   s.collected += n;
-  if (s.headLength < kHeadKeep) {
-    const size_t take = std::min(n, kHeadKeep - s.headLength);
-    std::memcpy(s.head + s.headLength, p, take);
+  // Only the PES header and the two payload bytes after it are read: copying no more than
+  // those spares copying up to 266 bytes a PES packet.
+  for (size_t used = 0; used < n && s.headLength < headWanted(s);) {
+    const size_t take = std::min(n - used, headWanted(s) - s.headLength);
+    std::memcpy(s.head + s.headLength, p + used, take);
     s.headLength += take;
+    used += take;
   }
   if (pid != videoPid_ || s.headLength < 9) return;
   const uint64_t payloadStart = 9 + uint64_t(s.head[8]);
@@ -409,7 +440,11 @@ void Walker::pesPayload(uint16_t pid, const uint8_t* p, size_t n, bool unitStart
     if (to.size() < limit) to.insert(to.end(), p + skip, p + skip + std::min(n - skip, limit - to.size()));
   };
   if (out_.coded.width == 0) keep(sequence_, kSequenceKeep);
-  if (videoSyntax_ != PictureSyntax::None) keep(picture_, kPictureScan);
+  // A key frame marked by the writer needs no look at its picture.
+  if (videoSyntax_ != PictureSyntax::None && !s.key && pictureKind_ < 0) {
+    keep(picture_, kPictureScan);
+    pictureKind_ = firstPictureKind(videoSyntax_, picture_.data(), picture_.size(), pictureFrom_);
+  }
 }
 
 void Walker::finishPes(uint16_t pid, PidState& s, bool atEnd) {
@@ -426,7 +461,9 @@ void Walker::finishPes(uint16_t pid, PidState& s, bool atEnd) {
       out_.coded = size;
   }
   // Writers mark key frames with random_access_indicator, or do not: the picture itself tells.
-  if (pid == videoPid_ && !s.key) s.key = startsKeyPicture(videoSyntax_, picture_.data(), picture_.size());
+  if (pid == videoPid_ && !s.key)
+    s.key = pictureKind_ >= 0 ? pictureKind_ == 1
+                              : startsKeyPicture(videoSyntax_, picture_.data(), picture_.size());
   // The time stamp: DTS, else PTS, else the one before.
   if (uint64_t raw; mpeg2PesStamp(h + 6, s.headLength - 6, raw)) s.stamp.take(raw);
   // Short: fewer bytes than it declares, or (declaring none) a packet lost on the way. Only the
@@ -483,6 +520,21 @@ LoadResult Walker::run(LoadControl* control) {
   try {
     while (wholePacketAt(pos)) {
       if (!gate.at(pos)) return LoadResult::fail(LoadFailure::Cancelled, pos);
+      // The packets of one buffer whose next packet starts with a sync byte too, without a
+      // look-up of the buffer each: the walk of a small-packet file is mostly this loop.
+      if (const size_t room = size_t(std::min<uint64_t>(InputFile::kBufferSize, file_.length() - pos));
+          room > size) {
+        if (const uint8_t* b = file_.peek(pos, room)) {
+          size_t i = 0;
+          for (; i + size < room && b[i] == kSync && b[i + size] == kSync; i += size) {
+            ++out_.packets;
+            packetAt_ = pos + i;
+            packet(b + i);
+          }
+          pos += i;
+          if (i > 0) continue;
+        }
+      }
       // With the next packet's sync byte when the file goes on.
       const bool more = file_.contains(pos, uint64_t(size) + 1);
       const uint8_t* p = file_.peek(pos, more ? size + 1 : kPacket);

@@ -42,6 +42,14 @@ TEST(TimedUnits, SecondsCountFromTheEarliestStampOfBothTracks) {
       {"negative stamps", track(1000, {{-1500, 4}, {-400, 5}}), track(1000, {}), {4, 5}, {0, 0}},
       {"bytes wrap at 32 bits", track(1, {{0, 0xFFFFFFFF}, {0, 2}}), track(1, {}), {1}, {0}},
       {"no units", track(1000, {}), track(1000, {}), {}, {}},
+      // Origin 0.1 s; units back and forth across seconds, as B-frames and interleaving give.
+      {"units out of time order", track(1000, {{2500, 1}, {100, 2}, {2999, 3}, {1000, 4}, {1099, 5}, {1100, 6}}),
+       track(1000, {}), {2 + 4 + 5, 6, 1 + 3}, {0, 0, 0}},
+      // The earliest unit is the one of the highest ticks.
+      {"clock running backwards", track(1000, {{0, 1}, {-1500, 2}, {-999, 3}}, -1), track(1000, {}), {1 + 3, 2},
+       {0, 0}},
+      // Origin 1/3 s from the other track: 1.333 s is still second 0, 1.334 s second 1.
+      {"origin between ticks", track(1000, {{334, 2}, {1333, 3}, {1334, 4}}), track(3, {{1, 1}}), {2 + 3, 4}, {1, 0}},
   };
   for (const Case& c : cases) {
     mv::FileAnalysis a;

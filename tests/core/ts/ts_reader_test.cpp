@@ -254,6 +254,36 @@ TEST_F(TsReader, KeyFlagsPictureSizeAndRate) {
   EXPECT_EQ(a.frameRateMilli, 2 * 1000 * 90000 / 110000);
 }
 
+// Without a random access flag the first picture tells a key frame, wherever its start code and
+// coding type fall among the packets the PES payload came in.
+TEST_F(TsReader, FirstPictureTellsAKeyFrameAcrossPackets) {
+  struct PictureCase {
+    size_t at;      // the picture start code's offset in the PES payload
+    uint8_t type;   // picture_coding_type
+    uint32_t key;
+  };
+  // The first packet carries 170 payload bytes after a 14-byte PES header.
+  std::vector<PictureCase> cases;
+  for (size_t k = 0; k <= 7; ++k) cases.push_back({170 - k, 1, 1}), cases.push_back({170 - k, 2, 0});
+  cases.push_back({4090, 1, 1});  // the coding type is the last byte looked at
+  cases.push_back({4091, 1, 0});  // past the bytes looked at
+  for (const PictureCase& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "at " << c.at << " type " << int(c.type));
+    Bytes es = filled(c.at);
+    es.insert(es.end(), {0, 0, 1, 0x00, 0x00, uint8_t(c.type << 3)});
+    es.resize(c.at + 600, 0x55);
+    TsWriter w;
+    w.pat({{1, 0x1000}});
+    w.pmt(0x1000, 1, kMpeg2AndMp2);
+    w.pes(0x100, 90000, std::nullopt, es);
+    w.pes(0x100, 93600, std::nullopt, filled(100));
+    mv::FileAnalysis a;
+    ASSERT_TRUE(load(w.take(), a).ok());
+    ASSERT_EQ(a.videoUnits.units.size(), 2u);
+    EXPECT_EQ(a.videoUnits.units[0].key, c.key);
+  }
+}
+
 TEST_F(TsReader, WhatFailsToLoad) {
   TsWriter noPat;
   noPat.pes(0x100, 0, std::nullopt, filled(300));
