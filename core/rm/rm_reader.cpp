@@ -23,6 +23,8 @@ constexpr size_t kChunkHeaderSize = 10;
 constexpr size_t kPacketHeaderSize = 12;
 // ffmpeg's DATA chunks declare this many bytes more than they hold.
 constexpr uint64_t kDataOverstated = 10;
+// At most this many frame units are reserved ahead: about 16 MiB.
+constexpr uint64_t kUnitsReserved = uint64_t(1) << 20;
 constexpr uint8_t kPacketKeyFrame = 2;
 // The RealVideo block fields kept end with the frame rate at offset 22.
 constexpr size_t kRealVideoDecodedSize = 26;
@@ -236,44 +238,22 @@ void RmReader::decodeRealVideo() {
   }
 }
 
-// The n bytes at pos inside the packet window, refilling it when they are not all there; null
-// when they do not lie before `end` or cannot be read.
-const uint8_t* RmReader::packetBytes(uint64_t pos, uint64_t end, size_t n) {
-  if (pos > end || n > end - pos) return nullptr;
-  const bool inWindow =
-      pos >= windowPos_ && pos - windowPos_ <= windowFill_ && n <= windowFill_ - (pos - windowPos_);
-  if (!inWindow) {
-    const size_t want = size_t(std::min<uint64_t>(kPacketWindow, end - pos));
-    windowFill_ = 0;
-    if (want > windowCapacity_) {
-      window_.reset(new uint8_t[want]);
-      windowCapacity_ = want;
-    }
-    if (!file_->readAt(pos, window_.get(), want)) return nullptr;
-    windowPos_ = pos;
-    windowFill_ = want;
-  }
-  return window_.get() + (pos - windowPos_);
-}
-
-bool RmReader::readPacket(uint64_t& pos, uint64_t end, RmPacketHeader& header) {
-  const uint8_t* b = packetBytes(pos, end, 2);
+bool RmReader::readPacket(ByteCursor& packets, RmPacketHeader& header) {
+  const uint8_t* b = packets.look(2);
   if (!b) return false;
   header = RmPacketHeader{};
   header.objectVersion = readU16be(b);
-  if (header.objectVersion > 1) {
-    pos += 2;
-    return true;
-  }
-  b = packetBytes(pos, end, kPacketHeaderSize);
+  if (header.objectVersion > 1) return packets.skip(2);
+  b = packets.look(kPacketHeaderSize);
   if (!b) return false;
   header.length = readU16be(b + 2);
   header.streamNumber = readU16be(b + 4);
   header.timestamp = readU32be(b + 6);
   header.packetGroup = b[10];
   header.flags = b[11];
-  // The payload is skipped by position; a length below the header's own size has none.
-  pos += std::max<uint64_t>(header.length, kPacketHeaderSize);
+  // The payload is skipped by position; a length below the header's own size has none. One that
+  // runs past the end leaves no packet after it.
+  if (!packets.skip(std::max<uint64_t>(header.length, kPacketHeaderSize))) packets.seek(packets.end());
   return true;
 }
 
@@ -400,6 +380,12 @@ LoadResult walkRealMedia(InputFile& file, FileAnalysis& out, WalkNotes& notes, L
   TrackUnits frames;
   frames.present = videoNumber >= 0;
   frames.clock = {1, 0, 1000};
+  // Room for every packet the file can hold up to what its header counts: growing the list
+  // would copy it and touch fresh pages again.
+  if (frames.present) {
+    frames.units.reserve(
+        size_t(std::min<uint64_t>({reader.properties().numPackets, file.length() / kPacketHeaderSize, kUnitsReserved})));
+  }
   auto video = std::make_unique<PerSecondSeries>(n);
   auto audio = std::make_unique<PerSecondSeries>(n);
   std::vector<uint32_t> stampedBytes(n, 0);  // video bytes by the second they are stamped in
@@ -409,13 +395,13 @@ LoadResult walkRealMedia(InputFile& file, FileAnalysis& out, WalkNotes& notes, L
   StampState audioState;
 
   for (const RmDataChunk& chunk : reader.dataChunks()) {
-    uint64_t pos = chunk.firstPacket;
+    ByteCursor packets(file, chunk.firstPacket, chunk.end, RmReader::kPacketWindow);
     // Each packet moves the position forward, so a wild count stops at the chunk's end.
     for (uint32_t p = 0; p < chunk.numPackets; ++p) {
-      if (!gate.at(pos)) return LoadResult::fail(LoadFailure::Cancelled, pos);
+      if (!gate.at(packets.position())) return LoadResult::fail(LoadFailure::Cancelled, packets.position());
       RmPacketHeader h;
       // Packets the count promises but the cut file does not hold.
-      if (!reader.readPacket(pos, chunk.end, h)) {
+      if (!RmReader::readPacket(packets, h)) {
         notes.cutShort = notes.cutShort || chunk.cut;
         break;
       }

@@ -115,10 +115,10 @@ class RmReader {
   const std::vector<RmDataChunk>& dataChunks() const { return dataChunks_; }
   const std::vector<RmIndexEntry>& indexEntries() const { return indexEntries_; }
 
-  // Reads the packet at `pos`, no byte at or past `end`, and moves `pos` to the next packet.
+  // Reads the packet at the cursor (over a DATA chunk's packets) and moves it to the next packet.
   // A packet of a version other than 0 or 1 is only its two version bytes. False when the
   // header does not fit.
-  bool readPacket(uint64_t& pos, uint64_t end, RmPacketHeader& header);
+  static bool readPacket(ByteCursor& packets, RmPacketHeader& header);
 
   // Packets lie back to back, so one large read serves hundreds of headers; reads of this size
   // also skip the file's small-read buffer and its extra copy. Small enough to stay in the
@@ -144,8 +144,6 @@ class RmReader {
   bool readBytes(size_t n, std::string& out);
   bool readBytes(size_t n, std::vector<uint8_t>& out);
   uint64_t remaining() const { return pos_ <= limit_ ? limit_ - pos_ : 0; }
-  // n bytes at pos, none at or past end, through the packet window.
-  const uint8_t* packetBytes(uint64_t pos, uint64_t end, size_t n);
 
   InputFile* file_;
   ByteCursor in_;  // the whole file
@@ -159,10 +157,6 @@ class RmReader {
   std::vector<RmStream> streams_;
   std::vector<RmDataChunk> dataChunks_;
   std::vector<RmIndexEntry> indexEntries_;
-  std::unique_ptr<uint8_t[]> window_;  // made on the first packet read, left uninitialised
-  size_t windowCapacity_ = 0;    // bytes allocated: no more than the packets of a short file need
-  uint64_t windowPos_ = 0;       // file position of window_[0]
-  size_t windowFill_ = 0;        // valid bytes in window_
   LoadResult result_;
   bool signatureSeen_ = false;
   bool cutShort_ = false;
