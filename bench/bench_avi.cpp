@@ -1,8 +1,8 @@
 // Loading a two-hour AVI: headers and the 450,000-entry index, then the statistics.
 #include <benchmark/benchmark.h>
 
-#include "avi/avi_reader.h"
 #include "analysis/file_slot.h"
+#include "avi/avi_reader.h"
 #include "fixtures/byte_writer.h"
 #include "two_hour_files.h"
 

@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "rm/rm_reader.h"
 #include "fixtures/load_fields.h"
+#include "fixtures/loaders.h"
 #include "fixtures/message_recorder.h"
 #include "fixtures/rm_builder.h"
 #include "platform/shell.h"
+#include "rm/rm_reader.h"
 #include "search/batch_check.h"
-#include "fixtures/loaders.h"
 
 namespace {
 
@@ -91,7 +91,8 @@ void BM_CheckTree(benchmark::State& state) {
       std::unique_ptr<mv::PerSecondSeries> video, audio;
       uint64_t length = 0;
       int32_t seconds = 0, rate = 0, width = 0, height = 0;
-      benchmark::DoNotOptimize(mvtest::loadFields(mvtest::load<mv::walkRealMedia>, path, video, audio, length, seconds, rate, width, height));
+      benchmark::DoNotOptimize(mvtest::loadFields(mvtest::load<mv::walkRealMedia>, path, video, audio, length,
+                                                  seconds, rate, width, height));
     }
     load += secondsSince(start);
   }

@@ -6,8 +6,8 @@
 #include <QScrollBar>
 
 #include "fixtures/slot_builder.h"
-#include "widgets/stat_list_ctrl.h"
 #include "qt_benchmark_main.h"
+#include "widgets/stat_list_ctrl.h"
 
 namespace {
 

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "rm/rm_reader.h"
-#include "fixtures/load_fields.h"
 #include "fixtures/byte_writer.h"
-#include "two_hour_files.h"
+#include "fixtures/load_fields.h"
 #include "fixtures/loaders.h"
+#include "rm/rm_reader.h"
+#include "two_hour_files.h"
 
 namespace {
 
@@ -49,7 +49,8 @@ void BM_PlainRead(benchmark::State& state) {
   const std::string& path = fixture().path;
   plainRead(path, 1 << 20);  // warm the cache
   for (auto _ : state) {
-    if (plainRead(path, size_t(state.range(0))) != fixture().facts.fileBytes) state.SkipWithError("short read");
+    if (plainRead(path, size_t(state.range(0))) != fixture().facts.fileBytes)
+      state.SkipWithError("short read");
   }
   setCounters(state);
 }
@@ -62,7 +63,8 @@ void BM_LoadRealMedia(benchmark::State& state) {
     std::unique_ptr<mv::PerSecondSeries> video, audio;
     uint64_t length = 0;
     int32_t seconds = 0, rate = 0, width = 0, height = 0;
-    if (!mvtest::loadFields(mvtest::load<mv::walkRealMedia>, path, video, audio, length, seconds, rate, width, height) ||
+    if (!mvtest::loadFields(mvtest::load<mv::walkRealMedia>, path, video, audio, length, seconds, rate, width,
+                            height) ||
         seconds != int32_t(mvbench::kRmSeconds)) {
       state.SkipWithError("load failed");
     }

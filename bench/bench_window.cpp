@@ -8,8 +8,8 @@
 #include "chart/curve_chart.h"
 #include "fixtures/avi_builder.h"
 #include "fixtures/slot_builder.h"
-#include "widgets/stat_list_ctrl.h"
 #include "qt_benchmark_main.h"
+#include "widgets/stat_list_ctrl.h"
 
 namespace {
 

@@ -5,13 +5,13 @@
 
 #include <QApplication>
 
-#define MORV_QT_BENCHMARK_MAIN()                                                           \
-  int main(int argc, char** argv) {                                                        \
+#define MORV_QT_BENCHMARK_MAIN()                                                                 \
+  int main(int argc, char** argv) {                                                              \
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen"); \
-    QApplication app(argc, argv);                                                          \
-    benchmark::Initialize(&argc, argv);                                                    \
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;                      \
-    benchmark::RunSpecifiedBenchmarks();                                                   \
-    benchmark::Shutdown();                                                                 \
-    return 0;                                                                              \
+    QApplication app(argc, argv);                                                                \
+    benchmark::Initialize(&argc, argv);                                                          \
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;                            \
+    benchmark::RunSpecifiedBenchmarks();                                                         \
+    benchmark::Shutdown();                                                                       \
+    return 0;                                                                                    \
   }

@@ -11,10 +11,9 @@
 #include <iostream>
 #include <memory>
 #include <new>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "analysis/containers.h"
 #include "commands.h"
@@ -84,7 +83,9 @@ int exitCode(mv::BatchOutcome outcome, const mv::BatchCheck& check) {
 // The run of the batch dialog, into a result file. The engine tells each file that does not load
 // and each failure of the result file; the line printed names it with its cause.
 int checkIntoResultFile(const std::string& folder, const std::string& resultFile, bool allFormats) {
-  mv::setShellSink([](const std::string& path) { std::cout << mv::printableName(path) << '\n' << std::flush; });
+  mv::setShellSink([](const std::string& path) {
+    std::cout << mv::printableName(path) << '\n' << std::flush;
+  });
 
   mv::BatchCheck check;
   check.SetAllFormats(allFormats);
@@ -104,8 +105,9 @@ int checkIntoResultFile(const std::string& folder, const std::string& resultFile
           [&check, &resultFile](mv::BatchResultFailure failure) {
             if (failure == mv::BatchResultFailure::FindingsUnwritten) {
               const std::string n = std::to_string(check.unwrittenFiles());
-              printDiagnostic(resultFile, englishMessages() ? "the findings of " + n + " files could not be added to it"
-                                                            : "有 " + n + " 个文件的结果未能写入");
+              printDiagnostic(resultFile, englishMessages()
+                                              ? "the findings of " + n + " files could not be added to it"
+                                              : "有 " + n + " 个文件的结果未能写入");
             } else if (failure == mv::BatchResultFailure::IsAnInput) {
               // Refused after the counting pass: the result file is one of the files to check.
               printDiagnostic(resultFile, writeFailureCause(mv::OutputError::SameAsInput, 0));
@@ -232,7 +234,8 @@ int checkIntoStream(const std::string& folder, const std::string& output, bool j
   } else if (findings.empty()) {
     mv::showMessage(allFormats ? mv::msg::kBatchNoProblemsAnyFormat : mv::msg::kBatchNoProblems);
   }
-  if (json && !writeBytesOutput(output, treeFiles, findingsJson(checked, findings, !complete, counting.unreadable)))
+  if (json &&
+      !writeBytesOutput(output, treeFiles, findingsJson(checked, findings, !complete, counting.unreadable)))
     return kExitFailed;
   return findingsExitCode(int(findings.size()), counting.unreadable.size());
 }
@@ -243,8 +246,8 @@ void addCheckCommand(CLI::App& app, int* result) {
   // The check looks at the containers whose seconds without video mean damage unless told
   // otherwise; both texts name them from the table.
   const std::string checked = mv::containerNames(", ", true);
-  auto* cmd =
-      app.add_subcommand("check", "List the " + checked + " files below a folder that have seconds without video data");
+  auto* cmd = app.add_subcommand(
+      "check", "List the " + checked + " files below a folder that have seconds without video data");
   struct Options {
     std::string folder;
     std::string output;
@@ -260,7 +263,8 @@ void addCheckCommand(CLI::App& app, int* result) {
                   "executable's name with _chk.txt, beside it or in the user's data folder, else "
                   "standard output; with --json, standard output");
   cmd->add_flag("--json", opts->json, "Write the findings as one JSON document instead of the result text");
-  cmd->add_flag("--all-formats", opts->allFormats, "Check files of every format the program reads, not only " + checked);
+  cmd->add_flag("--all-formats", opts->allFormats,
+                "Check files of every format the program reads, not only " + checked);
   cmd->callback([opts, result] {
     std::string output = opts->output;
     if (output.empty()) {
@@ -272,8 +276,9 @@ void addCheckCommand(CLI::App& app, int* result) {
     }
     interrupted.store(false);
     installInterruptHandler();
-    *result = opts->json || output == "-" ? checkIntoStream(opts->folder, output, opts->json, opts->allFormats)
-                                          : checkIntoResultFile(opts->folder, output, opts->allFormats);
+    *result = opts->json || output == "-"
+                  ? checkIntoStream(opts->folder, output, opts->json, opts->allFormats)
+                  : checkIntoResultFile(opts->folder, output, opts->allFormats);
     std::signal(SIGINT, SIG_DFL);
   });
 }

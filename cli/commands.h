@@ -1,14 +1,14 @@
 #pragma once
 #include <CLI/CLI.hpp>
-#include <nlohmann/json.hpp>
-#include <vector>
 #include <functional>
+#include <nlohmann/json.hpp>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "analysis/file_slot.h"
-#include "search/batch_check.h"
 #include "platform/output_file.h"
+#include "search/batch_check.h"
 
 namespace mv {
 class TextFile;
@@ -42,7 +42,7 @@ nlohmann::ordered_json zeroRunsJson(const std::vector<mv::ZeroRun>& runs);
 // more than a second shows its progress on stderr. A failure has been told on stderr with its
 // cause; a file that ends early is loaded and noted there.
 mv::LoadResult loadFile(mv::FileSlot& slot, const std::string& path, int top = mv::kDefaultMarkedSeconds,
-              int bottom = mv::kDefaultMarkedSeconds);
+                        int bottom = mv::kDefaultMarkedSeconds);
 
 // Installs a message sink that prints each message to stderr.
 void captureMessages();
@@ -67,7 +67,8 @@ CLI::Option* addOutputOption(CLI::App* cmd, std::string& target, const std::stri
 // False after the failure has been told.
 bool writeTextOutput(const std::string& target, std::span<const mv::FileIdentity> keep,
                      const std::function<void(mv::TextFile&)>& write);
-bool writeBytesOutput(const std::string& target, std::span<const mv::FileIdentity> keep, const std::string& bytes);
+bool writeBytesOutput(const std::string& target, std::span<const mv::FileIdentity> keep,
+                      const std::string& bytes);
 // The same for an output written piece by piece as it is made.
 bool writeStreamOutput(const std::string& target, std::span<const mv::FileIdentity> keep,
                        const std::function<void(mv::OutputFile&)>& write);

@@ -98,7 +98,8 @@ bool writeSheetToStandardOutput(mv::XlsSheet& sheet) {
   return written && writeBytesOutput("-", {}, bytes);
 }
 
-bool writeSheet(const mv::SpreadsheetExport& x, const std::string& target, std::span<const mv::FileIdentity> keep) {
+bool writeSheet(const mv::SpreadsheetExport& x, const std::string& target,
+                std::span<const mv::FileIdentity> keep) {
   bool truncated = false;
   mv::XlsSheet sheet = x.build(&truncated);
   if (target == "-" ? !writeSheetToStandardOutput(sheet) : !writeSheetFile(sheet, target, keep)) return false;
@@ -113,11 +114,14 @@ void addExportCommands(CLI::App& app, int* result) {
   auto reportOpts = std::make_shared<ExportOptions>();
   auto* report = app.add_subcommand("report", "Write the tab-separated text report (GBK, CR LF)");
   addCommonOptions(report, *reportOpts);
-  report->add_flag("--no-file-info", reportOpts->noFileInfo, "Leave out the file summaries and distributions");
+  report->add_flag("--no-file-info", reportOpts->noFileInfo,
+                   "Leave out the file summaries and distributions");
   report->add_flag("--no-header", reportOpts->noHeader, "Leave out the heading line");
   report->add_flag("--no-statistics", reportOpts->noStatistics, "Leave out the five statistic rows");
-  report->add_option("--top", reportOpts->top, "How many highest seconds are marked")->check(CLI::Range(1, 99));
-  report->add_option("--bottom", reportOpts->bottom, "How many lowest seconds are marked")->check(CLI::Range(1, 99));
+  report->add_option("--top", reportOpts->top, "How many highest seconds are marked")
+      ->check(CLI::Range(1, 99));
+  report->add_option("--bottom", reportOpts->bottom, "How many lowest seconds are marked")
+      ->check(CLI::Range(1, 99));
   report->callback([reportOpts, result] {
     mv::FileSlot slots[2];
     if (!loadSlots(*reportOpts, slots)) {
@@ -140,7 +144,8 @@ void addExportCommands(CLI::App& app, int* result) {
       return;
     }
     const mv::SpreadsheetExport x(slots[0], slots[1], xlsOpts->report());
-    *result = writeSheet(x, xlsOpts->output, mv::mediaIdentities({&slots[0], &slots[1]})) ? kExitOk : kExitFailed;
+    *result =
+        writeSheet(x, xlsOpts->output, mv::mediaIdentities({&slots[0], &slots[1]})) ? kExitOk : kExitFailed;
   });
 }
 

@@ -1,9 +1,8 @@
 // frames: every video frame's time, size and key flag, with the groups of pictures they make.
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "analysis/file_slot.h"
 #include "commands.h"
@@ -18,7 +17,8 @@ namespace {
 void writeTable(mv::TextFile& out, const std::vector<mv::VideoFrame>& frames, char sep) {
   out.printf("frame%ctime%cbytes%ckey\n", sep, sep, sep);
   for (size_t i = 0; i < frames.size(); ++i)
-    out.printf("%zu%c%.6f%c%u%c%u\n", i + 1, sep, frames[i].seconds, sep, frames[i].bytes, sep, frames[i].key ? 1u : 0u);
+    out.printf("%zu%c%.6f%c%u%c%u\n", i + 1, sep, frames[i].seconds, sep, frames[i].bytes, sep,
+               frames[i].key ? 1u : 0u);
 }
 
 // The object is written element by element as it goes: a long file has millions of frames, too
@@ -45,8 +45,12 @@ void writeFramesJson(mv::OutputFile& out, const std::string& path, const std::ve
   }
   const mv::FrameStats s = mv::frameStats(frames, gops);
   put("],\"stats\":" +
-      dumpJson({{"frames", s.frames},         {"keyFrames", s.keyFrames},       {"maxBytes", s.maxBytes},
-                {"minBytes", s.minBytes},     {"averageBytes", s.averageBytes}, {"averageGopFrames", s.averageGopFrames}}) +
+      dumpJson({{"frames", s.frames},
+                {"keyFrames", s.keyFrames},
+                {"maxBytes", s.maxBytes},
+                {"minBytes", s.minBytes},
+                {"averageBytes", s.averageBytes},
+                {"averageGopFrames", s.averageGopFrames}}) +
       "}\n");
 }
 
@@ -60,7 +64,8 @@ void addFramesCommand(CLI::App& app, int* result) {
   auto o = std::make_shared<Options>();
   auto* cmd = app.add_subcommand("frames", "List the video frames in decode order: time, bytes, key frame");
   cmd->add_option("FILE", o->file, mediaFileHelp())->required();
-  auto* json = cmd->add_flag("--json", o->json, "One JSON object with the frames, groups of pictures and statistics");
+  auto* json =
+      cmd->add_flag("--json", o->json, "One JSON object with the frames, groups of pictures and statistics");
   cmd->add_flag("--csv", o->csv, "Comma-separated columns instead of tab-separated")->excludes(json);
   addOutputOption(cmd, o->output, "File to write, exactly as named; - (the default) for standard output");
   cmd->callback([o, result] {
@@ -74,13 +79,14 @@ void addFramesCommand(CLI::App& app, int* result) {
     const std::vector<mv::VideoFrame> frames = mv::videoFrames(slot.analysis);
     const auto keep = mv::mediaIdentities({&slot});
     // JSON stays UTF-8 as every JSON output does; the tables are texts like the others.
-    const bool written =
-        o->json ? writeStreamOutput(o->output, keep,
-                                    [&](mv::OutputFile& out) {
-                                      writeFramesJson(out, slot.analysis.path, frames, mv::groupsOfPictures(frames));
-                                    })
-                : writeTextOutput(o->output, keep,
-                                  [&](mv::TextFile& out) { writeTable(out, frames, o->csv ? ',' : '\t'); });
+    const bool written = o->json ? writeStreamOutput(o->output, keep,
+                                                     [&](mv::OutputFile& out) {
+                                                       writeFramesJson(out, slot.analysis.path, frames,
+                                                                       mv::groupsOfPictures(frames));
+                                                     })
+                                 : writeTextOutput(o->output, keep, [&](mv::TextFile& out) {
+                                     writeTable(out, frames, o->csv ? ',' : '\t');
+                                   });
     *result = written ? kExitOk : kExitFailed;
   });
 }

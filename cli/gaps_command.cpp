@@ -1,7 +1,6 @@
 #include <memory>
-#include <string>
-
 #include <nlohmann/json.hpp>
+#include <string>
 
 #include "analysis/file_slot.h"
 #include "commands.h"

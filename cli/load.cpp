@@ -57,7 +57,7 @@ mv::LoadResult loadFile(mv::FileSlot& slot, const std::string& path, int top, in
   const auto& notes = slot.analysis.notes;
   if (std::find(notes.begin(), notes.end(), mv::kNoteCutShort) != notes.end())
     printDiagnostic(path, englishMessages() ? "note: the file ends early; what it holds was read"
-                                         : "提示：文件不完整，已读取其中现有的部分");
+                                            : "提示：文件不完整，已读取其中现有的部分");
   return loaded;
 }
 

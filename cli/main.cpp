@@ -13,8 +13,10 @@ namespace {
 // ran out of memory is.
 int ranOutOfMemory(const CLI::App& app) {
   std::string what = mvcli::currentFile();
-  if (what.empty()) what = app.get_subcommands().empty() ? app.get_name() : app.get_subcommands().front()->get_name();
-  mvcli::printDiagnostic(what, mvcli::loadFailureCause(what, mv::LoadResult::fail(mv::LoadFailure::OutOfMemory)));
+  if (what.empty())
+    what = app.get_subcommands().empty() ? app.get_name() : app.get_subcommands().front()->get_name();
+  mvcli::printDiagnostic(what,
+                         mvcli::loadFailureCause(what, mv::LoadResult::fail(mv::LoadFailure::OutOfMemory)));
   return mvcli::kExitFailed;
 }
 

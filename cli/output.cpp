@@ -34,24 +34,27 @@ bool writeTextOutput(const std::string& target, std::span<const mv::FileIdentity
     // The text writer keeps the errno of its failed call to itself; nothing after that call
     // touches errno, so it still holds it. A target that is no file failed on no call at all.
     struct stat st {};
-    const int err = out.error() != mv::OutputError::NotAFile ? errno
+    const int err = out.error() != mv::OutputError::NotAFile                  ? errno
                     : ::stat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? EISDIR
-                                                                               : 0;
+                                                                              : 0;
     printDiagnostic(outputName(target), writeFailureCause(out.error(), err));
     return false;
   }
   write(out);
   if (!out.close()) {
     const int err = errno;
-    printDiagnostic(outputName(target), writeFailureCause(out.error(), out.error() == mv::OutputError::None ? 0 : err));
+    printDiagnostic(outputName(target),
+                    writeFailureCause(out.error(), out.error() == mv::OutputError::None ? 0 : err));
     return false;
   }
   if (target != "-") printWritten(target);
   return true;
 }
 
-bool writeBytesOutput(const std::string& target, std::span<const mv::FileIdentity> keep, const std::string& bytes) {
-  return writeStreamOutput(target, keep, [&bytes](mv::OutputFile& out) { out.append(bytes.data(), bytes.size()); });
+bool writeBytesOutput(const std::string& target, std::span<const mv::FileIdentity> keep,
+                      const std::string& bytes) {
+  return writeStreamOutput(target, keep,
+                           [&bytes](mv::OutputFile& out) { out.append(bytes.data(), bytes.size()); });
 }
 
 bool writeStreamOutput(const std::string& target, std::span<const mv::FileIdentity> keep,

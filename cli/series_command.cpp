@@ -4,10 +4,9 @@
 #include <charconv>
 #include <iostream>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
-
-#include <nlohmann/json.hpp>
 
 #include "analysis/containers.h"
 #include "analysis/failure_causes.h"
@@ -72,7 +71,8 @@ void addSeriesCommand(CLI::App& app, int* result) {
   };
   auto opts = std::make_shared<Options>();
   cmd->add_option("FILE", opts->path, mediaFileHelp())->required();
-  cmd->add_option("--top", opts->top, "How many highest seconds the threshold marks")->check(CLI::Range(1, 99));
+  cmd->add_option("--top", opts->top, "How many highest seconds the threshold marks")
+      ->check(CLI::Range(1, 99));
   cmd->add_option("--bottom", opts->bottom, "How many lowest non-zero seconds the threshold marks")
       ->check(CLI::Range(1, 99));
   cmd->add_option("--window", opts->window,
@@ -97,11 +97,13 @@ void addSeriesCommand(CLI::App& app, int* result) {
     j["frameRateMilli"] = a.frameRateMilli;
     if (!a.notes.empty()) j["notes"] = a.notes;
     if (opts->window != 0) {
-      for (const auto& [key, item] : {std::pair{"videoPeak", mv::ITEM_VIDEO}, std::pair{"audioPeak", mv::ITEM_AUDIO},
-                                      std::pair{"totalPeak", mv::ITEM_TOTAL}}) {
+      for (const auto& [key, item] :
+           {std::pair{"videoPeak", mv::ITEM_VIDEO}, std::pair{"audioPeak", mv::ITEM_AUDIO},
+            std::pair{"totalPeak", mv::ITEM_TOTAL}}) {
         const mv::PeakWindow p = mv::peakWindow(a, item, opts->window);
-        j[key] = p.found ? nlohmann::ordered_json{{"seconds", p.seconds}, {"start", p.start}, {"rate", p.rate}}
-                         : nlohmann::ordered_json();
+        j[key] = p.found
+                     ? nlohmann::ordered_json{{"seconds", p.seconds}, {"start", p.start}, {"rate", p.rate}}
+                     : nlohmann::ordered_json();
       }
     }
     std::string head = dumpJson(j);

@@ -18,7 +18,8 @@ int main(int argc, char** argv) {
   const QString out = QString::fromLocal8Bit(argv[1]), name = QString::fromLocal8Bit(argv[2]);
   for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
     const QString folder = QString("%1/%2x%2/apps").arg(out).arg(size);
-    if (!QDir().mkpath(folder) || !mvgui::applicationPixmap(size).save(folder + "/" + name + ".png")) return 1;
+    if (!QDir().mkpath(folder) || !mvgui::applicationPixmap(size).save(folder + "/" + name + ".png"))
+      return 1;
   }
   const QString scalable = out + "/scalable/apps";
   QFile svg(scalable + "/" + name + ".svg");

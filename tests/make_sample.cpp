@@ -14,8 +14,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    mvtest::writeFile(argv[1], odml ? mvtest::avi::OdmlFile{.partFrames = {20, 20}, .frameBytes = 50, .audioBytes = 10}.build()
-                                    : mvtest::sampleAvi(20));
+    mvtest::writeFile(
+        argv[1],
+        odml ? mvtest::avi::OdmlFile{.partFrames = {20, 20}, .frameBytes = 50, .audioBytes = 10}.build()
+             : mvtest::sampleAvi(20));
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());
     return 1;

@@ -27,7 +27,8 @@ LoadResult FileSlot::open(const std::string& path, LoadControl* control) {
   }
   if (result.ok() && (!a.videoSeries || !a.audioSeries)) result = LoadResult::fail(LoadFailure::Damaged);
   // Without a total series every report would read a missing column: the load counts as failed.
-  if (result.ok() && !prepareStatistics(a, top_, bottom_)) result = LoadResult::fail(LoadFailure::OutOfMemory);
+  if (result.ok() && !prepareStatistics(a, top_, bottom_))
+    result = LoadResult::fail(LoadFailure::OutOfMemory);
   if (!result.ok()) {
     clear();
     return result;

@@ -59,6 +59,8 @@ class FileSlot {
 };
 
 // Value of a row of one of the slot's series; see cellValue of an analysis.
-inline double cellValue(const FileSlot& slot, uint32_t index, int item) { return cellValue(slot.analysis, index, item); }
+inline double cellValue(const FileSlot& slot, uint32_t index, int item) {
+  return cellValue(slot.analysis, index, item);
+}
 
 }  // namespace mv

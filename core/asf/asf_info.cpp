@@ -4,8 +4,8 @@
 
 #include "asf/asf_reader.h"
 #include "media/time_format.h"
-#include "platform/byte_order.h"
 #include "media/unit_summary.h"
+#include "platform/byte_order.h"
 #include "platform/input_file.h"
 
 namespace mv {
@@ -16,13 +16,20 @@ const char* videoCodecName(uint32_t fourcc) {
     uint32_t code;
     const char* name;
   } names[] = {
-      {fourccLe("WMV1"), "Windows Media Video 7"}, {fourccLe("WMV2"), "Windows Media Video 8"},
-      {fourccLe("WMV3"), "Windows Media Video 9"}, {fourccLe("WMVA"), "Windows Media Video 9 Advanced"},
-      {fourccLe("WVC1"), "VC-1"},                  {fourccLe("WMVP"), "Windows Media Video 9 Image"},
-      {fourccLe("MP43"), "MS-MPEG4 v3"},           {fourccLe("MP42"), "MS-MPEG4 v2"},
-      {fourccLe("MPG4"), "MS-MPEG4 v1"},           {fourccLe("MP4S"), "MPEG-4 Visual"},
-      {fourccLe("M4S2"), "MPEG-4 Visual"},         {fourccLe("H264"), "H.264/AVC"},
-      {fourccLe("h264"), "H.264/AVC"},             {fourccLe("MJPG"), "Motion JPEG"},
+      {fourccLe("WMV1"), "Windows Media Video 7"},
+      {fourccLe("WMV2"), "Windows Media Video 8"},
+      {fourccLe("WMV3"), "Windows Media Video 9"},
+      {fourccLe("WMVA"), "Windows Media Video 9 Advanced"},
+      {fourccLe("WVC1"), "VC-1"},
+      {fourccLe("WMVP"), "Windows Media Video 9 Image"},
+      {fourccLe("MP43"), "MS-MPEG4 v3"},
+      {fourccLe("MP42"), "MS-MPEG4 v2"},
+      {fourccLe("MPG4"), "MS-MPEG4 v1"},
+      {fourccLe("MP4S"), "MPEG-4 Visual"},
+      {fourccLe("M4S2"), "MPEG-4 Visual"},
+      {fourccLe("H264"), "H.264/AVC"},
+      {fourccLe("h264"), "H.264/AVC"},
+      {fourccLe("MJPG"), "Motion JPEG"},
   };
   for (const auto& n : names)
     if (n.code == fourcc) return n.name;
@@ -31,18 +38,31 @@ const char* videoCodecName(uint32_t fourcc) {
 
 const char* audioFormatName(uint16_t tag) {
   switch (tag) {
-    case 0x0001: return "PCM";
-    case 0x0002: return "MS ADPCM";
-    case 0x0055: return "MP3";
-    case 0x000A: return "WMA Voice";
-    case 0x0160: return "WMA v1";
-    case 0x0161: return "WMA v2";
-    case 0x0162: return "WMA Pro";
-    case 0x0163: return "WMA Lossless";
-    case 0x0050: return "MPEG Audio";
-    case 0x00FF: case 0x1610: return "AAC";
-    case 0x2000: return "AC-3";
-    default: return "";
+    case 0x0001:
+      return "PCM";
+    case 0x0002:
+      return "MS ADPCM";
+    case 0x0055:
+      return "MP3";
+    case 0x000A:
+      return "WMA Voice";
+    case 0x0160:
+      return "WMA v1";
+    case 0x0161:
+      return "WMA v2";
+    case 0x0162:
+      return "WMA Pro";
+    case 0x0163:
+      return "WMA Lossless";
+    case 0x0050:
+      return "MPEG Audio";
+    case 0x00FF:
+    case 0x1610:
+      return "AAC";
+    case 0x2000:
+      return "AC-3";
+    default:
+      return "";
   }
 }
 
@@ -60,7 +80,6 @@ std::string duration100ns(uint64_t t) {
   const uint64_t ms = t / 10000;
   return ms < 0xFFFFFFFFull ? formatMilliseconds(uint32_t(ms)) : std::to_string(ms) + " ms";
 }
-
 
 }  // namespace
 
@@ -93,14 +112,18 @@ int writeAsfInfo(const std::string& path, TextFile& out) {
   for (size_t i = 0; i < asf.streams.size(); ++i) {
     const AsfStream& s = asf.streams[i];
     const bool chosen = int(i) == asf.videoStream || int(i) == asf.audioStream;
-    const char* kind = s.kind == AsfStreamKind::Video ? "视频" : s.kind == AsfStreamKind::Audio ? "音频" : "其他";
+    const char* kind = s.kind == AsfStreamKind::Video   ? "视频"
+                       : s.kind == AsfStreamKind::Audio ? "音频"
+                                                        : "其他";
     out.printf("\n流 %u（%s%s）\n", unsigned(s.number), kind, chosen ? "，参与统计" : "");
     if (s.kind == AsfStreamKind::Video) {
       out.write("编码　　：" + fourccText(s.compression));
       if (const char* name = videoCodecName(s.compression); *name) out.printf(" = %s", name);
       out.write("\n");
-      if (s.encodedWidth && s.encodedHeight) out.printf("画面大小：%u x %u\n", s.encodedWidth, s.encodedHeight);
-      else out.printf("画面大小：%d x %d\n", s.bitmapWidth, s.bitmapHeight);
+      if (s.encodedWidth && s.encodedHeight)
+        out.printf("画面大小：%u x %u\n", s.encodedWidth, s.encodedHeight);
+      else
+        out.printf("画面大小：%d x %d\n", s.bitmapWidth, s.bitmapHeight);
       if (s.bitCount) out.printf("颜色位数：%u\n", unsigned(s.bitCount));
       if (s.number < 128 && asf.avgTimePerFrame[s.number] > 0) {
         out.printf("声明帧率：%.3f fps\n", 1e7 / double(asf.avgTimePerFrame[s.number]));

@@ -38,9 +38,9 @@ constexpr Guid kVideoMedia = guid(0xBC19EFC0, 0x5B4D, 0x11CF, 0xA8FD00805F5C442B
 
 bool is(const uint8_t* p, const Guid& g) { return std::memcmp(p, g.b, 16) == 0; }
 
-constexpr size_t kObjectHeader = 24;       // GUID, 64-bit size
-constexpr size_t kHeaderObjectHead = 30;   // + object count, two reserved bytes
-constexpr size_t kDataObjectHead = 50;     // + file id, packet count, reserved
+constexpr size_t kObjectHeader = 24;      // GUID, 64-bit size
+constexpr size_t kHeaderObjectHead = 30;  // + object count, two reserved bytes
+constexpr size_t kDataObjectHead = 50;    // + file id, packet count, reserved
 // Header objects the reader looks into are small; one claiming more is passed over rather than
 // read into memory.
 constexpr uint64_t kMaxHeaderObject = 16 << 20;
@@ -51,7 +51,8 @@ std::string utf16leToUtf8(const uint8_t* p, size_t n) {
   for (size_t i = 0; i + 1 < n; i += 2) {
     uint32_t c = readU16le(p + i);
     if (c == 0) break;
-    if (c >= 0xD800 && c < 0xDC00 && i + 3 < n && readU16le(p + i + 2) >= 0xDC00 && readU16le(p + i + 2) < 0xE000) {
+    if (c >= 0xD800 && c < 0xDC00 && i + 3 < n && readU16le(p + i + 2) >= 0xDC00 &&
+        readU16le(p + i + 2) < 0xE000) {
       c = 0x10000 + ((c - 0xD800) << 10) + (readU16le(p + i + 2) - 0xDC00);
       i += 2;
     } else if (c >= 0xD800 && c < 0xE000) {
@@ -82,10 +83,14 @@ class HeaderParser {
   explicit HeaderParser(AsfFile& out) : out_(out) {}
 
   void object(const uint8_t* p, size_t n) {
-    if (is(p, kFileProperties)) fileProperties(p, n);
-    else if (is(p, kStreamProperties)) streamProperties(p, n, false);
-    else if (is(p, kHeaderExtension)) headerExtension(p, n);
-    else if (is(p, kContentDescription)) contentDescription(p, n);
+    if (is(p, kFileProperties))
+      fileProperties(p, n);
+    else if (is(p, kStreamProperties))
+      streamProperties(p, n, false);
+    else if (is(p, kHeaderExtension))
+      headerExtension(p, n);
+    else if (is(p, kContentDescription))
+      contentDescription(p, n);
   }
 
   static bool wanted(const uint8_t* p) {
@@ -112,7 +117,7 @@ class HeaderParser {
     if (n < 78) return;
     AsfStream s;
     s.extended = extended;
-    s.kind = is(p + 24, kVideoMedia) ? AsfStreamKind::Video
+    s.kind = is(p + 24, kVideoMedia)   ? AsfStreamKind::Video
              : is(p + 24, kAudioMedia) ? AsfStreamKind::Audio
                                        : AsfStreamKind::Other;
     s.number = readU16le(p + 72) & 0x7F;
@@ -200,10 +205,13 @@ class ObjectAssembler {
 
   uint64_t packetAt = 0;  // file position of the data packet being read
 
-  int trackOf(unsigned stream) const { return int(stream) == number_[0] ? 0 : int(stream) == number_[1] ? 1 : -1; }
+  int trackOf(unsigned stream) const {
+    return int(stream) == number_[0] ? 0 : int(stream) == number_[1] ? 1 : -1;
+  }
 
   // A fragment of a media object; the object counts once all its bytes have come, in order.
-  void fragment(int t, uint32_t object, uint32_t offset, uint32_t size, int64_t time, bool key, uint32_t length) {
+  void fragment(int t, uint32_t object, uint32_t offset, uint32_t size, int64_t time, bool key,
+                uint32_t length) {
     Open& o = open_[t];
     if (offset == 0) {
       o = {true, object, size, 0, time, key, packetAt};
@@ -350,7 +358,8 @@ LoadResult readAsf(InputFile& file, AsfFile& out, LoadControl* control) {
       if (!file.readAt(pos, d, kObjectHeader)) return parseFailure(file.readFailed(), true, pos);
       if (is(d, kData)) break;
       const uint64_t size = readU64le(d + 16);
-      if (size < kObjectHeader || !file.contains(pos, size)) return LoadResult::fail(LoadFailure::Damaged, pos);
+      if (size < kObjectHeader || !file.contains(pos, size))
+        return LoadResult::fail(LoadFailure::Damaged, pos);
       pos += size;
     }
     if (!file.readAt(pos, d, kDataObjectHead)) return parseFailure(file.readFailed(), true, pos);
@@ -393,12 +402,15 @@ LoadResult walkAsf(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadCon
   if (const LoadResult r = readAsf(file, asf, control); !r.ok()) return r;
   if (asf.videoStream >= 0) {
     const AsfStream& v = asf.streams[size_t(asf.videoStream)];
-    const auto positive = [](int64_t x) { return x > 0 && x <= std::numeric_limits<int32_t>::max() ? int32_t(x) : 0; };
+    const auto positive = [](int64_t x) {
+      return x > 0 && x <= std::numeric_limits<int32_t>::max() ? int32_t(x) : 0;
+    };
     // The encoded size where the writer gave one, else the bitmap header's (height may be negative).
     const bool encoded = v.encodedWidth > 0 && v.encodedHeight > 0;
     out.frameWidth = positive(encoded ? int64_t(v.encodedWidth) : int64_t(v.bitmapWidth));
-    out.frameHeight = positive(encoded ? int64_t(v.encodedHeight)
-                                       : v.bitmapHeight < 0 ? -int64_t(v.bitmapHeight) : int64_t(v.bitmapHeight));
+    out.frameHeight = positive(encoded              ? int64_t(v.encodedHeight)
+                               : v.bitmapHeight < 0 ? -int64_t(v.bitmapHeight)
+                                                    : int64_t(v.bitmapHeight));
     const uint64_t perFrame = asf.avgTimePerFrame[v.number];
     const uint64_t declared = perFrame > 0 ? 10'000'000'000ull / perFrame : 0;
     if (declared <= uint64_t(std::numeric_limits<int32_t>::max())) out.frameRateMilli = int32_t(declared);

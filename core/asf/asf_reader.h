@@ -48,10 +48,10 @@ struct AsfFile {
   uint64_t avgTimePerFrame[128] = {};
   int videoStream = -1;  // index into streams of the chosen tracks
   int audioStream = -1;
-  uint64_t dataOffset = 0;    // the data object
-  uint64_t packetsRead = 0;   // whole packets walked
-  uint64_t badPackets = 0;    // packets whose payloads did not fit and were passed over
-  bool cutShort = false;      // the data ended inside a packet
+  uint64_t dataOffset = 0;   // the data object
+  uint64_t packetsRead = 0;  // whole packets walked
+  uint64_t badPackets = 0;   // packets whose payloads did not fit and were passed over
+  bool cutShort = false;     // the data ended inside a packet
   TrackUnits video;
   TrackUnits audio;
 };

@@ -5,8 +5,8 @@
 #include <span>
 
 #include "avi/avi_reader.h"
-#include "platform/byte_order.h"
 #include "media/codec_names.h"
+#include "platform/byte_order.h"
 #include "platform/input_file.h"
 
 namespace mv {
@@ -150,7 +150,8 @@ int writeAviInfo(const std::string& path, TextFile& out) {
   writeMainHeader(out, reader.mainHeader());
   // Files of several parts: what a reader of only the first part would miss.
   if (reader.riffParts() > 1 || reader.hasDmlh()) {
-    out.printf("OpenDML ：%u 个RIFF段，dmlh总帧数 %u\n", unsigned(reader.riffParts()), unsigned(reader.odmlTotalFrames()));
+    out.printf("OpenDML ：%u 个RIFF段，dmlh总帧数 %u\n", unsigned(reader.riffParts()),
+               unsigned(reader.odmlTotalFrames()));
   }
   out.write("\n流属性\n\n");
   for (const auto& s : reader.streams()) writeStream(out, *s);

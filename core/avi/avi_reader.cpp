@@ -118,7 +118,8 @@ bool AviReader::readBody(uint32_t size, std::vector<uint8_t>& out, size_t prefix
 // A chunk kept as it stands in the file: id and size, then the body.
 bool AviReader::readWholeChunk(uint64_t start, uint32_t size, std::vector<uint8_t>& out) {
   std::vector<uint8_t> block;
-  if (!readBody(size, block, kChunkHeaderSize) || !file_->readAt(start, block.data(), kChunkHeaderSize)) return false;
+  if (!readBody(size, block, kChunkHeaderSize) || !file_->readAt(start, block.data(), kChunkHeaderSize))
+    return false;
   out = std::move(block);
   return true;
 }
@@ -189,8 +190,7 @@ bool AviReader::walk(uint64_t rangeEnd, uint64_t topEnd, int depth) {
             }
           }
         }
-        if (const bool r = walk(listEnd, depth == 0 ? start + extent : topEnd, depth + 1);
-            !r) {
+        if (const bool r = walk(listEnd, depth == 0 ? start + extent : topEnd, depth + 1); !r) {
           return r;
         }
       }
@@ -310,7 +310,8 @@ class StreamAttribution {
     // A rate that does not fit the entry count and the play time is replaced by the count over
     // the header's exact duration.
     const double impliedSeconds = double(k_) / r_;
-    if (std::isfinite(impliedSeconds) && std::fabs(std::trunc(impliedSeconds) - double(durationSeconds)) <= 10.0) {
+    if (std::isfinite(impliedSeconds) &&
+        std::fabs(std::trunc(impliedSeconds) - double(durationSeconds)) <= 10.0) {
       return false;
     }
     for (size_t i = kFirstSecond; i < n_; ++i) series_[i] = 0;
@@ -349,8 +350,8 @@ class StreamAttribution {
 // One pass, then a second for the streams whose rate proved implausible. `pass(video, audio)`
 // feeds the entries of the streams it is asked for; false when they could not be read.
 template <typename Pass>
-bool attributeStreams(StreamAttribution& v, StreamAttribution& a, double headerSeconds, uint32_t durationSeconds,
-                      Pass pass) {
+bool attributeStreams(StreamAttribution& v, StreamAttribution& a, double headerSeconds,
+                      uint32_t durationSeconds, Pass pass) {
   if (!pass(v.active(), a.active())) return false;
   const bool againVideo = v.needsSecondPass(headerSeconds, durationSeconds);
   const bool againAudio = a.needsSecondPass(headerSeconds, durationSeconds);
@@ -358,8 +359,8 @@ bool attributeStreams(StreamAttribution& v, StreamAttribution& a, double headerS
   return pass(againVideo, againAudio);
 }
 
-constexpr size_t kOdmlHeaderSize = 24;    // both index kinds: longs per entry ... reserved
-constexpr size_t kSuperEntrySize = 16;    // qwOffset, dwSize, dwDuration
+constexpr size_t kOdmlHeaderSize = 24;  // both index kinds: longs per entry ... reserved
+constexpr size_t kSuperEntrySize = 16;  // qwOffset, dwSize, dwDuration
 constexpr uint8_t kIndexOfIndexes = 0;
 constexpr uint8_t kIndexOfChunks = 1;
 constexpr uint32_t kOdmlSizeMask = 0x7FFFFFFF;  // bit 31 marks a chunk that is not a key frame
@@ -485,7 +486,8 @@ LoadResult AviReader::walkMovi(AviStreamEntries& out, ProgressGate& gate) const 
 }
 
 bool AviReader::attribute(uint32_t durationSeconds, double headerSeconds, PerSecondSeries& video,
-                          PerSecondSeries& audio, std::vector<uint32_t>& videoUnits, bool& videoRateReplaced) const {
+                          PerSecondSeries& audio, std::vector<uint32_t>& videoUnits,
+                          bool& videoRateReplaced) const {
   const int videoAt = firstStream(kTypeVids), audioAt = firstStream(kTypeAuds);
   uint16_t videoCode = 0, audioCode = 0;
   const bool haveVideo = videoAt >= 0 && streamCode(size_t(videoAt), videoCode);
@@ -519,8 +521,10 @@ bool AviReader::attribute(const AviStreamEntries& entries, uint32_t durationSeco
   StreamAttribution v(videoAt >= 0 ? streams_[size_t(videoAt)].get() : nullptr, video);
   StreamAttribution a(audioAt >= 0 ? streams_[size_t(audioAt)].get() : nullptr, audio);
   attributeStreams(v, a, headerSeconds, durationSeconds, [&](bool doVideo, bool doAudio) {
-    if (doVideo) for (uint32_t size : entries.video) v.add(size & kOdmlSizeMask);
-    if (doAudio) for (uint32_t size : entries.audio) a.add(size & kOdmlSizeMask);
+    if (doVideo)
+      for (uint32_t size : entries.video) v.add(size & kOdmlSizeMask);
+    if (doAudio)
+      for (uint32_t size : entries.audio) a.add(size & kOdmlSizeMask);
     return true;
   });
   return v.rateReplaced();
@@ -530,7 +534,8 @@ namespace {
 
 // Entry k's time, as the series spread it: k / the header's rate, or where that rate did not fit,
 // k × the header's play time / the entry count.
-UnitClock frameClock(const AviStreamHeader& h, bool rateReplaced, uint64_t playMicroseconds, uint64_t entries) {
+UnitClock frameClock(const AviStreamHeader& h, bool rateReplaced, uint64_t playMicroseconds,
+                     uint64_t entries) {
   UnitClock c;
   if (rateReplaced) {
     c.mul = Int128(playMicroseconds);
@@ -580,7 +585,8 @@ LoadResult walkAvi(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadCon
   }
   const uint64_t duration = frames * h.dwMicroSecPerFrame / 1000000u;
   // The play time is avih's frame time (its first field) times the frames: refused at that header.
-  if (duration > kMaxDurationSeconds) return LoadResult::fail(LoadFailure::Damaged, reader.mainHeaderPosition());
+  if (duration > kMaxDurationSeconds)
+    return LoadResult::fail(LoadFailure::Damaged, reader.mainHeaderPosition());
   out.durationSeconds = int32_t(duration);
   const double headerSeconds = double(frames * h.dwMicroSecPerFrame) / 1000000.0;
 

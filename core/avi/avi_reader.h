@@ -8,8 +8,8 @@
 
 #include "media/file_analysis.h"
 #include "media/load.h"
-#include "media/reader.h"
 #include "media/per_second_series.h"
+#include "media/reader.h"
 #include "platform/byte_cursor.h"
 #include "platform/input_file.h"
 
@@ -34,7 +34,7 @@ struct AviMainHeader {
 
 // Body of the strh chunk (56 bytes).
 struct AviStreamHeader {
-  uint32_t fccType = 0;     // four characters as a little-endian value ("vids", "auds")
+  uint32_t fccType = 0;  // four characters as a little-endian value ("vids", "auds")
   uint32_t fccHandler = 0;
   uint32_t dwFlags = 0;
   uint16_t wPriority = 0;
@@ -54,9 +54,9 @@ struct AviStreamHeader {
 
 struct AviStream {
   AviStreamHeader header;
-  std::vector<uint8_t> format;     // strf body: WAVEFORMATEX for audio, BITMAPINFOHEADER for video
-  std::string name;                // strn body as text
-  std::vector<uint8_t> superIndex; // indx chunk with its id and size in front, or empty
+  std::vector<uint8_t> format;      // strf body: WAVEFORMATEX for audio, BITMAPINFOHEADER for video
+  std::string name;                 // strn body as text
+  std::vector<uint8_t> superIndex;  // indx chunk with its id and size in front, or empty
 
   // Wave format fields of an audio stream's format block (0 when the block is too short).
   uint16_t wFormatTag() const;

@@ -12,37 +12,59 @@ namespace {
 
 const char* videoCodecName(int id) {
   switch (id) {
-    case 1: return "JPEG";
-    case 2: return "Sorenson H.263";
-    case 3: return "Screen Video";
-    case 4: return "On2 VP6";
-    case 5: return "On2 VP6 (alpha)";
-    case 6: return "Screen Video 2";
-    case 7: return "H.264/AVC";
-    case 12: return "H.265/HEVC";
-    default: return "";
+    case 1:
+      return "JPEG";
+    case 2:
+      return "Sorenson H.263";
+    case 3:
+      return "Screen Video";
+    case 4:
+      return "On2 VP6";
+    case 5:
+      return "On2 VP6 (alpha)";
+    case 6:
+      return "Screen Video 2";
+    case 7:
+      return "H.264/AVC";
+    case 12:
+      return "H.265/HEVC";
+    default:
+      return "";
   }
 }
 
 const char* soundFormatName(int format) {
   switch (format) {
-    case 0: return "PCM";
-    case 1: return "ADPCM";
-    case 2: return "MP3";
-    case 3: return "PCM (little-endian)";
-    case 4: return "Nellymoser 16 kHz";
-    case 5: return "Nellymoser 8 kHz";
-    case 6: return "Nellymoser";
-    case 7: return "G.711 A-law";
-    case 8: return "G.711 mu-law";
-    case 10: return "AAC";
-    case 11: return "Speex";
-    case 14: return "MP3 8 kHz";
-    case 15: return "Device-specific";
-    default: return "";
+    case 0:
+      return "PCM";
+    case 1:
+      return "ADPCM";
+    case 2:
+      return "MP3";
+    case 3:
+      return "PCM (little-endian)";
+    case 4:
+      return "Nellymoser 16 kHz";
+    case 5:
+      return "Nellymoser 8 kHz";
+    case 6:
+      return "Nellymoser";
+    case 7:
+      return "G.711 A-law";
+    case 8:
+      return "G.711 mu-law";
+    case 10:
+      return "AAC";
+    case 11:
+      return "Speex";
+    case 14:
+      return "MP3 8 kHz";
+    case 15:
+      return "Device-specific";
+    default:
+      return "";
   }
 }
-
 
 }  // namespace
 
@@ -64,10 +86,14 @@ int writeFlvInfo(const std::string& path, TextFile& out) {
       const char* key;
       const char* label;
       const char* unit;
-    } rows[] = {{"duration", "时长　　：", " s"},       {"width", "画面宽度：", ""},
-                {"height", "画面高度：", ""},          {"framerate", "帧率　　：", " fps"},
-                {"videodatarate", "视频码率：", " kbps"}, {"audiodatarate", "音频码率：", " kbps"},
-                {"audiosamplerate", "采样率　：", " Hz"}, {"filesize", "文件长度：", " bytes"}};
+    } rows[] = {{"duration", "时长　　：", " s"},
+                {"width", "画面宽度：", ""},
+                {"height", "画面高度：", ""},
+                {"framerate", "帧率　　：", " fps"},
+                {"videodatarate", "视频码率：", " kbps"},
+                {"audiodatarate", "音频码率：", " kbps"},
+                {"audiosamplerate", "采样率　：", " Hz"},
+                {"filesize", "文件长度：", " bytes"}};
     for (const auto& r : rows) {
       const auto it = flv.numbers.find(r.key);
       if (it == flv.numbers.end()) continue;
@@ -94,7 +120,8 @@ int writeFlvInfo(const std::string& path, TextFile& out) {
       out.write("\n");
     }
     writeUnitRows(out, "帧数　　：", flv.video);
-    if (const int32_t rate = measuredFrameRateMilli(flv.video)) out.printf("实测帧率：%.3f fps\n", rate / 1000.0);
+    if (const int32_t rate = measuredFrameRateMilli(flv.video))
+      out.printf("实测帧率：%.3f fps\n", rate / 1000.0);
   }
   if (flv.audio.present) {
     out.write("\n音频流\n");

@@ -103,7 +103,9 @@ class Amf {
   // The script data: "onMetaData", then its object or ECMA array.
   void metaData(FlvFile& out) {
     std::string name;
-    if (in_.remaining() == 0 || in_.u8() != 2 || !string(name) || name != "onMetaData" || in_.remaining() == 0) return;
+    if (in_.remaining() == 0 || in_.u8() != 2 || !string(name) || name != "onMetaData" ||
+        in_.remaining() == 0)
+      return;
     const uint8_t type = in_.u8();
     if (type == 8 && !skip(4)) return;
     if (type == 3 || type == 8) properties(&out, 1);
@@ -139,7 +141,8 @@ LoadResult readFlv(InputFile& file, FlvFile& out, LoadControl* control) {
       if (!h) break;
       const uint8_t type = h[0] & 0x1F;
       const uint32_t size = (uint32_t(h[1]) << 16) | (uint32_t(h[2]) << 8) | h[3];
-      const int32_t stamp = int32_t((uint32_t(h[7]) << 24) | (uint32_t(h[4]) << 16) | (uint32_t(h[5]) << 8) | h[6]);
+      const int32_t stamp =
+          int32_t((uint32_t(h[7]) << 24) | (uint32_t(h[4]) << 16) | (uint32_t(h[5]) << 8) | h[6]);
       if (type == kTagAudio || type == kTagVideo || type == kTagScript) {
         lostFrom = UINT64_MAX;
       } else {
@@ -170,8 +173,10 @@ LoadResult readFlv(InputFile& file, FlvFile& out, LoadControl* control) {
         if (avc && size > 5 && d[1] == 0 && out.coded.width == 0) {
           const size_t n = std::min<size_t>(size - 5, InputFile::kBufferSize);
           if (const uint8_t* config = file.peek(data + 5, n)) {
-            if (codec == kCodecAvc) pictureSizeInAvcConfig(config, n, out.coded);
-            else pictureSizeInHevcConfig(config, n, out.coded);
+            if (codec == kCodecAvc)
+              pictureSizeInAvcConfig(config, n, out.coded);
+            else
+              pictureSizeInHevcConfig(config, n, out.coded);
           }
         }
         // Sequence headers and end-of-sequence markers carry no frame.

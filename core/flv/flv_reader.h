@@ -22,10 +22,10 @@ struct FlvFile {
   std::map<std::string, double> numbers;
   std::map<std::string, std::string> texts;
   // First coded frame's codec byte of each kind (-1: none).
-  int videoCodec = -1;  // CodecID 2 Sorenson H.263 ... 7 AVC, 12 HEVC
-  int audioFormat = -1; // the whole first byte: SoundFormat, rate, size, type
-  uint64_t tags = 0;    // complete tags of any type
-  PictureSize coded;    // from the first AVC/HEVC sequence header
+  int videoCodec = -1;   // CodecID 2 Sorenson H.263 ... 7 AVC, 12 HEVC
+  int audioFormat = -1;  // the whole first byte: SoundFormat, rate, size, type
+  uint64_t tags = 0;     // complete tags of any type
+  PictureSize coded;     // from the first AVC/HEVC sequence header
   bool cutShort = false;
   TrackUnits video;
   TrackUnits audio;

@@ -13,9 +13,11 @@
 namespace mv {
 
 // Notes a reader may add to an analysis.
-inline constexpr const char* kNoteCutShort = "cut-short";        // the file ends early; what it holds was read
-inline constexpr const char* kNoteIndexRebuilt = "index-rebuilt";  // chunk sizes came from the data, not an index
-inline constexpr const char* kNoteUnitsDropped = "units-dropped";  // units missing a part inside the file left out
+inline constexpr const char* kNoteCutShort = "cut-short";  // the file ends early; what it holds was read
+inline constexpr const char* kNoteIndexRebuilt =
+    "index-rebuilt";  // chunk sizes came from the data, not an index
+inline constexpr const char* kNoteUnitsDropped =
+    "units-dropped";  // units missing a part inside the file left out
 // The note as the user reads it ("文件不完整"); an unknown note as it stands.
 std::string noteDescription(const std::string& note);
 
@@ -35,12 +37,12 @@ struct FileAnalysis {
   std::unique_ptr<PerSecondSeries> videoSeries;
   std::unique_ptr<PerSecondSeries> audioSeries;
   std::unique_ptr<PerSecondSeries> totalSeries;
-  std::string path;              // as passed to open; empty when the slot is empty
-  uint64_t fileLength = 0;       // bytes
-  int32_t durationSeconds = 0;   // data seconds in each series
-  int32_t frameWidth = 0;        // pixels, 0 if unknown
-  int32_t frameHeight = 0;       // pixels, 0 if unknown
-  int32_t frameRateMilli = 0;    // frames per 1000 s, 0 if unknown
+  std::string path;                      // as passed to open; empty when the slot is empty
+  uint64_t fileLength = 0;               // bytes
+  int32_t durationSeconds = 0;           // data seconds in each series
+  int32_t frameWidth = 0;                // pixels, 0 if unknown
+  int32_t frameHeight = 0;               // pixels, 0 if unknown
+  int32_t frameRateMilli = 0;            // frames per 1000 s, 0 if unknown
   std::optional<FileIdentity> identity;  // the file that was read
   // What the reader had to do to read the file ("cut-short", "index-rebuilt", "units-dropped"), sorted.
   std::vector<std::string> notes;

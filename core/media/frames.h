@@ -10,7 +10,7 @@ namespace mv {
 struct VideoFrame {
   double seconds = 0;  // since the start of the series (the earliest unit of both tracks)
   uint32_t bytes = 0;
-  uint32_t key = 0;    // 1 when the container marks it a key frame
+  uint32_t key = 0;  // 1 when the container marks it a key frame
 };
 
 // A group of pictures: from one key frame to the next; frames before the first key frame make

@@ -12,7 +12,7 @@ enum class LoadFailure {
   Damaged,        // it does, but its structure breaks somewhere
   CouldNotRead,   // the file could not be opened or read
   OutOfMemory,
-  Cancelled,      // the user asked the load to stop
+  Cancelled,  // the user asked the load to stop
 };
 
 // "not-this-format", "damaged", "could-not-read", "out-of-memory", "cancelled"; "" for None.

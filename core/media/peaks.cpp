@@ -8,9 +8,10 @@ namespace mv {
 namespace {
 
 const PerSecondSeries* seriesOf(const FileAnalysis& a, int item) {
-  return item == ITEM_VIDEO ? a.videoSeries.get() : item == ITEM_AUDIO ? a.audioSeries.get()
-                                                  : item == ITEM_TOTAL ? a.totalSeries.get()
-                                                                       : nullptr;
+  return item == ITEM_VIDEO   ? a.videoSeries.get()
+         : item == ITEM_AUDIO ? a.audioSeries.get()
+         : item == ITEM_TOTAL ? a.totalSeries.get()
+                              : nullptr;
 }
 
 }  // namespace

@@ -21,9 +21,11 @@ struct WalkNotes {
 // A container's walk over an open file, with `out` reset and its fileLength set. It fills the
 // units, the picture size and the declared frame rate (0 where the container declares none), and
 // either the series too (containers without time stamps) or leaves them to the units' stamps.
-using WalkFunction = LoadResult (*)(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control);
+using WalkFunction = LoadResult (*)(InputFile& file, FileAnalysis& out, WalkNotes& notes,
+                                    LoadControl* control);
 
 // The one load entry. On failure `out` holds no series.
-LoadResult loadWith(WalkFunction walk, const std::string& path, FileAnalysis& out, LoadControl* control = nullptr);
+LoadResult loadWith(WalkFunction walk, const std::string& path, FileAnalysis& out,
+                    LoadControl* control = nullptr);
 
 }  // namespace mv

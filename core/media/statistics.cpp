@@ -150,13 +150,20 @@ double cellValue(const FileAnalysis& a, uint32_t index, int item) {
 
 std::string rowLabel(uint32_t index) {
   switch (index) {
-    case 0: return {};
-    case 1: return "最大值  ";
-    case 2: return "最小值  ";
-    case 3: return "平均值  ";
-    case 4: return "标准差  ";
-    case 5: return "变异系数";
-    default: return formatSeconds(index - 7);
+    case 0:
+      return {};
+    case 1:
+      return "最大值  ";
+    case 2:
+      return "最小值  ";
+    case 3:
+      return "平均值  ";
+    case 4:
+      return "标准差  ";
+    case 5:
+      return "变异系数";
+    default:
+      return formatSeconds(index - 7);
   }
 }
 

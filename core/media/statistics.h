@@ -20,7 +20,8 @@ inline constexpr int kDefaultMarkedSeconds = 5;
 // Builds the total series, the statistics of all three series and the video thresholds for the
 // `top` highest and `bottom` lowest seconds. False when the total series could not be
 // allocated; the slot must then not count as loaded.
-bool prepareStatistics(FileAnalysis& analysis, int top = kDefaultMarkedSeconds, int bottom = kDefaultMarkedSeconds);
+bool prepareStatistics(FileAnalysis& analysis, int top = kDefaultMarkedSeconds,
+                       int bottom = kDefaultMarkedSeconds);
 
 // Fills elements 1-5 from the inner seconds (elements 9 .. N-2).
 void computeStatistics(PerSecondSeries& series);
@@ -30,10 +31,10 @@ void computeStatistics(PerSecondSeries& series);
 void computeThresholds(PerSecondSeries& series, int top, int bottom);
 
 struct RateHistogram {
-  uint32_t lower = 0;               // exclusive upper edge of bucket 0, kbit/s
-  uint32_t step = 0;                // bucket width, kbit/s
-  std::vector<uint32_t> counts;     // bucket j holds seconds below lower + j * step
-  uint32_t seconds = 0;             // all seconds of the series (N - 8): the base of the shares
+  uint32_t lower = 0;            // exclusive upper edge of bucket 0, kbit/s
+  uint32_t step = 0;             // bucket width, kbit/s
+  std::vector<uint32_t> counts;  // bucket j holds seconds below lower + j * step
+  uint32_t seconds = 0;          // all seconds of the series (N - 8): the base of the shares
 };
 RateHistogram rateHistogram(const PerSecondSeries& series, uint32_t baseStep);
 

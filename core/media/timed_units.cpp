@@ -22,9 +22,12 @@ struct Instant {
 // of a series of a million units.
 struct FastClock {
   explicit FastClock(const UnitClock& c)
-      : clock(c), narrow(c.mul >= INT64_MIN && c.mul <= INT64_MAX && c.add >= INT64_MIN && c.add <= INT64_MAX &&
-                         c.den <= uint64_t(INT64_MAX)),
-        mul(narrow ? int64_t(c.mul) : 0), add(narrow ? int64_t(c.add) : 0), den(int64_t(c.den)) {}
+      : clock(c),
+        narrow(c.mul >= INT64_MIN && c.mul <= INT64_MAX && c.add >= INT64_MIN && c.add <= INT64_MAX &&
+               c.den <= uint64_t(INT64_MAX)),
+        mul(narrow ? int64_t(c.mul) : 0),
+        add(narrow ? int64_t(c.add) : 0),
+        den(int64_t(c.den)) {}
   const UnitClock& clock;
   bool narrow;
   int64_t mul, add, den;
@@ -43,7 +46,8 @@ bool instantOf(const FastClock& f, int64_t ticks, Instant& out) {
     return true;
   }
   Int128 v = 0;
-  if (__builtin_mul_overflow(Int128(ticks), f.clock.mul, &v) || __builtin_add_overflow(v, f.clock.add, &v)) return false;
+  if (__builtin_mul_overflow(Int128(ticks), f.clock.mul, &v) || __builtin_add_overflow(v, f.clock.add, &v))
+    return false;
   const Int128 den = Int128(f.clock.den);
   Int128 q = v / den, r = v % den;
   if (r < 0) {
@@ -157,7 +161,8 @@ LoadResult tooLong(const TrackUnits& video, const TrackUnits& audio) {
     const FastClock clock(t->clock);
     Instant low, high;
     if (!instantOf(clock, t->stamps.low, low)) return LoadResult::fail(LoadFailure::Damaged, t->stamps.lowAt);
-    if (!instantOf(clock, t->stamps.high, high)) return LoadResult::fail(LoadFailure::Damaged, t->stamps.highAt);
+    if (!instantOf(clock, t->stamps.high, high))
+      return LoadResult::fail(LoadFailure::Damaged, t->stamps.highAt);
     // A clock may run backwards: the later end is the one that passes.
     const bool lowIsLater = before(high, low);
     const Instant& end = lowIsLater ? low : high;
@@ -207,7 +212,8 @@ LoadResult fillTimedSeries(const TrackUnits& video, const TrackUnits& audio, Fil
       int64_t last = 0;
       Instant at[2];
       if (r.count == 0) continue;
-      if (!runTicks(r, r.count - 1, last) || !instantOf(clock, r.ticks, at[0]) || !instantOf(clock, last, at[1]))
+      if (!runTicks(r, r.count - 1, last) || !instantOf(clock, r.ticks, at[0]) ||
+          !instantOf(clock, last, at[1]))
         return tooLong(video, audio);
       for (const Instant& a : at) {
         if (!any || before(a, origin)) origin = a;
@@ -287,7 +293,8 @@ int32_t measuredFrameRateMilli(const TrackUnits& video) {
   if (u.size() < 2) return 0;
   // (n − 1) × 1000 / ((last − first) × mul / den)
   Int128 span = 0, num = 0;
-  if (__builtin_mul_overflow(Int128(u.back().ticks) - Int128(u.front().ticks), video.clock.mul, &span) || span <= 0)
+  if (__builtin_mul_overflow(Int128(u.back().ticks) - Int128(u.front().ticks), video.clock.mul, &span) ||
+      span <= 0)
     return 0;
   if (__builtin_mul_overflow(Int128(u.size() - 1) * 1000, Int128(video.clock.den), &num)) return 0;
   const Int128 rate = num / span;

@@ -16,9 +16,9 @@ __extension__ typedef __int128 Int128;
 
 // One unit (sample, block, packet, media object) of a track.
 struct TimedUnit {
-  int64_t ticks = 0;   // time stamp in the track's clock
+  int64_t ticks = 0;  // time stamp in the track's clock
   uint32_t bytes = 0;
-  uint32_t key = 0;    // 1 when the unit starts a key frame
+  uint32_t key = 0;  // 1 when the unit starts a key frame
 };
 
 using UnitVector = std::vector<TimedUnit, LargeAllocator<TimedUnit>>;
@@ -92,7 +92,8 @@ void addToRun(std::vector<UnitRun>& runs, int64_t ticks, uint32_t bytes);
 // Sets the video and audio series and durationSeconds of `out` from the chosen tracks: second
 // s = floor(t − the earliest time stamp of both tracks), durationSeconds = 1 + the largest s
 // (0 without units). Damaged when the time stamps span more than kMaxDurationSeconds or
-// overflow the clock arithmetic, at the latest time stamp's position; OutOfMemory when a series cannot be allocated.
+// overflow the clock arithmetic, at the latest time stamp's position; OutOfMemory when a series cannot be
+// allocated.
 LoadResult fillTimedSeries(const TrackUnits& video, const TrackUnits& audio, FileAnalysis& out);
 
 // (units − 1) / (last − first time stamp) × 1000, truncated: the frame rate of a track whose

@@ -130,8 +130,19 @@ bool pictureSizeInH264Sps(const uint8_t* nal, size_t n, PictureSize& out) {
   uint32_t chroma = 1;
   bool separatePlanes = false;
   switch (profile) {
-    case 100: case 110: case 122: case 244: case 44: case 83: case 86: case 118: case 128: case 138: case 139:
-    case 134: case 135:
+    case 100:
+    case 110:
+    case 122:
+    case 244:
+    case 44:
+    case 83:
+    case 86:
+    case 118:
+    case 128:
+    case 138:
+    case 139:
+    case 134:
+    case 135:
       chroma = b.ue();
       if (chroma == 3) separatePlanes = b.u(1);
       b.ue();  // bit depths
@@ -156,8 +167,8 @@ bool pictureSizeInH264Sps(const uint8_t* nal, size_t n, PictureSize& out) {
     const uint32_t cycle = b.ue();
     for (uint32_t i = 0; i < cycle && b.ok(); ++i) b.se();
   }
-  b.ue();      // max_num_ref_frames
-  b.skip(1);   // gaps_in_frame_num_value_allowed_flag
+  b.ue();     // max_num_ref_frames
+  b.skip(1);  // gaps_in_frame_num_value_allowed_flag
   const int64_t widthMbs = int64_t(b.ue()) + 1;
   const int64_t heightUnits = int64_t(b.ue()) + 1;
   const bool frameMbsOnly = b.u(1);

@@ -67,13 +67,20 @@ constexpr CodecName kCodecNames[] = {
 // AAC profile names by MPEG-4 audioObjectType.
 const char* aacProfile(unsigned objectType) {
   switch (objectType) {
-    case 1: return "AAC Main";
-    case 2: return "AAC LC";
-    case 3: return "AAC SSR";
-    case 4: return "AAC LTP";
-    case 5: return "HE-AAC";
-    case 29: return "HE-AAC v2";
-    default: return "AAC";
+    case 1:
+      return "AAC Main";
+    case 2:
+      return "AAC LC";
+    case 3:
+      return "AAC SSR";
+    case 4:
+      return "AAC LTP";
+    case 5:
+      return "HE-AAC";
+    case 29:
+      return "HE-AAC v2";
+    default:
+      return "AAC";
   }
 }
 
@@ -83,7 +90,8 @@ std::string aacName(const MkvTrack& t) {
   if (id == "A_AAC") {
     if (t.codecPrivate.empty()) return "AAC";
     unsigned type = t.codecPrivate[0] >> 3;
-    if (type == 31 && t.codecPrivate.size() >= 2) type = 32 + (((t.codecPrivate[0] & 7) << 3) | (t.codecPrivate[1] >> 5));
+    if (type == 31 && t.codecPrivate.size() >= 2)
+      type = 32 + (((t.codecPrivate[0] & 7) << 3) | (t.codecPrivate[1] >> 5));
     return aacProfile(type);
   }
   if (id.ends_with("/SBR")) return "HE-AAC";
@@ -126,10 +134,14 @@ std::string codecName(const MkvTrack& t) {
 
 const char* kindName(uint64_t type) {
   switch (type) {
-    case 1: return "视频";
-    case 2: return "音频";
-    case 17: return "字幕";
-    default: return "其他";
+    case 1:
+      return "视频";
+    case 2:
+      return "音频";
+    case 17:
+      return "字幕";
+    default:
+      return "其他";
   }
 }
 
@@ -205,7 +217,8 @@ void writeTrack(TextFile& out, const MkvTrack& t, const TrackUnits* units, doubl
     out.write("\n");
   }
   if (t.defaultDuration > 0) {
-    out.printf("帧间隔　：%.3f ms (%.3f fps)\n", double(t.defaultDuration) / 1e6, 1e9 / double(t.defaultDuration));
+    out.printf("帧间隔　：%.3f ms (%.3f fps)\n", double(t.defaultDuration) / 1e6,
+               1e9 / double(t.defaultDuration));
   }
   if (t.type == 1) {
     out.printf("画面尺寸：%" PRIu64 " x %" PRIu64 "\n", t.pixelWidth, t.pixelHeight);
@@ -255,7 +268,8 @@ int writeMatroskaInfo(const std::string& path, TextFile& out) {
     }
     writeTrack(out, t, units, seconds);
   }
-  if (f.trackCount > f.tracks.size()) out.printf("（另有 %" PRIu64 " 个轨道未列出）\n", f.trackCount - f.tracks.size());
+  if (f.trackCount > f.tracks.size())
+    out.printf("（另有 %" PRIu64 " 个轨道未列出）\n", f.trackCount - f.tracks.size());
   return 1;
 }
 

@@ -1,10 +1,10 @@
 #include "mkv/mkv_reader.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstring>
 #include <new>
-
-#include <sys/mman.h>
 
 #include "platform/byte_cursor.h"
 #include "platform/byte_order.h"
@@ -254,7 +254,8 @@ uint64_t Walker::unsignedValue(const Element& e, uint64_t limit, uint64_t fallba
 
 double Walker::floatValue(const Element& e, uint64_t limit, double fallback) {
   uint8_t b[8];
-  if (e.unknown || (e.size != 4 && e.size != 8) || e.end() > limit || !file_.readAt(e.data, b, size_t(e.size)))
+  if (e.unknown || (e.size != 4 && e.size != 8) || e.end() > limit ||
+      !file_.readAt(e.data, b, size_t(e.size)))
     return fallback;
   if (e.size == 4) {
     const uint32_t bits = readU32be(b);
@@ -299,7 +300,8 @@ LoadResult Walker::run() {
   // An unknown-size Segment runs to the end of the file.
   const uint64_t end = children(segment.data, bound(segment, length_), false, 0,
                                 [&](const Element& c, uint64_t l) { return segmentChild(c, l); });
-  if (cancelled_) return LoadResult::fail(LoadFailure::Cancelled, end == kStop ? LoadResult::kNoPosition : end);
+  if (cancelled_)
+    return LoadResult::fail(LoadFailure::Cancelled, end == kStop ? LoadResult::kNoPosition : end);
   if (file_.readFailed()) return LoadResult::fail(LoadFailure::CouldNotRead);
   if (!tracksSeen_) return LoadResult::fail(LoadFailure::Damaged, segment.start);
   for (TrackUnits* t : {&out_.videoUnits, &out_.audioUnits}) {
@@ -564,7 +566,8 @@ TrackUnits* Walker::readBlock(const Element& e, uint64_t limit, TimedUnit& unit)
       break;
   }
   unit.ticks = int64_t(clusterTimestamp_) + relative;
-  unit.bytes = uint32_t(e.size - (in.position() - e.data));  // the bytes of all frames; wraps like every count
+  unit.bytes =
+      uint32_t(e.size - (in.position() - e.data));  // the bytes of all frames; wraps like every count
   unit.key = (flags & 0x80) ? 1 : 0;
   return units;
 }
@@ -590,7 +593,8 @@ LoadResult walkMatroska(InputFile& file, FileAnalysis& out, WalkNotes& notes, Lo
     out.frameWidth = clamp(mkv.video.pixelWidth);
     out.frameHeight = clamp(mkv.video.pixelHeight);
     // DefaultDuration is the declared frame interval in ns.
-    if (mkv.video.defaultDuration > 0) out.frameRateMilli = clamp(1000000000000ull / mkv.video.defaultDuration);
+    if (mkv.video.defaultDuration > 0)
+      out.frameRateMilli = clamp(1000000000000ull / mkv.video.defaultDuration);
   }
   out.videoUnits = std::move(mkv.videoUnits);
   out.audioUnits = std::move(mkv.audioUnits);

@@ -14,18 +14,18 @@ namespace mv {
 // A TrackEntry, with the defaults the format gives its absent fields.
 struct MkvTrack {
   uint64_t number = 0;
-  uint64_t type = 0;                 // 1 video, 2 audio, 17 subtitle, …
+  uint64_t type = 0;  // 1 video, 2 audio, 17 subtitle, …
   std::string codecId;
   std::vector<uint8_t> codecPrivate;  // its first bytes only (kMaxCodecPrivateKept)
   uint64_t codecPrivateSize = 0;      // as the file declares it
   std::string language = "eng";
   std::string name;
-  uint64_t defaultDuration = 0;       // ns, 0 when absent
+  uint64_t defaultDuration = 0;  // ns, 0 when absent
   uint64_t pixelWidth = 0, pixelHeight = 0;
   uint64_t displayWidth = 0, displayHeight = 0;  // 0 when absent
   double samplingFrequency = 8000.0;
   uint64_t channels = 1;
-  uint64_t bitDepth = 0;              // 0 when absent
+  uint64_t bitDepth = 0;  // 0 when absent
 };
 
 // What one walk over a file learns: the headers and the units of the two chosen tracks.
@@ -37,10 +37,10 @@ struct MkvFile {
   uint64_t docTypeVersion = 1;
   uint64_t timestampScale = 1000000;  // ns per tick
   bool hasDuration = false;
-  double duration = 0;                // ticks
+  double duration = 0;  // ticks
   std::string muxingApp, writingApp, title;
-  uint64_t trackCount = 0;            // TrackEntry elements seen
-  std::vector<MkvTrack> tracks;       // the first kMaxTracksKept of them
+  uint64_t trackCount = 0;       // TrackEntry elements seen
+  std::vector<MkvTrack> tracks;  // the first kMaxTracksKept of them
   bool hasVideo = false, hasAudio = false;
   MkvTrack video, audio;              // the chosen tracks, when present
   TrackUnits videoUnits, audioUnits;  // on the Matroska clock (TimestampScale ns)

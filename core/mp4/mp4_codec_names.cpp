@@ -11,16 +11,26 @@ struct Name {
 };
 
 constexpr Name kNames[] = {
-    {"avc1", "H.264/AVC"}, {"avc3", "H.264/AVC"}, {"hvc1", "H.265/HEVC"}, {"hev1", "H.265/HEVC"},
-    {"vp08", "VP8"},       {"vp09", "VP9"},       {"av01", "AV1"},        {"jpeg", "MJPEG"},
-    {"mjpa", "MJPEG"},     {"mjpb", "MJPEG"},     {"s263", "H.263"},      {"h263", "H.263"},
-    {"apch", "Apple ProRes"}, {"apcn", "Apple ProRes"}, {"apcs", "Apple ProRes"}, {"apco", "Apple ProRes"},
-    {"ap4h", "Apple ProRes"}, {"mp4v", "MPEG-4 Visual"}, {"mp4a", "AAC"},  {".mp3", "MP3"},
-    {"ac-3", "AC-3"},      {"ec-3", "E-AC-3"},    {"Opus", "Opus"},       {"fLaC", "FLAC"},
-    {"alac", "ALAC"},      {"samr", "AMR"},       {"sawb", "AMR-WB"},     {"sowt", "PCM"},
-    {"twos", "PCM"},       {"lpcm", "PCM"},       {"in24", "PCM"},        {"in32", "PCM"},
-    {"fl32", "PCM"},       {"fl64", "PCM"},       {"raw ", "PCM"},        {"ulaw", "G.711 μ-law"},
-    {"alaw", "G.711 A-law"}, {"tx3g", "字幕 (3GPP Timed Text)"}, {"wvtt", "字幕 (WebVTT)"},
+    {"avc1", "H.264/AVC"},     {"avc3", "H.264/AVC"},
+    {"hvc1", "H.265/HEVC"},    {"hev1", "H.265/HEVC"},
+    {"vp08", "VP8"},           {"vp09", "VP9"},
+    {"av01", "AV1"},           {"jpeg", "MJPEG"},
+    {"mjpa", "MJPEG"},         {"mjpb", "MJPEG"},
+    {"s263", "H.263"},         {"h263", "H.263"},
+    {"apch", "Apple ProRes"},  {"apcn", "Apple ProRes"},
+    {"apcs", "Apple ProRes"},  {"apco", "Apple ProRes"},
+    {"ap4h", "Apple ProRes"},  {"mp4v", "MPEG-4 Visual"},
+    {"mp4a", "AAC"},           {".mp3", "MP3"},
+    {"ac-3", "AC-3"},          {"ec-3", "E-AC-3"},
+    {"Opus", "Opus"},          {"fLaC", "FLAC"},
+    {"alac", "ALAC"},          {"samr", "AMR"},
+    {"sawb", "AMR-WB"},        {"sowt", "PCM"},
+    {"twos", "PCM"},           {"lpcm", "PCM"},
+    {"in24", "PCM"},           {"in32", "PCM"},
+    {"fl32", "PCM"},           {"fl64", "PCM"},
+    {"raw ", "PCM"},           {"ulaw", "G.711 μ-law"},
+    {"alaw", "G.711 A-law"},   {"tx3g", "字幕 (3GPP Timed Text)"},
+    {"wvtt", "字幕 (WebVTT)"},
 };
 
 const char* objectTypeName(int ot) {
@@ -37,13 +47,20 @@ const char* objectTypeName(int ot) {
 
 const char* aacProfile(int aot) {
   switch (aot) {
-    case 1: return "Main";
-    case 2: return "LC";
-    case 3: return "SSR";
-    case 4: return "LTP";
-    case 5: return "HE-AAC (SBR)";
-    case 29: return "HE-AAC v2 (PS)";
-    default: return nullptr;
+    case 1:
+      return "Main";
+    case 2:
+      return "LC";
+    case 3:
+      return "SSR";
+    case 4:
+      return "LTP";
+    case 5:
+      return "HE-AAC (SBR)";
+    case 29:
+      return "HE-AAC v2 (PS)";
+    default:
+      return nullptr;
   }
 }
 

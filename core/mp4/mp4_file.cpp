@@ -60,7 +60,7 @@ struct Child {
   uint32_t type = 0;
   size_t start = 0;  // of the header
   size_t body = 0;   // after the header
-  size_t end = 0;   // clamped to the parent
+  size_t end = 0;    // clamped to the parent
 };
 
 // The box at `pos` before `end`; false when no valid header fits, which ends the parent's list.
@@ -381,14 +381,29 @@ void Mp4File::readStbl(size_t at, size_t end, Mp4Track& t) {
         }
         break;
       }
-      case kStts: t.stts = span; break;
-      case kStsz: t.stsz = span; break;
-      case kStz2: t.stz2 = span; break;
-      case kStsc: t.stsc = span; break;
-      case kStco: t.stco = span; break;
-      case kCo64: t.co64 = span; break;
-      case kStss: t.stss = span; break;
-      default: break;
+      case kStts:
+        t.stts = span;
+        break;
+      case kStsz:
+        t.stsz = span;
+        break;
+      case kStz2:
+        t.stz2 = span;
+        break;
+      case kStsc:
+        t.stsc = span;
+        break;
+      case kStco:
+        t.stco = span;
+        break;
+      case kCo64:
+        t.co64 = span;
+        break;
+      case kStss:
+        t.stss = span;
+        break;
+      default:
+        break;
     }
   }
 }
@@ -443,12 +458,15 @@ void Mp4File::collectMoovSamples(Mp4Track& t) {
     count = readU32be(b + t.stsz.at + 8);
     sizesAt = 12;
     // Samples of one size each hold their own bytes of the file.
-    count = fixedSize ? std::min<uint64_t>(count, length_ / fixedSize) : std::min<uint64_t>(count, (t.stsz.size - 12) / 4);
+    count = fixedSize ? std::min<uint64_t>(count, length_ / fixedSize)
+                      : std::min<uint64_t>(count, (t.stsz.size - 12) / 4);
   } else if (t.stz2.present && t.stz2.size >= 12) {
     fieldBits = b[t.stz2.at + 7];
     count = readU32be(b + t.stz2.at + 8);
     sizesAt = 12;
-    count = fieldBits == 4 || fieldBits == 8 || fieldBits == 16 ? std::min<uint64_t>(count, (t.stz2.size - 12) * 8 / fieldBits) : 0;
+    count = fieldBits == 4 || fieldBits == 8 || fieldBits == 16
+                ? std::min<uint64_t>(count, (t.stz2.size - 12) * 8 / fieldBits)
+                : 0;
   }
   const uint64_t sttsCount = entries(t.stts, 8, 8);
   const uint64_t stscCount = entries(t.stsc, 8, 12);
@@ -500,9 +518,11 @@ void Mp4File::collectMoovSamples(Mp4Track& t) {
         haveChunk = false;
         break;
       }
-      offset = wide ? readU64be(tableBytes(chunks, 8 + 8 * chunk, 8)) : readU32be(tableBytes(chunks, 8 + 4 * chunk, 4));
+      offset = wide ? readU64be(tableBytes(chunks, 8 + 8 * chunk, 8))
+                    : readU32be(tableBytes(chunks, 8 + 4 * chunk, 4));
       ++chunk;
-      while (stscIndex + 1 < stscCount && readU32be(tableBytes(stsc, 8 + 12 * (stscIndex + 1), 4)) <= chunk) ++stscIndex;
+      while (stscIndex + 1 < stscCount && readU32be(tableBytes(stsc, 8 + 12 * (stscIndex + 1), 4)) <= chunk)
+        ++stscIndex;
       inChunk = readU32be(tableBytes(stsc, 12 + 12 * stscIndex, 4));
     }
     bool key = allKey;
@@ -513,7 +533,8 @@ void Mp4File::collectMoovSamples(Mp4Track& t) {
     if (haveChunk) {
       --inChunk;
       const bool inFile = offset <= length_ && size <= length_ - offset;
-      if (inFile && !full(t)) addSample(t, int64_t(dts), size, key, (useStsz ? t.stsz : t.stz2).box, t.stts.box);
+      if (inFile && !full(t))
+        addSample(t, int64_t(dts), size, key, (useStsz ? t.stsz : t.stz2).box, t.stts.box);
       if (!refused_.ok()) break;
       if (!inFile && offset <= length_) cutShort_ = true;  // begins in the file, ends past it
       offset = offset > UINT64_MAX - size ? UINT64_MAX : offset + size;
@@ -616,7 +637,8 @@ void Mp4File::readTraf(size_t at, size_t end, uint64_t moofStart, uint64_t& impl
       firstFlags = readU32be(b + f);
       f += 4;
     }
-    const size_t entrySize = 4 * (((flags >> 8) & 1) + ((flags >> 9) & 1) + ((flags >> 10) & 1) + ((flags >> 11) & 1));
+    const size_t entrySize =
+        4 * (((flags >> 8) & 1) + ((flags >> 9) & 1) + ((flags >> 10) & 1) + ((flags >> 11) & 1));
     if (entrySize) count = std::min<uint64_t>(count, (c.end - std::min(f, c.end)) / entrySize);
     firstRun = false;
     // Samples of a default size are declared by the count alone: refused before they are kept
@@ -642,13 +664,15 @@ void Mp4File::readTraf(size_t at, size_t end, uint64_t moofStart, uint64_t& impl
         const uint64_t rest = count - i;
         dts += rest * duration;
         uint64_t bytes = 0;
-        offset = __builtin_mul_overflow(rest, uint64_t(size), &bytes) || bytes > UINT64_MAX - offset ? UINT64_MAX
-                                                                                                    : offset + bytes;
+        offset = __builtin_mul_overflow(rest, uint64_t(size), &bytes) || bytes > UINT64_MAX - offset
+                     ? UINT64_MAX
+                     : offset + bytes;
         break;
       }
       const bool inFile = offsetValid && offset <= length_ && size <= length_ - offset;
       if (t && inFile && !full(*t))
-        addSample(*t, int64_t(dts), size, !(sampleFlags & kNonSyncSample), moofBody_ + c.start, moofBody_ + c.start);
+        addSample(*t, int64_t(dts), size, !(sampleFlags & kNonSyncSample), moofBody_ + c.start,
+                  moofBody_ + c.start);
       if (t && !inFile && offsetValid && offset <= length_) cutShort_ = true;
       offset = offset > UINT64_MAX - size ? UINT64_MAX : offset + size;
       dts += duration;

@@ -24,13 +24,13 @@ struct Mp4EditList {
 
 struct Mp4Track {
   uint32_t trackId = 0;
-  uint32_t handler = 0;         // hdlr handler_type ("vide", "soun", …)
-  uint32_t timescale = 1;       // mdhd; 0 in the file reads as 1
-  uint64_t mediaDuration = 0;   // mdhd, media timescale
-  uint16_t language = 0;        // mdhd packed ISO-639-2/T
-  uint32_t tkhdWidth = 0;       // 16.16
-  uint32_t tkhdHeight = 0;      // 16.16
-  uint32_t codec = 0;           // type of the first stsd entry, 0 when there is none
+  uint32_t handler = 0;              // hdlr handler_type ("vide", "soun", …)
+  uint32_t timescale = 1;            // mdhd; 0 in the file reads as 1
+  uint64_t mediaDuration = 0;        // mdhd, media timescale
+  uint16_t language = 0;             // mdhd packed ISO-639-2/T
+  uint32_t tkhdWidth = 0;            // 16.16
+  uint32_t tkhdHeight = 0;           // 16.16
+  uint32_t codec = 0;                // type of the first stsd entry, 0 when there is none
   std::vector<uint8_t> sampleEntry;  // the first stsd entry as it stands (header included)
   Mp4EditList edits;
   // Fragment defaults from trex.
@@ -128,7 +128,7 @@ class Mp4File {
   // file in blocks): zero-filled pages that are never written are never touched.
   std::unique_ptr<uint8_t[], Free> moov_;
   size_t moovSize_ = 0;
-  uint64_t moovBody_ = 0;       // file position of moov_[0]
+  uint64_t moovBody_ = 0;      // file position of moov_[0]
   std::vector<uint8_t> moof_;  // the moof being read, reused
   uint64_t moofBody_ = 0;      // file position of moof_[0]
   bool hasFtyp_ = false;

@@ -52,7 +52,8 @@ void writeRate(TextFile& out, const char* label, uint64_t bytes, uint64_t ticks,
 
 // ISO-639-2/T as three 5-bit letters, each + 0x60.
 void writeLanguage(TextFile& out, uint16_t packed) {
-  char s[4] = {char(((packed >> 10) & 31) + 0x60), char(((packed >> 5) & 31) + 0x60), char((packed & 31) + 0x60), 0};
+  char s[4] = {char(((packed >> 10) & 31) + 0x60), char(((packed >> 5) & 31) + 0x60),
+               char((packed & 31) + 0x60), 0};
   for (int i = 0; i < 3; ++i) {
     if (s[i] < 'a' || s[i] > 'z') {
       out.printf("语言　　：0x%04x\n", unsigned(packed));

@@ -1,6 +1,6 @@
 #pragma once
-// The information text of a MP4 family (.mp4 .mov .m4v) file, in Chinese, for the file information window and the
-// `info` command.
+// The information text of a MP4 family (.mp4 .mov .m4v) file, in Chinese, for the file information window and
+// the `info` command.
 #include <string>
 
 #include "platform/text_file.h"

@@ -5,8 +5,7 @@
 
 namespace mv {
 
-ByteCursor::ByteCursor(InputFile& file, uint64_t pos, uint64_t end, size_t window)
-    : file_(&file) {
+ByteCursor::ByteCursor(InputFile& file, uint64_t pos, uint64_t end, size_t window) : file_(&file) {
   end_ = std::min(end, file.length());
   start_ = pos_ = basePos_ = std::min(pos, end_);
   if (window > 0) {

@@ -14,7 +14,8 @@ namespace mv {
 class ByteCursor {
  public:
   // The `size` bytes at `data`; positions count from 0.
-  ByteCursor(const uint8_t* data, size_t size) : base_(data), fill_(size), end_(size), p_(data), avail_(size) {}
+  ByteCursor(const uint8_t* data, size_t size)
+      : base_(data), fill_(size), end_(size), p_(data), avail_(size) {}
   // Bytes [pos, end) of the file, clamped to the file; positions are file positions. Read
   // through the file's own buffer, or, given a `window` size, through a window of the cursor's
   // own (several cursors read in turn; windows of InputFile::kBufferSize or more are filled

@@ -1,8 +1,9 @@
 #pragma once
 // Numbers in the files we write always use the decimal point, whatever locale the process
 // runs in: a window toolkit adopts the user's locale, and "%.2f" would then give "12,34".
-#include <clocale>
 #include <locale.h>
+
+#include <clocale>
 
 namespace mv {
 

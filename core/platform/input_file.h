@@ -75,10 +75,10 @@ class InputFile {
   uint64_t fetched_ = 0;
   bool readFailed_ = false;
   std::unique_ptr<uint8_t[]> buffer_;  // left uninitialised: every byte used is read first
-  uint64_t bufferPos_ = 0;   // file position of buffer_[0]
-  size_t bufferFill_ = 0;    // valid bytes in buffer_
+  uint64_t bufferPos_ = 0;             // file position of buffer_[0]
+  size_t bufferFill_ = 0;              // valid bytes in buffer_
   uint64_t generation_ = 0;
-  uint64_t dataStart_ = 0;   // the last run of data dataFrom() found: [dataStart_, dataEnd_)
+  uint64_t dataStart_ = 0;  // the last run of data dataFrom() found: [dataStart_, dataEnd_)
   uint64_t dataEnd_ = 0;
 };
 

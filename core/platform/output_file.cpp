@@ -61,7 +61,8 @@ void removeTemporaryFiles() {
 void removeTemporaryFilesOnSignals() {
   for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
     struct sigaction old {};
-    if (::sigaction(sig, nullptr, &old) != 0 || (old.sa_flags & SA_SIGINFO) || old.sa_handler != SIG_DFL) continue;
+    if (::sigaction(sig, nullptr, &old) != 0 || (old.sa_flags & SA_SIGINFO) || old.sa_handler != SIG_DFL)
+      continue;
     struct sigaction action {};
     action.sa_handler = removeTemporariesAndEnd;
     sigemptyset(&action.sa_mask);
@@ -89,8 +90,8 @@ int createUniqueFile(const std::string& folder, std::string& pathOut) {
   static std::atomic<uint64_t> counter{0};
   static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
   // O_EXCL makes any clash harmless; the mix only keeps clashes (and retries) rare.
-  uint64_t seed = uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-                  (uint64_t(::getpid()) << 40);
+  uint64_t seed =
+      uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^ (uint64_t(::getpid()) << 40);
   for (int attempt = 0; attempt < 100; ++attempt) {
     uint64_t x = seed + 0x9E3779B97F4A7C15ull * ++counter;
     x ^= x >> 31;

@@ -15,10 +15,10 @@ namespace mv {
 
 enum class OutputError {
   None,
-  NotAFile,     // the target is a folder, device, pipe or socket (or a link to one)
-  SameAsInput,  // the target is one of the files the output must keep
-  CannotCreate, // the target's folder does not take a new file
-  WriteFailed,  // a write, the flush to disk or the final rename failed
+  NotAFile,      // the target is a folder, device, pipe or socket (or a link to one)
+  SameAsInput,   // the target is one of the files the output must keep
+  CannotCreate,  // the target's folder does not take a new file
+  WriteFailed,   // a write, the flush to disk or the final rename failed
 };
 
 class OutputFile {

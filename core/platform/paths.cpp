@@ -70,7 +70,8 @@ bool makeFolders(const std::string& folder) {
 
 bool folderTakesFiles(const std::string& folder) {
   std::error_code ec;
-  return !folder.empty() && std::filesystem::is_directory(folder, ec) && ::access(folder.c_str(), W_OK | X_OK) == 0;
+  return !folder.empty() && std::filesystem::is_directory(folder, ec) &&
+         ::access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
 std::string folderOfPath(const std::string& path) {
@@ -107,7 +108,8 @@ namespace mv {
 
 std::string ensureExtension(const std::string& path, const std::string& extension) {
   const auto dot = path.find_last_of('.');
-  if (dot != std::string::npos && equalsIgnoreAsciiCase(std::string_view(path).substr(dot), extension)) return path;
+  if (dot != std::string::npos && equalsIgnoreAsciiCase(std::string_view(path).substr(dot), extension))
+    return path;
   return path + extension;
 }
 

@@ -1,14 +1,14 @@
 #include "platform/text_file.h"
 
-#include "platform/c_numbers.h"
-#include "platform/utf8.h"
-
-#include <cstdarg>
-#include <cstdio>
 #include <iconv.h>
 
 #include <algorithm>
+#include <cstdarg>
+#include <cstdio>
 #include <vector>
+
+#include "platform/c_numbers.h"
+#include "platform/utf8.h"
 
 namespace mv {
 namespace {
@@ -24,7 +24,8 @@ std::string convert(std::string_view text, const char* to, const char* from, boo
   out.reserve(text.size());
   iconv_t cd = iconv_open(to, from);
   if (cd == reinterpret_cast<iconv_t>(-1)) {
-    for (char c : text) out += (static_cast<unsigned char>(c) & 0x80) ? std::string(replacement) : std::string(1, c);
+    for (char c : text)
+      out += (static_cast<unsigned char>(c) & 0x80) ? std::string(replacement) : std::string(1, c);
     return out;
   }
   size_t i = 0;

@@ -5,8 +5,8 @@
 // close(), through the one writer (platform/output_file.h).
 #include <cstddef>
 #include <cstdint>
-#include <string>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "platform/output_file.h"
@@ -20,7 +20,9 @@ class TextFile {
   TextFile& operator=(const TextFile&) = delete;
 
   // Starts the file that replaces `path` at close(); see OutputFile::open.
-  bool open(const std::string& path, std::span<const FileIdentity> keep = {}) { return out_.open(path, keep); }
+  bool open(const std::string& path, std::span<const FileIdentity> keep = {}) {
+    return out_.open(path, keep);
+  }
   // Writes to an already open descriptor (standard output); it is not closed by close().
   void attach(int fd) { out_.attach(fd); }
   bool isOpen() const { return out_.isOpen(); }

@@ -12,11 +12,12 @@ namespace {
 
 std::string streamName(const PsStream& s) {
   char id[32];
-  if (s.subId >= 0) std::snprintf(id, sizeof id, "0x%02X/0x%02X", unsigned(s.streamId), unsigned(s.subId));
-  else std::snprintf(id, sizeof id, "0x%02X", unsigned(s.streamId));
+  if (s.subId >= 0)
+    std::snprintf(id, sizeof id, "0x%02X/0x%02X", unsigned(s.streamId), unsigned(s.subId));
+  else
+    std::snprintf(id, sizeof id, "0x%02X", unsigned(s.streamId));
   return id;
 }
-
 
 }  // namespace
 
@@ -27,16 +28,18 @@ int writePsInfo(const std::string& path, TextFile& out) {
   if (!readPs(file, ps).ok()) return 0;
 
   out.write("文件属性\n");
-  out.printf("包格式　：%s\n", ps.packSyntax == 2 ? "MPEG-2 节目流" : ps.packSyntax == 1 ? "MPEG-1 系统流" : "未知");
+  out.printf("包格式　：%s\n", ps.packSyntax == 2   ? "MPEG-2 节目流"
+                               : ps.packSyntax == 1 ? "MPEG-1 系统流"
+                                                    : "未知");
   if (ps.vcd) {
     out.printf("VCD 文件：是 (RIFF CDXA，Form 1 扇区 %llu，Form 2 扇区 %llu)\n",
-               static_cast<unsigned long long>(ps.form1Sectors), static_cast<unsigned long long>(ps.form2Sectors));
+               static_cast<unsigned long long>(ps.form1Sectors),
+               static_cast<unsigned long long>(ps.form2Sectors));
   } else {
     out.write("VCD 文件：否\n");
   }
   out.printf("Pack 数 ：%llu\n", static_cast<unsigned long long>(ps.packs));
-  if (ps.muxRate > 0)
-    out.printf("复用码率：%.2f kbps\n", double(ps.muxRate) * 50.0 * 8.0 / 1000.0);
+  if (ps.muxRate > 0) out.printf("复用码率：%.2f kbps\n", double(ps.muxRate) * 50.0 * 8.0 / 1000.0);
   if (ps.paddingPackets > 0)
     out.printf("填充包　：%llu (0xBE padding)\n", static_cast<unsigned long long>(ps.paddingPackets));
   if (ps.otherPackets > 0)
@@ -61,7 +64,8 @@ int writePsInfo(const std::string& path, TextFile& out) {
     out.printf("流　　　：%s = %s\n", streamName(s).c_str(), psStreamKind(s));
     if (ps.coded.width > 0) out.printf("画面尺寸：%d x %d\n", ps.coded.width, ps.coded.height);
     writeUnitRows(out, "PES 包数：", ps.video);
-    if (const int32_t rate = measuredFrameRateMilli(ps.video)) out.printf("实测帧率：%.3f fps\n", rate / 1000.0);
+    if (const int32_t rate = measuredFrameRateMilli(ps.video))
+      out.printf("实测帧率：%.3f fps\n", rate / 1000.0);
   }
   if (ps.audioIndex >= 0) {
     const PsStream& s = ps.streams[size_t(ps.audioIndex)];

@@ -42,7 +42,8 @@ class PsBytes {
   // Takes the sectors of a RIFF "CDXA" file's data chunk; false for any other file.
   bool openSectors() {
     uint8_t riff[12];
-    if (!file_.readAt(0, riff, sizeof riff) || std::memcmp(riff, "RIFF", 4) != 0 || std::memcmp(riff + 8, "CDXA", 4) != 0)
+    if (!file_.readAt(0, riff, sizeof riff) || std::memcmp(riff, "RIFF", 4) != 0 ||
+        std::memcmp(riff + 8, "CDXA", 4) != 0)
       return false;
     for (uint64_t pos = 12; file_.contains(pos, 8);) {
       uint8_t chunk[8];
@@ -261,7 +262,8 @@ void Walker::videoPayload(uint64_t pos, uint64_t n, TimedUnit& unit) {
   payload_.resize(size_t(needSize ? n : std::min<uint64_t>(n, kKeyScan)));
   if (!bytes_.read(pos, payload_.data(), payload_.size())) return;
   for (size_t i = 0; i + 3 < std::min(payload_.size(), kKeyScan); ++i) {
-    const uint8_t* p = static_cast<const uint8_t*>(std::memchr(payload_.data() + i, 1, payload_.size() - i - 1));
+    const uint8_t* p =
+        static_cast<const uint8_t*>(std::memchr(payload_.data() + i, 1, payload_.size() - i - 1));
     if (!p) break;
     i = size_t(p - payload_.data());
     if (i >= 2 && p[-1] == 0 && p[-2] == 0 && (p[1] == 0xB3 || p[1] == 0xB8)) {
@@ -272,9 +274,11 @@ void Walker::videoPayload(uint64_t pos, uint64_t n, TimedUnit& unit) {
   if (!needSize) return;
   sequence_.insert(sequence_.end(), payload_.begin(),
                    payload_.begin() + long(std::min(payload_.size(), kSequenceKeep - sequence_.size())));
-  for (VideoSyntax syntax : {VideoSyntax::Mpeg12, VideoSyntax::Mpeg4Part2, VideoSyntax::H264, VideoSyntax::H265}) {
+  for (VideoSyntax syntax :
+       {VideoSyntax::Mpeg12, VideoSyntax::Mpeg4Part2, VideoSyntax::H264, VideoSyntax::H265}) {
     PictureSize size;
-    if (pictureSizeInStream(syntax, sequence_.data(), sequence_.size(), size) && size.width > 0 && size.height > 0) {
+    if (pictureSizeInStream(syntax, sequence_.data(), sequence_.size(), size) && size.width > 0 &&
+        size.height > 0) {
       out_.coded = size;
       sequence_.clear();
       sequence_.shrink_to_fit();

@@ -16,25 +16,25 @@ namespace mv {
 // One elementary stream: a stream id, or a sub-stream of private stream 1.
 struct PsStream {
   uint8_t streamId = 0;
-  int16_t subId = -1;     // private stream 1 only
+  int16_t subId = -1;  // private stream 1 only
   uint64_t pesPackets = 0;
-  uint64_t bytes = 0;     // payload bytes of its complete PES packets
+  uint64_t bytes = 0;  // payload bytes of its complete PES packets
 };
 
 // What one walk over the packs learns.
 struct PsFile {
-  bool vcd = false;             // RIFF CDXA sectors
-  uint64_t form1Sectors = 0;    // of those read
+  bool vcd = false;           // RIFF CDXA sectors
+  uint64_t form1Sectors = 0;  // of those read
   uint64_t form2Sectors = 0;
-  int packSyntax = 0;           // of the first pack: 1 MPEG-1, 2 MPEG-2
+  int packSyntax = 0;  // of the first pack: 1 MPEG-1, 2 MPEG-2
   uint64_t packs = 0;
-  uint32_t muxRate = 0;         // of the first pack, in 50 bytes/s
-  uint64_t skippedBytes = 0;    // between packets, not a start code
-  uint64_t paddingPackets = 0;  // padding stream
-  uint64_t otherPackets = 0;    // system headers, private stream 2, maps, ...
-  bool cutShort = false;        // the last pack or packet passes the end
+  uint32_t muxRate = 0;           // of the first pack, in 50 bytes/s
+  uint64_t skippedBytes = 0;      // between packets, not a start code
+  uint64_t paddingPackets = 0;    // padding stream
+  uint64_t otherPackets = 0;      // system headers, private stream 2, maps, ...
+  bool cutShort = false;          // the last pack or packet passes the end
   std::vector<PsStream> streams;  // in the order of their first PES
-  int videoIndex = -1;          // into streams
+  int videoIndex = -1;            // into streams
   int audioIndex = -1;
   PictureSize coded;
   TrackUnits video;

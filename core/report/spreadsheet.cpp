@@ -5,11 +5,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "media/statistics.h"
 #include "platform/c_numbers.h"
 #include "platform/messages.h"
 #include "platform/shell.h"
 #include "platform/text_file.h"
-#include "media/statistics.h"
 
 namespace mv {
 namespace {

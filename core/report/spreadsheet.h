@@ -51,7 +51,9 @@ class XlsSheet {
 // Little-endian output through a buffer; remembers a failed write.
 class XlsStream {
  public:
-  bool open(const std::string& path, std::span<const FileIdentity> keep = {}) { return out_.open(path, keep); }
+  bool open(const std::string& path, std::span<const FileIdentity> keep = {}) {
+    return out_.open(path, keep);
+  }
   void byte(uint8_t v) { out_.put(char(v)); }
   void u16(uint16_t v) {
     byte(uint8_t(v));
@@ -74,7 +76,8 @@ class XlsRecord {
 
 class XlsBof : public XlsRecord {
  public:
-  XlsBof(uint16_t version = 0x0002, uint16_t documentType = 0x0010) : version_(version), type_(documentType) {}
+  XlsBof(uint16_t version = 0x0002, uint16_t documentType = 0x0010)
+      : version_(version), type_(documentType) {}
   void Write(XlsStream& stream) const override;
 
  private:

@@ -4,9 +4,9 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "media/statistics.h"
 #include "platform/c_numbers.h"
 #include "platform/version.h"
-#include "media/statistics.h"
 
 #ifndef MORV_HOME_PAGE
 #define MORV_HOME_PAGE "https://morvatelline.example.org/"
@@ -97,7 +97,8 @@ void TextReport::writeTo(TextFile& out) const {
 }
 
 int TextReport::Export(const std::string& path) const {
-  return exportTextFile(path, mediaIdentities({slots_[0], slots_[1]}), [this](TextFile& out) { writeTo(out); });
+  return exportTextFile(path, mediaIdentities({slots_[0], slots_[1]}),
+                        [this](TextFile& out) { writeTo(out); });
 }
 
 std::vector<FileIdentity> mediaIdentities(std::initializer_list<const FileSlot*> slots) {

@@ -5,11 +5,11 @@
 #include <string>
 #include <string_view>
 
-#include "platform/byte_order.h"
-#include "platform/utf8.h"
-#include "platform/input_file.h"
-#include "rm/rm_reader.h"
 #include "media/time_format.h"
+#include "platform/byte_order.h"
+#include "platform/input_file.h"
+#include "platform/utf8.h"
+#include "rm/rm_reader.h"
 
 namespace mv {
 namespace {

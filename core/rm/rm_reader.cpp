@@ -102,7 +102,8 @@ bool RmReader::walk() {
         cutShort_ = true;
         return true;
       }
-      if (const uint64_t n = file_->recordsInHole(start, kChunkHeaderSize, kChunkHeaderSize, lostFrom + kResyncLimit)) {
+      if (const uint64_t n =
+              file_->recordsInHole(start, kChunkHeaderSize, kChunkHeaderSize, lostFrom + kResyncLimit)) {
         pos_ = start + n * kChunkHeaderSize;
         continue;
       }
@@ -383,8 +384,8 @@ LoadResult walkRealMedia(InputFile& file, FileAnalysis& out, WalkNotes& notes, L
   // Room for every packet the file can hold up to what its header counts: growing the list
   // would copy it and touch fresh pages again.
   if (frames.present) {
-    frames.units.reserve(
-        size_t(std::min<uint64_t>({reader.properties().numPackets, file.length() / kPacketHeaderSize, kUnitsReserved})));
+    frames.units.reserve(size_t(std::min<uint64_t>(
+        {reader.properties().numPackets, file.length() / kPacketHeaderSize, kUnitsReserved})));
   }
   auto video = std::make_unique<PerSecondSeries>(n);
   auto audio = std::make_unique<PerSecondSeries>(n);

@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/byte_cursor.h"
-#include "platform/input_file.h"
 #include "media/file_analysis.h"
 #include "media/load.h"
-#include "media/reader.h"
 #include "media/per_second_series.h"
+#include "media/reader.h"
+#include "platform/byte_cursor.h"
+#include "platform/input_file.h"
 
 namespace mv {
 

@@ -11,13 +11,13 @@
 #include "analysis/failure_causes.h"
 #include "analysis/file_slot.h"
 #include "media/per_second_series.h"
+#include "media/time_format.h"
 #include "platform/messages.h"
 #include "platform/output_file.h"
 #include "platform/paths.h"
 #include "platform/printable_name.h"
 #include "platform/shell.h"
 #include "platform/text_file.h"
-#include "media/time_format.h"
 
 namespace mv {
 
@@ -60,7 +60,8 @@ std::string unreadableFolderBlock(const std::string& folder) {
 }
 
 std::string folderName(const std::string& walkedFolder) {
-  if (walkedFolder.size() > 1 && walkedFolder.back() == '/') return walkedFolder.substr(0, walkedFolder.size() - 1);
+  if (walkedFolder.size() > 1 && walkedFolder.back() == '/')
+    return walkedFolder.substr(0, walkedFolder.size() - 1);
   return walkedFolder;
 }
 
@@ -218,7 +219,8 @@ void BatchCheck::ReportResultFailure(BatchResultFailure failure) {
   if (callbacks_.resultFailed) {
     callbacks_.resultFailed(failure);
   } else {
-    showMessage(failure == BatchResultFailure::CreateFailed ? msg::kBatchResultCreateFailed : msg::kWriteFailed);
+    showMessage(failure == BatchResultFailure::CreateFailed ? msg::kBatchResultCreateFailed
+                                                            : msg::kWriteFailed);
   }
 }
 
@@ -226,11 +228,13 @@ bool BatchCheck::AppendBlock(const std::string& block) {
   if (resultFile_.empty()) return false;
   // Appended, never created: a result file removed during the run stays removed. Only the file
   // the run created is appended to; a link or another file put in its place is left alone.
-  const int fd = ::open(resultFile_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK);
+  const int fd =
+      ::open(resultFile_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK);
   if (fd < 0) return false;
   struct stat before {};
   const bool sized = fstat(fd, &before) == 0;
-  if (!sized || !resultIdentity_ || FileIdentity{uint64_t(before.st_dev), uint64_t(before.st_ino)} != *resultIdentity_) {
+  if (!sized || !resultIdentity_ ||
+      FileIdentity{uint64_t(before.st_dev), uint64_t(before.st_ino)} != *resultIdentity_) {
     ::close(fd);
     return false;
   }

@@ -12,11 +12,16 @@ namespace {
 // Private data says what it carries by a descriptor or by its first bytes.
 std::string privateDataName(const TsStream& st) {
   switch (st.audioTag) {
-    case 0x6A: return "AC-3";
-    case 0x7A: return "E-AC-3";
-    case 0x7B: return "DTS";
-    case 0x7C: return "AAC";
-    default: break;
+    case 0x6A:
+      return "AC-3";
+    case 0x7A:
+      return "E-AC-3";
+    case 0x7B:
+      return "DTS";
+    case 0x7C:
+      return "AAC";
+    default:
+      break;
   }
   if (st.registration != 0) {
     std::string id;
@@ -27,14 +32,18 @@ std::string privateDataName(const TsStream& st) {
     if (st.audio) return id;
   }
   switch (st.syncWord) {
-    case kSyncAdts: return "AAC (ADTS)";
-    case kSyncMpegAudio: return "MPEG Audio";
-    case kSyncAc3: return "AC-3";
-    case kSyncLatm: return "AAC (LATM)";
-    default: return "private data";
+    case kSyncAdts:
+      return "AAC (ADTS)";
+    case kSyncMpegAudio:
+      return "MPEG Audio";
+    case kSyncAc3:
+      return "AC-3";
+    case kSyncLatm:
+      return "AAC (LATM)";
+    default:
+      return "private data";
   }
 }
-
 
 }  // namespace
 
@@ -46,20 +55,25 @@ int writeTsInfo(const std::string& path, TextFile& out) {
 
   out.write("文件属性\n");
   out.printf("包长度　：%u bytes%s\n", ts.packetSize,
-             ts.packetSize == 192 ? " (M2TS，带 4 字节时间码)" : ts.packetSize == 204 ? " (带 16 字节校验)" : "");
+             ts.packetSize == 192   ? " (M2TS，带 4 字节时间码)"
+             : ts.packetSize == 204 ? " (带 16 字节校验)"
+                                    : "");
   out.printf("包数　　：%llu\n", static_cast<unsigned long long>(ts.packets));
   if (ts.firstSync > 0) out.printf("首个同步：偏移 %llu\n", static_cast<unsigned long long>(ts.firstSync));
   if (ts.skippedBytes > 0)
     out.printf("跳过字节：%llu (包之间的无效数据)\n", static_cast<unsigned long long>(ts.skippedBytes));
   if (ts.cutShort) out.write("文件不完整：最后的 PES 包或 TS 包不全\n");
   if (ts.droppedUnits > 0)
-    out.printf("丢弃单元：%llu (中途丢包而不全的 PES 包)\n", static_cast<unsigned long long>(ts.droppedUnits));
+    out.printf("丢弃单元：%llu (中途丢包而不全的 PES 包)\n",
+               static_cast<unsigned long long>(ts.droppedUnits));
 
   out.write("\n节目关联表 (PAT)\n");
   for (const TsProgram& p : ts.programs) {
-    if (p.number == 0) out.printf("网络信息：PID 0x%04X\n", unsigned(p.pmtPid));
-    else out.printf("节目 %-4u：PMT PID 0x%04X%s\n", unsigned(p.number), unsigned(p.pmtPid),
-                    p.number == ts.programNumber ? " (已选)" : "");
+    if (p.number == 0)
+      out.printf("网络信息：PID 0x%04X\n", unsigned(p.pmtPid));
+    else
+      out.printf("节目 %-4u：PMT PID 0x%04X%s\n", unsigned(p.number), unsigned(p.pmtPid),
+                 p.number == ts.programNumber ? " (已选)" : "");
   }
 
   out.printf("\n节目映射表 (PMT，节目 %u)\n", unsigned(ts.programNumber));
@@ -81,13 +95,15 @@ int writeTsInfo(const std::string& path, TextFile& out) {
     out.printf("编码　　：%s\n", tsStreamTypeName(st.streamType));
     if (ts.coded.width > 0) out.printf("画面尺寸：%d x %d\n", ts.coded.width, ts.coded.height);
     writeUnitRows(out, "PES 包数：", ts.video);
-    if (const int32_t rate = measuredFrameRateMilli(ts.video)) out.printf("实测帧率：%.3f fps\n", rate / 1000.0);
+    if (const int32_t rate = measuredFrameRateMilli(ts.video))
+      out.printf("实测帧率：%.3f fps\n", rate / 1000.0);
   }
   if (ts.audioIndex >= 0) {
     const TsStream& st = ts.streams[size_t(ts.audioIndex)];
     out.write("\n音频流\n");
     out.printf("PID 　　：0x%04X\n", unsigned(st.pid));
-    out.printf("编码　　：%s\n", st.streamType == 0x06 ? privateDataName(st).c_str() : tsStreamTypeName(st.streamType));
+    out.printf("编码　　：%s\n",
+               st.streamType == 0x06 ? privateDataName(st).c_str() : tsStreamTypeName(st.streamType));
     writeUnitRows(out, "PES 包数：", ts.audio);
   }
   return 1;

@@ -138,8 +138,9 @@ bool startsKeyPicture(PictureSyntax syntax, const uint8_t* p, size_t n) {
 }
 
 bool audioRegistration(uint32_t id) {
-  static constexpr uint32_t kAudio[] = {fourccBe("AC-3"), fourccBe("EAC3"), fourccBe("DTS1"), fourccBe("DTS2"),
-                                       fourccBe("DTS3"), fourccBe("Opus"), fourccBe("mlpa")};
+  static constexpr uint32_t kAudio[] = {fourccBe("AC-3"), fourccBe("EAC3"), fourccBe("DTS1"),
+                                        fourccBe("DTS2"), fourccBe("DTS3"), fourccBe("Opus"),
+                                        fourccBe("mlpa")};
   return std::find(std::begin(kAudio), std::end(kAudio), id) != std::end(kAudio);
 }
 
@@ -190,8 +191,8 @@ struct PidState {
   uint64_t collected = 0;  // PES bytes since its unit start
   size_t headLength = 0;
   uint8_t head[kHeadKeep];
-  bool lost = false;       // a packet of it went missing: its continuity counter skipped
-  int lastCounter = -1;    // of the PID's last packet with payload
+  bool lost = false;     // a packet of it went missing: its continuity counter skipped
+  int lastCounter = -1;  // of the PID's last packet with payload
   StampLine stamp;
   uint8_t syncWord = kSyncNone;
   uint64_t pesPackets = 0;
@@ -294,7 +295,8 @@ bool Walker::scanSync(uint64_t pos, Starts starts, uint64_t& found) {
 }
 
 bool Walker::nextSync(uint64_t pos, uint32_t size, uint64_t& found) {
-  return scanSync(pos, [&](uint64_t at) { return runStartsAt(at, size); }, found);
+  return scanSync(
+      pos, [&](uint64_t at) { return runStartsAt(at, size); }, found);
 }
 
 // The first sync byte that begins a run of packets of some size; 188 first among the sizes.
@@ -453,11 +455,13 @@ void Walker::finishPes(uint16_t pid, PidState& s, bool atEnd) {
   if (s.headLength < 9 || h[0] != 0 || h[1] != 0 || h[2] != 1) return;  // not a PES packet
   const uint64_t headerEnd = 9 + uint64_t(h[8]);
   if (s.pesPackets++ == 0) {
-    s.syncWord = headerEnd <= s.headLength ? syncWordOf(h + headerEnd, s.headLength - size_t(headerEnd)) : uint8_t(kSyncOther);
+    s.syncWord = headerEnd <= s.headLength ? syncWordOf(h + headerEnd, s.headLength - size_t(headerEnd))
+                                           : uint8_t(kSyncOther);
   }
   if (pid == videoPid_ && out_.coded.width == 0 && !sequence_.empty() && videoSize_) {
     PictureSize size;
-    if (pictureSizeInStream(*videoSize_, sequence_.data(), sequence_.size(), size) && size.width > 0 && size.height > 0)
+    if (pictureSizeInStream(*videoSize_, sequence_.data(), sequence_.size(), size) && size.width > 0 &&
+        size.height > 0)
       out_.coded = size;
   }
   // Writers mark key frames with random_access_indicator, or do not: the picture itself tells.
@@ -470,8 +474,10 @@ void Walker::finishPes(uint16_t pid, PidState& s, bool atEnd) {
   // end of the file cuts the file short; a short one before it lost packets and is counted.
   const uint64_t declared = readU16be(h + 4);
   if (declared > 0 ? s.collected < 6 + declared : s.lost) {
-    if (atEnd && !s.lost) out_.cutShort = true;
-    else ++s.dropped;
+    if (atEnd && !s.lost)
+      out_.cutShort = true;
+    else
+      ++s.dropped;
     return;
   }
   uint64_t bytes = declared > 0 ? 6 + declared : s.collected;
@@ -490,8 +496,7 @@ void Walker::choose() {
       st.syncWord = s->syncWord;
       st.pesPackets = s->pesPackets;
     }
-    if (st.streamType == 0x06 && !st.audio)
-      st.audio = st.syncWord >= kSyncAdts && st.syncWord <= kSyncLatm;
+    if (st.streamType == 0x06 && !st.audio) st.audio = st.syncWord >= kSyncAdts && st.syncWord <= kSyncLatm;
     TrackUnits* track = nullptr;
     if (st.video && out_.videoIndex < 0) {
       out_.videoIndex = int(i);
@@ -562,7 +567,8 @@ LoadResult Walker::run(LoadControl* control) {
     if (file_.readFailed()) return LoadResult::fail(LoadFailure::CouldNotRead, pos);
     if (gaveUp_ || (pos < file_.length() && !wholePacketAt(pos))) out_.cutShort = true;
     for (size_t pid = 0; pid < kPidCount; ++pid)
-      if (slot_[pid] >= 0 && states_[size_t(slot_[pid])]->open) finishPes(uint16_t(pid), *states_[size_t(slot_[pid])], true);
+      if (slot_[pid] >= 0 && states_[size_t(slot_[pid])]->open)
+        finishPes(uint16_t(pid), *states_[size_t(slot_[pid])], true);
     if (!out_.havePat || !out_.havePmt) return LoadResult::fail(LoadFailure::Damaged, pos);
     choose();
   } catch (const std::bad_alloc&) {

@@ -22,36 +22,36 @@ struct TsProgram {
 struct TsStream {
   uint16_t pid = 0;
   uint8_t streamType = 0;
-  uint8_t audioTag = 0;      // the first AC-3/E-AC-3/DTS/AAC descriptor tag among its descriptors
-  uint32_t registration = 0; // format identifier of its registration descriptor, 0 without
+  uint8_t audioTag = 0;       // the first AC-3/E-AC-3/DTS/AAC descriptor tag among its descriptors
+  uint32_t registration = 0;  // format identifier of its registration descriptor, 0 without
   // What the first PES payload starts with, for private data: 0 none seen, 1 ADTS, 2 MPEG audio,
   // 3 AC-3, 4 LATM, 5 anything else.
   uint8_t syncWord = 0;
   bool video = false;
   bool audio = false;
-  uint64_t pesPackets = 0;   // PES packets seen on the PID, counted or not
+  uint64_t pesPackets = 0;  // PES packets seen on the PID, counted or not
 };
 
 enum TsSyncWord : uint8_t { kSyncNone = 0, kSyncAdts, kSyncMpegAudio, kSyncAc3, kSyncLatm, kSyncOther };
 
 // What one walk over the packets learns.
 struct TsFile {
-  uint32_t packetSize = 0;    // 188, 192 (time code before the sync byte) or 204 (check bytes after)
-  uint64_t firstSync = 0;     // offset of the first packet's sync byte
-  uint64_t packets = 0;       // whole packets read
-  uint64_t skippedBytes = 0;  // bytes passed over to find the sync byte again
+  uint32_t packetSize = 0;          // 188, 192 (time code before the sync byte) or 204 (check bytes after)
+  uint64_t firstSync = 0;           // offset of the first packet's sync byte
+  uint64_t packets = 0;             // whole packets read
+  uint64_t skippedBytes = 0;        // bytes passed over to find the sync byte again
   std::vector<TsProgram> programs;  // of the first complete PAT
   bool havePat = false;
   bool havePmt = false;
   uint16_t programNumber = 0;
   uint16_t pmtPid = 0;
   uint16_t pcrPid = 0x1FFF;
-  std::vector<TsStream> streams;    // the chosen program's, in its order
-  int videoIndex = -1;              // into streams
+  std::vector<TsStream> streams;  // the chosen program's, in its order
+  int videoIndex = -1;            // into streams
   int audioIndex = -1;
-  PictureSize coded;                // from the video's sequence header
-  bool cutShort = false;            // a PES or packet cut by the end of the file
-  uint64_t droppedUnits = 0;        // the chosen tracks' PES packets left out for a lost packet
+  PictureSize coded;          // from the video's sequence header
+  bool cutShort = false;      // a PES or packet cut by the end of the file
+  uint64_t droppedUnits = 0;  // the chosen tracks' PES packets left out for a lost packet
   TrackUnits video;
   TrackUnits audio;
 };

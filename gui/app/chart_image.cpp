@@ -83,7 +83,8 @@ void fitTicks(CurveChartModel& chart, int plotWidth, bool keepOriginal) {
   const double pixelsPerPoint = chart.viewWidth > 0 ? double(plotWidth) * step / chart.viewWidth : 0.0;
   TickSteps steps;
   if (!keepOriginal)
-    steps = tickStepsFor(pixelsPerPoint, QFontMetrics(labelFont()).horizontalAdvance(QStringLiteral("00:00:00")));
+    steps =
+        tickStepsFor(pixelsPerPoint, QFontMetrics(labelFont()).horizontalAdvance(QStringLiteral("00:00:00")));
   chart.tickEvery = steps.tickEvery;
   chart.labelEvery = steps.labelEvery;
   chart.columnMaxima = pixelsPerPoint < 1.0;
@@ -114,8 +115,8 @@ QRect chartPlotRect(const CurveChartModel& chart, QSize size) {
   return {axisWidth, legendHeight, size.width() - axisWidth - 8, size.height() - legendHeight - 8};
 }
 
-QImage renderChartImage(const CurveChartModel& source, const std::array<QString, 2>& names, const QString& item,
-                        QSize size) {
+QImage renderChartImage(const CurveChartModel& source, const std::array<QString, 2>& names,
+                        const QString& item, QSize size) {
   QImage image(size, QImage::Format_RGB32);
   image.fill(Qt::white);
   QPainter painter(&image);
@@ -135,7 +136,8 @@ QImage renderChartImage(const CurveChartModel& source, const std::array<QString,
     painter.fillRect(QRect(x, 6 + (metrics.height() - 10) / 2, 20, 10), kFileColour[k]);
     painter.drawRect(QRect(x, 6 + (metrics.height() - 10) / 2, 20, 10));
     x += 26;
-    const QString name = metrics.elidedText(names[size_t(k)], Qt::ElideMiddle, std::max(40, (image.width() - x) / 2 - 10));
+    const QString name =
+        metrics.elidedText(names[size_t(k)], Qt::ElideMiddle, std::max(40, (image.width() - x) / 2 - 10));
     painter.drawText(x, baseline, name);
     x += metrics.horizontalAdvance(name) + 16;
   }
@@ -206,7 +208,8 @@ int runChartCommand(const QStringList& arguments) {
     }
   }
   if (out.isEmpty() || files.isEmpty() || files.size() > 2)
-    return fail("usage: morvatelline --chart OUT.png FILE [FILE2] [--item video|audio|total] [--width W --height H]");
+    return fail(
+        "usage: morvatelline --chart OUT.png FILE [FILE2] [--item video|audio|total] [--width W --height H]");
   // A file that did not load or an image that was not written is named with its cause, in the
   // words and the language of morvatelline-cli.
   const bool english = localeAsksForEnglish();

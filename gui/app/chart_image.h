@@ -33,8 +33,8 @@ void fitTicks(CurveChartModel& chart, int plotWidth, bool keepOriginal);
 QRect chartPlotRect(const CurveChartModel& chart, QSize size);
 // `chart` (its view as it stands) drawn into an image of `size` with the axis and legend;
 // `names` are the files' names for the legend (empty: that file is left out).
-QImage renderChartImage(const CurveChartModel& chart, const std::array<QString, 2>& names, const QString& itemName,
-                        QSize size);
+QImage renderChartImage(const CurveChartModel& chart, const std::array<QString, 2>& names,
+                        const QString& itemName, QSize size);
 
 // The name of an item for the legend: "视频码率", "音频码率", "总码率", or their translation.
 QString itemName(int item);

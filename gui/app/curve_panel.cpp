@@ -224,8 +224,8 @@ void CCurvePanel::addAverageLines(int item) {
     if (!s.isLoaded()) continue;
     const std::vector<double> average = mv::movingAverage(s.analysis, item, uint32_t(peakSeconds_));
     for (size_t i = 0; i < average.size(); ++i)
-      chart_->AddPoint(kAverageSeries[slot], int(std::min<uint64_t>(i * uint64_t(step), INT32_MAX)), int(average[i]),
-                       false);
+      chart_->AddPoint(kAverageSeries[slot], int(std::min<uint64_t>(i * uint64_t(step), INT32_MAX)),
+                       int(average[i]), false);
   }
 }
 
@@ -247,7 +247,9 @@ void CCurvePanel::setFrameStatFields() {
       }
       average = double(total) / double(f.gops.size());  // every frame is in one GOP
     }
-    auto field = [&](int k) { return qobject_cast<QLineEdit*>(host_ ? host_->control(kStatFields[slot][k]) : nullptr); };
+    auto field = [&](int k) {
+      return qobject_cast<QLineEdit*>(host_ ? host_->control(kStatFields[slot][k]) : nullptr);
+    };
     if (QLineEdit* e = field(0)) e->setText(QString::number(high));
     if (QLineEdit* e = field(1)) e->setText(QString::number(low));
     if (QLineEdit* e = field(2)) e->setText(QString::asprintf("%.2f", average));
@@ -264,7 +266,9 @@ void CCurvePanel::UpdatePeakLabels() {
     QString text;
     if (s.isLoaded() && view_ != PerSecond) {
       const mv::FrameStats& st = frames_[size_t(slot)].stats;
-      text = QCoreApplication::translate("mvgui::CCurvePanel", "关键帧 %1 个，平均GOP %2 帧").arg(st.keyFrames).arg(st.averageGopFrames, 0, 'f', 2);
+      text = QCoreApplication::translate("mvgui::CCurvePanel", "关键帧 %1 个，平均GOP %2 帧")
+                 .arg(st.keyFrames)
+                 .arg(st.averageGopFrames, 0, 'f', 2);
     } else if (s.isLoaded()) {
       const mv::PeakWindow peak = mv::peakWindow(s.analysis, item, uint32_t(peakSeconds_));
       text = peak.found ? QCoreApplication::translate("mvgui::CCurvePanel", "峰值 %1，起于 %2")
@@ -296,7 +300,8 @@ void CCurvePanel::RefreshChart(bool keepView) {
       for (int slot = 0; slot < 2; ++slot) {
         const mv::FileSlot& s = slots_[size_t(slot)];
         if (!s.isLoaded()) continue;
-        for (int k = 0; k < 3; ++k) SetStatField(mv::cellValue(s, uint32_t(k + 1), item), kStatFields[slot][k]);
+        for (int k = 0; k < 3; ++k)
+          SetStatField(mv::cellValue(s, uint32_t(k + 1), item), kStatFields[slot][k]);
       }
       top = addSecondsToChart(*chart_, slots_, item);
       if (averageLine_) addAverageLines(item);
@@ -353,8 +358,9 @@ int CCurvePanel::pointCount() const {
     const mv::FileSlot& s = slots_[size_t(slot)];
     if (!s.isLoaded()) continue;
     const FrameData& f = frames_[size_t(slot)];
-    const size_t points = view_ == PerFrame ? f.frames.size() : view_ == PerGop ? f.gops.size()
-                                                                              : size_t(s.elementCount() - mv::kFirstSecond);
+    const size_t points = view_ == PerFrame ? f.frames.size()
+                          : view_ == PerGop ? f.gops.size()
+                                            : size_t(s.elementCount() - mv::kFirstSecond);
     n = std::max(n, int(std::min<size_t>(points, INT32_MAX)));
   }
   return n;
@@ -366,7 +372,9 @@ int CCurvePanel::viewWidthOfZoom(int zoom) const {
   if (zoom == kWholeFile) return std::max(stepOfZoom(zoom), (pointCount() - 1) * stepOfZoom(zoom));
   // The original 1000 at the created size; a wider plot shows more at the same pixels per second.
   const int client = chart_ ? chart_->clientSize().width() : 0;
-  int64_t width = baseClientWidth_ > 0 && client > 0 ? (int64_t(1000) * client + baseClientWidth_ / 2) / baseClientWidth_ : 1000;
+  int64_t width = baseClientWidth_ > 0 && client > 0
+                      ? (int64_t(1000) * client + baseClientWidth_ / 2) / baseClientWidth_
+                      : 1000;
   if (zoom > 0 && zoom < 100) width = width * 100 / zoom;
   return int(std::clamp<int64_t>(width, 10, 1 << 30));
 }
@@ -432,12 +440,18 @@ void CCurvePanel::InvalidateList() {
 
 std::optional<QColor> CCurvePanel::GetSwatchBrush(int id) const {
   switch (id) {
-    case 1044: return kFileColour[0];
-    case 1045: return kFileColour[1];
-    case 1046: return QColor(255, 255, 0);
-    case 1047: return QColor(0, 255, 0);
-    case 1050: return QColor(255, 0, 0);
-    default: return std::nullopt;
+    case 1044:
+      return kFileColour[0];
+    case 1045:
+      return kFileColour[1];
+    case 1046:
+      return QColor(255, 255, 0);
+    case 1047:
+      return QColor(0, 255, 0);
+    case 1050:
+      return QColor(255, 0, 0);
+    default:
+      return std::nullopt;
   }
 }
 

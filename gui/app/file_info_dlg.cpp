@@ -14,8 +14,6 @@
 #include <system_error>
 
 #include "analysis/file_slot.h"
-#include "widgets/dialog_units.h"
-#include "widgets/window_settings.h"
 #include "app/wait_cursor.h"
 #include "platform/messages.h"
 #include "platform/output_file.h"
@@ -24,7 +22,9 @@
 #include "platform/text_file.h"
 #include "report/info_text.h"
 #include "report/text_report.h"
+#include "widgets/dialog_units.h"
 #include "widgets/single_file_sel.h"
+#include "widgets/window_settings.h"
 
 namespace mvgui {
 namespace {

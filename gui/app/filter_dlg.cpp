@@ -5,8 +5,8 @@
 #include <QSpinBox>
 #include <algorithm>
 
-#include "widgets/dialog_units.h"
 #include "settings/para_block.h"
+#include "widgets/dialog_units.h"
 
 namespace mvgui {
 

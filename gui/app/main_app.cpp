@@ -47,7 +47,8 @@ constexpr CoreText kCoreTexts[] = {
     {mv::msg::kBatchStopped, QT_TRANSLATE_NOOP("mv::msg", "用户终止查找过程。。")},
     {mv::msg::kBatchNoRmFiles, QT_TRANSLATE_NOOP("mv::msg", "抱歉，在您选择的目录里没有任何RM文件。")},
     {mv::msg::kBatchNoProblems, QT_TRANSLATE_NOOP("mv::msg", "恭喜，没有找到有零码率的RM文件。")},
-    {mv::msg::kBatchNoMediaFiles, QT_TRANSLATE_NOOP("mv::msg", "抱歉，在您选择的目录里没有任何可检查的媒体文件。")},
+    {mv::msg::kBatchNoMediaFiles,
+     QT_TRANSLATE_NOOP("mv::msg", "抱歉，在您选择的目录里没有任何可检查的媒体文件。")},
     {mv::msg::kBatchNoProblemsAnyFormat, QT_TRANSLATE_NOOP("mv::msg", "恭喜，没有找到有零码率的文件。")},
 };
 consteval bool coreTextsMatch() {
@@ -93,8 +94,8 @@ void showBox(QMessageBox::Icon icon, const QString& text) {
   QMessageBox box(icon, "Morvatelline", text, QMessageBox::Ok, QApplication::activeWindow());
   // Wide enough that the title bar shows the whole title.
   if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
-    grid->addItem(new QSpacerItem(260, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), grid->rowCount(), 0, 1,
-                  grid->columnCount());
+    grid->addItem(new QSpacerItem(260, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), grid->rowCount(), 0,
+                  1, grid->columnCount());
   box.exec();
 }
 
@@ -191,7 +192,8 @@ int runMainApp(QApplication& app, const QStringList& files) {
   mv::buildCodecTables();
   MainDialog dialog;
   if (!files.isEmpty())
-    QMetaObject::invokeMethod(&dialog, [&dialog, files] { dialog.OpenFiles(files); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &dialog, [&dialog, files] { dialog.OpenFiles(files); }, Qt::QueuedConnection);
   dialog.exec();
   return 0;
 }

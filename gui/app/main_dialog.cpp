@@ -21,31 +21,31 @@
 #include <QSpinBox>
 #include <QUrl>
 
+#include "analysis/containers.h"
+#include "analysis/failure_causes.h"
 #include "app/about_dialog.h"
 #include "app/chart_image.h"
-#include "widgets/dialog_units.h"
-#include "batch/batch_check_dialog.h"
-#include "widgets/window_settings.h"
-#include "chart/curve_chart.h"
 #include "app/file_info_dlg.h"
 #include "app/filter_dlg.h"
 #include "app/open_progress.h"
-#include "analysis/containers.h"
-#include "analysis/failure_causes.h"
 #include "app/wait_cursor.h"
+#include "batch/batch_check_dialog.h"
+#include "chart/curve_chart.h"
+#include "media/peaks.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
-#include "media/peaks.h"
 #include "report/spreadsheet.h"
-#include "search/batch_check.h"
 #include "report/text_report.h"
+#include "search/batch_check.h"
 #include "settings/para_block.h"
 #include "widgets/colour_label.h"
+#include "widgets/dialog_units.h"
 #include "widgets/file_colours.h"
 #include "widgets/icons.h"
 #include "widgets/link_buttons.h"
 #include "widgets/single_file_sel.h"
 #include "widgets/stat_list_ctrl.h"
+#include "widgets/window_settings.h"
 
 namespace mvgui {
 namespace {
@@ -326,8 +326,8 @@ void MainDialog::OnInitDialog() {
   LoadOptions();
   {
     const QSignalBlocker block(peakSpin_);
-    peakSpin_->setValue(std::clamp(windowSetting("PeakSeconds", int(mv::kDefaultPeakWindow)), int(mv::kMinPeakWindow),
-                                   int(mv::kMaxPeakWindow)));
+    peakSpin_->setValue(std::clamp(windowSetting("PeakSeconds", int(mv::kDefaultPeakWindow)),
+                                   int(mv::kMinPeakWindow), int(mv::kMaxPeakWindow)));
   }
   panel_.SetPeakWindow(peakSpin_->value());
   averageCheck_->setChecked(windowSetting("AverageLine", 0) != 0);
@@ -390,7 +390,8 @@ void MainDialog::layoutControls() {
       case Placed::Axis: {
         // The rate labels keep their places relative to the plot's height.
         const int offset = p.created.top() - createdChart_.top();
-        g.moveTop(createdChart_.top() + int(int64_t(offset) * chart.height() / std::max(1, createdChart_.height())));
+        g.moveTop(createdChart_.top() +
+                  int(int64_t(offset) * chart.height() / std::max(1, createdChart_.height())));
         break;
       }
       case Placed::Below:
@@ -466,10 +467,12 @@ void MainDialog::buildMenus() {
   }
   // In the frame views the marked rows are the key frames.
   connect(next, &QAction::triggered, list, [this, list] {
-    panel_.view() == CCurvePanel::PerSecond ? list->selectMarkedRow(true) : panel_.frameList()->selectKeyRow(true);
+    panel_.view() == CCurvePanel::PerSecond ? list->selectMarkedRow(true)
+                                            : panel_.frameList()->selectKeyRow(true);
   });
   connect(previous, &QAction::triggered, list, [this, list] {
-    panel_.view() == CCurvePanel::PerSecond ? list->selectMarkedRow(false) : panel_.frameList()->selectKeyRow(false);
+    panel_.view() == CCurvePanel::PerSecond ? list->selectMarkedRow(false)
+                                            : panel_.frameList()->selectKeyRow(false);
   });
   list->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(list, &QWidget::customContextMenuRequested, this, [list, next, previous](QPoint at) {
@@ -505,15 +508,17 @@ QImage MainDialog::ChartImage(bool wholeFile) const {
     if (!slot(k).isLoaded()) continue;
     names[size_t(k)] = path(k).isEmpty() ? tr("文件%1").arg(k + 1) : QFileInfo(path(k)).fileName();
   }
-  const QString item = panel_.view() == CCurvePanel::PerSecond ? itemName(mv::paraBlock().GetInt(mv::PARA_VIEW_ITEM))
-                                                              : itemCombo_->currentText();
+  const QString item = panel_.view() == CCurvePanel::PerSecond
+                           ? itemName(mv::paraBlock().GetInt(mv::PARA_VIEW_ITEM))
+                           : itemCombo_->currentText();
   return renderChartImage(model, names, item, size);
 }
 
 void MainDialog::OnCopyChartImage() { QApplication::clipboard()->setImage(ChartImage(imageOfWholeFile_)); }
 
 void MainDialog::OnSaveChartImage() {
-  CSingleFileSel dlg(false, QString(), QString(), CSingleFileSel::OverwritePrompt | CSingleFileSel::HideReadOnly,
+  CSingleFileSel dlg(false, QString(), QString(),
+                     CSingleFileSel::OverwritePrompt | CSingleFileSel::HideReadOnly,
                      "PNG Image(*.png)|*.png|All Files(*.*)|*.*||", this);
   dlg.setTitle(tr("保存图像"));
   dlg.setFolder(lastFolder(FolderKind::Image));
@@ -552,7 +557,8 @@ void MainDialog::dropEvent(QDropEvent* event) {
   event->acceptProposedAction();
   const int target = slotAt(event->position().toPoint());
   // Opening shows dialogs; the drag must be over first.
-  QMetaObject::invokeMethod(this, [this, paths, target] { OpenFiles(paths, target); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this, paths, target] { OpenFiles(paths, target); }, Qt::QueuedConnection);
 }
 
 void MainDialog::OpenFiles(const QStringList& paths, int target) {
@@ -601,7 +607,8 @@ void MainDialog::UpdateData(bool save) {
     label2_->setText(path2_);
     for (int k = 0; k < 6; ++k) checks_[k]->setChecked(*options[k] != 0);
     scaleCombo_->setCurrentIndex(scaleIndex_);
-    itemCombo_->setCurrentIndex(panel_.view() != CCurvePanel::PerSecond ? kFrameItems + panel_.view() - 1 : itemIndex_);
+    itemCombo_->setCurrentIndex(panel_.view() != CCurvePanel::PerSecond ? kFrameItems + panel_.view() - 1
+                                                                        : itemIndex_);
     pointsCheck_->setChecked(dataPoints_ != 0);
   }
 }
@@ -700,7 +707,8 @@ bool MainDialog::OpenFile(int slot, const QString& file) {
 void MainDialog::RefreshSlot(int slot) {
   panel_.RefreshSlot(slot);
   QStringList notes;
-  if (MainDialog::slot(slot).isLoaded() && !path(slot).isEmpty()) notes << QFileInfo(path(slot)).absoluteFilePath();
+  if (MainDialog::slot(slot).isLoaded() && !path(slot).isEmpty())
+    notes << QFileInfo(path(slot)).absoluteFilePath();
   for (const std::string& note : MainDialog::slot(slot).analysis.notes)
     notes << QCoreApplication::translate("mv::msg", mv::noteDescription(note).c_str());
   (slot == 0 ? label1_ : label2_)->setToolTip(notes.join('\n'));
@@ -725,14 +733,15 @@ bool MainDialog::AnythingToOutput() {
 }
 
 QString MainDialog::askSavePath(const QString& filter, const QString& extension) {
-  CSingleFileSel dlg(false, QString(), QString(), CSingleFileSel::OverwritePrompt | CSingleFileSel::HideReadOnly,
-                     filter, this);
+  CSingleFileSel dlg(false, QString(), QString(),
+                     CSingleFileSel::OverwritePrompt | CSingleFileSel::HideReadOnly, filter, this);
   dlg.setTitle(tr("保存文件"));
   const FolderKind kind = extension == ".xls" ? FolderKind::Spreadsheet : FolderKind::Report;
   dlg.setFolder(lastFolder(kind));
   if (dlg.DoModal() != QDialog::Accepted) return {};
   rememberFolderOf(kind, dlg.GetPathName());
-  return QString::fromStdString(mv::ensureExtension(dlg.GetPathName().toStdString(), extension.toStdString()));
+  return QString::fromStdString(
+      mv::ensureExtension(dlg.GetPathName().toStdString(), extension.toStdString()));
 }
 
 mv::ReportOptions MainDialog::reportOptions() {

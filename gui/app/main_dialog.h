@@ -4,10 +4,10 @@
 #include <QImage>
 #include <QString>
 #include <QStringList>
-#include <vector>
 #include <array>
 #include <chrono>
 #include <map>
+#include <vector>
 
 #include "analysis/file_slot.h"
 #include "app/curve_panel.h"

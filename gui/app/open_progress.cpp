@@ -6,8 +6,8 @@
 #include <QProgressDialog>
 #include <algorithm>
 
-#include "widgets/dialog_units.h"
 #include "app/terminate_signal.h"
+#include "widgets/dialog_units.h"
 
 namespace mvgui {
 namespace {

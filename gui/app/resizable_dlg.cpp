@@ -21,7 +21,8 @@ void CResizableDlg::showEvent(QShowEvent* event) {
 
 void CResizableDlg::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
-  if (minimumTrackSize_.isEmpty() || isMinimized() || event->size().width() < 0 || event->size().height() < 0) return;
+  if (minimumTrackSize_.isEmpty() || isMinimized() || event->size().width() < 0 || event->size().height() < 0)
+    return;
   const QRect now = rect();
   if (now.right() != clientRect_.right() || now.bottom() != clientRect_.bottom()) {
     OnControlsMove(now.right() - clientRect_.right(), now.bottom() - clientRect_.bottom());

@@ -11,8 +11,6 @@
 #include <QPushButton>
 #include <QUrl>
 
-#include "widgets/dialog_units.h"
-#include "widgets/window_settings.h"
 #include "batch/folder_picker.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
@@ -20,8 +18,10 @@
 #include "search/batch_check.h"
 #include "settings/para_block.h"
 #include "widgets/colour_label.h"
+#include "widgets/dialog_units.h"
 #include "widgets/icons.h"
 #include "widgets/single_file_sel.h"
+#include "widgets/window_settings.h"
 
 namespace mvgui {
 

@@ -152,7 +152,8 @@ void FolderPickerDialog::widenDetailColumns() {
   const int room = tree->viewport()->width();
   if (total <= 0 || total >= room) return;
   for (int i = 0; i < header->count(); ++i)
-    if (!header->isSectionHidden(i)) header->resizeSection(i, int(qint64(header->sectionSize(i)) * room / total));
+    if (!header->isSectionHidden(i))
+      header->resizeSection(i, int(qint64(header->sectionSize(i)) * room / total));
 }
 
 FolderPicker::FolderPicker(const QString& caption, const QString& prompt, const QString& initialFolder,
@@ -166,7 +167,8 @@ FolderPicker::FolderPicker(const QString& caption, const QString& prompt, const 
 std::unique_ptr<FolderPickerDialog> FolderPicker::createDialog() const {
   // A child window's own top-level window owns the dialog.
   QWidget* owner = request_.owner != nullptr ? request_.owner->window() : nullptr;
-  return std::make_unique<FolderPickerDialog>(request_.caption, request_.prompt, request_.initialFolder, owner);
+  return std::make_unique<FolderPickerDialog>(request_.caption, request_.prompt, request_.initialFolder,
+                                              owner);
 }
 
 int FolderPicker::Browse() {

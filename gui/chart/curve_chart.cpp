@@ -1,14 +1,14 @@
 #include "chart/curve_chart.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QWheelEvent>
-#include <QFontMetrics>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPen>
 #include <QScrollBar>
+#include <QWheelEvent>
 
 namespace mvgui {
 
@@ -161,7 +161,8 @@ void CCurveChart::keyPressEvent(QKeyEvent* event) {
 void CCurveChart::mousePressEvent(QMouseEvent* event) {
   setFocus(Qt::MouseFocusReason);
   const QPoint at = event->position().toPoint();
-  if (event->button() == Qt::LeftButton && clientRect().contains(at) && hasPoints()) emit clickedAt(xAtPixel(at.x()));
+  if (event->button() == Qt::LeftButton && clientRect().contains(at) && hasPoints())
+    emit clickedAt(xAtPixel(at.x()));
   QWidget::mousePressEvent(event);
 }
 

@@ -40,7 +40,8 @@ QPoint mapToPixel(const CurveChartModel& m, QSize client, int x, int y) {
 
 int32_t& CurvePoints::operator[](int32_t x) {
   if (points_.empty() || points_.back().first < x) return points_.emplace_back(x, 0).second;
-  auto it = std::lower_bound(points_.begin(), points_.end(), x, [](const value_type& p, int32_t v) { return p.first < v; });
+  auto it = std::lower_bound(points_.begin(), points_.end(), x,
+                             [](const value_type& p, int32_t v) { return p.first < v; });
   if (it == points_.end() || it->first != x) it = points_.insert(it, {x, 0});
   return it->second;
 }
@@ -57,11 +58,13 @@ CurvePoints::const_iterator CurvePoints::find(int32_t x) const {
 }
 
 CurvePoints::const_iterator CurvePoints::lower_bound(int32_t x) const {
-  return std::lower_bound(points_.begin(), points_.end(), x, [](const value_type& p, int32_t v) { return p.first < v; });
+  return std::lower_bound(points_.begin(), points_.end(), x,
+                          [](const value_type& p, int32_t v) { return p.first < v; });
 }
 
 CurvePoints::const_iterator CurvePoints::upper_bound(int32_t x) const {
-  return std::upper_bound(points_.begin(), points_.end(), x, [](int32_t v, const value_type& p) { return v < p.first; });
+  return std::upper_bound(points_.begin(), points_.end(), x,
+                          [](int32_t v, const value_type& p) { return v < p.first; });
 }
 
 void CurveChartModel::AddSeries(int id, const CurveSeries& record) {
@@ -244,7 +247,8 @@ Qt::PenStyle qtPenStyle(int windowsStyle) {
 
 TickSteps tickStepsFor(double pixelsPerPoint, int labelWidth) {
   // Spans in points (= seconds); each a multiple of the one before, so labels fall on lines.
-  static const int kSpans[] = {5, 10, 30, 60, 300, 600, 1800, 3600, 7200, 21600, 43200, 86400, 432000, 864000};
+  static const int kSpans[] = {5,    10,   30,    60,    300,   600,    1800,
+                               3600, 7200, 21600, 43200, 86400, 432000, 864000};
   const double labelRoom = labelWidth + 8.0;
   if (pixelsPerPoint * 5 >= 20 && pixelsPerPoint * 10 >= labelRoom) return {};
   TickSteps t{kSpans[std::size(kSpans) - 1], kSpans[std::size(kSpans) - 1]};
@@ -289,8 +293,8 @@ void planGrid(const CurveChartModel& m, QSize client, bool noData, std::vector<Q
 
 // Points sharing a pixel column become one at the column's highest value; a column that holds a
 // grid or label position carries the line or label.
-void planColumns(const CurveChartModel& m, const CurveSeries& s, QSize client, QSize labelSize, bool timeLabels,
-                 SeriesPlan& plan) {
+void planColumns(const CurveChartModel& m, const CurveSeries& s, QSize client, QSize labelSize,
+                 bool timeLabels, SeriesPlan& plan) {
   const auto& points = s.points;
   const int tickEvery = std::max(1, m.tickEvery), labelEvery = std::max(1, m.labelEvery);
   auto start = points.lower_bound(m.viewStart);
@@ -401,7 +405,8 @@ ChartPlan planChart(const CurveChartModel& model, QSize client, QSize labelSize)
     if (s.points.empty() || !s.shown) continue;
     plan.series.push_back(planSeries(model, id, s, client, labelSize, plan.timeLabels));
   }
-  if (model.markedX && *model.markedX >= model.viewStart && int64_t(*model.markedX) <= int64_t(model.viewStart) + model.viewWidth) {
+  if (model.markedX && *model.markedX >= model.viewStart &&
+      int64_t(*model.markedX) <= int64_t(model.viewStart) + model.viewWidth) {
     const int px = mapToPixel(model, client, *model.markedX, 0).x();
     plan.marker = QLine(px, 0, px, client.height());
   }

@@ -51,14 +51,14 @@ class CurvePoints {
 // One curve. Fields are the owner's to fill before AddSeries copies the record.
 struct CurveSeries {
   CurvePoints points;
-  QColor colour;                      // pen and marker fill
-  int penStyle = 0;                   // Windows pen style code, see qtPenStyle()
-  int penWidth = 1;                   // pixels; the marker radius is penWidth + 2
-  int shown = 1;                      // painted only when non-zero
-  int enabled = 1;                    // the owner appends points only when non-zero
-  int showPoints = 0;                 // circle around every drawn point
-  int xStep = 10;                     // x distance of two samples; series 1's is the scroll line
-  int drawTicks = 1;                  // the grid lines and labels stand on this series' points
+  QColor colour;       // pen and marker fill
+  int penStyle = 0;    // Windows pen style code, see qtPenStyle()
+  int penWidth = 1;    // pixels; the marker radius is penWidth + 2
+  int shown = 1;       // painted only when non-zero
+  int enabled = 1;     // the owner appends points only when non-zero
+  int showPoints = 0;  // circle around every drawn point
+  int xStep = 10;      // x distance of two samples; series 1's is the scroll line
+  int drawTicks = 1;   // the grid lines and labels stand on this series' points
   // Points drawn with a marker of their own colour whatever showPoints says (key frames).
   std::set<int32_t> accentX;
   QColor accentColour;

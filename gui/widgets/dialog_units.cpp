@@ -1,8 +1,8 @@
 #include "widgets/dialog_units.h"
 
 #include <QFontMetrics>
-#include <QStringList>
 #include <QString>
+#include <QStringList>
 
 namespace mvgui {
 

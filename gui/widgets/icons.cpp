@@ -133,15 +133,24 @@ QPixmap drawBatchCheck() {
 
 QPixmap iconPixmap(int id) {
   switch (id) {
-    case 128: return drawApplication(32);
-    case 129: return drawOpenFolder();
-    case 130: return drawRedCross();
-    case 134: return drawInformationSheet();
-    case 137: return drawBall(QColor(150, 150, 150));
-    case 138: return drawBall(QColor(230, 0, 0));
-    case 131: return drawHelp();
-    case 139: return drawBatchCheck();
-    default: return {};
+    case 128:
+      return drawApplication(32);
+    case 129:
+      return drawOpenFolder();
+    case 130:
+      return drawRedCross();
+    case 134:
+      return drawInformationSheet();
+    case 137:
+      return drawBall(QColor(150, 150, 150));
+    case 138:
+      return drawBall(QColor(230, 0, 0));
+    case 131:
+      return drawHelp();
+    case 139:
+      return drawBatchCheck();
+    default:
+      return {};
   }
 }
 
@@ -155,14 +164,20 @@ QPixmap applicationPixmap(int size) { return drawApplication(size); }
 
 QString applicationIconSvg() {
   const auto point = [](const QPointF& p) { return QString("%1,%2").arg(p.x()).arg(p.y()); };
-  QString svg = QString("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"32\" height=\"32\" viewBox=\"0 0 32 32\">\n"
-                        "  <rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" rx=\"3\" fill=\"#000\" stroke=\"%5\" "
-                        "stroke-width=\"1.2\"/>\n")
-                    .arg(kIconFrame.x()).arg(kIconFrame.y()).arg(kIconFrame.width()).arg(kIconFrame.height())
-                    .arg(kIconEdge.name());
+  QString svg =
+      QString(
+          "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"32\" height=\"32\" viewBox=\"0 0 32 32\">\n"
+          "  <rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" rx=\"3\" fill=\"#000\" stroke=\"%5\" "
+          "stroke-width=\"1.2\"/>\n")
+          .arg(kIconFrame.x())
+          .arg(kIconFrame.y())
+          .arg(kIconFrame.width())
+          .arg(kIconFrame.height())
+          .arg(kIconEdge.name());
   for (int i = 1; i < 4; ++i)
     svg += QString("  <line x1=\"2\" y1=\"%1\" x2=\"30\" y2=\"%1\" stroke=\"%2\" stroke-width=\"0.8\"/>\n")
-               .arg(iconGridY(i)).arg(kIconGrid.name());
+               .arg(iconGridY(i))
+               .arg(kIconGrid.name());
   for (int k = 0; k < 2; ++k) {
     QStringList points;
     for (const QPointF& p : kIconCurves[k]) points << point(p);

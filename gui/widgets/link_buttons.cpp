@@ -111,7 +111,8 @@ QString helpFilePath() {
   // An installed program finds its page with the other documentation.
   std::error_code ec;
   const std::string installed = mv::installedHelpPage();
-  if (!std::filesystem::is_regular_file(beside, ec) && !installed.empty()) return QString::fromStdString(installed);
+  if (!std::filesystem::is_regular_file(beside, ec) && !installed.empty())
+    return QString::fromStdString(installed);
   return QString::fromStdString(beside);
 }
 

@@ -15,7 +15,7 @@ enum Shade { kWhite, kStripe, kFile1, kFile2, kZero, kHighest, kLowest, kShadeCo
 
 const QColor& shadeColour(int shade) {
   static const QColor colours[kShadeCount] = {
-      QColor(255, 255, 255), QColor(247, 247, 247), kFileColour[0], kFileColour[1],
+      QColor(255, 255, 255), QColor(247, 247, 247), kFileColour[0],   kFileColour[1],
       QColor(255, 0, 0),     QColor(255, 255, 0),   QColor(0, 255, 0)};
   return colours[shade];
 }
@@ -125,10 +125,9 @@ bool lessRowText(const QString& a, const QString& b) {
 
 int StatListModel::insertSorted(const QString& firstText) {
   endSeconds();
-  const auto place = std::upper_bound(rows_.begin(), rows_.end(), firstText,
-                                      [](const QString& text, const std::vector<QString>& row) {
-                                        return lessRowText(text, row[0]);
-                                      });
+  const auto place = std::upper_bound(
+      rows_.begin(), rows_.end(), firstText,
+      [](const QString& text, const std::vector<QString>& row) { return lessRowText(text, row[0]); });
   const int index = int(place - rows_.begin());
   beginInsertRows(QModelIndex(), index, index);
   rows_.insert(place, std::vector<QString>{firstText});
@@ -183,8 +182,7 @@ int StatListModel::removeAllRows() {
 void StatListModel::setHighlightedItem(int item) {
   highlightedItem_ = item;
   if (rowCount() > 0 && !columns_.empty())
-    emit dataChanged(index(0, 0), index(rowCount() - 1, int(columns_.size()) - 1),
-                     {Qt::BackgroundRole});
+    emit dataChanged(index(0, 0), index(rowCount() - 1, int(columns_.size()) - 1), {Qt::BackgroundRole});
 }
 
 bool StatListModel::isHighlighted(int column) const {
@@ -245,8 +243,7 @@ int StatListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant StatListModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || index.row() >= rowCount() || index.column() >= int(columns_.size()))
-    return {};
+  if (!index.isValid() || index.row() >= rowCount() || index.column() >= int(columns_.size())) return {};
   switch (role) {
     case Qt::DisplayRole:
       return cellText(index.row(), index.column());

@@ -11,11 +11,16 @@ namespace {
 
 const char* folderKey(FolderKind kind) {
   switch (kind) {
-    case FolderKind::Media: return "Media";
-    case FolderKind::Report: return "Report";
-    case FolderKind::Spreadsheet: return "Spreadsheet";
-    case FolderKind::Information: return "Information";
-    case FolderKind::Image: return "Image";
+    case FolderKind::Media:
+      return "Media";
+    case FolderKind::Report:
+      return "Report";
+    case FolderKind::Spreadsheet:
+      return "Spreadsheet";
+    case FolderKind::Information:
+      return "Information";
+    case FolderKind::Image:
+      return "Image";
   }
   return "Media";
 }

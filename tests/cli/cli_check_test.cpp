@@ -8,18 +8,17 @@
 
 #include <csignal>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
+#include "analysis/containers.h"
+#include "analysis/file_slot.h"
 #include "fixtures/byte_writer.h"
 #include "fixtures/rm_builder.h"
 #include "fixtures/unprivileged.h"
-#include "analysis/containers.h"
-#include "analysis/file_slot.h"
 #include "platform/text_file.h"
 #include "search/batch_check.h"
 
@@ -62,8 +61,8 @@ CliRun cli(const mvtest::TempDir& dir, const std::string& args, const std::strin
   CliRun r;
   const std::string errPath = dir.file("stderr.txt");
   // Chinese causes, whatever the environment of the tests asks for.
-  r.out = mvtest::runCommand(prefix + "env LANGUAGE= LC_ALL= LC_MESSAGES= LANG=C " + MORV_CLI_PATH + " " + args +
-                                 " 2>" + quote(errPath) + " </dev/null",
+  r.out = mvtest::runCommand(prefix + "env LANGUAGE= LC_ALL= LC_MESSAGES= LANG=C " + MORV_CLI_PATH + " " +
+                                 args + " 2>" + quote(errPath) + " </dev/null",
                              &r.status);
   std::istringstream err(text(errPath));
   for (std::string line; std::getline(err, line);) r.errLines.push_back(line);
@@ -113,9 +112,10 @@ TEST(CliCheck, UnreadableFileIsOneLineAndTheRunGoesOn) {
   const std::string result = dir.file("out.txt");
   CliRun r = cli(dir, "check " + quote(src.string()) + " -o " + quote(result));
   EXPECT_EQ(r.status, 0);
-  const std::vector<std::string> expected{"1/1 " + (src / "a.rm").string(),
-                                         "morvatelline-cli: " + (src / "a.rm").string() + ": 不是有效的 RealMedia 文件",
-                                         mv::msg::kBatchNoProblems};
+  const std::vector<std::string> expected{
+      "1/1 " + (src / "a.rm").string(),
+      "morvatelline-cli: " + (src / "a.rm").string() + ": 不是有效的 RealMedia 文件",
+      mv::msg::kBatchNoProblems};
   EXPECT_EQ(r.errLines, expected);
   // The same when the findings go to standard output.
   r = cli(dir, "check " + quote(src.string()) + " -o -");
@@ -137,13 +137,15 @@ TEST(CliCheck, ResultFileIsExactlyTheNamedOneAndErrorsNameIt) {
   const auto before = fs::file_size(media);
   r = cli(dir, "check " + quote(src.string()) + " -o " + quote(media));
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.errLines, std::vector<std::string>{"morvatelline-cli: " + media + ": 是输入的媒体文件之一，不会被覆盖"});
+  EXPECT_EQ(r.errLines,
+            std::vector<std::string>{"morvatelline-cli: " + media + ": 是输入的媒体文件之一，不会被覆盖"});
   EXPECT_EQ(fs::file_size(media), before);
   EXPECT_FALSE(fs::exists(media + ".txt"));
 
   CliRun bad = cli(dir, "check " + quote(src.string()) + " -o " + quote(dir.file("none/out.txt")));
   EXPECT_EQ(bad.status, 1);
-  EXPECT_EQ(bad.errLines, std::vector<std::string>{"morvatelline-cli: " + dir.file("none/out.txt") + ": 所在的文件夹不存在"});
+  EXPECT_EQ(bad.errLines, std::vector<std::string>{"morvatelline-cli: " + dir.file("none/out.txt") +
+                                                   ": 所在的文件夹不存在"});
 
   EXPECT_EQ(cli(dir, "check " + quote(dir.file("missing")) + " -o " + quote(dir.file("r.txt"))).status, 2);
   EXPECT_EQ(cli(dir, "check").status, 2);
@@ -218,7 +220,8 @@ TEST(CliCheck, WithoutAWritablePlaceTheResultGoesToStandardOutput) {
   ASSERT_EQ(::chmod(bin.c_str(), 0555), 0);
   ASSERT_EQ(::chmod(data.c_str(), 0555), 0);
   const std::string run = mvtest::unprivilegedPrefix() + "env XDG_DATA_HOME=" + quote(data.string()) + " " +
-                          quote((bin / "morvatelline-cli").string()) + " check " + quote(src.string()) + " 2>/dev/null";
+                          quote((bin / "morvatelline-cli").string()) + " check " + quote(src.string()) +
+                          " 2>/dev/null";
   int status = 0;
   const std::string out = mvtest::runCommand(run, &status);
   EXPECT_EQ(status, 3);
@@ -411,7 +414,8 @@ TEST(CliNames, ControlBytesOfNamesAreShownEscaped) {
 
   r = cli(dir, "gaps " + quote(dir.file("\x1b[31mmissing.rm")));
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.errLines, std::vector<std::string>{"morvatelline-cli: " + dir.file("\\e[31mmissing.rm") + ": 文件不存在"});
+  EXPECT_EQ(r.errLines,
+            std::vector<std::string>{"morvatelline-cli: " + dir.file("\\e[31mmissing.rm") + ": 文件不存在"});
   EXPECT_TRUE(noControls(r));
 }
 
@@ -431,7 +435,8 @@ TEST(CliHelp, NamesEveryContainerItReads) {
   EXPECT_EQ(r.status, 0);
   for (const mv::Container& c : mv::containers()) {
     EXPECT_NE(r.out.find(std::string(c.name)), std::string::npos) << c.name << "\n" << r.out;
-    for (std::string_view suffix : c.suffixes) EXPECT_NE(r.out.find(std::string(suffix)), std::string::npos) << suffix;
+    for (std::string_view suffix : c.suffixes)
+      EXPECT_NE(r.out.find(std::string(suffix)), std::string::npos) << suffix;
   }
 }
 
@@ -463,7 +468,8 @@ TEST(CliCheck, JsonOutputThatIsAFileOfTheTreeIsRefusedAtOnce) {
   const auto before = mvtest::readFile(media);
   const CliRun r = cli(dir, "check --json " + quote(src.string()) + " -o " + quote(media));
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.errLines, std::vector<std::string>{"morvatelline-cli: " + media + ": 是输入的媒体文件之一，不会被覆盖"});
+  EXPECT_EQ(r.errLines,
+            std::vector<std::string>{"morvatelline-cli: " + media + ": 是输入的媒体文件之一，不会被覆盖"});
   EXPECT_EQ(mvtest::readFile(media), before);
   EXPECT_EQ(r.out, "");
 }

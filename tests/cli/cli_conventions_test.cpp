@@ -4,9 +4,8 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <string>
-
 #include <nlohmann/json.hpp>
+#include <string>
 
 #include "analysis/file_slot.h"
 #include "fixtures/avi_builder.h"
@@ -35,8 +34,8 @@ CliRun cli(const mvtest::TempDir& dir, const std::string& args, const std::strin
            const std::string& prefix = "") {
   CliRun r;
   const std::string errPath = dir.file("stderr");
-  r.out = mvtest::runCommand(prefix + env + MORV_CLI_PATH + " " + args + " 2>" + quote(errPath) + " </dev/null",
-                             &r.status);
+  r.out = mvtest::runCommand(
+      prefix + env + MORV_CLI_PATH + " " + args + " 2>" + quote(errPath) + " </dev/null", &r.status);
   const mvtest::Bytes err = mvtest::readFile(errPath);
   r.err.assign(err.begin(), err.end());
   return r;
@@ -132,7 +131,8 @@ TEST_F(CliLoadFailure, TheFirstLanguageSettingThatIsSetDecides) {
   };
   const std::string path = dir.file("none.avi");
   for (const Case& c : cases)
-    EXPECT_EQ(cli(dir, "info " + quote(path), c.env).err, line(path, c.english ? "not found" : "文件不存在")) << c.env;
+    EXPECT_EQ(cli(dir, "info " + quote(path), c.env).err, line(path, c.english ? "not found" : "文件不存在"))
+        << c.env;
 }
 
 TEST_F(CliLoadFailure, AFileThatEndsEarlyLoadsWithANotice) {
@@ -172,7 +172,8 @@ TEST_F(CliLoadFailure, WriteFailuresNameTheOutputAndTheCause) {
   for (const Case& c : cases) {
     const bool check = std::string(c.command).starts_with("check");
     const std::string input = check ? dir.file("folder") : good;
-    const CliRun r = cli(dir, std::string(c.command) + " " + quote(input) + " -o " + quote(c.target), kEnglish);
+    const CliRun r =
+        cli(dir, std::string(c.command) + " " + quote(input) + " -o " + quote(c.target), kEnglish);
     EXPECT_EQ(r.status, 1) << c.command << " " << c.target;
     EXPECT_NE(r.err.find(line(c.target, c.cause)), std::string::npos) << c.command << ": " << r.err;
   }

@@ -46,7 +46,8 @@ class CliExport : public ::testing::Test {
 };
 
 TEST_F(CliExport, ReportMatchesTheCoreExportForEveryOptionSet) {
-  const char* flags[] = {"--no-file-info", "--no-header", "--no-statistics", "--no-video", "--no-audio", "--no-total"};
+  const char* flags[] = {"--no-file-info", "--no-header", "--no-statistics",
+                         "--no-video",     "--no-audio",  "--no-total"};
   for (int mask : {0, 1, 2, 4, 8, 16, 32, 63, 0b101010}) {
     mv::ReportOptions o;
     bool* fields[] = {&o.fileInfo, &o.header, &o.statistics, &o.video, &o.audio, &o.total};
@@ -88,15 +89,16 @@ TEST_F(CliExport, OutputIsExactlyTheNamedFileOrStandardOutput) {
     for (const char* name : {"out", "out.txt.bak", "out.xls.txt"}) {
       const std::string target = dir.file(name);
       int status = 0;
-      const std::string printed =
-          mvtest::runCommand(std::string(MORV_CLI_PATH) + " " + c.args + " -o '" + target + "' 2>/dev/null", &status);
+      const std::string printed = mvtest::runCommand(
+          std::string(MORV_CLI_PATH) + " " + c.args + " -o '" + target + "' 2>/dev/null", &status);
       EXPECT_EQ(status, 0) << c.args << " " << name;
       EXPECT_EQ(printed, target + "\n") << c.args;
       EXPECT_EQ(bytesOf(target), c.core) << c.args << " " << name;
       std::filesystem::remove(target);
     }
     int status = 0;
-    const std::string out = mvtest::runCommand(std::string(MORV_CLI_PATH) + " " + c.args + " -o - 2>/dev/null", &status);
+    const std::string out =
+        mvtest::runCommand(std::string(MORV_CLI_PATH) + " " + c.args + " -o - 2>/dev/null", &status);
     EXPECT_EQ(status, 0) << c.args;
     EXPECT_EQ(out, c.core) << c.args;
     EXPECT_FALSE(std::filesystem::exists("-")) << c.args;

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-
 #include <nlohmann/json.hpp>
 
 #include "fixtures/avi_builder.h"
@@ -14,7 +13,8 @@ namespace avi = mvtest::avi;
 // The exit status of `morvatelline-cli frames ARGS`; its standard output goes to `out`.
 int frames(const std::string& args, std::string* out = nullptr) {
   int status = 0;
-  std::string text = mvtest::runCommand(std::string(MORV_CLI_PATH) + " frames " + args + " 2>/dev/null", &status);
+  std::string text =
+      mvtest::runCommand(std::string(MORV_CLI_PATH) + " frames " + args + " 2>/dev/null", &status);
   if (out) *out = std::move(text);
   return status;
 }
@@ -61,7 +61,8 @@ TEST(CliFrames, JsonWithGroupsAndStatistics) {
   EXPECT_EQ(j["path"], path);
   ASSERT_EQ(j["frames"].size(), 5u);
   EXPECT_EQ(j["frames"][3], (nlohmann::json{{"time", 0.12}, {"bytes", 800}, {"key", true}}));
-  EXPECT_EQ(j["gops"], nlohmann::json::parse(R"([{"frame":0,"frames":3,"bytes":1120},{"frame":3,"frames":2,"bytes":890}])"));
+  EXPECT_EQ(j["gops"], nlohmann::json::parse(
+                           R"([{"frame":0,"frames":3,"bytes":1120},{"frame":3,"frames":2,"bytes":890}])"));
   const auto& s = j["stats"];
   EXPECT_EQ(s["frames"], 5);
   EXPECT_EQ(s["keyFrames"], 2);

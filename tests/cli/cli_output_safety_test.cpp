@@ -26,9 +26,9 @@ struct CliRun {
 
 CliRun cli(const std::string& args, const std::string& prefix = "") {
   CliRun r;
-  r.err = mvtest::runCommand(prefix + "env LANGUAGE= LC_ALL= LC_MESSAGES= LANG=C " + MORV_CLI_PATH + " " + args +
-                                 " 2>&1 >/dev/null",
-                             &r.status);
+  r.err = mvtest::runCommand(
+      prefix + "env LANGUAGE= LC_ALL= LC_MESSAGES= LANG=C " + MORV_CLI_PATH + " " + args + " 2>&1 >/dev/null",
+      &r.status);
   return r;
 }
 
@@ -110,15 +110,15 @@ TEST_F(CliOutputSafety, TwoWritersAtOnceLeaveOneWholeReport) {
   const std::string one = std::string(MORV_CLI_PATH) + " report ";
   for (int round = 0; round < 24; ++round) {
     int status = 0;
-    mvtest::runCommand("(" + one + quote(a) + " -o " + out + " >/dev/null & " + one + quote(b) + " -o " + out +
-                           " >/dev/null & wait %1 && wait %2)",
+    mvtest::runCommand("(" + one + quote(a) + " -o " + out + " >/dev/null & " + one + quote(b) + " -o " +
+                           out + " >/dev/null & wait %1 && wait %2)",
                        &status);
     ASSERT_EQ(status, 0) << round;
     const std::string got = bytesOf(dir.file("out.txt"));
     ASSERT_TRUE(got == reportA || got == reportB) << "round " << round << ": " << got.size() << " bytes";
   }
-  EXPECT_EQ(entries(dir.path()),
-            (std::vector<std::string>{"a.avi", "a.txt", "b.avi", "b.txt", "other.avi", "out.txt", "victim.avi"}));
+  EXPECT_EQ(entries(dir.path()), (std::vector<std::string>{"a.avi", "a.txt", "b.avi", "b.txt", "other.avi",
+                                                           "out.txt", "victim.avi"}));
 }
 
 TEST_F(CliOutputSafety, FolderThatTakesNoNewFileFailsAndLeavesTheOldFile) {
@@ -137,7 +137,8 @@ TEST_F(CliOutputSafety, FolderThatTakesNoNewFileFailsAndLeavesTheOldFile) {
       ASSERT_EQ(::chmod(target.c_str(), 0666), 0);
       ASSERT_EQ(::chmod(locked.c_str(), 0555), 0);
     }
-    const CliRun r = cli(std::string(command) + " " + quote(media) + " -o " + quote(target), mvtest::unprivilegedPrefix());
+    const CliRun r =
+        cli(std::string(command) + " " + quote(media) + " -o " + quote(target), mvtest::unprivilegedPrefix());
     EXPECT_EQ(r.status, 1) << command << ": " << r.err;
     EXPECT_EQ(r.err, "morvatelline-cli: " + target + ": 没有权限\n") << command;
     EXPECT_EQ(bytesOf(target), "old") << command;

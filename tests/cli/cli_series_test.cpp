@@ -75,7 +75,8 @@ TEST(CliSeries, FailureAndUsage) {
   mvtest::TempDir dir;
   const CliRun missing = cli("series '" + dir.file("none.avi") + "'");
   EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(missing.out, "{\"ok\":false,\"message\":\"抱歉，文件读取失败。\",\"reason\":\"could-not-read\"}\n");
+  EXPECT_EQ(missing.out,
+            "{\"ok\":false,\"message\":\"抱歉，文件读取失败。\",\"reason\":\"could-not-read\"}\n");
 
   const CliRun wrongType = cli("series '" + dir.file("clip.ogv") + "'");
   EXPECT_EQ(wrongType.status, 1);
@@ -103,7 +104,8 @@ TEST(CliSeries, FailureAndUsage) {
     mvtest::TempDir d;
     writeRamp(d.file("r.avi"));
     int status = 0;
-    mvtest::runCommand(std::string(MORV_CLI_PATH) + " series '" + d.file("r.avi") + "' >/dev/full 2>/dev/null", &status);
+    mvtest::runCommand(
+        std::string(MORV_CLI_PATH) + " series '" + d.file("r.avi") + "' >/dev/full 2>/dev/null", &status);
     EXPECT_EQ(status, 1);
   }
 

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "analysis/containers.h"
-#include "platform/ascii.h"
 #include "fixtures/message_recorder.h"
 #include "fuzz/fuzz_input.h"
+#include "platform/ascii.h"
 
 namespace fs = std::filesystem;
 
@@ -35,10 +35,13 @@ TEST(FuzzRegressions, EachInputHasItsExpectedOutcome) {
     ++inputs;
 
     mvtest::MessageRecorder quiet;
-    EXPECT_EQ(mvfuzz::loadChecked(entry.path().string(),
-                                  [container](const std::string& path, mv::FileAnalysis& a, mv::LoadControl* control) {
-                                    return container->load(path, a, control);
-                                  }), shouldLoad ? 1 : 0) << name;
+    EXPECT_EQ(mvfuzz::loadChecked(
+                  entry.path().string(),
+                  [container](const std::string& path, mv::FileAnalysis& a, mv::LoadControl* control) {
+                    return container->load(path, a, control);
+                  }),
+              shouldLoad ? 1 : 0)
+        << name;
   }
   EXPECT_GT(inputs, 0);
 }

@@ -3,6 +3,8 @@
 // stopping, and everything a person can do to the window while a run pumps events.
 #include "batch/batch_check_dialog.h"
 
+#include <sys/stat.h>
+
 #include <QDropEvent>
 #include <QLabel>
 #include <QMimeData>
@@ -11,10 +13,8 @@
 #include <QTimer>
 #include <QUrl>
 #include <QtTest>
-#include <sys/stat.h>
 #include <filesystem>
 
-#include "widgets/dialog_units.h"
 #include "batch/folder_picker.h"
 #include "fixtures/byte_writer.h"
 #include "fixtures/message_recorder.h"
@@ -28,6 +28,7 @@
 #include "settings/ini_file.h"
 #include "settings/para_block.h"
 #include "widgets/colour_label.h"
+#include "widgets/dialog_units.h"
 
 using mvgui::BatchCheckDialog;
 namespace fs = std::filesystem;
@@ -88,12 +89,13 @@ class BatchCheckDialogTest : public QObject {
   // Records every step of a run and runs `during` (when set) at each.
   void watch(BatchCheckDialog& d, std::function<void(const Step&)> during = {}) {
     auto steps = std::make_shared<std::vector<Step>>();
-    connect(&d, &BatchCheckDialog::fileChecking, &d, [this, &d, steps, during](const QString& p, int c, int t) {
-      steps->push_back({p, c, t, labelText(d, 1051), labelText(d, 1055), button(d, 1)->text(),
-                        button(d, 2)->isEnabled(),
-                        button(d, 1058)->isEnabled() || button(d, 1002)->isEnabled()});
-      if (during) during(steps->back());
-    });
+    connect(&d, &BatchCheckDialog::fileChecking, &d,
+            [this, &d, steps, during](const QString& p, int c, int t) {
+              steps->push_back({p, c, t, labelText(d, 1051), labelText(d, 1055), button(d, 1)->text(),
+                                button(d, 2)->isEnabled(),
+                                button(d, 1058)->isEnabled() || button(d, 1002)->isEnabled()});
+              if (during) during(steps->back());
+            });
     steps_ = steps;
   }
   std::shared_ptr<std::vector<Step>> steps_;
@@ -193,7 +195,8 @@ class BatchCheckDialogTest : public QObject {
     QCOMPARE(asked[0].initialFolder, QString("/old/folder"));
     QCOMPARE(asked[0].owner, &d);
     QCOMPARE(labelText(d, 1057), QString("/media/新片"));
-    QCOMPARE(mv::IniFile::load(ini_).value("ParaBlock", "PARA_RM_CHK_SRC"), std::optional<std::string>("/media/新片"));
+    QCOMPARE(mv::IniFile::load(ini_).value("ParaBlock", "PARA_RM_CHK_SRC"),
+             std::optional<std::string>("/media/新片"));
 
     mvtest::FileDialogRecorder dialogs;
     dialogs.cancel();
@@ -206,7 +209,8 @@ class BatchCheckDialogTest : public QObject {
     d.OnBrowseResult();
     QCOMPARE(d.resultFile(), QString("/out/result.txt"));
     QCOMPARE(labelText(d, 1012), QString("/out/result.txt"));
-    QCOMPARE(mv::IniFile::load(ini_).value("ParaBlock", "PARA_RM_CHK_TGT"), std::optional<std::string>("/out/result.txt"));
+    QCOMPARE(mv::IniFile::load(ini_).value("ParaBlock", "PARA_RM_CHK_TGT"),
+             std::optional<std::string>("/out/result.txt"));
     d.OnBrowseResult();
     QCOMPARE(d.resultFile(), QString("/out/RESULT.TXT"));
     d.OnBrowseResult();
@@ -287,8 +291,8 @@ class BatchCheckDialogTest : public QObject {
     // The damaged file tells the user and the run goes on; no outcome message when files were found.
     QVERIFY(!messages().empty());
     QCOMPARE(messages().back(), std::string(mv::msg::kReadFailed));
-    QCOMPARE(readText(result), root.string() + "/b.rmvb\r\n00:00:05 -- 00:00:07\r\n00:00:13\r\n\r\n" + root.string() +
-                                   "/sub/c.RM\r\n00:00:08\r\n\r\n");
+    QCOMPARE(readText(result), root.string() + "/b.rmvb\r\n00:00:05 -- 00:00:07\r\n00:00:13\r\n\r\n" +
+                                   root.string() + "/sub/c.RM\r\n00:00:08\r\n\r\n");
     QCOMPARE(opened_, std::vector<std::string>{result});
     QCOMPARE(d.engine().problemFiles(), 2);
     expectIdle(d);
@@ -330,7 +334,8 @@ class BatchCheckDialogTest : public QObject {
     QCOMPARE(::chmod((root / "locked").c_str(), 0), 0);
     const std::string result = path("result.txt");
     setFolders(root.string(), result);
-    const std::string expected = std::string("以下文件夹无法读取，其中的文件没有检查：\n") + (root / "locked").string();
+    const std::string expected =
+        std::string("以下文件夹无法读取，其中的文件没有检查：\n") + (root / "locked").string();
     const bool passed = mvtest::inUnprivilegedChild([&] {
       BatchCheckDialog d;
       button(d, 1)->click();
@@ -465,7 +470,8 @@ class BatchCheckDialogTest : public QObject {
     BatchCheckDialog d;
     watch(d, [&](const Step& s) {
       // Appears after the counting pass, in a folder the checking pass has yet to reach.
-      if (s.checked == 1) mvtest::writeFile(dir_->path() / "tree" / "s" / "late.rm", mvtest::sampleRealMedia(5));
+      if (s.checked == 1)
+        mvtest::writeFile(dir_->path() / "tree" / "s" / "late.rm", mvtest::sampleRealMedia(5));
     });
     button(d, 1)->click();
     QCOMPARE(steps_->size(), size_t(3));

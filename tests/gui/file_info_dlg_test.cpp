@@ -20,13 +20,13 @@
 #include "fixtures/rm_builder.h"
 #include "fixtures/sample_media.h"
 #include "gui/support/file_dialog_recorder.h"
+#include "gui/support/modal_closer.h"
 #include "platform/messages.h"
 #include "platform/shell.h"
 #include "platform/text_file.h"
 #include "report/info_text.h"
 #include "report/text_report.h"
 #include "settings/para_block.h"
-#include "gui/support/modal_closer.h"
 
 using namespace mvgui;
 namespace fs = std::filesystem;
@@ -34,7 +34,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kNothingToOutput = "抱歉，没什么好输出的。";
-
 
 // The text as a person reads it: UTF-8 lines without their CR LF.
 QStringList linesOf(const QByteArray& gbk) {

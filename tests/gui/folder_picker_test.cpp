@@ -2,13 +2,12 @@
 // size, caption and prompt), and the responder that answers it without a person.
 #include "batch/folder_picker.h"
 
-
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QAbstractItemView>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -193,13 +192,14 @@ class FolderPickerTest : public QObject {
     QVERIFY(view != nullptr);
     // The folder model fills in the background.
     QModelIndex sub;
-    QTRY_VERIFY((sub = [&] {
-                   for (int r = 0; r < view->model()->rowCount(view->rootIndex()); ++r) {
-                     const QModelIndex i = view->model()->index(r, 0, view->rootIndex());
-                     if (i.data().toString() == "sub") return i;
-                   }
-                   return QModelIndex();
-                 }())
+    QTRY_VERIFY((sub =
+                     [&] {
+                       for (int r = 0; r < view->model()->rowCount(view->rootIndex()); ++r) {
+                         const QModelIndex i = view->model()->index(r, 0, view->rootIndex());
+                         if (i.data().toString() == "sub") return i;
+                       }
+                       return QModelIndex();
+                     }())
                     .isValid());
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(sub).center());
     QCOMPARE(dlg->pathBox()->text(), root_ + "/sub");

@@ -2,8 +2,8 @@
 //   gallery OUTPUT_FOLDER
 #include <QApplication>
 #include <QComboBox>
-#include <QMessageBox>
 #include <QDir>
+#include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
@@ -146,7 +146,8 @@ int main(int argc, char** argv) {
     ok &= save(window, out, "main-gops");
 
     const mv::MessageSink previous = mv::setMessageSink([&](const std::string& text) {
-      QMessageBox box(QMessageBox::NoIcon, "Morvatelline", QString::fromStdString(text), QMessageBox::Ok, &window);
+      QMessageBox box(QMessageBox::NoIcon, "Morvatelline", QString::fromStdString(text), QMessageBox::Ok,
+                      &window);
       box.show();
       ok &= save(box, out, "gap-list");
     });

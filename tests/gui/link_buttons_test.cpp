@@ -17,16 +17,16 @@
 #include <functional>
 
 #include "app/about_dialog.h"
-#include "widgets/dialog_units.h"
 #include "app/main_dialog.h"
 #include "batch/batch_check_dialog.h"
 #include "fixtures/byte_writer.h"
 #include "fixtures/message_recorder.h"
+#include "gui/support/modal_closer.h"
 #include "platform/paths.h"
 #include "platform/shell.h"
 #include "settings/para_block.h"
+#include "widgets/dialog_units.h"
 #include "widgets/icons.h"
-#include "gui/support/modal_closer.h"
 
 using namespace mvgui;
 namespace fs = std::filesystem;
@@ -34,7 +34,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kNoHelpFile = "抱歉，找不到帮助文件。请下载完整版本。";
-
 
 void writeText(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;

@@ -1,5 +1,6 @@
 // The main window as a person uses it: files opened, replaced and closed in either slot, the
 // chart, list, fields and indicators that follow, the options and counts, and the exports.
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -10,24 +11,23 @@
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
-#include <QApplication>
 
 #include "app/filter_dlg.h"
 #include "app/main_dialog.h"
 #include "chart/curve_chart.h"
 #include "fixtures/message_recorder.h"
 #include "fixtures/rm_builder.h"
-#include "fixtures/shell_recorder.h"
 #include "fixtures/sample_media.h"
+#include "fixtures/shell_recorder.h"
 #include "fixtures/slot_builder.h"
 #include "gui/support/file_dialog_recorder.h"
 #include "platform/messages.h"
 #include "platform/shell.h"
 #include "settings/ini_file.h"
 #include "settings/para_block.h"
-#include "widgets/stat_list_model.h"
 #include "widgets/colour_label.h"
 #include "widgets/stat_list_ctrl.h"
+#include "widgets/stat_list_model.h"
 
 using namespace mvgui;
 
@@ -287,9 +287,11 @@ class MainWindowTest : public QObject {
     const std::string avi = dir_.file("real.avi"), rm = dir_.file("real.rm");
     int status = 0;
     // Each output has its own length: the test sources never end by themselves.
-    mvtest::runCommand("ffmpeg -v error -y -f lavfi -i testsrc=size=176x144:rate=25 -f lavfi -i sine "
-                       "-t 4 -c:v mpeg4 -c:a libmp3lame '" + avi + "' -t 4 -c:v rv20 -c:a ac3 '" + rm + "' 2>&1",
-                       &status);
+    mvtest::runCommand(
+        "ffmpeg -v error -y -f lavfi -i testsrc=size=176x144:rate=25 -f lavfi -i sine "
+        "-t 4 -c:v mpeg4 -c:a libmp3lame '" +
+            avi + "' -t 4 -c:v rv20 -c:a ac3 '" + rm + "' 2>&1",
+        &status);
     QCOMPARE(status, 0);
     MainDialog w;
     mvtest::FileDialogRecorder dialogs;
@@ -323,7 +325,7 @@ class MainWindowTest : public QObject {
     std::filesystem::create_directory(dir_.file("v1.0"));
     w.OnTextReport();
     QCOMPARE(shell_->opened, (std::vector<std::string>{dir_.file("report.txt"), dir_.file("sheet.XLS"),
-                                                 dir_.file("v1.0/r.txt")}));
+                                                       dir_.file("v1.0/r.txt")}));
     QCOMPARE(dialogs.requests().back().title, QString("保存文件"));
     QVERIFY(std::filesystem::file_size(dir_.file("report.txt")) > 100);
   }
@@ -333,7 +335,9 @@ class MainWindowTest : public QObject {
     mvtest::RmBuilder b;
     b.fileHeader(0, 3);
     b.properties({.duration = 0xFFFFFFFF, .numStreams = 1});
-    b.mediaProperties({.streamNumber = 0, .name = "Video Stream", .mime = "video/x-pn-realvideo",
+    b.mediaProperties({.streamNumber = 0,
+                       .name = "Video Stream",
+                       .mime = "video/x-pn-realvideo",
                        .typeSpecific = mvtest::realVideoBlock("RV40", 352, 288, 10u << 16)});
     b.data({{.stream = 0, .timestamp = 0, .length = 200}});
     const std::string rm = dir_.file("long.rm");
@@ -348,7 +352,8 @@ class MainWindowTest : public QObject {
     // The list writes its cells when they are shown, the chart keeps one point a second.
     QVERIFY(list(w).statModel()->showsSeconds());
     QCOMPARE(list(w).GetItemCount(), seconds);
-    QCOMPARE(list(w).GetItemText(seconds - 1, 0), QString::fromStdString(mv::rowLabel(uint32_t(seconds - 1) + mv::kFirstSecond)));
+    QCOMPARE(list(w).GetItemText(seconds - 1, 0),
+             QString::fromStdString(mv::rowLabel(uint32_t(seconds - 1) + mv::kFirstSecond)));
     QCOMPARE(list(w).GetItemText(seconds - 1, 1), QString("0.00"));
     QCOMPARE(list(w).GetItemText(seconds - 1, 4), QString());
     QCOMPARE(int(w.panel().chart()->series.at(1).points.size()), seconds);

@@ -7,10 +7,10 @@
 #include <QtTest>
 
 #include "analysis/file_slot.h"
-#include "media/per_second_series.h"
-#include "widgets/dialog_units.h"
 #include "fixtures/slot_builder.h"
+#include "media/per_second_series.h"
 #include "media/statistics.h"
+#include "widgets/dialog_units.h"
 #include "widgets/stat_list_model.h"
 
 using mvgui::StatListCtrl;

@@ -100,8 +100,9 @@ class WindowViewTest : public QObject {
     const SeriesPlan& first = plan.series[0];
     QVERIFY(first.points.size() <= size_t(client.width()) + 1);
     QVERIFY(first.points.back().pixel.x() <= client.width());
-    const auto top = std::min_element(first.points.begin(), first.points.end(),
-                                      [](const PlotPoint& a, const PlotPoint& b) { return a.pixel.y() < b.pixel.y(); });
+    const auto top =
+        std::min_element(first.points.begin(), first.points.end(),
+                         [](const PlotPoint& a, const PlotPoint& b) { return a.pixel.y() < b.pixel.y(); });
     QCOMPARE(top->pixel.y(), chart->MapToPixel(0, chart->yMax).y());  // the one peak survives
     // Labels stay apart.
     int lastLabel = -1000;
@@ -124,7 +125,7 @@ class WindowViewTest : public QObject {
     std::vector<uint32_t> video(60);
     for (size_t s = 0; s < video.size(); ++s) video[s] = uint32_t(12800 + 100 * s);
     for (size_t s : {7, 23, 40}) video[s] = 64000;  // highest
-    video[31] = 0;                                    // zero
+    video[31] = 0;                                  // zero
     mvtest::fillSlot(w.slot(0), {.video = video});
     w.panel().RefreshSlot(0);
     settle();
@@ -193,7 +194,8 @@ class WindowViewTest : public QObject {
   }
 
   void droppedAndNamedFilesOpen() {
-    const QString avi = QString::fromStdString(dir_.file("a.avi")), rm = QString::fromStdString(dir_.file("b.rm"));
+    const QString avi = QString::fromStdString(dir_.file("a.avi")),
+                  rm = QString::fromStdString(dir_.file("b.rm"));
     mvtest::writeFile(avi.toStdString(), mvtest::sampleAvi(12));
     mvtest::writeFile(rm.toStdString(), mvtest::sampleRealMedia(12));
     mvtest::MessageRecorder messages;
@@ -266,8 +268,10 @@ class WindowViewTest : public QObject {
       QStringList arguments;
       QString line;  // what stderr says, in English
     } cases[] = {
-        {{"--chart", qa, qa}, "morvatelline: " + qa + ": is one of the input media files; it is not overwritten\n"},
-        {{"--chart", qb, qa, qb}, "morvatelline: " + qb + ": is one of the input media files; it is not overwritten\n"},
+        {{"--chart", qa, qa},
+         "morvatelline: " + qa + ": is one of the input media files; it is not overwritten\n"},
+        {{"--chart", qb, qa, qb},
+         "morvatelline: " + qb + ": is one of the input media files; it is not overwritten\n"},
         {{"--chart", QString::fromStdString(dir_.file("link-a.png")), qa},
          "morvatelline: " + QString::fromStdString(dir_.file("link-a.png")) +
              ": is one of the input media files; it is not overwritten\n"},

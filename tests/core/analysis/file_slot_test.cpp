@@ -1,5 +1,6 @@
-#include <gtest/gtest.h>
+#include "analysis/file_slot.h"
 
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,12 +10,11 @@
 #include <cstdlib>
 
 #include "analysis/failure_causes.h"
-#include "analysis/file_slot.h"
 #include "fixtures/avi_builder.h"
 #include "fixtures/message_recorder.h"
+#include "media/statistics.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
-#include "media/statistics.h"
 #include "settings/para_block.h"
 
 namespace {
@@ -27,7 +27,8 @@ TEST(MediaTypeOfPath, WholeSuffixFromLastDotCaseInsensitive) {
   EXPECT_EQ(mediaTypeOfPath("/x/a.Avi"), mv::MEDIA_AVI);
   EXPECT_EQ(mediaTypeOfPath("x.RMVB"), mv::MEDIA_RM);
   EXPECT_EQ(mediaTypeOfPath("x.rm"), mv::MEDIA_RM);
-  for (const char* p : {"x.ra", "x.ogv", "noextension", "a.avi2", "a.avi.bak", "a.rm ", "/data/release.old/clip"}) {
+  for (const char* p :
+       {"x.ra", "x.ogv", "noextension", "a.avi2", "a.avi.bak", "a.rm ", "/data/release.old/clip"}) {
     EXPECT_EQ(mediaTypeOfPath(p), mv::MEDIA_NONE) << p;
   }
 }
@@ -66,7 +67,8 @@ TEST_F(FileSlotTest, FailureIsReturnedNotShownAndLeavesTheSlotEmpty) {
     const char* message;
   };
   const Case cases[] = {
-      {write("clip.ogv", avi::simpleVideo(250, 1000).build()), mv::LoadFailure::NotThisFormat, mv::msg::kInvalidFile},
+      {write("clip.ogv", avi::simpleVideo(250, 1000).build()), mv::LoadFailure::NotThisFormat,
+       mv::msg::kInvalidFile},
       {write("bad.avi", damaged), mv::LoadFailure::NotThisFormat, mv::msg::kReadFailed},
       {dir.file("missing.avi"), mv::LoadFailure::CouldNotRead, mv::msg::kReadFailed},
       {dir.file("pipe.rm"), mv::LoadFailure::CouldNotRead, mv::msg::kReadFailed},

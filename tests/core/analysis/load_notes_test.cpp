@@ -33,9 +33,10 @@ TEST(LoadNotes, CleanFilesHaveNoneCutFilesAreShort) {
     SCOPED_TRACE(m.suffix);
     const std::string clean = dir.file(std::string("clean.") + m.suffix);
     int status = 0;
-    mvtest::runCommand(std::string("ffmpeg -v error -y -f lavfi -i testsrc=s=64x48:r=25 -f lavfi -i sine=r=44100 -t 4 ") +
-                           m.encode + " '" + clean + "' 2>&1",
-                       &status);
+    mvtest::runCommand(
+        std::string("ffmpeg -v error -y -f lavfi -i testsrc=s=64x48:r=25 -f lavfi -i sine=r=44100 -t 4 ") +
+            m.encode + " '" + clean + "' 2>&1",
+        &status);
     ASSERT_EQ(status, 0);
     const mvtest::Bytes bytes = mvtest::readFile(clean);
     const std::string cut = dir.file(std::string("cut.") + m.suffix);

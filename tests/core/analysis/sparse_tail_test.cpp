@@ -9,12 +9,12 @@
 #include <ostream>
 
 #include "fixtures/byte_writer.h"
+#include "fixtures/loaders.h"
 #include "flv/flv_reader.h"
 #include "media/file_analysis.h"
 #include "ps/ps_reader.h"
 #include "rm/rm_reader.h"
 #include "ts/ts_reader.h"
-#include "fixtures/loaders.h"
 
 namespace {
 
@@ -33,7 +33,8 @@ struct Format {
 };
 
 const Format kFormats[] = {
-    {"flv", "-c:v libx264 -c:a aac -b:a 16k", mvtest::load<mv::walkFlv>, 13, 15},  // the tags after the file header
+    {"flv", "-c:v libx264 -c:a aac -b:a 16k", mvtest::load<mv::walkFlv>, 13,
+     15},  // the tags after the file header
     {"rm", "-c:v rv10 -b:v 8k -c:a ac3 -b:a 32k", mvtest::load<mv::walkRealMedia>, 0, 10},
     {"ts", "-c:v mpeg2video -c:a mp2", mvtest::load<mv::walkTs>, 0, 1},
     // A PES start code with its two zeros in the hole: data resumes inside it.

@@ -1,5 +1,7 @@
 // ASF files built byte by byte and made by ffmpeg; the oracle for real files is ffprobe's packet
 // list, one packet per media object with its presentation time in milliseconds.
+#include "asf/asf_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -7,11 +9,10 @@
 #include <sstream>
 
 #include "asf/asf_info.h"
-#include "asf/asf_reader.h"
 #include "fixtures/byte_writer.h"
 #include "fixtures/gst_files.h"
-#include "fixtures/text_capture.h"
 #include "fixtures/loaders.h"
+#include "fixtures/text_capture.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ Bytes object(const Bytes& id, const Bytes& body) {
 
 Bytes fileProperties(uint32_t minPacket, uint32_t maxPacket) {
   ByteWriter w;
-  w.zeros(16).zeros(8).zeros(8).u32le(0).u32le(0);         // file id, size, date, packets
+  w.zeros(16).zeros(8).zeros(8).u32le(0).u32le(0);                    // file id, size, date, packets
   w.u32le(50000000).u32le(0).u32le(0).u32le(0).u32le(3000).u32le(0);  // play, send, preroll
   w.u32le(2).u32le(minPacket).u32le(maxPacket).u32le(128000);
   return object(kFileProps, w.take());
@@ -95,16 +96,16 @@ struct Payload {
   uint32_t offset;  // or, compressed, the presentation time
   uint32_t size;    // media object size
   uint32_t time;
-  Bytes data;       // compressed: the sub-payloads with their length bytes
-  int delta = -1;   // ≥ 0: a compressed payload
+  Bytes data;      // compressed: the sub-payloads with their length bytes
+  int delta = -1;  // ≥ 0: a compressed payload
 };
 
 struct Packet {
   std::vector<Payload> payloads;
   bool multiple = true;
   bool errorCorrection = false;
-  bool shortLength = false;  // padding given by a packet length below the fixed size
-  bool paddingTwice = false; // and by the padding length too, as GStreamer writes it
+  bool shortLength = false;   // padding given by a packet length below the fixed size
+  bool paddingTwice = false;  // and by the padding length too, as GStreamer writes it
 };
 
 constexpr uint32_t kPacket = 300;
@@ -114,8 +115,10 @@ Bytes packet(const Packet& p) {
   if (p.multiple) body.u8(uint8_t(p.payloads.size() | 0x80));
   for (const Payload& x : p.payloads) {
     body.u8(x.stream).u8(x.object).u32le(x.offset);
-    if (x.delta >= 0) body.u8(1).u8(uint8_t(x.delta));
-    else body.u8(8).u32le(x.size).u32le(x.time);
+    if (x.delta >= 0)
+      body.u8(1).u8(uint8_t(x.delta));
+    else
+      body.u8(8).u32le(x.size).u32le(x.time);
     if (p.multiple) body.u16le(uint16_t(x.data.size()));
     body.bytes(x.data);
   }
@@ -170,11 +173,12 @@ std::vector<Bytes> standardHeader() {
 std::vector<Packet> standardPackets() {
   return {
       {{{0x81, 0, 0, 100, 1000, fill(100)}, {3, 0, 0, 30, 1000, fill(30)}, {2, 0, 0, 40, 1000, fill(40)}},
-       true, true},
-      {{{1, 1, 0, 150, 1500, fill(80)}}},                      // first fragment of 150
-      {{{1, 1, 80, 150, 1500, fill(70)}}, false},              // its rest, single payload
+       true,
+       true},
+      {{{1, 1, 0, 150, 1500, fill(80)}}},                    // first fragment of 150
+      {{{1, 1, 80, 150, 1500, fill(70)}}, false},            // its rest, single payload
       {{{3, 5, 2000, 0, 0, subPayloads({10, 20, 30}), 100},  // 2000, 2100, 2200 ms
-        {1, 2, 10, 50, 2100, fill(40)}}},                      // first fragment missing: left out
+        {1, 2, 10, 50, 2100, fill(40)}}},                    // first fragment missing: left out
       {{{3, 1, 0, 25, 3999, fill(25)}}, false, false, true},
       {{{0x81, 3, 0, 20, 4500, fill(20)}}, true, false, false, true},
   };
@@ -217,8 +221,8 @@ TEST_F(AsfReader, MediaObjectsBecomeUnitsOfTheirSecond) {
   int result = 0;
   const std::string text = mvtest::reportOf(dir, file, ".wmv", mv::writeAsfInfo, &result);
   EXPECT_EQ(result, 1);
-  for (const char* row : {"WMV2 = Windows Media Video 8", "0x0161 = WMA v2", "320 x 240", "25.000 fps", "M\xD6\xD0",
-                          "300 bytes"})
+  for (const char* row : {"WMV2 = Windows Media Video 8", "0x0161 = WMA v2", "320 x 240", "25.000 fps",
+                          "M\xD6\xD0", "300 bytes"})
     EXPECT_NE(text.find(row), std::string::npos) << row;
 }
 
@@ -273,8 +277,8 @@ TEST_F(AsfReader, TruncationsAndMutationsLoadOrFail) {
 }
 
 void expectMatchesProbe(const std::string& path, bool video, bool audio) {
-  std::istringstream in(
-      mvtest::runCommand("ffprobe -v error -show_entries packet=codec_type,size,pts -of csv=p=0 '" + path + "'"));
+  std::istringstream in(mvtest::runCommand(
+      "ffprobe -v error -show_entries packet=codec_type,size,pts -of csv=p=0 '" + path + "'"));
   std::vector<std::pair<int64_t, uint32_t>> probed[2];
   std::string line;
   int64_t origin = INT64_MAX;
@@ -317,22 +321,25 @@ void expectMatchesProbe(const std::string& path, bool video, bool audio) {
 }
 
 TEST_F(AsfReader, FfmpegFilesMatchTheProbe) {
-  if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe")) GTEST_SKIP() << "ffmpeg not installed";
+  if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe"))
+    GTEST_SKIP() << "ffmpeg not installed";
   const char* cases[] = {"-c:v wmv2 -c:a wmav2", "-c:v msmpeg4 -c:a libmp3lame -ar 22050", "-c:v wmv1 -an",
                          "-vn -c:a wmav1"};
   for (const char* c : cases) {
     SCOPED_TRACE(c);
     int status = 0;
-    mvtest::runCommand(std::string("ffmpeg -v error -y -f lavfi -i testsrc=s=320x240:r=25 -f lavfi -i sine -t 5 ") +
-                           c + " -f asf '" + path + "' 2>&1",
-                       &status);
+    mvtest::runCommand(
+        std::string("ffmpeg -v error -y -f lavfi -i testsrc=s=320x240:r=25 -f lavfi -i sine -t 5 ") + c +
+            " -f asf '" + path + "' 2>&1",
+        &status);
     ASSERT_EQ(status, 0);
     expectMatchesProbe(path, std::string(c).find("-c:v") != std::string::npos,
                        std::string(c).find("-an") == std::string::npos);
     if (HasFatalFailure()) return;
     if (c == cases[1]) {
       int result = 0;
-      const std::string text = mvtest::reportOf(dir, mvtest::readFile(path), ".wmv", mv::writeAsfInfo, &result);
+      const std::string text =
+          mvtest::reportOf(dir, mvtest::readFile(path), ".wmv", mv::writeAsfInfo, &result);
       EXPECT_EQ(result, 1);
       for (const char* row : {"MP43 = MS-MPEG4 v3", "0x0055 = MP3", "kbps\r\n"})
         EXPECT_NE(text.find(row), std::string::npos) << row;

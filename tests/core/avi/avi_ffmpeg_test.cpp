@@ -1,25 +1,25 @@
 // AVI files written by a real muxer (ffmpeg), checked against what ffprobe reports on its own.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <numeric>
 #include <sstream>
 
-#include "avi/avi_reader.h"
 #include "analysis/file_slot.h"
+#include "avi/avi_reader.h"
 #include "fixtures/byte_writer.h"
-#include "fixtures/message_recorder.h"
 #include "fixtures/loaders.h"
+#include "fixtures/message_recorder.h"
 
 namespace {
 
 struct Case {
   const char* name;
-  const char* rate;      // ffmpeg frame rate
-  const char* video;     // encoder arguments
-  const char* audio;     // encoder arguments, or nullptr for video only
+  const char* rate;   // ffmpeg frame rate
+  const char* video;  // encoder arguments
+  const char* audio;  // encoder arguments, or nullptr for video only
   int width, height;
   int seconds;
 };
@@ -27,7 +27,8 @@ struct Case {
 class AviFromFfmpeg : public ::testing::TestWithParam<Case> {
  protected:
   void SetUp() override {
-    if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe")) GTEST_SKIP() << "ffmpeg not installed";
+    if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe"))
+      GTEST_SKIP() << "ffmpeg not installed";
   }
   std::string probe(const std::string& path, const std::string& args) {
     int status = 0;
@@ -37,8 +38,8 @@ class AviFromFfmpeg : public ::testing::TestWithParam<Case> {
   }
   // Sum of packet sizes of the first stream of a kind ("v" or "a"), as ffprobe sees the file.
   uint64_t packetBytes(const std::string& path, const char* kind) {
-    std::istringstream in(probe(path, std::string("-select_streams ") + kind +
-                                          ":0 -show_entries packet=size -of csv=p=0"));
+    std::istringstream in(
+        probe(path, std::string("-select_streams ") + kind + ":0 -show_entries packet=size -of csv=p=0"));
     uint64_t sum = 0, v = 0;
     while (in >> v) sum += v;
     return sum;
@@ -76,7 +77,8 @@ TEST_P(AviFromFfmpeg, MatchesProbe) {
   EXPECT_LE(std::fabs(a.durationSeconds - probedDuration), 1.0) << probedDuration;
 
   std::string rate = probe(path, "-select_streams v:0 -show_entries stream=r_frame_rate -of csv=p=0");
-  const double num = std::stod(rate.substr(0, rate.find('/'))), den = std::stod(rate.substr(rate.find('/') + 1));
+  const double num = std::stod(rate.substr(0, rate.find('/'))),
+               den = std::stod(rate.substr(rate.find('/') + 1));
   EXPECT_NEAR(a.frameRateMilli, 1000 * num / den, 1000 * num / den * 0.001);
 
   // The index's byte total per stream equals the packets the demuxer of ffmpeg reads.
@@ -111,16 +113,18 @@ class AviFromFfmpegDamaged : public AviFromFfmpeg {
   std::string make(const std::string& name, const std::string& limit, int seconds) {
     const std::string path = dir.file(name);
     int status = 0;
-    mvtest::runCommand(limit + "ffmpeg -v error -y -f lavfi -i testsrc=size=176x144:rate=25 -f lavfi -i "
-                       "sine=sample_rate=22050 -t " + std::to_string(seconds) +
-                       " -c:v mpeg4 -q:v 5 -c:a pcm_s16le '" + path + "' 2>&1", &status);
+    mvtest::runCommand(limit +
+                           "ffmpeg -v error -y -f lavfi -i testsrc=size=176x144:rate=25 -f lavfi -i "
+                           "sine=sample_rate=22050 -t " +
+                           std::to_string(seconds) + " -c:v mpeg4 -q:v 5 -c:a pcm_s16le '" + path + "' 2>&1",
+                       &status);
     return path;
   }
   // Bytes of the packets of a stream that lie wholly in the file, as ffprobe reads them (it
   // delivers the last, cut one with the bytes that are there).
   uint64_t completePackets(const std::string& path, const char* kind, uint64_t fileLength) {
-    std::istringstream in(probe(path, std::string("-select_streams ") + kind +
-                                          ":0 -show_entries packet=size,pos -of csv=p=0"));
+    std::istringstream in(
+        probe(path, std::string("-select_streams ") + kind + ":0 -show_entries packet=size,pos -of csv=p=0"));
     uint64_t sum = 0, size = 0, pos = 0;
     char comma = 0;
     while (in >> size >> comma >> pos) {
@@ -165,7 +169,9 @@ TEST_F(AviFromFfmpegDamaged, RecordingStoppedMidWriteKeepsItsCompletePackets) {
   mv::AviStreamEntries entries;
   mv::ProgressGate gate(nullptr, 0);
   ASSERT_TRUE(reader.walkMovi(entries, gate).ok());
-  const auto sum = [](const std::vector<uint32_t>& v) { return std::accumulate(v.begin(), v.end(), uint64_t(0)); };
+  const auto sum = [](const std::vector<uint32_t>& v) {
+    return std::accumulate(v.begin(), v.end(), uint64_t(0));
+  };
   EXPECT_EQ(sum(entries.video), completePackets(path, "v", a.fileLength));
   EXPECT_EQ(sum(entries.audio), completePackets(path, "a", a.fileLength));
   EXPECT_EQ(a.durationSeconds, int32_t(entries.video.size() / 25));

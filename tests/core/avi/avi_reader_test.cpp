@@ -1,12 +1,13 @@
+#include "avi/avi_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "avi/avi_reader.h"
-#include "fixtures/load_fields.h"
 #include "fixtures/avi_builder.h"
-#include "fixtures/message_recorder.h"
+#include "fixtures/load_fields.h"
 #include "fixtures/loaders.h"
+#include "fixtures/message_recorder.h"
 
 namespace {
 
@@ -30,7 +31,8 @@ class AviReaderTest : public ::testing::Test {
     const std::string path = dir.file("clip.avi");
     mvtest::writeFile(path, bytes);
     Loaded l;
-    l.ok = mvtest::loadFields(mvtest::load<mv::walkAvi>, path, l.video, l.audio, l.fileLength, l.duration, l.frameRateMilli, l.width, l.height);
+    l.ok = mvtest::loadFields(mvtest::load<mv::walkAvi>, path, l.video, l.audio, l.fileLength, l.duration,
+                              l.frameRateMilli, l.width, l.height);
     return l;
   }
   mvtest::TempDir dir;
@@ -273,8 +275,8 @@ TEST_F(AviReaderTest, OpenDmlExtensionRiffIsWalked) {
 
 TEST_F(AviReaderTest, MissingFileAndNoFile) {
   Loaded l;
-  EXPECT_EQ(mvtest::loadFields(mvtest::load<mv::walkAvi>, dir.file("absent.avi"), l.video, l.audio, l.fileLength, l.duration, l.frameRateMilli,
-                        l.width, l.height),
+  EXPECT_EQ(mvtest::loadFields(mvtest::load<mv::walkAvi>, dir.file("absent.avi"), l.video, l.audio,
+                               l.fileLength, l.duration, l.frameRateMilli, l.width, l.height),
             0);
   EXPECT_EQ(mv::AviReader(nullptr).result().failure, mv::LoadFailure::CouldNotRead);
 }

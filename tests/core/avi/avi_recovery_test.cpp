@@ -1,8 +1,7 @@
 // AVI files as they come: several RIFF parts indexed by OpenDML indexes, no index, cut short.
 // The oracle is the same frames in a plain file with a complete idx1.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <functional>
@@ -75,7 +74,8 @@ TEST_F(AviRecovery, OpenDmlPartsReadLikeOnePlainFile) {
   } cases[] = {
       {"ffmpeg: avih counts the first part", [](avi::OdmlFile&) {}},
       {"without idx1", [](avi::OdmlFile& f) { f.withIdx1 = false; }},
-      {"dmlh counts the first part (mencoder)", [](avi::OdmlFile& f) {
+      {"dmlh counts the first part (mencoder)",
+       [](avi::OdmlFile& f) {
          f.dmlhFrames = 250;
          f.avihFrames = 500;
        }},
@@ -124,7 +124,8 @@ TEST_F(AviRecovery, DamagedOpenDmlIndexesFail) {
   auto shortSuper = avi::simpleVideo(25, 10);
   shortSuper.withIndex = false;
   shortSuper.streams[0].superIndex = Bytes{4, 0, 0, 0, 1, 0, 0, 0, 0, 0};
-  EXPECT_EQ(load(shortSuper.build()).result.failure, mv::LoadFailure::Damaged) << "super index shorter than its header";
+  EXPECT_EQ(load(shortSuper.build()).result.failure, mv::LoadFailure::Damaged)
+      << "super index shorter than its header";
   for (const auto& c : cases) {
     const Result r = load(c.bytes);
     EXPECT_EQ(r.result.failure, mv::LoadFailure::Damaged) << c.name;
@@ -150,8 +151,10 @@ TEST_F(AviRecovery, FilesWithoutIndexAreReadFromTheirChunks) {
   // The same chunks grouped in LIST rec, with JUNK and an ix00 between them.
   Bytes movi;
   for (uint32_t i = 0; i < 250; ++i) {
-    movi = avi::concat({movi, avi::LIST("rec ", {avi::chunk("00dc", Bytes(1000, 1)), avi::chunk("01wb", Bytes(40, 2))})});
-    if (i == 100) movi = avi::concat({movi, avi::chunk("JUNK", Bytes(9, 0)), avi::standardIndex("ix00", "00dc", {5, 5})});
+    movi = avi::concat(
+        {movi, avi::LIST("rec ", {avi::chunk("00dc", Bytes(1000, 1)), avi::chunk("01wb", Bytes(40, 2))})});
+    if (i == 100)
+      movi = avi::concat({movi, avi::chunk("JUNK", Bytes(9, 0)), avi::standardIndex("ix00", "00dc", {5, 5})});
   }
   f.writePayloads = false;
   Bytes grouped = f.build();
@@ -182,7 +185,8 @@ TEST_F(AviRecovery, FilesCutShortKeepWhatTheyHold) {
 
   // Cut right where movi ends, or inside idx1's header: damage as before.
   EXPECT_EQ(load(Bytes(full.begin(), full.begin() + long(idx1))).result.failure, mv::LoadFailure::Damaged);
-  EXPECT_EQ(load(Bytes(full.begin(), full.begin() + long(idx1 + 6))).result.failure, mv::LoadFailure::Damaged);
+  EXPECT_EQ(load(Bytes(full.begin(), full.begin() + long(idx1 + 6))).result.failure,
+            mv::LoadFailure::Damaged);
 
   // Cut inside the second part of an OpenDML file: its indexes are lost, its chunks are not.
   const Bytes odml = avi::OdmlFile{.partFrames = {250, 250}}.build();
@@ -229,7 +233,8 @@ TEST_F(AviRecovery, FilesOverFourGigabytesLoad) {
   for (int i = 0; i < 2; ++i) {
     mvtest::ByteWriter w;
     w.chars("RIFF").u32le(kGap).chars("AVIX").chars("JUNK").u32le(kGap - 12);
-    ASSERT_EQ(::pwrite(fd, w.data().data(), w.size(), off_t(avix + i * (8 + uint64_t(kGap)))), ssize_t(w.size()));
+    ASSERT_EQ(::pwrite(fd, w.data().data(), w.size(), off_t(avix + i * (8 + uint64_t(kGap)))),
+              ssize_t(w.size()));
   }
   const Bytes second(odml.begin() + long(avix), odml.end());
   ASSERT_EQ(::pwrite(fd, second.data(), second.size(), off_t(moved)), ssize_t(second.size()));
@@ -240,7 +245,8 @@ TEST_F(AviRecovery, FilesOverFourGigabytesLoad) {
   EXPECT_GT(r.a.fileLength, uint64_t(1) << 32);
   const Result want = plain(100, 1000);
   EXPECT_EQ(r.a.durationSeconds, want.a.durationSeconds);
-  EXPECT_EQ(std::vector<uint32_t>(r.a.videoSeries->data() + 8, r.a.videoSeries->data() + r.a.videoSeries->elementCount()),
+  EXPECT_EQ(std::vector<uint32_t>(r.a.videoSeries->data() + 8,
+                                  r.a.videoSeries->data() + r.a.videoSeries->elementCount()),
             want.video);
   ::unlink(path.c_str());
 }

@@ -40,7 +40,8 @@ TEST_F(AviRobustness, EveryTruncation) {
 }
 
 TEST_F(AviRobustness, SeededMutations) {
-  mvtest::forEachMutation(smallFixture(), 20261209, 4000, mvtest::extremeU32(false), [&](const Bytes& b) { check(b); });
+  mvtest::forEachMutation(smallFixture(), 20261209, 4000, mvtest::extremeU32(false),
+                          [&](const Bytes& b) { check(b); });
 }
 
 }  // namespace

@@ -1,17 +1,18 @@
 // FLV files built byte by byte and made by ffmpeg; the oracle for real files is ffprobe's packet
 // list, whose sizes and time stamps are the tags' coded frames.
+#include "flv/flv_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
 #include <sstream>
 
-#include "flv/flv_info.h"
-#include "flv/flv_reader.h"
 #include "fixtures/byte_writer.h"
 #include "fixtures/gst_files.h"
+#include "fixtures/loaders.h"
 #include "fixtures/robustness.h"
 #include "fixtures/text_capture.h"
-#include "fixtures/loaders.h"
+#include "flv/flv_info.h"
 
 namespace {
 
@@ -85,14 +86,16 @@ TEST_F(FlvReader, TagsBecomeUnitsOfTheirSecond) {
 TEST_F(FlvReader, NegativeStampsCutTagsAndMetadata) {
   mvtest::ByteWriter meta;
   meta.u8(2).u16be(10).chars("onMetaData").u8(8).u32be(3);
-  meta.u16be(5).chars("width").u8(0).u32be(0x40740000).u32be(0);  // 320.0
-  meta.u16be(6).chars("height").u8(0).u32be(0x406E0000).u32be(0);  // 240.0
+  meta.u16be(5).chars("width").u8(0).u32be(0x40740000).u32be(0);      // 320.0
+  meta.u16be(6).chars("height").u8(0).u32be(0x406E0000).u32be(0);     // 240.0
   meta.u16be(9).chars("framerate").u8(0).u32be(0x40390000).u32be(0);  // 25.0
   meta.u16be(0).u8(9);
   const Bytes script = meta.take();
-  Bytes file = flv({{18, 0, script}, {9, -1500, payload({0x12}, 11)}, {9, 0, payload({0x22}, 21)},
+  Bytes file = flv({{18, 0, script},
+                    {9, -1500, payload({0x12}, 11)},
+                    {9, 0, payload({0x22}, 21)},
                     {9, 40, payload({0x22}, 5000)}});
-  file.resize(file.size() - 100);  // the last tag is cut: left out
+  file.resize(file.size() - 100);             // the last tag is cut: left out
   file[13 + 11 + script.size() + 3] ^= 0xFF;  // a wrong previous-tag-size is no error
   mv::FileAnalysis a;
   ASSERT_TRUE(load(file, a).ok());
@@ -108,8 +111,11 @@ TEST_F(FlvReader, NegativeStampsCutTagsAndMetadata) {
 }
 
 TEST_F(FlvReader, TruncationsAndMutationsLoadOrFail) {
-  const Bytes file = flv({{9, 0, payload({0x17, 0}, 40)}, {9, 0, payload({0x17, 1}, 60)}, {8, 20, payload({0xAF, 1}, 30)},
-                          {18, 0, payload({2, 0, 10}, 40)}, {9, 1040, payload({0x27, 1}, 50)}});
+  const Bytes file = flv({{9, 0, payload({0x17, 0}, 40)},
+                          {9, 0, payload({0x17, 1}, 60)},
+                          {8, 20, payload({0xAF, 1}, 30)},
+                          {18, 0, payload({2, 0, 10}, 40)},
+                          {9, 1040, payload({0x27, 1}, 50)}});
   const auto check = [&](const Bytes& b) { mvtest::expectLoadsOrFails(path, b); };
   mvtest::forEachTruncation(file, check);
   mvtest::forEachMutation(file, 7, 3000, mvtest::extremeU32(true), check);
@@ -117,8 +123,8 @@ TEST_F(FlvReader, TruncationsAndMutationsLoadOrFail) {
 
 // ffprobe lists every coded frame of a tag with the tag's time stamp as dts, in milliseconds.
 void expectMatchesProbe(const std::string& path, bool video) {
-  std::istringstream in(
-      mvtest::runCommand("ffprobe -v error -show_entries packet=codec_type,size,dts -of csv=p=0 '" + path + "'"));
+  std::istringstream in(mvtest::runCommand(
+      "ffprobe -v error -show_entries packet=codec_type,size,dts -of csv=p=0 '" + path + "'"));
   std::vector<std::pair<int64_t, uint32_t>> probed[2];
   std::string line;
   int64_t origin = INT64_MAX;
@@ -151,22 +157,25 @@ void expectMatchesProbe(const std::string& path, bool video) {
 }
 
 TEST_F(FlvReader, FfmpegFilesMatchTheProbe) {
-  if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe")) GTEST_SKIP() << "ffmpeg not installed";
+  if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe"))
+    GTEST_SKIP() << "ffmpeg not installed";
   // -flvflags no_metadata leaves the picture size to the AVC sequence header.
   const char* cases[] = {"-c:v libx264 -c:a aac", "-c:v flv1 -c:a libmp3lame -ar 22050",
                          "-c:v libx264 -an -flvflags no_metadata", "-vn -c:a aac"};
   for (const char* c : cases) {
     SCOPED_TRACE(c);
     int status = 0;
-    mvtest::runCommand(std::string("ffmpeg -v error -y -f lavfi -i testsrc=s=64x48:r=25 -f lavfi -i sine -t 4 ") + c +
-                           " '" + path + "' 2>&1",
-                       &status);
+    mvtest::runCommand(
+        std::string("ffmpeg -v error -y -f lavfi -i testsrc=s=64x48:r=25 -f lavfi -i sine -t 4 ") + c + " '" +
+            path + "' 2>&1",
+        &status);
     ASSERT_EQ(status, 0);
     expectMatchesProbe(path, std::string(c).find("-c:v") != std::string::npos);
     if (HasFatalFailure()) return;
     if (c == cases[0]) {
       int result = 0;
-      const std::string text = mvtest::reportOf(dir, mvtest::readFile(path), ".flv", mv::writeFlvInfo, &result);
+      const std::string text =
+          mvtest::reportOf(dir, mvtest::readFile(path), ".flv", mv::writeFlvInfo, &result);
       EXPECT_EQ(result, 1);
       for (const char* row : {"7 = H.264/AVC", "10 = AAC", "fps\r\n", "kbps\r\n"})
         EXPECT_NE(text.find(row), std::string::npos) << row;

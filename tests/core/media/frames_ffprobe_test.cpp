@@ -13,12 +13,12 @@
 namespace {
 
 enum class Match {
-  Exact,        // one frame per packet, same size and key flag
-  PlusTen,      // RealMedia: a packet header and the RealVideo frame header (12 + 7) against
-                // ffmpeg's slice table (1 + 8): ten bytes more a frame
-  PesPackets,   // program streams: units are PES packets that cut across frames
-  KeysAndTotal, // one frame per packet, but ffprobe's HEVC parser draws the first and the last
-                // frame's ends one byte apart from the PES packets
+  Exact,         // one frame per packet, same size and key flag
+  PlusTen,       // RealMedia: a packet header and the RealVideo frame header (12 + 7) against
+                 // ffmpeg's slice table (1 + 8): ten bytes more a frame
+  PesPackets,    // program streams: units are PES packets that cut across frames
+  KeysAndTotal,  // one frame per packet, but ffprobe's HEVC parser draws the first and the last
+                 // frame's ends one byte apart from the PES packets
 };
 
 struct Case {
@@ -38,7 +38,8 @@ const Case kCases[] = {
     {"TsH264", "ts", "-c:v libx264 -c:a mp2"},
     {"TsH264WithoutRandomAccess", "ts", "-c:v libx264 -c:a mp2", Match::Exact, true},
     {"TsMpeg2WithoutRandomAccess", "ts", "-c:v mpeg2video -c:a mp2", Match::Exact, true},
-    {"TsHevcWithoutRandomAccess", "ts", "-c:v libx265 -x265-params keyint=12:min-keyint=12:scenecut=0:open-gop=0:log-level=none -an",
+    {"TsHevcWithoutRandomAccess", "ts",
+     "-c:v libx265 -x265-params keyint=12:min-keyint=12:scenecut=0:open-gop=0:log-level=none -an",
      Match::KeysAndTotal, true},
     {"M2ts", "m2ts", "-c:v libx264 -c:a ac3 -mpegts_m2ts_mode 1"},
     {"Vob", "vob", "-c:v mpeg2video -c:a mp2 -f vob", Match::PesPackets},
@@ -57,7 +58,8 @@ struct Packet {
 void PrintTo(const Packet& p, std::ostream* os) { *os << p.bytes << (p.key ? "K" : ""); }
 
 uint64_t sum(const std::vector<Packet>& v) {
-  return std::accumulate(v.begin(), v.end(), uint64_t(0), [](uint64_t s, const Packet& p) { return s + p.bytes; });
+  return std::accumulate(v.begin(), v.end(), uint64_t(0),
+                         [](uint64_t s, const Packet& p) { return s + p.bytes; });
 }
 std::vector<size_t> keys(const std::vector<Packet>& v) {
   std::vector<size_t> at;
@@ -67,8 +69,10 @@ std::vector<size_t> keys(const std::vector<Packet>& v) {
 }
 
 std::vector<Packet> probeVideo(const std::string& path) {
-  std::istringstream in(mvtest::runCommand("ffprobe -v error -select_streams v:0 -show_entries packet=size,flags "
-                                           "-of csv=p=0 '" + path + "'"));
+  std::istringstream in(
+      mvtest::runCommand("ffprobe -v error -select_streams v:0 -show_entries packet=size,flags "
+                         "-of csv=p=0 '" +
+                         path + "'"));
   std::vector<Packet> out;
   std::string line;
   while (std::getline(in, line)) {
@@ -91,12 +95,14 @@ class FramesAgainstProbe : public ::testing::TestWithParam<Case> {};
 
 TEST_P(FramesAgainstProbe, SizesKeysAndGops) {
   const Case& c = GetParam();
-  if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe")) GTEST_SKIP() << "ffmpeg not installed";
+  if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe"))
+    GTEST_SKIP() << "ffmpeg not installed";
   mvtest::TempDir dir;
   const std::string path = dir.file(std::string("clip.") + c.suffix);
   int status = 0;
   mvtest::runCommand(std::string("ffmpeg -v error -y -f lavfi -i testsrc=size=160x120:rate=25 -f lavfi -i "
-                                 "sine=frequency=440 -t 3 -g 12 ") + c.args + " '" + path + "' 2>&1",
+                                 "sine=frequency=440 -t 3 -g 12 ") +
+                         c.args + " '" + path + "' 2>&1",
                      &status);
   if (status != 0) GTEST_SKIP() << "this ffmpeg cannot write " << c.name;
   const std::vector<Packet> probed = probeVideo(path);
@@ -107,7 +113,8 @@ TEST_P(FramesAgainstProbe, SizesKeysAndGops) {
   ASSERT_TRUE(slot.open(path).ok());
   const std::vector<mv::VideoFrame> frames = mv::videoFrames(slot.analysis);
   std::vector<Packet> ours;
-  for (const mv::VideoFrame& f : frames) ours.push_back({f.bytes - (c.match == Match::PlusTen ? 10 : 0), f.key != 0});
+  for (const mv::VideoFrame& f : frames)
+    ours.push_back({f.bytes - (c.match == Match::PlusTen ? 10 : 0), f.key != 0});
   for (size_t i = 1; i < frames.size(); ++i) EXPECT_GE(frames[i].seconds, 0.0) << i;
 
   if (c.match == Match::PesPackets) {
@@ -148,8 +155,8 @@ TEST(FramesOfDamagedTs, TruncationsAndMutations) {
   mvtest::TempDir dir;
   const std::string source = dir.file("source.ts");
   int status = 0;
-  mvtest::runCommand("ffmpeg -v error -y -f lavfi -i testsrc=size=64x48:rate=25 -t 0.4 -g 4 -c:v libx264 '" + source +
-                         "' 2>&1",
+  mvtest::runCommand("ffmpeg -v error -y -f lavfi -i testsrc=size=64x48:rate=25 -t 0.4 -g 4 -c:v libx264 '" +
+                         source + "' 2>&1",
                      &status);
   ASSERT_EQ(status, 0);
   mvtest::Bytes full = mvtest::readFile(source);

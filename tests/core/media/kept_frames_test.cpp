@@ -7,10 +7,10 @@
 
 #include "avi/avi_reader.h"
 #include "fixtures/avi_builder.h"
+#include "fixtures/loaders.h"
 #include "fixtures/rm_builder.h"
 #include "media/frames.h"
 #include "rm/rm_reader.h"
-#include "fixtures/loaders.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ struct Case {
   size_t count = 0;
   std::vector<uint32_t> keysAt{};
   std::pair<size_t, double> timeOf{0, 0.0};  // frame number and its seconds
-  bool video = true;  // the file has a video stream
+  bool video = true;                         // the file has a video stream
 };
 
 avi::File videoAndAudio(uint32_t scale, uint32_t rate) {
@@ -48,7 +48,8 @@ avi::File videoAndAudio(uint32_t scale, uint32_t rate) {
 }
 
 const Case kCases[] = {
-    {"Idx1KeyFlagsAndNoTimeEntries", "avi",
+    {"Idx1KeyFlagsAndNoTimeEntries",
+     "avi",
      [] {
        avi::File f = videoAndAudio(1, 25);
        f.add(0, "dc", 900, 0x10);
@@ -60,7 +61,8 @@ const Case kCases[] = {
        return f.build();
      },
      {{0.0, 900, 1}, {0.04, 100, 0}, {0.08, 110, 0}, {0.12, 950, 1}}},
-    {"Idx1NtscRate", "avi",
+    {"Idx1NtscRate",
+     "avi",
      [] {
        avi::File f = videoAndAudio(1001, 30000);
        f.main.microSecPerFrame = 33367;
@@ -68,18 +70,26 @@ const Case kCases[] = {
        for (int k = 0; k < 61; ++k) f.add(0, "dc", 100, k % 30 == 0 ? 0x10 : 0);
        return f.build();
      },
-     {}, 61, {0, 30, 60}, {30, 1.001}},
+     {},
+     61,
+     {0, 30, 60},
+     {30, 1.001}},
     // A header rate of 1 frame a second over 250 frames of 40 ms: the series spread them over
     // the header's 10 s, and so do the frames.
-    {"ImplausibleRateFollowsThePlayTime", "avi",
+    {"ImplausibleRateFollowsThePlayTime",
+     "avi",
      [] {
        avi::File f = videoAndAudio(1, 1);
        f.main.totalFrames = 250;
        for (int k = 0; k < 250; ++k) f.add(0, "dc", 100, k == 0 ? 0x10 : 0);
        return f.build();
      },
-     {}, 250, {0}, {125, 5.0}},
-    {"OpenDmlKeyBit", "avi",
+     {},
+     250,
+     {0},
+     {125, 5.0}},
+    {"OpenDmlKeyBit",
+     "avi",
      [] {
        avi::OdmlFile f;
        f.partFrames = {15, 12};
@@ -87,8 +97,12 @@ const Case kCases[] = {
        f.audioBytes = 8;
        return f.build();
      },
-     {}, 27, {0, 10, 15, 25}, {26, 1.04}},
-    {"RebuiltIndexHasNoKeys", "avi",
+     {},
+     27,
+     {0, 10, 15, 25},
+     {26, 1.04}},
+    {"RebuiltIndexHasNoKeys",
+     "avi",
      [] {
        avi::File f = videoAndAudio(1, 25);
        f.withIndex = false;
@@ -97,28 +111,37 @@ const Case kCases[] = {
        return f.build();
      },
      {{0.0, 40, 0}, {0.04, 41, 0}, {0.08, 42, 0}}},
-    {"AviWithoutVideo", "avi",
+    {"AviWithoutVideo",
+     "avi",
      [] {
        avi::File f = videoAndAudio(1, 25);
        f.streams.erase(f.streams.begin());
        f.add(0, "wb", 300);
        return f.build();
      },
-     {}, 0, {}, {}, false},
-    {"RealMediaPacketFlags", "rm",
+     {},
+     0,
+     {},
+     {},
+     false},
+    {"RealMediaPacketFlags",
+     "rm",
      [] {
        mvtest::RmBuilder b;
        b.fileHeader(0, 5).properties({.duration = 3000, .numStreams = 2});
-       b.mediaProperties({.streamNumber = 0, .mime = "video/x-pn-realvideo",
+       b.mediaProperties({.streamNumber = 0,
+                          .mime = "video/x-pn-realvideo",
                           .typeSpecific = mvtest::realVideoBlock("RV20", 160, 120, 25u << 16)});
-       b.mediaProperties({.streamNumber = 1, .mime = "audio/x-pn-realaudio",
+       b.mediaProperties({.streamNumber = 1,
+                          .mime = "audio/x-pn-realaudio",
                           .typeSpecific = mvtest::realAudioBlock(4, 44100, 16, 2)});
-       b.data({{.stream = 0, .timestamp = 0, .length = 500, .flags = 2},
-               {.stream = 1, .timestamp = 0, .length = 200, .flags = 2},
-               {.stream = 0, .timestamp = 40, .length = 60},
-               {.stream = 0, .timestamp = 1960, .length = 480, .flags = 3},
-               {.stream = 0, .timestamp = 1960, .length = 400, .flags = 2},  // the same picture's second slice
-               {.stream = 0, .timestamp = 2000, .length = 70, .flags = 1}});
+       b.data(
+           {{.stream = 0, .timestamp = 0, .length = 500, .flags = 2},
+            {.stream = 1, .timestamp = 0, .length = 200, .flags = 2},
+            {.stream = 0, .timestamp = 40, .length = 60},
+            {.stream = 0, .timestamp = 1960, .length = 480, .flags = 3},
+            {.stream = 0, .timestamp = 1960, .length = 400, .flags = 2},  // the same picture's second slice
+            {.stream = 0, .timestamp = 2000, .length = 70, .flags = 1}});
        return b.bytes();
      },
      {{0.0, 500, 1}, {0.04, 60, 0}, {1.96, 880, 1}, {2.0, 70, 0}}},
@@ -132,7 +155,8 @@ TEST_P(KeptFrames, InIndexOrderWithKeysAndTimes) {
   const std::string path = dir.file(std::string("f.") + c.suffix);
   mvtest::writeFile(path, c.build());
   mv::FileAnalysis a;
-  const auto load = std::string(c.suffix) == "avi" ? mvtest::load<mv::walkAvi> : mvtest::load<mv::walkRealMedia>;
+  const auto load =
+      std::string(c.suffix) == "avi" ? mvtest::load<mv::walkAvi> : mvtest::load<mv::walkRealMedia>;
   ASSERT_TRUE(load(path, a, nullptr).ok());
   EXPECT_EQ(a.videoUnits.present, c.video);
   EXPECT_TRUE(a.audioUnits.units.empty());

@@ -1,10 +1,11 @@
+#include "media/statistics.h"
+
 #include <gtest/gtest.h>
 
 #include <initializer_list>
 
 #include "analysis/file_slot.h"
 #include "media/peaks.h"
-#include "media/statistics.h"
 
 namespace {
 

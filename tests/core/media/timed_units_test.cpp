@@ -1,3 +1,5 @@
+#include "media/timed_units.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -5,7 +7,6 @@
 
 #include "media/file_analysis.h"
 #include "media/frames.h"
-#include "media/timed_units.h"
 
 namespace {
 
@@ -33,8 +34,11 @@ TEST(TimedUnits, SecondsCountFromTheEarliestStampOfBothTracks) {
   const Case cases[] = {
       {"one clock", track(1000, {{0, 10}, {999, 20}, {1000, 30}}), track(1000, {{500, 7}}), {30, 30}, {7, 0}},
       // Audio starts 0.4 s before video: video's 1.0 s lies in second 1 only from 1.4 s on.
-      {"origin from the other track", track(90000, {{90000, 5}, {126000, 6}}), track(48000, {{19200, 1}}),
-       {5, 6}, {1, 0}},
+      {"origin from the other track",
+       track(90000, {{90000, 5}, {126000, 6}}),
+       track(48000, {{19200, 1}}),
+       {5, 6},
+       {1, 0}},
       // 1/3 s steps against 1/1000: 1/3 < 0.334, so 1.333 s and 4/3 s fall apart exactly.
       {"exact fractions", track(3, {{4, 1}}), track(1000, {{334, 2}, {1334, 3}}), {1, 0}, {2, 3}},
       // Edit shift (ticks × 600 − 1200) / (600 × 30): ticks 30 → 0.933 s.
@@ -43,13 +47,23 @@ TEST(TimedUnits, SecondsCountFromTheEarliestStampOfBothTracks) {
       {"bytes wrap at 32 bits", track(1, {{0, 0xFFFFFFFF}, {0, 2}}), track(1, {}), {1}, {0}},
       {"no units", track(1000, {}), track(1000, {}), {}, {}},
       // Origin 0.1 s; units back and forth across seconds, as B-frames and interleaving give.
-      {"units out of time order", track(1000, {{2500, 1}, {100, 2}, {2999, 3}, {1000, 4}, {1099, 5}, {1100, 6}}),
-       track(1000, {}), {2 + 4 + 5, 6, 1 + 3}, {0, 0, 0}},
+      {"units out of time order",
+       track(1000, {{2500, 1}, {100, 2}, {2999, 3}, {1000, 4}, {1099, 5}, {1100, 6}}),
+       track(1000, {}),
+       {2 + 4 + 5, 6, 1 + 3},
+       {0, 0, 0}},
       // The earliest unit is the one of the highest ticks.
-      {"clock running backwards", track(1000, {{0, 1}, {-1500, 2}, {-999, 3}}, -1), track(1000, {}), {1 + 3, 2},
+      {"clock running backwards",
+       track(1000, {{0, 1}, {-1500, 2}, {-999, 3}}, -1),
+       track(1000, {}),
+       {1 + 3, 2},
        {0, 0}},
       // Origin 1/3 s from the other track: 1.333 s is still second 0, 1.334 s second 1.
-      {"origin between ticks", track(1000, {{334, 2}, {1333, 3}, {1334, 4}}), track(3, {{1, 1}}), {2 + 3, 4}, {1, 0}},
+      {"origin between ticks",
+       track(1000, {{334, 2}, {1333, 3}, {1334, 4}}),
+       track(3, {{1, 1}}),
+       {2 + 3, 4},
+       {1, 0}},
   };
   for (const Case& c : cases) {
     mv::FileAnalysis a;
@@ -62,12 +76,16 @@ TEST(TimedUnits, SecondsCountFromTheEarliestStampOfBothTracks) {
 
 TEST(TimedUnits, SpansBeyondTheLongestPlayTimeOrTheClockAreDamage) {
   mv::FileAnalysis a;
-  EXPECT_EQ(mv::fillTimedSeries(track(1, {{0, 1}, {int64_t(mv::kMaxDurationSeconds), 1}}), track(1, {}), a).failure,
-            mv::LoadFailure::Damaged);
+  EXPECT_EQ(
+      mv::fillTimedSeries(track(1, {{0, 1}, {int64_t(mv::kMaxDurationSeconds), 1}}), track(1, {}), a).failure,
+      mv::LoadFailure::Damaged);
   EXPECT_FALSE(a.videoSeries);
-  EXPECT_TRUE(mv::fillTimedSeries(track(1, {{0, 1}, {int64_t(mv::kMaxDurationSeconds) - 1, 1}}), track(1, {}), a).ok());
+  EXPECT_TRUE(
+      mv::fillTimedSeries(track(1, {{0, 1}, {int64_t(mv::kMaxDurationSeconds) - 1, 1}}), track(1, {}), a)
+          .ok());
   const mv::Int128 huge = mv::Int128(1) << 100;
-  EXPECT_EQ(mv::fillTimedSeries(track(1, {{INT64_MAX, 1}}, huge), track(1, {}), a).failure, mv::LoadFailure::Damaged);
+  EXPECT_EQ(mv::fillTimedSeries(track(1, {{INT64_MAX, 1}}, huge), track(1, {}), a).failure,
+            mv::LoadFailure::Damaged);
   EXPECT_EQ(mv::fillTimedSeries(track(0, {{1, 1}}), track(1, {}), a).failure, mv::LoadFailure::Damaged);
 }
 
@@ -81,7 +99,10 @@ TEST(TimedUnits, RunsCountLikeTheirUnits) {
   std::vector<std::pair<int64_t, uint32_t>> pcm, mixed;
   for (int64_t k = 0; k < 48000 * 3 + 17; ++k) pcm.push_back({k, 4});
   for (int64_t k = 0; k < 5000; ++k) mixed.push_back({7 * k + (k > 2000 ? 3 : 0), k % 900 == 0 ? 8u : 2u});
-  const Case cases[] = {{48000, 1, 0, pcm}, {44100, 600, -123456, pcm}, {1000, 1, 0, mixed}, {3, 1, 1, {{0, 5}, {0, 5}, {0, 5}}}};
+  const Case cases[] = {{48000, 1, 0, pcm},
+                        {44100, 600, -123456, pcm},
+                        {1000, 1, 0, mixed},
+                        {3, 1, 1, {{0, 5}, {0, 5}, {0, 5}}}};
   for (const Case& c : cases) {
     TrackUnits one = track(c.den, c.units, c.mul, c.add), runs = track(c.den, {}, c.mul, c.add);
     for (auto [ticks, bytes] : c.units) mv::addToRun(runs.runs, ticks, bytes);

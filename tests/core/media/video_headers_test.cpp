@@ -1,8 +1,9 @@
 // Picture sizes from the sequence headers of streams ffmpeg writes at sizes that need cropping.
+#include "media/video_headers.h"
+
 #include <gtest/gtest.h>
 
 #include "fixtures/byte_writer.h"
-#include "media/video_headers.h"
 
 namespace {
 
@@ -26,8 +27,8 @@ TEST(VideoHeaders, SizesOfRealStreams) {
   const std::string path = dir.file("stream");
   for (const auto& c : cases) {
     int status = 0;
-    mvtest::runCommand(std::string("ffmpeg -v error -y -f lavfi -i testsrc=s=100x") + std::to_string(c.height) +
-                           ":r=25 -t 0.2 -pix_fmt yuv420p " + c.args + " '" +
+    mvtest::runCommand(std::string("ffmpeg -v error -y -f lavfi -i testsrc=s=100x") +
+                           std::to_string(c.height) + ":r=25 -t 0.2 -pix_fmt yuv420p " + c.args + " '" +
                            path + "' 2>&1",
                        &status);
     ASSERT_EQ(status, 0) << c.args;

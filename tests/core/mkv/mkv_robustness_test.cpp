@@ -2,23 +2,24 @@
 // outside the file. Run in the sanitizer build, this is what catches a bounds slip.
 #include <gtest/gtest.h>
 
-#include "fixtures/robustness.h"
 #include "fixtures/mkv_builder.h"
+#include "fixtures/robustness.h"
 
 namespace {
 
 namespace mkv = mvtest::mkv;
-using mvtest::Bytes;
 using mkv::Lacing;
+using mvtest::Bytes;
 
 // Every kind of element the reader looks at, each lacing, known and unknown sizes.
 Bytes smallFixture() {
   Bytes b = mkv::twoTrackFile(2, 20, 10);
   const Bytes extra = mkv::concat(
-      {mkv::cluster(2000, {mkv::simpleBlock(2, 0, {30, 20, 10}, true, Lacing::Xiph),
-                           mkv::simpleBlock(2, 100, {300, 2, 40}, true, Lacing::Ebml),
-                           mkv::simpleBlock(2, 200, {8, 8}, true, Lacing::Fixed),
-                           mkv::blockGroup(1, 300, {12}, true), mkv::blockGroup(1, -300, {7}, false)},
+      {mkv::cluster(2000,
+                    {mkv::simpleBlock(2, 0, {30, 20, 10}, true, Lacing::Xiph),
+                     mkv::simpleBlock(2, 100, {300, 2, 40}, true, Lacing::Ebml),
+                     mkv::simpleBlock(2, 200, {8, 8}, true, Lacing::Fixed),
+                     mkv::blockGroup(1, 300, {12}, true), mkv::blockGroup(1, -300, {7}, false)},
                     mkv::kUnknownSize),
        mkv::element(mkv::id::kCues, Bytes(6, 0)),
        mkv::cluster(3000, {mkv::simpleBlock(1, 0, {9}, true, Lacing::None, 8)}, mkv::kUnknownSize)});

@@ -7,8 +7,8 @@
 #include <sstream>
 
 #include "fixtures/byte_writer.h"
-#include "mkv/mkv_reader.h"
 #include "fixtures/loaders.h"
+#include "mkv/mkv_reader.h"
 
 namespace {
 
@@ -99,12 +99,14 @@ class MkvFromTools : public ::testing::TestWithParam<Tool> {
 
 TEST_P(MkvFromTools, SeriesEqualTheProbedPackets) {
   const Tool& t = GetParam();
-  if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe")) GTEST_SKIP() << "ffmpeg not installed";
+  if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe"))
+    GTEST_SKIP() << "ffmpeg not installed";
   if (t.program && !mvtest::haveProgram(t.program)) GTEST_SKIP() << t.program << " not installed";
   const std::string src = dir.file("src.mkv"), path = dir.file("out.mkv");
   if (std::string(t.command).find("src.mkv") != std::string::npos) {
     run("ffmpeg -v error -y -f lavfi -i testsrc=size=160x120:rate=25 -f lavfi -i sine=sample_rate=44100 -t 6 "
-        "-c:v mpeg4 -q:v 4 -c:a libmp3lame '" + src + "' 2>&1");
+        "-c:v mpeg4 -q:v 4 -c:a libmp3lame '" +
+        src + "' 2>&1");
   }
   char command[1024];
   std::snprintf(command, sizeof command, t.command, path.c_str());
@@ -137,15 +139,18 @@ INSTANTIATE_TEST_SUITE_P(
         Tool{"ffmpeg_webm_vp8_vorbis", nullptr,
              "ffmpeg -v error -y " SOURCE "-c:v libvpx -deadline realtime -c:a libvorbis -f webm '%s'"},
         // Not seekable: the Segment's size stays unknown.
-        Tool{"ffmpeg_to_a_pipe", nullptr, "ffmpeg -v error -y " SOURCE "-c:v mpeg4 -c:a aac -f matroska pipe:1 > '%s'"},
+        Tool{"ffmpeg_to_a_pipe", nullptr,
+             "ffmpeg -v error -y " SOURCE "-c:v mpeg4 -c:a aac -f matroska pipe:1 > '%s'"},
         Tool{"mkvmerge_xiph_lacing", "mkvmerge", "mkvmerge -q --engage lacing_xiph -o '%s' src.mkv", true},
-        Tool{"mkvmerge_ebml_lacing_no_cues", "mkvmerge", "mkvmerge -q --engage lacing_ebml --no-cues -o '%s' src.mkv",
-             true},
+        Tool{"mkvmerge_ebml_lacing_no_cues", "mkvmerge",
+             "mkvmerge -q --engage lacing_ebml --no-cues -o '%s' src.mkv", true},
         // mkvmerge laces the MP3 frames inside its BlockGroups too.
-        Tool{"mkvmerge_block_groups", "mkvmerge", "mkvmerge -q --engage no_simpleblocks -o '%s' src.mkv", true},
+        Tool{"mkvmerge_block_groups", "mkvmerge", "mkvmerge -q --engage no_simpleblocks -o '%s' src.mkv",
+             true},
         // streamable: unknown-size Segment and Clusters.
         Tool{"gstreamer_streamable", "gst-launch-1.0",
-             "gst-launch-1.0 -q videotestsrc num-buffers=100 ! video/x-raw,width=160,height=120,framerate=25/1 ! "
+             "gst-launch-1.0 -q videotestsrc num-buffers=100 ! "
+             "video/x-raw,width=160,height=120,framerate=25/1 ! "
              "vp8enc ! matroskamux name=m streamable=true ! filesink location='%s' "
              "audiotestsrc num-buffers=150 ! audioconvert ! vorbisenc ! m."}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -7,22 +7,22 @@
 #include <sstream>
 
 #include "fixtures/byte_writer.h"
-#include "mp4/mp4_reader.h"
 #include "fixtures/loaders.h"
+#include "mp4/mp4_reader.h"
 
 namespace {
 
 struct Case {
   const char* name;
   const char* suffix;
-  const char* inputs;  // ffmpeg input arguments
-  const char* output;  // ffmpeg output arguments
+  const char* inputs;            // ffmpeg input arguments
+  const char* output;            // ffmpeg output arguments
   bool audioTotalsOnly = false;  // PCM in MOV: ffprobe lists chunks, not samples
 };
 
 struct Stream {
   std::string type;
-  int64_t num = 1, den = 1;  // time base
+  int64_t num = 1, den = 1;                           // time base
   std::vector<std::pair<int64_t, uint32_t>> packets;  // dts, size
 };
 
@@ -31,13 +31,16 @@ __extension__ typedef __int128 Int128;
 class Mp4FromMuxers : public ::testing::TestWithParam<Case> {
  protected:
   void SetUp() override {
-    if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe")) GTEST_SKIP() << "ffmpeg not installed";
+    if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe"))
+      GTEST_SKIP() << "ffmpeg not installed";
   }
 
   // Lines of "key=value|key=value" as ffprobe's compact writer gives them.
-  std::vector<std::map<std::string, std::string>> probeRows(const std::string& path, const std::string& entries) {
+  std::vector<std::map<std::string, std::string>> probeRows(const std::string& path,
+                                                            const std::string& entries) {
     int status = 0;
-    std::istringstream in(mvtest::runCommand("ffprobe -v error -show_entries " + entries + " -of compact=p=0 '" + path + "'", &status));
+    std::istringstream in(mvtest::runCommand(
+        "ffprobe -v error -show_entries " + entries + " -of compact=p=0 '" + path + "'", &status));
     EXPECT_EQ(status, 0) << entries;
     std::vector<std::map<std::string, std::string>> rows;
     for (std::string line; std::getline(in, line);) {
@@ -71,8 +74,9 @@ class Mp4FromMuxers : public ::testing::TestWithParam<Case> {
   }
 
   // The series of the first video and audio stream from ffprobe's decode times, one origin.
-  void expected(const std::vector<Stream>& streams, std::vector<uint32_t>& video, std::vector<uint32_t>& audio,
-                uint64_t& videoTotal, uint64_t& audioTotal, int32_t& rateMilli) {
+  void expected(const std::vector<Stream>& streams, std::vector<uint32_t>& video,
+                std::vector<uint32_t>& audio, uint64_t& videoTotal, uint64_t& audioTotal,
+                int32_t& rateMilli) {
     const Stream* chosen[2] = {nullptr, nullptr};
     for (const Stream& s : streams) {
       if (s.type == "video" && !chosen[0]) chosen[0] = &s;
@@ -108,16 +112,18 @@ class Mp4FromMuxers : public ::testing::TestWithParam<Case> {
     rateMilli = 0;
     if (chosen[0] && chosen[0]->packets.size() > 1) {
       const auto& p = chosen[0]->packets;
-      rateMilli = int32_t(Int128(p.size() - 1) * 1000 * chosen[0]->den / ((p.back().first - p.front().first) * chosen[0]->num));
+      rateMilli = int32_t(Int128(p.size() - 1) * 1000 * chosen[0]->den /
+                          ((p.back().first - p.front().first) * chosen[0]->num));
     }
   }
 
   mvtest::TempDir dir;
 };
 
-std::vector<uint32_t> tail(const mv::PerSecondSeries& s) { return {s.data() + 8, s.data() + s.elementCount()}; }
+std::vector<uint32_t> tail(const mv::PerSecondSeries& s) {
+  return {s.data() + 8, s.data() + s.elementCount()};
+}
 uint64_t sum(const std::vector<uint32_t>& v) { return std::accumulate(v.begin(), v.end(), uint64_t(0)); }
-
 
 TEST_P(Mp4FromMuxers, SeriesMatchProbedPackets) {
   const Case& c = GetParam();
@@ -126,7 +132,9 @@ TEST_P(Mp4FromMuxers, SeriesMatchProbedPackets) {
   std::string command = c.inputs;
   if (command.rfind("gst-launch-1.0", 0) == 0) {
     if (!mvtest::haveProgram("gst-launch-1.0") ||
-        mvtest::runCommand("gst-inspect-1.0 qtmux >/dev/null 2>&1 && gst-inspect-1.0 jpegenc >/dev/null 2>&1 && echo ok") != "ok\n")
+        mvtest::runCommand(
+            "gst-inspect-1.0 qtmux >/dev/null 2>&1 && gst-inspect-1.0 jpegenc >/dev/null 2>&1 && echo ok") !=
+            "ok\n")
       GTEST_SKIP() << "GStreamer qtmux or jpegenc missing";
     command += " location='" + path + "'";
   } else {
@@ -169,12 +177,14 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"mov_pcm", ".mov", kAv, "-c:v mjpeg -c:a pcm_s16le", true},
         Case{"video_only", ".m4v", "-f lavfi -i testsrc=s=160x120:r=30000/1001 -t 4", "-c:v mpeg4"},
         Case{"audio_only", ".mp4", "-f lavfi -i sine=sample_rate=48000 -t 4", "-c:a aac"},
-        Case{"two_audio_tracks", ".mp4", "-f lavfi -i testsrc=s=160x120:r=25 -f lavfi -i sine=sample_rate=22050 -t 3",
+        Case{"two_audio_tracks", ".mp4",
+             "-f lavfi -i testsrc=s=160x120:r=25 -f lavfi -i sine=sample_rate=22050 -t 3",
              "-map 0:v -map 1:a -map 1:a -c:v mpeg4 -c:a:0 aac -c:a:1 libmp3lame"},
         // GStreamer's mp4mux takes no JPEG and this machine has no H.264 encoder for it: its
         // QuickTime sibling writes the same boxes.
         Case{"gstreamer_qtmux", ".mov",
-             "gst-launch-1.0 -q audiotestsrc num-buffers=40 ! audio/x-raw,format=S16LE,rate=44100,channels=1 ! m. "
+             "gst-launch-1.0 -q audiotestsrc num-buffers=40 ! audio/x-raw,format=S16LE,rate=44100,channels=1 "
+             "! m. "
              "videotestsrc num-buffers=60 ! video/x-raw,width=160,height=120,framerate=25/1 ! jpegenc ! "
              "qtmux name=m ! filesink",
              "", true}),

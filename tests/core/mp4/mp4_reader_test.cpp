@@ -1,12 +1,13 @@
 // Built MP4 files whose series are worked out by hand: track clocks, edit lists, fragments,
 // box size forms, samples cut by the end of the file, and what fails.
+#include "mp4/mp4_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
 
-#include "fixtures/mp4_builder.h"
-#include "mp4/mp4_reader.h"
 #include "fixtures/loaders.h"
+#include "fixtures/mp4_builder.h"
 
 namespace {
 
@@ -166,7 +167,9 @@ class Mp4Built : public ::testing::TestWithParam<Case> {
   mvtest::TempDir dir;
 };
 
-std::vector<uint32_t> tail(const mv::PerSecondSeries& s) { return {s.data() + 8, s.data() + s.elementCount()}; }
+std::vector<uint32_t> tail(const mv::PerSecondSeries& s) {
+  return {s.data() + 8, s.data() + s.elementCount()};
+}
 
 TEST_P(Mp4Built, SeriesAsWorkedOut) {
   const Case& c = GetParam();
@@ -181,7 +184,8 @@ TEST_P(Mp4Built, SeriesAsWorkedOut) {
   EXPECT_EQ(a.frameWidth, 64);
   EXPECT_EQ(a.frameHeight, 48);
   EXPECT_EQ(a.frameRateMilli, c.frameRateMilli);
-  const bool cut = std::string(c.name) == "SamplesPastTheEndDropped" || std::string(c.name) == "FragmentCutByTheEnd";
+  const bool cut =
+      std::string(c.name) == "SamplesPastTheEndDropped" || std::string(c.name) == "FragmentCutByTheEnd";
   EXPECT_EQ(a.notes, cut ? std::vector<std::string>{"cut-short"} : std::vector<std::string>{});
   ASSERT_TRUE(a.videoUnits.present && a.audioUnits.present);
   // Key frames every 30 frames from stss or the sample flags.
@@ -233,9 +237,15 @@ struct FailCase {
 const FailCase kFailCases[] = {
     {"Empty", [] { return Bytes{}; }, mv::LoadFailure::NotThisFormat},
     {"TextFile", [] { return Bytes(40, '\x01'); }, mv::LoadFailure::NotThisFormat},
-    {"FirstBoxTooSmall", [] { return mp4::concat({Bytes{0, 0, 0, 4, 'f', 't', 'y', 'p'}, Bytes(20, 0)}); },
+    {"FirstBoxTooSmall",
+     [] {
+       return mp4::concat({Bytes{0, 0, 0, 4, 'f', 't', 'y', 'p'}, Bytes(20, 0)});
+     },
      mv::LoadFailure::NotThisFormat},
-    {"NoMoov", [] { return mp4::concat({mp4::box("ftyp", Bytes(8, 'a')), mp4::box("mdat", Bytes(100, 1))}); },
+    {"NoMoov",
+     [] {
+       return mp4::concat({mp4::box("ftyp", Bytes(8, 'a')), mp4::box("mdat", Bytes(100, 1))});
+     },
      mv::LoadFailure::Damaged},
     {"MoovCut",
      [] {

@@ -2,8 +2,8 @@
 // the file. Run in the sanitizer build, this is what catches a bounds slip.
 #include <gtest/gtest.h>
 
-#include "fixtures/robustness.h"
 #include "fixtures/mp4_builder.h"
+#include "fixtures/robustness.h"
 #include "mp4/mp4_info.h"
 
 namespace {
@@ -63,7 +63,8 @@ TEST_F(Mp4Robustness, EveryTruncation) {
 }
 
 TEST_F(Mp4Robustness, SeededMutations) {
-  mvtest::forEachMutation(smallFixture(), 20261209, 3000, mvtest::extremeU32(true), [&](const Bytes& b) { check(b); });
+  mvtest::forEachMutation(smallFixture(), 20261209, 3000, mvtest::extremeU32(true),
+                          [&](const Bytes& b) { check(b); });
 }
 
 }  // namespace

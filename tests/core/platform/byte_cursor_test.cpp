@@ -1,12 +1,13 @@
 // The one cursor over memory, over a file through the file's buffer and through a window of its
 // own: every read either delivers the file's bytes at the cursor or fails without moving, also
 // when other reads of the same file refilled the buffer in between.
+#include "platform/byte_cursor.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
 
 #include "fixtures/byte_writer.h"
-#include "platform/byte_cursor.h"
 
 namespace {
 

@@ -1,9 +1,10 @@
 // The bounded reader: peeks answer the same bounds as reads, and a file that shrinks while it is
 // read turns into a failed read, never a crash or a result, whether it shrinks between reads or
 // in the middle of a load.
-#include <gtest/gtest.h>
+#include "platform/input_file.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,10 +14,9 @@
 #include "avi/avi_reader.h"
 #include "fixtures/avi_builder.h"
 #include "fixtures/byte_writer.h"
-#include "fixtures/rm_builder.h"
-#include "platform/input_file.h"
-#include "rm/rm_reader.h"
 #include "fixtures/loaders.h"
+#include "fixtures/rm_builder.h"
+#include "rm/rm_reader.h"
 
 namespace {
 
@@ -43,12 +43,12 @@ TEST_F(InputFileTest, PeeksAndReadsAreBounded) {
   const uint64_t len = bytes.size();
   struct Case {
     uint64_t pos, n;
-    bool ok;      // all in the file
-    bool peeked;  // and short enough to peek at
-  } cases[] = {{0, buffered, true, true},          {buffered - 3, 10, true, true},  // across buffer loads
-               {len - 1, 1, true, true},           {len, 0, true, true},
-               {0, buffered + 1, true, false},     {len - 1, 2, false, false},
-               {len + 1, 0, false, false},         {1, ~uint64_t(0), false, false},
+    bool ok;                                                                    // all in the file
+    bool peeked;                                                                // and short enough to peek at
+  } cases[] = {{0, buffered, true, true},      {buffered - 3, 10, true, true},  // across buffer loads
+               {len - 1, 1, true, true},       {len, 0, true, true},
+               {0, buffered + 1, true, false}, {len - 1, 2, false, false},
+               {len + 1, 0, false, false},     {1, ~uint64_t(0), false, false},
                {~uint64_t(0), 1, false, false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.pos) + "+" + std::to_string(c.n));
@@ -83,9 +83,16 @@ TEST_F(InputFileTest, DataFromJumpsTheHolesOfASparseFile) {
   if (f.dataFrom(kData) != resumes) GTEST_SKIP() << "the file system does not tell where holes are";
   const struct {
     uint64_t pos, data;
-  } cases[] = {{0, 0},           {100, 100},         {kData + 5, resumes},   {resumes - 1, resumes},
-               {resumes, resumes}, {resumes + kData - 1, resumes + kData - 1}, {resumes + kData, kLength},
-               {kLength - 1, kLength}, {kLength, kLength}, {7, 7}};
+  } cases[] = {{0, 0},
+               {100, 100},
+               {kData + 5, resumes},
+               {resumes - 1, resumes},
+               {resumes, resumes},
+               {resumes + kData - 1, resumes + kData - 1},
+               {resumes + kData, kLength},
+               {kLength - 1, kLength},
+               {kLength, kLength},
+               {7, 7}};
   for (const auto& c : cases) EXPECT_EQ(f.dataFrom(c.pos), c.data) << c.pos;
 
   // Ten-byte records whose ten bytes lie in the hole; as many as fit before the limit.
@@ -155,12 +162,13 @@ TEST_F(InputFileTest, FileShrinkingDuringALoadCouldNotBeRead) {
     Loader load;
     Bytes bytes;
     size_t lostFromEnd;  // 0: the file shrinks to nothing
-  } cases[] = {{"AVI, inside the index", mvtest::load<mv::walkAvi>, aviWithLongIndex(), 100000},
-               {"AVI, in the index's last block", mvtest::load<mv::walkAvi>, aviWithLongIndex(), 1000},
-               {"AVI, to nothing", mvtest::load<mv::walkAvi>, aviWithLongIndex(), 0},
-               {"RealMedia, inside the packets", mvtest::load<mv::walkRealMedia>, rmWithManyPackets(), 300000},
-               {"RealMedia, in the last packet", mvtest::load<mv::walkRealMedia>, rmWithManyPackets(), 5},
-               {"RealMedia, to nothing", mvtest::load<mv::walkRealMedia>, rmWithManyPackets(), 0}};
+  } cases[] = {
+      {"AVI, inside the index", mvtest::load<mv::walkAvi>, aviWithLongIndex(), 100000},
+      {"AVI, in the index's last block", mvtest::load<mv::walkAvi>, aviWithLongIndex(), 1000},
+      {"AVI, to nothing", mvtest::load<mv::walkAvi>, aviWithLongIndex(), 0},
+      {"RealMedia, inside the packets", mvtest::load<mv::walkRealMedia>, rmWithManyPackets(), 300000},
+      {"RealMedia, in the last packet", mvtest::load<mv::walkRealMedia>, rmWithManyPackets(), 5},
+      {"RealMedia, to nothing", mvtest::load<mv::walkRealMedia>, rmWithManyPackets(), 0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     const std::string file = dir.file("shrinking");

@@ -1,5 +1,7 @@
 // Program streams built pack by pack, plain and in VCD sectors, and made by ffmpeg; the oracle
 // for real files is ffprobe's packet list read without its parsers, one packet per PES.
+#include "ps/ps_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -10,11 +12,10 @@
 
 #include "fixtures/byte_writer.h"
 #include "fixtures/gst_files.h"
+#include "fixtures/loaders.h"
 #include "fixtures/probed_series.h"
 #include "fixtures/text_capture.h"
 #include "ps/ps_info.h"
-#include "ps/ps_reader.h"
-#include "fixtures/loaders.h"
 
 namespace {
 
@@ -37,19 +38,17 @@ class PsWriter {
     w_.u32be(0x000001BA);
     if (mpeg2_) {
       w_.bytes({0x44, 0x00, 0x04, 0x00, 0x04, 0x01, 0x01, 0x89, 0xC3, 0xFA});  // mux rate 25200
-      w_.bytes({0xFF, 0xFF});                                                   // two stuffing bytes
+      w_.bytes({0xFF, 0xFF});                                                  // two stuffing bytes
     } else {
       w_.bytes({0x21, 0x00, 0x01, 0x00, 0x01, 0x80, 0x1B, 0x83});  // mux rate 3521
     }
   }
-  void other(uint8_t id, size_t n) {
-    w_.u32be(0x00000100u | id).u16be(uint16_t(n)).bytes(Bytes(n, 0xFF));
-  }
+  void other(uint8_t id, size_t n) { w_.u32be(0x00000100u | id).u16be(uint16_t(n)).bytes(Bytes(n, 0xFF)); }
   void pes(uint8_t id, std::optional<int64_t> pts, std::optional<int64_t> dts, const Bytes& payload) {
     Bytes h;
     auto stamp = [&](uint8_t prefix, int64_t v) {
-      h.insert(h.end(), {uint8_t((prefix << 4) | ((v >> 29) & 0x0E) | 1), uint8_t(v >> 22), uint8_t((v >> 14) | 1),
-                         uint8_t(v >> 7), uint8_t((v << 1) | 1)});
+      h.insert(h.end(), {uint8_t((prefix << 4) | ((v >> 29) & 0x0E) | 1), uint8_t(v >> 22),
+                         uint8_t((v >> 14) | 1), uint8_t(v >> 7), uint8_t((v << 1) | 1)});
     };
     if (pts) stamp(dts ? 3 : 2, *pts);
     if (dts) stamp(1, *dts);
@@ -83,8 +82,10 @@ Bytes ac3(uint8_t sub, size_t n) { return filled(n, {sub, 1, 0, 1, 0x0B, 0x77});
 // Video DTS, PTS and no stamp; audio at 0.5 s before the video. `gap` after each pack.
 void twoTracks(PsWriter& w, bool privateAudio, const Bytes& gap = {}, size_t padding = 40) {
   auto audio = [&](int64_t pts, size_t n) {
-    if (privateAudio) w.pes(0xBD, pts, std::nullopt, ac3(0x80, n));
-    else w.pes(0xC0, pts, std::nullopt, filled(n));
+    if (privateAudio)
+      w.pes(0xBD, pts, std::nullopt, ac3(0x80, n));
+    else
+      w.pes(0xC0, pts, std::nullopt, filled(n));
   };
   w.pack();
   w.other(0xBB, 12);
@@ -112,7 +113,8 @@ Bytes cdxa(const Bytes& ps, bool mixedForms) {
   bool form2 = true;
   for (size_t at = 0; at < ps.size(); form2 = !mixedForms || !form2) {
     const size_t user = form2 ? 2324 : 2048;
-    sectors.bytes({0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x02, 0x00, 0x02});
+    sectors.bytes(
+        {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x02, 0x00, 0x02});
     const uint8_t submode = form2 ? 0x62 : 0x08;
     sectors.bytes({1, 1, submode, 0x0F, 1, 1, submode, 0x0F});
     Bytes data(ps.begin() + long(at), ps.begin() + long(std::min(ps.size(), at + user)));
@@ -183,7 +185,8 @@ TEST_F(PsReader, PesPacketsBecomeUnitsOfTheirSecond) {
          w.pes(0xC0, 90010, std::nullopt, filled(10));
          return w.take();
        },
-       {0, 0}, {9, 10}},
+       {0, 0},
+       {9, 10}},
       {"wrap inside a track",
        [] {
          PsWriter w(true);
@@ -193,7 +196,8 @@ TEST_F(PsReader, PesPacketsBecomeUnitsOfTheirSecond) {
          w.pes(0xE0, kWrap - 45001, std::nullopt, filled(3));
          return w.take();
        },
-       {1003, 2000}, {}},
+       {1003, 2000},
+       {}},
       {"wrap between the two tracks' first stamps",
        [] {
          PsWriter w(true);
@@ -203,7 +207,8 @@ TEST_F(PsReader, PesPacketsBecomeUnitsOfTheirSecond) {
          w.pes(0xC0, 90000, std::nullopt, filled(30));
          return w.take();
        },
-       {10, 0, 0}, {0, 20, 30}},
+       {10, 0, 0},
+       {0, 20, 30}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -220,7 +225,8 @@ TEST_F(PsReader, SectorEndsAnywhere) {
   for (size_t padding = 1700; padding < 2330; padding += 3) {
     SCOPED_TRACE(padding);
     mv::FileAnalysis a;
-    ASSERT_TRUE(load(cdxa(made(padding % 2 == 0, true, Bytes(20, 0), padding), padding % 2 == 0), a, "x.dat").ok());
+    ASSERT_TRUE(
+        load(cdxa(made(padding % 2 == 0, true, Bytes(20, 0), padding), padding % 2 == 0), a, "x.dat").ok());
     EXPECT_EQ(seconds(*a.videoSeries), (std::vector<uint32_t>{100, 250, 0}));
     EXPECT_EQ(seconds(*a.audioSeries), (std::vector<uint32_t>{30, 0, 400}));
   }
@@ -268,7 +274,8 @@ TEST_F(PsReader, TruncationsAndMutationsLoadOrFail) {
       Bytes b(file.begin(), file.begin() + long(std::min(round, file.size())));
       if (round >= file.size()) {
         b = file;
-        for (int e = 0; e < 1 + int(rng() % 4); ++e) b[rng() % b.size()] = uint8_t(rng() % 3 == 0 ? 0x01 : rng());
+        for (int e = 0; e < 1 + int(rng() % 4); ++e)
+          b[rng() % b.size()] = uint8_t(rng() % 3 == 0 ? 0x01 : rng());
       }
       mv::FileAnalysis a;
       if (load(b, a, "clip.dat").ok()) {
@@ -293,11 +300,13 @@ void expectMatchesProbe(const std::string& file, const mv::FileAnalysis& a, uint
   EXPECT_EQ(a.frameHeight, 48);
   // No rate in the container: PES packets per second, and ffmpeg puts several small frames in one.
   const auto& v = probed[0];
-  EXPECT_EQ(a.frameRateMilli, int32_t((v.size() - 1) * 1000 * 90000 / uint64_t(v.back().first - v.front().first)));
+  EXPECT_EQ(a.frameRateMilli,
+            int32_t((v.size() - 1) * 1000 * 90000 / uint64_t(v.back().first - v.front().first)));
 }
 
 TEST_F(PsReader, FfmpegFilesMatchTheProbe) {
-  if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe")) GTEST_SKIP() << "ffmpeg not installed";
+  if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe"))
+    GTEST_SKIP() << "ffmpeg not installed";
   const struct {
     const char* options;
     uint32_t audioExtra;  // private stream 1 bytes ffprobe leaves out
@@ -311,9 +320,10 @@ TEST_F(PsReader, FfmpegFilesMatchTheProbe) {
     SCOPED_TRACE(std::string(c.options) + (c.sectors ? " in sectors" : ""));
     const std::string file = dir.file("made.mpg");
     int status = 0;
-    mvtest::runCommand(std::string("ffmpeg -v error -y -f lavfi -i testsrc=s=64x48:r=25 -f lavfi -i sine=r=44100 -t 4 ") +
-                           c.options + " '" + file + "' 2>&1",
-                       &status);
+    mvtest::runCommand(
+        std::string("ffmpeg -v error -y -f lavfi -i testsrc=s=64x48:r=25 -f lavfi -i sine=r=44100 -t 4 ") +
+            c.options + " '" + file + "' 2>&1",
+        &status);
     ASSERT_EQ(status, 0);
     mv::FileAnalysis a;
     if (c.sectors) {
@@ -325,7 +335,8 @@ TEST_F(PsReader, FfmpegFilesMatchTheProbe) {
     if (HasFatalFailure()) return;
     if (c.audioExtra) {
       int result = 0;
-      const std::string text = mvtest::reportOf(dir, mvtest::readFile(file), ".vob", mv::writePsInfo, &result);
+      const std::string text =
+          mvtest::reportOf(dir, mvtest::readFile(file), ".vob", mv::writePsInfo, &result);
       EXPECT_EQ(result, 1);
       for (const char* row : {"MPEG-2", "0xE0", "0xBD/0x80", "AC-3", "64 x 48", "kbps\r\n"})
         EXPECT_NE(text.find(row), std::string::npos) << row;

@@ -1,3 +1,5 @@
+#include "report/spreadsheet.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,7 +10,6 @@
 #include "fixtures/shell_recorder.h"
 #include "fixtures/slot_builder.h"
 #include "platform/shell.h"
-#include "report/spreadsheet.h"
 
 namespace {
 
@@ -54,7 +55,8 @@ TEST_F(SpreadsheetTest, ThreeSecondsAreTwoHundredFortyThreeBytes) {
   // Then the three time labels in column 0.
   const size_t label = 8 + 9 * 19;
   const Bytes firstLabel(b.begin() + long(label), b.begin() + long(label) + 20);
-  EXPECT_EQ(firstLabel, (Bytes{0x04, 0, 16, 0, 0, 0, 0, 0, 0, 0, 0, 8, '0', '0', ':', '0', '0', ':', '0', '1'}));
+  EXPECT_EQ(firstLabel,
+            (Bytes{0x04, 0, 16, 0, 0, 0, 0, 0, 0, 0, 0, 8, '0', '0', ':', '0', '0', ':', '0', '1'}));
   EXPECT_EQ(b[label + 40 + 4], 2);  // third label: row 2
   EXPECT_EQ(opened, std::vector<std::string>{dir.file("sheet.xls")});
 }
@@ -75,7 +77,8 @@ TEST_F(SpreadsheetTest, ShorterFileLeavesItsColumnsEmptyAndTheNextAligned) {
     for (size_t c = 1; c <= 3; ++c) EXPECT_EQ(sheet.Cell(r, c).kind, mv::XlsCell::Empty);
   EXPECT_EQ(sheet.Cell(19, 0).text, "00:00:20");
 
-  mv::XlsSheet timeOnly = mv::SpreadsheetExport(first, second, {.video = false, .audio = false, .total = false}).build();
+  mv::XlsSheet timeOnly =
+      mv::SpreadsheetExport(first, second, {.video = false, .audio = false, .total = false}).build();
   EXPECT_EQ(timeOnly.Cell(0, 0).kind, mv::XlsCell::Text);
   EXPECT_EQ(timeOnly.Cell(0, 1).kind, mv::XlsCell::Empty);
 }
@@ -130,9 +133,11 @@ TEST_F(SpreadsheetTest, IndependentReaderSeesEveryCell) {
       "    k = s.cell_type(r, c)\n"
       "    if k == xlrd.XL_CELL_EMPTY: continue\n"
       "    v = s.cell_value(r, c)\n"
-      "    print(r, c, 'n' if k == xlrd.XL_CELL_NUMBER else 't', repr(v) if k == xlrd.XL_CELL_NUMBER else v)\n";
+      "    print(r, c, 'n' if k == xlrd.XL_CELL_NUMBER else 't', repr(v) if k == xlrd.XL_CELL_NUMBER else "
+      "v)\n";
   mvtest::writeFile(dir.file("read.py"), Bytes(script.begin(), script.end()));
-  const std::string got = mvtest::runCommand(python + " '" + dir.file("read.py") + "' '" + path + "'", &status);
+  const std::string got =
+      mvtest::runCommand(python + " '" + dir.file("read.py") + "' '" + path + "'", &status);
   ASSERT_EQ(status, 0) << got;
 
   mv::XlsSheet sheet = mv::SpreadsheetExport(first, second, {.audio = false}).build();

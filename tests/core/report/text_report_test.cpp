@@ -1,3 +1,5 @@
+#include "report/text_report.h"
+
 #include <gtest/gtest.h>
 
 #include <clocale>
@@ -11,7 +13,6 @@
 #include "platform/shell.h"
 #include "platform/text_file.h"
 #include "report/info_text.h"
-#include "report/text_report.h"
 
 namespace {
 
@@ -123,7 +124,8 @@ TEST_F(TextReportTest, HeadingWithoutItemsIsOneTabAndOnlySecondSlotCounts) {
       exportLines({.fileInfo = false, .statistics = false, .video = false, .audio = false, .total = false});
   EXPECT_EQ(std::vector<std::string>(lines.begin() + 4, lines.end()),
             (std::vector<std::string>{"\t", "00:00:01", "00:00:02"}));
-  const auto withVideo = exportLines({.fileInfo = false, .statistics = false, .audio = false, .total = false});
+  const auto withVideo =
+      exportLines({.fileInfo = false, .statistics = false, .audio = false, .total = false});
   EXPECT_EQ(withVideo[4], "\t\t视频");
   EXPECT_EQ(withVideo[5], "00:00:01\t0.00");
 }
@@ -152,7 +154,8 @@ TEST_F(TextReportTest, ShortAndHugeFilesSummarise) {
 TEST_F(TextReportTest, UnwritableTargetsTellTheUserAndOpenNothing) {
   mvtest::fillSlot(first, {.video = seconds(3, 0)});
   EXPECT_EQ(mv::TextReport(first, second, {}).Export(dir.file("no/such/folder/r.txt")), 0);
-  EXPECT_EQ(recorder.messages, std::vector<std::string>{"抱歉，文件写入失败。请检查是否有其它程序正在使用该文件。"});
+  EXPECT_EQ(recorder.messages,
+            std::vector<std::string>{"抱歉，文件写入失败。请检查是否有其它程序正在使用该文件。"});
   // A full disk shows up only when the buffered text is written out.
   EXPECT_EQ(mv::TextReport(first, second, {}).Export("/dev/full"), 0);
   EXPECT_EQ(recorder.messages.size(), 2u);
@@ -204,7 +207,8 @@ TEST(InformationText, NotesOfTheReaderFollowTheSummary) {
   };
   EXPECT_EQ(textOf().find("读取说明"), std::string::npos);
   slot.analysis.notes = {"cut-short", "index-rebuilt"};
-  EXPECT_NE(textOf().find(mv::utf8ToGbk("\r\n读取说明：文件不完整\r\n读取说明：索引已由数据重建\r\n\r\n")), std::string::npos);
+  EXPECT_NE(textOf().find(mv::utf8ToGbk("\r\n读取说明：文件不完整\r\n读取说明：索引已由数据重建\r\n\r\n")),
+            std::string::npos);
 }
 
 }  // namespace

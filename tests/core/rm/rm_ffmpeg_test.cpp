@@ -4,11 +4,11 @@
 
 #include <map>
 
+#include "fixtures/byte_writer.h"
+#include "fixtures/load_fields.h"
+#include "fixtures/loaders.h"
 #include "platform/byte_order.h"
 #include "rm/rm_reader.h"
-#include "fixtures/load_fields.h"
-#include "fixtures/byte_writer.h"
-#include "fixtures/loaders.h"
 
 namespace {
 
@@ -106,7 +106,8 @@ TEST_P(RmFfmpeg, MatchesTheMuxersPackets) {
   std::unique_ptr<mv::PerSecondSeries> video, audio;
   uint64_t length = 0;
   int32_t seconds = 0, rate = 0, width = 0, height = 0;
-  ASSERT_TRUE(mvtest::loadFields(mvtest::load<mv::walkRealMedia>, path, video, audio, length, seconds, rate, width, height));
+  ASSERT_TRUE(mvtest::loadFields(mvtest::load<mv::walkRealMedia>, path, video, audio, length, seconds, rate,
+                                 width, height));
   const Bytes file = mvtest::readFile(path);
   EXPECT_EQ(length, file.size());
   EXPECT_EQ(seconds, want.seconds);

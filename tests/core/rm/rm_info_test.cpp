@@ -9,8 +9,8 @@
 #include <string_view>
 
 #include "fixtures/byte_writer.h"
-#include "fixtures/text_capture.h"
 #include "fixtures/rm_builder.h"
+#include "fixtures/text_capture.h"
 #include "platform/text_file.h"
 
 namespace {

@@ -5,13 +5,13 @@
 
 #include <random>
 
-#include "platform/byte_order.h"
 #include "analysis/failure_causes.h"
 #include "analysis/file_slot.h"
 #include "fixtures/load_fields.h"
+#include "fixtures/loaders.h"
 #include "fixtures/message_recorder.h"
 #include "fixtures/rm_builder.h"
-#include "fixtures/loaders.h"
+#include "platform/byte_order.h"
 
 namespace {
 
@@ -68,8 +68,8 @@ class RmReaderTest : public ::testing::Test {
   Loaded load(const Bytes& bytes) {
     mvtest::writeFile(path, bytes);
     Loaded r;
-    r.ok = mvtest::loadFields(mvtest::load<mv::walkRealMedia>, path, r.video, r.audio, r.fileLength, r.seconds, r.frameRateMilli, r.width,
-                             r.height);
+    r.ok = mvtest::loadFields(mvtest::load<mv::walkRealMedia>, path, r.video, r.audio, r.fileLength,
+                              r.seconds, r.frameRateMilli, r.width, r.height);
     if (r.ok) {
       EXPECT_TRUE(r.video && r.audio);
       EXPECT_EQ(r.video->elementCount(), uint32_t(r.seconds) + 8);
@@ -446,7 +446,8 @@ class RmRobustness : public ::testing::Test {
     std::unique_ptr<mv::PerSecondSeries> video, audio;
     uint64_t length = 0;
     int32_t seconds = 0, rate = 0, width = 0, height = 0;
-    if (mvtest::loadFields(mvtest::load<mv::walkRealMedia>, path, video, audio, length, seconds, rate, width, height)) {
+    if (mvtest::loadFields(mvtest::load<mv::walkRealMedia>, path, video, audio, length, seconds, rate, width,
+                           height)) {
       ASSERT_TRUE(video && audio);
       EXPECT_EQ(video->elementCount(), uint32_t(seconds) + 8);
       EXPECT_EQ(audio->elementCount(), uint32_t(seconds) + 8);

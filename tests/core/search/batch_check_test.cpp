@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "media/per_second_series.h"
 #include "fixtures/byte_writer.h"
 #include "fixtures/message_recorder.h"
 #include "fixtures/rm_builder.h"
 #include "fixtures/unprivileged.h"
+#include "media/per_second_series.h"
 #include "platform/paths.h"
 #include "platform/shell.h"
 #include "platform/text_file.h"
@@ -228,10 +228,12 @@ TEST_F(BatchCheckTest, UnreadableFoldersAreNamedFirstInTheResultFile) {
     std::vector<std::string> kept = check.unreadableFolders();
     std::sort(kept.begin(), kept.end());
     EXPECT_EQ(kept, named);
-    const std::string note = std::string("\r\n") + mv::utf8ToGbk(mv::msg::kBatchFolderUnreadable) + "\r\n\r\n";
+    const std::string note =
+        std::string("\r\n") + mv::utf8ToGbk(mv::msg::kBatchFolderUnreadable) + "\r\n\r\n";
     const std::string text = resultText();
-    EXPECT_EQ(text.size(), src("locked").size() + src("shut/deeper").size() + 2 * note.size() + src("a.rm").size() +
-                               std::string("\r\n00:00:03\r\n\r\n").size()) << text;
+    EXPECT_EQ(text.size(), src("locked").size() + src("shut/deeper").size() + 2 * note.size() +
+                               src("a.rm").size() + std::string("\r\n00:00:03\r\n\r\n").size())
+        << text;
     EXPECT_NE(text.find(src("locked") + note), std::string::npos) << text;
     EXPECT_NE(text.find(src("shut/deeper") + note), std::string::npos) << text;
     EXPECT_EQ(text.find(src("a.rm")) + src("a.rm").size() + 14, text.size()) << "the findings follow";
@@ -298,8 +300,8 @@ TEST_F(BatchCheckTest, FailuresGoToTheCallbacksAsValues) {
   if (fs::exists("/dev/full")) {
     EXPECT_EQ(check.OnStart(source.string(), "/dev/full"), mv::BatchOutcome::ResultCreateFailed);
     EXPECT_EQ(check.OnStart(source.string(), src("b.rm")), mv::BatchOutcome::ResultCreateFailed);
-    EXPECT_EQ(resultFailures,
-              (std::vector<mv::BatchResultFailure>{mv::BatchResultFailure::CreateFailed, mv::BatchResultFailure::IsAnInput}));
+    EXPECT_EQ(resultFailures, (std::vector<mv::BatchResultFailure>{mv::BatchResultFailure::CreateFailed,
+                                                                   mv::BatchResultFailure::IsAnInput}));
   }
   resultFailures.clear();
   callbacks.progress = [&](const std::string&, int checked, int) {

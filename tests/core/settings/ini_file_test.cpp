@@ -118,7 +118,8 @@ TEST(IniRead, ProfileIntegersFollowTheWindowsReading) {
   const mv::IniFile file("[ParaBlock]\nEMPTY=\nBLANK=  \nQUOTES=\"\"\nWORD=on\nQUOTED=\"9\"\n");
   EXPECT_EQ(file.intValue("ParaBlock", "ABSENT", -1), -1);
   // Nothing after "=" reads as absent, as GetPrivateProfileInt has it.
-  for (const char* key : {"EMPTY", "BLANK", "QUOTES"}) EXPECT_EQ(file.intValue("ParaBlock", key, 7), 7) << key;
+  for (const char* key : {"EMPTY", "BLANK", "QUOTES"})
+    EXPECT_EQ(file.intValue("ParaBlock", key, 7), 7) << key;
   EXPECT_EQ(file.intValue("ParaBlock", "WORD", -1), 0);
   EXPECT_EQ(file.intValue("ParaBlock", "QUOTED", -1), 9);
 }

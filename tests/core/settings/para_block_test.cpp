@@ -1,16 +1,15 @@
 #include "settings/para_block.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <array>
 #include <filesystem>
 #include <vector>
 
-#include <unistd.h>
-
 #include "fixtures/byte_writer.h"
-#include "platform/paths.h"
 #include "platform/messages.h"
+#include "platform/paths.h"
 #include "settings/ini_file.h"
 
 namespace fs = std::filesystem;

@@ -1,5 +1,7 @@
 // Transport streams built packet by packet, and made by ffmpeg; the oracle for real files is
 // ffprobe's packet list read without its parsers, one packet per PES.
+#include "ts/ts_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -10,11 +12,10 @@
 
 #include "fixtures/byte_writer.h"
 #include "fixtures/gst_files.h"
+#include "fixtures/loaders.h"
 #include "fixtures/probed_series.h"
 #include "fixtures/text_capture.h"
 #include "ts/ts_info.h"
-#include "ts/ts_reader.h"
-#include "fixtures/loaders.h"
 
 namespace {
 
@@ -36,7 +37,10 @@ class TsWriter {
   void packet(uint16_t pid, bool start, const Bytes& payload, bool key = false) {
     if (size_ == 192) w_.u32be(0x1234);
     const bool adaptation = payload.size() < 184 || key;
-    w_.u8(0x47).u8(uint8_t((start ? 0x40 : 0) | (pid >> 8))).u8(uint8_t(pid)).u8(uint8_t(adaptation ? 0x30 : 0x10));
+    w_.u8(0x47)
+        .u8(uint8_t((start ? 0x40 : 0) | (pid >> 8)))
+        .u8(uint8_t(pid))
+        .u8(uint8_t(adaptation ? 0x30 : 0x10));
     if (adaptation) {
       const size_t length = 183 - payload.size();
       w_.u8(uint8_t(length));
@@ -52,8 +56,14 @@ class TsWriter {
   // A PSI section behind a zero pointer field, spread over as many packets as it needs.
   // `extension`: the PAT's stream id, the PMT's program number.
   void section(uint16_t pid, const Bytes& body, uint8_t tableId, uint16_t extension) {
-    Bytes s{tableId, uint8_t(0xB0 | ((body.size() + 9) >> 8)), uint8_t(body.size() + 9), uint8_t(extension >> 8),
-            uint8_t(extension), 0xC1, 0, 0};
+    Bytes s{tableId,
+            uint8_t(0xB0 | ((body.size() + 9) >> 8)),
+            uint8_t(body.size() + 9),
+            uint8_t(extension >> 8),
+            uint8_t(extension),
+            0xC1,
+            0,
+            0};
     s.insert(s.end(), body.begin(), body.end());
     s.insert(s.end(), {0, 0, 0, 0});  // CRC, not checked
     s.insert(s.begin(), 0);
@@ -65,13 +75,16 @@ class TsWriter {
   }
   void pat(std::vector<std::pair<uint16_t, uint16_t>> programs) {
     Bytes body;
-    for (auto [number, pid] : programs) body.insert(body.end(), {uint8_t(number >> 8), uint8_t(number), uint8_t(0xE0 | pid >> 8), uint8_t(pid)});
+    for (auto [number, pid] : programs)
+      body.insert(body.end(),
+                  {uint8_t(number >> 8), uint8_t(number), uint8_t(0xE0 | pid >> 8), uint8_t(pid)});
     section(0, body, 0x00, 1);
   }
   void pmt(uint16_t pid, uint16_t program, const std::vector<Es>& streams) {
     Bytes body{0xE1, 0x00, 0xF0, 0x00};
     for (const Es& e : streams) {
-      body.insert(body.end(), {e.type, uint8_t(0xE0 | e.pid >> 8), uint8_t(e.pid), uint8_t(0xF0), uint8_t(e.descriptors.size())});
+      body.insert(body.end(), {e.type, uint8_t(0xE0 | e.pid >> 8), uint8_t(e.pid), uint8_t(0xF0),
+                               uint8_t(e.descriptors.size())});
       body.insert(body.end(), e.descriptors.begin(), e.descriptors.end());
     }
     section(pid, body, 0x02, program);
@@ -82,8 +95,8 @@ class TsWriter {
            bool zeroLength = false, bool key = false) {
     Bytes h{0, 0, 1, uint8_t(pid < 0x101 ? 0xE0 : 0xC0), 0, 0, 0x80, 0, 0};
     auto stamp = [&](uint8_t prefix, int64_t v) {
-      h.insert(h.end(), {uint8_t((prefix << 4) | ((v >> 29) & 0x0E) | 1), uint8_t(v >> 22), uint8_t((v >> 14) | 1),
-                         uint8_t(v >> 7), uint8_t((v << 1) | 1)});
+      h.insert(h.end(), {uint8_t((prefix << 4) | ((v >> 29) & 0x0E) | 1), uint8_t(v >> 22),
+                         uint8_t((v >> 14) | 1), uint8_t(v >> 7), uint8_t((v << 1) | 1)});
     };
     if (pts) stamp(dts ? 3 : 2, *pts);
     if (dts) stamp(1, *dts);
@@ -167,7 +180,11 @@ TEST_F(TsReader, PesPacketsBecomeUnitsOfTheirSecond) {
       {"check bytes", [](TsWriter& w) { twoTracks(w); }, video, audio, 204},
       {"garbage resynced", [&](TsWriter& w) { twoTracks(w, junk); }, video, audio},
       {"garbage resynced m2ts", [&](TsWriter& w) { twoTracks(w, junk); }, video, audio, 192},
-      {"cut PES left out", [](TsWriter& w) { twoTracks(w); w.pes(0x101, 315000, std::nullopt, filled(300)); },
+      {"cut PES left out",
+       [](TsWriter& w) {
+         twoTracks(w);
+         w.pes(0x101, 315000, std::nullopt, filled(300));
+       },
        video, audio, 188, 100},
       {"zero length video runs to the next start and the end",
        [](TsWriter& w) {
@@ -176,7 +193,8 @@ TEST_F(TsReader, PesPacketsBecomeUnitsOfTheirSecond) {
          w.pes(0x100, 0, std::nullopt, filled(500), true);
          w.pes(0x100, 90000, std::nullopt, filled(10), true);
        },
-       {500, 10}, {}},
+       {500, 10},
+       {}},
       {"wrap inside a track",
        [](TsWriter& w) {
          w.pat({{1, 0x20}});
@@ -185,7 +203,8 @@ TEST_F(TsReader, PesPacketsBecomeUnitsOfTheirSecond) {
          w.pes(0x100, 45000, std::nullopt, filled(2000));
          w.pes(0x100, kWrap - 45001, std::nullopt, filled(3));  // back again, before the first
        },
-       {1003, 2000}, {0, 0}},
+       {1003, 2000},
+       {0, 0}},
       {"wrap between the two tracks' first stamps",
        [](TsWriter& w) {
          w.pat({{1, 0x20}});
@@ -194,16 +213,20 @@ TEST_F(TsReader, PesPacketsBecomeUnitsOfTheirSecond) {
          w.pes(0x100, kWrap - 90000, std::nullopt, filled(10));
          w.pes(0x101, 90000, std::nullopt, filled(30));
        },
-       {10, 0, 0}, {0, 20, 30}},
+       {10, 0, 0},
+       {0, 20, 30}},
       {"private data chosen by its descriptor",
        [](TsWriter& w) {
          w.pat({{1, 0x20}});
-         w.pmt(0x20, 1, {{0x06, 0x102, {}}, {0x06, 0x103, {0x05, 4, 'O', 'p', 'u', 's'}}, {0x06, 0x104, {0x6A, 1, 0}}});
+         w.pmt(
+             0x20, 1,
+             {{0x06, 0x102, {}}, {0x06, 0x103, {0x05, 4, 'O', 'p', 'u', 's'}}, {0x06, 0x104, {0x6A, 1, 0}}});
          w.pes(0x102, 0, std::nullopt, filled(70, {0x12, 0x34}));
          w.pes(0x104, 0, std::nullopt, filled(90));
          w.pes(0x103, 0, std::nullopt, filled(80));
        },
-       {0}, {80}},
+       {0},
+       {80}},
       {"private data chosen by its sync word",
        [](TsWriter& w) {
          w.pat({{1, 0x20}});
@@ -213,7 +236,8 @@ TEST_F(TsReader, PesPacketsBecomeUnitsOfTheirSecond) {
          w.pes(0x103, 90000, std::nullopt, filled(81, {0x12, 0x34}));
          w.pes(0x104, 0, std::nullopt, filled(90, {0x0B, 0x77}));
        },
-       {0, 0}, {80, 81}},
+       {0, 0},
+       {80, 81}},
       {"the first program's streams only, its PAT over two packets",
        [](TsWriter& w) {
          std::vector<std::pair<uint16_t, uint16_t>> programs{{0, 0x10}, {7, 0x30}, {8, 0x40}};
@@ -224,7 +248,8 @@ TEST_F(TsReader, PesPacketsBecomeUnitsOfTheirSecond) {
          w.pes(0x200, 0, std::nullopt, filled(5));
          w.pes(0x101, 0, std::nullopt, filled(6));
        },
-       {0}, {6}},
+       {0},
+       {6}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -258,8 +283,8 @@ TEST_F(TsReader, KeyFlagsPictureSizeAndRate) {
 // coding type fall among the packets the PES payload came in.
 TEST_F(TsReader, FirstPictureTellsAKeyFrameAcrossPackets) {
   struct PictureCase {
-    size_t at;      // the picture start code's offset in the PES payload
-    uint8_t type;   // picture_coding_type
+    size_t at;     // the picture start code's offset in the PES payload
+    uint8_t type;  // picture_coding_type
     uint32_t key;
   };
   // The first packet carries 170 payload bytes after a 14-byte PES header.
@@ -315,7 +340,8 @@ TEST_F(TsReader, TruncationsAndMutationsLoadOrFail) {
     Bytes b(file.begin(), file.begin() + long(std::min(round, file.size())));
     if (round >= file.size()) {
       b = file;
-      for (int e = 0; e < 1 + int(rng() % 4); ++e) b[rng() % b.size()] = uint8_t(rng() % 3 == 0 ? 0x47 : rng());
+      for (int e = 0; e < 1 + int(rng() % 4); ++e)
+        b[rng() % b.size()] = uint8_t(rng() % 3 == 0 ? 0x47 : rng());
     }
     mv::FileAnalysis a;
     if (load(b, a).ok()) {
@@ -329,7 +355,8 @@ TEST_F(TsReader, TruncationsAndMutationsLoadOrFail) {
 
 // Each ffprobe packet is one PES here; time stamp = dts else pts, in 1/90000 s. `program`
 // narrows the streams ("p:1:"); ffprobe's stamps lie `shift` ticks below the reader's.
-void expectMatchesProbe(const std::string& file, int width, const std::string& program = "", int64_t shift = 0) {
+void expectMatchesProbe(const std::string& file, int width, const std::string& program = "",
+                        int64_t shift = 0) {
   const char* options = "-fflags +noparse+nofillin";
   mvtest::ProbedUnits probed[2] = {mvtest::probePackets(file, options, program + "v:0"),
                                    mvtest::probePackets(file, options, program + "a:0")};
@@ -344,12 +371,14 @@ void expectMatchesProbe(const std::string& file, int width, const std::string& p
   // No rate in the container: units per second over the video's stamps.
   const auto& v = probed[0];
   if (v.size() > 1) {
-    EXPECT_EQ(a.frameRateMilli, int32_t((v.size() - 1) * 1000 * 90000 / uint64_t(v.back().first - v.front().first)));
+    EXPECT_EQ(a.frameRateMilli,
+              int32_t((v.size() - 1) * 1000 * 90000 / uint64_t(v.back().first - v.front().first)));
   }
 }
 
 TEST_F(TsReader, FfmpegFilesMatchTheProbe) {
-  if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe")) GTEST_SKIP() << "ffmpeg not installed";
+  if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe"))
+    GTEST_SKIP() << "ffmpeg not installed";
   const struct {
     const char* options;
     const char* suffix;
@@ -372,15 +401,17 @@ TEST_F(TsReader, FfmpegFilesMatchTheProbe) {
     SCOPED_TRACE(c.options);
     const std::string file = dir.file(std::string("made") + c.suffix);
     int status = 0;
-    mvtest::runCommand(std::string("ffmpeg -v error -y -f lavfi -i testsrc=s=64x48:r=25 -f lavfi -i sine=r=48000 -t 4 ") +
-                           c.options + " '" + file + "' 2>&1",
-                       &status);
+    mvtest::runCommand(
+        std::string("ffmpeg -v error -y -f lavfi -i testsrc=s=64x48:r=25 -f lavfi -i sine=r=48000 -t 4 ") +
+            c.options + " '" + file + "' 2>&1",
+        &status);
     ASSERT_EQ(status, 0);
     expectMatchesProbe(file, c.width, c.program, c.shift);
     if (HasFatalFailure()) return;
     if (c.options == cases[4].options) {
       int result = 0;
-      const std::string text = mvtest::reportOf(dir, mvtest::readFile(file), ".m2ts", mv::writeTsInfo, &result);
+      const std::string text =
+          mvtest::reportOf(dir, mvtest::readFile(file), ".m2ts", mv::writeTsInfo, &result);
       EXPECT_EQ(result, 1);
       for (const char* row : {"192 bytes", "0x02 = MPEG-2 Video", "= AC-3", "64 x 48", "kbps\r\n"})
         EXPECT_NE(text.find(row), std::string::npos) << row;
@@ -394,7 +425,8 @@ Bytes withoutMiddlePacket(const Bytes& file, uint16_t pid) {
   for (size_t at = 0; at + 188 <= file.size(); at += 188)
     if ((((file[at + 1] & 0x1F) << 8) | file[at + 2]) == pid && !(file[at + 1] & 0x40)) inner.push_back(at);
   Bytes b = file;
-  if (!inner.empty()) b.erase(b.begin() + long(inner[inner.size() / 2]), b.begin() + long(inner[inner.size() / 2] + 188));
+  if (!inner.empty())
+    b.erase(b.begin() + long(inner[inner.size() / 2]), b.begin() + long(inner[inner.size() / 2] + 188));
   return b;
 }
 
@@ -403,9 +435,11 @@ TEST_F(TsReader, LostPacketsDropTheirUnitCutFilesAreShort) {
   if (!mvtest::haveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not installed";
   const std::string made = dir.file("made.ts");
   int status = 0;
-  mvtest::runCommand("ffmpeg -v error -y -f lavfi -i testsrc=s=64x48:r=25 -f lavfi -i sine=r=48000 -t 4 "
-                     "-c:v mpeg2video -c:a mp2 '" + made + "' 2>&1",
-                     &status);
+  mvtest::runCommand(
+      "ffmpeg -v error -y -f lavfi -i testsrc=s=64x48:r=25 -f lavfi -i sine=r=48000 -t 4 "
+      "-c:v mpeg2video -c:a mp2 '" +
+          made + "' 2>&1",
+      &status);
   ASSERT_EQ(status, 0);
   const Bytes clean = mvtest::readFile(made);
   mv::FileAnalysis whole;
@@ -420,7 +454,11 @@ TEST_F(TsReader, LostPacketsDropTheirUnitCutFilesAreShort) {
       // ffmpeg declares no length for video PES: the continuity counter tells.
       {"video packet lost", withoutMiddlePacket(clean, 0x100), {mv::kNoteUnitsDropped}, 1, 0},
       {"audio packet lost", withoutMiddlePacket(clean, 0x101), {mv::kNoteUnitsDropped}, 0, 1},
-      {"cut at 60 %", Bytes(clean.begin(), clean.begin() + long(clean.size() * 6 / 10)), {mv::kNoteCutShort}, -1, -1},
+      {"cut at 60 %",
+       Bytes(clean.begin(), clean.begin() + long(clean.size() * 6 / 10)),
+       {mv::kNoteCutShort},
+       -1,
+       -1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

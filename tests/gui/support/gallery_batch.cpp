@@ -32,7 +32,8 @@ void savePixmap(const QPixmap& pixmap, const QString& folder, const char* name) 
 class FolderSettings {
  public:
   FolderSettings(const std::string& source, const std::string& result)
-      : source_(mv::paraBlock().GetText(mv::PARA_RM_CHK_SRC)), result_(mv::paraBlock().GetText(mv::PARA_RM_CHK_TGT)) {
+      : source_(mv::paraBlock().GetText(mv::PARA_RM_CHK_SRC)),
+        result_(mv::paraBlock().GetText(mv::PARA_RM_CHK_TGT)) {
     mv::paraBlock().SetText(mv::PARA_RM_CHK_SRC, source, 0);
     mv::paraBlock().SetText(mv::PARA_RM_CHK_TGT, result, 0);
   }
@@ -83,7 +84,8 @@ void writeBatchGallery(const QString& folder) {
   mv::setShellSink(previousShell);
 
   {
-    mvgui::FolderPicker picker("选择源文件夹", "请选择RM文件所在文件夹:", QString::fromStdString(root.string()));
+    mvgui::FolderPicker picker("选择源文件夹",
+                               "请选择RM文件所在文件夹:", QString::fromStdString(root.string()));
     const auto dlg = picker.createDialog();
     dlg->show();
     // The folder list fills in the background.
@@ -92,7 +94,8 @@ void writeBatchGallery(const QString& folder) {
       settle();
       bool filled = false;
       for (auto* view : dlg->findChildren<QAbstractItemView*>())
-        if (view->isVisible() && view->model() && view->model()->rowCount(view->rootIndex()) > 0) filled = true;
+        if (view->isVisible() && view->model() && view->model()->rowCount(view->rootIndex()) > 0)
+          filled = true;
       if (filled) break;
     }
     settle();
