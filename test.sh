@@ -7,7 +7,7 @@ jobs=${JOBS:-2}
 tools/ensure-packages.sh cmake make g++ pkg-config ccache \
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev libcli11-dev ffmpeg python3-xlrd \
   qt6-base-dev libgl-dev qt6-translations-l10n fonts-arphic-uming fonts-liberation2 locales \
-  clang libclang-rt-14-dev mkvtoolnix gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good \
+  clang clang-format libclang-rt-14-dev mkvtoolnix gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good \
   gstreamer1.0-plugins-bad
 # The English translation is compiled by Qt's lrelease.
 tools/ensure-packages.sh qt6-tools-dev qt6-l10n-tools
@@ -22,6 +22,10 @@ for loc in de_DE tr_TR; do
     if [ "$(id -u)" -eq 0 ]; then localedef -i "$loc" -f UTF-8 "$loc.UTF-8" || true; fi
   fi
 done
+
+echo "== formatting"
+# Every C++ source as .clang-format writes it: tools/check-format.sh --fix mends the files named.
+tools/check-format.sh
 
 echo "== normal build"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMORV_WERROR=ON >/dev/null
