@@ -123,15 +123,13 @@ int levelOf(uint32_t id) {
 
 // A variable-length integer of a block header: false when it is malformed or cut.
 bool readVint(ByteCursor& in, uint64_t& value) {
-  const int b = in.next();
-  if (b <= 0) return false;
-  const int length = __builtin_clz(unsigned(b)) - 23;
-  value = uint64_t(b) & (0xFFu >> length);
-  for (int i = 1; i < length; ++i) {
-    const int c = in.next();
-    if (c < 0) return false;
-    value = (value << 8) | uint64_t(c);
-  }
+  const uint8_t* first = in.look(1);
+  if (!first || *first == 0) return false;
+  const int length = __builtin_clz(unsigned(*first)) - 23;
+  const uint8_t* q = in.take(size_t(length));
+  if (!q) return false;
+  value = uint64_t(q[0]) & (0xFFu >> length);
+  for (int i = 1; i < length; ++i) value = (value << 8) | q[i];
   return true;
 }
 
@@ -534,9 +532,10 @@ TrackUnits* Walker::readBlock(const Element& e, uint64_t limit, TimedUnit& unit)
   } else {
     return nullptr;
   }
-  const int t0 = in.next(), t1 = in.next(), flags = in.next();
-  if (flags < 0) return nullptr;
-  const int16_t relative = int16_t(uint16_t((t0 << 8) | t1));
+  const uint8_t* head = in.take(3);
+  if (!head) return nullptr;
+  const int16_t relative = int16_t(readU16be(head));
+  const int flags = head[2];
   switch ((flags >> 1) & 3) {
     case 1: {  // Xiph: each size but the last as a run of 255s and a final byte below 255
       const int count = in.next();

@@ -5,17 +5,10 @@
 
 namespace mv {
 
-ByteCursor::ByteCursor(InputFile& file, uint64_t pos, uint64_t end, size_t window) : file_(&file) {
-  end_ = std::min(end, file.length());
-  start_ = pos_ = basePos_ = std::min(pos, end_);
-  if (window > 0) {
-    // Never more than the range needs: a cursor over a short range allocates little.
-    window_ = size_t(std::min<uint64_t>(window, end_ - pos_));
-    own_.reset(new uint8_t[std::max<size_t>(window_, 1)]);
-  } else {
-    window_ = InputFile::kBufferSize;
-    shared_ = true;
-  }
+void ByteCursor::ownWindow(size_t window) {
+  // Never more than the range needs: a cursor over a short range allocates little.
+  window_ = size_t(std::min<uint64_t>(window, end_ - pos_));
+  own_.reset(new uint8_t[std::max<size_t>(window_, 1)]);
 }
 
 bool ByteCursor::fail() {
@@ -46,6 +39,13 @@ bool ByteCursor::refill(size_t n) {
   basePos_ = pos_;
   fill_ = avail_ = want;
   return true;
+}
+
+const uint8_t* ByteCursor::windowAt(uint64_t pos, size_t n) {
+  const uint64_t back = pos_;
+  const uint8_t* q = seek(pos) ? look(n) : nullptr;
+  seek(back);
+  return q;
 }
 
 bool ByteCursor::copy(void* dst, size_t n) {

@@ -20,7 +20,16 @@ class ByteCursor {
   // through the file's own buffer, or, given a `window` size, through a window of the cursor's
   // own (several cursors read in turn; windows of InputFile::kBufferSize or more are filled
   // straight from the file).
-  ByteCursor(InputFile& file, uint64_t pos, uint64_t end, size_t window = 0);
+  ByteCursor(InputFile& file, uint64_t pos, uint64_t end, size_t window = 0) : file_(&file) {
+    end_ = end < file.length() ? end : file.length();
+    start_ = pos_ = basePos_ = pos < end_ ? pos : end_;
+    if (window > 0) {
+      ownWindow(window);
+    } else {
+      window_ = InputFile::kBufferSize;
+      shared_ = true;
+    }
+  }
 
   bool ok() const { return ok_; }
   uint64_t position() const { return pos_; }
@@ -45,17 +54,12 @@ class ByteCursor {
     if (n <= avail_ && fresh()) return p_;
     return refill(n) ? p_ : nullptr;
   }
-  // The n bytes at `pos`, from start() on, and the cursor past them: random access that stays in
+  // The n bytes at `pos`, from start() on, without moving the cursor: random access that stays in
   // the window while it can.
   const uint8_t* at(uint64_t pos, size_t n) {
-    if (pos >= basePos_ && pos - basePos_ <= fill_ && n <= fill_ - size_t(pos - basePos_) && fresh()) {
-      const uint8_t* q = base_ + (pos - basePos_);
-      pos_ = pos + n;
-      p_ = q + n;
-      avail_ = fill_ - size_t(pos_ - basePos_);
-      return q;
-    }
-    return seek(pos) ? take(n) : nullptr;
+    if (pos >= basePos_ && pos - basePos_ <= fill_ && n <= fill_ - size_t(pos - basePos_) && fresh())
+      return base_ + (pos - basePos_);
+    return windowAt(pos, n);
   }
   // The next byte, -1 at the end or when it cannot be read.
   int next() {
@@ -105,6 +109,8 @@ class ByteCursor {
   // A window in the file's buffer is gone once another read refilled that buffer.
   bool fresh() const { return !shared_ || generation_ == file_->bufferGeneration(); }
   bool refill(size_t n);
+  void ownWindow(size_t window);
+  const uint8_t* windowAt(uint64_t pos, size_t n);
   bool fail();
 
   InputFile* file_ = nullptr;
