@@ -9,6 +9,7 @@
 
 #include "media/file_analysis.h"
 #include "media/frames.h"
+#include "media/reader.h"
 #include "platform/messages.h"
 
 namespace mvfuzz {
@@ -44,8 +45,11 @@ int loadChecked(const std::string& path, Loader load) {
   return whole && listed ? 1 : -1;
 }
 
-template <typename Loader>
-void loadAndCheck(const std::string& path, Loader load) {
+// One container's walk run by the load entry, as the program runs it.
+inline void walkAndCheck(const std::string& path, mv::WalkFunction walk) {
+  const auto load = [walk](const std::string& p, mv::FileAnalysis& a, mv::LoadControl* control) {
+    return mv::loadWith(walk, p, a, control);
+  };
   if (loadChecked(path, load) < 0) __builtin_trap();
 }
 
