@@ -1,6 +1,6 @@
 // The batch check over a tree of 2,000 small RealMedia files (4 s each, 25 video and 33 audio
 // packets a second, every tenth file with a gap in its video), end to end, against loading the
-// same files with loadRealMedia alone. Search, statistics and result writing should be a small
+// same files with the RealMedia load alone. Search, statistics and result writing should be a small
 // share of the whole. Warm cache: the files were just written.
 #include <benchmark/benchmark.h>
 
