@@ -28,6 +28,13 @@ class ByteCursor {
     } else {
       window_ = InputFile::kBufferSize;
       shared_ = true;
+      // Bytes the file's buffer already holds serve the first reads without a refill.
+      size_t held = 0;
+      if (const uint8_t* q = file.buffered(pos_, held)) {
+        base_ = p_ = q;
+        fill_ = avail_ = size_t(held < end_ - pos_ ? held : end_ - pos_);
+        generation_ = file.bufferGeneration();
+      }
     }
   }
 
