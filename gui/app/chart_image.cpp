@@ -20,12 +20,6 @@
 namespace mvgui {
 namespace {
 
-QFont labelFont() {
-  QFont font(QStringLiteral("Arial"));
-  font.setPixelSize(12);
-  return font;
-}
-
 int lastPointX(const CurveChartModel& chart) {
   int last = chart.xMin;
   for (const auto& [id, s] : chart.series)
@@ -82,9 +76,7 @@ void fitTicks(CurveChartModel& chart, int plotWidth, bool keepOriginal) {
   const int step = first ? std::max(1, first->xStep) : 10;
   const double pixelsPerPoint = chart.viewWidth > 0 ? double(plotWidth) * step / chart.viewWidth : 0.0;
   TickSteps steps;
-  if (!keepOriginal)
-    steps =
-        tickStepsFor(pixelsPerPoint, QFontMetrics(labelFont()).horizontalAdvance(QStringLiteral("00:00:00")));
+  if (!keepOriginal) steps = tickStepsFor(pixelsPerPoint, timeLabelSize().width());
   chart.tickEvery = steps.tickEvery;
   chart.labelEvery = steps.labelEvery;
   chart.columnMaxima = pixelsPerPoint < 1.0;
@@ -109,10 +101,13 @@ int axisTop(const CurveChartModel& chart) {
 }  // namespace
 
 QRect chartPlotRect(const CurveChartModel& chart, QSize size) {
-  const QFontMetrics metrics(labelFont());
+  const QFontMetrics metrics(timeLabelFont());
   const int legendHeight = metrics.height() + 12;
   const int axisWidth = metrics.horizontalAdvance(QString::number(axisTop(chart))) + 14;
-  return {axisWidth, legendHeight, size.width() - axisWidth - 8, size.height() - legendHeight - 8};
+  // Under the plot a band for the time labels; right of it room for half of one.
+  const QSize label = timeLabelSize();
+  return {axisWidth, legendHeight, size.width() - axisWidth - label.width() / 2 - 2,
+          size.height() - legendHeight - label.height() - 8};
 }
 
 QImage renderChartImage(const CurveChartModel& source, const std::array<QString, 2>& names,
@@ -120,7 +115,7 @@ QImage renderChartImage(const CurveChartModel& source, const std::array<QString,
   QImage image(size, QImage::Format_RGB32);
   image.fill(Qt::white);
   QPainter painter(&image);
-  painter.setFont(labelFont());
+  painter.setFont(timeLabelFont());
   const QFontMetrics metrics = painter.fontMetrics();
   const QRect plot = chartPlotRect(source, size);
   const int axisWidth = plot.left();
@@ -158,7 +153,10 @@ QImage renderChartImage(const CurveChartModel& source, const std::array<QString,
   // series' points is not needed.
   painter.translate(plot.topLeft());
   painter.setClipRect(QRect(QPoint(0, 0), plot.size()));
-  paintChart(painter, source, plot.size());
+  const ChartPlan plan = paintChart(painter, source, plot.size());
+  painter.setClipping(false);
+  paintTimeLabels(painter, plan, QPoint(0, timeLabelSize().height() + 2), -plot.left(),
+                  image.width() - plot.left(), Qt::black);
   return image;
 }
 

@@ -56,30 +56,22 @@ class UpdatesOff {
 
 }  // namespace
 
-void CCurvePanel::Init(PanelHost* host, QWidget* window) {
+void CCurvePanel::Init(PanelHost* host, CCurveChart* chart, StatListCtrl* list, FrameList* frameList) {
   host_ = host;
-  for (int k = 0; k < 5; ++k) axisLabels_[k] = qobject_cast<QLabel*>(host_->control(1025 - k));
-  SetAxisLabels(0, 1000);
-
-  QWidget* place = host_->control(1031);
-  const QRect r = place ? place->geometry() : QRect(0, 0, 600, 300);
-  chart_ = new CCurveChart(window);
+  chart_ = chart;
   chart_->setObjectName(QString::number(kChartId));
+  chart_->showAxes();
+  for (int k = 0; k < 5; ++k) axisLabels_[k] = chart_->yLabel(k);
+  SetAxisLabels(0, 1000);
   chart_->notifyParent = 1;
-  chart_->setGeometry(r);
   chart_->backColour = QColor(0, 0, 0);
   chart_->showGrid = 1;
   chart_->yMin = 0;
   chart_->xMax = chart_->viewWidth;
   chart_->yMax = 0;
   chart_->UpdateScrollBar();
-  // Shrink so that the plot divides evenly into the grid.
-  const QSize client = chart_->clientSize();
-  chart_->setGeometry(r.adjusted(0, 0, -(client.width() % 10), -(client.height() % 8)));
   chart_->vGridCount = 8;
   chart_->hGridCount = 8;
-  baseClientWidth_ = chart_->clientSize().width();
-  chart_->show();
   for (int id : {1, 2}) {
     CurveSeries s;
     s.colour = kFileColour[id - 1];
@@ -102,17 +94,11 @@ void CCurvePanel::Init(PanelHost* host, QWidget* window) {
   ApplyDataPoints();
   ApplyScale();
 
-  QWidget* listPlace = host_->control(1007);
-  list_ = new StatListCtrl(window);
-  list_->setObjectName("1007");
-  if (listPlace) list_->setGeometry(listPlace->geometry());
+  list_ = list;
   list_->SetColumns(listColumns());
   list_->SetGridLines(true);
   list_->SetSlots(&slots_[0], &slots_[1]);
-  list_->show();
-  frameList_ = new FrameList(window);
-  frameList_->setObjectName("frameList");
-  frameList_->setGeometry(list_->geometry());
+  frameList_ = frameList;
   frameList_->hide();
 
   QObject::connect(list_, &StatListCtrl::rowSelected, chart_, [this](int row) { ShowSecond(row); });
@@ -126,10 +112,11 @@ void CCurvePanel::Init(PanelHost* host, QWidget* window) {
     else
       frameList_->selectRowShown(row);
   });
-  QObject::connect(chart_, &CCurveChart::zoomRequested, chart_, [this](int steps) {
+  QObject::connect(chart_, &CCurveChart::zoomRequested, chart_, [this](int steps, int atPixel) {
     const int before = zoom_;
-    if (StepZoom(steps) != before && host_) host_->ZoomChanged(zoom_);
+    if (StepZoom(steps, atPixel) != before && host_) host_->ZoomChanged(zoom_);
   });
+  QObject::connect(chart_, &CCurveChart::plotResized, chart_, [this] { ChartResized(); });
 
   UpdateZeroIndicator(0);
   UpdateZeroIndicator(1);
@@ -139,6 +126,7 @@ void CCurvePanel::SetAxisLabels(int low, int high) {
   const int step = (high - low) / 4;
   for (int k = 0; k < 5; ++k)
     if (axisLabels_[k]) axisLabels_[k]->setText(QString::number(low + k * step));
+  if (chart_) chart_->fitAxes();
 }
 
 void CCurvePanel::SetStatField(double value, int id) {
@@ -179,7 +167,6 @@ void CCurvePanel::SetView(int view) {
   }
   if (frameList_) {
     frameList_->frameModel()->reset({&frames_[0], &frames_[1]}, view_ == PerGop);
-    frameList_->setGeometry(list_->geometry());
     frameList_->setVisible(view_ != PerSecond);
     list_->setVisible(view_ == PerSecond);
   }
@@ -271,7 +258,7 @@ void CCurvePanel::UpdatePeakLabels() {
                  .arg(st.averageGopFrames, 0, 'f', 2);
     } else if (s.isLoaded()) {
       const mv::PeakWindow peak = mv::peakWindow(s.analysis, item, uint32_t(peakSeconds_));
-      text = peak.found ? QCoreApplication::translate("mvgui::CCurvePanel", "峰值 %1，起于 %2")
+      text = peak.found ? QCoreApplication::translate("mvgui::CCurvePanel", "峰值 %1 kbps，起于 %2")
                               .arg(peak.rate, 0, 'f', 2)
                               .arg(QString::fromStdString(mv::rowLabel(peak.start + mv::kFirstSecond)))
                         : QCoreApplication::translate("mvgui::CCurvePanel", "峰值 -");
@@ -335,7 +322,22 @@ void CCurvePanel::SetZoom(int zoom) {
   RefreshChart();
 }
 
-int CCurvePanel::StepZoom(int steps) {
+int CCurvePanel::StepZoom(int steps, int atPixel) {
+  const int before = zoom_;
+  const int w = chart_ ? chart_->clientSize().width() : 0;
+  const int pixel = std::clamp(atPixel < 0 ? w / 2 : atPixel, 0, std::max(0, w));
+  // The point under the pixel, counted in points, stays under it.
+  const double point =
+      chart_ && w > 0 ? (chart_->viewStart + double(pixel) * chart_->viewWidth / w) / stepOfZoom(zoom_) : 0.0;
+  stepZoomLevel(steps);
+  if (zoom_ != before && zoom_ != kWholeFile && chart_ && w > 0) {
+    const double start = point * stepOfZoom(zoom_) - double(pixel) * chart_->viewWidth / w;
+    chart_->ScrollTo(int64_t(std::llround(std::clamp(start, -1e15, 1e15))));
+  }
+  return zoom_;
+}
+
+void CCurvePanel::stepZoomLevel(int steps) {
   const std::vector<int>& levels = zoomLevels();
   auto at = std::find(levels.begin(), levels.end(), zoom_);
   int index = at == levels.end() ? 4 : int(at - levels.begin());
@@ -349,7 +351,6 @@ int CCurvePanel::StepZoom(int steps) {
   index = std::clamp(index + steps, 0, int(levels.size()) - 1);
   if (steps < 0 && showsAll(levels[size_t(index)])) index = 0;
   if (levels[size_t(index)] != zoom_) SetZoom(levels[size_t(index)]);
-  return zoom_;
 }
 
 int CCurvePanel::pointCount() const {
@@ -392,9 +393,7 @@ void CCurvePanel::applyViewWidth() {
   // 100 % and 200 % keep the original grid and labels.
   TickSteps steps;
   if (zoom_ != 100 && zoom_ != 200) {
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(12);
-    steps = tickStepsFor(pixelsPerPoint, QFontMetrics(font).horizontalAdvance(QStringLiteral("00:00:00")));
+    steps = tickStepsFor(pixelsPerPoint, timeLabelSize().width());
   }
   chart_->tickEvery = steps.tickEvery;
   chart_->labelEvery = steps.labelEvery;
@@ -402,6 +401,11 @@ void CCurvePanel::applyViewWidth() {
   const int row = view_ != PerSecond ? frameList_->selectedRow() : list_ ? list_->selectedRow() : -1;
   chart_->markedX = row >= 0 ? std::optional<int>(row * stepOfZoom(zoom_)) : std::nullopt;
   chart_->ScrollTo(chart_->viewStart);
+}
+
+void CCurvePanel::TakeBasePlotWidth() {
+  baseClientWidth_ = chart_ ? chart_->clientSize().width() : 0;
+  ChartResized();
 }
 
 void CCurvePanel::ChartResized() {

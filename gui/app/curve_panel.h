@@ -36,8 +36,8 @@ class CCurvePanel {
   CCurvePanel(const CCurvePanel&) = delete;
   CCurvePanel& operator=(const CCurvePanel&) = delete;
 
-  // Creates the chart in the place of control 1031 and sets up list, labels and series.
-  void Init(PanelHost* host, QWidget* window);
+  // Takes the window's chart, list and frame list and sets up axes, columns and series.
+  void Init(PanelHost* host, CCurveChart* chart, StatListCtrl* list, FrameList* frameList);
 
   void RefreshSlot(int slot);
   // `keepView`: the same seconds stay in view (a line added), else the view goes to the start.
@@ -65,8 +65,11 @@ class CCurvePanel {
   static const std::vector<int>& zoomLevels();
   int zoom() const { return zoom_; }
   void SetZoom(int zoom);
-  // Moves `steps` levels up (in) or down (out); returns the zoom then in force.
-  int StepZoom(int steps);
+  // Moves `steps` levels up (in) or down (out) around the plot's pixel column `atPixel` (-1:
+  // the middle); returns the zoom then in force.
+  int StepZoom(int steps, int atPixel = -1);
+  // The plot's width now is the one at which 100 % shows 100 seconds (the window as created).
+  void TakeBasePlotWidth();
   // The chart was resized: more room shows more seconds at the same zoom.
   void ChartResized();
   // Marks the second of a list row in the chart and scrolls it into view; -1 removes the mark.
@@ -92,6 +95,7 @@ class CCurvePanel {
 
  private:
   void buildFrames(int slot);
+  void stepZoomLevel(int steps);
   double addFramesToChart();
   void addAverageLines(int item);
   void setFrameStatFields();

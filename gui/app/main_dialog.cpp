@@ -8,7 +8,9 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QFrame>
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,6 +22,7 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QUrl>
+#include <QVBoxLayout>
 
 #include "analysis/containers.h"
 #include "analysis/failure_causes.h"
@@ -41,6 +44,7 @@
 #include "widgets/colour_label.h"
 #include "widgets/dialog_units.h"
 #include "widgets/file_colours.h"
+#include "widgets/frame_list.h"
 #include "widgets/icons.h"
 #include "widgets/link_buttons.h"
 #include "widgets/single_file_sel.h"
@@ -70,15 +74,20 @@ const std::map<int, const char*>& toolTips() {
 // Option check boxes in member order: total, audio, file info, header, video, statistics.
 constexpr int kOptionIds[6] = {1013, 1012, 1005, 1008, 1010, 1009};
 
-// The scale box: 100 % and 200 % first; then the other zooms.
+// The scale box, from the whole file up.
 struct ScaleItem {
   const char* text;
   int zoom;
 };
 constexpr const char* kWholeFileText = QT_TRANSLATE_NOOP("mvgui::MainDialog", "全部");
-constexpr ScaleItem kScaleItems[] = {
-    {"100%", 100}, {"200%", 200}, {"400%", 400}, {"800%", 800},
-    {"50%", 50},   {"25%", 25},   {"10%", 10},   {kWholeFileText, CCurvePanel::kWholeFile}};
+constexpr ScaleItem kScaleItems[] = {{kWholeFileText, CCurvePanel::kWholeFile},
+                                     {"10%", 10},
+                                     {"25%", 25},
+                                     {"50%", 50},
+                                     {"100%", 100},
+                                     {"200%", 200},
+                                     {"400%", 400},
+                                     {"800%", 800}};
 
 // The item box: video, audio, total per second, then the frame and GOP views.
 constexpr int kFrameItems = 3;
@@ -91,7 +100,7 @@ int scaleIndexOf(int zoom) {
 
 }  // namespace
 
-MainDialog::MainDialog(QWidget* parent) : CResizableDlg(parent) {
+MainDialog::MainDialog(QWidget* parent) : QDialog(parent) {
   setWindowTitle("Morvatelline");
   setWindowIcon(applicationIcon());
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
@@ -108,188 +117,131 @@ MainDialog::~MainDialog() = default;
 
 template <typename W>
 W* MainDialog::add(int id, W* widget) {
-  if (id > 0) {
-    controls_[id] = widget;
-    widget->setObjectName(QString::number(id));
-    if (auto it = toolTips().find(id); it != toolTips().end()) widget->setToolTip(tr(it->second));
-  }
+  widget->setObjectName(QString::number(id));
+  if (auto it = toolTips().find(id); it != toolTips().end()) widget->setToolTip(tr(it->second));
   return widget;
 }
 
+// The window is a column of rows, each built by one function below; a new control goes into the
+// function of its row. Sizes are in dialog units of the window's font, so they follow the font
+// and the scale factor; the chart and the list take what the window gives beyond them.
 void MainDialog::buildControls() {
   const DialogUnits du = DialogUnits::of(font());
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(du.x(5), du.y(3), du.x(5), du.y(3));
+  column->setSpacing(du.y(3));
+  auto* top = new QHBoxLayout;
+  top->addWidget(buildFileRows(du), 1);
+  top->addWidget(buildOptions(du));
+  column->addLayout(top);
+  auto* second = new QHBoxLayout;
+  second->addWidget(buildViewChoice(du));
+  second->addWidget(buildOutput(du));
+  second->addLayout(buildLinks(du));
+  second->addStretch(1);
+  column->addLayout(second);
+  column->addWidget(buildChartGroup(du), 185);
+  auto* list = new StatListCtrl(this);
+  auto* frames = new FrameList(this);
+  frames->setObjectName("frameList");
+  column->addWidget(list, 160);
+  column->addWidget(frames, 160);
+  column->addLayout(buildPeakRow(du));
+  panel_.Init(this, chart_, list, frames);
+  add(1007, list);
   resize(du.x(462), du.y(461));
-  auto group = [&](const QString& title, int x, int y, int w, int h, int id = 0) {
-    auto* g = add(id, new QGroupBox(title, this));
-    g->setGeometry(du.rect(x, y, w, h));
-    return g;
-  };
-  auto label = [&](const QString& text, int x, int y, int w, int h, int id = 0) {
-    auto* l = add(id, new QLabel(text, this));
-    l->setGeometry(du.rect(x, y, w, h));
-    return l;
-  };
-  auto iconButton = [&](int id, int x, int y, int iconId, auto slot) {
-    auto* b = add(id, new QPushButton(this));
-    b->setGeometry(du.rect(x, y, 19, 16));
-    b->setIcon(QIcon(iconPixmap(iconId)));
-    b->setIconSize(QSize(15, iconId == 137 || iconId == 138 ? 15 : 13));
-    b->setAutoDefault(false);
-    connect(b, &QPushButton::clicked, this, slot);
-    return b;
-  };
+  // The plot's width as created is where the zoom's 100 % shows 100 seconds. A hidden window
+  // lays out only when shown; the rows are placed now, parents before their children.
+  column->setGeometry(contentsRect());
+  for (QWidget* w : findChildren<QWidget*>())
+    if (w->layout()) w->layout()->setGeometry(w->contentsRect());
+  panel_.TakeBasePlotWidth();
+}
 
-  group(tr("1、选择需要分析的文件（可以同时分析两个）"), 7, 7, 253, 53);
-  label1_ = add(1011, new ColourLabel(1011, this));
-  label1_->setGeometry(du.rect(13, 24, 176, 10));
-  iconButton(1001, 192, 18, 129, [this] { OnOpen(0); });
-  iconButton(1002, 214, 18, 130, [this] { OnCloseSlot(0); });
-  iconButton(1016, 236, 18, 134, [this] { OnFileInfo(0); });
-  label2_ = add(1014, new ColourLabel(1014, this));
-  label2_->setGeometry(du.rect(13, 46, 176, 10));
-  iconButton(1004, 192, 40, 129, [this] { OnOpen(1); });
-  iconButton(1006, 214, 40, 130, [this] { OnCloseSlot(1); });
-  iconButton(1026, 236, 40, 134, [this] { OnFileInfo(1); });
+QPushButton* MainDialog::iconButton(int id, int iconId, const DialogUnits& du) {
+  auto* b = add(id, new QPushButton(this));
+  b->setFixedSize(du.x(19), du.y(16));
+  b->setIcon(QIcon(iconPixmap(iconId)));
+  b->setIconSize(QSize(15, iconId == 137 || iconId == 138 ? 15 : 13));
+  b->setAutoDefault(false);
+  return b;
+}
 
-  group(tr("2、显示码率曲线"), 7, 65, 190, 30);
-  label(tr("项:"), 12, 80, 14, 8);
-  itemCombo_ = add(1017, new QComboBox(this));
-  itemCombo_->addItems({tr("视频码率"), tr("音频码率"), tr("总码率"), tr("每帧"), tr("每GOP")});
-  itemCombo_->setGeometry(du.rect(27, 77, 48, 12));
-  label(tr("比例:"), 85, 80, 21, 8);
-  scaleCombo_ = add(1018, new QComboBox(this));
-  for (const ScaleItem& item : kScaleItems) scaleCombo_->addItem(tr(item.text));
-  // A little wider than the original 33 units: Qt's combo box frame needs more room for "100%".
-  scaleCombo_->setGeometry(du.rect(107, 77, 40, 12));
-  pointsCheck_ = add(1035, new QCheckBox(tr("数据点"), this));
-  pointsCheck_->setGeometry(du.rect(153, 79, 40, 10));
+QWidget* MainDialog::buildFileRows(const DialogUnits& du) {
+  auto* group = new QGroupBox(tr("1、选择需要分析的文件（可以同时分析两个）"), this);
+  auto* grid = new QGridLayout(group);
+  grid->setContentsMargins(du.x(4), du.y(4), du.x(4), du.y(3));
+  grid->setHorizontalSpacing(du.x(3));
+  grid->setVerticalSpacing(du.y(6));
+  for (int k = 0; k < 2; ++k) {
+    ColourLabel*& label = k == 0 ? label1_ : label2_;
+    label = add(k == 0 ? 1011 : 1014, new ColourLabel(k == 0 ? 1011 : 1014, group));
+    label->setMinimumWidth(du.x(60));
+    label->setFixedHeight(du.y(10));
+    grid->addWidget(label, k, 0);
+    const int ids[3] = {k == 0 ? 1001 : 1004, k == 0 ? 1002 : 1006, k == 0 ? 1016 : 1026};
+    const int icons[3] = {129, 130, 134};
+    for (int i = 0; i < 3; ++i) {
+      QPushButton* b = iconButton(ids[i], icons[i], du);
+      b->setParent(group);
+      grid->addWidget(b, k, i + 1);
+      connect(b, &QPushButton::clicked, this, [this, k, i] {
+        i == 0 ? OnOpen(k) : i == 1 ? OnCloseSlot(k) : OnFileInfo(k);
+      });
+    }
+  }
+  grid->setColumnStretch(0, 1);
+  return group;
+}
 
-  group(tr("3、设置码率输出选项"), 266, 7, 189, 53);
+QWidget* MainDialog::buildOptions(const DialogUnits& du) {
+  auto* group = new QGroupBox(tr("3、设置码率输出选项"), this);
+  auto* grid = new QGridLayout(group);
+  grid->setContentsMargins(du.x(6), du.y(4), du.x(4), du.y(3));
+  grid->setHorizontalSpacing(du.x(4));
+  grid->setVerticalSpacing(du.y(2));
   const struct {
     int id;
     const char* text;
-    int x, y;
-  } options[] = {{1005, QT_TR_NOOP("文件基本信息"), 275, 24}, {1008, QT_TR_NOOP("表头"), 344, 24},
-                 {1009, QT_TR_NOOP("统计特征项"), 396, 24},   {1010, QT_TR_NOOP("视频码率"), 275, 45},
-                 {1012, QT_TR_NOOP("音频码率"), 344, 45},     {1013, QT_TR_NOOP("总码率"), 396, 45}};
+    int row, column;
+  } options[] = {{1005, QT_TR_NOOP("文件基本信息"), 0, 0}, {1008, QT_TR_NOOP("表头"), 0, 1},
+                 {1009, QT_TR_NOOP("统计特征项"), 0, 2},   {1010, QT_TR_NOOP("视频码率"), 2, 0},
+                 {1012, QT_TR_NOOP("音频码率"), 2, 1},     {1013, QT_TR_NOOP("总码率"), 2, 2}};
   for (const auto& o : options) {
-    auto* c = add(o.id, new QCheckBox(tr(o.text), this));
-    c->setGeometry(du.rect(o.x, o.y, o.id == 1005 || o.id == 1009 ? 60 : 48, 10));
+    auto* c = add(o.id, new QCheckBox(tr(o.text), group));
+    grid->addWidget(c, o.row, o.column);
     for (int k = 0; k < 6; ++k)
       if (kOptionIds[k] == o.id) checks_[k] = c;
+    connect(c, &QCheckBox::clicked, this, &MainDialog::StoreOptions);
   }
-  auto* line = new QFrame(this);
+  auto* line = new QFrame(group);
   line->setFrameShape(QFrame::HLine);
   line->setFrameShadow(QFrame::Sunken);
-  line->setGeometry(du.rect(272, 38, 177, 1));
+  grid->addWidget(line, 1, 0, 1, 3);
+  grid->setColumnMinimumWidth(0, du.x(65));
+  grid->setColumnMinimumWidth(1, du.x(48));
+  return group;
+}
 
-  group(tr("4、输出码率数据"), 203, 65, 168, 30);
-  auto* txt = add(1003, new QPushButton(tr("输出到txt文件"), this));
-  txt->setGeometry(du.rect(210, 76, 71, 14));
-  auto* xls = add(1015, new QPushButton(tr("输出到Excel文件"), this));
-  xls->setGeometry(du.rect(291, 76, 71, 14));
-  for (auto* b : {txt, xls}) b->setAutoDefault(false);
-  connect(txt, &QPushButton::clicked, this, &MainDialog::OnTextReport);
-  connect(xls, &QPushButton::clicked, this, &MainDialog::OnSpreadsheet);
-
-  // The three link icons: About box, help page, batch check.
-  const struct {
-    int id, icon, x, kind;
-  } links[] = {{1019, 128, 379, IconLinkButton::About},
-               {1020, 131, 407, IconLinkButton::Help},
-               {1027, 139, 434, IconLinkButton::BatchCheck}};
-  for (const auto& l : links) {
-    auto* link = add(l.id, new IconLinkButton(l.kind, this));
-    link->setGeometry(du.rect(l.x, 71, 20, 20));
-    link->setIcon(iconPixmap(l.icon));
-    if (l.kind == IconLinkButton::About)
-      link->setOpener([this] { AboutDialog(this).exec(); });
-    else if (l.kind == IconLinkButton::BatchCheck)
-      link->setOpener([this] { BatchCheckDialog(this).exec(); });
-  }
-
-  group("", 7, 94, 448, 185, 1033);
-  auto* chartPlace = label("", 37, 101, 418, 140, 1031);
-  chartPlace->hide();
-  const int axisY[5] = {100, 129, 162, 193, 224};
-  for (int k = 0; k < 5; ++k) {
-    auto* a = label("10000", 12, axisY[k], 23, 8, 1021 + k);
-    a->setAlignment(Qt::AlignRight | Qt::AlignTop);
-  }
-
-  auto swatch = [&](int id, int x, int y) {
-    auto* s = label("", x, y, 22, 12, id);
-    s->setAutoFillBackground(true);
-    return s;
-  };
-  swatch(1044, 15, 246);
-  swatch(1045, 248, 246);
-  const struct {
-    int id;
-    const char* text;
-    int x;
-  } fields[] = {{1036, QT_TR_NOOP("最大"), 59},  {1038, QT_TR_NOOP("最小"), 120},
-                {1039, QT_TR_NOOP("平均"), 180}, {1041, QT_TR_NOOP("最大"), 292},
-                {1042, QT_TR_NOOP("最小"), 353}, {1043, QT_TR_NOOP("平均"), 413}};
-  for (const auto& f : fields) {
-    label(tr(f.text), f.x - 18, 248, 17, 8);
-    auto* e = add(f.id, new QLineEdit(this));
-    e->setReadOnly(true);
-    e->setGeometry(du.rect(f.x, 246, 36, 12));
-  }
-  swatch(1046, 15, 262);
-  label(tr("码率最大的"), 40, 264, 41, 8);
-  auto* top = add(1048, new QPushButton("99", this));
-  top->setGeometry(du.rect(82, 262, 28, 12));
-  label(tr("点"), 113, 264, 10, 8);
-  swatch(1047, 182, 262);
-  label(tr("码率最小的"), 207, 264, 41, 8);
-  auto* bottom = add(1049, new QPushButton("99", this));
-  bottom->setGeometry(du.rect(250, 262, 28, 12));
-  label(tr("点"), 281, 264, 10, 8);
-  for (auto* b : {top, bottom}) b->setAutoDefault(false);
-  connect(top, &QPushButton::clicked, this, [this] { OnCountButton(1); });
-  connect(bottom, &QPushButton::clicked, this, [this] { OnCountButton(0); });
-  swatch(1050, 347, 262);
-  label(tr("0码率点"), 372, 264, 34, 8);
-  zeroIndicator_[0] = label("", 409, 258, 20, 20, 1053);
-  zeroIndicator_[1] = label("", 429, 258, 20, 20, 1056);
-  for (auto* z : zeroIndicator_) {
-    z->setAlignment(Qt::AlignCenter);
-    z->installEventFilter(this);
-  }
-
-  // Marks the list's place; the panel puts the list there and it takes over the id.
-  label("", 7, 278, 448, 160, 1007)->hide();
-
-  // Under the list: the peak window, the moving-average line and what each file's peak is.
-  label(tr("峰值窗口"), 9, 444, 34, 8);
-  peakSpin_ = add(1060, new QSpinBox(this));
-  peakSpin_->setRange(int(mv::kMinPeakWindow), int(mv::kMaxPeakWindow));
-  peakSpin_->setSuffix(tr(" 秒"));
-  peakSpin_->setGeometry(du.rect(44, 442, 38, 12));
-  averageCheck_ = add(1061, new QCheckBox(tr("平均线"), this));
-  averageCheck_->setGeometry(du.rect(88, 443, 40, 10));
-  for (int k = 0; k < 2; ++k) {
-    auto* peak = add(1062 + k, new QLabel(this));
-    peak->setGeometry(du.rect(132 + 162 * k, 442, 158, 12));
-    peak->setAutoFillBackground(true);
-    QPalette palette = peak->palette();
-    palette.setColor(QPalette::Window, kFileColour[k]);
-    palette.setColor(QPalette::WindowText, Qt::black);
-    peak->setPalette(palette);
-    peak->setIndent(4);
-  }
-  connect(peakSpin_, &QSpinBox::valueChanged, this, [this](int seconds) {
-    setWindowSetting("PeakSeconds", seconds);
-    panel_.SetPeakWindow(seconds);
-  });
-  connect(averageCheck_, &QCheckBox::clicked, this, [this](bool on) {
-    setWindowSetting("AverageLine", on ? 1 : 0);
-    panel_.SetAverageLine(on);
-  });
-
-  for (auto* c : checks_) connect(c, &QCheckBox::clicked, this, &MainDialog::StoreOptions);
+QWidget* MainDialog::buildViewChoice(const DialogUnits& du) {
+  auto* group = new QGroupBox(tr("2、显示码率曲线"), this);
+  auto* row = new QHBoxLayout(group);
+  row->setContentsMargins(du.x(4), du.y(2), du.x(4), du.y(2));
+  row->setSpacing(du.x(2));
+  row->addWidget(new QLabel(tr("项:"), group));
+  itemCombo_ = add(1017, new QComboBox(group));
+  itemCombo_->addItems({tr("视频码率"), tr("音频码率"), tr("总码率"), tr("每帧"), tr("每GOP")});
+  itemCombo_->setMinimumWidth(du.x(48));
+  row->addWidget(itemCombo_);
+  row->addSpacing(du.x(8));
+  row->addWidget(new QLabel(tr("比例:"), group));
+  scaleCombo_ = add(1018, new QComboBox(group));
+  for (const ScaleItem& item : kScaleItems) scaleCombo_->addItem(tr(item.text));
+  scaleCombo_->setMinimumWidth(du.x(40));
+  row->addWidget(scaleCombo_);
+  row->addSpacing(du.x(4));
+  pointsCheck_ = add(1035, new QCheckBox(tr("数据点"), group));
+  row->addWidget(pointsCheck_);
   connect(itemCombo_, &QComboBox::activated, this, [this](int index) {
     StoreOptions();
     const int view = index >= kFrameItems ? index - kFrameItems + 1 : 0;
@@ -306,22 +258,169 @@ void MainDialog::buildControls() {
     StoreOptions();
     panel_.ApplyDataPoints();
   });
+  return group;
 }
 
-QWidget* MainDialog::control(int id) const {
-  const auto it = controls_.find(id);
-  return it == controls_.end() ? nullptr : it->second;
+QWidget* MainDialog::buildOutput(const DialogUnits& du) {
+  auto* group = new QGroupBox(tr("4、输出码率数据"), this);
+  auto* row = new QHBoxLayout(group);
+  row->setContentsMargins(du.x(6), du.y(2), du.x(6), du.y(2));
+  row->setSpacing(du.x(10));
+  auto* txt = add(1003, new QPushButton(tr("输出到txt文件"), group));
+  auto* xls = add(1015, new QPushButton(tr("输出到Excel文件"), group));
+  for (auto* b : {txt, xls}) {
+    b->setAutoDefault(false);
+    b->setMinimumSize(du.x(71), du.y(14));
+    row->addWidget(b);
+  }
+  connect(txt, &QPushButton::clicked, this, &MainDialog::OnTextReport);
+  connect(xls, &QPushButton::clicked, this, &MainDialog::OnSpreadsheet);
+  return group;
 }
+
+QLayout* MainDialog::buildLinks(const DialogUnits& du) {
+  // About box, help page, batch check.
+  auto* row = new QHBoxLayout;
+  row->setSpacing(du.x(7));
+  row->addSpacing(du.x(4));
+  const struct {
+    int id, icon, kind;
+  } links[] = {{1019, 128, IconLinkButton::About},
+               {1020, 131, IconLinkButton::Help},
+               {1027, 139, IconLinkButton::BatchCheck}};
+  for (const auto& l : links) {
+    auto* link = add(l.id, new IconLinkButton(l.kind, this));
+    link->setIcon(iconPixmap(l.icon));
+    link->setFixedSize(link->size());  // the whole icon
+    if (l.kind == IconLinkButton::About)
+      link->setOpener([this] { AboutDialog(this).exec(); });
+    else if (l.kind == IconLinkButton::BatchCheck)
+      link->setOpener([this] { BatchCheckDialog(this).exec(); });
+    row->addWidget(link, 0, Qt::AlignVCenter);
+  }
+  return row;
+}
+
+QWidget* MainDialog::buildChartGroup(const DialogUnits& du) {
+  auto* group = add(1033, new QGroupBox(this));
+  auto* column = new QVBoxLayout(group);
+  column->setContentsMargins(du.x(3), du.y(3), du.x(3), du.y(2));
+  column->setSpacing(du.y(3));
+  chart_ = new CCurveChart(group);
+  chart_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+  column->addWidget(chart_, 1);
+  column->addLayout(buildStatistics(du));
+  column->addLayout(buildMarkedSeconds(du));
+  return group;
+}
+
+QWidget* MainDialog::swatch(int id, const DialogUnits& du) {
+  auto* s = add(id, new QLabel(this));
+  s->setFixedSize(du.x(22), du.y(12));
+  s->setAutoFillBackground(true);
+  return s;
+}
+
+QLayout* MainDialog::buildStatistics(const DialogUnits& du) {
+  // Highest, lowest and average of each file's shown item.
+  auto* row = new QHBoxLayout;
+  row->setSpacing(du.x(2));
+  const int ids[2][3] = {{1036, 1038, 1039}, {1041, 1042, 1043}};
+  const char* const names[3] = {QT_TR_NOOP("最大"), QT_TR_NOOP("最小"), QT_TR_NOOP("平均")};
+  for (int k = 0; k < 2; ++k) {
+    row->addSpacing(du.x(k == 0 ? 5 : 9));
+    row->addWidget(swatch(k == 0 ? 1044 : 1045, du));
+    for (int i = 0; i < 3; ++i) {
+      row->addSpacing(du.x(i == 0 ? 3 : 4));
+      row->addWidget(new QLabel(tr(names[i]), this));
+      auto* field = add(ids[k][i], new QLineEdit(this));
+      field->setReadOnly(true);
+      field->setMinimumWidth(du.x(36));
+      field->setFixedHeight(du.y(12));
+      row->addWidget(field, 1);
+    }
+  }
+  return row;
+}
+
+QLayout* MainDialog::buildMarkedSeconds(const DialogUnits& du) {
+  // How many highest and lowest seconds the list colours, and the zero-second indicators.
+  auto* row = new QHBoxLayout;
+  row->setSpacing(du.x(3));
+  const struct {
+    int swatch, button;
+    const char* text;
+    int mode;
+  } counts[] = {{1046, 1048, QT_TR_NOOP("码率最大的"), 1}, {1047, 1049, QT_TR_NOOP("码率最小的"), 0}};
+  row->addSpacing(du.x(5));
+  for (const auto& c : counts) {
+    row->addWidget(swatch(c.swatch, du));
+    row->addWidget(new QLabel(tr(c.text), this));
+    auto* button = add(c.button, new QPushButton("99", this));
+    button->setFixedSize(du.x(28), du.y(12));
+    button->setAutoDefault(false);
+    connect(button, &QPushButton::clicked, this, [this, mode = c.mode] { OnCountButton(mode); });
+    row->addWidget(button);
+    row->addWidget(new QLabel(tr("点"), this));
+    row->addStretch(1);
+  }
+  row->addWidget(swatch(1050, du));
+  row->addWidget(new QLabel(tr("0码率点"), this));
+  for (int k = 0; k < 2; ++k) {
+    zeroIndicator_[k] = add(k == 0 ? 1053 : 1056, new QLabel(this));
+    zeroIndicator_[k]->setFixedSize(du.x(20), du.y(16));
+    zeroIndicator_[k]->setAlignment(Qt::AlignCenter);
+    zeroIndicator_[k]->installEventFilter(this);
+    row->addWidget(zeroIndicator_[k]);
+  }
+  return row;
+}
+
+QLayout* MainDialog::buildPeakRow(const DialogUnits& du) {
+  // The peak window, the moving-average line and what each file's peak is.
+  auto* row = new QHBoxLayout;
+  row->setSpacing(du.x(3));
+  row->addWidget(new QLabel(tr("峰值窗口"), this));
+  peakSpin_ = add(1060, new QSpinBox(this));
+  peakSpin_->setRange(int(mv::kMinPeakWindow), int(mv::kMaxPeakWindow));
+  peakSpin_->setSuffix(tr(" 秒"));
+  peakSpin_->setMinimumWidth(du.x(38));
+  row->addWidget(peakSpin_);
+  row->addSpacing(du.x(3));
+  averageCheck_ = add(1061, new QCheckBox(tr("平均线"), this));
+  row->addWidget(averageCheck_);
+  for (int k = 0; k < 2; ++k) {
+    auto* peak = add(1062 + k, new QLabel(this));
+    peak->setMinimumWidth(du.x(60));
+    peak->setFixedHeight(du.y(12));
+    peak->setAutoFillBackground(true);
+    QPalette palette = peak->palette();
+    palette.setColor(QPalette::Window, kFileColour[k]);
+    palette.setColor(QPalette::WindowText, Qt::black);
+    peak->setPalette(palette);
+    peak->setIndent(4);
+    row->addWidget(peak, 1);
+  }
+  connect(peakSpin_, &QSpinBox::valueChanged, this, [this](int seconds) {
+    setWindowSetting("PeakSeconds", seconds);
+    panel_.SetPeakWindow(seconds);
+  });
+  connect(averageCheck_, &QCheckBox::clicked, this, [this](bool on) {
+    setWindowSetting("AverageLine", on ? 1 : 0);
+    panel_.SetAverageLine(on);
+  });
+  return row;
+}
+
+QWidget* MainDialog::control(int id) const { return findChild<QWidget*>(QString::number(id)); }
 
 void MainDialog::OnInitDialog() {
   if (initialised_) return;
   initialised_ = true;
-  CResizableDlg::OnInitDialog();
   UpdateCountButtons();
   label1_->setPathMode(true);
   label2_->setPathMode(true);
-  panel_.Init(this, this);
-  controls_[1007] = panel_.list();
+  for (int k = 0; k < 5; ++k) chart_->yLabel(k)->setObjectName(QString::number(1025 - k));
   applySwatchColours();
   LoadOptions();
   {
@@ -336,82 +435,24 @@ void MainDialog::OnInitDialog() {
     panel_.SetView(view);
     itemCombo_->setCurrentIndex(kFrameItems + view - 1);
   }
-  recordLayout();
   buildMenus();
+  fitScreen();
   restoreGeometry();
 }
 
-void MainDialog::recordLayout() {
-  createdSize_ = size();
-  createdChart_ = panel_.chart()->geometry();
-  const int chartBottom = createdChart_.bottom();
-  const int listTop = panel_.list()->geometry().top();
-  const int listBottom = panel_.list()->geometry().bottom();
-  for (QObject* child : children()) {
-    auto* w = qobject_cast<QWidget*>(child);
-    if (!w || !w->isWidgetType() || w->isWindow()) continue;
-    const QRect g = w->geometry();
-    Placed::Kind kind;
-    if (w == panel_.chart())
-      kind = Placed::Chart;
-    else if (w == panel_.list() || w == panel_.frameList())
-      kind = Placed::List;
-    else if (w == control(1033))
-      kind = Placed::Frame;
-    else if (w->objectName().toInt() >= 1021 && w->objectName().toInt() <= 1025)
-      kind = Placed::Axis;
-    else if (g.top() > chartBottom && g.top() < listTop && w->isVisibleTo(this))
-      kind = Placed::Below;
-    else if (g.top() > listBottom && w->isVisibleTo(this))
-      kind = Placed::Bottom;
-    else
-      continue;
-    placed_.push_back({w, g, kind});
-  }
-}
-
-void MainDialog::layoutControls() {
-  if (placed_.empty()) return;
-  const int extraWidth = std::max(0, width() - createdSize_.width());
-  const int extraHeight = std::max(0, height() - createdSize_.height());
-  // The plot grows in whole grid cells: ten across, eight down.
-  const int chartWidth = extraWidth - extraWidth % 10;
-  const int chartHeight = extraHeight / 2 - extraHeight / 2 % 8;
-  const QRect chart = createdChart_.adjusted(0, 0, chartWidth, chartHeight);
-  for (const Placed& p : placed_) {
-    QRect g = p.created;
-    switch (p.kind) {
-      case Placed::Chart:
-        g = chart;
-        break;
-      case Placed::Frame:
-        g.adjust(0, 0, extraWidth, chartHeight);
-        break;
-      case Placed::Axis: {
-        // The rate labels keep their places relative to the plot's height.
-        const int offset = p.created.top() - createdChart_.top();
-        g.moveTop(createdChart_.top() +
-                  int(int64_t(offset) * chart.height() / std::max(1, createdChart_.height())));
-        break;
-      }
-      case Placed::Below:
-        g.translate(0, chartHeight);
-        break;
-      case Placed::List:
-        g.adjust(0, chartHeight, extraWidth, extraHeight);
-        break;
-      case Placed::Bottom:
-        g.translate(0, extraHeight);
-        break;
-    }
-    if (p.widget->geometry() != g) p.widget->setGeometry(g);
-  }
-  panel_.ChartResized();
+void MainDialog::fitScreen() {
+  // On a small screen (or a large scale factor) the window opens as large as the screen allows.
+  const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+  if (!s) return;
+  const QSize room = s->availableGeometry().size();
+  const QSize frame = frameGeometry().size() - geometry().size();
+  resize(std::max(minimumSizeHint().width(), std::min(width(), room.width() - frame.width())),
+         std::max(minimumSizeHint().height(), std::min(height(), room.height() - frame.height())));
 }
 
 void MainDialog::restoreGeometry() {
   const int w = windowSetting("Width", 0), h = windowSetting("Height", 0);
-  if (w >= minimumWidth() && h >= minimumHeight()) {
+  if (w >= minimumSizeHint().width() && h >= minimumSizeHint().height()) {
     const QRect wanted(windowSetting("X", 0), windowSetting("Y", 0), w, h);
     // A place on a screen that is no longer there is forgotten.
     for (QScreen* screen : QGuiApplication::screens()) {
@@ -437,7 +478,7 @@ void MainDialog::saveGeometry() {
 
 void MainDialog::done(int result) {
   if (isVisible()) saveGeometry();
-  CResizableDlg::done(result);
+  QDialog::done(result);
 }
 
 void MainDialog::buildMenus() {
@@ -517,7 +558,7 @@ QImage MainDialog::ChartImage(bool wholeFile) const {
 void MainDialog::OnCopyChartImage() { QApplication::clipboard()->setImage(ChartImage(imageOfWholeFile_)); }
 
 void MainDialog::OnSaveChartImage() {
-  CSingleFileSel dlg(false, QString(), QString(),
+  CSingleFileSel dlg(false, QString(), suggestedName(".png"),
                      CSingleFileSel::OverwritePrompt | CSingleFileSel::HideReadOnly,
                      "PNG Image(*.png)|*.png|All Files(*.*)|*.*||", this);
   dlg.setTitle(tr("保存图像"));
@@ -536,8 +577,9 @@ int MainDialog::slotAt(QPoint at) const {
   // A path row is the band of its label across the file group.
   const QWidget* group = label1_->parentWidget();
   for (int k = 0; k < 2; ++k) {
-    const QRect label = (k == 0 ? label1_ : label2_)->geometry();
-    const QRect row(0, label.center().y() - 11, std::max(label.right(), group->width() / 2), 22);
+    const ColourLabel* l = k == 0 ? label1_ : label2_;
+    const QRect label(l->mapTo(this, QPoint(0, 0)), l->size());
+    const QRect row(0, label.center().y() - 11, std::max(label.right(), group->geometry().right()), 22);
     if (row.contains(at)) return k;
   }
   return -1;
@@ -589,7 +631,7 @@ void MainDialog::keyPressEvent(QKeyEvent* event) {
     event->accept();
     return;
   }
-  CResizableDlg::keyPressEvent(event);
+  QDialog::keyPressEvent(event);
 }
 
 void MainDialog::UpdateData(bool save) {
@@ -733,7 +775,7 @@ bool MainDialog::AnythingToOutput() {
 }
 
 QString MainDialog::askSavePath(const QString& filter, const QString& extension) {
-  CSingleFileSel dlg(false, QString(), QString(),
+  CSingleFileSel dlg(false, QString(), suggestedName(extension),
                      CSingleFileSel::OverwritePrompt | CSingleFileSel::HideReadOnly, filter, this);
   dlg.setTitle(tr("保存文件"));
   const FolderKind kind = extension == ".xls" ? FolderKind::Spreadsheet : FolderKind::Report;
@@ -742,6 +784,12 @@ QString MainDialog::askSavePath(const QString& filter, const QString& extension)
   rememberFolderOf(kind, dlg.GetPathName());
   return QString::fromStdString(
       mv::ensureExtension(dlg.GetPathName().toStdString(), extension.toStdString()));
+}
+
+QString MainDialog::suggestedName(const QString& extension) const {
+  for (int k = 0; k < 2; ++k)
+    if (slot(k).isLoaded() && !path(k).isEmpty()) return QFileInfo(path(k)).completeBaseName() + extension;
+  return {};
 }
 
 mv::ReportOptions MainDialog::reportOptions() {
@@ -784,7 +832,7 @@ bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
       return true;
     }
   }
-  return CResizableDlg::eventFilter(watched, event);
+  return QDialog::eventFilter(watched, event);
 }
 
 void MainDialog::OnShowGaps(int index) {

@@ -1,6 +1,7 @@
 #pragma once
 // The main window: two file slots, the chart and list below, the output options and exports.
 // The window owns the slots; the panel, the list and the dialogs are handed them.
+#include <QDialog>
 #include <QImage>
 #include <QString>
 #include <QStringList>
@@ -12,27 +13,29 @@
 #include "analysis/file_slot.h"
 #include "app/curve_panel.h"
 #include "app/open_progress.h"
-#include "app/resizable_dlg.h"
 #include "report/text_report.h"
 
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
 
 namespace mvgui {
 
+class CCurveChart;
 class ColourLabel;
+struct DialogUnits;
 
-class MainDialog : public CResizableDlg, public PanelHost {
+class MainDialog : public QDialog, public PanelHost {
   Q_OBJECT
  public:
   explicit MainDialog(QWidget* parent = nullptr);
   ~MainDialog() override;
 
-  // The control with a resource id (1001 ... 1056), or null.
+  // The control with a resource id (1001 ... 1063, its object name), or null.
   QWidget* control(int id) const override;
   void SetZeroIndicator(int slot, bool hasZeroSeconds) override;
   void ZoomChanged(int zoom) override;
@@ -73,8 +76,7 @@ class MainDialog : public CResizableDlg, public PanelHost {
   void fileInfoRequested(int slot);
 
  protected:
-  void OnInitDialog() override;
-  void OnControlsMove(int, int) override { layoutControls(); }
+  void OnInitDialog();
   void accept() override {}  // Enter does nothing
   void done(int result) override;
   void keyPressEvent(QKeyEvent* event) override;
@@ -84,6 +86,19 @@ class MainDialog : public CResizableDlg, public PanelHost {
 
  private:
   void buildControls();
+  // The window's rows, top to bottom.
+  QWidget* buildFileRows(const DialogUnits& du);
+  QWidget* buildOptions(const DialogUnits& du);
+  QWidget* buildViewChoice(const DialogUnits& du);
+  QWidget* buildOutput(const DialogUnits& du);
+  QLayout* buildLinks(const DialogUnits& du);
+  QWidget* buildChartGroup(const DialogUnits& du);
+  QLayout* buildStatistics(const DialogUnits& du);
+  QLayout* buildMarkedSeconds(const DialogUnits& du);
+  QLayout* buildPeakRow(const DialogUnits& du);
+  QPushButton* iconButton(int id, int iconId, const DialogUnits& du);
+  QWidget* swatch(int id, const DialogUnits& du);
+  void fitScreen();
   void LoadOptions();
   void UpdateCountButtons();
   void UpdateData(bool save);  // true: controls → members; false: members → controls
@@ -91,14 +106,12 @@ class MainDialog : public CResizableDlg, public PanelHost {
   // Asks for a file name to save to; empty when cancelled. Adds `extension` unless the name
   // already ends with it.
   QString askSavePath(const QString& filter, const QString& extension);
+  // The first file's name with `extension`, as save dialogs suggest it; empty without a file.
+  QString suggestedName(const QString& extension) const;
   // The exports' parts, as the settings hold them.
   static mv::ReportOptions reportOptions();
   void applyMarkedSeconds(mv::FileSlot& slot) const;
   void applySwatchColours();
-  // Larger than created: the chart takes the extra width and half the extra height, the list
-  // the rest of the height; the controls between them move down with the chart.
-  void recordLayout();
-  void layoutControls();
   void restoreGeometry();
   void saveGeometry();
   void buildMenus();
@@ -117,7 +130,6 @@ class MainDialog : public CResizableDlg, public PanelHost {
   std::array<mv::FileSlot, 2> slots_;
   std::chrono::milliseconds progressDelay_ = OpenProgress::kDelay;
 
-  std::map<int, QWidget*> controls_;
   ColourLabel* label1_ = nullptr;
   ColourLabel* label2_ = nullptr;
   QCheckBox* checks_[6] = {};
@@ -127,18 +139,10 @@ class MainDialog : public CResizableDlg, public PanelHost {
   QSpinBox* peakSpin_ = nullptr;
   QCheckBox* averageCheck_ = nullptr;
   QLabel* zeroIndicator_[2] = {};
+  CCurveChart* chart_ = nullptr;
   CCurvePanel panel_{slots_};
   bool initialised_ = false;
   bool imageOfWholeFile_ = false;
-  // Geometry as created, of every control that moves or grows.
-  struct Placed {
-    QWidget* widget;
-    QRect created;
-    enum Kind { Chart, Frame, Axis, Below, List, Bottom } kind;
-  };
-  std::vector<Placed> placed_;
-  QSize createdSize_;
-  QRect createdChart_;
 };
 
 }  // namespace mvgui

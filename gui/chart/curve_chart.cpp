@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -19,7 +20,7 @@ const QColor kLabelColour(0, 255, 0);
 const QColor kMarkerColour(255, 255, 255);
 
 void drawSeries(QPainter& painter, const SeriesPlan& plan, const CurveSeries& s, const QPen& gridPen,
-                int height, int labelAscent) {
+                int height) {
   QPen pen(s.colour, s.penWidth, qtPenStyle(s.penStyle), Qt::RoundCap, Qt::RoundJoin);
   painter.setPen(pen);
   painter.setBrush(s.colour);
@@ -30,10 +31,6 @@ void drawSeries(QPainter& painter, const SeriesPlan& plan, const CurveSeries& s,
     if (p.tick) {
       painter.setPen(gridPen);
       painter.drawLine(p.pixel.x(), 0, p.pixel.x(), height);
-      if (!p.label.isEmpty()) {
-        painter.setPen(kLabelColour);
-        painter.drawText(p.labelTopLeft + QPoint(0, labelAscent), p.label);
-      }
       painter.setPen(pen);
     }
     painter.drawLine(previous, p.pixel);
@@ -50,24 +47,45 @@ void drawSeries(QPainter& painter, const SeriesPlan& plan, const CurveSeries& s,
 
 }  // namespace
 
-void paintChart(QPainter& painter, const CurveChartModel& model, QSize client) {
-  painter.fillRect(QRect(QPoint(0, 0), client), model.backColour);
-
+QFont timeLabelFont() {
   QFont font(QStringLiteral("Arial"));
   font.setPixelSize(12);
-  painter.setFont(font);
-  const QFontMetrics metrics = painter.fontMetrics();
-  const QSize labelSize(metrics.horizontalAdvance(QStringLiteral("00:00:00")), metrics.height());
+  return font;
+}
 
-  const ChartPlan plan = planChart(model, client, labelSize);
+QSize timeLabelSize() {
+  const QFontMetrics metrics(timeLabelFont());
+  return {metrics.horizontalAdvance(QStringLiteral("00:00:00")), metrics.height()};
+}
+
+ChartPlan paintChart(QPainter& painter, const CurveChartModel& model, QSize client) {
+  painter.fillRect(QRect(QPoint(0, 0), client), model.backColour);
+  ChartPlan plan = planChart(model, client, timeLabelSize());
   const QPen gridPen(kGridColour, 1);
   painter.setPen(gridPen);
   painter.drawLines(plan.grid.data(), int(plan.grid.size()));
   for (const SeriesPlan& s : plan.series)
-    drawSeries(painter, s, model.series.at(s.id), gridPen, client.height(), metrics.ascent());
+    drawSeries(painter, s, model.series.at(s.id), gridPen, client.height());
   if (plan.marker) {
     painter.setPen(QPen(kMarkerColour, 1, Qt::DashLine));
     painter.drawLine(*plan.marker);
+  }
+  return plan;
+}
+
+void paintTimeLabels(QPainter& painter, const ChartPlan& plan, QPoint shift, int left, int right,
+                     const QColor& colour) {
+  painter.setFont(timeLabelFont());
+  painter.setPen(colour);
+  const int ascent = painter.fontMetrics().ascent();
+  const int width = timeLabelSize().width();
+  for (const SeriesPlan& s : plan.series) {
+    for (const PlotPoint& p : s.points) {
+      if (p.label.isEmpty()) continue;
+      QPoint at = p.labelTopLeft + shift;
+      at.setX(std::clamp(at.x(), left, std::max(left, right - width)));
+      painter.drawText(at + QPoint(0, ascent), p.label);
+    }
   }
 }
 
@@ -84,16 +102,78 @@ CCurveChart::CCurveChart(QWidget* parent) : QWidget(parent), bar_(new QScrollBar
 
 int CCurveChart::scrollBarHeight() const { return bar_->sizeHint().height(); }
 
-QRect CCurveChart::clientRect() const { return {0, 0, width(), std::max(0, height() - scrollBarHeight())}; }
+void CCurveChart::showAxes() {
+  if (axes_) return;
+  axes_ = true;
+  for (auto& label : yLabels_) {
+    label = new QLabel(this);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  }
+  fitAxes();
+}
+
+int CCurveChart::yLabelWidth() const {
+  // Room for seven digits whatever the values, so that the plot keeps its place as they change.
+  const QFontMetrics metrics(font());
+  int widest = metrics.horizontalAdvance(QStringLiteral("8888888"));
+  for (const QLabel* label : yLabels_)
+    if (label) widest = std::max(widest, metrics.horizontalAdvance(label->text()));
+  return widest;
+}
+
+QRect CCurveChart::clientRect() const {
+  if (!axes_) return {0, 0, width(), std::max(0, height() - scrollBarHeight())};
+  // The plot divides evenly into the grid: whole cells of ten pixels across, eight rows down.
+  const int top = fontMetrics().height() / 2;
+  const int w = std::max(0, width() - axisWidth_ - timeLabelSize().width() / 2);
+  const int h = std::max(0, height() - top - timeBandHeight() - scrollBarHeight());
+  return {axisWidth_, top, w - w % 10, h - h % 8};
+}
+
+int CCurveChart::timeBandHeight() const { return axes_ ? timeLabelSize().height() + 4 : 0; }
+
+QSize CCurveChart::minimumSizeHint() const {
+  if (!axes_) return QWidget::minimumSizeHint();
+  return {yLabelWidth() + 6 + 200 + timeLabelSize().width() / 2,
+          fontMetrics().height() / 2 + 80 + timeBandHeight() + scrollBarHeight()};
+}
+
+void CCurveChart::fitAxes() {
+  if (!axes_) return;
+  axisWidth_ = yLabelWidth() + 6;
+  const QRect client = clientRect();
+  bar_->setGeometry(client.left(), client.bottom() + 1 + timeBandHeight(), client.width(), scrollBarHeight());
+  // Each rate label stands centred on its grid line: every second one, from the bottom edge up.
+  const int lineHeight = fontMetrics().height();
+  for (int k = 0; k < 5; ++k) {
+    const int y = client.top() + client.height() - k * (client.height() / 8) * 2;
+    yLabels_[size_t(k)]->setGeometry(0, y - lineHeight / 2, axisWidth_ - 6, lineHeight);
+  }
+  update();
+  if (clientSize() != lastPlot_) {
+    lastPlot_ = clientSize();
+    emit plotResized();
+  }
+}
 
 void CCurveChart::resizeEvent(QResizeEvent* event) {
-  const QRect client = clientRect();
-  bar_->setGeometry(0, client.height(), width(), height() - client.height());
+  if (axes_) {
+    fitAxes();
+  } else {
+    const QRect client = clientRect();
+    bar_->setGeometry(0, client.height(), width(), height() - client.height());
+  }
   QWidget::resizeEvent(event);
 }
 
 void CCurveChart::paintEvent(QPaintEvent*) {
   const QRect client = clientRect();
+  QPainter widget(this);
+  if (axes_) {
+    // Outside the plot the window shows through; the time labels stand under their lines.
+    const QRegion around = QRegion(rect()) - QRegion(client);
+    for (const QRect& r : around) widget.fillRect(r, palette().window());
+  }
   if (client.isEmpty()) return;
   const qreal ratio = devicePixelRatioF();
   const QSize pixels = (QSizeF(client.size()) * ratio).toSize();
@@ -101,11 +181,16 @@ void CCurveChart::paintEvent(QPaintEvent*) {
     buffer_ = QPixmap(pixels);
     buffer_.setDevicePixelRatio(ratio);
   }
+  ChartPlan plan;
   {
     QPainter painter(&buffer_);
-    paintChart(painter, *this, client.size());
+    plan = paintChart(painter, *this, client.size());
+    if (!axes_) paintTimeLabels(painter, plan, {}, 0, client.width(), kLabelColour);
   }
-  QPainter(this).drawPixmap(0, 0, buffer_);
+  widget.drawPixmap(client.topLeft(), buffer_);
+  if (axes_)
+    paintTimeLabels(widget, plan, client.topLeft() + QPoint(0, timeLabelSize().height() + 2), 0, width(),
+                    palette().color(QPalette::WindowText));
 }
 
 void CCurveChart::wheelEvent(QWheelEvent* event) {
@@ -117,7 +202,7 @@ void CCurveChart::wheelEvent(QWheelEvent* event) {
   event->accept();
   if (steps == 0) return;
   if (event->modifiers() & Qt::ControlModifier) {
-    emit zoomRequested(steps);
+    emit zoomRequested(steps, int(event->position().x()) - clientRect().left());
     return;
   }
   // Wheel down or right moves on in time, a tenth of the view per notch.
@@ -134,10 +219,10 @@ void CCurveChart::keyPressEvent(QKeyEvent* event) {
       break;
     case Qt::Key_Plus:
     case Qt::Key_Equal:
-      emit zoomRequested(1);
+      emit zoomRequested(1, clientRect().width() / 2);
       break;
     case Qt::Key_Minus:
-      emit zoomRequested(-1);
+      emit zoomRequested(-1, clientRect().width() / 2);
       break;
     case Qt::Key_Left:
       OnHScroll(kLineLeft);
@@ -161,12 +246,16 @@ void CCurveChart::keyPressEvent(QKeyEvent* event) {
 void CCurveChart::mousePressEvent(QMouseEvent* event) {
   setFocus(Qt::MouseFocusReason);
   const QPoint at = event->position().toPoint();
-  if (event->button() == Qt::LeftButton && clientRect().contains(at) && hasPoints())
-    emit clickedAt(xAtPixel(at.x()));
+  const QRect client = clientRect();
+  if (event->button() == Qt::LeftButton && client.contains(at) && hasPoints())
+    emit clickedAt(xAtPixel(at.x() - client.left()));
   QWidget::mousePressEvent(event);
 }
 
-void CCurveChart::invalidate() { update(clientRect()); }
+void CCurveChart::invalidate() {
+  // With axes the time labels under the plot move with the view as well.
+  axes_ ? update() : update(clientRect());
+}
 
 void CCurveChart::applyScrollBar(const ScrollBarState& state) {
   bar_->setRange(state.minimum, std::max(state.minimum, state.lastPosition()));

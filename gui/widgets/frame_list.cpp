@@ -13,7 +13,8 @@ namespace mvgui {
 namespace {
 
 constexpr int kColumnsPerFile = 3;
-const QColor kKeyTint(255, 255, 160);
+// Light orange: yellow marks the highest seconds.
+const QColor kKeyTint(255, 216, 168);
 
 }  // namespace
 
@@ -105,8 +106,7 @@ FrameList::FrameList(QWidget* parent) : QTableView(parent), model_(new FrameList
   verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
   horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   horizontalHeader()->setHighlightSections(false);
-  const int widths[1 + 2 * kColumnsPerFile] = {80, 95, 95, 95, 95, 95, 95};
-  for (int c = 0; c < 1 + 2 * kColumnsPerFile; ++c) setColumnWidth(c, widths[c]);
+  fillWidthWithColumns(*this, {80, 95, 95, 95, 95, 95, 95});
   connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           [this](const QModelIndex& now) { emit rowSelected(now.isValid() ? now.row() : -1); });
 }

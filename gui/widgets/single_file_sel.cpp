@@ -1,9 +1,11 @@
 #include "widgets/single_file_sel.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QStackedWidget>
 #include <algorithm>
@@ -67,6 +69,32 @@ CSingleFileSel::CSingleFileSel(bool openMode, const QString& defaultExtension, c
   request_.owner = owner;
 }
 
+namespace {
+
+// The filters are written in English words ("Avi Files(*.avi)"); the dialog speaks the window's
+// language.
+QString describe(const QString& description) {
+  static const QRegularExpression words(QStringLiteral(R"(^(.*?)\s*\b(Files?|Image)\s*(\(.*\))?$)"));
+  const QRegularExpressionMatch m = words.match(description);
+  if (!m.hasMatch()) return description;
+  const QString name = m.captured(1);
+  const char* const context = "mvgui::CSingleFileSel";
+  QString text;
+  if (name == QLatin1String("Supported"))
+    text = QCoreApplication::translate(context, "支持的文件");
+  else if (name == QLatin1String("All"))
+    text = QCoreApplication::translate(context, "所有文件");
+  else if (name == QLatin1String("Text"))
+    text = QCoreApplication::translate(context, "文本文件");
+  else if (m.captured(2) == QLatin1String("Image"))
+    text = QCoreApplication::translate(context, "%1 图像").arg(name);
+  else
+    text = QCoreApplication::translate(context, "%1 文件").arg(name);
+  return text + m.captured(3);
+}
+
+}  // namespace
+
 QStringList CSingleFileSel::nameFiltersOf(const QString& filter) {
   QStringList result;
   const QStringList parts = filter.split('|');
@@ -81,7 +109,7 @@ QStringList CSingleFileSel::nameFiltersOf(const QString& filter) {
       patterns << (pattern == QLatin1String("*.*") ? QStringLiteral("*") : pattern);
     }
     if (patterns.isEmpty()) continue;
-    result << parts[i] + " (" + patterns.join(' ') + ")";
+    result << describe(parts[i]) + " (" + patterns.join(' ') + ")";
   }
   return result;
 }

@@ -82,6 +82,8 @@ void StatListCtrl::SetSlots(const mv::FileSlot* file1, const mv::FileSlot* file2
 
 int StatListCtrl::SetColumns(const QString& spec) {
   qsizetype pos = 0;
+  std::vector<int> widths;
+  for (int c = 0; c < model_->columnCount(); ++c) widths.push_back(horizontalHeader()->sectionSize(c));
   for (;;) {
     const qsizetype semicolon = spec.indexOf(';', pos);
     const QString desc = semicolon < 0 ? spec.mid(pos) : spec.mid(pos, semicolon - pos);
@@ -102,7 +104,11 @@ int StatListCtrl::SetColumns(const QString& spec) {
     width = std::clamp(width, 1, kMaxColumnWidth);
     const int column = model_->appendColumn(title, alignment);
     horizontalHeader()->resizeSection(column, width);
-    if (semicolon < 0) return 1;
+    widths.push_back(width);
+    if (semicolon < 0) {
+      fillWidthWithColumns(*this, std::move(widths));
+      return 1;
+    }
     pos = semicolon + 1;
   }
 }

@@ -74,11 +74,12 @@ void SingleFileSelTest::filterConversion_data() {
   QTest::addColumn<QString>("filter");
   QTest::addColumn<QStringList>("expected");
   QTest::newRow("text report") << "Text File(*.txt)|*.txt|All Files(*.*)|*.*||"
-                               << QStringList{"Text File(*.txt) (*.txt)", "All Files(*.*) (*)"};
+                               << QStringList{"文本文件(*.txt) (*.txt)", "所有文件(*.*) (*)"};
+  // The descriptions' English words speak the window's language (here untranslated Chinese).
   QTest::newRow("media files") << kOpenFilter
-                               << QStringList{"Supported Files (*.avi *.rmvb *.rm)",
-                                              "Avi Files(*.avi) (*.avi)", "RM Files(*.RM) (*.rm *.rmvb)",
-                                              "All Files(*.*) (*)"};
+                               << QStringList{"支持的文件 (*.avi *.rmvb *.rm)", "Avi 文件(*.avi) (*.avi)",
+                                              "RM 文件(*.RM) (*.rm *.rmvb)", "所有文件(*.*) (*)"};
+  QTest::newRow("image") << "PNG Image(*.png)|*.png||" << QStringList{"PNG 图像(*.png) (*.png)"};
   QTest::newRow("empty") << "" << QStringList{};
   QTest::newRow("no final bars") << "A|*.a" << QStringList{"A (*.a)"};
   QTest::newRow("description without pattern") << "A|*.a|B" << QStringList{"A (*.a)"};

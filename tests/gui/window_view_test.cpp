@@ -58,28 +58,34 @@ class WindowViewTest : public QObject {
     }
   }
 
-  void growingGivesTheRoomToChartAndListOnly() {
+  void growingGivesTheRoomToPathsStatisticsChartAndList() {
     MainDialog w;
     w.show();
     settle();
     std::map<QWidget*, QRect> created;
-    for (QWidget* c : w.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) created[c] = c->geometry();
+    for (QWidget* c : w.findChildren<QWidget*>()) created[c] = c->geometry();
     CCurveChart* chart = w.panel().chart();
     const QRect chart0 = chart->geometry(), list0 = w.panel().list()->geometry();
+    const QSize plot0 = chart->clientSize(), size0 = w.size();
     const int visible0 = chart->viewWidth;
 
     w.resize(w.size() + QSize(333, 205));
     settle();
-    QCOMPARE(chart->width() - chart0.width(), 330);  // whole grid cells
-    QVERIFY(chart->height() > chart0.height() && (chart->height() - chart0.height()) % 8 == 0);
+    QCOMPARE(chart->clientSize().width() - plot0.width(), 330);  // whole grid cells
+    QVERIFY(chart->clientSize().height() > plot0.height() && chart->clientSize().height() % 8 == 0);
     QVERIFY(w.panel().list()->height() > list0.height());
-    QCOMPARE(w.control(1001)->geometry(), created[w.control(1001)]);
+    // The paths, the statistics and the list take the width; the view choices stay.
+    QCOMPARE(w.control(1011)->width() - created[w.control(1011)].width(), 333);
+    QCOMPARE(w.control(1001)->x() - created[w.control(1001)].x(), 333);
+    QVERIFY(w.control(1036)->width() > created[w.control(1036)].width() + 40);
+    QCOMPARE(w.panel().list()->width() - list0.width(), 333);
     QCOMPARE(w.control(1018)->geometry(), created[w.control(1018)]);
+    QCOMPARE(w.control(1048)->parentWidget(), chart->parentWidget());
     QCOMPARE(w.control(1048)->y() - created[w.control(1048)].y(), chart->height() - chart0.height());
     QVERIFY(chart->viewWidth > visible0);  // more seconds at the same zoom
 
     // Back at the created size every control is where it was, and the view as the original.
-    w.resize(created.begin()->first->parentWidget()->minimumSize());
+    w.resize(size0);
     settle();
     for (const auto& [c, g] : created) QCOMPARE(c->geometry(), g);
     QCOMPARE(chart->viewWidth, visible0);
@@ -132,7 +138,8 @@ class WindowViewTest : public QObject {
     CCurveChart* chart = w.panel().chart();
     StatListCtrl* list = w.panel().list();
 
-    QTest::mouseClick(chart, Qt::LeftButton, {}, chart->MapToPixel(12 * 10, 0) - QPoint(0, 5));
+    const QPoint plot = chart->clientRect().topLeft();
+    QTest::mouseClick(chart, Qt::LeftButton, {}, plot + chart->MapToPixel(12 * 10, 0) - QPoint(0, 5));
     QCOMPARE(list->selectedRow(), 12);
     QCOMPARE(chart->markedX, std::optional<int>(120));
 
