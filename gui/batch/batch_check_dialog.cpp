@@ -223,7 +223,6 @@ QBoxLayout* BatchCheckDialog::buildProgress() {
   unreadableFiles_ = new QPlainTextEdit(this);
   unreadableFiles_->setObjectName(QStringLiteral("unreadableFiles"));
   unreadableFiles_->setReadOnly(true);
-  unreadableFiles_->setLineWrapMode(QPlainTextEdit::NoWrap);
   unreadableFiles_->setPlaceholderText(tr("无法读取的文件及原因列在这里"));
   unreadableFiles_->setMinimumHeight(du.y(24));
 
