@@ -5,12 +5,17 @@
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QUrl>
+#include <QVBoxLayout>
 
+#include "analysis/failure_causes.h"
 #include "batch/folder_picker.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
@@ -28,14 +33,25 @@ namespace mvgui {
 namespace {
 
 constexpr const char* kStopText = QT_TRANSLATE_NOOP("mvgui::BatchCheckDialog", "停止");
+constexpr const char* kTitle = QT_TRANSLATE_NOOP("mvgui::BatchCheckDialog", "批量检查RM文件");
+
+// The core words its causes in either language; the window's own title tells which it speaks.
+bool windowSpeaksEnglish() {
+  return QCoreApplication::translate("mvgui::BatchCheckDialog", kTitle) != QString::fromUtf8(kTitle);
+}
+
+bool isHeldEnter(const QEvent* event) {
+  if (event->type() != QEvent::KeyPress) return false;
+  const auto* key = static_cast<const QKeyEvent*>(event);
+  return key->isAutoRepeat() && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter);
+}
 
 }  // namespace
 
 BatchCheckDialog::BatchCheckDialog(QWidget* parent)
     : QDialog(parent), engine_(std::make_shared<mv::BatchCheck>()) {
-  setWindowTitle(tr("批量检查RM文件"));
-  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                 Qt::MSWindowsFixedSizeDialogHint);
+  setWindowTitle(tr(kTitle));
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   setFont(dialogFont());
   setAcceptDrops(true);
   buildControls();
@@ -55,6 +71,12 @@ BatchCheckDialog::BatchCheckDialog(QWidget* parent)
   callbacks.runningChanged = [self](bool running) {
     if (self) self->OnRunningChanged(running);
   };
+  callbacks.loadFailed = [self](const std::string& path, const mv::LoadResult& result) {
+    if (self)
+      self->ShowUnreadableFile(
+          QString::fromStdString(mv::printableName(path)),
+          QString::fromStdString(mv::loadFailureCause(path, result, windowSpeaksEnglish())));
+  };
   engine_->SetCallbacks(std::move(callbacks));
 
   sourceFolder_ = QString::fromStdString(mv::paraBlock().GetText(mv::PARA_RM_CHK_SRC));
@@ -66,73 +88,162 @@ BatchCheckDialog::BatchCheckDialog(QWidget* parent)
 
 BatchCheckDialog::~BatchCheckDialog() = default;
 
+// Sizes and gaps are those of the dialog-unit layout the window was first drawn in, taken as
+// differences of converted positions so that rounding does not add up down the window.
 void BatchCheckDialog::buildControls() {
   const DialogUnits du = DialogUnits::of(font());
-  setFixedSize(du.x(299), du.y(96));
-  auto place = [&](int id, QWidget* w, int x, int y, int width, int height) {
-    w->setGeometry(du.rect(x, y, width, height));
-    if (id != 0) {
-      controls_[id] = w;
-      w->setObjectName(QString::number(id));
-    }
-    return w;
-  };
-  auto text = [&](const QString& t, int x, int y, int width, int height) {
+  auto* top = new QHBoxLayout;
+  top->setSpacing(0);
+  top->addLayout(buildFolderRows(), 1);
+  top->addSpacing(du.x(242) - du.x(236));
+  top->addLayout(buildButtons());
+
+  auto* window = new QVBoxLayout(this);
+  window->setContentsMargins(du.x(7), du.y(7), du.x(299) - du.x(292), du.y(96) - du.y(91));
+  window->setSpacing(0);
+  window->addLayout(top);
+  window->addSpacing(du.y(67) - du.y(64));
+  window->addLayout(buildProgress());
+  window->addSpacing(du.y(80) - du.y(77));
+  window->addWidget(unreadableFiles_, 1);
+  window->addSpacing(du.y(81) - du.y(77));
+  window->addWidget(buildOptions());
+
+  // The list takes what the window adds below the rows it always had.
+  constexpr int kListHeight = 40;
+  resize(du.x(299), du.y(96 + (80 - 77) + kListHeight));
+  setSizeGripEnabled(true);
+}
+
+template <typename W>
+W* BatchCheckDialog::named(int id, W* widget) {
+  controls_[id] = widget;
+  widget->setObjectName(QString::number(id));
+  return widget;
+}
+
+QBoxLayout* BatchCheckDialog::buildFolderRows() {
+  const DialogUnits du = DialogUnits::of(font());
+  auto text = [&](const QString& t, int y0, int y1) {
     auto* label = new QLabel(t, this);
     label->setTextFormat(Qt::PlainText);
-    place(0, label, x, y, width, height);
-  };
-  auto pathLabel = [&](int id, int x, int y, int width, int height) {
-    auto* label = new ColourLabel(id, this);
-    label->setPathMode(true);
-    place(id, label, x, y, width, height);
+    label->setFixedHeight(du.y(y1) - du.y(y0));
     return label;
   };
-  auto browseButton = [&](int id, int x, int y) {
-    auto* b = new QPushButton(this);
+  auto pathLabel = [&](int id, int y0, int y1) {
+    auto* label = named(id, new ColourLabel(id, this));
+    label->setPathMode(true);
+    label->setFixedHeight(du.y(y1) - du.y(y0));
+    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    return label;
+  };
+  auto browseButton = [&](int id, int y0, int y1) {
+    auto* b = named(id, new QPushButton(this));
     b->setIcon(QIcon(iconPixmap(129)));
     b->setIconSize(QSize(15, 13));
-    place(id, b, x, y, 19, 16);
+    b->setFixedSize(du.x(19), du.y(y1) - du.y(y0));
+    b->installEventFilter(this);
     return b;
   };
+  // A caption over its path, with the browse button beside both, standing on the path's line.
+  auto folderRow = [&](QLabel* caption, int gapTo, ColourLabel* path, QPushButton* browse) {
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(0);
+    texts->addWidget(caption);
+    texts->addSpacing(gapTo);
+    texts->addWidget(path);
+    auto* row = new QHBoxLayout;
+    row->setSpacing(du.x(217) - du.x(214));
+    row->addLayout(texts, 1);
+    row->addWidget(browse, 0, Qt::AlignBottom);
+    return row;
+  };
 
-  start_ = new QPushButton(tr("3.开始"), this);
+  QLabel* sourceCaption = text(tr("1.RM文件所在文件夹(子文件夹将被自动搜索):"), 7, 15);
+  sourceLabel_ = pathLabel(1057, 18, 28);
+  browseSource_ = browseButton(1058, 12, 28);
+  QLabel* resultCaption = text(tr("2.结果文件:"), 32, 40);
+  resultLabel_ = pathLabel(1012, 42, 52);
+  browseResult_ = browseButton(1002, 36, 52);
+
+  auto* rows = new QVBoxLayout;
+  rows->setSpacing(0);
+  rows->addLayout(folderRow(sourceCaption, du.y(18) - du.y(15), sourceLabel_, browseSource_));
+  rows->addSpacing(du.y(32) - du.y(28));
+  rows->addLayout(folderRow(resultCaption, du.y(42) - du.y(40), resultLabel_, browseResult_));
+  rows->addSpacing(du.y(56) - du.y(52));
+  rows->addWidget(text(tr("正在检查:"), 56, 64));
+  rows->addStretch(1);
+
+  connect(browseSource_, &QPushButton::clicked, this, &BatchCheckDialog::OnBrowseSource);
+  connect(browseResult_, &QPushButton::clicked, this, &BatchCheckDialog::OnBrowseResult);
+  return rows;
+}
+
+QBoxLayout* BatchCheckDialog::buildButtons() {
+  const DialogUnits du = DialogUnits::of(font());
+  auto button = [&](int id, const QString& t, int y0, int y1) {
+    auto* b = named(id, new QPushButton(t, this));
+    b->setFixedSize(du.x(50), du.y(y1) - du.y(y0));
+    b->installEventFilter(this);
+    return b;
+  };
+  start_ = button(1, tr("3.开始"), 7, 21);
   start_->setDefault(true);
-  place(1, start_, 242, 7, 50, 14);
-  auto* close = new QPushButton(tr("4.关闭"), this);
-  place(2, close, 242, 24, 50, 14);
+  close_ = button(2, tr("4.关闭"), 24, 38);
 
-  text(tr("1.RM文件所在文件夹(子文件夹将被自动搜索):"), 7, 7, 165, 8);
-  sourceLabel_ = pathLabel(1057, 7, 18, 207, 10);
-  auto* browseSource = browseButton(1058, 217, 12);
-  text(tr("2.结果文件:"), 7, 32, 45, 8);
-  resultLabel_ = pathLabel(1012, 7, 42, 207, 10);
-  auto* browseResult = browseButton(1002, 217, 36);
-  text(tr("正在检查:"), 7, 56, 37, 8);
-  currentLabel_ = pathLabel(1051, 7, 67, 252, 10);
-  progressLabel_ = new QLabel(this);
+  auto* icon = new QLabel(this);
+  icon->setPixmap(iconPixmap(128));
+
+  auto* column = new QVBoxLayout;
+  column->setSpacing(0);
+  column->addWidget(start_);
+  column->addSpacing(du.y(24) - du.y(21));
+  column->addWidget(close_);
+  column->addSpacing(du.y(41) - du.y(38));
+  column->addWidget(icon, 0, Qt::AlignHCenter);
+  column->addStretch(1);
+
+  connect(start_, &QPushButton::clicked, this, &BatchCheckDialog::OnStart);
+  connect(close_, &QPushButton::clicked, this, &BatchCheckDialog::reject);
+  return column;
+}
+
+QBoxLayout* BatchCheckDialog::buildProgress() {
+  const DialogUnits du = DialogUnits::of(font());
+  const int height = du.y(77) - du.y(67);
+  currentLabel_ = named(1051, new ColourLabel(1051, this));
+  currentLabel_->setPathMode(true);
+  currentLabel_->setFixedHeight(height);
+  currentLabel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+  progressLabel_ = named(1055, new QLabel(this));
   progressLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  place(1055, progressLabel_, 262, 67, 30, 10);
+  progressLabel_->setFixedSize(du.x(292) - du.x(262), height);
 
-  allFormats_ = new QCheckBox(tr("检查所有支持的格式"), this);
-  place(1059, allFormats_, 7, 81, 160, 10);
+  unreadableFiles_ = new QPlainTextEdit(this);
+  unreadableFiles_->setObjectName(QStringLiteral("unreadableFiles"));
+  unreadableFiles_->setReadOnly(true);
+  unreadableFiles_->setPlaceholderText(tr("无法读取的文件及原因列在这里"));
+  unreadableFiles_->setMinimumHeight(du.y(24));
+
+  auto* row = new QHBoxLayout;
+  row->setSpacing(du.x(262) - du.x(259));
+  row->addWidget(currentLabel_, 1);
+  row->addWidget(progressLabel_);
+  return row;
+}
+
+QWidget* BatchCheckDialog::buildOptions() {
+  const DialogUnits du = DialogUnits::of(font());
+  allFormats_ = named(1059, new QCheckBox(tr("检查所有支持的格式"), this));
   allFormats_->setChecked(windowSetting("BatchAllFormats", 0) != 0);
   engine_->SetAllFormats(allFormats_->isChecked());
   connect(allFormats_, &QCheckBox::toggled, this, [this](bool on) {
     engine_->SetAllFormats(on);
     setWindowSetting("BatchAllFormats", on ? 1 : 0);
   });
-
-  // An icon control takes the size of its icon.
-  auto* icon = new QLabel(this);
-  const QPixmap application = iconPixmap(128);
-  icon->setPixmap(application);
-  icon->setGeometry(QRect(QPoint(du.x(255), du.y(41)), application.size()));
-
-  connect(start_, &QPushButton::clicked, this, &BatchCheckDialog::OnStart);
-  connect(close, &QPushButton::clicked, this, &BatchCheckDialog::reject);
-  connect(browseSource, &QPushButton::clicked, this, &BatchCheckDialog::OnBrowseSource);
-  connect(browseResult, &QPushButton::clicked, this, &BatchCheckDialog::OnBrowseResult);
+  allFormats_->setFixedHeight(du.y(91) - du.y(81));
+  return allFormats_;
 }
 
 QWidget* BatchCheckDialog::control(int id) const {
@@ -156,6 +267,7 @@ void BatchCheckDialog::EnableButtons(bool enable) {
 
 void BatchCheckDialog::OnRunningChanged(bool running) {
   if (running) {
+    unreadableFiles_->clear();
     savedStartText_ = start_->text();
     start_->setText(tr(kStopText));
     EnableButtons(false);
@@ -179,6 +291,10 @@ void BatchCheckDialog::ShowProgress(const QString& path, int checked, int total)
   emit fileChecking(path, checked, total);
 }
 
+void BatchCheckDialog::ShowUnreadableFile(const QString& path, const QString& cause) {
+  unreadableFiles_->appendPlainText(tr("%1：%2").arg(path, cause));
+}
+
 void BatchCheckDialog::OnStart() {
   if (engine_->running()) {
     engine_->RequestStop();
@@ -192,11 +308,11 @@ void BatchCheckDialog::OnStart() {
   ShowUnreadableFolders();
   switch (outcome) {
     case mv::BatchOutcome::NoSourceFolder:
-      control(1058)->setFocus();
+      browseSource_->setFocus();
       break;
     case mv::BatchOutcome::NoResultFile:
     case mv::BatchOutcome::ResultCreateFailed:
-      control(1002)->setFocus();
+      browseResult_->setFocus();
       break;
     default:
       break;
@@ -262,6 +378,17 @@ void BatchCheckDialog::closeEvent(QCloseEvent* event) {
     return;
   }
   QDialog::closeEvent(event);
+}
+
+void BatchCheckDialog::keyPressEvent(QKeyEvent* event) {
+  if (isHeldEnter(event)) return;
+  QDialog::keyPressEvent(event);
+}
+
+bool BatchCheckDialog::eventFilter(QObject* watched, QEvent* event) {
+  // A focused button takes Enter itself, before the window sees it.
+  if (isHeldEnter(event)) return true;
+  return QDialog::eventFilter(watched, event);
 }
 
 void BatchCheckDialog::dragEnterEvent(QDragEnterEvent* event) {

@@ -1,16 +1,20 @@
 #pragma once
 // The batch check window: a source folder and a result file, chosen with their browse buttons
 // or by dropping a RealMedia file, and a Start button that runs the zero-second check over the
-// folder tree and becomes Stop while the run goes on. The run pumps events between files, so
-// every handler here can be entered from inside it.
+// folder tree and becomes Stop while the run goes on. Files that could not be read are listed
+// under the progress line with their causes. The run pumps events between files, so every
+// handler here can be entered from inside it.
 #include <QDialog>
 #include <QString>
 #include <QStringList>
 #include <map>
 #include <memory>
 
+class QBoxLayout;
 class QCheckBox;
+class QKeyEvent;
 class QLabel;
+class QPlainTextEdit;
 class QPushButton;
 
 namespace mv {
@@ -53,9 +57,20 @@ class BatchCheckDialog : public QDialog {
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  // Enter held down repeats its press: only a fresh press starts or stops a run.
+  void keyPressEvent(QKeyEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void buildControls();
+  QBoxLayout* buildFolderRows();
+  QBoxLayout* buildButtons();
+  QBoxLayout* buildProgress();
+  QWidget* buildOptions();
+  // Registers a control under its resource id, which tests and control() look it up by.
+  template <typename W>
+  W* named(int id, W* widget);
+  void ShowUnreadableFile(const QString& path, const QString& cause);
   void ShowFields();
   void EnableButtons(bool enable);
   void OnRunningChanged(bool running);
@@ -71,11 +86,15 @@ class BatchCheckDialog : public QDialog {
 
   std::map<int, QWidget*> controls_;
   QPushButton* start_ = nullptr;
+  QPushButton* close_ = nullptr;
+  QPushButton* browseSource_ = nullptr;
+  QPushButton* browseResult_ = nullptr;
   ColourLabel* sourceLabel_ = nullptr;
   ColourLabel* resultLabel_ = nullptr;
   ColourLabel* currentLabel_ = nullptr;
   QLabel* progressLabel_ = nullptr;
-  QCheckBox* allFormats_ = nullptr;  // files of every readable format, not only RealMedia
+  QPlainTextEdit* unreadableFiles_ = nullptr;  // one line per file of the run that did not load
+  QCheckBox* allFormats_ = nullptr;            // files of every readable format, not only RealMedia
 };
 
 }  // namespace mvgui

@@ -7,13 +7,17 @@
 
 #include <QDropEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QTimer>
 #include <QUrl>
 #include <QtTest>
 #include <filesystem>
+#include <map>
 
 #include "batch/folder_picker.h"
 #include "fixtures/byte_writer.h"
@@ -69,6 +73,11 @@ std::vector<std::string> chainOfProblemFiles(const fs::path& root, int count) {
     folder /= "s";
   }
   return files;
+}
+
+// A press of Enter that the keyboard repeats while the key is held down.
+void repeatedEnter(QWidget* to) {
+  QTest::simulateEvent(to, true, Qt::Key_Return, Qt::NoModifier, "\r", true);
 }
 
 }  // namespace
@@ -134,16 +143,73 @@ class BatchCheckDialogTest : public QObject {
     dir_.reset();
   }
 
-  void layoutAndTexts() {
+  // Where the window has always put its controls, within a few pixels; larger, the paths, the
+  // progress line and the list take the room and the buttons keep their size.
+  void layoutGrowsFromTheArrangementItAlwaysHad() {
     BatchCheckDialog d;
     QCOMPARE(d.windowTitle(), QString("批量检查RM文件"));
+    d.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
     const mvgui::DialogUnits du = mvgui::DialogUnits::of(d.font());
-    QCOMPARE(d.size(), QSize(du.x(299), du.y(96)));
-    QCOMPARE(d.control(1)->geometry(), du.rect(242, 7, 50, 14));
-    QCOMPARE(d.control(1057)->geometry(), du.rect(7, 18, 207, 10));
-    QCOMPARE(d.control(1058)->geometry(), du.rect(217, 12, 19, 16));
-    QCOMPARE(d.control(1051)->geometry(), du.rect(7, 67, 252, 10));
-    QCOMPARE(d.control(1055)->geometry(), du.rect(262, 67, 30, 10));
+    const std::map<int, QRect> before = {{1, du.rect(242, 7, 50, 14)},    {2, du.rect(242, 24, 50, 14)},
+                                         {1057, du.rect(7, 18, 207, 10)}, {1058, du.rect(217, 12, 19, 16)},
+                                         {1012, du.rect(7, 42, 207, 10)}, {1002, du.rect(217, 36, 19, 16)},
+                                         {1051, du.rect(7, 67, 252, 10)}, {1055, du.rect(262, 67, 30, 10)}};
+    const auto near = [](const QRect& a, const QRect& b) {
+      return std::abs(a.left() - b.left()) <= 3 && std::abs(a.top() - b.top()) <= 3 &&
+             std::abs(a.right() - b.right()) <= 3 && std::abs(a.bottom() - b.bottom()) <= 3;
+    };
+    QCOMPARE(d.width(), du.x(299));
+    for (const auto& [id, rect] : before)
+      QVERIFY2(near(d.control(id)->geometry(), rect), qPrintable(QString::number(id)));
+    auto* list = d.findChild<QPlainTextEdit*>();
+    QVERIFY(list && list->isReadOnly());
+    QVERIFY(list->geometry().top() > d.control(1051)->geometry().bottom());
+    QVERIFY(d.control(1059)->geometry().top() > list->geometry().bottom());
+    QVERIFY(d.rect().contains(d.control(1059)->geometry()));
+
+    std::map<int, QRect> created;
+    for (const auto& [id, rect] : before) created[id] = d.control(id)->geometry();
+    const QRect createdList = list->geometry();
+    d.resize(d.size() + QSize(200, 100));
+    QTRY_COMPARE(d.control(1051)->width(), created[1051].width() + 200);
+    for (int id : {1057, 1012}) QCOMPARE(d.control(id)->geometry(), created[id].adjusted(0, 0, 200, 0));
+    for (int id : {1, 2, 1055, 1058, 1002})
+      QCOMPARE(d.control(id)->geometry(), created[id].translated(200, 0));
+    QCOMPARE(list->geometry(), createdList.adjusted(0, 0, 200, 100));
+    // Smaller than created, down to what the controls need.
+    QVERIFY(d.layout() != nullptr);
+    QCOMPARE(d.minimumSize(), d.layout()->totalMinimumSize());
+    QVERIFY(d.minimumWidth() < du.x(299));
+  }
+
+  // A 1080-pixel screen at twice the scale: the window's least height fits with room for a panel.
+  void fitsAScreenAtScaleTwo() {
+    if (qEnvironmentVariable("QT_SCALE_FACTOR") != "2") {
+      QProcess child;
+      QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+      env.insert("QT_SCALE_FACTOR", "2");
+      env.insert("QT_QPA_PLATFORM", "offscreen");
+      child.setProcessEnvironment(env);
+      child.setProcessChannelMode(QProcess::ForwardedChannels);
+      child.start(QCoreApplication::applicationFilePath(), {"fitsAScreenAtScaleTwo"});
+      QVERIFY(child.waitForFinished(60000));
+      QCOMPARE(child.exitCode(), 0);
+      return;
+    }
+    BatchCheckDialog d;
+    d.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    QCOMPARE(d.devicePixelRatio(), 2.0);
+    QVERIFY(d.layout() != nullptr);
+    QCOMPARE(d.minimumSize(), d.layout()->totalMinimumSize());
+    QVERIFY2(d.minimumHeight() * 2 <= 1000, qPrintable(QString::number(d.minimumHeight())));
+    QVERIFY(d.minimumWidth() * 2 <= 1920);
+    QVERIFY(d.height() * 2 <= 1000);
+  }
+
+  void controlsAndTexts() {
+    BatchCheckDialog d;
     QVERIFY(button(d, 1)->isDefault());
     QCOMPARE(button(d, 2)->text(), QString("4.关闭"));
     for (int id : {1057, 1012, 1051}) {
@@ -263,7 +329,7 @@ class BatchCheckDialogTest : public QObject {
     mvtest::writeFile(root / "b.rmvb", mvtest::sampleRealMedia(20, {4, 5, 6, 12}));
     mvtest::writeFile(root / "notes.avi", mvtest::sampleAvi(3));
     mvtest::writeFile(root / "sub" / "c.RM", mvtest::sampleRealMedia(15, {7}));
-    mvtest::writeFile(root / "sub" / "broken.rm", mvtest::Bytes(64, 0x55));
+    mvtest::writeFile(root / "sub" / "bro\tken.rm", mvtest::Bytes(64, 0x55));
     const std::string result = path("result.txt");
     mvtest::writeFile(result, mvtest::Bytes(100, 'x'));  // an earlier run's
     setFolders(root.string(), result);
@@ -287,16 +353,22 @@ class BatchCheckDialogTest : public QObject {
       seen.insert(steps[i].path);
     }
     const QString r = QString::fromStdString(root.string());
-    QCOMPARE(seen, (std::set<QString>{r + "/a.rm", r + "/b.rmvb", r + "/sub/c.RM", r + "/sub/broken.rm"}));
-    // The damaged file tells the user and the run goes on; no outcome message when files were found.
-    QVERIFY(!messages().empty());
-    QCOMPARE(messages().back(), std::string(mv::msg::kReadFailed));
+    QCOMPARE(seen, (std::set<QString>{r + "/a.rm", r + "/b.rmvb", r + "/sub/c.RM", r + "/sub/bro\tken.rm"}));
+    // The damaged file is a line in the window, not a box, and the run goes on; no outcome
+    // message when files were found.
+    QVERIFY(messages().empty());
+    QCOMPARE(d.findChild<QPlainTextEdit*>()->toPlainText(),
+             r + "/sub/bro\\tken.rm：不是有效的 RealMedia 文件");
     QCOMPARE(readText(result), root.string() + "/b.rmvb\r\n00:00:05 -- 00:00:07\r\n00:00:13\r\n\r\n" +
                                    root.string() + "/sub/c.RM\r\n00:00:08\r\n\r\n");
     QCOMPARE(opened_, std::vector<std::string>{result});
     QCOMPARE(d.engine().problemFiles(), 2);
     expectIdle(d);
     QVERIFY(d.isVisible());
+    // The next run lists its own.
+    fs::remove(root / "sub" / "bro\tken.rm");
+    button(d, 1)->click();
+    QCOMPARE(d.findChild<QPlainTextEdit*>()->toPlainText(), QString());
   }
 
   void outcomesWithoutFindings_data() {
@@ -421,6 +493,52 @@ class BatchCheckDialogTest : public QObject {
     QCOMPARE(std::count(opened_.begin(), opened_.end(), result), 2);
     QCOMPARE(readText(result).find(files[0]), size_t(0));
     QCOMPARE(readText(result).rfind(files[0]), size_t(0));
+  }
+
+  // Enter held down repeats its press on whatever has the focus: only the first press starts
+  // the run; the repeats neither stop it nor start another nor close the window afterwards.
+  void heldEnterStartsOneRun() {
+    chainOfProblemFiles(dir_->path() / "tree", 3);
+    const std::string result = path("result.txt");
+    setFolders((dir_->path() / "tree").string(), result);
+    BatchCheckDialog d;
+    d.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    const auto repeatEnter = [&] {
+      for (QWidget* w : {static_cast<QWidget*>(&d), d.control(1), d.control(2), d.control(1059)})
+        repeatedEnter(w);
+    };
+    watch(d, [&](const Step&) { repeatEnter(); });
+    QTest::keyClick(&d, Qt::Key_Return);
+    QCOMPARE(steps_->size(), size_t(3));
+    repeatEnter();
+    QCOMPARE(steps_->size(), size_t(3));
+    QVERIFY(d.isVisible());
+    QVERIFY(messages().empty());
+    QCOMPARE(opened_, std::vector<std::string>{result});
+  }
+
+  // Stopped with Enter, which is then held: the run ends once and its result is opened once.
+  void aStoppedRunOpensItsResultOnce() {
+    chainOfProblemFiles(dir_->path() / "tree", 4);
+    const std::string result = path("result.txt");
+    setFolders((dir_->path() / "tree").string(), result);
+    BatchCheckDialog d;
+    d.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    watch(d, [&](const Step& s) {
+      if (s.checked != 2) return;
+      QTest::keyClick(&d, Qt::Key_Return);
+      QTimer::singleShot(0, &d, [&] {
+        for (int i = 0; i < 3; ++i) repeatedEnter(&d);
+      });
+    });
+    QTest::keyClick(&d, Qt::Key_Return);
+    for (int i = 0; i < 3; ++i) repeatedEnter(&d);
+    QCOMPARE(steps_->size(), size_t(2));
+    QCOMPARE(messages(), std::vector<std::string>{mv::msg::kBatchStopped});
+    QCOMPARE(opened_, std::vector<std::string>{result});
+    expectIdle(d);
   }
 
   void closeRequestsAreIgnoredWhileRunning() {

@@ -5,6 +5,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QPixmap>
+#include <QTimer>
 #include <cstdio>
 #include <filesystem>
 
@@ -60,6 +61,7 @@ void writeBatchGallery(const QString& folder) {
   mvtest::writeFile(root / "晚会.rm", mvtest::sampleRealMedia(8));
   mvtest::writeFile(root / "2006年新闻节目" / "news_2006-05-01.rmvb", mvtest::sampleRealMedia(8, {3}));
   mvtest::writeFile(deep / "新闻联播_2006-05-03_完整版_高清.rmvb", mvtest::sampleRealMedia(8));
+  mvtest::writeFile(root / "2005年春节晚会" / "下载中断.rm", mvtest::Bytes(64, 0x55));
   const std::string result = (media.path() / "morvatelline_chk.txt").string();
 
   mvtest::MessageRecorder messages;  // a box would wait for a person
@@ -70,14 +72,19 @@ void writeBatchGallery(const QString& folder) {
     idle.show();
     settle();
     savePixmap(idle.grab(), folder, "batch-check-idle");
+    idle.resize(idle.size() + QSize(240, 120));
+    settle();
+    savePixmap(idle.grab(), folder, "batch-check-larger");
 
     mvgui::BatchCheckDialog running;
     running.show();
     settle();
-    // Taken while the deepest file is being checked.
+    // Taken at the pump after the last file, the damaged one, so that its line is in the list.
     QObject::connect(&running, &mvgui::BatchCheckDialog::fileChecking, &running,
-                     [&](const QString&, int checked, int) {
-                       if (checked == 3) savePixmap(running.grab(), folder, "batch-check-running");
+                     [&](const QString&, int checked, int total) {
+                       if (checked == total)
+                         QTimer::singleShot(
+                             0, &running, [&] { savePixmap(running.grab(), folder, "batch-check-running"); });
                      });
     running.OnStart();
   }
