@@ -140,12 +140,12 @@ void MainDialog::buildControls() {
   second->addLayout(buildLinks(du));
   second->addStretch(1);
   column->addLayout(second);
-  column->addWidget(buildChartGroup(du), 185);
+  column->addWidget(buildChartGroup(du), 182);
   auto* list = new StatListCtrl(this);
   auto* frames = new FrameList(this);
   frames->setObjectName("frameList");
-  column->addWidget(list, 160);
-  column->addWidget(frames, 160);
+  column->addWidget(list, 163);
+  column->addWidget(frames, 163);
   column->addLayout(buildPeakRow(du));
   panel_.Init(this, chart_, list, frames);
   add(1007, list);
@@ -304,13 +304,16 @@ QLayout* MainDialog::buildLinks(const DialogUnits& du) {
 QWidget* MainDialog::buildChartGroup(const DialogUnits& du) {
   auto* group = add(1033, new QGroupBox(this));
   auto* column = new QVBoxLayout(group);
-  column->setContentsMargins(du.x(3), du.y(3), du.x(3), du.y(2));
+  column->setContentsMargins(du.x(3), du.y(3), du.x(3), 0);
   column->setSpacing(du.y(3));
   chart_ = new CCurveChart(group);
   chart_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
   column->addWidget(chart_, 1);
-  column->addLayout(buildStatistics(du));
-  column->addLayout(buildMarkedSeconds(du));
+  auto* rows = new QVBoxLayout;
+  rows->setSpacing(0);
+  rows->addLayout(buildStatistics(du));
+  rows->addLayout(buildMarkedSeconds(du));
+  column->addLayout(rows);
   return group;
 }
 
@@ -328,7 +331,7 @@ QLayout* MainDialog::buildStatistics(const DialogUnits& du) {
   const int ids[2][3] = {{1036, 1038, 1039}, {1041, 1042, 1043}};
   const char* const names[3] = {QT_TR_NOOP("最大"), QT_TR_NOOP("最小"), QT_TR_NOOP("平均")};
   for (int k = 0; k < 2; ++k) {
-    row->addSpacing(du.x(k == 0 ? 5 : 9));
+    row->addSpacing(du.x(k == 0 ? 5 : 28));
     row->addWidget(swatch(k == 0 ? 1044 : 1045, du));
     for (int i = 0; i < 3; ++i) {
       row->addSpacing(du.x(i == 0 ? 3 : 4));
@@ -352,27 +355,33 @@ QLayout* MainDialog::buildMarkedSeconds(const DialogUnits& du) {
     const char* text;
     int mode;
   } counts[] = {{1046, 1048, QT_TR_NOOP("码率最大的"), 1}, {1047, 1049, QT_TR_NOOP("码率最小的"), 0}};
+  const auto label = [&](const QString& text, int width) {
+    auto* l = new QLabel(text, this);
+    l->setMinimumWidth(du.x(width));
+    return l;
+  };
   row->addSpacing(du.x(5));
   for (const auto& c : counts) {
     row->addWidget(swatch(c.swatch, du));
-    row->addWidget(new QLabel(tr(c.text), this));
+    row->addWidget(label(tr(c.text), 41));
     auto* button = add(c.button, new QPushButton("99", this));
     button->setFixedSize(du.x(28), du.y(12));
     button->setAutoDefault(false);
     connect(button, &QPushButton::clicked, this, [this, mode = c.mode] { OnCountButton(mode); });
     row->addWidget(button);
-    row->addWidget(new QLabel(tr("点"), this));
+    row->addWidget(label(tr("点"), 10));
     row->addStretch(1);
   }
   row->addWidget(swatch(1050, du));
-  row->addWidget(new QLabel(tr("0码率点"), this));
+  row->addWidget(label(tr("0码率点"), 34));
   for (int k = 0; k < 2; ++k) {
     zeroIndicator_[k] = add(k == 0 ? 1053 : 1056, new QLabel(this));
-    zeroIndicator_[k]->setFixedSize(du.x(20), du.y(16));
+    zeroIndicator_[k]->setFixedSize(du.x(20), du.y(20));
     zeroIndicator_[k]->setAlignment(Qt::AlignCenter);
     zeroIndicator_[k]->installEventFilter(this);
     row->addWidget(zeroIndicator_[k]);
   }
+  row->addSpacing(du.x(3));
   return row;
 }
 
@@ -380,7 +389,10 @@ QLayout* MainDialog::buildPeakRow(const DialogUnits& du) {
   // The peak window, the moving-average line and what each file's peak is.
   auto* row = new QHBoxLayout;
   row->setSpacing(du.x(3));
-  row->addWidget(new QLabel(tr("峰值窗口"), this));
+  auto* title = new QLabel(tr("峰值窗口"), this);
+  title->setMinimumWidth(du.x(34));
+  row->addSpacing(du.x(2));
+  row->addWidget(title);
   peakSpin_ = add(1060, new QSpinBox(this));
   peakSpin_->setRange(int(mv::kMinPeakWindow), int(mv::kMaxPeakWindow));
   peakSpin_->setSuffix(tr(" 秒"));

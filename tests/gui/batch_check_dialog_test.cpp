@@ -24,6 +24,7 @@
 #include "fixtures/message_recorder.h"
 #include "fixtures/sample_media.h"
 #include "fixtures/unprivileged.h"
+#include "gui/support/scale_two.h"
 #include "gui/support/file_dialog_recorder.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
@@ -185,16 +186,8 @@ class BatchCheckDialogTest : public QObject {
 
   // A 1080-pixel screen at twice the scale: the window's least height fits with room for a panel.
   void fitsAScreenAtScaleTwo() {
-    if (qEnvironmentVariable("QT_SCALE_FACTOR") != "2") {
-      QProcess child;
-      QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-      env.insert("QT_SCALE_FACTOR", "2");
-      env.insert("QT_QPA_PLATFORM", "offscreen");
-      child.setProcessEnvironment(env);
-      child.setProcessChannelMode(QProcess::ForwardedChannels);
-      child.start(QCoreApplication::applicationFilePath(), {"fitsAScreenAtScaleTwo"});
-      QVERIFY(child.waitForFinished(60000));
-      QCOMPARE(child.exitCode(), 0);
+    if (bool passed = false; !mvtest::atScaleTwo("fitsAScreenAtScaleTwo", passed)) {
+      QVERIFY(passed);
       return;
     }
     BatchCheckDialog d;

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <cstdio>
+#include <cstring>
 
 #include "app/filter_dlg.h"
 #include "app/main_app.h"
@@ -42,8 +43,9 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   mvgui::installChineseTranslation(app);
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: gallery OUTPUT_FOLDER\n");
+  const bool scaleTwo = argc == 3 && std::strcmp(argv[2], "--scale-two") == 0;
+  if (argc != 2 && !scaleTwo) {
+    std::fprintf(stderr, "usage: gallery OUTPUT_FOLDER [--scale-two]\n");
     return 2;
   }
   const QString out = QString::fromLocal8Bit(argv[1]);
@@ -56,6 +58,16 @@ int main(int argc, char** argv) {
   mvtest::FileDialogRecorder dialogs;
   bool ok = true;
 
+  if (scaleTwo) {
+    // Run with QT_SCALE_FACTOR=2: the window as it opens on a screen of twice the density.
+    mvgui::MainDialog window;
+    window.show();
+    dialogs.answer(QString::fromStdString(avi));
+    dialogs.answer(QString::fromStdString(rm));
+    window.OnOpen(0);
+    window.OnOpen(1);
+    return save(window, out, "main-scale-2") && messages.messages.empty() ? 0 : 1;
+  }
   {
     mvgui::MainDialog empty;
     empty.show();
@@ -109,9 +121,9 @@ int main(int argc, char** argv) {
     ok &= save(filter, out, "data-filter");
   }
   {
-    // Maximised on a 1280x1024 screen, a two-hour pair at "全部", and the chart as an image.
+    // Maximised on a 1920x1080 screen, a two-hour pair at "全部", and the chart as an image.
     mvgui::MainDialog window;
-    window.resize(1280, 990);
+    window.resize(1920, 1050);
     window.show();
     mvtest::fillLongPair(window.slot(0), window.slot(1), 7200, true);
     window.panel().RefreshSlot(0);

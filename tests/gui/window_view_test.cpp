@@ -9,6 +9,7 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QTest>
+#include <QWheelEvent>
 #include <cstring>
 
 #include "app/chart_image.h"
@@ -20,9 +21,11 @@
 #include "fixtures/shell_recorder.h"
 #include "fixtures/slot_builder.h"
 #include "gui/support/file_dialog_recorder.h"
+#include "gui/support/scale_two.h"
 #include "media/peaks.h"
 #include "platform/shell.h"
 #include "settings/para_block.h"
+#include "widgets/dialog_units.h"
 #include "widgets/link_buttons.h"
 #include "widgets/stat_list_ctrl.h"
 #include "widgets/stat_list_model.h"
@@ -58,6 +61,31 @@ class WindowViewTest : public QObject {
     }
   }
 
+  void atTheCreatedSizeControlsStandWhereTheyAlwaysDid() {
+    MainDialog w;
+    w.show();
+    settle();
+    const DialogUnits du = DialogUnits::of(w.font());
+    // Top-left corners in dialog units of the window as it was placed by hand.
+    const struct {
+      int id, x, y;
+    } places[] = {{1011, 13, 24},  {1001, 192, 18}, {1016, 236, 18}, {1014, 13, 46},  {1026, 236, 40},
+                  {1017, 27, 77},  {1018, 107, 77}, {1035, 153, 79}, {1005, 275, 24}, {1009, 396, 24},
+                  {1010, 275, 45}, {1013, 396, 45}, {1003, 210, 76}, {1015, 291, 76}, {1019, 379, 71},
+                  {1027, 434, 71}, {1044, 15, 246}, {1036, 59, 246}, {1039, 180, 246}, {1045, 248, 246},
+                  {1043, 413, 246}, {1046, 15, 262}, {1048, 82, 262}, {1047, 182, 262}, {1049, 250, 262},
+                  {1050, 347, 262}, {1056, 429, 258}, {1007, 7, 278},  {1060, 44, 442}, {1062, 132, 442},
+                  {1063, 294, 442}};
+    QStringList off;
+    for (const auto& p : places) {
+      const QPoint at = w.control(p.id)->mapTo(&w, QPoint(0, 0));
+      const QPoint d = at - QPoint(du.x(p.x), du.y(p.y));
+      if (std::abs(d.x()) > 5 || std::abs(d.y()) > 5)
+        off << QString("%1 by (%2, %3)").arg(p.id).arg(d.x()).arg(d.y());
+    }
+    QVERIFY2(off.isEmpty(), qPrintable(off.join(", ")));
+  }
+
   void growingGivesTheRoomToPathsStatisticsChartAndList() {
     MainDialog w;
     w.show();
@@ -89,6 +117,81 @@ class WindowViewTest : public QObject {
     settle();
     for (const auto& [c, g] : created) QCOMPARE(c->geometry(), g);
     QCOMPARE(chart->viewWidth, visible0);
+  }
+
+  void atFullHdRowsFillTheWidthAndAxesStandOnTheirLines() {
+    MainDialog w;
+    w.show();
+    mvtest::fillSlot(w.slot(0), {.video = withPeak(600, 300)});
+    w.panel().RefreshSlot(0);
+    w.resize(1920, 1020);
+    settle();
+    QVERIFY(w.control(1011)->width() > 1920 - 450);
+    QVERIFY(w.control(1043)->mapTo(&w, QPoint(w.control(1043)->width(), 0)).x() > 1920 - 40);
+    StatListCtrl* list = w.panel().list();
+    int columns = 0;
+    for (int c = 0; c < list->model()->columnCount(); ++c) columns += list->columnWidth(c);
+    QCOMPARE(columns, list->viewport()->width());
+
+    for (int zoom : {100, int(CCurvePanel::kWholeFile)}) {
+      w.panel().SetZoom(zoom);
+      settle();
+      CCurveChart* chart = w.panel().chart();
+      const QRect plot = chart->clientRect();
+      QCOMPARE(plot.height() % 8, 0);
+      const ChartPlan plan = planChart(*chart, plot.size(), timeLabelSize());
+      // Rate labels on every second grid line, from the bottom edge to the top edge.
+      for (int k = 0; k < 5; ++k) {
+        const int line = k == 0 ? plot.height() : k == 4 ? 0 : plan.grid[size_t(7 - 2 * k)].y1();
+        QVERIFY(std::abs(chart->yLabel(k)->geometry().center().y() - (plot.top() + line)) <= 1);
+      }
+      // No time label in the plot (they are bright green there); dark text under it.
+      const QImage shot = chart->grab().toImage();
+      bool labelInPlot = false, textUnder = false;
+      for (int y = plot.top(); y <= plot.bottom() + timeLabelSize().height(); ++y)
+        for (int x = plot.left(); x <= plot.right(); ++x) {
+          const QColor c = shot.pixelColor(x, y);
+          labelInPlot |= y <= plot.bottom() && c == QColor(0, 255, 0);
+          textUnder |= y > plot.bottom() && c.lightness() < 100;
+        }
+      QVERIFY(!labelInPlot);
+      QVERIFY(textUnder);
+    }
+  }
+
+  void fitsAFullHdScreenAtScaleTwo() {
+    if (bool passed = false; !mvtest::atScaleTwo("fitsAFullHdScreenAtScaleTwo", passed)) {
+      QVERIFY(passed);
+      return;
+    }
+    MainDialog w;
+    w.show();
+    settle();
+    QCOMPARE(w.devicePixelRatio(), 2.0);
+    QVERIFY2(w.minimumSizeHint().height() * 2 <= 1000, qPrintable(QString::number(w.minimumSizeHint().height())));
+    QVERIFY(w.minimumSizeHint().width() * 2 <= 1920);
+  }
+
+  void ctrlWheelZoomsAroundThePointer() {
+    MainDialog w;
+    w.show();
+    mvtest::fillSlot(w.slot(0), {.video = withPeak(900, 300)});
+    w.panel().RefreshSlot(0);
+    settle();
+    CCurveChart* chart = w.panel().chart();
+    chart->ScrollTo(2000);
+    const QRect plot = chart->clientRect();
+    const int pixel = plot.width() / 4;
+    const auto secondAt = [&] { return (chart->viewStart + double(pixel) * chart->viewWidth / plot.width()) /
+                                       chart->series.at(1).xStep; };
+    const double before = secondAt();
+    const QPointF at(plot.left() + pixel, plot.center().y());
+    QWheelEvent wheel(at, chart->mapToGlobal(at), {}, {0, 120}, Qt::NoButton, Qt::ControlModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(chart, &wheel);
+    QCOMPARE(w.panel().zoom(), 200);
+    QCOMPARE(static_cast<QComboBox*>(w.control(1018))->currentText(), QString("200%"));
+    QVERIFY(std::abs(secondAt() - before) < 1.0);
   }
 
   void wholeFileFitsTheWidthWithEveryPeak() {
@@ -310,7 +413,7 @@ class WindowViewTest : public QObject {
       w.show();
       w.resize(900, 800);
       w.move(40, 30);
-      static_cast<QComboBox*>(w.control(1018))->activated(7);  // "全部"
+      static_cast<QComboBox*>(w.control(1018))->activated(0);  // "全部"
       w.ZoomChanged(CCurvePanel::kWholeFile);
       dialogs.answer(QString::fromStdString(dir_.file("gone.avi")));
       mvtest::MessageRecorder messages;  // the file does not exist
