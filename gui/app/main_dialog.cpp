@@ -232,12 +232,14 @@ QWidget* MainDialog::buildViewChoice(const DialogUnits& du) {
   itemCombo_ = add(1017, new QComboBox(group));
   itemCombo_->addItems({tr("视频码率"), tr("音频码率"), tr("总码率"), tr("每帧"), tr("每GOP")});
   itemCombo_->setMinimumWidth(du.x(48));
+  itemCombo_->setSizeAdjustPolicy(QComboBox::AdjustToContents);  // every item readable
   row->addWidget(itemCombo_);
   row->addSpacing(du.x(8));
   row->addWidget(new QLabel(tr("比例:"), group));
   scaleCombo_ = add(1018, new QComboBox(group));
   for (const ScaleItem& item : kScaleItems) scaleCombo_->addItem(tr(item.text));
   scaleCombo_->setMinimumWidth(du.x(40));
+  scaleCombo_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   row->addWidget(scaleCombo_);
   row->addSpacing(du.x(4));
   pointsCheck_ = add(1035, new QCheckBox(tr("数据点"), group));
