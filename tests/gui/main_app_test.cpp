@@ -1,13 +1,14 @@
 // The window program's start and its sinks: files beyond two named on the command line, the About
 // box's name and version, written files whose opener gives up, and the help page and count texts
 // of the English window.
+#include "app/main_app.h"
+
 #include <QFile>
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "app/about_dialog.h"
-#include "app/main_app.h"
 #include "fixtures/message_recorder.h"
 #include "platform/paths.h"
 #include "platform/shell.h"
@@ -71,13 +72,16 @@ class MainAppTest : public QObject {
   void englishWindowHasItsHelpPageAndPlurals() {
     QVERIFY(useEnglish(true));
     QVERIFY(helpFilePath().endsWith("/morvatelline_en.htm"));
-    QCOMPARE(QCoreApplication::translate("mvgui::CCurvePanel", "关键帧 %n 个，平均GOP %1 帧", nullptr, 1).arg("2.00"),
+    QCOMPARE(QCoreApplication::translate("mvgui::CCurvePanel", "关键帧 %n 个，平均GOP %1 帧", nullptr, 1)
+                 .arg("2.00"),
              QString("1 key frame, average GOP 2.00 frames"));
-    QCOMPARE(QCoreApplication::translate("mvgui::CCurvePanel", "关键帧 %n 个，平均GOP %1 帧", nullptr, 2).arg("2.00"),
+    QCOMPARE(QCoreApplication::translate("mvgui::CCurvePanel", "关键帧 %n 个，平均GOP %1 帧", nullptr, 2)
+                 .arg("2.00"),
              QString("2 key frames, average GOP 2.00 frames"));
     useEnglish(false);
     QVERIFY(helpFilePath().endsWith("/morvatelline.htm"));
-    QCOMPARE(QCoreApplication::translate("mvgui::CCurvePanel", "关键帧 %n 个，平均GOP %1 帧", nullptr, 1).arg("2.00"),
+    QCOMPARE(QCoreApplication::translate("mvgui::CCurvePanel", "关键帧 %n 个，平均GOP %1 帧", nullptr, 1)
+                 .arg("2.00"),
              QString("关键帧 1 个，平均GOP 2.00 帧"));
   }
 };
