@@ -10,7 +10,10 @@ std::string containersHelp() {
   for (const mv::Container& c : mv::containers()) {
     if (!text.empty()) text += ", ";
     text += std::string(c.name) + " (";
-    for (size_t i = 0; i < c.suffixes.size(); ++i) text += (i ? " " : "") + std::string(c.suffixes[i]);
+    for (size_t i = 0; i < c.suffixes.size(); ++i) {
+      if (i) text += ' ';
+      text += c.suffixes[i];
+    }
     text += ')';
   }
   return text;

@@ -3,7 +3,9 @@
 //   fill_container_lists TEMPLATE OUTPUT
 // {{MIME_TYPES}}: the desktop entry's list ("video/x-msvideo;…;"); {{MEDIA_TYPES}}: one AppStream
 // <mediatype> a line, indented as the placeholder is; {{READ_CONTAINERS}}, {{SUPPORTED_PATTERNS}},
-// {{FILTER_NAMES}}, {{SUFFIX_RULES}}: the help page's sentences.
+// {{FILTER_NAMES}}, {{SUFFIX_RULES}}: the help page's sentences; {{READ_CONTAINERS_EN}}: the
+// English page's; {{MAN_CONTAINERS}}: the manual page's ("AVI (\&.avi), RealMedia (\&.rm,
+// \&.rmvb), …"), each suffix behind roff's "\&".
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -44,6 +46,10 @@ std::string fill(const std::string& name, const std::string& indent) {
   if (name == "READ_CONTAINERS")
     return joined(
         "、", [](const Container& c) { return std::string(c.displayName) + "（" + codeSuffixes(c) + "）"; });
+  if (name == "READ_CONTAINERS_EN")
+    return joined(", ", [](const Container& c) {
+      return std::string(c.displayName) + " (" + joinedViews(c.suffixes, "<code>", "</code>", ", ") + ")";
+    });
   if (name == "SUPPORTED_PATTERNS") {
     std::string patterns = joined("、", [](const Container& c) { return std::string(c.supportedPatterns); });
     for (size_t at; (at = patterns.find(';')) != std::string::npos;) patterns.replace(at, 1, "、");
@@ -52,6 +58,12 @@ std::string fill(const std::string& name, const std::string& indent) {
   if (name == "FILTER_NAMES")
     return joined("、",
                   [](const Container& c) { return std::string(c.filter.substr(0, c.filter.find('('))); });
+  if (name == "MAN_CONTAINERS")
+    // roff takes a "." that starts a line for a request; "\&" keeps a suffix text wherever the
+    // template puts the list.
+    return joined(", ", [](const Container& c) {
+      return std::string(c.displayName) + " (" + joinedViews(c.suffixes, "\\&", "", ", ") + ")";
+    });
   if (name == "SUFFIX_RULES")
     return joined("，", [](const Container& c) {
       return codeSuffixes(c) + " 按 " + std::string(c.displayName) + " 文件读取";

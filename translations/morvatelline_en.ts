@@ -169,16 +169,19 @@
         <translation>Total</translation>
     </message>
     <message>
-        <source>关键帧 %1 个，平均GOP %2 帧</source>
-        <translation>%1 key frames, average GOP %2 frames</translation>
-    </message>
-    <message>
         <source>峰值 %1，起于 %2</source>
         <translation>Peak %1 from %2</translation>
     </message>
     <message>
         <source>峰值 -</source>
         <translation>Peak -</translation>
+    </message>
+    <message numerus="yes">
+        <source>关键帧 %n 个，平均GOP %1 帧</source>
+        <translation>
+            <numerusform>%n key frame, average GOP %1 frames</numerusform>
+            <numerusform>%n key frames, average GOP %1 frames</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -310,6 +313,12 @@ is not valid. Please choose another one.</translation>
 </source>
         <translation>File saved to:
 </translation>
+    </message>
+    <message>
+        <source>只能同时显示两个文件，以下文件未打开：
+%1</source>
+        <translation>Only two files can be shown at once; these were not opened:
+%1</translation>
     </message>
 </context>
 <context>

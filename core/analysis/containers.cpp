@@ -176,7 +176,8 @@ std::string searchMask(const Container& container) {
   std::string mask;
   for (std::string_view s : container.suffixes) {
     if (!mask.empty()) mask += ';';
-    mask += "*" + std::string(s);
+    mask += '*';
+    mask += s;
   }
   return mask;
 }

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <algorithm>
 
+#include "platform/version.h"
 #include "widgets/dialog_units.h"
 #include "widgets/icons.h"
 #include "widgets/link_buttons.h"
@@ -43,7 +44,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
   controls_[1] = ok;
 
-  label("", 7, 7, 219, 8, Qt::AlignHCenter);
+  name_ = label(QString("Morvatelline %1").arg(mv::kVersion), 7, 7, 219, 8, Qt::AlignHCenter);
   label(tr("作者:"), 37, 21, 29, 8, Qt::AlignRight);
   auto* author = label(tr(MORV_AUTHOR_NAME), 71, 21, 17, 8, Qt::AlignLeft);
   // The name is chosen at build time; a longer one than the place was drawn for still shows whole.

@@ -1,7 +1,10 @@
 #pragma once
-// The About box: author, contact address and home page, the last two as links.
+// The About box: the program's name and version, author, contact address and home page, the
+// last two as links.
 #include <QDialog>
 #include <map>
+
+class QLabel;
 
 namespace mvgui {
 
@@ -14,6 +17,7 @@ class AboutDialog : public QDialog {
 
   // The control with a resource id (1, 118, 1007, 1008), or null.
   QWidget* control(int id) const;
+  QLabel* nameLabel() const { return name_; }
   HyperlinkLabel* mailLink() const { return mail_; }
   HyperlinkLabel* homePageLink() const { return homePage_; }
 
@@ -24,6 +28,7 @@ class AboutDialog : public QDialog {
 
  private:
   std::map<int, QWidget*> controls_;
+  QLabel* name_ = nullptr;
   HyperlinkLabel* mail_ = nullptr;
   HyperlinkLabel* homePage_ = nullptr;
 };

@@ -253,8 +253,8 @@ void CCurvePanel::UpdatePeakLabels() {
     QString text;
     if (s.isLoaded() && view_ != PerSecond) {
       const mv::FrameStats& st = frames_[size_t(slot)].stats;
-      text = QCoreApplication::translate("mvgui::CCurvePanel", "关键帧 %1 个，平均GOP %2 帧")
-                 .arg(st.keyFrames)
+      text = QCoreApplication::translate("mvgui::CCurvePanel", "关键帧 %n 个，平均GOP %1 帧", nullptr,
+                                         int(st.keyFrames))
                  .arg(st.averageGopFrames, 0, 'f', 2);
     } else if (s.isLoaded()) {
       const mv::PeakWindow peak = mv::peakWindow(s.analysis, item, uint32_t(peakSeconds_));

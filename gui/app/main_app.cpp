@@ -127,6 +127,7 @@ bool useEnglish(bool on) {
   if (on == t.englishOn) return on;
   if (on && !englishLoaded()) return false;
   t.englishOn = on;
+  setEnglishHelp(on);
   if (on) {
     QCoreApplication::removeTranslator(&t.qtChinese);
     QCoreApplication::installTranslator(&t.english);
@@ -161,14 +162,16 @@ void installGuiSinks() {
   mv::setMessageSink([](const std::string& text) { showBox(QMessageBox::NoIcon, coreText(text)); });
   mv::setWarningSink([](const std::string& text) { showBox(QMessageBox::Warning, coreText(text)); });
   mv::setShellSink([](const std::string& path) {
-    const QString file = QString::fromStdString(path);
-    if (OpenLink(file) == linkresult::kOpened) return;
-    // Without a desktop to open it, the user is at least told where the file is.
-    if (QFileInfo(file).absoluteFilePath() == QFileInfo(helpFilePath()).absoluteFilePath())
-      showHelpWindow(file);
-    else
-      mv::showMessage(QCoreApplication::translate("mvgui::MainApp", "文件已保存到：\n").toStdString() +
-                      QFileInfo(file).absoluteFilePath().toStdString());
+    const QString file = QFileInfo(QString::fromStdString(path)).absoluteFilePath();
+    // Every export comes here: when the desktop cannot open the file, the user is at least told
+    // where it is.
+    OpenWrittenFile(file, [file] {
+      if (file == QFileInfo(helpFilePath()).absoluteFilePath())
+        showHelpWindow(file);
+      else
+        mv::showMessage(QCoreApplication::translate("mvgui::MainApp", "文件已保存到：\n").toStdString() +
+                        file.toStdString());
+    });
   });
 }
 
@@ -182,7 +185,18 @@ void installSessionEndSinks() {
   mv::setShellSink([](const std::string&) {});
 }
 
-int runMainApp(QApplication& app, const QStringList& files) {
+QStringList filesToOpen(const QStringList& files) {
+  if (files.size() <= 2) return files;
+  const QString text =
+      QCoreApplication::translate("mvgui::MainApp", "只能同时显示两个文件，以下文件未打开：\n%1")
+          .arg(files.mid(2).join('\n'));
+  std::fprintf(stderr, "morvatelline: %s\n", text.toLocal8Bit().constData());
+  std::fflush(stderr);
+  mv::showMessage(text.toStdString());
+  return files.mid(0, 2);
+}
+
+int runMainApp(QApplication& app, const QStringList& commandLineFiles) {
   // Qt adopts the user's locale; the files we write keep the decimal point all the same.
   std::setlocale(LC_NUMERIC, "C");
   installTranslations(app);
@@ -191,9 +205,11 @@ int runMainApp(QApplication& app, const QStringList& files) {
   mv::paraBlock().Load();
   mv::buildCodecTables();
   MainDialog dialog;
-  if (!files.isEmpty())
+  // Told once the window is up, so the message has a window to stand over.
+  if (!commandLineFiles.isEmpty())
     QMetaObject::invokeMethod(
-        &dialog, [&dialog, files] { dialog.OpenFiles(files); }, Qt::QueuedConnection);
+        &dialog, [&dialog, commandLineFiles] { dialog.OpenFiles(filesToOpen(commandLineFiles)); },
+        Qt::QueuedConnection);
   dialog.exec();
   return 0;
 }

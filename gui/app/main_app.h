@@ -35,8 +35,12 @@ void installSessionEndSinks();
 // The help page in a window of the program.
 void showHelpWindow(const QString& path);
 
-// Runs the main window until it is closed, first opening the files named on the command line;
-// returns the exit code.
+// The files of the command line the window opens: the first two. Any more are named on stderr
+// and in a message, so the user knows they were left out.
+QStringList filesToOpen(const QStringList& files);
+
+// Runs the main window until it is closed, first opening the files named on the command line
+// (filesToOpen); returns the exit code.
 int runMainApp(QApplication& app, const QStringList& files = {});
 
 }  // namespace mvgui

@@ -75,6 +75,37 @@ int OpenLink(const QString& target) {
   return startBrowser(target).value_or(linkresult::kNoAssociation);
 }
 
+void OpenWrittenFile(const QString& file, std::function<void()> failed) {
+  // QDesktopServices counts xdg-open as done once it has started, even when no application then
+  // takes the file; started and watched here, its failure is heard.
+  const QString xdgOpen = desktopOpener() ? QString() : QStandardPaths::findExecutable("xdg-open");
+  if (xdgOpen.isEmpty()) {
+    if (OpenLink(file) != linkresult::kOpened) failed();
+    return;
+  }
+  const auto gaveUp = [file, failed] {
+    if (startBrowser(file).value_or(linkresult::kNoAssociation) != linkresult::kOpened) failed();
+  };
+  // Never deleted while it runs: a QProcess ends its child, and the opener may wait for the
+  // viewer it started, which must outlive the window. No pipes, so neither needs the other.
+  auto* opener = new QProcess;
+  opener->setProgram(xdgOpen);
+  opener->setArguments({file});
+  opener->setStandardInputFile(QProcess::nullDevice());
+  opener->setStandardOutputFile(QProcess::nullDevice());
+  opener->setStandardErrorFile(QProcess::nullDevice());
+  QObject::connect(opener, &QProcess::finished, [opener, gaveUp](int code, QProcess::ExitStatus status) {
+    opener->deleteLater();
+    if (status != QProcess::NormalExit || code != 0) gaveUp();
+  });
+  QObject::connect(opener, &QProcess::errorOccurred, [opener, gaveUp](QProcess::ProcessError error) {
+    if (error != QProcess::FailedToStart) return;
+    opener->deleteLater();
+    gaveUp();
+  });
+  opener->start();
+}
+
 QString browserCommandPrefix(const QString& command) {
   if (const qsizetype quoted = command.indexOf("\"%1\""); quoted >= 0) return command.left(quoted);
   if (const qsizetype bare = command.indexOf("%1"); bare >= 0) return command.left(bare);
@@ -104,16 +135,36 @@ QString linkErrorText(int r) {
   return "Unable to open hyperlink:\n\n" + reason;
 }
 
+namespace {
+
+bool& englishHelp() {
+  static bool on = false;
+  return on;
+}
+
+// The page of one language: beside the executable, else an installed program's.
+std::string helpPage(const std::string& exe, const std::string& ending) {
+  const std::string beside = mv::replaceFileExtension(exe, ending);
+  // An installed program finds its page with the other documentation.
+  std::error_code ec;
+  if (std::filesystem::is_regular_file(beside, ec)) return beside;
+  const std::string installed = mv::installedHelpPage();
+  if (installed.empty()) return beside;
+  return mv::replaceFileExtension(installed, ending);
+}
+
+}  // namespace
+
+void setEnglishHelp(bool on) { englishHelp() = on; }
+
 QString helpFilePath() {
   const std::string exe = mv::executablePath();
   if (exe.empty()) return {};
-  const std::string beside = mv::replaceFileExtension(exe, ".htm");
-  // An installed program finds its page with the other documentation.
   std::error_code ec;
-  const std::string installed = mv::installedHelpPage();
-  if (!std::filesystem::is_regular_file(beside, ec) && !installed.empty())
-    return QString::fromStdString(installed);
-  return QString::fromStdString(beside);
+  if (englishHelp())
+    if (const std::string page = helpPage(exe, "_en.htm"); std::filesystem::is_regular_file(page, ec))
+      return QString::fromStdString(page);
+  return QString::fromStdString(helpPage(exe, ".htm"));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -26,6 +26,10 @@ inline constexpr int kOpened = 33;
 // named by the BROWSER environment variable. Returns a result code of `linkresult`.
 int OpenLink(const QString& target);
 
+// Opens a file the program wrote on the desktop. `failed` runs when it could not be opened: at
+// once, or when the desktop's opener gives up later.
+void OpenWrittenFile(const QString& file, std::function<void()> failed);
+
 // The part of a registered browser command that comes before its "%1" placeholder: cut at the
 // opening quote of "\"%1\"", else at a bare "%1", else the whole line.
 QString browserCommandPrefix(const QString& command);
@@ -39,8 +43,12 @@ using DesktopOpener = std::function<bool(const QString& target)>;
 DesktopOpener setDesktopOpener(DesktopOpener opener);
 
 // The help page: the executable's path with ".htm" in place of its extension, or an installed
-// program's page in <prefix>/share/doc/morvatelline.
+// program's page in <prefix>/share/doc/morvatelline. In English ("_en.htm") while the window
+// speaks English and that page is there.
 QString helpFilePath();
+
+// The language of the help page; the window sets it with its own.
+void setEnglishHelp(bool on);
 
 // A picture that acts as a button: About box, help page or batch check.
 class IconLinkButton : public QLabel {

@@ -1,5 +1,5 @@
 // Every list of containers a user or the desktop sees is made from the container table: the
-// CLI's help, the open dialog's filter and the packaging's MIME types.
+// CLI's help, the open dialog's filter, the packaging's MIME types and the manual page.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -90,6 +90,28 @@ TEST(ContainerTable, TheHelpPageNamesEveryRowAndItsSuffixes) {
     }
   }
   EXPECT_FALSE(has(page, "{{")) << "a list left unfilled";
+}
+#endif
+
+#ifdef MORV_MAN_DIR
+// The manual pages as man shows them: no line taken for a roff request, every row's suffixes named.
+TEST(ContainerTable, TheManualPagesNameEveryRowAndLoseNoLine) {
+  const std::string dir = MORV_MAN_DIR;
+  for (const std::string& page : {dir + "/morvatelline.1", dir + "/morvatelline-cli.1"}) {
+    int status = -1;
+    const std::string warnings = mvtest::runCommand("groff -man -ww -z " + page + " 2>&1", &status);
+    EXPECT_EQ(status, 0) << page;
+    EXPECT_EQ(warnings, "") << page;
+  }
+  const std::string shown = mvtest::runCommand("groff -man -Tutf8 -rLL=5000n -rHY=0 -P-cbou " + dir +
+                                               "/morvatelline.1 2>/dev/null");
+  for (const mv::Container& c : mv::containers()) {
+    std::string suffixes;
+    for (std::string_view suffix : c.suffixes)
+      suffixes += (suffixes.empty() ? "" : ", ") + std::string(suffix);
+    EXPECT_TRUE(has(shown, std::string(c.displayName) + " (" + suffixes + ")")) << c.name;
+  }
+  EXPECT_FALSE(has(shown, "{{")) << "a list left unfilled";
 }
 #endif
 
