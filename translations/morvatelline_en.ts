@@ -149,6 +149,14 @@
         <source>……共 %1 个文件夹</source>
         <translation>… %1 folders in all</translation>
     </message>
+    <message>
+        <source>无法读取的文件及原因列在这里</source>
+        <translation>Files that could not be read are listed here with the reason</translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
+    </message>
 </context>
 <context>
     <name>mvgui::CCurvePanel</name>
@@ -169,10 +177,6 @@
         <translation>Total</translation>
     </message>
     <message>
-        <source>峰值 %1，起于 %2</source>
-        <translation>Peak %1 from %2</translation>
-    </message>
-    <message>
         <source>峰值 -</source>
         <translation>Peak -</translation>
     </message>
@@ -182,6 +186,10 @@
             <numerusform>%n key frame, average GOP %1 frames</numerusform>
             <numerusform>%n key frames, average GOP %1 frames</numerusform>
         </translation>
+    </message>
+    <message>
+        <source>峰值 %1 kbps，起于 %2</source>
+        <translation>Peak %1 kbps, from %2</translation>
     </message>
 </context>
 <context>
@@ -232,6 +240,29 @@
     <message>
         <source>放弃</source>
         <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>mvgui::CSingleFileSel</name>
+    <message>
+        <source>支持的文件</source>
+        <translation>Supported Files</translation>
+    </message>
+    <message>
+        <source>所有文件</source>
+        <translation>All Files</translation>
+    </message>
+    <message>
+        <source>文本文件</source>
+        <translation>Text Files</translation>
+    </message>
+    <message>
+        <source>%1 图像</source>
+        <translation>%1 Image</translation>
+    </message>
+    <message>
+        <source>%1 文件</source>
+        <translation>%1 Files</translation>
     </message>
 </context>
 <context>

@@ -135,8 +135,10 @@ void MainDialog::buildControls() {
   top->addWidget(buildOptions(du));
   column->addLayout(top);
   auto* second = new QHBoxLayout;
-  second->addWidget(buildViewChoice(du));
-  second->addWidget(buildOutput(du));
+  for (QWidget* group : {buildViewChoice(du), buildOutput(du)}) {
+    group->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);  // no text cut
+    second->addWidget(group);
+  }
   second->addLayout(buildLinks(du));
   second->addStretch(1);
   column->addLayout(second);

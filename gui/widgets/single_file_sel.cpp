@@ -78,18 +78,17 @@ QString describe(const QString& description) {
   const QRegularExpressionMatch m = words.match(description);
   if (!m.hasMatch()) return description;
   const QString name = m.captured(1);
-  const char* const context = "mvgui::CSingleFileSel";
   QString text;
   if (name == QLatin1String("Supported"))
-    text = QCoreApplication::translate(context, "支持的文件");
+    text = QCoreApplication::translate("mvgui::CSingleFileSel", "支持的文件");
   else if (name == QLatin1String("All"))
-    text = QCoreApplication::translate(context, "所有文件");
+    text = QCoreApplication::translate("mvgui::CSingleFileSel", "所有文件");
   else if (name == QLatin1String("Text"))
-    text = QCoreApplication::translate(context, "文本文件");
+    text = QCoreApplication::translate("mvgui::CSingleFileSel", "文本文件");
   else if (m.captured(2) == QLatin1String("Image"))
-    text = QCoreApplication::translate(context, "%1 图像").arg(name);
+    text = QCoreApplication::translate("mvgui::CSingleFileSel", "%1 图像").arg(name);
   else
-    text = QCoreApplication::translate(context, "%1 文件").arg(name);
+    text = QCoreApplication::translate("mvgui::CSingleFileSel", "%1 文件").arg(name);
   return text + m.captured(3);
 }
 

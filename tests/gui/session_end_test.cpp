@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QMessageBox>
 #include <QProcess>
 #include <QTimer>
 #include <QtTest>
@@ -43,15 +42,12 @@ int runSession(int argc, char** argv) {
   });
   mvgui::closeWindowsOnTerminate();
 
-  // SIGTERM once a message box is up (and, for a batch, the run is under way).
+  // SIGTERM once the window is up; in a batch, while the check reads its fourth file.
   bool armed = scenario == "idle";
   QTimer poll;
   poll.setInterval(20);
   QObject::connect(&poll, &QTimer::timeout, [&] {
-    if (!armed) return;
-    if (scenario == "idle" ? !QApplication::activeWindow()
-                           : !qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-      return;
+    if (!armed || !QApplication::activeWindow()) return;
     armed = false;
     ::kill(::getpid(), SIGTERM);
   });
@@ -64,7 +60,7 @@ int runSession(int argc, char** argv) {
       mvgui::BatchCheckDialog batch(&dialog);
       QObject::connect(&batch, &mvgui::BatchCheckDialog::fileChecking, [&](const QString&, int n, int) {
         checked = n;
-        armed = armed || n == 3;
+        if (n == 4) ::kill(::getpid(), SIGTERM);
       });
       QTimer::singleShot(0, &batch, &mvgui::BatchCheckDialog::OnStart);
       batch.exec();
@@ -84,7 +80,7 @@ class SessionEndTest : public QObject {
   void sigtermEndsTheProgramWithoutABox() {
     mvtest::TempDir dir;
     // Three files the check reads one after the other, then files that are no RealMedia at
-    // all, each of which would put up a box.
+    // all, each a line in the window's list.
     fs::path folder = dir.path() / "media";
     for (int i = 1; i <= 12; ++i) {
       fs::create_directories(folder);
@@ -110,8 +106,8 @@ class SessionEndTest : public QObject {
             err.contains("morvatelline: 设置无法保存到 " + QString::fromStdString(dir.file("settings.ini"))),
             qPrintable(err));
       } else {
-        // Stopped at the box of the first unreadable file, not carried on to the last.
-        QCOMPARE(out, QString("checked 4\n"));
+        // Stopped at the file it was reading, not carried on to the last.
+        QVERIFY2(out == "checked 4\n" || out == "checked 5\n", qPrintable(out));
         QVERIFY(err.contains("morvatelline: " + QString(mv::msg::kBatchStopped)));
       }
     }

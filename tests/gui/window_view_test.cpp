@@ -69,12 +69,12 @@ class WindowViewTest : public QObject {
     // Top-left corners in dialog units of the window as it was placed by hand.
     const struct {
       int id, x, y;
-    } places[] = {{1011, 13, 24},  {1001, 192, 18}, {1016, 236, 18}, {1014, 13, 46},  {1026, 236, 40},
-                  {1017, 27, 77},  {1018, 107, 77}, {1035, 153, 79}, {1005, 275, 24}, {1009, 396, 24},
-                  {1010, 275, 45}, {1013, 396, 45}, {1003, 210, 76}, {1015, 291, 76}, {1019, 379, 71},
-                  {1027, 434, 71}, {1044, 15, 246}, {1036, 59, 246}, {1039, 180, 246}, {1045, 248, 246},
-                  {1043, 413, 246}, {1046, 15, 262}, {1048, 82, 262}, {1047, 182, 262}, {1049, 250, 262},
-                  {1050, 347, 262}, {1056, 429, 258}, {1007, 7, 278},  {1060, 44, 442}, {1062, 132, 442},
+    } places[] = {{1011, 13, 24},   {1001, 192, 18},  {1016, 236, 18}, {1014, 13, 46},   {1026, 236, 40},
+                  {1017, 27, 77},   {1018, 107, 77},  {1035, 153, 79}, {1005, 275, 24},  {1009, 396, 24},
+                  {1010, 275, 45},  {1013, 396, 45},  {1003, 210, 76}, {1015, 291, 76},  {1019, 379, 71},
+                  {1027, 434, 71},  {1044, 15, 246},  {1036, 59, 246}, {1039, 180, 246}, {1045, 248, 246},
+                  {1043, 413, 246}, {1046, 15, 262},  {1048, 82, 262}, {1047, 182, 262}, {1049, 250, 262},
+                  {1050, 347, 262}, {1056, 429, 258}, {1007, 7, 278},  {1060, 44, 442},  {1062, 132, 442},
                   {1063, 294, 442}};
     QStringList off;
     for (const auto& p : places) {
@@ -168,7 +168,8 @@ class WindowViewTest : public QObject {
     w.show();
     settle();
     QCOMPARE(w.devicePixelRatio(), 2.0);
-    QVERIFY2(w.minimumSizeHint().height() * 2 <= 1000, qPrintable(QString::number(w.minimumSizeHint().height())));
+    QVERIFY2(w.minimumSizeHint().height() * 2 <= 1000,
+             qPrintable(QString::number(w.minimumSizeHint().height())));
     QVERIFY(w.minimumSizeHint().width() * 2 <= 1920);
   }
 
@@ -182,8 +183,9 @@ class WindowViewTest : public QObject {
     chart->ScrollTo(2000);
     const QRect plot = chart->clientRect();
     const int pixel = plot.width() / 4;
-    const auto secondAt = [&] { return (chart->viewStart + double(pixel) * chart->viewWidth / plot.width()) /
-                                       chart->series.at(1).xStep; };
+    const auto secondAt = [&] {
+      return (chart->viewStart + double(pixel) * chart->viewWidth / plot.width()) / chart->series.at(1).xStep;
+    };
     const double before = secondAt();
     const QPointF at(plot.left() + pixel, plot.center().y());
     QWheelEvent wheel(at, chart->mapToGlobal(at), {}, {0, 120}, Qt::NoButton, Qt::ControlModifier,

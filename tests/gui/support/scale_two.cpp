@@ -15,7 +15,8 @@ bool atScaleTwo(const char* testFunction, bool& childPassed) {
   child.setProcessEnvironment(env);
   child.setProcessChannelMode(QProcess::ForwardedChannels);
   child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(testFunction)});
-  childPassed = child.waitForFinished(60000) && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0;
+  childPassed =
+      child.waitForFinished(60000) && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0;
   return false;
 }
 
