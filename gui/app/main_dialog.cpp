@@ -30,6 +30,7 @@
 #include "app/chart_image.h"
 #include "app/file_info_dlg.h"
 #include "app/filter_dlg.h"
+#include "app/main_app.h"
 #include "app/open_progress.h"
 #include "app/wait_cursor.h"
 #include "batch/batch_check_dialog.h"
@@ -452,18 +453,22 @@ void MainDialog::OnInitDialog() {
     itemCombo_->setCurrentIndex(kFrameItems + view - 1);
   }
   buildMenus();
-  fitScreen();
   restoreGeometry();
+  fitScreen();
 }
 
 void MainDialog::fitScreen() {
-  // On a small screen (or a large scale factor) the window opens as large as the screen allows.
+  // On a small screen (or a larger scale factor than the size was saved at) the window opens as
+  // large as the screen allows, and on it.
   const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
   if (!s) return;
-  const QSize room = s->availableGeometry().size();
+  const QRect room = s->availableGeometry();
   const QSize frame = frameGeometry().size() - geometry().size();
   resize(std::max(minimumSizeHint().width(), std::min(width(), room.width() - frame.width())),
          std::max(minimumSizeHint().height(), std::min(height(), room.height() - frame.height())));
+  if (!testAttribute(Qt::WA_Moved)) return;  // placed by the desktop
+  move(std::clamp(x(), room.left(), std::max(room.left(), room.right() + 1 - width() - frame.width())),
+       std::clamp(y(), room.top(), std::max(room.top(), room.bottom() + 1 - height() - frame.height())));
 }
 
 void MainDialog::restoreGeometry() {
@@ -616,7 +621,7 @@ void MainDialog::dropEvent(QDropEvent* event) {
   const int target = slotAt(event->position().toPoint());
   // Opening shows dialogs; the drag must be over first.
   QMetaObject::invokeMethod(
-      this, [this, paths, target] { OpenFiles(paths, target); }, Qt::QueuedConnection);
+      this, [this, paths, target] { OpenFiles(filesToOpen(paths), target); }, Qt::QueuedConnection);
 }
 
 void MainDialog::OpenFiles(const QStringList& paths, int target) {

@@ -57,15 +57,19 @@ int main(int argc, char** argv) {
   mvtest::MessageRecorder messages;  // nothing is expected; a box would block
   mvtest::FileDialogRecorder dialogs;
   bool ok = true;
+  // The two sample files through the open buttons, as a user opens them.
+  const auto openBoth = [&](mvgui::MainDialog& window) {
+    dialogs.answer(QString::fromStdString(avi));
+    dialogs.answer(QString::fromStdString(rm));
+    window.OnOpen(0);
+    window.OnOpen(1);
+  };
 
   if (scaleTwo) {
     // Run with QT_SCALE_FACTOR=2: the window as it opens on a screen of twice the density.
     mvgui::MainDialog window;
     window.show();
-    dialogs.answer(QString::fromStdString(avi));
-    dialogs.answer(QString::fromStdString(rm));
-    window.OnOpen(0);
-    window.OnOpen(1);
+    openBoth(window);
     return save(window, out, "main-scale-2") && messages.messages.empty() ? 0 : 1;
   }
   {
@@ -76,10 +80,7 @@ int main(int argc, char** argv) {
   {
     mvgui::MainDialog window;
     window.show();
-    dialogs.answer(QString::fromStdString(avi));
-    dialogs.answer(QString::fromStdString(rm));
-    window.OnOpen(0);
-    window.OnOpen(1);
+    openBoth(window);
     ok &= save(window, out, "main-two-files-video-100");
 
     mvgui::OpenProgress progress(&window, QString::fromStdString(rm), std::chrono::milliseconds(0));
@@ -94,10 +95,7 @@ int main(int argc, char** argv) {
     if (!english) std::fprintf(stderr, "no English translation found\n");
     mvgui::MainDialog window;
     window.show();
-    dialogs.answer(QString::fromStdString(avi));
-    dialogs.answer(QString::fromStdString(rm));
-    window.OnOpen(0);
-    window.OnOpen(1);
+    openBoth(window);
     ok &= english && save(window, out, "main-english");
     mvgui::useEnglish(false);
     mv::setExecutablePathOverride(std::string());
@@ -110,10 +108,7 @@ int main(int argc, char** argv) {
     p.SetInt(mv::PARA_TOP_POINTS, 8);
     mvgui::MainDialog window;
     window.show();
-    dialogs.answer(QString::fromStdString(avi));
-    dialogs.answer(QString::fromStdString(rm));
-    window.OnOpen(0);
-    window.OnOpen(1);
+    openBoth(window);
     ok &= save(window, out, "main-two-files-total-200-points");
 
     mvgui::CFilterDlg filter(&window, 1);
@@ -141,10 +136,7 @@ int main(int argc, char** argv) {
     // a file's seconds without video.
     mvgui::MainDialog window;
     window.show();
-    dialogs.answer(QString::fromStdString(avi));
-    dialogs.answer(QString::fromStdString(rm));
-    window.OnOpen(0);
-    window.OnOpen(1);
+    openBoth(window);
     for (int slot = 0; slot < 2; ++slot) {
       mvtest::fillFrames(window.slot(slot).analysis, 900, slot == 0 ? 12 : 25);
       window.panel().RefreshSlot(slot);

@@ -327,7 +327,7 @@ class WindowViewTest : public QObject {
       settle();
     };
     // On the second path row: slot 2.
-    drop({rm}, w.control(1014)->geometry().center());
+    drop({rm}, w.control(1014)->mapTo(&w, w.control(1014)->rect().center()));
     QCOMPARE(messages.messages, std::vector<std::string>{});
     QVERIFY(!w.slot(0).isLoaded() && w.slot(1).isLoaded());
     // Elsewhere: the first empty slot.
@@ -340,6 +340,11 @@ class WindowViewTest : public QObject {
     QCOMPARE(w.slot(0).mediaType(), mv::MEDIA_RM);
     QCOMPARE(w.slot(1).mediaType(), mv::MEDIA_AVI);
     QVERIFY(w.control(1011)->toolTip().startsWith(rm));
+    // A third is named, not silently dropped.
+    drop({avi, rm, dir_.file("third.mp4").c_str()}, QPoint(5, 5));
+    QCOMPARE(messages.messages.size(), size_t(1));
+    QVERIFY(messages.messages[0].find("third.mp4") != std::string::npos);
+    QCOMPARE(w.slot(0).mediaType(), mv::MEDIA_AVI);
   }
 
   void chartImageFromTheCommandLine() {
