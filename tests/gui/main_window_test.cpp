@@ -327,6 +327,9 @@ class MainWindowTest : public QObject {
     QCOMPARE(shell_->opened, (std::vector<std::string>{dir_.file("report.txt"), dir_.file("sheet.XLS"),
                                                        dir_.file("v1.0/r.txt")}));
     QCOMPARE(dialogs.requests().back().title, QString("保存文件"));
+    // Named after the (first loaded) file.
+    QCOMPARE(dialogs.requests().back().initialName, QString("a.txt"));
+    QCOMPARE(dialogs.requests()[dialogs.requests().size() - 2].initialName, QString("a.xls"));
     QVERIFY(std::filesystem::file_size(dir_.file("report.txt")) > 100);
   }
 

@@ -2,6 +2,7 @@
 // following each other, dropped files, chart images and what the user is told when the desktop
 // cannot open a written file.
 #include <QApplication>
+#include <QBrush>
 #include <QComboBox>
 #include <QImage>
 #include <QLabel>
@@ -282,6 +283,10 @@ class WindowViewTest : public QObject {
     panel.frameList()->selectRowShown(0);
     QVERIFY(panel.frameList()->selectKeyRow(true));
     QCOMPARE(panel.frameList()->selectedRow(), 12);
+    // Key frames have their own tint: yellow is the highest seconds'.
+    const QAbstractItemModel* frames = panel.frameList()->frameModel();
+    const QColor keyTint = frames->index(12, 2).data(Qt::BackgroundRole).value<QBrush>().color();
+    QVERIFY(keyTint.isValid() && keyTint != *panel.GetSwatchBrush(1046));
     QCOMPARE(chart->markedX, std::optional<int>(120));
 
     panel.SetView(CCurvePanel::PerGop);

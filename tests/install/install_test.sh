@@ -42,8 +42,8 @@ ini=$tmp/config/morvatelline/morvatelline.ini
 run
 grep -q '^Width=' "$ini" || { echo "no settings written to $ini"; cat "$tmp/log"; exit 1; }
 # A setting changed between runs is read at the next start and kept.
-sed 's/^Width=.*/Width=801/' "$ini" >"$tmp/ini" && cat "$tmp/ini" >"$ini"
+sed 's/^Width=.*/Width=701/' "$ini" >"$tmp/ini" && cat "$tmp/ini" >"$ini"
 run
-grep -q '^Width=801' "$ini" || { echo "the changed setting was lost:"; cat "$ini"; exit 1; }
+grep -q '^Width=701' "$ini" || { echo "the changed setting was lost:"; cat "$ini"; exit 1; }
 [ ! -e "$prefix/bin/morvatelline.ini" ]
 echo "installed files, validators and per-user settings: ok"
