@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QProcess>
+#include <QScreen>
 #include <QTest>
 #include <QWheelEvent>
 #include <cstring>
@@ -30,6 +31,7 @@
 #include "widgets/link_buttons.h"
 #include "widgets/stat_list_ctrl.h"
 #include "widgets/stat_list_model.h"
+#include "widgets/window_settings.h"
 
 using namespace mvgui;
 
@@ -423,7 +425,7 @@ class WindowViewTest : public QObject {
     {
       MainDialog w;
       w.show();
-      w.resize(900, 800);
+      w.resize(780, 760);  // within the 800x800 offscreen screen
       w.move(40, 30);
       static_cast<QComboBox*>(w.control(1018))->activated(0);  // "全部"
       w.ZoomChanged(CCurvePanel::kWholeFile);
@@ -434,7 +436,9 @@ class WindowViewTest : public QObject {
     }
     mv::paraBlock().LoadFrom(ini);
     MainDialog again;
-    QCOMPARE(again.size(), QSize(900, 800));
+    QCOMPARE(again.size(), QSize(780, 760));
+    setWindowSetting("Width", 5000);  // saved on a larger screen
+    QVERIFY(MainDialog().width() <= QGuiApplication::primaryScreen()->availableGeometry().width());
     QCOMPARE(again.panel().zoom(), int(CCurvePanel::kWholeFile));
     QCOMPARE(static_cast<QComboBox*>(again.control(1018))->currentText(), QString("全部"));
     QCOMPARE(mv::paraBlock().Zoom(), int(CCurvePanel::kWholeFile));
