@@ -2,7 +2,7 @@ cmake_minimum_required(VERSION 3.20)
 # Fails when a folder of core/ or gui/ includes a header of a folder it does not build on (see
 # core/CMakeLists.txt): the layers stay apart and no two folders include each other.
 #   cmake -DDIR=<the core or gui folder> -P layers_check.cmake
-set(core_layers platform media analysis report settings search)
+set(core_layers platform media codec analysis report settings search)
 # Every other folder of core/ is a container family, as core/CMakeLists.txt builds it: its reader
 # and information text on media and platform, and analysis's table on all of them.
 get_filename_component(core_dir ${DIR}/../core ABSOLUTE)
@@ -11,16 +11,17 @@ set(container_folders)
 foreach(entry ${entries})
   if(IS_DIRECTORY ${core_dir}/${entry} AND NOT entry IN_LIST core_layers)
     list(APPEND container_folders ${entry})
-    set(allowed_${entry} ${entry} media platform)
+    set(allowed_${entry} ${entry} codec media platform)
   endif()
 endforeach()
 set(core_folders ${core_layers} ${container_folders})
 set(allowed_platform platform)
 set(allowed_media media platform)
-set(allowed_analysis analysis ${container_folders} media platform)
-set(allowed_report report analysis media platform)
+set(allowed_codec codec media platform)
+set(allowed_analysis analysis ${container_folders} codec media platform)
+set(allowed_report report analysis codec media platform)
 set(allowed_settings settings platform)
-set(allowed_search search analysis media platform)
+set(allowed_search search analysis codec media platform)
 
 # The window's folders build on the core; bottom-up: widgets and chart (apart), batch, app.
 set(allowed_widgets widgets ${core_folders})

@@ -5,10 +5,10 @@
 #include <map>
 #include <string>
 
+#include "codec/video_headers.h"
 #include "media/file_analysis.h"
 #include "media/load.h"
 #include "media/reader.h"
-#include "media/video_headers.h"
 #include "platform/input_file.h"
 
 namespace mv {

@@ -1,5 +1,5 @@
 // Picture sizes from the sequence headers of streams ffmpeg writes at sizes that need cropping.
-#include "media/video_headers.h"
+#include "codec/video_headers.h"
 
 #include <gtest/gtest.h>
 

@@ -1,72 +1,15 @@
-#include "media/video_headers.h"
+#include "codec/video_headers.h"
 
 #include <vector>
+
+#include "codec/bits.h"
 
 namespace mv {
 namespace {
 
-// Reads bits most significant first; reading past the end sets a flag and yields zeros, so a
-// parser checks once at the end instead of after every field.
-class Bits {
- public:
-  Bits(const uint8_t* p, size_t n) : p_(p), n_(n) {}
-  uint32_t u(int count) {
-    uint32_t v = 0;
-    for (int i = 0; i < count; ++i) {
-      if (pos_ >= n_ * 8) {
-        over_ = true;
-        v <<= 1;
-        continue;
-      }
-      v = (v << 1) | ((p_[pos_ / 8] >> (7 - pos_ % 8)) & 1);
-      ++pos_;
-    }
-    return v;
-  }
-  void skip(size_t count) {
-    pos_ += count;
-    if (pos_ > n_ * 8) over_ = true;
-  }
-  // Exp-Golomb; values above 2^31 are damage here.
-  uint32_t ue() {
-    int zeros = 0;
-    while (u(1) == 0) {
-      if (++zeros > 31 || over_) {
-        over_ = true;
-        return 0;
-      }
-    }
-    return (uint32_t(1) << zeros) - 1 + u(zeros);
-  }
-  int32_t se() {
-    const uint32_t k = ue();
-    return (k & 1) ? int32_t((k + 1) / 2) : -int32_t(k / 2);
-  }
-  bool ok() const { return !over_; }
+using codec::Bits;
 
- private:
-  const uint8_t* p_;
-  size_t n_;
-  size_t pos_ = 0;
-  bool over_ = false;
-};
-
-// The NAL payload without its emulation prevention bytes (00 00 03 → 00 00); a parameter set
-// is small, so at most `limit` bytes are taken.
-std::vector<uint8_t> unescape(const uint8_t* p, size_t n, size_t limit = 4096) {
-  std::vector<uint8_t> out;
-  out.reserve(n < limit ? n : limit);
-  int zeros = 0;
-  for (size_t i = 0; i < n && out.size() < limit; ++i) {
-    if (zeros >= 2 && p[i] == 3) {
-      zeros = 0;
-      continue;
-    }
-    zeros = p[i] == 0 ? zeros + 1 : 0;
-    out.push_back(p[i]);
-  }
-  return out;
-}
+std::vector<uint8_t> unescape(const uint8_t* p, size_t n) { return codec::unescapeNal(p, n); }
 
 bool plausible(int64_t w, int64_t h, PictureSize& out) {
   if (w <= 0 || h <= 0 || w > 65535 || h > 65535) return false;
