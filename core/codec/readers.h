@@ -15,7 +15,7 @@ class CodecReader {
 };
 
 // Null when the family does not read `coding.codec`.
-std::unique_ptr<CodecReader> makeMpegVideoReader(const TrackCoding& coding);  // Mpeg12, Mpeg4Part2
+std::unique_ptr<CodecReader> makeMpegVideoReader(const TrackCoding& coding);   // Mpeg12, Mpeg4Part2
 std::unique_ptr<CodecReader> makeH263FamilyReader(const TrackCoding& coding);  // H263, Flv1, RealVideo1,
                                                                                // MsMpeg4v1-3, Wmv1, Wmv2
 std::unique_ptr<CodecReader> makeAvcReader(const TrackCoding& coding);         // H264, Hevc

@@ -8,6 +8,7 @@
 
 #include "media/per_second_series.h"
 #include "media/timed_units.h"
+#include "media/video_coding.h"
 #include "platform/file_identity.h"
 
 namespace mv {
@@ -49,6 +50,8 @@ struct FileAnalysis {
   // The chosen tracks' units in decode order, for the frame and GOP views.
   TrackUnits videoUnits;
   TrackUnits audioUnits;
+  // The video track's codec, as far as the container names it, for picture types.
+  codec::TrackCoding videoCoding;
   double unitOriginSeconds = 0;  // the earliest unit's time on its clock: second 0 of the series
 };
 

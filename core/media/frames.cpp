@@ -16,10 +16,10 @@ std::vector<VideoFrame> videoFrames(const FileAnalysis& analysis) {
   };
   std::vector<VideoFrame> frames;
   frames.reserve(size_t(track.unitCount()));
-  for (const TimedUnit& u : track.units) frames.push_back({since(u.ticks), u.bytes, u.key});
+  for (const TimedUnit& u : track.units) frames.push_back({since(u.ticks), u.bytes, uint8_t(u.key ? 1 : 0)});
   for (size_t k = 0; k < track.numbered.size(); ++k)
-    frames.push_back(
-        {since(int64_t(k)), track.numbered[k] & ~kNumberedKey, track.numbered[k] & kNumberedKey ? 1u : 0u});
+    frames.push_back({since(int64_t(k)), track.numbered[k] & ~kNumberedKey,
+                      uint8_t(track.numbered[k] & kNumberedKey ? 1 : 0)});
   for (const UnitRun& r : track.runs)
     for (uint64_t k = 0; k < r.count; ++k)
       frames.push_back({since(r.ticks + int64_t(k * r.delta)), r.bytes, 1});
@@ -44,6 +44,11 @@ FrameStats frameStats(const std::vector<VideoFrame>& frames, const std::vector<G
   uint64_t total = 0;
   for (const VideoFrame& f : frames) {
     s.keyFrames += f.key ? 1 : 0;
+    for (int t = 0; t < 3; ++t) {
+      if (f.type != kPictureTypes[t]) continue;
+      ++s.typeCount[t];
+      s.typeBytes[t] += f.bytes;
+    }
     s.maxBytes = std::max(s.maxBytes, f.bytes);
     s.minBytes = std::min(s.minBytes, f.bytes);
     total += f.bytes;
@@ -53,11 +58,20 @@ FrameStats frameStats(const std::vector<VideoFrame>& frames, const std::vector<G
   uint64_t gopFrames = 0, gopCount = 0;
   for (const Gop& g : gops) {
     if (!frames[g.firstFrame].key) continue;
+    s.shortestGop = gopCount ? std::min(s.shortestGop, g.frames) : g.frames;
+    s.longestGop = std::max(s.longestGop, g.frames);
     gopFrames += g.frames;
     ++gopCount;
   }
   s.averageGopFrames = gopCount ? double(gopFrames) / double(gopCount) : 0;
   return s;
+}
+
+std::string gopStructure(const std::vector<VideoFrame>& frames, const Gop& gop) {
+  std::string letters;
+  const size_t end = std::min(frames.size(), size_t(gop.firstFrame) + gop.frames);
+  for (size_t i = gop.firstFrame; i < end; ++i) letters += frames[i].type ? frames[i].type : '-';
+  return letters;
 }
 
 }  // namespace mv

@@ -33,9 +33,11 @@ LoadResult loadWith(WalkFunction walk, const std::string& path, FileAnalysis& ou
   // The slot's own facts stay; everything a load sets starts again.
   std::string keptPath = std::move(out.path);
   std::optional<FileIdentity> keptIdentity = std::move(out.identity);
+  const bool keepPlaces = out.videoUnits.keepPlaces;
   out = FileAnalysis();
   out.path = std::move(keptPath);
   out.identity = std::move(keptIdentity);
+  out.videoUnits.keepPlaces = keepPlaces;
   LoadResult r;
   try {
     InputFile file;

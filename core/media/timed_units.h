@@ -65,6 +65,10 @@ struct TrackUnits {
   // number), besides those above.
   std::vector<uint32_t> numbered;
   StampBounds stamps;  // of the units and runs
+  // With keepPlaces (a frame list asking for picture types), where each unit's data begins in
+  // the file, in the order of `units` (or of `numbered`).
+  bool keepPlaces = false;
+  std::vector<uint64_t> places;
 
   uint64_t unitCount() const;
   // Keeps a unit whose time stamp was read at `at`.
