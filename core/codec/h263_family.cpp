@@ -110,10 +110,10 @@ class H263FamilyReader : public CodecReader {
   Probe sorenson(const uint8_t* p, size_t n) {
     Bits b(p, n);
     if (b.u(17) != 1) return {};  // picture start code
-    b.skip(5 + 8);                 // version, temporal reference
+    b.skip(5 + 8);                // version, temporal reference
     const uint32_t format = b.u(3);
-    static constexpr int32_t kSizes[7][2] = {{0, 0},     {0, 0},     {352, 288}, {176, 144},
-                                             {128, 96},  {320, 240}, {160, 120}};
+    static constexpr int32_t kSizes[7][2] = {{0, 0},    {0, 0},     {352, 288}, {176, 144},
+                                             {128, 96}, {320, 240}, {160, 120}};
     int32_t w = 0, h = 0;
     if (format == 0 || format == 1) {
       const int bits = format == 0 ? 8 : 16;

@@ -109,8 +109,8 @@ struct Mpeg12Stream {
       info.width = int32_t(uint32_t(info.width & 0xFFF) | (wExt << 12));
       info.height = int32_t(uint32_t(info.height & 0xFFF) | (hExt << 12));
       if ((profileLevel & 0x80) == 0) {
-        static constexpr std::string_view kProfiles[8] = {"", "High", "Spatially Scalable", "SNR Scalable",
-                                                          "Main", "Simple", "", ""};
+        static constexpr std::string_view kProfiles[8] = {
+            "", "High", "Spatially Scalable", "SNR Scalable", "Main", "Simple", "", ""};
         info.profile = kProfiles[(profileLevel >> 4) & 7];
         info.level = int(profileLevel & 15);
       }
@@ -148,10 +148,9 @@ struct Mpeg12Stream {
 
   // Rate, bit rate and buffer from the sequence header's values and its extension's.
   void settle(uint32_t bitRateExt, uint32_t vbvExt, uint32_t rateN, uint32_t rateD) {
-    static constexpr uint32_t kRates[16][2] = {{0, 0},     {24000, 1001}, {24, 1}, {25, 1},
-                                               {30000, 1001}, {30, 1},    {50, 1}, {60000, 1001},
-                                               {60, 1},   {0, 0},        {0, 0},  {0, 0},
-                                               {0, 0},    {0, 0},        {0, 0},  {0, 0}};
+    static constexpr uint32_t kRates[16][2] = {
+        {0, 0},  {24000, 1001}, {24, 1}, {25, 1}, {30000, 1001}, {30, 1}, {50, 1}, {60000, 1001},
+        {60, 1}, {0, 0},        {0, 0},  {0, 0},  {0, 0},        {0, 0},  {0, 0},  {0, 0}};
     const auto* rate = kRates[rateCode & 15];
     info.rateNum = rate[0] * (rateN + 1);
     info.rateDen = rate[0] ? rate[1] * (rateD + 1) : 0;
@@ -266,22 +265,30 @@ uint64_t lookFurther(size_t n, uint64_t at, uint64_t size) {
   return at + n - 8;
 }
 
-class Mpeg12Reader : public CodecReader {
+// Types a picture by the first picture (VOP) header in it; the headers before it, and those of
+// the codec record, tell of the stream.
+template <typename Stream, uint8_t kPictureCode>
+class HeaderReader : public CodecReader {
  public:
-  explicit Mpeg12Reader(const TrackCoding& coding) {
-    eachStartCode(coding.config.data(), coding.config.size(), [this](uint8_t code, const uint8_t* p, size_t n) {
-      if (code != 0x00) stream_.header(code, p, n);
-      return false;
-    });
+  explicit HeaderReader(const TrackCoding& coding) {
+    eachStartCode(coding.config.data(), coding.config.size(),
+                  [this](uint8_t code, const uint8_t* p, size_t n) {
+                    if (code != kPictureCode) stream_.header(code, p, n);
+                    return false;
+                  });
   }
 
   PictureReader::Probe probe(const uint8_t* data, size_t n, uint64_t at, uint64_t size) override {
     PictureType type = PictureType::None;
     eachStartCode(data, n, [&](uint8_t code, const uint8_t* p, size_t len) {
       stream_.header(code, p, len);
-      if (code == 0x00) type = stream_.type;
-      return code == 0x00;
+      if (code == kPictureCode) type = stream_.type;
+      return code == kPictureCode;
     });
+    // MPEG-4's packed bitstream: a placeholder chunk for the frame whose B-VOP the chunk
+    // before carried, shown as P.
+    if (type == PictureType::None && kPictureCode == 0xB6 && at == 0 && size <= 8)
+      return {PictureType::P, false, 0};
     if (type == PictureType::None) return {PictureType::None, false, lookFurther(n, at, size)};
     return {type, type == PictureType::I, 0};
   }
@@ -289,35 +296,7 @@ class Mpeg12Reader : public CodecReader {
   StreamInfo info() const override { return stream_.info; }
 
  private:
-  Mpeg12Stream stream_;
-};
-
-class Mpeg4Reader : public CodecReader {
- public:
-  explicit Mpeg4Reader(const TrackCoding& coding) {
-    eachStartCode(coding.config.data(), coding.config.size(), [this](uint8_t code, const uint8_t* p, size_t n) {
-      if (code != 0xB6) stream_.header(code, p, n);
-      return false;
-    });
-  }
-
-  PictureReader::Probe probe(const uint8_t* data, size_t n, uint64_t at, uint64_t size) override {
-    PictureType type = PictureType::None;
-    eachStartCode(data, n, [&](uint8_t code, const uint8_t* p, size_t len) {
-      stream_.header(code, p, len);
-      if (code == 0xB6) type = stream_.type;
-      return code == 0xB6;
-    });
-    // A packed-bitstream placeholder: the frame whose B-VOP the chunk before carried.
-    if (type == PictureType::None && at == 0 && size <= 8) return {PictureType::P, false, 0};
-    if (type == PictureType::None) return {PictureType::None, false, lookFurther(n, at, size)};
-    return {type, type == PictureType::I, 0};
-  }
-
-  StreamInfo info() const override { return stream_.info; }
-
- private:
-  Mpeg4Stream stream_;
+  Stream stream_;
 };
 
 // Cuts a stream at start codes fed in pieces; each start code's first bytes are kept until the
@@ -452,8 +431,8 @@ class Mpeg4Cutter : public StartCodeCutter<Mpeg4Stream> {
 }  // namespace
 
 std::unique_ptr<CodecReader> makeMpegVideoReader(const TrackCoding& coding) {
-  if (coding.codec == Codec::Mpeg12) return std::make_unique<Mpeg12Reader>(coding);
-  if (coding.codec == Codec::Mpeg4Part2) return std::make_unique<Mpeg4Reader>(coding);
+  if (coding.codec == Codec::Mpeg12) return std::make_unique<HeaderReader<Mpeg12Stream, 0x00>>(coding);
+  if (coding.codec == Codec::Mpeg4Part2) return std::make_unique<HeaderReader<Mpeg4Stream, 0xB6>>(coding);
   return nullptr;
 }
 

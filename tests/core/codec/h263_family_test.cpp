@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "codec/picture.h"
+#include "fixtures/bit_writer.h"
 #include "fixtures/byte_writer.h"
 #include "fixtures/probed_pictures.h"
 
@@ -11,6 +12,7 @@ namespace {
 using mv::codec::Codec;
 using mv::codec::PictureReader;
 using mv::codec::PictureType;
+using mvtest::BitWriter;
 using mvtest::Bytes;
 
 PictureType typeOf(PictureReader& reader, const Bytes& picture) {
@@ -21,7 +23,8 @@ PictureType typeOf(PictureReader& reader, const Bytes& picture) {
 }
 
 TEST(H263Family, TypesOfFfmpegFiles) {
-  if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe")) GTEST_SKIP() << "ffmpeg not installed";
+  if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe"))
+    GTEST_SKIP() << "ffmpeg not installed";
   mvtest::TempDir dir;
   const struct {
     const char* args;
@@ -40,16 +43,17 @@ TEST(H263Family, TypesOfFfmpegFiles) {
   for (const auto& c : cases) {
     const std::string path = dir.file(c.name);
     int status = 0;
-    mvtest::runCommand(std::string("ffmpeg -v error -y -f lavfi -i testsrc=r=25 -t 1.5 ") + c.args + " '" + path +
-                           "' 2>&1",
-                       &status);
+    mvtest::runCommand(
+        std::string("ffmpeg -v error -y -f lavfi -i testsrc=r=25 -t 1.5 ") + c.args + " '" + path + "' 2>&1",
+        &status);
     ASSERT_EQ(status, 0) << c.name;
     const auto pictures = mvtest::probedPictures(path);
     ASSERT_GT(pictures.size(), 30u) << c.name;
     PictureReader reader({c.codec, {}, false});
     int intra = 0;
     for (size_t i = 0; i < pictures.size(); ++i) {
-      EXPECT_EQ(mv::codec::typeName(typeOf(reader, pictures[i].data)), pictures[i].type) << c.name << " " << i;
+      EXPECT_EQ(mv::codec::typeName(typeOf(reader, pictures[i].data)), pictures[i].type)
+          << c.name << " " << i;
       intra += pictures[i].type == "I";
     }
     EXPECT_GT(intra, 2) << c.name;
@@ -59,41 +63,30 @@ TEST(H263Family, TypesOfFfmpegFiles) {
   }
 }
 
-class BitWriter {
- public:
-  BitWriter& bits(uint32_t value, int count) {
-    for (int i = count - 1; i >= 0; --i) {
-      if (used_ % 8 == 0) out_.push_back(0);
-      if ((value >> i) & 1) out_.back() |= uint8_t(0x80 >> (used_ % 8));
-      ++used_;
-    }
-    return *this;
-  }
-  Bytes take() {
-    out_.insert(out_.end(), {0x5A, 0x5A});  // something of the picture after its header
-    return std::move(out_);
-  }
-
- private:
-  Bytes out_;
-  size_t used_ = 0;
-};
-
 // H.263+ with PLUSPTYPE: the picture type code and a custom size.
 Bytes plusPicture(uint32_t typeCode) {
   BitWriter w;
   w.bits(0x20, 22).bits(7, 8).bits(2, 2).bits(0, 3).bits(7, 3);  // PSC, TR, PTYPE with format 7
-  w.bits(1, 3).bits(6, 3).bits(0, 11).bits(8, 4);                 // UFEP 1, custom format, OPPTYPE
-  w.bits(typeCode, 3).bits(1, 6);                                 // MPPTYPE
-  w.bits(0, 1).bits(1, 4).bits(79, 9).bits(1, 1).bits(60, 9);     // CPM, PAR, 320 x 240
+  w.bits(1, 3).bits(6, 3).bits(0, 11).bits(8, 4);                // UFEP 1, custom format, OPPTYPE
+  w.bits(typeCode, 3).bits(1, 6);                                // MPPTYPE
+  w.bits(0, 1).bits(1, 4).bits(79, 9).bits(1, 1).bits(60, 9);    // CPM, PAR, 320 x 240
   return w.take();
 }
 
 TEST(H263Family, CraftedPictureHeaders) {
   const Bytes flvI = BitWriter().bits(1, 17).bits(0, 5).bits(0, 8).bits(4, 3).bits(0, 2).take();
-  Bytes flvTagged = BitWriter().bits(0x22, 8).bits(1, 17).bits(1, 5).bits(9, 8).bits(0, 3).bits(64, 8).bits(48, 8).take();
-  flvTagged.back() = 0;
-  Bytes flvDisposable = BitWriter().bits(0x32, 8).bits(1, 17).bits(1, 5).bits(9, 8).bits(6, 3).bits(2, 2).take();
+  const Bytes flvTagged = BitWriter()
+                              .bits(0x22, 8)
+                              .bits(1, 17)
+                              .bits(1, 5)
+                              .bits(9, 8)
+                              .bits(0, 3)
+                              .bits(64, 8)
+                              .bits(48, 8)
+                              .bits(0, 2)
+                              .take();
+  const Bytes flvDisposable =
+      BitWriter().bits(0x32, 8).bits(1, 17).bits(1, 5).bits(9, 8).bits(6, 3).bits(2, 2).take();
   const struct {
     const char* what;
     Codec codec;
@@ -106,18 +99,25 @@ TEST(H263Family, CraftedPictureHeaders) {
       {"H.263+ reserved code", Codec::H263, plusPicture(6), PictureType::None},
       {"no picture start code", Codec::H263, {0x12, 0x34, 0x56, 0x78}, PictureType::None},
       {"Sorenson intra", Codec::Flv1, flvI, PictureType::I},
-      {"Sorenson after the FLV tag byte", Codec::Flv1, BitWriter().bits(0x22, 8).bits(1, 17).bits(0, 13).bits(3, 3).bits(1, 2).take(),
-       PictureType::P},
+      {"Sorenson after the FLV tag byte", Codec::Flv1,
+       BitWriter().bits(0x22, 8).bits(1, 17).bits(0, 13).bits(3, 3).bits(1, 2).take(), PictureType::P},
       {"Sorenson disposable", Codec::Flv1, flvDisposable, PictureType::P},
-      {"MS-MPEG-4 v1 intra", Codec::MsMpeg4v1, BitWriter().bits(0x100, 32).bits(3, 5).bits(0, 2).take(), PictureType::I},
-      {"MS-MPEG-4 v1 inter", Codec::MsMpeg4v1, BitWriter().bits(0x100, 32).bits(3, 5).bits(1, 2).take(), PictureType::P},
+      {"MS-MPEG-4 v1 intra", Codec::MsMpeg4v1, BitWriter().bits(0x100, 32).bits(3, 5).bits(0, 2).take(),
+       PictureType::I},
+      {"MS-MPEG-4 v1 inter", Codec::MsMpeg4v1, BitWriter().bits(0x100, 32).bits(3, 5).bits(1, 2).take(),
+       PictureType::P},
       {"MS-MPEG-4 v1 without start code", Codec::MsMpeg4v1, {0x40, 0, 0, 0, 0}, PictureType::None},
       {"WMV1 intra", Codec::Wmv1, BitWriter().bits(0, 2).bits(5, 5).take(), PictureType::I},
       {"WMV1 inter", Codec::Wmv1, BitWriter().bits(1, 2).bits(5, 5).take(), PictureType::P},
       {"WMV1 invalid type", Codec::Wmv1, BitWriter().bits(3, 2).take(), PictureType::None},
-      {"RealVideo 1 whole frame of a RealMedia packet", Codec::RealVideo1, {0x40, 0x01, 0xC0, 0x12}, PictureType::P},
-      {"RealVideo 1 intra after a slice table", Codec::RealVideo1,
-       {0, 1, 0, 0, 0, 0, 0, 0, 0, 0x80, 0x12}, PictureType::I},
+      {"RealVideo 1 whole frame of a RealMedia packet",
+       Codec::RealVideo1,
+       {0x40, 0x01, 0xC0, 0x12},
+       PictureType::P},
+      {"RealVideo 1 intra after a slice table",
+       Codec::RealVideo1,
+       {0, 1, 0, 0, 0, 0, 0, 0, 0, 0x80, 0x12},
+       PictureType::I},
   };
   for (const auto& c : cases) {
     PictureReader reader({c.codec, {}, false});

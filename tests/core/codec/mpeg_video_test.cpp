@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "codec/picture.h"
+#include "fixtures/bit_writer.h"
 #include "fixtures/byte_writer.h"
 #include "fixtures/probed_pictures.h"
 
@@ -15,6 +16,7 @@ using mv::codec::Codec;
 using mv::codec::PictureReader;
 using mv::codec::PictureType;
 using mv::codec::UnitCutter;
+using mvtest::BitWriter;
 using mvtest::Bytes;
 
 std::vector<AccessUnit> cutAll(Codec codec, const Bytes& stream, size_t piece) {
@@ -39,7 +41,8 @@ PictureReader::Probe probeWhole(PictureReader& reader, const Bytes& picture) {
 }
 
 TEST(MpegVideo, TypesAndUnitsOfFfmpegStreams) {
-  if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe")) GTEST_SKIP() << "ffmpeg not installed";
+  if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe"))
+    GTEST_SKIP() << "ffmpeg not installed";
   mvtest::TempDir dir;
   const struct {
     const char* args;
@@ -59,8 +62,8 @@ TEST(MpegVideo, TypesAndUnitsOfFfmpegStreams) {
   for (const auto& c : cases) {
     const std::string path = dir.file(c.name);
     int status = 0;
-    mvtest::runCommand(std::string("ffmpeg -v error -y -f lavfi -i testsrc=s=64x48:r=25 -t 1.5 ") + c.args + " '" +
-                           path + "' 2>&1",
+    mvtest::runCommand(std::string("ffmpeg -v error -y -f lavfi -i testsrc=s=64x48:r=25 -t 1.5 ") + c.args +
+                           " '" + path + "' 2>&1",
                        &status);
     ASSERT_EQ(status, 0) << c.name;
     const auto pictures = mvtest::probedPictures(path);
@@ -93,7 +96,8 @@ TEST(MpegVideo, TypesAndUnitsOfFfmpegStreams) {
         const uint64_t end = i + 1 < units.size() ? units[i + 1].start : stream.size();
         const uint64_t packetEnd = pictures[i].pos + pictures[i].data.size();
         EXPECT_LE(units[i].start, pictures[i].pos) << c.name << " unit " << i;
-        EXPECT_TRUE(end == packetEnd || (end + 1 == packetEnd && stream[end] == 0)) << c.name << " unit " << i;
+        EXPECT_TRUE(end == packetEnd || (end + 1 == packetEnd && stream[end] == 0))
+            << c.name << " unit " << i;
         EXPECT_EQ(mv::codec::typeName(units[i].type), pictures[i].type) << c.name << " unit " << i;
         EXPECT_EQ(units[i].fields, 2) << c.name << " unit " << i;
       }
@@ -101,35 +105,6 @@ TEST(MpegVideo, TypesAndUnitsOfFfmpegStreams) {
     }
   }
 }
-
-// MSB-first bits for crafted headers.
-class BitWriter {
- public:
-  BitWriter& bits(uint32_t value, int count) {
-    for (int i = count - 1; i >= 0; --i) {
-      if (used_ % 8 == 0) out_.push_back(0);
-      if ((value >> i) & 1) out_.back() |= uint8_t(0x80 >> (used_ % 8));
-      ++used_;
-    }
-    return *this;
-  }
-  BitWriter& code(uint8_t c) {
-    used_ = (used_ + 7) / 8 * 8;
-    out_.insert(out_.end(), {0, 0, 1, c});
-    used_ += 32;
-    return *this;
-  }
-  BitWriter& raw(const Bytes& b) {
-    used_ = (used_ + 7) / 8 * 8 + b.size() * 8;
-    out_.insert(out_.end(), b.begin(), b.end());
-    return *this;
-  }
-  Bytes take() { return std::move(out_); }
-
- private:
-  Bytes out_;
-  size_t used_ = 0;
-};
 
 struct Sequence {
   uint32_t rateCode = 3;
@@ -236,11 +211,27 @@ TEST(MpegVideo, StreamFactsOfSequenceHeaders) {
     uint64_t bitRate, vbvBits;
     bool interlaced;
   } cases[] = {
-      {"MPEG-2 with extensions", {.rateCode = 4, .bitRateExt = 1, .vbvExt = 2, .rateN = 1, .rateD = 0},
-       60000, 1001, ((1ull << 18) | 5000) * 400, ((2ull << 10) | 112) * 16384, true},
-      {"MPEG-1 variable rate", {.rateCode = 3, .bitRate = 0x3FFFF, .mpeg2 = false}, 25, 1, 0, 112 * 16384, false},
-      {"MPEG-1 constant rate", {.rateCode = 1, .bitRate = 2880, .mpeg2 = false}, 24000, 1001, 1152000,
-       112 * 16384, false},
+      {"MPEG-2 with extensions",
+       {.rateCode = 4, .bitRateExt = 1, .vbvExt = 2, .rateN = 1, .rateD = 0},
+       60000,
+       1001,
+       ((1ull << 18) | 5000) * 400,
+       ((2ull << 10) | 112) * 16384,
+       true},
+      {"MPEG-1 variable rate",
+       {.rateCode = 3, .bitRate = 0x3FFFF, .mpeg2 = false},
+       25,
+       1,
+       0,
+       112 * 16384,
+       false},
+      {"MPEG-1 constant rate",
+       {.rateCode = 1, .bitRate = 2880, .mpeg2 = false},
+       24000,
+       1001,
+       1152000,
+       112 * 16384,
+       false},
   };
   for (const auto& c : cases) {
     BitWriter w;
@@ -301,12 +292,9 @@ TEST(MpegVideo, PackedBitstreamChunks) {
     Bytes chunk;
     PictureType type;
   } cases[] = {
-      {"P-VOP with a B-VOP", packed, PictureType::P},
-      {"not-coded VOP", vop(1, false), PictureType::P},
-      {"stuffing byte", {0x7F}, PictureType::P},
-      {"B-VOP", vop(2), PictureType::B},
-      {"sprite VOP", vop(3), PictureType::P},
-      {"I-VOP", vop(0), PictureType::I},
+      {"P-VOP with a B-VOP", packed, PictureType::P}, {"not-coded VOP", vop(1, false), PictureType::P},
+      {"stuffing byte", {0x7F}, PictureType::P},      {"B-VOP", vop(2), PictureType::B},
+      {"sprite VOP", vop(3), PictureType::P},         {"I-VOP", vop(0), PictureType::I},
   };
   PictureReader reader({Codec::Mpeg4Part2, {}, false});
   for (const auto& c : cases) EXPECT_EQ(probeWhole(reader, c.chunk).type, c.type) << c.what;
