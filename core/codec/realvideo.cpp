@@ -65,8 +65,10 @@ class RealVideoReader : public CodecReader {
     if (codec_ == Codec::RealVideo2) {
       type = b.u(2);  // 0 and 1 intra, 2 inter, 3 B
     } else {
-      if (codec_ == Codec::RealVideo3) b.skip(3);
-      else if (b.flag()) return {};  // a set first bit is no RealVideo 4 slice
+      if (codec_ == Codec::RealVideo3)
+        b.skip(3);
+      else if (b.flag())
+        return {};  // a set first bit is no RealVideo 4 slice
       type = b.u(2);
     }
     if (!b.ok()) return {};
@@ -84,7 +86,8 @@ class RealVideoReader : public CodecReader {
 }  // namespace
 
 std::unique_ptr<CodecReader> makeRealVideoReader(const TrackCoding& coding) {
-  if (coding.codec != Codec::RealVideo2 && coding.codec != Codec::RealVideo3 && coding.codec != Codec::RealVideo4)
+  if (coding.codec != Codec::RealVideo2 && coding.codec != Codec::RealVideo3 &&
+      coding.codec != Codec::RealVideo4)
     return nullptr;
   return std::make_unique<RealVideoReader>(coding.codec, coding.config);
 }

@@ -38,7 +38,7 @@ class Vp9Reader : public CodecReader {
     const uint32_t profile = profileLow | b.u(1) << 1;
     if (profile == 3) b.skip(1);
     if (b.flag()) return b.ok() ? typed(false, false) : Probe{};  // show_existing_frame
-    const bool key = !b.flag();                                  // frame_type 0: KEY_FRAME
+    const bool key = !b.flag();                                   // frame_type 0: KEY_FRAME
     const bool show = b.flag();
     const bool errorResilient = b.flag();
     bool intraOnly = false;
@@ -139,7 +139,7 @@ class Av1Reader : public CodecReader {
     if (reducedStill_) return typed(true, true);
     Bits b(d, n);
     if (b.flag()) return b.ok() ? typed(false, false) : Probe{};  // show_existing_frame
-    const uint32_t frameType = b.u(2);  // KEY, INTER, INTRA_ONLY, SWITCH
+    const uint32_t frameType = b.u(2);                            // KEY, INTER, INTRA_ONLY, SWITCH
     if (!b.ok()) return {};
     return typed(frameType == 0 || frameType == 2, frameType == 0);
   }

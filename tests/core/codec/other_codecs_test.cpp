@@ -56,12 +56,16 @@ struct Packet {
 };
 
 std::vector<Packet> packetsOf(const std::string& path) {
-  std::istringstream in(mvtest::runCommand("ffprobe -v error -select_streams v:0 -show_packets -show_data "
-                                           "-show_entries packet=pos,data '" + path + "'"));
+  std::istringstream in(
+      mvtest::runCommand("ffprobe -v error -select_streams v:0 -show_packets -show_data "
+                         "-show_entries packet=pos,data '" +
+                         path + "'"));
   std::vector<Packet> out;
   for (std::string line; std::getline(in, line);) {
-    if (line == "[PACKET]") out.emplace_back();
-    else if (line.rfind("pos=", 0) == 0 && !out.empty()) out.back().pos = std::stoull(line.substr(4));
+    if (line == "[PACKET]")
+      out.emplace_back();
+    else if (line.rfind("pos=", 0) == 0 && !out.empty())
+      out.back().pos = std::stoull(line.substr(4));
     else if (line.size() > 10 && line[8] == ':' && !out.empty()) {
       const std::string hex = line.substr(10, 40);
       for (size_t i = 0; i + 1 < hex.size(); ++i) {
@@ -80,8 +84,10 @@ struct Decoded {
 };
 
 std::map<uint64_t, Decoded> framesOf(const std::string& path) {
-  std::istringstream in(mvtest::runCommand("ffprobe -v error -select_streams v:0 -show_frames -show_entries "
-                                           "frame=key_frame,pkt_pos,pict_type -of csv=p=0 '" + path + "'"));
+  std::istringstream in(
+      mvtest::runCommand("ffprobe -v error -select_streams v:0 -show_frames -show_entries "
+                         "frame=key_frame,pkt_pos,pict_type -of csv=p=0 '" +
+                         path + "'"));
   std::map<uint64_t, Decoded> out;
   for (std::string line; std::getline(in, line);) {
     std::istringstream f(line);
@@ -93,7 +99,8 @@ std::map<uint64_t, Decoded> framesOf(const std::string& path) {
 }
 
 TEST(OtherCodecs, TypesOfEncodedFilesMatchTheDecoder) {
-  if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe")) GTEST_SKIP() << "ffmpeg not installed";
+  if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe"))
+    GTEST_SKIP() << "ffmpeg not installed";
   mvtest::TempDir dir;
   const struct {
     const char* name;
@@ -113,9 +120,10 @@ TEST(OtherCodecs, TypesOfEncodedFilesMatchTheDecoder) {
     SCOPED_TRACE(c.name);
     const std::string path = dir.file(c.name);
     int status = 0;
-    mvtest::runCommand(std::string("ffmpeg -v error -y -f lavfi -i testsrc=s=64x48:r=25 -t 1.6 -pix_fmt yuv420p ") +
-                           c.args + " '" + path + "' 2>&1",
-                       &status);
+    mvtest::runCommand(
+        std::string("ffmpeg -v error -y -f lavfi -i testsrc=s=64x48:r=25 -t 1.6 -pix_fmt yuv420p ") + c.args +
+            " '" + path + "' 2>&1",
+        &status);
     if (status != 0) {
       ADD_FAILURE() << "ffmpeg could not write it";
       continue;
@@ -151,8 +159,9 @@ TEST(OtherCodecs, VpxAndAv1HeadersByHand) {
     return out;
   };
   // Profile 0, still picture with the reduced header, level 0, six-bit sizes: 64 x 48.
-  const Bytes av1SeqHeaderObu =
-      obu(0x0A, BitWriter().put(0, 3).put(1, 1).put(1, 1).put(0, 5).put(5, 4).put(5, 4).put(63, 6).put(47, 6).take());
+  const Bytes av1SeqHeaderObu = obu(
+      0x0A,
+      BitWriter().put(0, 3).put(1, 1).put(1, 1).put(0, 5).put(5, 4).put(5, 4).put(63, 6).put(47, 6).take());
   const Bytes av1FullSeqHeaderObu = [&] {
     // Not reduced: timing info 1/30, one operating point at level 8 (with a tier bit).
     BitWriter w;
@@ -179,7 +188,12 @@ TEST(OtherCodecs, VpxAndAv1HeadersByHand) {
     bool key;
   } cases[] = {
       // VP8: an inter frame that is not shown (an alt-ref) is still a picture.
-      {"vp8 key", Codec::Vp8, {}, {0x50, 0x02, 0x00, 0x9D, 0x01, 0x2A, 0x40, 0x00, 0x30, 0x00}, PictureType::I, true},
+      {"vp8 key",
+       Codec::Vp8,
+       {},
+       {0x50, 0x02, 0x00, 0x9D, 0x01, 0x2A, 0x40, 0x00, 0x30, 0x00},
+       PictureType::I,
+       true},
       {"vp8 hidden alt-ref", Codec::Vp8, {}, {0x01, 0x05, 0x00, 0xFF}, PictureType::P, false},
       // VP9: marker 10, profile bits, show_existing_frame, frame_type, show_frame, error_res.
       {"vp9 show existing", Codec::Vp9, {}, {0b10'00'1'000, 0x00}, PictureType::P, false},
@@ -190,17 +204,45 @@ TEST(OtherCodecs, VpxAndAv1HeadersByHand) {
       {"vp9 no marker", Codec::Vp9, {}, {0x00, 0x00}, PictureType::None, false},
       // AV1: a key frame after a sequence header, an inter frame, show_existing_frame, switch and
       // intra-only frames; a reduced still picture header has none of these fields.
-      {"av1 key", Codec::Av1, {}, join({temporalDelimiter, av1FullSeqHeaderObu, frameObu(0b0'00'10000)}),
-       PictureType::I, true},
+      {"av1 key",
+       Codec::Av1,
+       {},
+       join({temporalDelimiter, av1FullSeqHeaderObu, frameObu(0b0'00'10000)}),
+       PictureType::I,
+       true},
       {"av1 inter", Codec::Av1, {}, join({temporalDelimiter, frameObu(0b0'01'10000)}), PictureType::P, false},
-      {"av1 intra only", Codec::Av1, {}, join({temporalDelimiter, frameObu(0b0'10'00000)}), PictureType::I, false},
-      {"av1 switch", Codec::Av1, {}, join({temporalDelimiter, frameObu(0b0'11'10000)}), PictureType::P, false},
-      {"av1 show existing", Codec::Av1, {}, join({temporalDelimiter, frameObu(0b1'00'00000)}), PictureType::P, false},
-      {"av1 extension header", Codec::Av1, {}, join({{0x16, 0x00, 0x00}, {0x36, 0x20, 0x02, 0x20, 0xFF}}),
-       PictureType::P, false},
-      {"av1 reduced still picture", Codec::Av1, av1SeqHeaderObu, frameObu(0b1'11'00000), PictureType::I, true},
+      {"av1 intra only",
+       Codec::Av1,
+       {},
+       join({temporalDelimiter, frameObu(0b0'10'00000)}),
+       PictureType::I,
+       false},
+      {"av1 switch",
+       Codec::Av1,
+       {},
+       join({temporalDelimiter, frameObu(0b0'11'10000)}),
+       PictureType::P,
+       false},
+      {"av1 show existing",
+       Codec::Av1,
+       {},
+       join({temporalDelimiter, frameObu(0b1'00'00000)}),
+       PictureType::P,
+       false},
+      {"av1 extension header",
+       Codec::Av1,
+       {},
+       join({{0x16, 0x00, 0x00}, {0x36, 0x20, 0x02, 0x20, 0xFF}}),
+       PictureType::P,
+       false},
+      {"av1 reduced still picture", Codec::Av1, av1SeqHeaderObu, frameObu(0b1'11'00000), PictureType::I,
+       true},
       {"av1 av1C before an inter frame", Codec::Av1, av1C, frameObu(0b0'01'00000), PictureType::P, false},
-      {"av1 no frame header", Codec::Av1, {}, join({temporalDelimiter, temporalDelimiter}), PictureType::None,
+      {"av1 no frame header",
+       Codec::Av1,
+       {},
+       join({temporalDelimiter, temporalDelimiter}),
+       PictureType::None,
        false},
   };
   for (const auto& c : cases) {
@@ -235,14 +277,19 @@ TEST(OtherCodecs, RealVideoFrameHeaders) {
   };
   // As in a RealMedia file: the media packet header, then a whole-frame video packet header.
   const auto wholePacket = [](Bytes header) {
-    Bytes b = {0x00, 0x00, 0x00, uint8_t(14 + header.size()), 0x00, 0x00, 0, 0, 0x10, 0x00, 0x00, 0x02, 0x40, 0x07};
+    Bytes b = {0x00, 0x00, 0x00, uint8_t(14 + header.size()), 0x00, 0x00, 0, 0, 0x10, 0x00, 0x00,
+               0x02, 0x40, 0x07};
     b.insert(b.end(), header.begin(), header.end());
     return b;
   };
   // The first part of a frame cut over packets: lengths and positions of 2 and 4 bytes.
   const auto firstPart = [](Bytes header) {
-    Bytes b = {0x00, 0x00, 0x00, uint8_t(21 + header.size()), 0x00, 0x00, 0, 0, 0x10, 0x00, 0x00, 0x02,
-               0x01, 0x07, 0x05, 0x00, 0x00, 0x00, 0x40, 0x00, 0x09};
+    Bytes b = {0x00, 0x00, 0x00, uint8_t(21 + header.size()),
+               0x00, 0x00, 0,    0,
+               0x10, 0x00, 0x00, 0x02,
+               0x01, 0x07, 0x05, 0x00,
+               0x00, 0x00, 0x40, 0x00,
+               0x09};
     b.insert(b.end(), header.begin(), header.end());
     return b;
   };
@@ -262,7 +309,9 @@ TEST(OtherCodecs, RealVideoFrameHeaders) {
       {"rv30 intra", Codec::RealVideo3, handedOn({0b111'00'111, 0xFF}), PictureType::I},
       {"rv30 inter", Codec::RealVideo3, handedOn({0b111'10'111, 0xFF}), PictureType::P},
       {"rv30 B", Codec::RealVideo3, handedOn({0b000'11'000, 0xFF}), PictureType::B},
-      {"rv30 two slices", Codec::RealVideo3, {0x01, 1, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 9, 0, 0, 0, 0b000'11'000},
+      {"rv30 two slices",
+       Codec::RealVideo3,
+       {0x01, 1, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 9, 0, 0, 0, 0b000'11'000},
        PictureType::B},
       {"rv40 in a packet", Codec::RealVideo4, wholePacket({0b0'11'00000}), PictureType::B},
       {"rv40 in a first part", Codec::RealVideo4, firstPart({0b0'10'00000}), PictureType::P},
@@ -372,9 +421,11 @@ TEST(OtherCodecs, Vc1PictureLayer) {
       {"advanced P", Codec::Vc1, progressive, advancedFrame({{0b0, 1}}), PictureType::P, false},
       {"advanced B", Codec::Vc1, progressive, advancedFrame({{0b10, 2}, {0, 6}}), PictureType::B, false},
       {"advanced BI", Codec::Vc1, progressive, advancedFrame({{0b1110, 4}, {0, 4}}), PictureType::I, false},
-      {"advanced skipped", Codec::Vc1, progressive, advancedFrame({{0b1111, 4}, {0, 4}}), PictureType::P, false},
+      {"advanced skipped", Codec::Vc1, progressive, advancedFrame({{0b1111, 4}, {0, 4}}), PictureType::P,
+       false},
       {"advanced in-band header", Codec::Vc1, {}, inBand, PictureType::I, true},
-      {"advanced without start code", Codec::Vc1, progressive, wmv3({{0b10, 2}, {0, 6}}), PictureType::B, false},
+      {"advanced without start code", Codec::Vc1, progressive, wmv3({{0b10, 2}, {0, 6}}), PictureType::B,
+       false},
       // Interlaced: FCM (0 progressive, 10 frame, 11 field) first; a field pair by its first field.
       {"interlaced progressive B", Codec::Vc1, interlaced, advancedFrame({{0, 1}, {0b10, 2}, {0, 5}}),
        PictureType::B, false},
@@ -411,8 +462,8 @@ TEST(OtherCodecs, Vc1PictureLayer) {
 // ---- Damaged and short pictures: every prefix and garbage, for every codec of the family.
 
 TEST(OtherCodecs, DamagedPicturesNeverReadOutside) {
-  const Codec codecs[] = {Codec::Vp8,        Codec::Vp9,        Codec::Av1,        Codec::Wmv3, Codec::Vc1,
-                          Codec::RealVideo2, Codec::RealVideo3, Codec::RealVideo4};
+  const Codec codecs[] = {Codec::Vp8, Codec::Vp9,        Codec::Av1,        Codec::Wmv3,
+                          Codec::Vc1, Codec::RealVideo2, Codec::RealVideo3, Codec::RealVideo4};
   std::vector<Bytes> inputs = {
       Bytes(64, 0xFF),
       Bytes(64, 0x00),
