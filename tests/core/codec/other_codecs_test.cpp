@@ -48,6 +48,27 @@ class BitWriter {
   size_t bits_ = 0;
 };
 
+// A picture built by hand and the type and key its reader must find.
+struct HeaderCase {
+  const char* name;
+  Codec codec;
+  Bytes config;
+  Bytes picture;
+  PictureType type;
+  bool key;
+};
+
+template <size_t N>
+void expectTypes(const HeaderCase (&cases)[N]) {
+  for (const HeaderCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    PictureReader reader(TrackCoding{c.codec, c.config});
+    const PictureReader::Probe got = probe(reader, c.picture);
+    EXPECT_EQ(got.type, c.type);
+    EXPECT_EQ(got.key, c.key);
+  }
+}
+
 // ---- Files ffmpeg writes, each packet against ffprobe's decoded picture of the same position.
 
 struct Packet {
@@ -180,14 +201,7 @@ TEST(OtherCodecs, VpxAndAv1HeadersByHand) {
   Bytes av1C = {0x81, 0x00, 0x0C, 0x00};
   av1C.insert(av1C.end(), av1FullSeqHeaderObu.begin(), av1FullSeqHeaderObu.end());
 
-  const struct {
-    const char* name;
-    Codec codec;
-    Bytes config;
-    Bytes picture;
-    PictureType type;
-    bool key;
-  } cases[] = {
+  const HeaderCase cases[] = {
       // VP8: an inter frame that is not shown (an alt-ref) is still a picture.
       {"vp8 key",
        Codec::Vp8,
@@ -246,13 +260,7 @@ TEST(OtherCodecs, VpxAndAv1HeadersByHand) {
        PictureType::None,
        false},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    PictureReader reader(TrackCoding{c.codec, c.config});
-    const PictureReader::Probe got = probe(reader, c.picture);
-    EXPECT_EQ(got.type, c.type);
-    EXPECT_EQ(got.key, c.key);
-  }
+  expectTypes(cases);
 
   PictureReader vp8(TrackCoding{Codec::Vp8});
   probe(vp8, cases[0].picture);
@@ -374,35 +382,28 @@ Bytes advancedSequence(bool interlace) {
   return b;
 }
 
-Bytes advancedFrame(std::initializer_list<std::pair<uint32_t, int>> fields) {
+using Fields = std::initializer_list<std::pair<uint32_t, int>>;
+
+// A picture header of (value, bits) fields, after a frame start code when `startCode`.
+Bytes pictureBits(Fields fields, bool startCode = false) {
   BitWriter w;
-  w.put(0x0000010D, 32);
+  if (startCode) w.put(0x0000010D, 32);
   for (const auto& [v, n] : fields) w.put(v, n);
   return w.take();
 }
+Bytes advancedFrame(Fields fields) { return pictureBits(fields, true); }
 
 TEST(OtherCodecs, Vc1PictureLayer) {
   const Bytes simple = wmv3Config(0, false, 0, false);
   const Bytes mainB = wmv3Config(4, true, 2, true);
   const Bytes progressive = advancedSequence(false);
   const Bytes interlaced = advancedSequence(true);
-  const auto wmv3 = [](std::initializer_list<std::pair<uint32_t, int>> fields) {
-    BitWriter w;
-    for (const auto& [v, n] : fields) w.put(v, n);
-    return w.take();
-  };
+  const auto wmv3 = [](Fields fields) { return pictureBits(fields); };
   Bytes inBand = progressive;  // a key frame carrying its own sequence header
   const Bytes inBandI = advancedFrame({{0b110, 3}});
   inBand.insert(inBand.end(), inBandI.begin(), inBandI.end());
 
-  const struct {
-    const char* name;
-    Codec codec;
-    Bytes config;
-    Bytes picture;
-    PictureType type;
-    bool key;
-  } cases[] = {
+  const HeaderCase cases[] = {
       // Simple: FRMCNT, then PTYPE 0 I / 1 P.
       {"simple I", Codec::Wmv3, simple, wmv3({{3, 2}, {0, 1}, {0, 7}}), PictureType::I, true},
       {"simple P", Codec::Wmv3, simple, wmv3({{0, 2}, {1, 1}}), PictureType::P, false},
@@ -441,13 +442,7 @@ TEST(OtherCodecs, Vc1PictureLayer) {
       {"interlaced fields BI/B", Codec::Vc1, interlaced, advancedFrame({{0b11, 2}, {0b110, 3}, {0, 3}}),
        PictureType::I, false},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    PictureReader reader(TrackCoding{c.codec, c.config});
-    const PictureReader::Probe got = probe(reader, c.picture);
-    EXPECT_EQ(got.type, c.type);
-    EXPECT_EQ(got.key, c.key);
-  }
+  expectTypes(cases);
 
   PictureReader adv(TrackCoding{Codec::Vc1, interlaced});
   EXPECT_EQ(adv.info().width, 64);
