@@ -98,20 +98,21 @@ class Av1Reader : public CodecReader {
   explicit Av1Reader(const std::vector<uint8_t>& config) {
     // av1C: four bytes of record, then the configOBUs; a bare sequence header OBU is read too.
     if (config.size() > 4 && (config[0] & 0x80)) {
-      walk(config.data() + 4, config.size() - 4);
+      walk(config.data() + 4, config.size() - 4, 0);
     } else if (!config.empty()) {
-      walk(config.data(), config.size());
+      walk(config.data(), config.size(), 0);
     }
   }
 
-  Probe probe(const uint8_t* d, size_t n, uint64_t, uint64_t) override { return walk(d, n); }
+  Probe probe(const uint8_t* d, size_t n, uint64_t at, uint64_t) override { return walk(d, n, at); }
   StreamInfo info() const override { return info_; }
 
  private:
   static constexpr uint32_t kSequenceHeader = 1, kFrameHeader = 3, kFrame = 6;
 
-  // The OBUs of `d` up to the first frame header, whose type it returns.
-  Probe walk(const uint8_t* d, size_t n) {
+  // The OBUs of `d` (from `at` of the picture) up to the first frame header, whose type it
+  // returns; past an OBU longer than `d`, the caller is to look again after it.
+  Probe walk(const uint8_t* d, size_t n, uint64_t at) {
     size_t pos = 0;
     for (int obu = 0; obu < 64 && pos < n; ++obu) {
       Bits b(d + pos, n - pos);
@@ -129,7 +130,7 @@ class Av1Reader : public CodecReader {
       const size_t payloadBytes = size < avail ? size_t(size) : avail;
       if (type == kSequenceHeader) readSequenceHeader(payload, payloadBytes);
       if (type == kFrameHeader || type == kFrame) return frameHeader(payload, payloadBytes);
-      if (size >= avail) break;
+      if (size >= avail) return hasSize ? Probe{PictureType::None, false, at + pos + head + size} : Probe{};
       pos += head + size_t(size);
     }
     return {};

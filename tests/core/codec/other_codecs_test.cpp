@@ -282,6 +282,20 @@ TEST(OtherCodecs, VpxAndAv1HeadersByHand) {
   EXPECT_EQ(av1.info().profile, "High");
 }
 
+// Metadata longer than the bytes looked at: the frame header is looked for after it.
+TEST(OtherCodecs, Av1LooksPastLongObus) {
+  Bytes picture = {0x12, 0x00, 0x2A, 0xD0, 0x0F};  // temporal delimiter; metadata of 2000 bytes
+  picture.resize(5 + 2000, 0x55);
+  picture.insert(picture.end(), {0x32, 0x02, 0x20, 0xFF});  // an inter frame
+  PictureReader reader(TrackCoding{Codec::Av1});
+  const PictureReader::Probe first = probe(reader, picture);
+  EXPECT_EQ(first.type, PictureType::None);
+  ASSERT_EQ(first.readAt, 2005u);
+  const PictureReader::Probe then = reader.probe(picture.data() + first.readAt, picture.size() - first.readAt,
+                                                 first.readAt, picture.size());
+  EXPECT_EQ(then.type, PictureType::P);
+}
+
 // ---- RealVideo 3 and 4 (no encoder), and frames as they lie in a RealMedia file.
 
 TEST(OtherCodecs, RealVideoFrameHeaders) {
