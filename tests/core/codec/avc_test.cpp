@@ -328,6 +328,20 @@ TEST(AvcPictures, HevcDependentSliceSegments) {
   EXPECT_FALSE(units[1].key);
 }
 
+TEST(AvcPictures, HevcRateFromTheVpsWhenTheSpsHasNone) {
+  BitWriter vps;
+  vps.u(4, 0).u(2, 3).u(6, 0).u(3, 0).u(1, 1).u(16, 0xFFFF);
+  vps.u(8, 1).u(32, 0x60000000).u(16, 0x9000).u(32, 0).u(8, 30);  // Main, level 1
+  vps.u(1, 1).ue(0).ue(0).ue(0).u(6, 0).ue(0).u(1, 1).u(32, 1001).u(32, 30000).u(1, 0);
+  PictureReader reader(
+      TrackCoding{Codec::Hevc, annexB({vps.nal({0x40, 0x01}), hevcSps(), hevcPps()}), false});
+  const mv::codec::StreamInfo info = reader.info();
+  EXPECT_EQ(info.rateNum, 30000u);
+  EXPECT_EQ(info.rateDen, 1001u);
+  EXPECT_EQ(info.width, 64);
+  EXPECT_EQ(info.profile, "Main");
+}
+
 TEST(AvcPictures, SliceBeyondTheFirstBytesIsReadFurtherIn) {
   Bytes longSei = {0x06, 0x05, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x06};  // 1536 bytes of user data
   longSei.resize(longSei.size() + 1536, 0x55);
