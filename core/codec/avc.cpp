@@ -31,7 +31,6 @@ struct HevcPps {
   bool known = false;
   uint8_t sps = 0;
   bool dependentSlices = false;
-  bool outputFlag = false;
   uint8_t extraBits = 0;
 };
 
@@ -224,6 +223,8 @@ class Syntax {
   }
 
   void readHevc(const uint8_t* p, size_t n, bool complete, Nal& nal) {
+    // Other layers' NAL units (multi-view, scalable) belong to the base layer's picture.
+    if ((p[0] & 1) || (p[1] >> 3)) return;
     const int t = nal.type;
     nal.startsUnit = (t >= 32 && t <= 35) || t == 39 || (t >= 41 && t <= 44) || (t >= 48 && t <= 55);
     if (t >= 32 && t <= 34 && !complete) {
@@ -270,7 +271,7 @@ class Syntax {
     pps.known = true;
     pps.sps = uint8_t(sps);
     pps.dependentSlices = b.u(1);
-    pps.outputFlag = b.u(1);
+    b.skip(1);  // output_flag_present_flag: its field follows slice_type
     pps.extraBits = uint8_t(b.u(3));
     if (b.ok() && id < pps_.size() && sps < ctbs_.size()) pps_[id] = pps;
   }

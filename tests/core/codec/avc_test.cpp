@@ -322,6 +322,15 @@ TEST(AvcPictures, HevcDependentSliceSegments) {
           annexB({hevcSps(), hevcPps(), irap, dependent, secondB, trailing, dependent, dependent}), 3);
   ASSERT_EQ(units.size(), 2u);
   EXPECT_EQ(units[0].start, 0u);
+  // A second layer's slice, SPS and PPS stay in the base layer's picture and change no state.
+  Bytes layer1 = trailing, layer1Sps = hevcSps(),
+        layer1Pps = BitWriter().ue(0).ue(0).u(5, 0).nal({0x44, 0x09});
+  layer1[1] = layer1Sps[1] = 0x09;
+  const std::vector<AccessUnit> layered =
+      cut(Codec::Hevc,
+          annexB({hevcSps(), hevcPps(), irap, layer1Sps, layer1Pps, layer1, trailing, dependent}), 2);
+  ASSERT_EQ(layered.size(), 2u);
+  EXPECT_EQ(layered[1].type, PictureType::P);
   EXPECT_EQ(units[0].type, PictureType::I);
   EXPECT_TRUE(units[0].key);
   EXPECT_EQ(units[1].type, PictureType::P);
