@@ -182,10 +182,10 @@ class Syntax {
       nal.idr = t == 5;
       const std::vector<uint8_t> rbsp = unescapeNal(p + 1, n - 1, kSliceHeadBytes);
       Bits b(rbsp);
-      nal.firstSlice = b.ue() == 0;
+      // A slice cut short still begins a picture when its first field is there.
+      nal.firstSlice = b.ue() == 0 && b.ok();
       const uint32_t sliceType = b.ue();
       if (!b.ok()) {
-        nal.firstSlice = false;
         nal.needMore = !complete;
         return;
       }
@@ -281,7 +281,7 @@ class Syntax {
     nal.idr = t >= 16 && t <= 23;
     const std::vector<uint8_t> rbsp = unescapeNal(p + 2, n - 2, kSliceHeadBytes);
     Bits b(rbsp);
-    nal.firstSlice = b.u(1);
+    nal.firstSlice = b.u(1) && b.ok();
     if (nal.idr) b.skip(1);  // no_output_of_prior_pics_flag
     const uint32_t ppsId = b.ue();
     const HevcPps pps = ppsId < pps_.size() ? pps_[ppsId] : HevcPps{};
@@ -296,7 +296,6 @@ class Syntax {
     b.skip(pps.extraBits);
     const uint32_t sliceType = b.ue();
     if (!b.ok()) {
-      nal.firstSlice = false;
       nal.needMore = !complete;
       return;
     }

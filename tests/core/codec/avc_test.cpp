@@ -387,11 +387,12 @@ TEST(AvcPictures, PicturesCutByTheEndOfTheData) {
       }
     }
   }
-  // The cutter's last unit ends with the stream, its header cut off.
-  const Bytes es = annexB({slice, slice, {0x21}});
-  const std::vector<AccessUnit> units = cut(Codec::H264, es, 4);
-  ASSERT_EQ(units.size(), 2u);
+  // The stream ends in a slice whose first_mb_in_slice (0) is there but not its type: a picture
+  // of its own, untyped; a slice without even that stays in the picture before it.
+  const std::vector<AccessUnit> units = cut(Codec::H264, annexB({slice, slice, {0x21}, {0x21, 0x80}}), 4);
+  ASSERT_EQ(units.size(), 3u);
   EXPECT_EQ(units[1].type, PictureType::B);
+  EXPECT_EQ(units[2].type, PictureType::None);
 }
 
 TEST(AvcPictures, DamagedStreamsNeverCrash) {
