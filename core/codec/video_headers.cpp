@@ -61,18 +61,105 @@ bool mpeg4Vol(const uint8_t* p, size_t n, PictureSize& out) {
   return b.ok() && plausible(w, h, out);
 }
 
+// general_profile_idc and general_level_idc; the sub-layers' entries are passed over.
+void profileTierLevel(Bits& b, uint32_t subLayers, uint8_t& profile, uint8_t& level) {
+  b.skip(3);  // profile space, tier
+  profile = uint8_t(b.u(5));
+  b.skip(32 + 48);  // compatibility and constraint flags
+  level = uint8_t(b.u(8));
+  bool profilePresent[8] = {}, levelPresent[8] = {};
+  for (uint32_t i = 0; i < subLayers; ++i) {
+    profilePresent[i] = b.u(1);
+    levelPresent[i] = b.u(1);
+  }
+  if (subLayers > 0) b.skip(2 * (8 - subLayers));
+  for (uint32_t i = 0; i < subLayers; ++i) {
+    if (profilePresent[i]) b.skip(88);
+    if (levelPresent[i]) b.skip(8);
+  }
+}
+
+void skipH265ScalingLists(Bits& b) {
+  for (int sizeId = 0; sizeId < 4; ++sizeId)
+    for (int matrix = 0; matrix < 6 && b.ok(); matrix += sizeId == 3 ? 3 : 1) {
+      if (!b.u(1)) {
+        b.ue();  // predicted from a reference list
+        continue;
+      }
+      const int coefficients = sizeId == 0 ? 16 : 64;
+      if (sizeId > 1) b.se();
+      for (int i = 0; i < coefficients && b.ok(); ++i) b.se();
+    }
+}
+
+// The short-term reference picture sets of an SPS: only their lengths matter here, and a
+// predicted set's length depends on the set before it.
+bool skipShortTermRefSets(Bits& b, uint32_t count) {
+  uint32_t deltaPocs[64] = {};
+  for (uint32_t i = 0; i < count && b.ok(); ++i) {
+    if (i != 0 && b.u(1)) {  // inter_ref_pic_set_prediction_flag
+      b.skip(1);
+      b.ue();
+      uint32_t used = 0;
+      for (uint32_t j = 0; j <= deltaPocs[i - 1]; ++j) {
+        const bool usedByCurrent = b.u(1);
+        if (usedByCurrent || b.u(1)) ++used;
+      }
+      deltaPocs[i] = used;
+      continue;
+    }
+    const uint32_t negative = b.ue(), positive = b.ue();
+    if (negative > 16 || positive > 16) return false;
+    for (uint32_t j = 0; j < negative + positive; ++j) {
+      b.ue();
+      b.skip(1);
+    }
+    deltaPocs[i] = negative + positive;
+  }
+  return b.ok();
+}
+
+// The timing info of VUI parameters, read up to it; H.265 has a few more fields before it.
+void vuiTiming(Bits& b, bool h265, uint32_t& numUnitsInTick, uint32_t& timeScale) {
+  if (b.u(1)) {  // aspect ratio
+    if (b.u(8) == 255) b.skip(32);
+  }
+  if (b.u(1)) b.skip(1);  // overscan
+  if (b.u(1)) {           // video signal type
+    b.skip(4);
+    if (b.u(1)) b.skip(24);
+  }
+  if (b.u(1)) {  // chroma sample location
+    b.ue();
+    b.ue();
+  }
+  if (h265) {
+    b.skip(3);     // neutral chroma, field_seq, frame field info
+    if (b.u(1)) {  // default display window
+      for (int i = 0; i < 4; ++i) b.ue();
+    }
+  }
+  if (!b.u(1)) return;
+  const uint32_t units = b.u(32), scale = b.u(32);
+  if (!b.ok()) return;
+  numUnitsInTick = units;
+  timeScale = scale;
+}
+
 }  // namespace
 
-bool pictureSizeInH264Sps(const uint8_t* nal, size_t n, PictureSize& out) {
+bool parseH264Sps(const uint8_t* nal, size_t n, H264Sps& out) {
   if (n < 2 || (nal[0] & 0x1F) != 7) return false;
   const std::vector<uint8_t> rbsp = unescape(nal + 1, n - 1);
   Bits b(rbsp.data(), rbsp.size());
-  const uint32_t profile = b.u(8);
-  b.skip(16);  // constraint flags, level
-  b.ue();      // seq_parameter_set_id
+  H264Sps sps;
+  sps.profile = uint8_t(b.u(8));
+  sps.constraints = uint8_t(b.u(8));
+  sps.level = uint8_t(b.u(8));
+  sps.id = b.ue();
   uint32_t chroma = 1;
   bool separatePlanes = false;
-  switch (profile) {
+  switch (sps.profile) {
     case 100:
     case 110:
     case 122:
@@ -114,44 +201,46 @@ bool pictureSizeInH264Sps(const uint8_t* nal, size_t n, PictureSize& out) {
   b.skip(1);  // gaps_in_frame_num_value_allowed_flag
   const int64_t widthMbs = int64_t(b.ue()) + 1;
   const int64_t heightUnits = int64_t(b.ue()) + 1;
-  const bool frameMbsOnly = b.u(1);
-  if (!frameMbsOnly) b.skip(1);
+  sps.frameMbsOnly = b.u(1);
+  if (!sps.frameMbsOnly) b.skip(1);
   b.skip(1);  // direct_8x8_inference_flag
-  int64_t w = widthMbs * 16, h = (frameMbsOnly ? 1 : 2) * heightUnits * 16;
+  int64_t w = widthMbs * 16, h = (sps.frameMbsOnly ? 1 : 2) * heightUnits * 16;
   if (b.u(1)) {  // frame cropping, in chroma sample units
     const int64_t left = b.ue(), right = b.ue(), top = b.ue(), bottom = b.ue();
     const uint32_t arrayType = separatePlanes ? 0 : chroma;
     const int64_t unitX = (arrayType == 1 || arrayType == 2) ? 2 : 1;
-    const int64_t unitY = (arrayType == 1 ? 2 : 1) * (frameMbsOnly ? 1 : 2);
+    const int64_t unitY = (arrayType == 1 ? 2 : 1) * (sps.frameMbsOnly ? 1 : 2);
     w -= (left + right) * unitX;
     h -= (top + bottom) * unitY;
   }
-  return b.ok() && plausible(w, h, out);
+  if (!b.ok() || sps.id > 31 || !plausible(w, h, sps.size)) return false;
+  if (b.u(1)) vuiTiming(b, false, sps.numUnitsInTick, sps.timeScale);
+  out = sps;
+  return true;
 }
 
-bool pictureSizeInH265Sps(const uint8_t* nal, size_t n, PictureSize& out) {
+bool pictureSizeInH264Sps(const uint8_t* nal, size_t n, PictureSize& out) {
+  H264Sps sps;
+  if (!parseH264Sps(nal, n, sps)) return false;
+  out = sps.size;
+  return true;
+}
+
+bool parseH265Sps(const uint8_t* nal, size_t n, H265Sps& out) {
   if (n < 3 || ((nal[0] >> 1) & 0x3F) != 33) return false;
   const std::vector<uint8_t> rbsp = unescape(nal + 2, n - 2);
   Bits b(rbsp.data(), rbsp.size());
+  H265Sps sps;
   b.skip(4);  // sps_video_parameter_set_id
   const uint32_t subLayers = b.u(3);
   b.skip(1);
-  b.skip(88 + 8);  // general profile, tier, flags and level
-  bool profilePresent[8] = {}, levelPresent[8] = {};
-  for (uint32_t i = 0; i < subLayers; ++i) {
-    profilePresent[i] = b.u(1);
-    levelPresent[i] = b.u(1);
-  }
-  if (subLayers > 0) b.skip(2 * (8 - subLayers));
-  for (uint32_t i = 0; i < subLayers; ++i) {
-    if (profilePresent[i]) b.skip(88);
-    if (levelPresent[i]) b.skip(8);
-  }
-  b.ue();  // sps_seq_parameter_set_id
+  profileTierLevel(b, subLayers, sps.profile, sps.level);
+  sps.id = b.ue();
   const uint32_t chroma = b.ue();
   bool separatePlanes = false;
   if (chroma == 3) separatePlanes = b.u(1);
-  int64_t w = b.ue(), h = b.ue();
+  const int64_t codedW = b.ue(), codedH = b.ue();
+  int64_t w = codedW, h = codedH;
   if (b.u(1)) {  // conformance window
     const int64_t left = b.ue(), right = b.ue(), top = b.ue(), bottom = b.ue();
     const int64_t subW = !separatePlanes && (chroma == 1 || chroma == 2) ? 2 : 1;
@@ -159,7 +248,85 @@ bool pictureSizeInH265Sps(const uint8_t* nal, size_t n, PictureSize& out) {
     w -= subW * (left + right);
     h -= subH * (top + bottom);
   }
-  return b.ok() && plausible(w, h, out);
+  if (!b.ok() || sps.id > 15 || !plausible(w, h, sps.size)) return false;
+  b.ue();  // bit depths
+  b.ue();
+  const uint32_t pocLsbBits = b.ue() + 4;
+  const bool orderingForEach = b.u(1);
+  for (uint32_t i = orderingForEach ? 0 : subLayers; i <= subLayers; ++i) {
+    b.ue();
+    b.ue();
+    b.ue();
+  }
+  const uint32_t log2MinCb = b.ue() + 3;
+  const uint32_t log2Ctb = log2MinCb + b.ue();
+  if (b.ok() && log2Ctb >= 4 && log2Ctb <= 6) {
+    const int64_t ctb = int64_t(1) << log2Ctb;
+    sps.ctbs = uint32_t(((codedW + ctb - 1) / ctb) * ((codedH + ctb - 1) / ctb));
+  }
+  b.ue();  // transform block sizes and depths
+  b.ue();
+  b.ue();
+  b.ue();
+  if (b.u(1) && b.u(1)) skipH265ScalingLists(b);
+  b.skip(2);     // amp, sample adaptive offset
+  if (b.u(1)) {  // PCM
+    b.skip(8);
+    b.ue();
+    b.ue();
+    b.skip(1);
+  }
+  const uint32_t refSets = b.ue();
+  if (refSets > 64 || !skipShortTermRefSets(b, refSets)) {
+    out = sps;
+    return true;
+  }
+  if (b.u(1)) {  // long-term reference pictures
+    const uint32_t count = b.ue();
+    if (count > 32 || pocLsbBits > 16) {
+      out = sps;
+      return true;
+    }
+    for (uint32_t i = 0; i < count; ++i) b.skip(pocLsbBits + 1);
+  }
+  b.skip(2);  // temporal MVP, strong intra smoothing
+  if (b.u(1)) vuiTiming(b, true, sps.numUnitsInTick, sps.timeScale);
+  out = sps;
+  return true;
+}
+
+bool pictureSizeInH265Sps(const uint8_t* nal, size_t n, PictureSize& out) {
+  H265Sps sps;
+  if (!parseH265Sps(nal, n, sps)) return false;
+  out = sps.size;
+  return true;
+}
+
+bool h265VpsTiming(const uint8_t* nal, size_t n, uint32_t& numUnitsInTick, uint32_t& timeScale) {
+  if (n < 3 || ((nal[0] >> 1) & 0x3F) != 32) return false;
+  const std::vector<uint8_t> rbsp = unescape(nal + 2, n - 2);
+  Bits b(rbsp.data(), rbsp.size());
+  b.skip(4 + 2 + 6);
+  const uint32_t subLayers = b.u(3);
+  b.skip(1 + 16);
+  uint8_t profile = 0, level = 0;
+  profileTierLevel(b, subLayers, profile, level);
+  const bool orderingForEach = b.u(1);
+  for (uint32_t i = orderingForEach ? 0 : subLayers; i <= subLayers; ++i) {
+    b.ue();
+    b.ue();
+    b.ue();
+  }
+  const uint32_t maxLayerId = b.u(6);
+  const uint32_t layerSets = b.ue();
+  if (layerSets > 1023) return false;
+  b.skip(size_t(layerSets) * (maxLayerId + 1));
+  if (!b.u(1)) return false;
+  const uint32_t units = b.u(32), scale = b.u(32);
+  if (!b.ok()) return false;
+  numUnitsInTick = units;
+  timeScale = scale;
+  return true;
 }
 
 bool pictureSizeInStream(VideoSyntax syntax, const uint8_t* data, size_t n, PictureSize& out) {

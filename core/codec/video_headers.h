@@ -27,4 +27,31 @@ bool pictureSizeInHevcConfig(const uint8_t* data, size_t n, PictureSize& out);
 bool pictureSizeInH264Sps(const uint8_t* nal, size_t n, PictureSize& out);
 bool pictureSizeInH265Sps(const uint8_t* nal, size_t n, PictureSize& out);
 
+// What a sequence parameter set says besides the size; timing 0/0 when its VUI has none.
+struct H264Sps {
+  uint32_t id = 0;
+  uint8_t profile = 0;
+  uint8_t constraints = 0;  // constraint_set0..5 flags, set0 the most significant bit
+  uint8_t level = 0;
+  bool frameMbsOnly = true;
+  PictureSize size;
+  uint32_t numUnitsInTick = 0;
+  uint32_t timeScale = 0;
+};
+struct H265Sps {
+  uint32_t id = 0;
+  uint8_t profile = 0;
+  uint8_t level = 0;
+  PictureSize size;
+  uint32_t ctbs = 0;  // coding tree blocks a picture: slice segment addresses are below it
+  uint32_t numUnitsInTick = 0;
+  uint32_t timeScale = 0;
+};
+// False when the set is not one or its size is unreadable; fields after the size that are cut
+// off stay at their defaults.
+bool parseH264Sps(const uint8_t* nal, size_t n, H264Sps& out);
+bool parseH265Sps(const uint8_t* nal, size_t n, H265Sps& out);
+// The timing info of an H.265 video parameter set; false when it has none.
+bool h265VpsTiming(const uint8_t* nal, size_t n, uint32_t& numUnitsInTick, uint32_t& timeScale);
+
 }  // namespace mv
