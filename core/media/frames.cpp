@@ -16,7 +16,8 @@ std::vector<VideoFrame> videoFrames(const FileAnalysis& analysis) {
   };
   std::vector<VideoFrame> frames;
   frames.reserve(size_t(track.unitCount()));
-  for (const TimedUnit& u : track.units) frames.push_back({since(u.ticks), u.bytes, uint8_t(u.key ? 1 : 0)});
+  for (const TimedUnit& u : track.units)
+    frames.push_back({since(u.ticks), u.bytes, uint8_t(u.key ? 1 : 0), char(u.type)});
   for (size_t k = 0; k < track.numbered.size(); ++k)
     frames.push_back({since(int64_t(k)), track.numbered[k] & ~kNumberedKey,
                       uint8_t(track.numbered[k] & kNumberedKey ? 1 : 0)});

@@ -18,7 +18,16 @@ __extension__ typedef __int128 Int128;
 struct TimedUnit {
   int64_t ticks = 0;  // time stamp in the track's clock
   uint32_t bytes = 0;
-  uint32_t key = 0;  // 1 when the unit starts a key frame
+  uint32_t key : 8 = 0;   // 1 when the unit starts a key frame
+  uint32_t type : 8 = 0;  // 'I', 'P', 'B' where the walk read the picture's header (MPEG-TS/PS), else 0
+};
+static_assert(sizeof(TimedUnit) == 16);
+
+// Where a unit's data begins in the file: the picture's first byte as its codec's reader takes
+// it, and how many bytes of the picture follow there without a container header between them.
+struct UnitPlace {
+  uint64_t at = 0;
+  uint32_t contiguous = 0;
 };
 
 using UnitVector = std::vector<TimedUnit, LargeAllocator<TimedUnit>>;
@@ -66,9 +75,9 @@ struct TrackUnits {
   std::vector<uint32_t> numbered;
   StampBounds stamps;  // of the units and runs
   // With keepPlaces (a frame list asking for picture types), where each unit's data begins in
-  // the file, in the order of `units` (or of `numbered`).
+  // the file, one entry a unit in the order of `units` (or of `numbered`).
   bool keepPlaces = false;
-  std::vector<uint64_t> places;
+  std::vector<UnitPlace> places;
 
   uint64_t unitCount() const;
   // Keeps a unit whose time stamp was read at `at`.
