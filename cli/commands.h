@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/file_slot.h"
+#include "media/frames.h"
 #include "platform/output_file.h"
 #include "search/batch_check.h"
 
@@ -43,6 +44,9 @@ nlohmann::ordered_json zeroRunsJson(const std::vector<mv::ZeroRun>& runs);
 // cause; a file that ends early is loaded and noted there.
 mv::LoadResult loadFile(mv::FileSlot& slot, const std::string& path, int top = mv::kDefaultMarkedSeconds,
                         int bottom = mv::kDefaultMarkedSeconds);
+// Reads the picture types of a loaded slot's frames (videoFrames of its analysis), with the same
+// progress line, and tells the cause when the file no longer reads.
+mv::LoadResult readFrameTypes(const mv::FileSlot& slot, std::vector<mv::VideoFrame>& frames);
 
 // Installs a message sink that prints each message to stderr.
 void captureMessages();

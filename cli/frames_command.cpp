@@ -1,4 +1,6 @@
-// frames: every video frame's time, size and key flag, with the groups of pictures they make.
+// frames: every video frame's time, size, key flag and picture type, with the groups of pictures
+// they make.
+#include <cmath>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -15,10 +17,12 @@ namespace {
 
 // Plain ASCII columns, one frame a line, for scripts; `sep` tab or comma.
 void writeTable(mv::TextFile& out, const std::vector<mv::VideoFrame>& frames, char sep) {
-  out.printf("frame%ctime%cbytes%ckey\n", sep, sep, sep);
-  for (size_t i = 0; i < frames.size(); ++i)
-    out.printf("%zu%c%.6f%c%u%c%u\n", i + 1, sep, frames[i].seconds, sep, frames[i].bytes, sep,
-               frames[i].key ? 1u : 0u);
+  out.printf("frame%ctime%cbytes%ckey%ctype\n", sep, sep, sep, sep);
+  for (size_t i = 0; i < frames.size(); ++i) {
+    const char type[2] = {frames[i].type, 0};
+    out.printf("%zu%c%.6f%c%u%c%u%c%s\n", i + 1, sep, frames[i].seconds, sep, frames[i].bytes, sep,
+               frames[i].key ? 1u : 0u, sep, type);
+  }
 }
 
 // The object is written element by element as it goes: a long file has millions of frames, too
@@ -35,22 +39,37 @@ void writeFramesJson(mv::OutputFile& out, const std::string& path, const std::ve
   for (size_t i = 0; i < frames.size(); ++i) {
     const mv::VideoFrame& f = frames[i];
     if (i) out.put(',');
-    put(dumpJson({{"time", f.seconds}, {"bytes", f.bytes}, {"key", f.key != 0}}));
+    // Six decimals, as the tables give them: no binary noise such as 0.03999999999999996.
+    put(dumpJson({{"time", std::round(f.seconds * 1e6) / 1e6},
+                  {"bytes", f.bytes},
+                  {"key", f.key != 0},
+                  {"type", std::string(f.type ? 1 : 0, f.type)}}));
   }
   put("],\"gops\":[");
   for (size_t i = 0; i < gops.size(); ++i) {
     const mv::Gop& g = gops[i];
     if (i) out.put(',');
-    put(dumpJson({{"frame", g.firstFrame}, {"frames", g.frames}, {"bytes", g.bytes}}));
+    put(dumpJson({{"frame", g.firstFrame},
+                  {"frames", g.frames},
+                  {"bytes", g.bytes},
+                  {"structure", mv::gopStructure(frames, g)}}));
   }
   const mv::FrameStats s = mv::frameStats(frames, gops);
+  nlohmann::ordered_json types;
+  for (int t = 0; t < 3; ++t)
+    types[std::string(1, mv::kPictureTypes[t])] = {
+        {"count", s.typeCount[t]},
+        {"averageBytes", s.typeCount[t] ? double(s.typeBytes[t]) / s.typeCount[t] : 0.0}};
   put("],\"stats\":" +
       dumpJson({{"frames", s.frames},
                 {"keyFrames", s.keyFrames},
                 {"maxBytes", s.maxBytes},
                 {"minBytes", s.minBytes},
                 {"averageBytes", s.averageBytes},
-                {"averageGopFrames", s.averageGopFrames}}) +
+                {"averageGopFrames", s.averageGopFrames},
+                {"shortestGop", s.shortestGop},
+                {"longestGop", s.longestGop},
+                {"types", types}}) +
       "}\n");
 }
 
@@ -62,7 +81,7 @@ void addFramesCommand(CLI::App& app, int* result) {
     bool json = false, csv = false;
   };
   auto o = std::make_shared<Options>();
-  auto* cmd = app.add_subcommand("frames", "List the video frames in decode order: time, bytes, key frame");
+  auto* cmd = app.add_subcommand("frames", "List the video frames in decode order: time, bytes, key frame, picture type");
   cmd->add_option("FILE", o->file, mediaFileHelp())->required();
   auto* json =
       cmd->add_flag("--json", o->json, "One JSON object with the frames, groups of pictures and statistics");
@@ -76,7 +95,12 @@ void addFramesCommand(CLI::App& app, int* result) {
       *result = kExitFailed;
       return;
     }
-    const std::vector<mv::VideoFrame> frames = mv::videoFrames(slot.analysis);
+    std::vector<mv::VideoFrame> frames = mv::videoFrames(slot.analysis);
+    if (const mv::LoadResult typed = readFrameTypes(slot, frames); !typed.ok()) {
+      if (o->json && o->output == "-") writeBytesOutput("-", {}, loadFailureJson(o->file, typed) + "\n");
+      *result = kExitFailed;
+      return;
+    }
     const auto keep = mv::mediaIdentities({&slot});
     // JSON stays UTF-8 as every JSON output does; the tables are texts like the others.
     const bool written = o->json ? writeStreamOutput(o->output, keep,

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "analysis/picture_types.h"
 #include "commands.h"
 #include "platform/printable_name.h"
 
@@ -40,16 +41,22 @@ std::string current;
 
 const std::string& currentFile() { return current; }
 
+namespace {
+
+// Runs a read of `path` with the terminal's progress line when there is a terminal.
+template <typename Read>
+mv::LoadResult withProgress(const std::string& path, Read read) {
+  if (!::isatty(STDERR_FILENO)) return read(nullptr);
+  TerminalProgress progress(path);
+  return read(&progress);
+}
+
+}  // namespace
+
 mv::LoadResult loadFile(mv::FileSlot& slot, const std::string& path, int top, int bottom) {
   current = path;
   slot.setMarkedSeconds(top, bottom);
-  mv::LoadResult loaded;
-  if (!::isatty(STDERR_FILENO)) {
-    loaded = slot.open(path);
-  } else {
-    TerminalProgress progress(path);
-    loaded = slot.open(path, &progress);
-  }
+  const mv::LoadResult loaded = withProgress(path, [&](mv::LoadControl* c) { return slot.open(path, c); });
   if (!loaded.ok()) {
     printDiagnostic(path, loadFailureCause(path, loaded));
     return loaded;
@@ -59,6 +66,14 @@ mv::LoadResult loadFile(mv::FileSlot& slot, const std::string& path, int top, in
     printDiagnostic(path, englishMessages() ? "note: the file ends early; what it holds was read"
                                             : "提示：文件不完整，已读取其中现有的部分");
   return loaded;
+}
+
+mv::LoadResult readFrameTypes(const mv::FileSlot& slot, std::vector<mv::VideoFrame>& frames) {
+  const std::string& path = slot.analysis.path;
+  const mv::LoadResult typed =
+      withProgress(path, [&](mv::LoadControl* c) { return mv::readPictureTypes(slot, frames, c); });
+  if (!typed.ok()) printDiagnostic(path, loadFailureCause(path, typed));
+  return typed;
 }
 
 }  // namespace mvcli
