@@ -5,6 +5,7 @@
 #include <new>
 #include <span>
 
+#include "codec/fourcc.h"
 #include "platform/byte_cursor.h"
 #include "platform/byte_order.h"
 
@@ -129,6 +130,11 @@ class HeaderParser {
       s.bitmapHeight = int32_t(fieldU32le(data, 19));
       s.bitCount = fieldU16le(data, 25);
       s.compression = fieldU32le(data, 27);
+      constexpr size_t kBitmapInfoAt = 11;
+      if (data.size() > kBitmapInfoAt)
+        s.bitmapInfo.assign(
+            data.begin() + kBitmapInfoAt,
+            data.begin() + long(std::min<size_t>(data.size(), kBitmapInfoAt + fieldU16le(data, 9))));
     } else if (s.kind == AsfStreamKind::Audio) {
       s.formatTag = fieldU16le(data, 0);
       s.channels = fieldU16le(data, 2);
@@ -201,20 +207,23 @@ class ObjectAssembler {
     number_[1] = out.audioStream >= 0 ? out.streams[size_t(out.audioStream)].number : -1;
     track_[0] = &out.video;
     track_[1] = &out.audio;
+    keepPlaces_ = out.video.keepPlaces;
   }
 
-  uint64_t packetAt = 0;  // file position of the data packet being read
+  uint64_t packetAt = 0;            // file position of the data packet being read
+  const uint8_t* packet = nullptr;  // its bytes
 
   int trackOf(unsigned stream) const {
     return int(stream) == number_[0] ? 0 : int(stream) == number_[1] ? 1 : -1;
   }
 
   // A fragment of a media object; the object counts once all its bytes have come, in order.
+  // `data` holds its `length` bytes in the packet.
   void fragment(int t, uint32_t object, uint32_t offset, uint32_t size, int64_t time, bool key,
-                uint32_t length) {
+                const uint8_t* data, uint32_t length) {
     Open& o = open_[t];
     if (offset == 0) {
-      o = {true, object, size, 0, time, key, packetAt};
+      o = {true, object, size, 0, time, key, packetAt, {packetAt + uint64_t(data - packet), length}};
     } else if (!o.active || o.object != object || o.size != size || offset != o.got) {
       o.active = false;  // a fragment is missing: the object is left out
       return;
@@ -224,13 +233,15 @@ class ObjectAssembler {
       o.active = false;
     } else if (o.got == o.size) {
       track_[t]->add({o.time, o.size, o.key ? 1u : 0u}, o.at);
+      if (t == 0 && keepPlaces_) track_[t]->places.push_back(o.place);
       o.active = false;
     }
   }
 
-  void whole(int t, int64_t time, uint32_t bytes, bool key) {
+  void whole(int t, int64_t time, const uint8_t* data, uint32_t bytes, bool key) {
     open_[t].active = false;
     track_[t]->add({time, bytes, key ? 1u : 0u}, packetAt);
+    if (t == 0 && keepPlaces_) track_[t]->places.push_back({packetAt + uint64_t(data - packet), bytes});
   }
 
   void drop(int t) { open_[t].active = false; }
@@ -244,7 +255,9 @@ class ObjectAssembler {
     int64_t time = 0;
     bool key = false;
     uint64_t at = 0;  // the packet of its first fragment
+    UnitPlace place;  // that fragment's payload
   };
+  bool keepPlaces_ = false;
   int number_[2];
   TrackUnits* track_[2];
   Open open_[2];
@@ -304,10 +317,10 @@ bool readPacket(const uint8_t* p, size_t size, ObjectAssembler& objects) {
       // Compressed payload: sub-payloads of one whole object each, a length byte before each.
       int64_t time = offset;
       for (size_t q = 0; q < length && length - q - 1 >= data[q]; q += 1 + data[q], time += delta) {
-        objects.whole(t, time, data[q], key);
+        objects.whole(t, time, data + q + 1, data[q], key);
       }
     } else if (replicated >= 8) {
-      objects.fragment(t, object, offset, readU32le(rep), readU32le(rep + 4), key, uint32_t(length));
+      objects.fragment(t, object, offset, readU32le(rep), readU32le(rep + 4), key, data, uint32_t(length));
     } else {
       objects.drop(t);  // without the object's size its fragments cannot be put together
     }
@@ -387,6 +400,7 @@ LoadResult readAsf(InputFile& file, AsfFile& out, LoadControl* control) {
       if (!p) break;
       ++out.packetsRead;
       objects.packetAt = pos;
+      objects.packet = p;
       if (!readPacket(p, packetSize, objects)) ++out.badPackets;
     }
     if (pos < dataEnd && dataEnd - pos < packetSize) out.cutShort = true;
@@ -399,6 +413,7 @@ LoadResult readAsf(InputFile& file, AsfFile& out, LoadControl* control) {
 
 LoadResult walkAsf(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control) {
   AsfFile asf;
+  asf.video.keepPlaces = out.videoUnits.keepPlaces;
   if (const LoadResult r = readAsf(file, asf, control); !r.ok()) return r;
   if (asf.videoStream >= 0) {
     const AsfStream& v = asf.streams[size_t(asf.videoStream)];
@@ -414,6 +429,7 @@ LoadResult walkAsf(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadCon
     const uint64_t perFrame = asf.avgTimePerFrame[v.number];
     const uint64_t declared = perFrame > 0 ? 10'000'000'000ull / perFrame : 0;
     if (declared <= uint64_t(std::numeric_limits<int32_t>::max())) out.frameRateMilli = int32_t(declared);
+    out.videoCoding = codec::codingOfBitmapInfo(v.bitmapInfo.data(), v.bitmapInfo.size());
   }
   notes.cutShort = asf.cutShort;
   out.videoUnits = std::move(asf.video);

@@ -24,7 +24,8 @@ struct AsfStream {
   uint32_t encodedWidth = 0, encodedHeight = 0;
   int32_t bitmapWidth = 0, bitmapHeight = 0;
   uint16_t bitCount = 0;
-  uint32_t compression = 0;  // fourcc, characters in file order from the low byte
+  uint32_t compression = 0;         // fourcc, characters in file order from the low byte
+  std::vector<uint8_t> bitmapInfo;  // the BITMAPINFOHEADER with its codec data
   // Audio: WAVEFORMATEX.
   uint16_t formatTag = 0, channels = 0, bitsPerSample = 0;
   uint32_t sampleRate = 0, avgBytesPerSecond = 0;

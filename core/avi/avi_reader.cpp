@@ -4,6 +4,7 @@
 #include <cmath>
 #include <new>
 
+#include "codec/fourcc.h"
 #include "platform/byte_order.h"
 
 namespace mv {
@@ -268,6 +269,16 @@ bool AviReader::forEachIndexEntry(Visit visit) const {
   return true;
 }
 
+uint64_t AviReader::indexOffsetBase() const {
+  // Writers differ; the first entry's chunk id found at its offset as a file position tells.
+  const AviIndexEntry first = indexEntry(0);
+  uint8_t id[4];
+  if (first.dwChunkOffset != 0 && file_->readAt(first.dwChunkOffset, id, sizeof id) &&
+      readU32le(id) == first.ckid)
+    return 0;
+  return movis_.empty() ? 0 : movis_.front().start + kChunkHeaderSize;
+}
+
 namespace {
 
 // The per-second attribution of one stream's entries. It starts at once with the header's rate,
@@ -443,6 +454,13 @@ LoadResult AviReader::readOpenDmlIndex(AviStreamEntries& out, ProgressGate& gate
       }
       const uint8_t* p = chunk.data() + kOdmlHeaderSize + 4;
       for (uint32_t i = 0; i < entries; ++i, p += 4u * longs) keep->push_back(readU32le(p));
+      if (keep == &out.video && out.keepPlaces) {
+        // Entry offsets count from the index's base and point at the chunk's data.
+        const uint64_t base = readU64le(chunk.data() + 12);
+        p = chunk.data() + kOdmlHeaderSize;
+        for (uint32_t i = 0; i < entries; ++i, p += 4u * longs)
+          out.videoPlaces.push_back({base + readU32le(p), readU32le(p + 4) & kOdmlSizeMask});
+      }
     }
   }
   return LoadResult::success();
@@ -472,7 +490,10 @@ LoadResult AviReader::walkMovi(AviStreamEntries& out, ProgressGate& gate) const 
         if (size > m.end - pos - kChunkHeaderSize) break;
         if (id != kIdJunk && !isStandardIndexId(id)) {
           const uint16_t code = uint16_t(id);
-          if (video && code == videoCode) out.video.push_back(size);
+          if (video && code == videoCode) {
+            out.video.push_back(size);
+            if (out.keepPlaces) out.videoPlaces.push_back({pos + kChunkHeaderSize, size});
+          }
           if (audio && code == audioCode) out.audio.push_back(size);
         }
         pos += kChunkHeaderSize + uint64_t(size) + (size & 1);
@@ -486,8 +507,8 @@ LoadResult AviReader::walkMovi(AviStreamEntries& out, ProgressGate& gate) const 
 }
 
 bool AviReader::attribute(uint32_t durationSeconds, double headerSeconds, PerSecondSeries& video,
-                          PerSecondSeries& audio, std::vector<uint32_t>& videoUnits,
-                          bool& videoRateReplaced) const {
+                          PerSecondSeries& audio, std::vector<uint32_t>& videoUnits, bool& videoRateReplaced,
+                          std::vector<UnitPlace>* videoPlaces) const {
   const int videoAt = firstStream(kTypeVids), audioAt = firstStream(kTypeAuds);
   uint16_t videoCode = 0, audioCode = 0;
   const bool haveVideo = videoAt >= 0 && streamCode(size_t(videoAt), videoCode);
@@ -497,14 +518,17 @@ bool AviReader::attribute(uint32_t durationSeconds, double headerSeconds, PerSec
   // The video entries are kept on the first pass; a second one sees the same entries.
   std::vector<uint32_t>* keep = &videoUnits;
   keep->reserve(std::min<size_t>(indexEntryCount(), size_t(1) << 22));
+  const uint64_t dataBase = videoPlaces ? indexOffsetBase() + kChunkHeaderSize : 0;
   const bool read = attributeStreams(v, a, headerSeconds, durationSeconds, [&](bool doVideo, bool doAudio) {
     const bool ok = forEachIndexEntry([&](const uint8_t* e) {
       const uint32_t flags = readU32le(e + 4);
       if ((flags & kIndexNoTime) != 0) return;
       const uint16_t code = readU16le(e);
       const uint32_t len = readU32le(e + 12);
-      if (code == videoCode && haveVideo && keep)
+      if (code == videoCode && haveVideo && keep) {
         keep->push_back(std::min(len, ~kNumberedKey) | ((flags & kIndexKeyFrame) ? kNumberedKey : 0u));
+        if (videoPlaces) videoPlaces->push_back({dataBase + readU32le(e + 8), len});
+      }
       if (doVideo && code == videoCode) v.add(len);
       if (doAudio && code == audioCode) a.add(len);
     });
@@ -565,6 +589,7 @@ LoadResult walkAvi(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadCon
   // what it holds.
   const AviIndexSource source = reader.indexSource();
   AviStreamEntries entries;
+  entries.keepPlaces = out.videoUnits.keepPlaces;
   if (source != AviIndexSource::Legacy) {
     const LoadResult r = source == AviIndexSource::OpenDml ? reader.readOpenDmlIndex(entries, gate)
                                                            : reader.walkMovi(entries, gate);
@@ -599,18 +624,22 @@ LoadResult walkAvi(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadCon
   bool rateReplaced = false;
   if (source == AviIndexSource::Legacy) {
     // An index that cannot be read to its end (the file shrank, an I/O error) gives no result.
-    if (!reader.attribute(uint32_t(duration), headerSeconds, video, audio, frameUnits, rateReplaced))
+    if (!reader.attribute(uint32_t(duration), headerSeconds, video, audio, frameUnits, rateReplaced,
+                          entries.keepPlaces ? &out.videoUnits.places : nullptr))
       return LoadResult::fail(LoadFailure::CouldNotRead);
   } else {
     rateReplaced = reader.attribute(entries, uint32_t(duration), headerSeconds, video, audio);
     // OpenDML's bit 31 marks the frames that are not key ones; chunks found by walking movi
     // carry no key flag.
     frameUnits = std::move(entries.video);
+    out.videoUnits.places = std::move(entries.videoPlaces);
     const bool flagged = source == AviIndexSource::OpenDml;
     for (uint32_t& unit : frameUnits) unit = flagged ? unit ^ kNumberedKey : unit & ~kNumberedKey;
   }
   if (const int videoAt = reader.firstStream(kTypeVids); videoAt >= 0) {
     out.videoUnits.present = true;
+    const std::vector<uint8_t>& format = reader.streams()[size_t(videoAt)]->format;
+    out.videoCoding = codec::codingOfBitmapInfo(format.data(), format.size());
     out.videoUnits.clock = frameClock(reader.streams()[size_t(videoAt)]->header, rateReplaced,
                                       frames * h.dwMicroSecPerFrame, frameUnits.size());
   }

@@ -82,6 +82,9 @@ struct AviMovi {
 struct AviStreamEntries {
   std::vector<uint32_t> video;
   std::vector<uint32_t> audio;
+  // With keepPlaces, where each video chunk's data begins (after its 8-byte header).
+  bool keepPlaces = false;
+  std::vector<UnitPlace> videoPlaces;
 };
 
 // One 16-byte entry of the idx1 body.
@@ -142,10 +145,12 @@ class AviReader {
   // read block by block through the file's buffer; false when a block could not be read.
   // `headerSeconds` is the play time the plausibility check trusts.
   // The video stream's entries are appended to `videoUnits` in index order, numbered units
-  // with the key flag from AVIIF_KEYFRAME. `videoRateReplaced` tells whether the video stream's
-  // header rate was given up for the entry count over `headerSeconds`.
+  // with the key flag from AVIIF_KEYFRAME, and where their data begins to `videoPlaces` when it is
+  // given. `videoRateReplaced` tells whether the video stream's header rate was given up for the
+  // entry count over `headerSeconds`.
   bool attribute(uint32_t durationSeconds, double headerSeconds, PerSecondSeries& video,
-                 PerSecondSeries& audio, std::vector<uint32_t>& videoUnits, bool& videoRateReplaced) const;
+                 PerSecondSeries& audio, std::vector<uint32_t>& videoUnits, bool& videoRateReplaced,
+                 std::vector<UnitPlace>* videoPlaces = nullptr) const;
   // The same over entries gathered by readOpenDmlIndex or walkMovi; true when the video stream's
   // header rate was given up.
   bool attribute(const AviStreamEntries& entries, uint32_t durationSeconds, double headerSeconds,
@@ -165,6 +170,8 @@ class AviReader {
   bool readWholeChunk(uint64_t start, uint32_t size, std::vector<uint8_t>& out);
   template <typename Visit>
   bool forEachIndexEntry(Visit visit) const;
+  // What idx1's offsets count from: 0 when they are file positions, else the movi list's type.
+  uint64_t indexOffsetBase() const;
 
   InputFile* file_;
   ByteCursor in_;  // the whole file

@@ -17,6 +17,7 @@ constexpr size_t kPreviousSizeField = 4;
 constexpr uint8_t kTagAudio = 8;
 constexpr uint8_t kTagVideo = 9;
 constexpr uint8_t kTagScript = 18;
+constexpr uint8_t kCodecH263 = 2;
 constexpr uint8_t kCodecAvc = 7;
 constexpr uint8_t kCodecHevc = 12;
 constexpr uint8_t kSoundAac = 10;
@@ -134,6 +135,7 @@ LoadResult readFlv(InputFile& file, FlvFile& out, LoadControl* control) {
   // Where the run of tags of no FLV type began: the walk has lost its way there. A hole reads
   // as such tags, of no size.
   uint64_t lostFrom = UINT64_MAX;
+  const bool keepPlaces = out.video.keepPlaces;
   try {
     while (file.contains(pos, kTagHeaderSize)) {
       if (!gate.at(pos)) return LoadResult::fail(LoadFailure::Cancelled, pos);
@@ -170,6 +172,10 @@ LoadResult readFlv(InputFile& file, FlvFile& out, LoadControl* control) {
         const uint8_t codec = d[0] & 0x0F;
         const bool avc = codec == kCodecAvc || codec == kCodecHevc;
         out.video.present = true;
+        if (avc && size > 5 && d[1] == 0 && out.videoConfig.empty()) {
+          out.videoConfig.resize(size - 5);
+          if (!file.readAt(data + 5, out.videoConfig.data(), size - 5)) break;
+        }
         if (avc && size > 5 && d[1] == 0 && out.coded.width == 0) {
           const size_t n = std::min<size_t>(size - 5, InputFile::kBufferSize);
           if (const uint8_t* config = file.peek(data + 5, n)) {
@@ -182,7 +188,9 @@ LoadResult readFlv(InputFile& file, FlvFile& out, LoadControl* control) {
         // Sequence headers and end-of-sequence markers carry no frame.
         if (!(avc && (size < 5 || d[1] == 0 || d[1] == 2))) {
           if (out.videoCodec < 0) out.videoCodec = codec;
-          out.video.add({stamp, size - (avc ? 5u : 1u), (d[0] >> 4) == kFrameKey ? 1u : 0u}, pos + 4);
+          const uint32_t header = avc ? 5u : 1u;
+          out.video.add({stamp, size - header, (d[0] >> 4) == kFrameKey ? 1u : 0u}, pos + 4);
+          if (keepPlaces) out.video.places.push_back({data + header, size - header});
         }
       } else if (type == kTagAudio && size >= 1) {
         const uint8_t* d = file.peek(data, size >= 2 ? 2 : 1);
@@ -212,6 +220,7 @@ LoadResult readFlv(InputFile& file, FlvFile& out, LoadControl* control) {
 
 LoadResult walkFlv(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control) {
   FlvFile flv;
+  flv.video.keepPlaces = out.videoUnits.keepPlaces;
   if (const LoadResult r = readFlv(file, flv, control); !r.ok()) return r;
   const auto number = [&](const char* name) {
     const auto it = flv.numbers.find(name);
@@ -224,6 +233,14 @@ LoadResult walkFlv(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadCon
   out.frameHeight = declaredSize ? clampInt(number("height")) : flv.coded.height;
   out.frameRateMilli = clampInt(number("framerate") * 1000);
   notes.cutShort = flv.cutShort;
+  out.videoCoding.codec = flv.videoCodec == kCodecH263   ? codec::Codec::Flv1
+                          : flv.videoCodec == kCodecAvc  ? codec::Codec::H264
+                          : flv.videoCodec == kCodecHevc ? codec::Codec::Hevc
+                                                         : codec::Codec::Unknown;
+  if (out.videoCoding.codec == codec::Codec::H264 || out.videoCoding.codec == codec::Codec::Hevc) {
+    out.videoCoding.config = std::move(flv.videoConfig);
+    out.videoCoding.lengthPrefixed = true;
+  }
   out.videoUnits = std::move(flv.video);
   out.audioUnits = std::move(flv.audio);
   return LoadResult::success();

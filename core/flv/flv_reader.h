@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "codec/video_headers.h"
 #include "media/file_analysis.h"
@@ -22,10 +23,11 @@ struct FlvFile {
   std::map<std::string, double> numbers;
   std::map<std::string, std::string> texts;
   // First coded frame's codec byte of each kind (-1: none).
-  int videoCodec = -1;   // CodecID 2 Sorenson H.263 ... 7 AVC, 12 HEVC
-  int audioFormat = -1;  // the whole first byte: SoundFormat, rate, size, type
-  uint64_t tags = 0;     // complete tags of any type
-  PictureSize coded;     // from the first AVC/HEVC sequence header
+  int videoCodec = -1;               // CodecID 2 Sorenson H.263 ... 7 AVC, 12 HEVC
+  int audioFormat = -1;              // the whole first byte: SoundFormat, rate, size, type
+  uint64_t tags = 0;                 // complete tags of any type
+  PictureSize coded;                 // from the first AVC/HEVC sequence header
+  std::vector<uint8_t> videoConfig;  // the first AVC/HEVC sequence header's record
   bool cutShort = false;
   TrackUnits video;
   TrackUnits audio;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "codec/fourcc.h"
 #include "platform/byte_order.h"
 
 namespace mv {
@@ -379,6 +380,7 @@ LoadResult walkRealMedia(InputFile& file, FileAnalysis& out, WalkNotes& notes, L
   // Each video packet is a unit of the frame views, with the bytes the series counts for it: a
   // frame a writer split over several packets shows as several units.
   TrackUnits frames;
+  frames.keepPlaces = out.videoUnits.keepPlaces;
   frames.present = videoNumber >= 0;
   frames.clock = {1, 0, 1000};
   // Room for every packet the file can hold up to what its header counts: growing the list
@@ -401,6 +403,7 @@ LoadResult walkRealMedia(InputFile& file, FileAnalysis& out, WalkNotes& notes, L
     for (uint32_t p = 0; p < chunk.numPackets; ++p) {
       if (!gate.at(packets.position())) return LoadResult::fail(LoadFailure::Cancelled, packets.position());
       RmPacketHeader h;
+      const uint64_t packetAt = packets.position();
       // Packets the count promises but the cut file does not hold.
       if (!RmReader::readPacket(packets, h)) {
         notes.cutShort = notes.cutShort || chunk.cut;
@@ -416,8 +419,15 @@ LoadResult walkRealMedia(InputFile& file, FileAnalysis& out, WalkNotes& notes, L
         // picture is: they make one frame.
         if (!frames.units.empty() && frames.units.back().ticks == int64_t(h.timestamp))
           frames.units.back().bytes += h.length;
-        else
+        else {
           frames.units.push_back({int64_t(h.timestamp), h.length, (h.flags & kPacketKeyFrame) ? 1u : 0u});
+          // The frame's first packet after its media packet header: the video packet header,
+          // then the picture (or its first part).
+          if (frames.keepPlaces) {
+            const uint32_t header = uint32_t(kPacketHeaderSize) + h.objectVersion;
+            frames.places.push_back({packetAt + header, h.length > header ? h.length - header : 0u});
+          }
+        }
       }
     }
   }
@@ -431,6 +441,14 @@ LoadResult walkRealMedia(InputFile& file, FileAnalysis& out, WalkNotes& notes, L
   out.videoSeries = std::move(video);
   out.audioSeries = std::move(audio);
   out.videoUnits = std::move(frames);
+  for (const RmStream& s : streams) {
+    if (s.streamNumber != videoNumber || s.codecFourcc == 0) continue;
+    const uint32_t c = s.codecFourcc;
+    out.videoCoding.codec =
+        codec::codecOfFourcc((c >> 24) | ((c >> 8) & 0xFF00) | ((c << 8) & 0xFF0000) | (c << 24));
+    out.videoCoding.config = s.typeSpecificData;
+    break;
+  }
   return LoadResult::success();
 }
 
