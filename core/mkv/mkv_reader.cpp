@@ -72,6 +72,8 @@ constexpr uint64_t kMaxClusterTimestamp = uint64_t(INT64_MAX) - 0x10000;
 // The smallest block element: ID, size, track number, time stamp and flags.
 constexpr uint64_t kMinBlockBytes = 6;
 constexpr size_t kFirstUnitsReserved = 4096;
+// A video track's CodecPrivate is read whole up to this; a larger one holds no record.
+constexpr uint64_t kMaxVideoPrivate = 1 << 20;
 
 struct Element {
   uint32_t id = 0;
@@ -159,9 +161,10 @@ class Walker {
   void lookAheadForTracks(uint64_t pos, uint64_t limit);
   uint64_t walkCluster(const Element& e, uint64_t limit);
   uint64_t walkBlockGroup(const Element& e, uint64_t limit);
-  // The unit of a block of a chosen track; null when the block is not one or is left out.
-  TrackUnits* readBlock(const Element& e, uint64_t limit, TimedUnit& unit);
-  void add(TrackUnits& t, const TimedUnit& unit, uint64_t pos);
+  // The unit of a block of a chosen track, and where its first frame lies; null when the block
+  // is not one or is left out.
+  TrackUnits* readBlock(const Element& e, uint64_t limit, TimedUnit& unit, UnitPlace& place);
+  void add(TrackUnits& t, const TimedUnit& unit, const UnitPlace& place, uint64_t pos);
   bool progress(uint64_t pos) {
     if (gate_.at(pos)) return true;
     cancelled_ = true;
@@ -177,7 +180,12 @@ class Walker {
   bool lookedAhead_ = false;
   bool cancelled_ = false;
   uint64_t clusterTimestamp_ = 0;
-  std::vector<std::pair<TrackUnits*, TimedUnit>> groupUnits_;  // reused by every BlockGroup
+  struct GroupUnit {
+    TrackUnits* track;
+    TimedUnit unit;
+    UnitPlace place;
+  };
+  std::vector<GroupUnit> groupUnits_;  // reused by every BlockGroup
 };
 
 bool Walker::header(uint64_t pos, uint64_t limit, Element& e) {
@@ -389,6 +397,7 @@ uint64_t Walker::readTrackEntry(const Element& e, uint64_t limit) {
       case kIdCodecPrivate:
         if (!c.unknown && c.end() <= l) {
           t.codecPrivateSize = c.size;
+          t.codecPrivateAt = c.data;
           t.codecPrivate.resize(size_t(std::min<uint64_t>(c.size, MkvFile::kMaxCodecPrivateKept)));
           if (!file_.readAt(c.data, t.codecPrivate.data(), t.codecPrivate.size())) t.codecPrivate.clear();
         }
@@ -461,7 +470,8 @@ uint64_t Walker::walkCluster(const Element& e, uint64_t limit) {
       case kIdSimpleBlock: {
         if (!progress(c.start)) return kStop;
         TimedUnit unit;
-        if (TrackUnits* t = readBlock(c, l, unit)) add(*t, unit, c.start);
+        UnitPlace place;
+        if (TrackUnits* t = readBlock(c, l, unit, place)) add(*t, unit, place, c.start);
         return c.unknown ? l : c.end();
       }
       case kIdBlockGroup:
@@ -476,7 +486,7 @@ uint64_t Walker::walkCluster(const Element& e, uint64_t limit) {
 // Fresh pages cost more than the walk itself on some machines, and every regrowth touches them
 // again: once the first reserve is full, the rest of the file is assumed to hold units as densely
 // as the part read so far (never more than the file could hold).
-void Walker::add(TrackUnits& t, const TimedUnit& unit, uint64_t pos) {
+void Walker::add(TrackUnits& t, const TimedUnit& unit, const UnitPlace& place, uint64_t pos) {
   UnitVector& v = t.units;
   if (v.size() == v.capacity() && pos > 0) {
     const double byDensity = double(v.size()) * double(length_) / double(pos) * 1.1 + 1024;
@@ -490,6 +500,7 @@ void Walker::add(TrackUnits& t, const TimedUnit& unit, uint64_t pos) {
   }
   v.push_back(unit);
   t.stamps.note(unit.ticks, pos);
+  if (t.keepPlaces) t.places.push_back(place);
 }
 
 // A Block is a key frame when its group refers to no other block; the group's children may come
@@ -501,21 +512,21 @@ uint64_t Walker::walkBlockGroup(const Element& e, uint64_t limit) {
   const uint64_t end = master(e, limit, 2, [&](const Element& c, uint64_t l) -> uint64_t {
     if (c.id == kIdBlock) {
       if (!progress(c.start)) return kStop;
-      TimedUnit unit;
-      if (TrackUnits* t = readBlock(c, l, unit)) groupUnits_.emplace_back(t, unit);
+      GroupUnit g;
+      if ((g.track = readBlock(c, l, g.unit, g.place))) groupUnits_.push_back(g);
       return c.unknown ? l : c.end();
     }
     if (c.id == kIdReferenceBlock) referenced = true;
     return skip(c, l, 3);
   });
-  for (auto& [track, unit] : groupUnits_) {
-    unit.key = referenced ? 0 : 1;
-    add(*track, unit, pos);
+  for (GroupUnit& g : groupUnits_) {
+    g.unit.key = referenced ? 0 : 1;
+    add(*g.track, g.unit, g.place, pos);
   }
   return end;
 }
 
-TrackUnits* Walker::readBlock(const Element& e, uint64_t limit, TimedUnit& unit) {
+TrackUnits* Walker::readBlock(const Element& e, uint64_t limit, TimedUnit& unit, UnitPlace& place) {
   if (e.unknown) return nullptr;
   if (e.end() > limit) {  // cut: its frames are not all there
     if (e.end() > length_) out_.cutShort = true;
@@ -536,6 +547,8 @@ TrackUnits* Walker::readBlock(const Element& e, uint64_t limit, TimedUnit& unit)
   if (!head) return nullptr;
   const int16_t relative = int16_t(readU16be(head));
   const int flags = head[2];
+  // The first frame's size where the lacing gives it (0: the whole block holds one frame).
+  uint64_t first = 0;
   switch ((flags >> 1) & 3) {
     case 1: {  // Xiph: each size but the last as a run of 255s and a final byte below 255
       const int count = in.next();
@@ -545,25 +558,33 @@ TrackUnits* Walker::readBlock(const Element& e, uint64_t limit, TimedUnit& unit)
         do {
           b = in.next();
           if (b < 0) return nullptr;
+          if (i == 0) first += uint64_t(b);
         } while (b == 255);
       }
       break;
     }
-    case 2:  // fixed: frames of equal size, only the count
-      if (in.next() < 0) return nullptr;
+    case 2: {  // fixed: frames of equal size, only the count
+      const int count = in.next();
+      if (count < 0) return nullptr;
+      first = (e.end() - in.position()) / uint64_t(count + 1);
       break;
+    }
     case 3: {  // EBML: the first size, then signed differences, all as variable-length integers
       const int count = in.next();
       if (count < 0) return nullptr;
       for (int i = 0; i < count; ++i) {
         uint64_t v;
         if (!readVint(in, v)) return nullptr;
+        if (i == 0) first = v;
       }
       break;
     }
     default:
       break;
   }
+  const uint64_t frames = e.end() - in.position();
+  place.at = in.position();
+  place.contiguous = uint32_t(std::min<uint64_t>(first && first < frames ? first : frames, UINT32_MAX));
   unit.ticks = int64_t(clusterTimestamp_) + relative;
   unit.bytes =
       uint32_t(e.size - (in.position() - e.data));  // the bytes of all frames; wraps like every count
@@ -574,7 +595,9 @@ TrackUnits* Walker::readBlock(const Element& e, uint64_t limit, TimedUnit& unit)
 }  // namespace
 
 LoadResult readMatroska(InputFile& file, MkvFile& out, LoadControl* control) {
+  const bool keepPlaces = out.videoUnits.keepPlaces;
   out = MkvFile{};
+  out.videoUnits.keepPlaces = keepPlaces;
   if (!file.isOpen()) return LoadResult::fail(LoadFailure::CouldNotRead);
   try {
     return Walker(file, out, control).run();
@@ -586,6 +609,7 @@ LoadResult readMatroska(InputFile& file, MkvFile& out, LoadControl* control) {
 
 LoadResult walkMatroska(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control) {
   MkvFile mkv;
+  mkv.videoUnits.keepPlaces = out.videoUnits.keepPlaces;
   if (const LoadResult r = readMatroska(file, mkv, control); !r.ok()) return r;
   const auto clamp = [](uint64_t v) { return int32_t(std::min<uint64_t>(v, INT32_MAX)); };
   if (mkv.hasVideo) {
@@ -594,11 +618,52 @@ LoadResult walkMatroska(InputFile& file, FileAnalysis& out, WalkNotes& notes, Lo
     // DefaultDuration is the declared frame interval in ns.
     if (mkv.video.defaultDuration > 0)
       out.frameRateMilli = clamp(1000000000000ull / mkv.video.defaultDuration);
+    std::vector<uint8_t> codecPrivate = std::move(mkv.video.codecPrivate);
+    if (mkv.video.codecPrivateSize > codecPrivate.size()) {
+      codecPrivate.resize(size_t(std::min(mkv.video.codecPrivateSize, kMaxVideoPrivate)));
+      if (mkv.video.codecPrivateSize > kMaxVideoPrivate ||
+          !file.readAt(mkv.video.codecPrivateAt, codecPrivate.data(), codecPrivate.size()))
+        codecPrivate.clear();
+    }
+    out.videoCoding = mkvVideoCoding(mkv.video.codecId, codecPrivate);
   }
   out.videoUnits = std::move(mkv.videoUnits);
   out.audioUnits = std::move(mkv.audioUnits);
   notes.cutShort = mkv.cutShort;
   return LoadResult::success();
+}
+
+codec::TrackCoding mkvVideoCoding(const std::string& codecId, const std::vector<uint8_t>& codecPrivate) {
+  using codec::Codec;
+  static const std::pair<const char*, Codec> kIds[] = {
+      {"V_MPEG4/ISO/AVC", Codec::H264},
+      {"V_MPEGH/ISO/HEVC", Codec::Hevc},
+      {"V_MPEG4/ISO/ASP", Codec::Mpeg4Part2},
+      {"V_MPEG4/ISO/SP", Codec::Mpeg4Part2},
+      {"V_MPEG4/ISO/AP", Codec::Mpeg4Part2},
+      {"V_MPEG4/MS/V3", Codec::MsMpeg4v3},
+      {"V_MPEG1", Codec::Mpeg12},
+      {"V_MPEG2", Codec::Mpeg12},
+      {"V_REAL/RV10", Codec::RealVideo1},
+      {"V_REAL/RV20", Codec::RealVideo2},
+      {"V_REAL/RV30", Codec::RealVideo3},
+      {"V_REAL/RV40", Codec::RealVideo4},
+      {"V_VP8", Codec::Vp8},
+      {"V_VP9", Codec::Vp9},
+      {"V_AV1", Codec::Av1},
+      {"V_MJPEG", Codec::IntraOnly},
+      {"V_PRORES", Codec::IntraOnly},
+      {"V_FFV1", Codec::IntraOnly},
+      {"V_UNCOMPRESSED", Codec::IntraOnly},
+  };
+  codec::TrackCoding out;
+  for (const auto& [id, c] : kIds) {
+    if (codecId != id) continue;
+    out.codec = c;
+    out.config = codecPrivate;
+    out.lengthPrefixed = c == Codec::H264 || c == Codec::Hevc;
+  }
+  return out;
 }
 
 }  // namespace mv

@@ -18,6 +18,7 @@ struct MkvTrack {
   std::string codecId;
   std::vector<uint8_t> codecPrivate;  // its first bytes only (kMaxCodecPrivateKept)
   uint64_t codecPrivateSize = 0;      // as the file declares it
+  uint64_t codecPrivateAt = 0;        // where it lies in the file
   std::string language = "eng";
   std::string name;
   uint64_t defaultDuration = 0;  // ns, 0 when absent
@@ -49,9 +50,13 @@ struct MkvFile {
 
 // Walks the whole file through `file`. On success `out` holds everything above; the failure
 // says why the file is not a readable Matroska file (or that the walk was cancelled).
+// `out.videoUnits.keepPlaces` is kept: set, the video units also keep where their frames lie.
 LoadResult readMatroska(InputFile& file, MkvFile& out, LoadControl* control = nullptr);
 
 // The walk the load entry (media/reader.h) runs for this container.
 LoadResult walkMatroska(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control);
+
+// The coding of a video track by its CodecID, `codecPrivate` its whole CodecPrivate.
+codec::TrackCoding mkvVideoCoding(const std::string& codecId, const std::vector<uint8_t>& codecPrivate);
 
 }  // namespace mv

@@ -1,5 +1,7 @@
 #include "mp4/mp4_codec_names.h"
 
+#include <algorithm>
+
 #include "platform/byte_order.h"
 
 namespace mv {
@@ -97,27 +99,124 @@ Mp4EsInfo parseEsds(const uint8_t* p, const uint8_t* end) {
   info.objectType = p[0];
   p += 13;
   if (!descriptor(p, configEnd, tag, length) || tag != 5 || length < 1) return info;
+  info.specific = p;
+  info.specificSize = length;
   int aot = p[0] >> 3;
   if (aot == 31 && length >= 2) aot = 32 + (((p[0] & 7) << 3) | (p[1] >> 5));
   info.audioObjectType = aot;
   return info;
 }
 
-// The child boxes of [p, end): the esds, looked for one level into `wave`.
-Mp4EsInfo findEsds(const uint8_t* p, const uint8_t* end, int depth) {
+struct Body {
+  const uint8_t* p = nullptr;
+  const uint8_t* end = nullptr;
+};
+
+// The body of the first child box of `type` in [p, end), looked for one level into `wave`.
+Body findChild(const uint8_t* p, const uint8_t* end, uint32_t type, int depth = 0) {
   while (end - p >= 8) {
     uint64_t size = readU32be(p);
-    const uint32_t type = readU32be(p + 4);
+    const uint32_t t = readU32be(p + 4);
     if (size == 0) size = uint64_t(end - p);
     if (size < 8 || size > uint64_t(end - p)) break;
-    if (type == fourccBe("esds")) return parseEsds(p + 8, p + size);
-    if (type == fourccBe("wave") && depth == 0) {
-      const Mp4EsInfo inner = findEsds(p + 8, p + size, 1);
-      if (inner.objectType >= 0) return inner;
+    if (t == type) return {p + 8, p + size};
+    if (t == fourccBe("wave") && depth == 0) {
+      const Body inner = findChild(p + 8, p + size, type, 1);
+      if (inner.p) return inner;
     }
     p += size;
   }
   return {};
+}
+
+Mp4EsInfo findEsds(const uint8_t* p, const uint8_t* end) {
+  const Body esds = findChild(p, end, fourccBe("esds"));
+  return esds.p ? parseEsds(esds.p, esds.end) : Mp4EsInfo{};
+}
+
+// Sample entry types of the codecs pictures are read for, with the box holding their record.
+struct Coded {
+  const char type[5];
+  codec::Codec codec;
+  const char record[5];
+};
+
+using codec::Codec;
+constexpr Coded kCoded[] = {
+    {"avc1", Codec::H264, "avcC"},
+    {"avc2", Codec::H264, "avcC"},
+    {"avc3", Codec::H264, "avcC"},
+    {"avc4", Codec::H264, "avcC"},
+    {"hvc1", Codec::Hevc, "hvcC"},
+    {"hev1", Codec::Hevc, "hvcC"},
+    {"mp4v", Codec::Unknown, "esds"},
+    {"XVID", Codec::Mpeg4Part2, "esds"},
+    {"xvid", Codec::Mpeg4Part2, "esds"},
+    {"DIVX", Codec::Mpeg4Part2, "esds"},
+    {"DX50", Codec::Mpeg4Part2, "esds"},
+    {"FMP4", Codec::Mpeg4Part2, "esds"},
+    {"3IV2", Codec::Mpeg4Part2, "esds"},
+    {"m1v ", Codec::Mpeg12, "glbl"},
+    {"m1v1", Codec::Mpeg12, "glbl"},
+    {"mpeg", Codec::Mpeg12, "glbl"},
+    {"mpg1", Codec::Mpeg12, "glbl"},
+    {"mpg2", Codec::Mpeg12, "glbl"},
+    {"m2v1", Codec::Mpeg12, "glbl"},
+    {"mp2v", Codec::Mpeg12, "glbl"},
+    {"s263", Codec::H263, ""},
+    {"h263", Codec::H263, ""},
+    {"H263", Codec::H263, ""},
+    {"vp08", Codec::Vp8, ""},
+    {"vp09", Codec::Vp9, ""},
+    {"av01", Codec::Av1, "av1C"},
+    {"vc-1", Codec::Vc1, "dvc1"},
+    {"jpeg", Codec::IntraOnly, ""},
+    {"mjpa", Codec::IntraOnly, ""},
+    {"mjpb", Codec::IntraOnly, ""},
+    {"MJPG", Codec::IntraOnly, ""},
+    {"AVDJ", Codec::IntraOnly, ""},
+    {"apch", Codec::IntraOnly, ""},
+    {"apcn", Codec::IntraOnly, ""},
+    {"apcs", Codec::IntraOnly, ""},
+    {"apco", Codec::IntraOnly, ""},
+    {"ap4h", Codec::IntraOnly, ""},
+    {"ap4x", Codec::IntraOnly, ""},
+    {"dvc ", Codec::IntraOnly, ""},
+    {"dvcp", Codec::IntraOnly, ""},
+    {"dvpp", Codec::IntraOnly, ""},
+    {"dv5n", Codec::IntraOnly, ""},
+    {"dv5p", Codec::IntraOnly, ""},
+    {"dvh5", Codec::IntraOnly, ""},
+    {"dvh6", Codec::IntraOnly, ""},
+    {"dvhq", Codec::IntraOnly, ""},
+    {"dvhp", Codec::IntraOnly, ""},
+    {"AVdn", Codec::IntraOnly, ""},
+    {"AVdh", Codec::IntraOnly, ""},
+    {"png ", Codec::IntraOnly, ""},
+    {"raw ", Codec::IntraOnly, ""},
+    {"2vuy", Codec::IntraOnly, ""},
+    {"yuv2", Codec::IntraOnly, ""},
+    {"v210", Codec::IntraOnly, ""},
+    {"v410", Codec::IntraOnly, ""},
+    {"r210", Codec::IntraOnly, ""},
+    {"FFV1", Codec::IntraOnly, ""},
+    {"HFYU", Codec::IntraOnly, ""},
+};
+
+// MPEG-2 in QuickTime: HDV, XDCAM and IMX name their variants by a family prefix and a digit.
+bool mpeg2Family(uint32_t type) {
+  const uint32_t prefix = type & 0xFFFFFF00u;
+  for (uint32_t family : {fourccBe("hdv0"), fourccBe("xdv0"), fourccBe("xd50"), fourccBe("mx30"),
+                          fourccBe("mx40"), fourccBe("mx50")})
+    if (prefix == (family & 0xFFFFFF00u)) return true;
+  return false;
+}
+
+Codec esdsCodec(int objectType) {
+  if (objectType == 0x20) return Codec::Mpeg4Part2;
+  if ((objectType >= 0x60 && objectType <= 0x65) || objectType == 0x6A) return Codec::Mpeg12;
+  if (objectType == 0x6C) return Codec::IntraOnly;
+  return Codec::Unknown;
 }
 
 }  // namespace
@@ -130,7 +229,7 @@ Mp4EsInfo readEsds(const uint8_t* entry, size_t size, bool audio) {
     children = version == 1 ? 52 : version == 2 ? 72 : 36;
   }
   if (size < children) return {};
-  return findEsds(entry + children, entry + size, 0);
+  return findEsds(entry + children, entry + size);
 }
 
 std::string mp4CodecName(uint32_t type, const Mp4EsInfo& es) {
@@ -147,6 +246,29 @@ std::string mp4CodecName(uint32_t type, const Mp4EsInfo& es) {
     if (fourccBe(n.type) == type) return n.name;
   }
   return {};
+}
+
+codec::TrackCoding mp4VideoCoding(uint32_t type, const uint8_t* entry, size_t size) {
+  constexpr size_t kVisualChildren = 86;
+  codec::TrackCoding out;
+  const Coded* coded = nullptr;
+  for (const Coded& c : kCoded)
+    if (fourccBe(c.type) == type) coded = &c;
+  if (!coded && !mpeg2Family(type)) return out;
+  const uint8_t* children = entry + std::min(size, kVisualChildren);
+  const uint8_t* end = entry + size;
+  Body record = findChild(children, end, fourccBe(coded && coded->record[0] ? coded->record : "glbl"));
+  out.codec = coded ? coded->codec : Codec::Mpeg12;
+  if (coded && fourccBe(coded->record) == fourccBe("esds")) {
+    const Mp4EsInfo es = record.p ? parseEsds(record.p, record.end) : Mp4EsInfo{};
+    if (out.codec == Codec::Unknown)
+      out.codec = es.objectType < 0 ? Codec::Mpeg4Part2 : esdsCodec(es.objectType);
+    record = es.specific ? Body{es.specific, es.specific + es.specificSize} : Body{};
+  }
+  if (out.codec == Codec::Unknown) return out;
+  if (record.p) out.config.assign(record.p, record.end);
+  out.lengthPrefixed = out.codec == Codec::H264 || out.codec == Codec::Hevc;
+  return out;
 }
 
 }  // namespace mv

@@ -137,8 +137,8 @@ UnitClock Mp4Track::clock(uint32_t movieTimescale) const {
   return c;
 }
 
-Mp4File::Mp4File(InputFile& file, LoadControl* control, Keep keep)
-    : file_(file), gate_(control, file.length()), keep_(keep) {
+Mp4File::Mp4File(InputFile& file, LoadControl* control, Keep keep, bool keepPlaces)
+    : file_(file), gate_(control, file.length()), keep_(keep), keepPlaces_(keepPlaces) {
   try {
     result_ = parse();
   } catch (const std::bad_alloc&) {
@@ -264,6 +264,7 @@ LoadResult Mp4File::readMoov(uint64_t body, uint64_t end) {
     const bool chosen = int(i) == video_ || int(i) == audio_;
     t.read = keep_ == Keep::AllCounts || chosen;
     t.keepUnits = keep_ == Keep::ChosenUnits && chosen;
+    t.keepPlaces = t.keepUnits && keepPlaces_ && int(i) == video_;
     if (t.read) collectMoovSamples(t);
   }
   return refused_;
@@ -423,7 +424,8 @@ void Mp4File::readTrex(size_t at, size_t end) {
 
 // Inlined into the sample loops: a call a sample was a sixth of an MP4 walk.
 [[gnu::always_inline]] inline void Mp4File::addSample(Mp4Track& t, int64_t dts, uint32_t size, bool key,
-                                                      uint64_t declaredAt, uint64_t timedAt) {
+                                                      uint64_t declaredAt, uint64_t timedAt,
+                                                      uint64_t offset) {
   if (t.keepUnits && t.units.size() + t.runs.size() >= keptLimit_) {
     refused_ = LoadResult::fail(LoadFailure::Damaged, declaredAt);
     return;
@@ -438,6 +440,8 @@ void Mp4File::readTrex(size_t at, size_t end) {
     addToRun(t.runs, dts, size);
   else
     t.units.push_back(TimedUnit{dts, size, key ? 1u : 0u});
+  // A sample lies in one piece.
+  if (t.keepPlaces) t.places.push_back(UnitPlace{offset, size});
 }
 
 void Mp4File::collectMoovSamples(Mp4Track& t) {
@@ -534,7 +538,7 @@ void Mp4File::collectMoovSamples(Mp4Track& t) {
       --inChunk;
       const bool inFile = offset <= length_ && size <= length_ - offset;
       if (inFile && !full(t))
-        addSample(t, int64_t(dts), size, key, (useStsz ? t.stsz : t.stz2).box, t.stts.box);
+        addSample(t, int64_t(dts), size, key, (useStsz ? t.stsz : t.stz2).box, t.stts.box, offset);
       if (!refused_.ok()) break;
       if (!inFile && offset <= length_) cutShort_ = true;  // begins in the file, ends past it
       offset = offset > UINT64_MAX - size ? UINT64_MAX : offset + size;
@@ -672,7 +676,7 @@ void Mp4File::readTraf(size_t at, size_t end, uint64_t moofStart, uint64_t& impl
       const bool inFile = offsetValid && offset <= length_ && size <= length_ - offset;
       if (t && inFile && !full(*t))
         addSample(*t, int64_t(dts), size, !(sampleFlags & kNonSyncSample), moofBody_ + c.start,
-                  moofBody_ + c.start);
+                  moofBody_ + c.start, offset);
       if (t && !inFile && offsetValid && offset <= length_) cutShort_ = true;
       offset = offset > UINT64_MAX - size ? UINT64_MAX : offset + size;
       dts += duration;

@@ -43,6 +43,9 @@ struct Mp4Track {
   // Audio samples of one size (uncompressed audio: one a sample) are kept as runs.
   bool asRuns = false;
   std::vector<UnitRun> runs;
+  // Where each kept sample's data lies (the chosen video track, when a frame list asks).
+  bool keepPlaces = false;
+  std::vector<UnitPlace> places;
   uint64_t sampleCount = 0;
   uint64_t sampleBytes = 0;
   int64_t firstDts = 0, lastDts = 0;  // of the counted samples
@@ -70,9 +73,10 @@ class Mp4File {
  public:
   // What to read: the units of the first video and audio tracks (the series), or the sample
   // counts, bytes and times of every track without keeping units (the information text).
+  // `keepPlaces`: the chosen video track's samples also keep where their data lies.
   enum class Keep { ChosenUnits, AllCounts };
 
-  Mp4File(InputFile& file, LoadControl* control, Keep keep);
+  Mp4File(InputFile& file, LoadControl* control, Keep keep, bool keepPlaces = false);
 
   // Success, or why the file could not be read as MP4.
   const LoadResult& result() const { return result_; }
@@ -109,13 +113,15 @@ class Mp4File {
   void readTraf(size_t at, size_t end, uint64_t moofStart, uint64_t& implicitOffset);
   // Counts a sample and keeps it when asked; a kept sample past the track's limit refuses the
   // file as damaged at `declaredAt`, the box that declared it. `timedAt`: the box that gave its
-  // decode time.
-  void addSample(Mp4Track& t, int64_t dts, uint32_t size, bool key, uint64_t declaredAt, uint64_t timedAt);
+  // decode time; `offset`: where its data lies.
+  void addSample(Mp4Track& t, int64_t dts, uint32_t size, bool key, uint64_t declaredAt, uint64_t timedAt,
+                 uint64_t offset);
   bool full(const Mp4Track& t) const { return t.sampleCount >= unitCap_ || !refused_.ok(); }
 
   InputFile& file_;
   ProgressGate gate_;
   Keep keep_;
+  bool keepPlaces_ = false;
   LoadResult result_;
   uint64_t length_ = 0;
   uint64_t unitCap_ = 0;
