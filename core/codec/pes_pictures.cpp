@@ -11,20 +11,6 @@ constexpr uint64_t kOpen = UINT64_MAX;
 // A finer clock than 90 kHz makes each field's duration whole; beyond this the duration is rounded.
 constexpr uint64_t kMaxScale = 1024;
 
-char typeLetter(PictureType t) {
-  switch (t) {
-    case PictureType::I:
-      return 'I';
-    case PictureType::P:
-      return 'P';
-    case PictureType::B:
-      return 'B';
-    case PictureType::None:
-      break;
-  }
-  return 0;
-}
-
 }  // namespace
 
 void PesPictures::beginPes(bool stamped, int64_t ticks) {
@@ -48,7 +34,7 @@ void PesPictures::take() {
     if (stamped) stamps_.pop_front();
     stamped_ = stamped_ || stamped;
     if (stamped_)
-      pictures_.push_back({u.start, ticks, stamped, uint8_t(u.key ? 1 : 0), uint8_t(typeLetter(u.type)), u.fields});
+      pictures_.push_back({u.start, ticks, stamped, uint8_t(u.key ? 1 : 0), uint8_t(typeName(u.type).empty() ? 0 : typeName(u.type)[0]), u.fields});
   }
   cut_.clear();
 }
