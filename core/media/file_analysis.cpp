@@ -5,6 +5,7 @@ namespace mv {
 std::string noteDescription(const std::string& note) {
   if (note == kNoteCutShort) return "文件不完整";
   if (note == kNoteIndexRebuilt) return "索引已由数据重建";
+  if (note == kNoteRateAssumed) return "未声明帧率，按每秒 25 帧计时";
   if (note == kNoteUnitsDropped) return "已略去中途不全的单元";
   return note;
 }

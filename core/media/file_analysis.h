@@ -17,6 +17,8 @@ namespace mv {
 inline constexpr const char* kNoteCutShort = "cut-short";  // the file ends early; what it holds was read
 inline constexpr const char* kNoteIndexRebuilt =
     "index-rebuilt";  // chunk sizes came from the data, not an index
+inline constexpr const char* kNoteRateAssumed =
+    "rate-assumed";  // pictures without a time stamp were timed at 25 a second: the stream declares no rate
 inline constexpr const char* kNoteUnitsDropped =
     "units-dropped";  // units missing a part inside the file left out
 // The note as the user reads it ("文件不完整"); an unknown note as it stands.

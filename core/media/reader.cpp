@@ -15,6 +15,7 @@ LoadResult walkAndFill(WalkFunction walk, InputFile& file, FileAnalysis& out, Lo
   // Kept sorted: the reports list them as they stand.
   if (notes.cutShort) out.notes.push_back(kNoteCutShort);
   if (notes.indexRebuilt) out.notes.push_back(kNoteIndexRebuilt);
+  if (notes.rateAssumed) out.notes.push_back(kNoteRateAssumed);
   if (notes.unitsDropped > 0) out.notes.push_back(kNoteUnitsDropped);
   if (out.videoSeries) return LoadResult::success();
   // Time-stamped: the frame facts are the video track's, the rate declared where the container

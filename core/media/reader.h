@@ -16,6 +16,7 @@ struct WalkNotes {
   bool cutShort = false;      // the end of the file cut what it holds
   bool indexRebuilt = false;  // unit sizes came from the data, not from an index
   uint64_t unitsDropped = 0;  // units missing a part inside the file, left out
+  bool rateAssumed = false;   // pictures were timed by a frame rate the stream does not declare
 };
 
 // A container's walk over an open file, with `out` reset and its fileLength set. It fills the

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
 #include <new>
 
+#include "codec/pes_pictures.h"
 #include "media/mpeg_timestamps.h"
 #include "platform/byte_cursor.h"
 #include "platform/byte_order.h"
@@ -21,6 +23,10 @@ constexpr size_t kHeadKeep = 9 + 255 + 1;
 constexpr size_t kSequenceKeep = 64 * 1024;
 // How far into a video PES a sequence or GOP header marks it key.
 constexpr size_t kKeyScan = 256;
+// The opening of a video PES searched for the start code that tells its codec, and how many
+// PES packets are searched.
+constexpr size_t kCodecScan = 4096;
+constexpr int kCodecTries = 16;
 // VCD sectors: sync, header and subheader before the user data.
 constexpr uint64_t kSector = 2352;
 constexpr uint64_t kSectorHead = 24;
@@ -32,6 +38,24 @@ constexpr uint32_t kForm2User = 2324;
 bool videoId(uint8_t id) { return id >= 0xE0 && id <= 0xEF; }
 bool audioId(uint8_t id) { return id >= 0xC0 && id <= 0xDF; }
 bool audioSubId(int sub) { return sub >= 0x80 && sub <= 0xCF; }
+
+// The codec of a video stream (stream ids E0–EF hold any MPEG video) by the first of its start
+// codes that tells one; Unknown when none does.
+codec::Codec codecOfStream(const uint8_t* p, size_t n) {
+  using codec::Codec;
+  int previous = -1;
+  for (size_t i = 0; i + 4 < n; ++i) {
+    if (p[i] != 0 || p[i + 1] != 0 || p[i + 2] != 1) continue;
+    const uint8_t c = p[i + 3], next = p[i + 4];
+    if (c == 0xB3 || c == 0xB8) return Codec::Mpeg12;  // sequence or GOP header
+    // A visual object sequence, or a video object layer after its video object.
+    if (c == 0xB0 || (c >= 0x20 && c <= 0x2F && previous >= 0 && previous <= 0x1F)) return Codec::Mpeg4Part2;
+    if ((c == 0x09 && (next & 0x1F) == 0x10) || (c & 0x9F) == 0x07) return Codec::H264;  // AUD, SPS
+    if ((c == 0x40 || c == 0x42 || c == 0x46) && next == 0x01) return Codec::Hevc;   // VPS, SPS, AUD
+    previous = c;
+  }
+  return Codec::Unknown;
+}
 
 // The program stream as one run of bytes: the file itself, or the user data of a VCD's sectors
 // laid end to end. Sectors are mapped as the walk reaches them, so the file is read once.
@@ -151,6 +175,8 @@ class Walker {
   bool nextStartCode(uint64_t pos, uint64_t& found);
   void pes(uint64_t pos, uint8_t id, uint64_t total);
   void videoPayload(uint64_t pos, uint64_t n, TimedUnit& unit);
+  // The video PES payload of `n` bytes at `pos` to its pictures.
+  void feedPictures(uint64_t pos, uint64_t n, bool stamped);
 
   InputFile& file_;
   PsBytes bytes_;
@@ -159,6 +185,8 @@ class Walker {
   Track video_, audio_;
   std::vector<uint8_t> payload_;
   std::vector<uint8_t> sequence_;
+  std::unique_ptr<codec::PesPictures> pictures_;  // once the codec is known, when it is cut
+  int codecTries_ = 0;
 };
 
 // The next 00 00 01 xx with xx at least B9 (pack, end code, system header or PES) from `pos`;
@@ -250,8 +278,36 @@ void Walker::pes(uint64_t pos, uint8_t id, uint64_t total) {
   // The time stamp: DTS, else PTS, else the one before.
   if (stamped) track->stamp.take(raw);
   TimedUnit unit{track->stamp.last, uint32_t(bytes), track == &audio_ ? 1u : 0u};
-  if (track == &video_) videoPayload(pos + end, bytes, unit);
+  if (track == &video_) {
+    videoPayload(pos + end, bytes, unit);
+    feedPictures(pos + end, bytes, stamped);
+  }
   if (track->stamp.any) track->units->add(unit, pos);
+}
+
+void Walker::feedPictures(uint64_t pos, uint64_t n, bool stamped) {
+  if (!pictures_) {
+    if (out_.coding.codec != codec::Codec::Unknown || codecTries_ >= kCodecTries) return;
+    ++codecTries_;
+    payload_.resize(size_t(std::min<uint64_t>(n, kCodecScan)));
+    if (!bytes_.read(pos, payload_.data(), payload_.size())) return;
+    out_.coding.codec = codecOfStream(payload_.data(), payload_.size());
+    if (out_.coding.codec == codec::Codec::Unknown) return;
+    pictures_ = std::make_unique<codec::PesPictures>(out_.coding.codec);
+    if (!pictures_->cuts()) {
+      pictures_.reset();
+      return;
+    }
+  }
+  pictures_->beginPes(stamped, video_.stamp.last);
+  while (n > 0) {
+    size_t got = 0;
+    const uint8_t* p = bytes_.span(pos, size_t(std::min<uint64_t>(n, InputFile::kBufferSize)), got);
+    if (!p || got == 0) return;
+    pictures_->payload(p, got);
+    pos += got;
+    n -= got;
+  }
 }
 
 // A video PES is key when it opens with a sequence or group of pictures header (aligned
@@ -375,6 +431,12 @@ LoadResult Walker::run(LoadControl* control) {
   out_.video.present = out_.videoIndex >= 0;
   out_.audio.present = out_.audioIndex >= 0;
   putOnOneClock(out_.video, out_.audio);
+  if (pictures_ && out_.video.present) {
+    const codec::PesPictures::Result r = pictures_->finish(out_.pictures);
+    out_.pictures.present = r.any;
+    out_.frameRateMilli = r.frameRateMilli;
+    out_.rateAssumed = r.rateAssumed;
+  }
   return LoadResult::success();
 }
 
@@ -412,9 +474,10 @@ LoadResult walkPs(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadCont
   notes.cutShort = ps.cutShort;
   out.frameWidth = ps.coded.width;
   out.frameHeight = ps.coded.height;
+  out.videoCoding = std::move(ps.coding);
   out.videoUnits = std::move(ps.video);
   out.audioUnits = std::move(ps.audio);
-  return LoadResult::success();
+  return codec::takePictures(ps.pictures, ps.frameRateMilli, ps.rateAssumed, out, notes);
 }
 
 }  // namespace mv

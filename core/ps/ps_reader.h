@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "codec/video_headers.h"
+#include "media/video_coding.h"
 #include "media/file_analysis.h"
 #include "media/load.h"
 #include "media/reader.h"
@@ -37,8 +38,14 @@ struct PsFile {
   int videoIndex = -1;            // into streams
   int audioIndex = -1;
   PictureSize coded;
-  TrackUnits video;
+  TrackUnits video;  // one unit a PES packet: the series
   TrackUnits audio;
+  codec::TrackCoding coding;  // of the video stream, told by its first start codes
+  // The video's pictures cut from its PES payloads, the rate they were timed by (0: none
+  // declared) and whether 25 a second had to be assumed.
+  TrackUnits pictures;
+  int32_t frameRateMilli = 0;
+  bool rateAssumed = false;
 };
 
 // "MPEG video", "AC-3", "subpicture", ...

@@ -6,6 +6,7 @@
 #include <new>
 #include <optional>
 
+#include "codec/pes_pictures.h"
 #include "media/mpeg_timestamps.h"
 #include "platform/byte_order.h"
 
@@ -48,25 +49,26 @@ struct StreamType {
   Role role;
   std::optional<VideoSyntax> sizeFrom;
   PictureSyntax keyFrom;
+  codec::Codec codec = codec::Codec::Unknown;
 };
 
 constexpr auto V = Role::Video, A = Role::Audio, O = Role::Other;
 constexpr auto kNoKey = PictureSyntax::None;
 constexpr StreamType kStreamTypes[] = {
-    {0x01, "MPEG-1 Video", V, VideoSyntax::Mpeg12, PictureSyntax::Mpeg12},
-    {0x02, "MPEG-2 Video", V, VideoSyntax::Mpeg12, PictureSyntax::Mpeg12},
+    {0x01, "MPEG-1 Video", V, VideoSyntax::Mpeg12, PictureSyntax::Mpeg12, codec::Codec::Mpeg12},
+    {0x02, "MPEG-2 Video", V, VideoSyntax::Mpeg12, PictureSyntax::Mpeg12, codec::Codec::Mpeg12},
     {0x03, "MPEG-1 Audio", A, {}, kNoKey},
     {0x04, "MPEG-2 Audio", A, {}, kNoKey},
     {0x05, "private sections", O, {}, kNoKey},
     {0x06, "private data", O, {}, kNoKey},
     {0x0F, "AAC (ADTS)", A, {}, kNoKey},
-    {0x10, "MPEG-4 Visual", V, VideoSyntax::Mpeg4Part2, kNoKey},
+    {0x10, "MPEG-4 Visual", V, VideoSyntax::Mpeg4Part2, kNoKey, codec::Codec::Mpeg4Part2},
     {0x11, "AAC (LATM)", A, {}, kNoKey},
     {0x15, "metadata", O, {}, kNoKey},
-    {0x1B, "H.264/AVC", V, VideoSyntax::H264, PictureSyntax::H264},
+    {0x1B, "H.264/AVC", V, VideoSyntax::H264, PictureSyntax::H264, codec::Codec::H264},
     {0x1C, "MPEG-4 Audio", A, {}, kNoKey},
     {0x20, "H.264/MVC", V, {}, PictureSyntax::H264},  // its parameter sets are the subset kind
-    {0x24, "H.265/HEVC", V, VideoSyntax::H265, PictureSyntax::H265},
+    {0x24, "H.265/HEVC", V, VideoSyntax::H265, PictureSyntax::H265, codec::Codec::Hevc},
     {0x42, "AVS", V, {}, kNoKey},
     {0x80, "LPCM", O, {}, kNoKey},
     {0x81, "AC-3", A, {}, kNoKey},
@@ -81,7 +83,7 @@ constexpr StreamType kStreamTypes[] = {
     {0xA1, "E-AC-3 (secondary)", A, {}, kNoKey},
     {0xA2, "DTS-HD (secondary)", A, {}, kNoKey},
     {0xD1, "Dirac", V, {}, kNoKey},
-    {0xEA, "VC-1", V, {}, kNoKey},
+    {0xEA, "VC-1", V, {}, kNoKey, codec::Codec::Vc1},
 };
 
 const StreamType* streamTypeOf(uint8_t t) {
@@ -244,6 +246,8 @@ class Walker {
   void pesPayload(uint16_t pid, const uint8_t* p, size_t n, bool unitStart, bool key, int counter);
   // `atEnd`: the end of the file closes it, not the next PES.
   void finishPes(uint16_t pid, PidState& s, bool atEnd);
+  // Payload bytes of the video PES at PES offset `at`; `first` when they open its payload.
+  void feedPictures(const PidState& s, const uint8_t* p, size_t n, bool first, uint64_t at);
   void onPat(const uint8_t* s, size_t n);
   void onPmt(const uint8_t* s, size_t n);
   void choose();
@@ -263,6 +267,9 @@ class Walker {
   int videoPid_ = -1;
   PictureSyntax videoSyntax_ = PictureSyntax::None;
   std::optional<VideoSyntax> videoSize_;
+  std::unique_ptr<codec::PesPictures> pictures_;  // null when the video is not cut into pictures
+  StampLine pictureStamp_;                        // the video PES packets' stamps as they begin
+  bool pictureFeed_ = false;                      // the open video PES is a PES packet
   bool gaveUp_ = false;  // a search for the sync byte found none in kResyncLimit bytes
 };
 
@@ -379,6 +386,9 @@ void Walker::onPmt(const uint8_t* s, size_t n) {
     if (st.video && videoPid_ < 0) {
       videoPid_ = st.pid;
       videoSyntax_ = streamTypeOf(st.streamType)->keyFrom;
+      out_.coding.codec = streamTypeOf(st.streamType)->codec;
+      pictures_ = std::make_unique<codec::PesPictures>(out_.coding.codec);
+      if (!pictures_->cuts()) pictures_.reset();
       // The size comes from the syntax of the first stream listed on the PID.
       for (const TsStream& on : out_.streams) {
         if (on.pid != st.pid) continue;
@@ -421,6 +431,7 @@ void Walker::pesPayload(uint16_t pid, const uint8_t* p, size_t n, bool unitStart
       picture_.clear();
       pictureFrom_ = 0;
       pictureKind_ = -1;
+      pictureFeed_ = false;
     }
   }
   if (!s.open) return;
@@ -442,11 +453,29 @@ void Walker::pesPayload(uint16_t pid, const uint8_t* p, size_t n, bool unitStart
     if (to.size() < limit) to.insert(to.end(), p + skip, p + skip + std::min(n - skip, limit - to.size()));
   };
   if (out_.coded.width == 0) keep(sequence_, kSequenceKeep);
+  if (pictures_) feedPictures(s, p + skip, n - skip, offset <= payloadStart, offset + skip);
   // A key frame marked by the writer needs no look at its picture.
   if (videoSyntax_ != PictureSyntax::None && !s.key && pictureKind_ < 0) {
     keep(picture_, kPictureScan);
     pictureKind_ = firstPictureKind(videoSyntax_, picture_.data(), picture_.size(), pictureFrom_);
   }
+}
+
+void Walker::feedPictures(const PidState& s, const uint8_t* p, size_t n, bool first, uint64_t at) {
+  const uint8_t* h = s.head;
+  if (first) {
+    pictureFeed_ = h[0] == 0 && h[1] == 0 && h[2] == 1;
+    if (!pictureFeed_) return;
+    uint64_t raw = 0;
+    const bool stamped = mpeg2PesStamp(h + 6, s.headLength - 6, raw);
+    if (stamped) pictureStamp_.take(raw);
+    pictures_->beginPes(stamped, pictureStamp_.last);
+  }
+  if (!pictureFeed_) return;
+  // A declared length ends the payload before the packet does.
+  if (const uint64_t declared = readU16be(h + 4); declared > 0)
+    n = size_t(std::min<uint64_t>(n, at < 6 + declared ? 6 + declared - at : 0));
+  pictures_->payload(p, n);
 }
 
 void Walker::finishPes(uint16_t pid, PidState& s, bool atEnd) {
@@ -571,6 +600,12 @@ LoadResult Walker::run(LoadControl* control) {
         finishPes(uint16_t(pid), *states_[size_t(slot_[pid])], true);
     if (!out_.havePat || !out_.havePmt) return LoadResult::fail(LoadFailure::Damaged, pos);
     choose();
+    if (pictures_ && out_.video.present) {
+      const codec::PesPictures::Result r = pictures_->finish(out_.pictures);
+      out_.pictures.present = r.any;
+      out_.frameRateMilli = r.frameRateMilli;
+      out_.rateAssumed = r.rateAssumed;
+    }
   } catch (const std::bad_alloc&) {
     return LoadResult::fail(LoadFailure::OutOfMemory, pos);
   }
@@ -600,9 +635,10 @@ LoadResult walkTs(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadCont
   notes.unitsDropped = ts.droppedUnits;
   out.frameWidth = ts.coded.width;
   out.frameHeight = ts.coded.height;
+  out.videoCoding = std::move(ts.coding);
   out.videoUnits = std::move(ts.video);
   out.audioUnits = std::move(ts.audio);
-  return LoadResult::success();
+  return codec::takePictures(ts.pictures, ts.frameRateMilli, ts.rateAssumed, out, notes);
 }
 
 }  // namespace mv

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "codec/video_headers.h"
+#include "media/video_coding.h"
 #include "media/file_analysis.h"
 #include "media/load.h"
 #include "media/reader.h"
@@ -52,8 +53,14 @@ struct TsFile {
   PictureSize coded;          // from the video's sequence header
   bool cutShort = false;      // a PES or packet cut by the end of the file
   uint64_t droppedUnits = 0;  // the chosen tracks' PES packets left out for a lost packet
-  TrackUnits video;
+  TrackUnits video;  // one unit a PES packet: the series
   TrackUnits audio;
+  codec::TrackCoding coding;  // of the chosen video stream
+  // The video's pictures cut from its PES payloads (none for a codec not cut by start codes),
+  // the rate they were timed by (0: none declared) and whether 25 a second had to be assumed.
+  TrackUnits pictures;
+  int32_t frameRateMilli = 0;
+  bool rateAssumed = false;
 };
 
 // Walks the file's packets. NotThisFormat without a packet size; Damaged without a PAT and its

@@ -13,6 +13,7 @@
 #include "fixtures/byte_writer.h"
 #include "fixtures/gst_files.h"
 #include "fixtures/loaders.h"
+#include "fixtures/probed_frames.h"
 #include "fixtures/probed_series.h"
 #include "fixtures/text_capture.h"
 #include "ps/ps_info.h"
@@ -132,6 +133,15 @@ std::vector<uint32_t> seconds(const mv::PerSecondSeries& s) {
   return std::vector<uint32_t>(s.data() + 8, s.data() + s.elementCount());
 }
 
+// The walk's units one a PES packet, which the series are made of.
+mv::PsFile pesOf(const std::string& file) {
+  mv::InputFile in;
+  mv::PsFile ps;
+  EXPECT_TRUE(in.open(file));
+  EXPECT_TRUE(mv::readPs(in, ps).ok());
+  return ps;
+}
+
 class PsReader : public ::testing::Test {
  protected:
   mv::LoadResult load(const Bytes& bytes, mv::FileAnalysis& a, const char* name = "clip.mpg") {
@@ -235,13 +245,13 @@ TEST_F(PsReader, SectorEndsAnywhere) {
 TEST_F(PsReader, KeyFlagsPictureSizeAndRate) {
   mv::FileAnalysis a;
   ASSERT_TRUE(load(made(false, false), a).ok());
-  ASSERT_EQ(a.videoUnits.units.size(), 3u);
-  EXPECT_EQ(a.videoUnits.units[0].key, 1u);
-  EXPECT_EQ(a.videoUnits.units[1].key, 0u);
-  EXPECT_EQ(a.videoUnits.units[2].ticks, 200000);  // the stamp before
+  const mv::PsFile ps = pesOf(path);
+  ASSERT_EQ(ps.video.units.size(), 3u);
+  EXPECT_EQ(ps.video.units[0].key, 1u);
+  EXPECT_EQ(ps.video.units[1].key, 0u);
+  EXPECT_EQ(ps.video.units[2].ticks, 200000);  // the stamp before
   EXPECT_EQ(a.frameWidth, 64);
   EXPECT_EQ(a.frameHeight, 48);
-  EXPECT_EQ(a.frameRateMilli, 2 * 1000 * 90000 / 110000);
 }
 
 TEST_F(PsReader, WhatFailsToLoad) {
@@ -290,18 +300,17 @@ TEST_F(PsReader, TruncationsAndMutationsLoadOrFail) {
 
 // `a`, read from `file` or from its bytes, against ffprobe's packets; `audioExtra`: private
 // stream 1 bytes ffprobe leaves out.
-void expectMatchesProbe(const std::string& file, const mv::FileAnalysis& a, uint32_t audioExtra) {
+void expectMatchesProbe(const std::string& file, mv::FileAnalysis& a, uint32_t audioExtra) {
   const char* options = "-fflags +noparse+nofillin";
   const mvtest::ProbedUnits probed[2] = {mvtest::probePackets(file, options, "v:0"),
                                          mvtest::probePackets(file, options, "a:0", audioExtra)};
   ASSERT_FALSE(probed[0].empty() || probed[1].empty());
-  mvtest::expectUnitsAndSeries(a, probed, 90000);
   EXPECT_EQ(a.frameWidth, 64);
   EXPECT_EQ(a.frameHeight, 48);
-  // No rate in the container: PES packets per second, and ffmpeg puts several small frames in one.
-  const auto& v = probed[0];
-  EXPECT_EQ(a.frameRateMilli,
-            int32_t((v.size() - 1) * 1000 * 90000 / uint64_t(v.back().first - v.front().first)));
+  // The rate the stream declares, not PES packets a second (ffmpeg puts several small frames in one).
+  EXPECT_EQ(a.frameRateMilli, 25000);
+  a.videoUnits = pesOf(file).video;
+  mvtest::expectUnitsAndSeries(a, probed, 90000);
 }
 
 TEST_F(PsReader, FfmpegFilesMatchTheProbe) {
@@ -341,6 +350,29 @@ TEST_F(PsReader, FfmpegFilesMatchTheProbe) {
       for (const char* row : {"MPEG-2", "0xE0", "0xBD/0x80", "AC-3", "64 x 48", "kbps\r\n"})
         EXPECT_NE(text.find(row), std::string::npos) << row;
     }
+  }
+}
+
+// The frame list holds pictures cut from the PES payloads, as ffprobe's parser cuts them; the
+// pictures are large enough that each starts in a PES packet of its own, for ffprobe's types.
+TEST_F(PsReader, PicturesMatchTheProbe) {
+  if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe"))
+    GTEST_SKIP() << "ffmpeg not installed";
+  for (const char* options : {"-c:v mpeg2video -bf 2 -c:a ac3 -f vob", "-c:v mpeg2video -bf 2 -c:a mp2 -f dvd",
+                              "-c:v mpeg1video -bf 2 -c:a mp2 -f mpeg", "-c:v mpeg1video -bf 0 -an -f mpeg"}) {
+    SCOPED_TRACE(options);
+    const std::string file = dir.file("made.mpg");
+    int status = 0;
+    mvtest::runCommand(std::string("ffmpeg -v error -y -f lavfi -i testsrc=s=352x288:r=25 -f lavfi -i "
+                                   "sine=r=48000 -t 3 -q:v 2 ") +
+                           options + " '" + file + "' 2>&1",
+                       &status);
+    ASSERT_EQ(status, 0);
+    mv::FileAnalysis a;
+    ASSERT_TRUE(mvtest::load<mv::walkPs>(file, a).ok());
+    mvtest::expectFramesMatchProbe(file, a, std::string(options).find("264") == std::string::npos);
+    EXPECT_EQ(a.frameRateMilli, 25000);
+    EXPECT_TRUE(a.notes.empty());
   }
 }
 

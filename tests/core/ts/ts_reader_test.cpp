@@ -13,6 +13,7 @@
 #include "fixtures/byte_writer.h"
 #include "fixtures/gst_files.h"
 #include "fixtures/loaders.h"
+#include "fixtures/probed_frames.h"
 #include "fixtures/probed_series.h"
 #include "fixtures/text_capture.h"
 #include "ts/ts_info.h"
@@ -161,6 +162,15 @@ struct Case {
   size_t cutBytes = 0;  // bytes taken off the end
 };
 
+// The walk's units one a PES packet, which the series are made of.
+mv::TsFile pesOf(const std::string& file) {
+  mv::InputFile in;
+  mv::TsFile ts;
+  EXPECT_TRUE(in.open(file));
+  EXPECT_TRUE(mv::readTs(in, ts).ok());
+  return ts;
+}
+
 class TsReader : public ::testing::Test {
  protected:
   mv::LoadResult load(const Bytes& bytes, mv::FileAnalysis& a) {
@@ -270,13 +280,13 @@ TEST_F(TsReader, KeyFlagsPictureSizeAndRate) {
   twoTracks(w);
   mv::FileAnalysis a;
   ASSERT_TRUE(load(w.take(), a).ok());
-  ASSERT_EQ(a.videoUnits.units.size(), 3u);
-  EXPECT_EQ(a.videoUnits.units[0].key, 1u);
-  EXPECT_EQ(a.videoUnits.units[1].key, 0u);
-  EXPECT_EQ(a.videoUnits.units[2].ticks, 200000);  // the stamp before
+  const mv::TsFile ts = pesOf(path);
+  ASSERT_EQ(ts.video.units.size(), 3u);
+  EXPECT_EQ(ts.video.units[0].key, 1u);
+  EXPECT_EQ(ts.video.units[1].key, 0u);
+  EXPECT_EQ(ts.video.units[2].ticks, 200000);  // the stamp before
   EXPECT_EQ(a.frameWidth, 64);
   EXPECT_EQ(a.frameHeight, 48);
-  EXPECT_EQ(a.frameRateMilli, 2 * 1000 * 90000 / 110000);
 }
 
 // Without a random access flag the first picture tells a key frame, wherever its start code and
@@ -304,8 +314,9 @@ TEST_F(TsReader, FirstPictureTellsAKeyFrameAcrossPackets) {
     w.pes(0x100, 93600, std::nullopt, filled(100));
     mv::FileAnalysis a;
     ASSERT_TRUE(load(w.take(), a).ok());
-    ASSERT_EQ(a.videoUnits.units.size(), 2u);
-    EXPECT_EQ(a.videoUnits.units[0].key, c.key);
+    const mv::TsFile ts = pesOf(path);
+    ASSERT_EQ(ts.video.units.size(), 2u);
+    EXPECT_EQ(ts.video.units[0].key, c.key);
   }
 }
 
@@ -365,15 +376,12 @@ void expectMatchesProbe(const std::string& file, int width, const std::string& p
     for (auto& unit : track) unit.first += shift;
   mv::FileAnalysis a;
   ASSERT_TRUE(mvtest::load<mv::walkTs>(file, a).ok());
-  mvtest::expectUnitsAndSeries(a, probed, 90000);
   EXPECT_EQ(a.frameWidth, width);
   EXPECT_EQ(a.frameHeight, width ? 48 : 0);
-  // No rate in the container: units per second over the video's stamps.
-  const auto& v = probed[0];
-  if (v.size() > 1) {
-    EXPECT_EQ(a.frameRateMilli,
-              int32_t((v.size() - 1) * 1000 * 90000 / uint64_t(v.back().first - v.front().first)));
-  }
+  // The rate the stream declares, not PES packets a second.
+  EXPECT_EQ(a.frameRateMilli, width ? 25000 : 0);
+  a.videoUnits = pesOf(file).video;
+  mvtest::expectUnitsAndSeries(a, probed, 90000);
 }
 
 TEST_F(TsReader, FfmpegFilesMatchTheProbe) {
@@ -419,6 +427,30 @@ TEST_F(TsReader, FfmpegFilesMatchTheProbe) {
   }
 }
 
+// The frame list holds pictures cut from the PES payloads, as ffprobe's parser cuts them.
+TEST_F(TsReader, PicturesMatchTheProbe) {
+  if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe"))
+    GTEST_SKIP() << "ffmpeg not installed";
+  for (const char* options : {"-c:v mpeg2video -bf 2 -c:a mp2", "-c:v libx264 -bf 3 -c:a aac",
+                              "-c:v libx265 -x265-params log-level=none -an", "-c:v mpeg1video -bf 2 -an"}) {
+    SCOPED_TRACE(options);
+    const std::string file = dir.file("made.ts");
+    int status = 0;
+    mvtest::runCommand(
+        std::string("ffmpeg -v error -y -f lavfi -i testsrc=s=64x48:r=25 -f lavfi -i sine=r=48000 -t 3 ") +
+            options + " '" + file + "' 2>&1",
+        &status);
+    if (status != 0 && std::string(options).find("265") != std::string::npos) continue;  // no x265
+    ASSERT_EQ(status, 0);
+    mv::FileAnalysis a;
+    ASSERT_TRUE(mvtest::load<mv::walkTs>(file, a).ok());
+    mvtest::expectFramesMatchProbe(file, a, std::string(options).find("264") == std::string::npos);
+    EXPECT_EQ(a.frameRateMilli, 25000);
+    EXPECT_TRUE(a.notes.empty());
+    EXPECT_TRUE(a.videoUnits.places.empty());
+  }
+}
+
 // Without the middle packet of `pid` that does not start a PES.
 Bytes withoutMiddlePacket(const Bytes& file, uint16_t pid) {
   std::vector<size_t> inner;
@@ -444,6 +476,7 @@ TEST_F(TsReader, LostPacketsDropTheirUnitCutFilesAreShort) {
   const Bytes clean = mvtest::readFile(made);
   mv::FileAnalysis whole;
   ASSERT_TRUE(load(clean, whole).ok());
+  const mv::TsFile wholePes = pesOf(path);
   const struct {
     const char* name;
     Bytes bytes;
@@ -466,7 +499,7 @@ TEST_F(TsReader, LostPacketsDropTheirUnitCutFilesAreShort) {
     ASSERT_TRUE(load(c.bytes, a).ok());
     EXPECT_EQ(a.notes, c.notes);
     if (c.videoLost >= 0) {
-      EXPECT_EQ(a.videoUnits.units.size() + size_t(c.videoLost), whole.videoUnits.units.size());
+      EXPECT_EQ(pesOf(path).video.units.size() + size_t(c.videoLost), wholePes.video.units.size());
       EXPECT_EQ(a.audioUnits.units.size() + size_t(c.audioLost), whole.audioUnits.units.size());
     }
     const std::string text = mvtest::reportOf(dir, c.bytes, ".ts", mv::writeTsInfo);

@@ -1,0 +1,101 @@
+#include "codec/pes_pictures.h"
+
+#include <algorithm>
+#include <climits>
+#include <numeric>
+
+namespace mv::codec {
+namespace {
+
+constexpr uint64_t kOpen = UINT64_MAX;
+// A finer clock than 90 kHz makes each field's duration whole; beyond this the duration is rounded.
+constexpr uint64_t kMaxScale = 1024;
+
+}  // namespace
+
+void PesPictures::beginPes(bool stamped, int64_t ticks) {
+  const uint64_t at = cutter_->fed();
+  if (!stamps_.empty() && stamps_.back().end == kOpen) stamps_.back().end = at;
+  if (stamped) stamps_.push_back({at, kOpen, ticks});
+}
+
+void PesPictures::payload(const uint8_t* p, size_t n) {
+  cutter_->feed(p, n, cut_);
+  if (!cut_.empty()) take();
+}
+
+void PesPictures::take() {
+  for (const AccessUnit& u : cut_) {
+    // A cut may take the zero byte just before a PES payload that opens with its start code.
+    const uint64_t at = u.start + 1;
+    while (!stamps_.empty() && stamps_.front().end <= at) stamps_.pop_front();
+    const bool stamped = !stamps_.empty() && stamps_.front().start <= at;
+    const int64_t ticks = stamped ? stamps_.front().ticks : 0;
+    if (stamped) stamps_.pop_front();
+    stamped_ = stamped_ || stamped;
+    if (stamped_)
+      pictures_.push_back({u.start, ticks, stamped, uint8_t(u.key ? 1 : 0), uint8_t(typeName(u.type).empty() ? 0 : typeName(u.type)[0]), u.fields});
+  }
+  cut_.clear();
+}
+
+PesPictures::Result PesPictures::finish(TrackUnits& out) {
+  Result r;
+  cutter_->finish(cut_);
+  take();
+  stamps_.clear();
+  if (pictures_.empty()) return r;
+  const StreamInfo info = cutter_->info();
+  const bool declared = info.rateNum > 0 && info.rateDen > 0;
+  // A field lasts 45000 × rateDen / rateNum ticks of 90 kHz; on a clock `scale` times finer, whole.
+  uint64_t fieldNum = 45000 * uint64_t(declared ? info.rateDen : 1);
+  uint64_t fieldDen = declared ? info.rateNum : 25;
+  const uint64_t g = std::gcd(fieldNum, fieldDen);
+  fieldNum /= g;
+  fieldDen /= g;
+  uint64_t scale = fieldDen, field = fieldNum;
+  if (scale > kMaxScale) {
+    scale = 1;
+    field = std::max<uint64_t>(1, (fieldNum + fieldDen / 2) / fieldDen);
+  }
+  field = std::min<uint64_t>(field, uint64_t(INT64_MAX) / 8);
+  out.clock = {1, 0, 90000 * scale};
+  out.units.clear();
+  out.units.reserve(pictures_.size());
+  int64_t ticks = 0;
+  for (size_t i = 0; i < pictures_.size(); ++i) {
+    const Picture& p = pictures_[i];
+    if (p.stamped) {
+      if (__builtin_mul_overflow(p.ticks, int64_t(scale), &ticks)) ticks = p.ticks < 0 ? INT64_MIN / 2 : INT64_MAX / 2;
+    } else {
+      const Picture& before = pictures_[i - 1];  // the first picture kept is stamped
+      if (__builtin_add_overflow(ticks, int64_t(field * before.fields), &ticks)) ticks = INT64_MAX / 2;
+      r.rateAssumed = r.rateAssumed || !declared;
+    }
+    const uint64_t end = i + 1 < pictures_.size() ? pictures_[i + 1].start : cutter_->fed();
+    const uint32_t bytes = uint32_t(std::min<uint64_t>(end - p.start, UINT32_MAX));
+    TimedUnit unit{ticks, bytes, p.key};
+    unit.type = p.type;
+    out.units.push_back(unit);
+    out.stamps.note(ticks, LoadResult::kNoPosition);
+  }
+  pictures_.clear();
+  pictures_.shrink_to_fit();
+  r.any = true;
+  r.frameRateMilli = declared ? int32_t(std::min<uint64_t>(uint64_t(info.rateNum) * 1000 / info.rateDen, INT32_MAX))
+                              : measuredFrameRateMilli(out);
+  return r;
+}
+
+LoadResult takePictures(TrackUnits& pictures, int32_t frameRateMilli, bool rateAssumed, FileAnalysis& out,
+                        WalkNotes& notes) {
+  if (!pictures.present || !out.videoUnits.present) return LoadResult::success();
+  if (const LoadResult r = fillTimedSeries(out.videoUnits, out.audioUnits, out); !r.ok()) return r;
+  pictures.keepPlaces = out.videoUnits.keepPlaces;
+  out.videoUnits = std::move(pictures);
+  out.frameRateMilli = frameRateMilli;
+  notes.rateAssumed = rateAssumed;
+  return LoadResult::success();
+}
+
+}  // namespace mv::codec

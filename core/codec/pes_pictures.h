@@ -1,0 +1,62 @@
+#pragma once
+// The pictures of a video track carried in PES packets (MPEG-TS, MPEG-PS). The payloads, in
+// order, are one elementary stream cut into access units; a picture takes the time stamp of the
+// PES packet it is the first to start in, else the time of the picture before plus its duration.
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <vector>
+
+#include "codec/picture.h"
+#include "media/file_analysis.h"
+#include "media/reader.h"
+#include "media/timed_units.h"
+
+namespace mv::codec {
+
+class PesPictures {
+ public:
+  explicit PesPictures(Codec codec) : cutter_(UnitCutter::make(codec)) {}
+  // False for a codec not cut by start codes: its PES packets stay the units.
+  bool cuts() const { return cutter_ != nullptr; }
+  // A PES packet's payload follows; `ticks` its unwrapped 90 kHz time stamp when `stamped`.
+  void beginPes(bool stamped, int64_t ticks);
+  void payload(const uint8_t* p, size_t n);
+
+  struct Result {
+    bool any = false;          // a picture was found and timed
+    bool rateAssumed = false;  // a picture was timed by 1/25 s for want of a declared rate
+    int32_t frameRateMilli = 0;
+  };
+  // The end of the stream: the pictures into `out` (units and clock), in decode order.
+  Result finish(TrackUnits& out);
+
+ private:
+  struct Stamp {
+    uint64_t start;  // elementary-stream offset of the PES payload
+    uint64_t end;    // of the next PES payload
+    int64_t ticks;
+  };
+  struct Picture {
+    uint64_t start;
+    int64_t ticks;
+    bool stamped;
+    uint8_t key, type, fields;
+  };
+  void take();
+
+  std::unique_ptr<UnitCutter> cutter_;
+  std::deque<Stamp> stamps_;  // of PES packets no picture has yet started in
+  std::vector<AccessUnit> cut_;
+  std::vector<Picture> pictures_;
+  bool stamped_ = false;  // a stamped picture has been seen: those before it are left out
+};
+
+// A walk's end: with pictures (present), the series are filled from the PES units in
+// `out.videoUnits` and `out.audioUnits`, then the pictures become the video units with their
+// rate; without, the PES packets stay the units.
+LoadResult takePictures(TrackUnits& pictures, int32_t frameRateMilli, bool rateAssumed, FileAnalysis& out,
+                        WalkNotes& notes);
+
+}  // namespace mv::codec
