@@ -81,7 +81,8 @@ void addFramesCommand(CLI::App& app, int* result) {
     bool json = false, csv = false;
   };
   auto o = std::make_shared<Options>();
-  auto* cmd = app.add_subcommand("frames", "List the video frames in decode order: time, bytes, key frame, picture type");
+  auto* cmd = app.add_subcommand(
+      "frames", "List the video frames in decode order: time, bytes, key frame, picture type");
   cmd->add_option("FILE", o->file, mediaFileHelp())->required();
   auto* json =
       cmd->add_flag("--json", o->json, "One JSON object with the frames, groups of pictures and statistics");

@@ -14,6 +14,7 @@ namespace mv {
 // headers tell it. Types the walk already gave (MPEG-TS/PS pictures) stay. A file that no longer
 // walks to the same frames (replaced since it was opened) leaves the types unset; a cancel or a
 // read failure is returned as a load's.
-LoadResult readPictureTypes(const FileSlot& slot, std::vector<VideoFrame>& frames, LoadControl* control = nullptr);
+LoadResult readPictureTypes(const FileSlot& slot, std::vector<VideoFrame>& frames,
+                            LoadControl* control = nullptr);
 
 }  // namespace mv

@@ -34,7 +34,8 @@ void PesPictures::take() {
     if (stamped) stamps_.pop_front();
     stamped_ = stamped_ || stamped;
     if (stamped_)
-      pictures_.push_back({u.start, ticks, stamped, uint8_t(u.key ? 1 : 0), uint8_t(typeName(u.type).empty() ? 0 : typeName(u.type)[0]), u.fields});
+      pictures_.push_back({u.start, ticks, stamped, uint8_t(u.key ? 1 : 0),
+                           uint8_t(typeName(u.type).empty() ? 0 : typeName(u.type)[0]), u.fields});
   }
   cut_.clear();
 }
@@ -66,7 +67,8 @@ PesPictures::Result PesPictures::finish(TrackUnits& out) {
   for (size_t i = 0; i < pictures_.size(); ++i) {
     const Picture& p = pictures_[i];
     if (p.stamped) {
-      if (__builtin_mul_overflow(p.ticks, int64_t(scale), &ticks)) ticks = p.ticks < 0 ? INT64_MIN / 2 : INT64_MAX / 2;
+      if (__builtin_mul_overflow(p.ticks, int64_t(scale), &ticks))
+        ticks = p.ticks < 0 ? INT64_MIN / 2 : INT64_MAX / 2;
     } else {
       const Picture& before = pictures_[i - 1];  // the first picture kept is stamped
       if (__builtin_add_overflow(ticks, int64_t(field * before.fields), &ticks)) ticks = INT64_MAX / 2;
@@ -82,8 +84,9 @@ PesPictures::Result PesPictures::finish(TrackUnits& out) {
   pictures_.clear();
   pictures_.shrink_to_fit();
   r.any = true;
-  r.frameRateMilli = declared ? int32_t(std::min<uint64_t>(uint64_t(info.rateNum) * 1000 / info.rateDen, INT32_MAX))
-                              : measuredFrameRateMilli(out);
+  r.frameRateMilli =
+      declared ? int32_t(std::min<uint64_t>(uint64_t(info.rateNum) * 1000 / info.rateDen, INT32_MAX))
+               : measuredFrameRateMilli(out);
   return r;
 }
 

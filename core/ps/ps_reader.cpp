@@ -51,7 +51,7 @@ codec::Codec codecOfStream(const uint8_t* p, size_t n) {
     // A visual object sequence, or a video object layer after its video object.
     if (c == 0xB0 || (c >= 0x20 && c <= 0x2F && previous >= 0 && previous <= 0x1F)) return Codec::Mpeg4Part2;
     if ((c == 0x09 && (next & 0x1F) == 0x10) || (c & 0x9F) == 0x07) return Codec::H264;  // AUD, SPS
-    if ((c == 0x40 || c == 0x42 || c == 0x46) && next == 0x01) return Codec::Hevc;   // VPS, SPS, AUD
+    if ((c == 0x40 || c == 0x42 || c == 0x46) && next == 0x01) return Codec::Hevc;       // VPS, SPS, AUD
     previous = c;
   }
   return Codec::Unknown;

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "codec/video_headers.h"
-#include "media/video_coding.h"
 #include "media/file_analysis.h"
 #include "media/load.h"
 #include "media/reader.h"
+#include "media/video_coding.h"
 #include "platform/input_file.h"
 
 namespace mv {

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "codec/video_headers.h"
-#include "media/video_coding.h"
 #include "media/file_analysis.h"
 #include "media/load.h"
 #include "media/reader.h"
+#include "media/video_coding.h"
 #include "platform/input_file.h"
 
 namespace mv {
@@ -53,7 +53,7 @@ struct TsFile {
   PictureSize coded;          // from the video's sequence header
   bool cutShort = false;      // a PES or packet cut by the end of the file
   uint64_t droppedUnits = 0;  // the chosen tracks' PES packets left out for a lost packet
-  TrackUnits video;  // one unit a PES packet: the series
+  TrackUnits video;           // one unit a PES packet: the series
   TrackUnits audio;
   codec::TrackCoding coding;  // of the chosen video stream
   // The video's pictures cut from its PES payloads (none for a codec not cut by start codes),

@@ -11,7 +11,9 @@
 #include <cstdint>
 
 #include "analysis/containers.h"
+#include "analysis/picture_types.h"
 #include "app/chart_image.h"
+#include "app/open_progress.h"
 #include "chart/curve_chart.h"
 #include "media/peaks.h"
 #include "media/statistics.h"
@@ -153,6 +155,10 @@ void CCurvePanel::buildFrames(int slot) {
   f = FrameData{};
   if (s.isLoaded()) {
     f.frames = mv::videoFrames(s.analysis);
+    // The types are read from the file now, with the open's progress window if it takes long;
+    // a cancel or a failed read leaves them out.
+    OpenProgress progress(chart_ ? chart_->window() : nullptr, QString::fromStdString(s.analysis.path));
+    mv::readPictureTypes(s, f.frames, &progress);
     f.gops = mv::groupsOfPictures(f.frames);
     f.stats = mv::frameStats(f.frames, f.gops);
   }

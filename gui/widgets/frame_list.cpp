@@ -71,13 +71,18 @@ QVariant FrameListModel::data(const QModelIndex& index, int role) const {
     const mv::Gop& g = f->gops[size_t(row)];
     if (field == 0) return frameTimeText(f->frames[g.firstFrame].seconds);
     if (field == 1) return QString::number(g.bytes);
-    return g.frames;
+    // Its length, then its pictures as their types say ("IBBPBBP"), where they were read.
+    const std::string structure = mv::gopStructure(f->frames, g);
+    if (structure.find_first_not_of('-') == std::string::npos) return g.frames;
+    return QString::number(g.frames) + ' ' + QString::fromStdString(structure);
   }
   if (size_t(row) >= f->frames.size()) return {};
   const mv::VideoFrame& v = f->frames[size_t(row)];
   if (field == 0) return frameTimeText(v.seconds);
   if (field == 1) return QString::number(v.bytes);
-  return v.key ? tr("关键帧") : QString();
+  const QString type = v.type ? QString(QChar(v.type)) : QString();
+  if (!v.key) return type;
+  return type.isEmpty() ? tr("关键帧") : type + ' ' + tr("关键帧");
 }
 
 QVariant FrameListModel::headerData(int section, Qt::Orientation orientation, int role) const {

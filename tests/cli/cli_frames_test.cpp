@@ -34,8 +34,8 @@ TEST(CliFrames, TableAndCsvOneFrameALine) {
   mvtest::TempDir dir;
   const std::string path = writeClip(dir);
   const std::string tsv =
-      "frame\ttime\tbytes\tkey\r\n1\t0.000000\t900\t1\r\n2\t0.040000\t100\t0\r\n3\t0.080000\t120\t0\r\n"
-      "4\t0.120000\t800\t1\r\n5\t0.160000\t90\t0\r\n";
+      "frame\ttime\tbytes\tkey\ttype\r\n1\t0.000000\t900\t1\t\r\n2\t0.040000\t100\t0\t\r\n"
+      "3\t0.080000\t120\t0\t\r\n4\t0.120000\t800\t1\t\r\n5\t0.160000\t90\t0\t\r\n";
   std::string out;
   EXPECT_EQ(frames("'" + path + "'", &out), 0);
   EXPECT_EQ(out, tsv);
@@ -60,9 +60,10 @@ TEST(CliFrames, JsonWithGroupsAndStatistics) {
   EXPECT_EQ(j["ok"], true);
   EXPECT_EQ(j["path"], path);
   ASSERT_EQ(j["frames"].size(), 5u);
-  EXPECT_EQ(j["frames"][3], (nlohmann::json{{"time", 0.12}, {"bytes", 800}, {"key", true}}));
-  EXPECT_EQ(j["gops"], nlohmann::json::parse(
-                           R"([{"frame":0,"frames":3,"bytes":1120},{"frame":3,"frames":2,"bytes":890}])"));
+  // The clip's codec is none the codec layer reads: no types.
+  EXPECT_EQ(j["frames"][3], (nlohmann::json{{"time", 0.12}, {"bytes", 800}, {"key", true}, {"type", ""}}));
+  EXPECT_EQ(j["gops"], nlohmann::json::parse(R"([{"frame":0,"frames":3,"bytes":1120,"structure":"---"},
+                                                 {"frame":3,"frames":2,"bytes":890,"structure":"--"}])"));
   const auto& s = j["stats"];
   EXPECT_EQ(s["frames"], 5);
   EXPECT_EQ(s["keyFrames"], 2);
@@ -96,6 +97,42 @@ TEST(CliFrames, ExitCodes) {
   EXPECT_EQ(frames("'" + clip + "' -o '" + dir.path().string() + "'"), 1);  // a folder
   EXPECT_EQ(frames(""), 2);
   EXPECT_EQ(frames("--json --csv '" + clip + "'"), 2);
+}
+
+// Every container's frames get the types ffprobe decodes, in decode order; JSON times carry six
+// decimals at most.
+TEST(CliFrames, PictureTypesAsTheDecoderSeesThem) {
+  if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe")) GTEST_SKIP() << "no ffmpeg";
+  mvtest::TempDir dir;
+  const char* const encodings[][2] = {{"mp4", "-c:v libx264 -x264-params b-adapt=0:bframes=2"},
+                                      {"mkv", "-c:v libx264 -x264-params b-adapt=0:bframes=2"},
+                                      {"avi", "-c:v mpeg4 -bf 2"},
+                                      {"flv", "-c:v libx264 -x264-params b-adapt=0:bframes=2"},
+                                      {"ts", "-c:v mpeg2video -bf 2"},
+                                      {"webm", "-c:v libvpx -auto-alt-ref 0"},
+                                      {"wmv", "-c:v wmv2"}};
+  for (const auto& [suffix, args] : encodings) {
+    const std::string path = dir.file(std::string("clip.") + suffix);
+    int status = 0;
+    mvtest::runCommand(std::string("ffmpeg -v error -y -f lavfi -i testsrc=size=96x64:rate=25 -t 2 -g 12 ") +
+                           args + " '" + path + "' 2>&1",
+                       &status);
+    if (status != 0) continue;
+    // The decoder's types in decode order: frames sorted by their packets' places in the file
+    // (frames of one ASF packet share a place and come in order; program streams' packs are
+    // checked by the PS reader's own test).
+    const std::string probed = mvtest::runCommand(
+        "ffprobe -v error -select_streams v -show_entries frame=pkt_pos,pict_type -of csv=p=0 '" + path +
+            "' | sort -s -t, -k1,1n | cut -d, -f2 | tr -d '\\n'",
+        &status);
+    std::string out;
+    ASSERT_EQ(frames("--json '" + path + "'", &out), 0) << suffix;
+    const auto j = nlohmann::json::parse(out);
+    std::string types;
+    for (const auto& f : j["frames"]) types += f["type"].get<std::string>();
+    EXPECT_EQ(types, probed) << suffix;
+    EXPECT_EQ(out.find("00000000"), std::string::npos) << suffix;  // no binary noise in the times
+  }
 }
 
 }  // namespace

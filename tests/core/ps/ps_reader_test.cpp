@@ -358,8 +358,9 @@ TEST_F(PsReader, FfmpegFilesMatchTheProbe) {
 TEST_F(PsReader, PicturesMatchTheProbe) {
   if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe"))
     GTEST_SKIP() << "ffmpeg not installed";
-  for (const char* options : {"-c:v mpeg2video -bf 2 -c:a ac3 -f vob", "-c:v mpeg2video -bf 2 -c:a mp2 -f dvd",
-                              "-c:v mpeg1video -bf 2 -c:a mp2 -f mpeg", "-c:v mpeg1video -bf 0 -an -f mpeg"}) {
+  for (const char* options :
+       {"-c:v mpeg2video -bf 2 -c:a ac3 -f vob", "-c:v mpeg2video -bf 2 -c:a mp2 -f dvd",
+        "-c:v mpeg1video -bf 2 -c:a mp2 -f mpeg", "-c:v mpeg1video -bf 0 -an -f mpeg"}) {
     SCOPED_TRACE(options);
     const std::string file = dir.file("made.mpg");
     int status = 0;
