@@ -37,27 +37,24 @@ LoadResult readPictureTypes(const FileSlot& slot, std::vector<VideoFrame>& frame
   const FileAnalysis& opened = slot.analysis;
   const Container* container = slot.container();
   if (!container || frames.empty() || opened.videoCoding.codec == codec::Codec::Unknown) return {};
-  if (std::all_of(frames.begin(), frames.end(), [](const VideoFrame& f) { return f.type != 0; })) return {};
 
   FileAnalysis walked;
   walked.videoUnits.keepPlaces = true;
   LoadResult r = container->load(opened.path, walked, control);
   if (!r.ok()) return r;
+  std::vector<VideoFrame> now = videoFrames(walked);
   const std::vector<UnitPlace>& places = walked.videoUnits.places;
-  // The frames of the file as it was opened; another file now: no types rather than wrong ones.
-  if (places.size() != frames.size()) return {};
-  const std::vector<VideoFrame> now = videoFrames(walked);
-  for (size_t i = 0; i < frames.size(); ++i)
-    if (now[i].bytes != frames[i].bytes) return {};
-
-  InputFile file;
-  if (!file.open(opened.path)) return LoadResult::fail(LoadFailure::CouldNotRead);
-  codec::PictureReader reader(walked.videoCoding);
-  ProgressGate gate(control, file.length());
-  for (size_t i = 0; i < frames.size(); ++i) {
-    if (!gate.at(places[i].at)) return LoadResult::fail(LoadFailure::Cancelled);
-    if (frames[i].type == 0) frames[i].type = typeAt(file, reader, places[i], frames[i].bytes);
+  if (places.size() == now.size()) {
+    InputFile file;
+    if (!file.open(opened.path)) return LoadResult::fail(LoadFailure::CouldNotRead);
+    codec::PictureReader reader(walked.videoCoding);
+    ProgressGate gate(control, file.length());
+    for (size_t i = 0; i < now.size(); ++i) {
+      if (!gate.at(places[i].at)) return LoadResult::fail(LoadFailure::Cancelled);
+      if (now[i].type == 0) now[i].type = typeAt(file, reader, places[i], now[i].bytes);
+    }
   }
+  frames = std::move(now);
   return {};
 }
 

@@ -10,10 +10,10 @@
 
 namespace mv {
 
-// Sets the type of each of `frames` (videoFrames of the slot's analysis) where its codec's
-// headers tell it. Types the walk already gave (MPEG-TS/PS pictures) stay. A file that no longer
-// walks to the same frames (replaced since it was opened) leaves the types unset; a cancel or a
-// read failure is returned as a load's.
+// The frame list with picture types: `frames` becomes the frames of the file walked again (in
+// MPEG-TS/PS the pictures, which opening leaves as PES packets), each with its type where its
+// codec's headers tell it. A cancel or a read failure is returned as a load's and leaves
+// `frames` as it was.
 LoadResult readPictureTypes(const FileSlot& slot, std::vector<VideoFrame>& frames,
                             LoadControl* control = nullptr);
 

@@ -14,13 +14,20 @@ constexpr uint64_t kMaxScale = 1024;
 }  // namespace
 
 void PesPictures::beginPes(bool stamped, int64_t ticks) {
+  if (rateOnly_) return;
   const uint64_t at = cutter_->fed();
   if (!stamps_.empty() && stamps_.back().end == kOpen) stamps_.back().end = at;
   if (stamped) stamps_.push_back({at, kOpen, ticks});
 }
 
 void PesPictures::payload(const uint8_t* p, size_t n) {
+  if (done()) return;
   cutter_->feed(p, n, cut_);
+  if (rateOnly_) {
+    cut_.clear();
+    rateKnown_ = cutter_->info().rateNum > 0 && cutter_->info().rateDen > 0;
+    return;
+  }
   if (!cut_.empty()) take();
 }
 
@@ -42,6 +49,12 @@ void PesPictures::take() {
 
 PesPictures::Result PesPictures::finish(TrackUnits& out) {
   Result r;
+  if (rateOnly_) {
+    const StreamInfo info = cutter_->info();
+    if (info.rateNum > 0 && info.rateDen > 0)
+      r.frameRateMilli = int32_t(std::min<uint64_t>(uint64_t(info.rateNum) * 1000 / info.rateDen, INT32_MAX));
+    return r;
+  }
   cutter_->finish(cut_);
   take();
   stamps_.clear();
@@ -92,7 +105,10 @@ PesPictures::Result PesPictures::finish(TrackUnits& out) {
 
 LoadResult takePictures(TrackUnits& pictures, int32_t frameRateMilli, bool rateAssumed, FileAnalysis& out,
                         WalkNotes& notes) {
-  if (!pictures.present || !out.videoUnits.present) return LoadResult::success();
+  if (!pictures.present || !out.videoUnits.present) {
+    if (frameRateMilli > 0) out.frameRateMilli = frameRateMilli;
+    return LoadResult::success();
+  }
   if (const LoadResult r = fillTimedSeries(out.videoUnits, out.audioUnits, out); !r.ok()) return r;
   pictures.keepPlaces = out.videoUnits.keepPlaces;
   out.videoUnits = std::move(pictures);

@@ -17,9 +17,13 @@ namespace mv::codec {
 
 class PesPictures {
  public:
-  explicit PesPictures(Codec codec) : cutter_(UnitCutter::make(codec)) {}
+  // `rateOnly`: opening a file, when no frame list asks for pictures; the stream is read only
+  // until its declared frame rate is known, and its PES packets stay the units.
+  PesPictures(Codec codec, bool rateOnly) : cutter_(UnitCutter::make(codec)), rateOnly_(rateOnly) {}
   // False for a codec not cut by start codes: its PES packets stay the units.
   bool cuts() const { return cutter_ != nullptr; }
+  // Nothing more is wanted of the stream (a rate-only look that found the rate).
+  bool done() const { return rateOnly_ && rateKnown_; }
   // A PES packet's payload follows; `ticks` its unwrapped 90 kHz time stamp when `stamped`.
   void beginPes(bool stamped, int64_t ticks);
   void payload(const uint8_t* p, size_t n);
@@ -51,11 +55,13 @@ class PesPictures {
   std::vector<AccessUnit> cut_;
   std::vector<Picture> pictures_;
   bool stamped_ = false;  // a stamped picture has been seen: those before it are left out
+  bool rateOnly_ = false;
+  bool rateKnown_ = false;
 };
 
 // A walk's end: with pictures (present), the series are filled from the PES units in
 // `out.videoUnits` and `out.audioUnits`, then the pictures become the video units with their
-// rate; without, the PES packets stay the units.
+// rate; without, the PES packets stay the units, with the declared rate where there is one.
 LoadResult takePictures(TrackUnits& pictures, int32_t frameRateMilli, bool rateAssumed, FileAnalysis& out,
                         WalkNotes& notes);
 

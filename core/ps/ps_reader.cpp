@@ -293,12 +293,13 @@ void Walker::feedPictures(uint64_t pos, uint64_t n, bool stamped) {
     if (!bytes_.read(pos, payload_.data(), payload_.size())) return;
     out_.coding.codec = codecOfStream(payload_.data(), payload_.size());
     if (out_.coding.codec == codec::Codec::Unknown) return;
-    pictures_ = std::make_unique<codec::PesPictures>(out_.coding.codec);
+    pictures_ = std::make_unique<codec::PesPictures>(out_.coding.codec, !out_.cutPictures);
     if (!pictures_->cuts()) {
       pictures_.reset();
       return;
     }
   }
+  if (pictures_->done()) return;
   pictures_->beginPes(stamped, video_.stamp.last);
   while (n > 0) {
     size_t got = 0;
@@ -470,6 +471,8 @@ LoadResult readPs(InputFile& file, PsFile& out, LoadControl* control) {
 
 LoadResult walkPs(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control) {
   PsFile ps;
+  // Pictures are cut when a frame list asks for them; opening reads the series only.
+  ps.cutPictures = out.videoUnits.keepPlaces;
   if (const LoadResult r = readPs(file, ps, control); !r.ok()) return r;
   notes.cutShort = ps.cutShort;
   out.frameWidth = ps.coded.width;

@@ -34,6 +34,7 @@ struct PsFile {
   uint64_t paddingPackets = 0;    // padding stream
   uint64_t otherPackets = 0;      // system headers, private stream 2, maps, ...
   bool cutShort = false;          // the last pack or packet passes the end
+  bool cutPictures = false;       // asked: the video is cut into pictures (else only its rate is read)
   std::vector<PsStream> streams;  // in the order of their first PES
   int videoIndex = -1;            // into streams
   int audioIndex = -1;

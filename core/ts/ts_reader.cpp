@@ -387,7 +387,7 @@ void Walker::onPmt(const uint8_t* s, size_t n) {
       videoPid_ = st.pid;
       videoSyntax_ = streamTypeOf(st.streamType)->keyFrom;
       out_.coding.codec = streamTypeOf(st.streamType)->codec;
-      pictures_ = std::make_unique<codec::PesPictures>(out_.coding.codec);
+      pictures_ = std::make_unique<codec::PesPictures>(out_.coding.codec, !out_.cutPictures);
       if (!pictures_->cuts()) pictures_.reset();
       // The size comes from the syntax of the first stream listed on the PID.
       for (const TsStream& on : out_.streams) {
@@ -453,7 +453,8 @@ void Walker::pesPayload(uint16_t pid, const uint8_t* p, size_t n, bool unitStart
     if (to.size() < limit) to.insert(to.end(), p + skip, p + skip + std::min(n - skip, limit - to.size()));
   };
   if (out_.coded.width == 0) keep(sequence_, kSequenceKeep);
-  if (pictures_) feedPictures(s, p + skip, n - skip, offset <= payloadStart, offset + skip);
+  if (pictures_ && !pictures_->done())
+    feedPictures(s, p + skip, n - skip, offset <= payloadStart, offset + skip);
   // A key frame marked by the writer needs no look at its picture.
   if (videoSyntax_ != PictureSyntax::None && !s.key && pictureKind_ < 0) {
     keep(picture_, kPictureScan);
@@ -630,6 +631,8 @@ LoadResult readTs(InputFile& file, TsFile& out, LoadControl* control) {
 
 LoadResult walkTs(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control) {
   TsFile ts;
+  // Pictures are cut when a frame list asks for them; opening reads the series only.
+  ts.cutPictures = out.videoUnits.keepPlaces;
   if (const LoadResult r = readTs(file, ts, control); !r.ok()) return r;
   notes.cutShort = ts.cutShort;
   notes.unitsDropped = ts.droppedUnits;

@@ -52,6 +52,7 @@ struct TsFile {
   int audioIndex = -1;
   PictureSize coded;          // from the video's sequence header
   bool cutShort = false;      // a PES or packet cut by the end of the file
+  bool cutPictures = false;   // asked: the video is cut into pictures (else only its rate is read)
   uint64_t droppedUnits = 0;  // the chosen tracks' PES packets left out for a lost packet
   TrackUnits video;           // one unit a PES packet: the series
   TrackUnits audio;

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "analysis/file_slot.h"
+#include "analysis/picture_types.h"
 #include "fixtures/byte_writer.h"
 #include "fixtures/robustness.h"
 #include "media/frames.h"
@@ -112,7 +113,8 @@ TEST_P(FramesAgainstProbe, SizesKeysAndGops) {
 
   mv::FileSlot slot;
   ASSERT_TRUE(slot.open(path).ok());
-  const std::vector<mv::VideoFrame> frames = mv::videoFrames(slot.analysis);
+  std::vector<mv::VideoFrame> frames = mv::videoFrames(slot.analysis);
+  ASSERT_TRUE(mv::readPictureTypes(slot, frames).ok());  // as the frame list asks
   std::vector<Packet> ours;
   for (const mv::VideoFrame& f : frames)
     ours.push_back({f.bytes - (c.match == Match::PlusTen ? 10 : 0), f.key != 0});
