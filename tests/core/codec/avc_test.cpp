@@ -10,6 +10,7 @@
 
 #include "codec/picture.h"
 #include "fixtures/byte_writer.h"
+#include "fixtures/probed_pictures.h"
 
 namespace {
 
@@ -73,16 +74,8 @@ Bytes boxPayload(const Bytes& file, const char* type) {
   return {};
 }
 
-// A picture's type and key as a demuxer would read them: its first bytes, then further in when asked.
 PictureReader::Probe probePicture(PictureReader& reader, const uint8_t* p, uint64_t size) {
-  uint64_t at = 0;
-  for (int looks = 0; looks < 64; ++looks) {
-    const size_t n = size_t(std::min<uint64_t>(PictureReader::kHeadBytes, size - at));
-    const PictureReader::Probe probe = reader.probe(p + at, n, at, size);
-    if (probe.readAt == 0) return probe;
-    at = probe.readAt;
-  }
-  return {};
+  return mvtest::probePicture(reader, p, size, size);
 }
 
 std::vector<AccessUnit> cut(Codec codec, const Bytes& es, size_t piece,

@@ -22,17 +22,10 @@ using mv::codec::PictureReader;
 
 // The type read at one place, following the reader's requests further into the picture.
 std::string typeAt(PictureReader& reader, mv::InputFile& file, const mv::UnitPlace& place, uint64_t size) {
-  std::vector<uint8_t> head;
-  uint64_t offset = 0;
-  for (int look = 0; look < 8; ++look) {
-    if (offset >= place.contiguous) return "";
-    head.resize(std::min<uint64_t>(place.contiguous - offset, PictureReader::kHeadBytes));
-    if (!file.readAt(place.at + offset, head.data(), head.size())) return "?";
-    const PictureReader::Probe p = reader.probe(head.data(), head.size(), offset, size);
-    if (p.readAt == 0) return std::string(mv::codec::typeName(p.type));
-    offset = p.readAt;
-  }
-  return "loop";
+  std::vector<uint8_t> bytes(place.contiguous);
+  if (!file.readAt(place.at, bytes.data(), bytes.size())) return "?";
+  return std::string(
+      mv::codec::typeName(mvtest::probePicture(reader, bytes.data(), bytes.size(), size).type));
 }
 
 struct Case {

@@ -20,14 +20,8 @@ using mv::codec::PictureReader;
 // The type of the picture at `place`, reading at most its contiguous bytes as the reader asks.
 std::string typeAt(PictureReader& reader, const mvtest::Bytes& file, const mv::UnitPlace& place,
                    uint64_t size) {
-  uint64_t at = 0;
-  for (int looks = 0; looks < 100 && at < place.contiguous; ++looks) {
-    const size_t n = size_t(std::min<uint64_t>(PictureReader::kHeadBytes, place.contiguous - at));
-    const PictureReader::Probe p = reader.probe(file.data() + place.at + at, n, at, size);
-    if (p.readAt == 0) return std::string(mv::codec::typeName(p.type));
-    at = p.readAt;
-  }
-  return "?";
+  return std::string(
+      mv::codec::typeName(mvtest::probePicture(reader, file.data() + place.at, place.contiguous, size).type));
 }
 
 TEST(PicturePlaces, TypesReadAtEachPlaceMatchFfprobe) {
