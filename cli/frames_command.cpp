@@ -49,10 +49,12 @@ void writeFramesJson(mv::OutputFile& out, const std::string& path, const std::ve
   for (size_t i = 0; i < gops.size(); ++i) {
     const mv::Gop& g = gops[i];
     if (i) out.put(',');
+    const std::optional<bool> open = mv::isOpenGop(frames, g);
     put(dumpJson({{"frame", g.firstFrame},
                   {"frames", g.frames},
                   {"bytes", g.bytes},
-                  {"structure", mv::gopStructure(frames, g)}}));
+                  {"structure", mv::gopStructure(frames, g)},
+                  {"open", open ? nlohmann::json(*open) : nlohmann::json()}}));
   }
   const mv::FrameStats s = mv::frameStats(frames, gops);
   nlohmann::ordered_json types;

@@ -191,6 +191,14 @@
         <source>峰值 %1 kbps，起于 %2</source>
         <translation>Peak %1 kbps, from %2</translation>
     </message>
+    <message>
+        <source>%1 帧 %2 个，平均 %3 字节</source>
+        <translation>%1 pictures: %2, average %3 bytes</translation>
+    </message>
+    <message>
+        <source>GOP 最短 %1 帧，最长 %2 帧，平均 %3</source>
+        <translation>GOP shortest %1, longest %2, average %3 frames</translation>
+    </message>
 </context>
 <context>
     <name>mvgui::CFileInfoDlg</name>
@@ -324,6 +332,21 @@ is not valid. Please choose another one.</translation>
     <message>
         <source>类型</source>
         <translation>Type</translation>
+    </message>
+    <message>
+        <source>开放</source>
+        <translation>open</translation>
+    </message>
+    <message>
+        <source>封闭</source>
+        <translation>closed</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 帧，%1 GOP：%2</source>
+        <translation>
+            <numerusform>%n frame, %1 GOP: %2</numerusform>
+            <numerusform>%n frames, %1 GOP: %2</numerusform>
+        </translation>
     </message>
 </context>
 <context>

@@ -75,4 +75,10 @@ std::string gopStructure(const std::vector<VideoFrame>& frames, const Gop& gop) 
   return letters;
 }
 
+std::optional<bool> isOpenGop(const std::vector<VideoFrame>& frames, const Gop& gop) {
+  const size_t first = gop.firstFrame;
+  if (first >= frames.size() || !frames[first].type) return std::nullopt;
+  return gop.frames > 1 && first + 1 < frames.size() && frames[first + 1].type == 'B';
+}
+
 }  // namespace mv

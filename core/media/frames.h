@@ -1,6 +1,7 @@
 #pragma once
 // The video track's units one by one, in decode order: what the frame and GOP views show.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,9 @@ struct FrameStats {
 std::vector<VideoFrame> videoFrames(const FileAnalysis& analysis);
 // A GOP's pictures as letters ("IBBPBBP"), '-' for a picture of no known type.
 std::string gopStructure(const std::vector<VideoFrame>& frames, const Gop& gop);
+// An open GOP: B pictures follow its first picture in decode order, so they are shown before it
+// and refer to the GOP before. Unknown where the types were not read.
+std::optional<bool> isOpenGop(const std::vector<VideoFrame>& frames, const Gop& gop);
 std::vector<Gop> groupsOfPictures(const std::vector<VideoFrame>& frames);
 FrameStats frameStats(const std::vector<VideoFrame>& frames, const std::vector<Gop>& gops);
 

@@ -41,6 +41,29 @@ QString listColumns() {
 const QColor kKeyColour[2] = {QColor(255, 0, 160), QColor(0, 128, 255)};
 constexpr int kPeakLabels[2] = {1062, 1063};
 
+// "45678" under 10,000 bytes, else "45.7K" or "1.23M": a size that fits a short line.
+QString shortBytes(double bytes) {
+  if (bytes < 10000) return QString::number(std::llround(bytes));
+  if (bytes < 1e6) return QString::number(bytes / 1000, 'f', 1) + 'K';
+  return QString::number(bytes / 1e6, 'f', 2) + 'M';
+}
+
+// "I 帧 12 个，平均 45678 字节" for every type the file has.
+QStringList typeLines(const mv::FrameStats& st) {
+  QStringList lines;
+  for (int k = 0; k < 3; ++k)
+    if (st.typeCount[k] > 0)
+      lines << QCoreApplication::translate("mvgui::CCurvePanel", "%1 帧 %2 个，平均 %3 字节")
+                   .arg(QChar(mv::kPictureTypes[k]))
+                   .arg(st.typeCount[k])
+                   .arg(std::llround(double(st.typeBytes[k]) / st.typeCount[k]));
+  return lines;
+}
+
+uint8_t pointKind(char type) {
+  return type == 'I' ? kKindI : type == 'P' ? kKindP : type == 'B' ? kKindB : kKindNone;
+}
+
 // Suspends repaints of a widget for a scope, as the panel does while many points or rows change.
 class UpdatesOff {
  public:
@@ -135,6 +158,7 @@ void CCurvePanel::SetStatField(double value, int id) {
   auto* field = qobject_cast<QLineEdit*>(host_ ? host_->control(id) : nullptr);
   if (!field) return;
   field->setText(value >= 0 ? QString::asprintf("%.2f", value) : QString());
+  field->setToolTip({});
 }
 
 void CCurvePanel::RefreshSlot(int slot) {
@@ -198,6 +222,14 @@ double CCurvePanel::addFramesToChart() {
     CurveSeries* series = chart_->findSeries(slot + 1);
     if (!series || !slots_[size_t(slot)].isLoaded()) continue;
     const size_t n = view_ == PerGop ? f.gops.size() : f.frames.size();
+    if (view_ == PerFrame && f.stats.typeCount[0] + f.stats.typeCount[1] + f.stats.typeCount[2] > 0) {
+      // The file's colour for I pictures, darker for P, darker still for B.
+      series->kindColours[kKindI] = kFileColour[slot];
+      series->kindColours[kKindP] = kFileColour[slot].darker(130);
+      series->kindColours[kKindB] = kFileColour[slot].darker(165);
+      series->pointKinds.resize(n);
+      for (size_t i = 0; i < n; ++i) series->pointKinds[i] = pointKind(f.frames[i].type);
+    }
     for (size_t i = 0; i < n; ++i) {
       const uint64_t bytes = view_ == PerGop ? f.gops[i].bytes : f.frames[i].bytes;
       const int x = int(std::min<uint64_t>(i * uint64_t(step), INT32_MAX));
@@ -245,7 +277,11 @@ void CCurvePanel::setFrameStatFields() {
     };
     if (QLineEdit* e = field(0)) e->setText(QString::number(high));
     if (QLineEdit* e = field(1)) e->setText(QString::number(low));
-    if (QLineEdit* e = field(2)) e->setText(QString::asprintf("%.2f", average));
+    // A GOP's average is whole bytes: its size would not fit the field with decimals.
+    if (QLineEdit* e = field(2)) e->setText(QString::asprintf(view_ == PerGop ? "%.0f" : "%.2f", average));
+    const QString tip = typeLines(f.stats).join('\n');
+    for (int k = 0; k < 3; ++k)
+      if (QLineEdit* e = field(k)) e->setToolTip(tip);
   }
 }
 
@@ -257,11 +293,33 @@ void CCurvePanel::UpdatePeakLabels() {
     if (!label) continue;
     const mv::FileSlot& s = slots_[size_t(slot)];
     QString text;
+    QStringList tip;
     if (s.isLoaded() && view_ != PerSecond) {
       const mv::FrameStats& st = frames_[size_t(slot)].stats;
-      text = QCoreApplication::translate("mvgui::CCurvePanel", "关键帧 %n 个，平均GOP %1 帧", nullptr,
-                                         int(st.keyFrames))
-                 .arg(st.averageGopFrames, 0, 'f', 2);
+      const QString keys = QCoreApplication::translate("mvgui::CCurvePanel", "关键帧 %n 个，平均GOP %1 帧",
+                                                       nullptr, int(st.keyFrames))
+                               .arg(st.averageGopFrames, 0, 'f', 2);
+      tip = typeLines(st);
+      tip << keys;
+      if (view_ == PerGop && st.longestGop > 0) {
+        text = QCoreApplication::translate("mvgui::CCurvePanel", "GOP 最短 %1 帧，最长 %2 帧，平均 %3")
+                   .arg(st.shortestGop)
+                   .arg(st.longestGop)
+                   .arg(st.averageGopFrames, 0, 'f', 2);
+        tip << text;
+      } else if (view_ == PerFrame && tip.size() > 1) {
+        // Each type's count and average size; the tip says it in words.
+        QStringList parts;
+        for (int k = 0; k < 3; ++k)
+          if (st.typeCount[k] > 0)
+            parts << QString("%1 %2×%3")
+                         .arg(QChar(mv::kPictureTypes[k]))
+                         .arg(st.typeCount[k])
+                         .arg(shortBytes(double(st.typeBytes[k]) / st.typeCount[k]));
+        text = parts.join("  ");
+      } else {
+        text = keys;
+      }
     } else if (s.isLoaded()) {
       const mv::PeakWindow peak = mv::peakWindow(s.analysis, item, uint32_t(peakSeconds_));
       text = peak.found ? QCoreApplication::translate("mvgui::CCurvePanel", "峰值 %1 kbps，起于 %2")
@@ -270,6 +328,7 @@ void CCurvePanel::UpdatePeakLabels() {
                         : QCoreApplication::translate("mvgui::CCurvePanel", "峰值 -");
     }
     label->setText(text);
+    label->setToolTip(tip.join('\n'));
   }
 }
 
@@ -287,7 +346,10 @@ void CCurvePanel::RefreshChart(bool keepView) {
     chart_->UpdateScrollBar();
     const int item = mv::paraBlock().GetInt(mv::PARA_VIEW_ITEM);
     for (int id : {1, 2})
-      if (CurveSeries* s = chart_->findSeries(id)) s->accentX.clear();
+      if (CurveSeries* s = chart_->findSeries(id)) {
+        s->accentX.clear();
+        std::vector<uint8_t>().swap(s->pointKinds);
+      }
     chart_->countLabels = view_ != PerSecond;
     if (view_ == PerSecond) {
       for (int slot = 0; slot < 2; ++slot) {

@@ -53,6 +53,10 @@ class CCurvePanel {
   void SetAverageLine(bool on);
   bool averageLine() const { return averageLine_; }
   const FrameData& frameData(int slot) const { return frames_[size_t(slot & 1)]; }
+  // The slot's frame list when a frame view has read it (with its types), else null.
+  const std::vector<mv::VideoFrame>* builtFrames(int slot) const {
+    return framesBuilt_[size_t(slot & 1)] ? &frames_[size_t(slot & 1)].frames : nullptr;
+  }
   FrameList* frameList() const { return frameList_; }
   // Ids of the moving-average series; the key frames are marked on the files' own series.
   static constexpr int kAverageSeries[2] = {3, 4};

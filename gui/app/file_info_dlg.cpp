@@ -59,31 +59,34 @@ QFont infoFont() {
 
 }  // namespace
 
-void ShowFileInfo(QWidget* parent, const QString& slotPath, const mv::FileSlot& slot) {
+void ShowFileInfo(QWidget* parent, const QString& slotPath, const mv::FileSlot& slot,
+                  const std::vector<mv::VideoFrame>* typedFrames) {
   QByteArray text;
-  BuildInfoText(slotPath, slot, text);
+  BuildInfoText(slotPath, slot, text, typedFrames);
   if (text.isEmpty()) return;
   CFileInfoDlg dlg(parent, text);
   dlg.setMediaFiles(mv::mediaIdentities({&slot}));
   dlg.exec();
 }
 
-int BuildInfoText(const QString& slotPath, const mv::FileSlot& slot, QByteArray& text) {
+int BuildInfoText(const QString& slotPath, const mv::FileSlot& slot, QByteArray& text,
+                  const std::vector<mv::VideoFrame>* typedFrames) {
   if (slotPath.isEmpty()) {
     mv::showMessage(CFileInfoDlg::tr(kNothingToOutput).toStdString());
     return 0;
   }
   WaitCursor wait;
   const std::string temp = makeTempFile();
-  if (!temp.empty()) text = infoTextThroughFile(temp, slot);
+  if (!temp.empty()) text = infoTextThroughFile(temp, slot, typedFrames);
   return 1;
 }
 
-QByteArray infoTextThroughFile(const std::string& tempPath, const mv::FileSlot& slot) {
+QByteArray infoTextThroughFile(const std::string& tempPath, const mv::FileSlot& slot,
+                               const std::vector<mv::VideoFrame>* typedFrames) {
   QByteArray text;
   mv::TextFile out;
   if (out.open(tempPath)) {
-    mv::writeInformation(out, slot);
+    mv::writeInformation(out, slot, typedFrames);
     // A text that could not be written whole is not shown as if it were the whole description.
     if (out.close()) text = readWholeFile(tempPath);
   }

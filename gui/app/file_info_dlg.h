@@ -13,6 +13,10 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 
+#include <vector>
+
+#include "media/frames.h"
+
 namespace mv {
 class FileSlot;
 }
@@ -20,17 +24,21 @@ class FileSlot;
 namespace mvgui {
 
 // The information buttons' handler: builds the text of `slot` and shows it in a modal window.
-// `slotPath` is the main window's path of the slot (empty when nothing is loaded).
-void ShowFileInfo(QWidget* parent, const QString& slotPath, const mv::FileSlot& slot);
+// `slotPath` is the main window's path of the slot (empty when nothing is loaded); `typedFrames`
+// its frame list with picture types when the window has read it (else they are read now).
+void ShowFileInfo(QWidget* parent, const QString& slotPath, const mv::FileSlot& slot,
+                  const std::vector<mv::VideoFrame>* typedFrames = nullptr);
 
 // The information text as it is written to a file (GBK, CR LF), built through a temporary file
 // named "kzt…" in the temporary folder. 0 when `slotPath` is empty (the user has been told);
 // otherwise 1, with `text` left empty when the temporary file could not be made or written.
-int BuildInfoText(const QString& slotPath, const mv::FileSlot& slot, QByteArray& text);
+int BuildInfoText(const QString& slotPath, const mv::FileSlot& slot, QByteArray& text,
+                  const std::vector<mv::VideoFrame>* typedFrames = nullptr);
 
 // The part of BuildInfoText after the temporary file exists: writes the text into `tempPath`,
 // reads it back and removes `tempPath`, whether or not it could be written.
-QByteArray infoTextThroughFile(const std::string& tempPath, const mv::FileSlot& slot);
+QByteArray infoTextThroughFile(const std::string& tempPath, const mv::FileSlot& slot,
+                               const std::vector<mv::VideoFrame>* typedFrames = nullptr);
 
 class CFileInfoDlg : public CResizableDlg {
   Q_OBJECT

@@ -110,7 +110,7 @@ MainDialog::MainDialog(QWidget* parent) : QDialog(parent) {
   setFont(dialogFont());
   buildControls();
   connect(this, &MainDialog::fileInfoRequested, this,
-          [this](int index) { ShowFileInfo(this, path(index), slot(index)); });
+          [this](int index) { ShowFileInfo(this, path(index), slot(index), panel_.builtFrames(index)); });
   OnInitDialog();
 }
 
@@ -527,14 +527,14 @@ void MainDialog::buildMenus() {
     a->setShortcutContext(Qt::WindowShortcut);
     addAction(a);
   }
-  // In the frame views the marked rows are the key frames.
+  // In the frame views the marked rows are the I pictures (key frames where types are unknown).
   connect(next, &QAction::triggered, list, [this, list] {
     panel_.view() == CCurvePanel::PerSecond ? list->selectMarkedRow(true)
-                                            : panel_.frameList()->selectKeyRow(true);
+                                            : panel_.frameList()->selectIntraRow(true);
   });
   connect(previous, &QAction::triggered, list, [this, list] {
     panel_.view() == CCurvePanel::PerSecond ? list->selectMarkedRow(false)
-                                            : panel_.frameList()->selectKeyRow(false);
+                                            : panel_.frameList()->selectIntraRow(false);
   });
   list->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(list, &QWidget::customContextMenuRequested, this, [list, next, previous](QPoint at) {

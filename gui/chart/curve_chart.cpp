@@ -19,12 +19,26 @@ const QColor kGridColour(0, 128, 0);
 const QColor kLabelColour(0, 255, 0);
 const QColor kMarkerColour(255, 255, 255);
 
+void drawKindMarker(QPainter& painter, const QRect& r, const QColor& colour, uint8_t kind) {
+  painter.setPen(QPen(colour, 1));
+  painter.setBrush(colour);
+  if (kind == kKindI) {
+    painter.drawRect(r.adjusted(0, 0, -1, -1));
+  } else if (kind == kKindB) {
+    const QPoint corners[3] = {{r.center().x(), r.top()}, {r.right(), r.bottom()}, {r.left(), r.bottom()}};
+    painter.drawPolygon(corners, 3);
+  } else {
+    painter.drawEllipse(r);
+  }
+}
+
 void drawSeries(QPainter& painter, const SeriesPlan& plan, const CurveSeries& s, const QPen& gridPen,
                 int height) {
   QPen pen(s.colour, s.penWidth, qtPenStyle(s.penStyle), Qt::RoundCap, Qt::RoundJoin);
   painter.setPen(pen);
   painter.setBrush(s.colour);
-  const bool markers = !plan.markers.empty();
+  // Typed points show their kind's marker instead of the plain one.
+  const bool markers = !plan.markers.empty() && plan.kindMarkers.empty();
   QPoint previous = plan.start;
   for (size_t i = 0; i < plan.points.size(); ++i) {
     const PlotPoint& p = plan.points[i];
@@ -38,10 +52,36 @@ void drawSeries(QPainter& painter, const SeriesPlan& plan, const CurveSeries& s,
     previous = p.pixel;
   }
   if (markers) painter.drawEllipse(plan.markers.back());
+  for (const auto& [r, kind] : plan.kindMarkers) drawKindMarker(painter, r, s.kindColours[kind & 3], kind);
   if (!plan.accentMarkers.empty()) {
-    painter.setPen(QPen(s.accentColour, 1));
-    painter.setBrush(s.accentColour);
-    for (const QRect& r : plan.accentMarkers) painter.drawEllipse(r);
+    // Over a typed marker a key frame is a ring, so that its type still shows.
+    const bool rings = !s.pointKinds.empty();
+    painter.setPen(QPen(s.accentColour, rings ? 2 : 1));
+    painter.setBrush(rings ? QBrush(Qt::NoBrush) : QBrush(s.accentColour));
+    for (const QRect& r : plan.accentMarkers) painter.drawEllipse(rings ? r.adjusted(-2, -2, 2, 2) : r);
+  }
+}
+
+// Which series carry types, each as one legend line: its kinds in their colours and shapes.
+void paintKindLegend(QPainter& painter, const CurveChartModel& model, const ChartPlan& plan) {
+  painter.setFont(timeLabelFont());
+  const QFontMetrics metrics = painter.fontMetrics();
+  const int line = metrics.height() + 2;
+  int y = 4;
+  for (const SeriesPlan& planned : plan.series) {
+    const CurveSeries& s = model.series.at(planned.id);
+    if (s.pointKinds.empty()) continue;
+    int x = 6;
+    for (uint8_t kind : {kKindI, kKindP, kKindB}) {
+      const QColor colour = s.kindColours[kind];
+      drawKindMarker(painter, QRect(x, y + (line - 8) / 2, 8, 8), colour, kind);
+      x += 12;
+      const QString name = QStringLiteral(" IPB").mid(kind, 1);
+      painter.setPen(colour);
+      painter.drawText(x, y + metrics.ascent() + 1, name);
+      x += metrics.horizontalAdvance(name) + 10;
+    }
+    y += line;
   }
 }
 
@@ -70,6 +110,7 @@ ChartPlan paintChart(QPainter& painter, const CurveChartModel& model, QSize clie
     painter.setPen(QPen(kMarkerColour, 1, Qt::DashLine));
     painter.drawLine(*plan.marker);
   }
+  paintKindLegend(painter, model, plan);
   return plan;
 }
 

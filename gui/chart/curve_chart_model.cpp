@@ -342,12 +342,26 @@ void planAccents(const CurveChartModel& m, const CurveSeries& s, QSize client, S
   }
 }
 
+void planKinds(const CurveChartModel& m, const CurveSeries& s, QSize client, SeriesPlan& plan) {
+  if (s.pointKinds.empty() || m.columnMaxima) return;
+  const int64_t right = int64_t(m.viewStart) + m.viewWidth;
+  const auto end = right >= kIntMax ? s.points.end() : s.points.upper_bound(int(right));
+  for (auto it = s.points.lower_bound(m.viewStart); it != end; ++it) {
+    const size_t index = size_t(it - s.points.begin());
+    if (index >= s.pointKinds.size()) break;
+    if (const uint8_t kind = s.pointKinds[index])
+      plan.kindMarkers.emplace_back(markerRect(mapToPixel(m, client, it->first, it->second), s.penWidth + 1),
+                                    kind);
+  }
+}
+
 SeriesPlan planSeries(const CurveChartModel& m, int id, const CurveSeries& s, QSize client, QSize labelSize,
                       bool timeLabels) {
   SeriesPlan plan;
   plan.id = id;
   timeLabels = timeLabels && s.drawTicks;
   planAccents(m, s, client, plan);
+  planKinds(m, s, client, plan);
   if (m.columnMaxima) {
     planColumns(m, s, client, labelSize, timeLabels, plan);
     return plan;

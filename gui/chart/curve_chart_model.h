@@ -62,7 +62,13 @@ struct CurveSeries {
   // Points drawn with a marker of their own colour whatever showPoints says (key frames).
   std::set<int32_t> accentX;
   QColor accentColour;
+  // The picture type of each point by its place in `points` (a PointKind; empty: none known),
+  // drawn as a square, a circle or a triangle in the kind's colour.
+  std::vector<uint8_t> pointKinds;
+  QColor kindColours[4];
 };
+
+enum PointKind : uint8_t { kKindNone = 0, kKindI = 1, kKindP = 2, kKindB = 3 };
 
 // Horizontal scroll requests, numbered as the Windows scroll codes the chart's rules are written for.
 enum HScrollCode : int {
@@ -195,6 +201,8 @@ struct SeriesPlan {
   // With markers on, one per drawn point: the start first, then one per entry of `points`.
   std::vector<QRect> markers;
   std::vector<QRect> accentMarkers;  // the accent points in view
+  // The typed points in view and their kinds; none while points share pixel columns.
+  std::vector<std::pair<QRect, uint8_t>> kindMarkers;
 };
 
 struct ChartPlan {

@@ -28,6 +28,9 @@ void FrameListModel::reset(const std::array<const FrameData*, 2>& files, bool go
   beginResetModel();
   files_ = files;
   gops_ = gops;
+  for (size_t k = 0; k < 2; ++k)
+    typed_[k] = files[k] && std::any_of(files[k]->frames.begin(), files[k]->frames.end(),
+                                        [](const mv::VideoFrame& v) { return v.type != 0; });
   endResetModel();
 }
 
@@ -50,6 +53,12 @@ bool FrameListModel::isKeyRow(int slot, int row) const {
   return size_t(row) < f->frames.size() && f->frames[size_t(row)].key;
 }
 
+bool FrameListModel::isIntraRow(int slot, int row) const {
+  const FrameData* f = files_[size_t(slot & 1)];
+  if (gops_ || !typed_[size_t(slot & 1)]) return isKeyRow(slot, row);
+  return row >= 0 && size_t(row) < f->frames.size() && f->frames[size_t(row)].type == 'I';
+}
+
 QVariant FrameListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid()) return {};
   const int row = index.row(), column = index.column();
@@ -62,21 +71,26 @@ QVariant FrameListModel::data(const QModelIndex& index, int role) const {
     if (isKeyRow(slot, row) && !gops_) return QBrush(kKeyTint);
     return field == 1 ? QBrush(kFileColour[slot]) : QVariant();
   }
-  if (role != Qt::DisplayRole) return {};
-  if (column == 0) return row + 1;
+  if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
+  if (column == 0) return role == Qt::DisplayRole ? QVariant(row + 1) : QVariant();
   const FrameData* f = files_[size_t(slot)];
   if (!f) return {};
   if (gops_) {
     if (size_t(row) >= f->gops.size()) return {};
     const mv::Gop& g = f->gops[size_t(row)];
+    if (role == Qt::ToolTipRole && field != 2) return {};
     if (field == 0) return frameTimeText(f->frames[g.firstFrame].seconds);
     if (field == 1) return QString::number(g.bytes);
-    // Its length, then its pictures as their types say ("IBBPBBP"), where they were read.
-    const std::string structure = mv::gopStructure(f->frames, g);
-    if (structure.find_first_not_of('-') == std::string::npos) return g.frames;
-    return QString::number(g.frames) + ' ' + QString::fromStdString(structure);
+    // Its length, open or closed, then its pictures as their types say ("IBBPBBP"), where
+    // they were read; the tip has the whole structure when the column cuts it.
+    const std::optional<bool> open = mv::isOpenGop(f->frames, g);
+    if (!open) return role == Qt::ToolTipRole ? QVariant() : QVariant(g.frames);
+    const QString kind = *open ? tr("开放") : tr("封闭");
+    const QString structure = QString::fromStdString(mv::gopStructure(f->frames, g));
+    if (role == Qt::ToolTipRole) return tr("%n 帧，%1 GOP：%2", nullptr, int(g.frames)).arg(kind, structure);
+    return QString("%1 %2 %3").arg(g.frames).arg(kind, structure);
   }
-  if (size_t(row) >= f->frames.size()) return {};
+  if (size_t(row) >= f->frames.size() || role == Qt::ToolTipRole) return {};
   const mv::VideoFrame& v = f->frames[size_t(row)];
   if (field == 0) return frameTimeText(v.seconds);
   if (field == 1) return QString::number(v.bytes);
@@ -120,9 +134,9 @@ int FrameList::selectedRow() const { return mvgui::selectedRow(*this); }
 
 void FrameList::selectRowShown(int row) { mvgui::selectRowShown(*this, row); }
 
-bool FrameList::selectKeyRow(bool forward) {
-  return mvgui::selectMarkedRow(*this, forward,
-                                [this](int r) { return model_->isKeyRow(0, r) || model_->isKeyRow(1, r); });
+bool FrameList::selectIntraRow(bool forward) {
+  return mvgui::selectMarkedRow(
+      *this, forward, [this](int r) { return model_->isIntraRow(0, r) || model_->isIntraRow(1, r); });
 }
 
 }  // namespace mvgui

@@ -33,9 +33,12 @@ class FrameListModel : public QAbstractTableModel {
 
   // The row of file `slot` starts a key frame (every GOP does).
   bool isKeyRow(int slot, int row) const;
+  // The row of file `slot` is an I picture; where the file's types are unknown, a key frame.
+  bool isIntraRow(int slot, int row) const;
 
  private:
   std::array<const FrameData*, 2> files_{};
+  std::array<bool, 2> typed_{};
   bool gops_ = false;
 };
 
@@ -46,8 +49,8 @@ class FrameList : public QTableView {
   FrameListModel* frameModel() const { return model_; }
   int selectedRow() const;
   void selectRowShown(int row);
-  // The next (or previous) row after the selected one where file 1 or 2 has a key frame.
-  bool selectKeyRow(bool forward);
+  // The next (or previous) row after the selected one where file 1 or 2 has an I picture.
+  bool selectIntraRow(bool forward);
 
  signals:
   void rowSelected(int row);

@@ -158,6 +158,31 @@ int main(int argc, char** argv) {
     window.OnShowGaps(1);
     mv::setMessageSink(previous);
   }
+  if (mvtest::haveProgram("ffmpeg")) {
+    // Pictures by their types: an MPEG-2 program stream and an H.264 MP4 with B-frames.
+    const std::string mpg = media.file("dvd_title.mpg"), mp4 = media.file("camera.mp4");
+    int status = 0;
+    mvtest::runCommand(
+        "ffmpeg -v error -y -f lavfi -i testsrc2=size=320x240:rate=25 -t 8 -c:v mpeg2video "
+        "-b:v 1500k -bf 2 -g 15 '" +
+            mpg + "' -t 8 -c:v libx264 -crf 26 -bf 3 -g 50 '" + mp4 + "' 2>&1",
+        &status);
+    mv::paraBlock().SetZoom(200);
+    mvgui::MainDialog window;
+    window.show();
+    dialogs.answer(QString::fromStdString(mpg));
+    dialogs.answer(QString::fromStdString(mp4));
+    window.OnOpen(0);
+    window.OnOpen(1);
+    auto* item = window.findChild<QComboBox*>("1017");
+    item->setCurrentIndex(3);
+    window.panel().SetView(mvgui::CCurvePanel::PerFrame);
+    window.panel().frameList()->selectRowShown(15);
+    ok &= status == 0 && save(window, out, "main-frames-typed");
+    item->setCurrentIndex(4);
+    window.panel().SetView(mvgui::CCurvePanel::PerGop);
+    ok &= save(window, out, "main-gops-typed");
+  }
   mvtest::writeInfoGallery(out);
   writeBatchGallery(out);
   if (!messages.messages.empty()) {

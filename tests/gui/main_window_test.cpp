@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "app/file_info_dlg.h"
 #include "app/filter_dlg.h"
 #include "app/main_dialog.h"
 #include "chart/curve_chart.h"
@@ -23,6 +24,7 @@
 #include "gui/support/file_dialog_recorder.h"
 #include "platform/messages.h"
 #include "platform/shell.h"
+#include "platform/text_file.h"
 #include "settings/ini_file.h"
 #include "settings/para_block.h"
 #include "widgets/colour_label.h"
@@ -304,6 +306,59 @@ class MainWindowTest : public QObject {
     QCOMPARE(list(w).GetItemCount(), 4);
     QVERIFY(!fieldText(w, 1036).isEmpty() && !fieldText(w, 1041).isEmpty());
     QVERIFY(!w.panel().chart()->series.at(2).points.empty());
+  }
+
+  void typedFrameViewsShowEachPicturesType() {
+    if (!mvtest::haveProgram("ffmpeg")) QSKIP("ffmpeg not installed");
+    const std::string mpg = dir_.file("typed.mpg"), mp4 = dir_.file("typed.mp4");
+    int status = 0;
+    mvtest::runCommand(
+        "ffmpeg -v error -y -f lavfi -i testsrc=size=176x144:rate=25 -t 3 -c:v mpeg2video -bf 2 "
+        "-g 12 '" +
+            mpg + "' -t 3 -c:v libx264 -bf 3 -g 25 '" + mp4 + "' 2>&1",
+        &status);
+    QCOMPARE(status, 0);
+    MainDialog w;
+    mvtest::FileDialogRecorder dialogs;
+    dialogs.answer(QString::fromStdString(mpg));
+    dialogs.answer(QString::fromStdString(mp4));
+    w.OnOpen(0);
+    w.OnOpen(1);
+    CCurvePanel& panel = w.panel();
+    panel.SetView(CCurvePanel::PerFrame);
+    for (int slot = 0; slot < 2; ++slot) {
+      // Every point's marker is its picture's type, and every type is there.
+      const std::vector<mv::VideoFrame>& frames = panel.frameData(slot).frames;
+      const std::vector<uint8_t>& kinds = panel.chart()->series.at(slot + 1).pointKinds;
+      QCOMPARE(kinds.size(), frames.size());
+      std::string letters;
+      for (size_t i = 0; i < frames.size(); ++i) letters += " IPB"[kinds[i]];
+      for (size_t i = 0; i < frames.size(); ++i) QCOMPARE(letters[i], frames[i].type);
+      QVERIFY(letters.find_first_of('I') != letters.npos && letters.find_first_of('B') != letters.npos);
+      const QString line = qobject_cast<QLabel*>(w.control(1062 + slot))->text();
+      QVERIFY2(line.contains("I ") && line.contains("P ") && line.contains("B "), qPrintable(line));
+    }
+    // F3 walks the I pictures of either file.
+    FrameList* list = panel.frameList();
+    list->selectRowShown(0);
+    std::vector<int> walked;
+    while (list->selectIntraRow(true)) walked.push_back(list->selectedRow());
+    std::vector<int> intra;
+    for (int r = 1; r < list->frameModel()->rowCount(); ++r)
+      for (int slot = 0; slot < 2; ++slot)
+        if (size_t(r) < panel.frameData(slot).frames.size() &&
+            panel.frameData(slot).frames[size_t(r)].type == 'I') {
+          intra.push_back(r);
+          break;
+        }
+    QCOMPARE(walked, intra);
+    // The information text has a line per type, the same whether the window's list or a new
+    // reading gives the types.
+    const std::string temp = dir_.file("info.txt");
+    const QByteArray known = infoTextThroughFile(temp, w.slot(0), panel.builtFrames(0));
+    QCOMPARE(known, infoTextThroughFile(temp, w.slot(0)));
+    for (const char* type : {"I 帧：", "P 帧：", "B 帧："})
+      QVERIFY(known.contains(QByteArray::fromStdString(mv::utf8ToGbk(type))));
   }
 
   void exportsAskForANameAndAddTheExtension() {

@@ -283,7 +283,7 @@ class WindowViewTest : public QObject {
     QCOMPARE(panel.frameList()->frameModel()->rowCount(), 100);
     QCOMPARE(qobject_cast<QLineEdit*>(w.control(1036))->text(), QString::number(9000 + 40 * 6));
     panel.frameList()->selectRowShown(0);
-    QVERIFY(panel.frameList()->selectKeyRow(true));
+    QVERIFY(panel.frameList()->selectIntraRow(true));
     QCOMPARE(panel.frameList()->selectedRow(), 12);
     // Key frames have their own tint: yellow is the highest seconds'.
     const QAbstractItemModel* frames = panel.frameList()->frameModel();
@@ -297,7 +297,10 @@ class WindowViewTest : public QObject {
     QCOMPARE(gops->index(0, 3).data().toInt(), 12);
     QCOMPARE(gops->index(8, 3).data().toInt(), 4);
     QCOMPARE(gops->index(1, 1).data().toString(), QString("00:00:00.480"));
-    QVERIFY(qobject_cast<QLabel*>(w.control(1062))->text().contains("9"));
+    // The line under the list gives the GOPs' lengths; its tip the key frames too.
+    const QLabel* gopLine = qobject_cast<QLabel*>(w.control(1062));
+    QVERIFY(gopLine->text().contains("4") && gopLine->text().contains("12") &&
+            gopLine->toolTip().contains("9"));
 
     // Back per second: the peak window of 5 s starts at the peak's second at the latest, and
     // the average line is the moving average.
