@@ -22,7 +22,8 @@ char typeAt(InputFile& file, codec::PictureReader& reader, const UnitPlace& plac
   // A reader asks only further in, so the looks end; a few are plenty for any header.
   for (int look = 0; look < 8 && at < size; ++look) {
     const size_t n = size_t(std::min<uint64_t>(codec::PictureReader::kHeadBytes, size - at));
-    const uint8_t* data = file.peek(place.at + at, n);
+    // A few KiB: enough for the next small pictures too, without reading big ones whole.
+    const uint8_t* data = file.peek(place.at + at, n, n);
     if (!data) return 0;
     const codec::PictureReader::Probe p = reader.probe(data, n, at, size);
     if (p.readAt == 0) return letterOf(p.type);

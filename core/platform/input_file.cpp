@@ -58,13 +58,13 @@ bool InputFile::fetch(uint64_t pos, void* dst, size_t n) {
   return true;
 }
 
-const uint8_t* InputFile::peek(uint64_t pos, size_t n) {
+const uint8_t* InputFile::peek(uint64_t pos, size_t n, size_t readAhead) {
   if (fd_ < 0 || n > kBufferSize || !contains(pos, n)) return nullptr;
   if (pos >= bufferPos_ && pos - bufferPos_ <= bufferFill_ && n <= bufferFill_ - (pos - bufferPos_)) {
     return buffer_.get() + (pos - bufferPos_);
   }
   if (!buffer_) buffer_.reset(new uint8_t[kBufferSize]);
-  const size_t want = size_t(std::min<uint64_t>(kBufferSize, length_ - pos));
+  const size_t want = size_t(std::min<uint64_t>(std::clamp(readAhead, n, kBufferSize), length_ - pos));
   bufferFill_ = 0;
   ++generation_;
   if (!fetch(pos, buffer_.get(), want)) return nullptr;

@@ -30,7 +30,9 @@ class InputFile {
   // The n bytes at pos, n at most kBufferSize, in the file's own buffer (read there unless they
   // already are); null when they are not all in the file or cannot be read. Valid until the next
   // read. Walking a large table block by block this way keeps no copy of it in memory.
-  const uint8_t* peek(uint64_t pos, size_t n);
+  // `readAhead`: how much to read when the buffer does not hold them (at least n); glances at
+  // scattered places (a picture's first bytes) read little, walks read whole blocks.
+  const uint8_t* peek(uint64_t pos, size_t n, size_t readAhead = kBufferSize);
 
   // The bytes from pos on that the buffer already holds (avail of them), without reading; null
   // when pos is not in it.
