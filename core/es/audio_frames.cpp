@@ -72,8 +72,9 @@ bool ac3Header(const uint8_t* p, AudioFrame& f) {
     f.layer = 0;
     f.sampleRate = kAc3Rates[fscod];
     f.bitRate = kbps * 1000;
-    const uint32_t words =
-        fscod == 0 ? 2 * kbps : fscod == 2 ? 3 * kbps : kbps * 96000 / 44100 + (frmsizecod & 1);
+    const uint32_t words = fscod == 0   ? 2 * kbps
+                           : fscod == 2 ? 3 * kbps
+                                        : kbps * 96000 / 44100 + (frmsizecod & 1);
     f.size = words * 2;
     f.samples = 1536;
     const int acmod = p[6] >> 5;
@@ -135,7 +136,12 @@ bool audioFrameAt(const uint8_t* p, size_t avail, bool endsHere, AudioFrame& f) 
 }
 
 bool sameAudioStream(const AudioFrame& a, const AudioFrame& b) {
-  return a.family == b.family && a.layer == b.layer && a.version == b.version && a.sampleRate == b.sampleRate;
+  if (a.family != b.family || a.layer != b.layer || a.version != b.version || a.sampleRate != b.sampleRate)
+    return false;
+  // Free format keeps one size but for the padding slot; its measure finds any matching bytes.
+  const bool free = a.family == AudioFamily::Mpeg && a.bitRate == 0;
+  const uint32_t slot = a.layer == 1 ? 4 : 1;
+  return free == (b.bitRate == 0) && (!free || (a.size <= b.size + slot && b.size <= a.size + slot));
 }
 
 uint64_t id3v2TagSize(const uint8_t* p, size_t avail) {

@@ -12,8 +12,8 @@ enum class AudioFamily : uint8_t { Mpeg, Adts, Ac3 };
 
 struct AudioFrame {
   AudioFamily family = AudioFamily::Mpeg;
-  uint8_t layer = 0;    // MPEG audio: 1–3; E-AC-3: 1 (AC-3 0)
-  uint8_t version = 0;  // MPEG audio: 1, 2, or 25 for 2.5
+  uint8_t layer = 0;     // MPEG audio: 1–3; E-AC-3: 1 (AC-3 0)
+  uint8_t version = 0;   // MPEG audio: 1, 2, or 25 for 2.5
   bool addsTime = true;  // false for an E-AC-3 dependent substream: it plays with the frame before
   uint32_t size = 0;     // whole frame in bytes; 0 before a free-format frame has been measured
   uint32_t samples = 0;
@@ -33,8 +33,8 @@ inline constexpr size_t kFreeFormatWindow = 16 * 1024;
 // it runs to the end.
 bool audioFrameAt(const uint8_t* p, size_t avail, bool endsHere, AudioFrame& f);
 
-// One stream's frames: the same family, layer, version and sample rate. Looser matches let
-// random bytes pass for frames.
+// One stream's frames: the same family, layer, version and sample rate (free format: the same
+// size but for padding). Looser matches let random bytes pass for frames.
 bool sameAudioStream(const AudioFrame& a, const AudioFrame& b);
 
 // Size of the ID3v2 tag at p (header, footer included), 0 when none starts there.
