@@ -20,8 +20,9 @@ constexpr size_t kFirstSyncSearch = size_t(1) << 20;
 // Where the ID3v2 tags at the start of a file end (0 without tags).
 uint64_t afterLeadingTags(InputFile& file) {
   uint64_t pos = 0;
-  while (const uint8_t* h = file.peek(pos, file.contains(pos, 10) ? 10 : 0)) {
-    const uint64_t size = es::id3v2TagSize(h, 10);
+  while (file.contains(pos, 10)) {
+    const uint8_t* h = file.peek(pos, 10);
+    const uint64_t size = h ? es::id3v2TagSize(h, 10) : 0;
     if (size == 0) break;
     pos += size;
   }
