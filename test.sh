@@ -71,6 +71,10 @@ ffmpeg -loglevel error -y -f lavfi -i testsrc=s=32x32:r=25 -f lavfi -i sine=r=80
   -c:v mpeg1video -c:a mp2 -f vob "$seeds/sample.mpg"
 ffmpeg -loglevel error -y -f lavfi -i testsrc=s=32x32:r=5 -f lavfi -i sine=r=8000 -t 2 \
   -c:v wmv2 -c:a wmav2 -packetsize 400 "$seeds/sample.wmv"
+for a in "libmp3lame -q:a 4 -f mp3 sample.mp3" "mp2 -f mp2 sample.mp2" "aac -f adts sample.aac" \
+  "ac3 -f ac3 sample.ac3" "eac3 -f eac3 sample.eac3"; do
+  ffmpeg -loglevel error -y -f lavfi -i sine=r=8000 -t 0.3 -c:a ${a% *} "$seeds/${a##* }"
+done
 find tests/fuzz/regressions -type f -exec cp {} "$seeds/" \;
 for f in build-fuzz/tests/fuzz/fuzz_*; do
   [ -f "$f" ] && [ -x "$f" ] || continue
