@@ -29,16 +29,19 @@ int writeElementaryStreamInfo(const std::string& path, TextFile& out) {
     return 1;
   }
   const codec::StreamInfo& v = facts.video;
-  out.printf("流类型　：视频基本流%s (%.*s)\n", facts.kind.ivf ? " (IVF)" : "", int(name.size()), name.data());
-  if (!v.profile.empty())
-    out.printf("档次　　：%.*s\n", int(v.profile.size()), v.profile.data());
+  out.printf("流类型　：视频基本流%s (%.*s)\n", facts.kind.ivf ? " (IVF)" : "", int(name.size()),
+             name.data());
+  if (!v.profile.empty()) out.printf("档次　　：%.*s\n", int(v.profile.size()), v.profile.data());
   if (v.level > 0) {
     if (facts.kind.video == codec::Codec::H264)
       out.printf("级别　　：%d.%d\n", v.level / 10, v.level % 10);
     else if (facts.kind.video == codec::Codec::Hevc)
       out.printf("级别　　：%d.%d\n", v.level / 30, v.level % 30 / 3);
     else if (v.level == 4 || v.level == 6 || v.level == 8 || v.level == 10)
-      out.printf("级别　　：%s\n", v.level == 4 ? "High" : v.level == 6 ? "High 1440" : v.level == 8 ? "Main" : "Low");
+      out.printf("级别　　：%s\n", v.level == 4   ? "High"
+                                   : v.level == 6 ? "High 1440"
+                                   : v.level == 8 ? "Main"
+                                                  : "Low");
   }
   if (v.width > 0) out.printf("画面尺寸：%d x %d\n", v.width, v.height);
   if (v.rateNum > 0 && v.rateDen > 0)
@@ -53,7 +56,8 @@ int writeElementaryStreamInfo(const std::string& path, TextFile& out) {
   if (notes.cutShort) out.write("文件不完整：最后一帧不全\n");
   out.write("\n视频流\n");
   writeUnitRows(out, "帧数　　：", a.videoUnits);
-  if (const int32_t rate = measuredFrameRateMilli(a.videoUnits)) out.printf("实测帧率：%.3f fps\n", rate / 1000.0);
+  if (const int32_t rate = measuredFrameRateMilli(a.videoUnits))
+    out.printf("实测帧率：%.3f fps\n", rate / 1000.0);
   return 1;
 }
 

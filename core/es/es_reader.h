@@ -43,7 +43,7 @@ LoadResult walkElementaryStream(InputFile& file, FileAnalysis& out, WalkNotes& n
 // What the walk learnt beyond the analysis, for the information text.
 struct ElementaryStreamFacts {
   ElementaryStreamKind kind;
-  codec::StreamInfo video;  // the first sequence header / SPS / IVF header
+  codec::StreamInfo video;             // the first sequence header / SPS / IVF header
   uint32_t ivfScale = 0, ivfRate = 0;  // IVF time base: scale / rate seconds a tick
 };
 LoadResult readElementaryStream(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control,
