@@ -71,6 +71,11 @@ ffmpeg -loglevel error -y -f lavfi -i testsrc=s=32x32:r=25 -f lavfi -i sine=r=80
   -c:v mpeg1video -c:a mp2 -f vob "$seeds/sample.mpg"
 ffmpeg -loglevel error -y -f lavfi -i testsrc=s=32x32:r=5 -f lavfi -i sine=r=8000 -t 2 \
   -c:v wmv2 -c:a wmav2 -packetsize 400 "$seeds/sample.wmv"
+for es in "mpeg2video -f mpeg2video sample.m2v" "libx264 -f h264 sample.264" "libx265 -f hevc sample.hevc" \
+  "libvpx-vp9 -f ivf sample.ivf"; do
+  set -- $es
+  ffmpeg -loglevel error -y -f lavfi -i testsrc=s=32x32:r=25 -t 1 -c:v "$1" "$2" "$3" "$seeds/$4" || true
+done
 find tests/fuzz/regressions -type f -exec cp {} "$seeds/" \;
 for f in build-fuzz/tests/fuzz/fuzz_*; do
   [ -f "$f" ] && [ -x "$f" ] || continue

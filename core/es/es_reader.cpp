@@ -17,8 +17,9 @@ using codec::Codec;
 
 // How far a stream with no sync at its start is searched for one.
 constexpr size_t kSearchBytes = size_t(1) << 20;
-// The walk's reads: large enough that the system calls cost nothing next to the scan.
-constexpr size_t kChunkBytes = size_t(1) << 20;
+// The walk's reads: large enough that the system calls cost little, small enough that the bytes
+// are still in the cache when the scan reaches them.
+constexpr size_t kChunkBytes = size_t(256) << 10;
 constexpr size_t kIvfHeader = 32;
 constexpr size_t kIvfFrameHeader = 12;
 

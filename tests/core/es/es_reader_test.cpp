@@ -6,11 +6,11 @@
 
 #include <sstream>
 
+#include "es/es_info.h"
 #include "fixtures/bit_writer.h"
 #include "fixtures/byte_writer.h"
 #include "fixtures/loaders.h"
 #include "fixtures/text_capture.h"
-#include "es/es_info.h"
 #include "media/frames.h"
 #include "media/per_second_series.h"
 
@@ -29,17 +29,18 @@ std::vector<Packet> probed(const std::string& path) {
   std::vector<Packet> packets;
   std::map<uint64_t, char> types;
   std::string line;
-  std::istringstream frames(mvtest::runCommand("ffprobe -v error -select_streams v:0 -show_frames -show_entries "
-                                               "frame=pkt_pos,pict_type -of csv=p=0 '" +
-                                               path + "'"));
+  std::istringstream frames(
+      mvtest::runCommand("ffprobe -v error -select_streams v:0 -show_frames -show_entries "
+                         "frame=pkt_pos,pict_type -of csv=p=0 '" +
+                         path + "'"));
   while (std::getline(frames, line)) {
     const size_t comma = line.find(',');
     if (comma != std::string::npos && comma + 1 < line.size() && std::isdigit(uint8_t(line[0])))
       types[std::stoull(line.substr(0, comma))] = line[comma + 1];
   }
   std::istringstream lines(mvtest::runCommand(
-      "ffprobe -v error -select_streams v:0 -show_packets -show_entries packet=size,pos -of csv=p=0 '" + path +
-      "'"));
+      "ffprobe -v error -select_streams v:0 -show_packets -show_entries packet=size,pos -of csv=p=0 '" +
+      path + "'"));
   while (std::getline(lines, line)) {
     const size_t comma = line.find(',');
     if (comma == std::string::npos || !std::isdigit(uint8_t(line[0]))) continue;
@@ -65,7 +66,8 @@ class EsReader : public ::testing::Test {
 // Pictures in decode order as ffprobe's parsers cut them, typed as its decoder types them; a
 // constant-rate stream's seconds hold the bytes of their 25 pictures.
 TEST_F(EsReader, FfmpegStreamsMatchTheProbe) {
-  if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe")) GTEST_SKIP() << "ffmpeg not installed";
+  if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe"))
+    GTEST_SKIP() << "ffmpeg not installed";
   const struct {
     const char* options;
     const char* suffix;
@@ -84,8 +86,8 @@ TEST_F(EsReader, FfmpegStreamsMatchTheProbe) {
     SCOPED_TRACE(c.options);
     const std::string file = dir.file(std::string("made") + c.suffix);
     int status = 0;
-    mvtest::runCommand(std::string("ffmpeg -v error -y -f lavfi -i testsrc=s=176x144:r=25 -t 3 ") + c.options +
-                           " '" + file + "' 2>&1",
+    mvtest::runCommand(std::string("ffmpeg -v error -y -f lavfi -i testsrc=s=176x144:r=25 -t 3 ") +
+                           c.options + " '" + file + "' 2>&1",
                        &status);
     if (status != 0) continue;  // an encoder this ffmpeg lacks
     mv::FileAnalysis a;
@@ -115,8 +117,8 @@ TEST_F(EsReader, FfmpegStreamsMatchTheProbe) {
       EXPECT_LE(std::abs(int64_t((*a.videoSeries)[mv::kFirstSecond + s]) - seconds[s]), c.zeroSlack ? 25 : 0);
     EXPECT_EQ((*a.audioSeries)[mv::kFirstSecond], 0u);
     int result = 0;
-    const std::string text = mvtest::reportOf(dir, mvtest::readFile(file), c.suffix,
-                                              mv::writeElementaryStreamInfo, &result);
+    const std::string text =
+        mvtest::reportOf(dir, mvtest::readFile(file), c.suffix, mv::writeElementaryStreamInfo, &result);
     EXPECT_EQ(result, 1);
     for (const std::string& row : {std::string(c.stream), std::string("176 x 144"), std::string("75\r\n")})
       EXPECT_NE(text.find(row), std::string::npos) << row;
@@ -243,7 +245,8 @@ TEST_F(EsReader, TruncationsLoadOrFailCleanly) {
     EXPECT_EQ(load(other, a).failure, mv::LoadFailure::NotThisFormat);
     EXPECT_FALSE(mv::looksLikeElementaryStream(other.data(), other.size()));
   }
-  for (size_t k = 0; k < 3; ++k) EXPECT_TRUE(mv::looksLikeElementaryStream(streams[k].data(), 64)) << names[k];
+  for (size_t k = 0; k < 3; ++k)
+    EXPECT_TRUE(mv::looksLikeElementaryStream(streams[k].data(), 64)) << names[k];
 }
 
 }  // namespace
