@@ -75,6 +75,11 @@ for a in "libmp3lame -q:a 4 -f mp3 sample.mp3" "mp2 -f mp2 sample.mp2" "aac -f a
   "ac3 -f ac3 sample.ac3" "eac3 -f eac3 sample.eac3"; do
   ffmpeg -loglevel error -y -f lavfi -i sine=r=8000 -t 0.3 -c:a ${a% *} "$seeds/${a##* }"
 done
+for es in "mpeg2video -f mpeg2video sample.m2v" "libx264 -f h264 sample.264" "libx265 -f hevc sample.hevc" \
+  "libvpx-vp9 -f ivf sample.ivf"; do
+  set -- $es
+  ffmpeg -loglevel error -y -f lavfi -i testsrc=s=32x32:r=25 -t 1 -c:v "$1" "$2" "$3" "$seeds/$4" || true
+done
 find tests/fuzz/regressions -type f -exec cp {} "$seeds/" \;
 for f in build-fuzz/tests/fuzz/fuzz_*; do
   [ -f "$f" ] && [ -x "$f" ] || continue

@@ -12,6 +12,7 @@
 #include "analysis/failure_causes.h"
 #include "analysis/file_slot.h"
 #include "commands.h"
+#include "es/es_reader.h"
 #include "media/peaks.h"
 #include "media/statistics.h"
 #include "platform/messages.h"
@@ -90,6 +91,7 @@ void addSeriesCommand(CLI::App& app, int* result) {
     j["ok"] = true;
     j["path"] = a.path;
     j["mediaType"] = std::string(slot.container()->name);
+    if (slot.container()->type == mv::MEDIA_ES) j["stream"] = mv::elementaryStreamName(a.path);
     j["fileLength"] = a.fileLength;
     j["durationSeconds"] = a.durationSeconds;
     j["frameWidth"] = a.frameWidth;

@@ -4,6 +4,8 @@
 #include "asf/asf_reader.h"
 #include "avi/avi_info.h"
 #include "avi/avi_reader.h"
+#include "es/es_info.h"
+#include "es/es_reader.h"
 #include "flv/flv_info.h"
 #include "flv/flv_reader.h"
 #include "mkv/mkv_info.h"
@@ -29,6 +31,9 @@ constexpr std::string_view kFlvSuffixes[] = {".flv"};
 constexpr std::string_view kTsSuffixes[] = {".ts", ".m2ts"};
 constexpr std::string_view kPsSuffixes[] = {".mpg", ".mpeg", ".vob", ".dat"};
 constexpr std::string_view kAsfSuffixes[] = {".asf", ".wmv", ".wma"};
+constexpr std::string_view kEsSuffixes[] = {".m1v", ".m2v",  ".mpv",  ".264", ".h264", ".avc",
+                                            ".265", ".h265", ".hevc", ".ivf", ".mp3",  ".mp2",
+                                            ".mpa", ".aac",  ".ac3",  ".eac3"};
 
 constexpr std::string_view kAviMimeTypes[] = {"video/x-msvideo", "video/avi", "video/vnd.avi"};
 constexpr std::string_view kRmMimeTypes[] = {"application/vnd.rn-realmedia",
@@ -40,6 +45,8 @@ constexpr std::string_view kTsMimeTypes[] = {"video/mp2t"};
 constexpr std::string_view kPsMimeTypes[] = {"video/mpeg", "video/x-mpeg", "video/dvd"};
 constexpr std::string_view kAsfMimeTypes[] = {"video/x-ms-asf", "video/x-ms-wmv", "audio/x-ms-wma",
                                               "application/vnd.ms-asf"};
+constexpr std::string_view kEsMimeTypes[] = {"video/MPV", "video/H264", "video/H265", "audio/mpeg",
+                                             "audio/aac", "audio/ac3",  "audio/eac3"};
 
 const Container kContainers[] = {
     {.type = MEDIA_AVI,
@@ -129,6 +136,21 @@ const Container kContainers[] = {
      .supportedPatterns = "*.asf;*.wmv;*.wma",
      .walk = walkAsf,
      .describe = writeAsfInfo,
+     .marksZeroSeconds = false},
+    {.type = MEDIA_ES,
+     .name = "ES",
+     .displayName = "elementary stream",
+     .nameTakesAn = true,
+     .suffixes = kEsSuffixes,
+     .mimeTypes = kEsMimeTypes,
+     .filter = "Elementary Streams(*.m2v;*.264;*.265;*.ivf;*.mp3;*.aac;*.ac3 ...)|"
+               "*.m1v;*.m2v;*.mpv;*.264;*.h264;*.avc;*.265;*.h265;*.hevc;*.ivf;*.mp3;*.mp2;*.mpa;*.aac;*.ac3;"
+               "*.eac3",
+     .supportedPatterns =
+         "*.m1v;*.m2v;*.mpv;*.264;*.h264;*.avc;*.265;*.h265;*.hevc;*.ivf;*.mp3;*.mp2;*.mpa;*.aac;"
+         "*.ac3;*.eac3",
+     .walk = walkElementaryStream,
+     .describe = writeElementaryStreamInfo,
      .marksZeroSeconds = false},
 };
 

@@ -34,6 +34,7 @@ enum MediaType : int {
   MEDIA_TS = 6,
   MEDIA_PS = 7,
   MEDIA_ASF = 8,
+  MEDIA_ES = 9,
 };
 
 struct FileAnalysis {

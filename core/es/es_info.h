@@ -1,0 +1,14 @@
+#pragma once
+// The information text of a raw elementary stream, in Chinese, for the file information window
+// and the `info` command.
+#include <string>
+
+#include "platform/text_file.h"
+
+namespace mv {
+
+// Reads the file at `path` afresh and writes its report into `out`. Nonzero when the file could
+// be opened and parsed; 0 otherwise, and then nothing has been written.
+int writeElementaryStreamInfo(const std::string& path, TextFile& out);
+
+}  // namespace mv
