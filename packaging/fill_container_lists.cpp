@@ -56,8 +56,8 @@ std::string fill(const std::string& name, const std::string& indent) {
     return patterns;
   }
   if (name == "FILTER_NAMES")
-    return joined("、",
-                  [](const Container& c) { return std::string(c.filterName.substr(0, c.filterName.find('('))); });
+    return joined(
+        "、", [](const Container& c) { return std::string(c.filterName.substr(0, c.filterName.find('('))); });
   if (name == "MAN_CONTAINERS")
     // roff takes a "." that starts a line for a request; "\&" keeps a suffix text wherever the
     // template puts the list.

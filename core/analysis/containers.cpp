@@ -36,7 +36,7 @@ constexpr std::string_view kAsfSuffixes[] = {".asf", ".wmv", ".wma"};
 constexpr std::string_view kAviMimeTypes[] = {"video/x-msvideo", "video/avi", "video/vnd.avi"};
 constexpr std::string_view kRmMimeTypes[] = {"application/vnd.rn-realmedia",
                                              "application/vnd.rn-realmedia-vbr"};
-constexpr std::string_view kMp4MimeTypes[] = {"video/mp4",  "video/quicktime", "video/x-m4v", "video/3gpp",
+constexpr std::string_view kMp4MimeTypes[] = {"video/mp4",   "video/quicktime", "video/x-m4v", "video/3gpp",
                                               "video/3gpp2", "audio/mp4",       "audio/x-m4b"};
 constexpr std::string_view kMkvMimeTypes[] = {"video/x-matroska", "video/webm", "audio/x-matroska",
                                               "video/x-matroska-3d"};

@@ -49,7 +49,9 @@ LoadResult FileSlot::open(const std::string& path, LoadControl* control) {
   a.path = path;
   a.identity = identity;
   a.container = c;
-  if (byContent) a.notes.insert(std::lower_bound(a.notes.begin(), a.notes.end(), kNoteContentNotSuffix), kNoteContentNotSuffix);
+  if (byContent)
+    a.notes.insert(std::lower_bound(a.notes.begin(), a.notes.end(), kNoteContentNotSuffix),
+                   kNoteContentNotSuffix);
   return result;
 }
 

@@ -40,7 +40,8 @@ LoadResult readFlv(InputFile& file, FlvFile& out, LoadControl* control = nullptr
 // The walk the load entry (media/reader.h) runs for this container.
 LoadResult walkFlv(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control);
 
-// Whether the first `n` bytes of a file open this container: "FLV", version 1 and a header of at least 9 bytes.
+// Whether the first `n` bytes of a file open this container: "FLV", version 1 and a header of at least 9
+// bytes.
 bool looksLikeFlv(const uint8_t* head, size_t n);
 
 }  // namespace mv

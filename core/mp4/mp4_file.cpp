@@ -692,7 +692,8 @@ void Mp4File::readTraf(size_t at, size_t end, uint64_t moofStart, uint64_t& impl
 bool looksLikeMp4(const uint8_t* head, size_t n) {
   if (n < 16) return false;
   const uint32_t type = readU32be(head + 4);
-  static constexpr uint32_t kOpening[] = {kFtyp, kMoov, kMdat, fourccBe("free"), fourccBe("wide"), fourccBe("skip")};
+  static constexpr uint32_t kOpening[] = {kFtyp,           kMoov, kMdat, fourccBe("free"), fourccBe("wide"),
+                                          fourccBe("skip")};
   if (std::find(std::begin(kOpening), std::end(kOpening), type) == std::end(kOpening)) return false;
   uint64_t size = readU32be(head);
   if (size == 1) {
@@ -707,6 +708,5 @@ bool looksLikeMp4(const uint8_t* head, size_t n) {
   // A box the head holds whole is followed by another.
   return size + 8 > n || printableType(readU32be(head + size + 4));
 }
-
 
 }  // namespace mv

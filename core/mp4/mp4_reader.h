@@ -13,7 +13,8 @@ namespace mv {
 // The walk the load entry (media/reader.h) runs for this container.
 LoadResult walkMp4(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control);
 
-// Whether the first `n` bytes of a file open this container: a box that opens MP4 files (ftyp, moov, mdat, free, wide, skip) of a size that can be one.
+// Whether the first `n` bytes of a file open this container: a box that opens MP4 files (ftyp, moov, mdat,
+// free, wide, skip) of a size that can be one.
 bool looksLikeMp4(const uint8_t* head, size_t n);
 
 }  // namespace mv

@@ -59,7 +59,8 @@ LoadResult readPs(InputFile& file, PsFile& out, LoadControl* control = nullptr);
 // The walk the load entry (media/reader.h) runs for this container.
 LoadResult walkPs(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control);
 
-// Whether the first `n` bytes of a file open this container: an MPEG-1 or MPEG-2 pack header, or a VCD's RIFF "CDXA".
+// Whether the first `n` bytes of a file open this container: an MPEG-1 or MPEG-2 pack header, or a VCD's RIFF
+// "CDXA".
 bool looksLikeProgramStream(const uint8_t* head, size_t n);
 
 }  // namespace mv

@@ -75,7 +75,8 @@ const char* tsStreamTypeName(uint8_t streamType);
 // The walk the load entry (media/reader.h) runs for this container.
 LoadResult walkTs(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control);
 
-// Whether the first `n` bytes of a file open this container: sync bytes at the start of several packets in a row, of 188, 192 or 204 bytes.
+// Whether the first `n` bytes of a file open this container: sync bytes at the start of several packets in a
+// row, of 188, 192 or 204 bytes.
 bool looksLikeTransportStream(const uint8_t* head, size_t n);
 
 }  // namespace mv

@@ -83,7 +83,8 @@ TEST(ContainerTable, TheHelpPageNamesEveryRowAndItsSuffixes) {
   for (const mv::Container& c : mv::containers()) {
     EXPECT_TRUE(has(page, std::string(c.displayName) + "（<code>" + std::string(c.suffixes[0]) + "</code>"))
         << c.name;
-    EXPECT_TRUE(has(page, c.filterName.substr(0, c.filterName.find('(')))) << c.name;  // the open dialog's entry
+    EXPECT_TRUE(has(page, c.filterName.substr(0, c.filterName.find('('))))
+        << c.name;  // the open dialog's entry
     for (std::string_view suffix : c.suffixes) {
       EXPECT_TRUE(has(page, "<code>" + std::string(suffix) + "</code>")) << suffix;
       EXPECT_TRUE(has(page, "*" + std::string(suffix))) << suffix;  // in Supported Files

@@ -62,7 +62,8 @@ TEST(ContentSniff, EveryContainerLoadsUnderAWrongNameAsUnderItsOwn) {
     EXPECT_FALSE(hasNote(right, mv::kNoteContentNotSuffix)) << m.name;
 
     const mvtest::Bytes bytes = mvtest::readFile(own);
-    const mv::Container* byHead = mv::containerOfContent(bytes.data(), std::min(bytes.size(), mv::kContentHeadBytes));
+    const mv::Container* byHead =
+        mv::containerOfContent(bytes.data(), std::min(bytes.size(), mv::kContentHeadBytes));
     ASSERT_NE(byHead, nullptr) << m.name;
     EXPECT_EQ(byHead->type, m.type) << m.name;
 
