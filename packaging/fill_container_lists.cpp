@@ -51,13 +51,13 @@ std::string fill(const std::string& name, const std::string& indent) {
       return std::string(c.displayName) + " (" + joinedViews(c.suffixes, "<code>", "</code>", ", ") + ")";
     });
   if (name == "SUPPORTED_PATTERNS") {
-    std::string patterns = joined("、", [](const Container& c) { return std::string(c.supportedPatterns); });
+    std::string patterns = joined("、", [](const Container& c) { return searchMask(c); });
     for (size_t at; (at = patterns.find(';')) != std::string::npos;) patterns.replace(at, 1, "、");
     return patterns;
   }
   if (name == "FILTER_NAMES")
-    return joined("、",
-                  [](const Container& c) { return std::string(c.filter.substr(0, c.filter.find('('))); });
+    return joined(
+        "、", [](const Container& c) { return std::string(c.filterName.substr(0, c.filterName.find('('))); });
   if (name == "MAN_CONTAINERS")
     // roff takes a "." that starts a line for a request; "\&" keeps a suffix text wherever the
     // template puts the list.

@@ -67,6 +67,10 @@
         <source>已略去中途不全的单元</source>
         <translation>Units missing a part inside the file were left out</translation>
     </message>
+    <message>
+        <source>文件内容与扩展名不符，已按内容读取</source>
+        <translation>The file is not what its suffix says; it was read as what it holds</translation>
+    </message>
 </context>
 <context>
     <name>mvgui::AboutDialog</name>

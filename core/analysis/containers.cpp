@@ -1,5 +1,7 @@
 #include "analysis/containers.h"
 
+#include <algorithm>
+
 #include "asf/asf_info.h"
 #include "asf/asf_reader.h"
 #include "avi/avi_info.h"
@@ -13,6 +15,7 @@
 #include "mp4/mp4_info.h"
 #include "mp4/mp4_reader.h"
 #include "platform/ascii.h"
+#include "platform/input_file.h"
 #include "ps/ps_info.h"
 #include "ps/ps_reader.h"
 #include "rm/rm_info.h"
@@ -23,13 +26,13 @@
 namespace mv {
 namespace {
 
-constexpr std::string_view kAviSuffixes[] = {".avi"};
+constexpr std::string_view kAviSuffixes[] = {".avi", ".divx"};
 constexpr std::string_view kRmSuffixes[] = {".rm", ".rmvb"};
-constexpr std::string_view kMp4Suffixes[] = {".mp4", ".mov", ".m4v"};
-constexpr std::string_view kMkvSuffixes[] = {".mkv", ".webm"};
+constexpr std::string_view kMp4Suffixes[] = {".mp4", ".mov", ".m4v", ".3gp", ".3g2", ".f4v", ".m4a", ".m4b"};
+constexpr std::string_view kMkvSuffixes[] = {".mkv", ".webm", ".mka", ".mk3d"};
 constexpr std::string_view kFlvSuffixes[] = {".flv"};
-constexpr std::string_view kTsSuffixes[] = {".ts", ".m2ts"};
-constexpr std::string_view kPsSuffixes[] = {".mpg", ".mpeg", ".vob", ".dat"};
+constexpr std::string_view kTsSuffixes[] = {".ts", ".m2ts", ".mts", ".m2t", ".tp", ".trp"};
+constexpr std::string_view kPsSuffixes[] = {".mpg", ".mpeg", ".vob", ".dat", ".mod", ".tod", ".vro", ".evo"};
 constexpr std::string_view kAsfSuffixes[] = {".asf", ".wmv", ".wma"};
 constexpr std::string_view kEsSuffixes[] = {".m1v", ".m2v",  ".mpv",  ".264", ".h264", ".avc",
                                             ".265", ".h265", ".hevc", ".ivf", ".mp3",  ".mp2",
@@ -38,8 +41,10 @@ constexpr std::string_view kEsSuffixes[] = {".m1v", ".m2v",  ".mpv",  ".264", ".
 constexpr std::string_view kAviMimeTypes[] = {"video/x-msvideo", "video/avi", "video/vnd.avi"};
 constexpr std::string_view kRmMimeTypes[] = {"application/vnd.rn-realmedia",
                                              "application/vnd.rn-realmedia-vbr"};
-constexpr std::string_view kMp4MimeTypes[] = {"video/mp4", "video/quicktime", "video/x-m4v"};
-constexpr std::string_view kMkvMimeTypes[] = {"video/x-matroska", "video/webm"};
+constexpr std::string_view kMp4MimeTypes[] = {"video/mp4",   "video/quicktime", "video/x-m4v", "video/3gpp",
+                                              "video/3gpp2", "audio/mp4",       "audio/x-m4b"};
+constexpr std::string_view kMkvMimeTypes[] = {"video/x-matroska", "video/webm", "audio/x-matroska",
+                                              "video/x-matroska-3d"};
 constexpr std::string_view kFlvMimeTypes[] = {"video/x-flv"};
 constexpr std::string_view kTsMimeTypes[] = {"video/mp2t"};
 constexpr std::string_view kPsMimeTypes[] = {"video/mpeg", "video/x-mpeg", "video/dvd"};
@@ -55,9 +60,9 @@ const Container kContainers[] = {
      .nameTakesAn = true,
      .suffixes = kAviSuffixes,
      .mimeTypes = kAviMimeTypes,
-     .filter = "Avi Files(*.avi)|*.avi",
-     .supportedPatterns = "*.avi",
+     .filterName = "Avi Files(*.avi)",
      .walk = walkAvi,
+     .looksLike = looksLikeAvi,
      .describe = writeAviInfo,
      .marksZeroSeconds = false},
     {.type = MEDIA_RM,
@@ -66,9 +71,9 @@ const Container kContainers[] = {
      .nameTakesAn = false,
      .suffixes = kRmSuffixes,
      .mimeTypes = kRmMimeTypes,
-     .filter = "RM Files(*.RM)|*.rm;*.rmvb",
-     .supportedPatterns = "*.rmvb;*.rm",
+     .filterName = "RM Files(*.RM)",
      .walk = walkRealMedia,
+     .looksLike = looksLikeRealMedia,
      .describe = writeRealMediaInfo,
      .marksZeroSeconds = true},
     {.type = MEDIA_MP4,
@@ -77,9 +82,9 @@ const Container kContainers[] = {
      .nameTakesAn = true,
      .suffixes = kMp4Suffixes,
      .mimeTypes = kMp4MimeTypes,
-     .filter = "MP4 Files(*.mp4;*.mov;*.m4v)|*.mp4;*.mov;*.m4v",
-     .supportedPatterns = "*.mp4;*.mov;*.m4v",
+     .filterName = "MP4 Files(*.mp4;*.mov;*.m4v)",
      .walk = walkMp4,
+     .looksLike = looksLikeMp4,
      .describe = writeMp4Info,
      .marksZeroSeconds = false},
     {.type = MEDIA_MKV,
@@ -88,9 +93,9 @@ const Container kContainers[] = {
      .nameTakesAn = false,
      .suffixes = kMkvSuffixes,
      .mimeTypes = kMkvMimeTypes,
-     .filter = "Matroska Files(*.mkv;*.webm)|*.mkv;*.webm",
-     .supportedPatterns = "*.mkv;*.webm",
+     .filterName = "Matroska Files(*.mkv;*.webm)",
      .walk = walkMatroska,
+     .looksLike = looksLikeMatroska,
      .describe = writeMatroskaInfo,
      .marksZeroSeconds = false},
     {.type = MEDIA_FLV,
@@ -99,9 +104,9 @@ const Container kContainers[] = {
      .nameTakesAn = true,
      .suffixes = kFlvSuffixes,
      .mimeTypes = kFlvMimeTypes,
-     .filter = "FLV Files(*.flv)|*.flv",
-     .supportedPatterns = "*.flv",
+     .filterName = "FLV Files(*.flv)",
      .walk = walkFlv,
+     .looksLike = looksLikeFlv,
      .describe = writeFlvInfo,
      .marksZeroSeconds = false},
     {.type = MEDIA_TS,
@@ -110,9 +115,9 @@ const Container kContainers[] = {
      .nameTakesAn = true,
      .suffixes = kTsSuffixes,
      .mimeTypes = kTsMimeTypes,
-     .filter = "MPEG-TS Files(*.ts;*.m2ts)|*.ts;*.m2ts",
-     .supportedPatterns = "*.ts;*.m2ts",
+     .filterName = "MPEG-TS Files(*.ts;*.m2ts)",
      .walk = walkTs,
+     .looksLike = looksLikeTransportStream,
      .describe = writeTsInfo,
      .marksZeroSeconds = false},
     {.type = MEDIA_PS,
@@ -121,9 +126,9 @@ const Container kContainers[] = {
      .nameTakesAn = true,
      .suffixes = kPsSuffixes,
      .mimeTypes = kPsMimeTypes,
-     .filter = "MPEG-PS Files(*.mpg;*.mpeg;*.vob;*.dat)|*.mpg;*.mpeg;*.vob;*.dat",
-     .supportedPatterns = "*.mpg;*.mpeg;*.vob;*.dat",
+     .filterName = "MPEG-PS Files(*.mpg;*.mpeg;*.vob;*.dat)",
      .walk = walkPs,
+     .looksLike = looksLikeProgramStream,
      .describe = writePsInfo,
      .marksZeroSeconds = false},
     {.type = MEDIA_ASF,
@@ -132,9 +137,9 @@ const Container kContainers[] = {
      .nameTakesAn = true,
      .suffixes = kAsfSuffixes,
      .mimeTypes = kAsfMimeTypes,
-     .filter = "Windows Media Files(*.asf;*.wmv;*.wma)|*.asf;*.wmv;*.wma",
-     .supportedPatterns = "*.asf;*.wmv;*.wma",
+     .filterName = "Windows Media Files(*.asf;*.wmv;*.wma)",
      .walk = walkAsf,
+     .looksLike = looksLikeAsf,
      .describe = writeAsfInfo,
      .marksZeroSeconds = false},
     {.type = MEDIA_ES,
@@ -174,12 +179,28 @@ const Container* containerOfType(MediaType type) {
   return nullptr;
 }
 
+static_assert(kContentHeadBytes <= InputFile::kBufferSize, "the head is peeked at once");
+
+const Container* containerOfContent(const uint8_t* head, size_t n) {
+  for (const Container& c : kContainers)
+    if (c.looksLike && c.looksLike(head, n)) return &c;
+  return nullptr;
+}
+
+const Container* containerOfFileContent(const std::string& path) {
+  InputFile file;
+  if (!file.open(path)) return nullptr;
+  const size_t n = size_t(std::min<uint64_t>(file.length(), kContentHeadBytes));
+  const uint8_t* head = file.peek(0, n);
+  return head ? containerOfContent(head, n) : nullptr;
+}
+
 std::string openFileFilter() {
   std::string supported, entries;
   for (const Container& c : kContainers) {
     if (!supported.empty()) supported += ';';
-    supported += c.supportedPatterns;
-    entries += std::string(c.filter) + "|";
+    supported += searchMask(c);
+    entries += fileFilter(c) + "|";
   }
   return "Supported Files|" + supported + "|" + entries + "All Files(*.*)|*.*||";
 }
@@ -202,6 +223,10 @@ std::string searchMask(const Container& container) {
     mask += s;
   }
   return mask;
+}
+
+std::string fileFilter(const Container& container) {
+  return std::string(container.filterName) + "|" + searchMask(container);
 }
 
 }  // namespace mv

@@ -73,7 +73,7 @@ std::string systemError(int err, Language tr) {
 
 const char* loadFailureMessage(const std::string& path, const LoadResult& result) {
   if (result.ok() || result.failure == LoadFailure::Cancelled) return nullptr;
-  if (!containerOfPath(path)) return msg::kInvalidFile;
+  if (result.failure == LoadFailure::NotThisFormat && !containerOfPath(path)) return msg::kInvalidFile;
   if (result.failure == LoadFailure::OutOfMemory) return msg::kOutOfMemory;
   return msg::kReadFailed;
 }

@@ -1,5 +1,6 @@
 #include "analysis/file_slot.h"
 
+#include <algorithm>
 #include <new>
 
 #include "analysis/containers.h"
@@ -16,14 +17,26 @@ FileSlot::~FileSlot() { clear(); }
 LoadResult FileSlot::open(const std::string& path, LoadControl* control) {
   clear();
   FileAnalysis& a = analysis;
-  const Container* c = containerOfPath(path);
-  if (!c) return LoadResult::fail(LoadFailure::NotThisFormat);
   const std::optional<FileIdentity> identity = fileIdentity(path);
-  LoadResult result;
-  try {
-    result = c->load(path, a, control);
-  } catch (const std::bad_alloc&) {
-    result = LoadResult::fail(LoadFailure::OutOfMemory);
+  const auto load = [&](const Container& c) {
+    try {
+      return c.load(path, a, control);
+    } catch (const std::bad_alloc&) {
+      return LoadResult::fail(LoadFailure::OutOfMemory);
+    }
+  };
+  const Container* c = containerOfPath(path);
+  LoadResult result = c ? load(*c) : LoadResult::fail(LoadFailure::NotThisFormat);
+  // A file named for another container, or for none, is read as what its first bytes are.
+  bool byContent = false;
+  if (result.failure == LoadFailure::NotThisFormat) {
+    if (const Container* content = containerOfFileContent(path); content && content != c) {
+      if (const LoadResult r = load(*content); r.failure != LoadFailure::NotThisFormat) {
+        result = r;
+        c = content;
+        byContent = true;
+      }
+    }
   }
   if (result.ok() && (!a.videoSeries || !a.audioSeries)) result = LoadResult::fail(LoadFailure::Damaged);
   // Without a total series every report would read a missing column: the load counts as failed.
@@ -35,18 +48,18 @@ LoadResult FileSlot::open(const std::string& path, LoadControl* control) {
   }
   a.path = path;
   a.identity = identity;
+  a.container = c;
+  if (byContent)
+    a.notes.insert(std::lower_bound(a.notes.begin(), a.notes.end(), kNoteContentNotSuffix),
+                   kNoteContentNotSuffix);
   return result;
 }
 
 void FileSlot::clear() { analysis = FileAnalysis(); }
 
-MediaType FileSlot::mediaType() const {
-  return analysis.path.empty() ? MEDIA_NONE : mediaTypeOfPath(analysis.path);
-}
+MediaType FileSlot::mediaType() const { return analysis.container ? analysis.container->type : MEDIA_NONE; }
 
-const Container* FileSlot::container() const {
-  return analysis.path.empty() ? nullptr : containerOfPath(analysis.path);
-}
+const Container* FileSlot::container() const { return analysis.container; }
 
 void FileSlot::recomputeThresholds() {
   if (analysis.videoSeries) computeThresholds(*analysis.videoSeries, top_, bottom_);

@@ -14,7 +14,8 @@ namespace mv {
 
 struct Container;
 
-// The reader a path goes to, by its suffix alone.
+// The reader a path's suffix names; a file whose first bytes are another container's is read as
+// that one (FileSlot::mediaType).
 MediaType mediaTypeOfPath(const std::string& path);
 
 class FileSlot {
@@ -27,11 +28,14 @@ class FileSlot {
   // Clears, loads and computes the statistics, and tells how the load ended. Nothing is shown:
   // the caller turns a failure into its own words (failure_causes.h). A slot that failed to
   // open stays empty.
+  // A file its suffix's reader does not take (or of no known suffix) is read as the container
+  // its first bytes are, with the note kNoteContentNotSuffix.
   LoadResult open(const std::string& path, LoadControl* control = nullptr);
   void clear();
   // Exchanges the loaded files (an open into a spare slot can replace a slot's file only once it
   // succeeded); the marked-seconds counts stay with each slot.
   void swap(FileSlot& other) noexcept { std::swap(analysis, other.analysis); }
+  // The container the loaded file was read as.
   MediaType mediaType() const;
   const Container* container() const;
 

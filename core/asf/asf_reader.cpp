@@ -437,4 +437,8 @@ LoadResult walkAsf(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadCon
   return LoadResult::success();
 }
 
+bool looksLikeAsf(const uint8_t* head, size_t n) {
+  return n >= sizeof kHeader.b && std::memcmp(head, kHeader.b, sizeof kHeader.b) == 0;
+}
+
 }  // namespace mv

@@ -1,6 +1,7 @@
 #pragma once
 // ASF reader (.asf .wmv .wma): the per-second series of the video and audio media objects, and
 // the header values the information text shows.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -63,5 +64,8 @@ LoadResult readAsf(InputFile& file, AsfFile& out, LoadControl* control = nullptr
 
 // The walk the load entry (media/reader.h) runs for this container.
 LoadResult walkAsf(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control);
+
+// Whether the first `n` bytes of a file open this container: the ASF header object's GUID.
+bool looksLikeAsf(const uint8_t* head, size_t n);
 
 }  // namespace mv

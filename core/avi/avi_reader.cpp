@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <new>
 
 #include "codec/fourcc.h"
@@ -652,6 +653,10 @@ LoadResult walkAvi(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadCon
   notes.cutShort = reader.cutShort();
   notes.indexRebuilt = source == AviIndexSource::MoviWalk;
   return LoadResult::success();
+}
+
+bool looksLikeAvi(const uint8_t* head, size_t n) {
+  return n >= 12 && std::memcmp(head, "RIFF", 4) == 0 && readU32le(head + 8) == kFormAvi;
 }
 
 }  // namespace mv

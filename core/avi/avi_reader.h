@@ -1,6 +1,7 @@
 #pragma once
 // AVI (RIFF "AVI " / "AVIX") tree walk and the per-second attribution of its legacy index.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -196,5 +197,8 @@ class AviReader {
 
 // The walk the load entry (media/reader.h) runs for this container.
 LoadResult walkAvi(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control);
+
+// Whether the first `n` bytes of a file open this container: "RIFF" of the form "AVI ".
+bool looksLikeAvi(const uint8_t* head, size_t n);
 
 }  // namespace mv

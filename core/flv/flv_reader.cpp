@@ -246,4 +246,9 @@ LoadResult walkFlv(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadCon
   return LoadResult::success();
 }
 
+bool looksLikeFlv(const uint8_t* head, size_t n) {
+  return n >= kHeaderSize && std::memcmp(head, "FLV", 3) == 0 && head[3] == 1 &&
+         readU32be(head + 5) >= kHeaderSize;
+}
+
 }  // namespace mv

@@ -1,6 +1,7 @@
 #pragma once
 // FLV reader: the per-second series of the video tags and the audio tags, and the onMetaData
 // values the information text shows.
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -38,5 +39,9 @@ LoadResult readFlv(InputFile& file, FlvFile& out, LoadControl* control = nullptr
 
 // The walk the load entry (media/reader.h) runs for this container.
 LoadResult walkFlv(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control);
+
+// Whether the first `n` bytes of a file open this container: "FLV", version 1 and a header of at least 9
+// bytes.
+bool looksLikeFlv(const uint8_t* head, size_t n);
 
 }  // namespace mv

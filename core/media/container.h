@@ -1,6 +1,8 @@
 #pragma once
 // One row of the container table: what the rest of the program needs to know of a container
 // family. The rows themselves live in analysis/containers.cpp.
+#include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
@@ -20,9 +22,11 @@ struct Container {
   bool nameTakesAn;                             // English says "an AVI file", "a RealMedia file"
   std::span<const std::string_view> suffixes;   // with their dot, lower case: ".avi"
   std::span<const std::string_view> mimeTypes;  // the desktop entry's and AppStream's, from these rows
-  std::string_view filter;                      // file dialog entry: "Avi Files(*.avi)|*.avi"
-  std::string_view supportedPatterns;           // this family's part of "Supported Files"
+  std::string_view filterName;                  // the file dialog's entry as shown: "Avi Files(*.avi)"
   WalkFunction walk;                            // run by the one load entry, loadWith()
+  // Whether a file's first bytes are this container's, for files whose suffix does not tell;
+  // strict enough that no two rows claim one file.
+  bool (*looksLike)(const uint8_t* head, size_t n);
   // The container's own description of its headers and streams; 0 when it cannot be read.
   int (*describe)(const std::string& path, TextFile& out);
   // Seconds without video are a sign of damage worth an indicator (RealMedia's batch check).

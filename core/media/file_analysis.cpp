@@ -3,6 +3,7 @@
 namespace mv {
 
 std::string noteDescription(const std::string& note) {
+  if (note == kNoteContentNotSuffix) return "文件内容与扩展名不符，已按内容读取";
   if (note == kNoteCutShort) return "文件不完整";
   if (note == kNoteIndexRebuilt) return "索引已由数据重建";
   if (note == kNoteRateAssumed) return "未声明帧率，按每秒 25 帧计时";

@@ -13,7 +13,11 @@
 
 namespace mv {
 
+struct Container;
+
 // Notes a reader may add to an analysis.
+inline constexpr const char* kNoteContentNotSuffix =
+    "content-not-suffix";  // read as the container its first bytes are, not the one its suffix names
 inline constexpr const char* kNoteCutShort = "cut-short";  // the file ends early; what it holds was read
 inline constexpr const char* kNoteIndexRebuilt =
     "index-rebuilt";  // chunk sizes came from the data, not an index
@@ -48,6 +52,7 @@ struct FileAnalysis {
   int32_t frameHeight = 0;               // pixels, 0 if unknown
   int32_t frameRateMilli = 0;            // frames per 1000 s, 0 if unknown
   std::optional<FileIdentity> identity;  // the file that was read
+  const Container* container = nullptr;  // the one it was read as; null when the slot is empty
   // What the reader had to do to read the file ("cut-short", "index-rebuilt", "units-dropped"), sorted.
   std::vector<std::string> notes;
   // The chosen tracks' units in decode order, for the frame and GOP views.

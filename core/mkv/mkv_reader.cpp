@@ -666,4 +666,9 @@ codec::TrackCoding mkvVideoCoding(const std::string& codecId, const std::vector<
   return out;
 }
 
+bool looksLikeMatroska(const uint8_t* head, size_t n) {
+  // The header's size is a variable-length integer: its first byte is not 0.
+  return n >= 5 && readU32be(head) == kIdEbml && head[4] != 0;
+}
+
 }  // namespace mv

@@ -1,5 +1,6 @@
 #pragma once
 // Matroska and WebM (.mkv .webm) reader: the per-second series of the first video and the first audio track.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -55,6 +56,9 @@ LoadResult readMatroska(InputFile& file, MkvFile& out, LoadControl* control = nu
 
 // The walk the load entry (media/reader.h) runs for this container.
 LoadResult walkMatroska(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control);
+
+// Whether the first `n` bytes of a file open this container: the EBML header's ID and a valid size.
+bool looksLikeMatroska(const uint8_t* head, size_t n);
 
 // The coding of a video track by its CodecID, `codecPrivate` its whole CodecPrivate.
 codec::TrackCoding mkvVideoCoding(const std::string& codecId, const std::vector<uint8_t>& codecPrivate);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 
+#include "mp4/mp4_reader.h"
 #include "platform/byte_cursor.h"
 #include "platform/byte_order.h"
 
@@ -11,6 +12,7 @@ namespace {
 
 constexpr uint32_t kFtyp = fourccBe("ftyp");
 constexpr uint32_t kMoov = fourccBe("moov");
+constexpr uint32_t kMdat = fourccBe("mdat");
 constexpr uint32_t kMoof = fourccBe("moof");
 constexpr uint32_t kMvhd = fourccBe("mvhd");
 constexpr uint32_t kTrak = fourccBe("trak");
@@ -685,6 +687,26 @@ void Mp4File::readTraf(size_t at, size_t end, uint64_t moofStart, uint64_t& impl
     dataEnd = offset;
     implicitOffset = offset;
   }
+}
+
+bool looksLikeMp4(const uint8_t* head, size_t n) {
+  if (n < 16) return false;
+  const uint32_t type = readU32be(head + 4);
+  static constexpr uint32_t kOpening[] = {kFtyp,           kMoov, kMdat, fourccBe("free"), fourccBe("wide"),
+                                          fourccBe("skip")};
+  if (std::find(std::begin(kOpening), std::end(kOpening), type) == std::end(kOpening)) return false;
+  uint64_t size = readU32be(head);
+  if (size == 1) {
+    size = readU64be(head + 8);
+    if (size < 16) return false;
+  } else if (size == 0) {
+    return type == kMdat;  // only the last box runs to the end of the file
+  } else if (size < 8) {
+    return false;
+  }
+  if (type == kFtyp && (size < 16 || !printableType(readU32be(head + 8)))) return false;
+  // A box the head holds whole is followed by another.
+  return size + 8 > n || printableType(readU32be(head + size + 4));
 }
 
 }  // namespace mv

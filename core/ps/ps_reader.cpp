@@ -483,4 +483,13 @@ LoadResult walkPs(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadCont
   return codec::takePictures(ps.pictures, ps.frameRateMilli, ps.rateAssumed, out, notes);
 }
 
+bool looksLikeProgramStream(const uint8_t* head, size_t n) {
+  if (n >= 12 && std::memcmp(head, "RIFF", 4) == 0) return std::memcmp(head + 8, "CDXA", 4) == 0;
+  if (n < 14 || head[0] != 0 || head[1] != 0 || head[2] != 1 || head[3] != kPack) return false;
+  // The marker bits of the system clock reference: '0010' and three 1s (MPEG-1), '01' and
+  // four 1s (MPEG-2).
+  if ((head[4] & 0xF1) == 0x21) return (head[6] & 1) && (head[8] & 1) && (head[9] & 0x80) && (head[11] & 1);
+  return (head[4] & 0xC4) == 0x44 && (head[6] & 4) && (head[8] & 4) && (head[9] & 1) && (head[12] & 3) == 3;
+}
+
 }  // namespace mv

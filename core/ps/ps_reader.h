@@ -1,6 +1,7 @@
 #pragma once
 // MPEG program stream reader (.mpg .mpeg .vob, and .dat: plain, or VCD sectors in RIFF "CDXA"):
 // the per-second series of the first video stream and the first audio stream, one unit per PES.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -57,5 +58,9 @@ LoadResult readPs(InputFile& file, PsFile& out, LoadControl* control = nullptr);
 
 // The walk the load entry (media/reader.h) runs for this container.
 LoadResult walkPs(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control);
+
+// Whether the first `n` bytes of a file open this container: an MPEG-1 or MPEG-2 pack header, or a VCD's RIFF
+// "CDXA".
+bool looksLikeProgramStream(const uint8_t* head, size_t n);
 
 }  // namespace mv

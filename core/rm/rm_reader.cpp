@@ -452,4 +452,9 @@ LoadResult walkRealMedia(InputFile& file, FileAnalysis& out, WalkNotes& notes, L
   return LoadResult::success();
 }
 
+bool looksLikeRealMedia(const uint8_t* head, size_t n) {
+  return n >= kChunkHeaderSize && readU32be(head) == kIdRmf && readU32be(head + 4) >= kChunkHeaderSize &&
+         readU16be(head + 8) <= 1;
+}
+
 }  // namespace mv

@@ -1,6 +1,7 @@
 #pragma once
 // RealMedia (.rm, .rmvb) chunk walk and the per-second attribution of its media packets.
 // Every number in the file is big-endian.
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -164,5 +165,8 @@ class RmReader {
 
 // The walk the load entry (media/reader.h) runs for this container.
 LoadResult walkRealMedia(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control);
+
+// Whether the first `n` bytes of a file open this container: a ".RMF" chunk of version 0 or 1.
+bool looksLikeRealMedia(const uint8_t* head, size_t n);
 
 }  // namespace mv

@@ -21,6 +21,8 @@ constexpr size_t kPidCount = 8192;
 constexpr int kRunCheck = 4;
 constexpr int kRunMinimum = 2;
 constexpr uint32_t kPacketSizes[] = {188, 192, 204};
+// Packets in a row that make the first bytes of a file a transport stream.
+constexpr size_t kRunInHead = 5;
 // A PES header is at most 9 + 255 bytes; two payload bytes more tell private data's sync word.
 constexpr size_t kHeadKeep = 9 + 255 + 2;
 // Sequence headers open the payload of the PES that carries them.
@@ -642,6 +644,17 @@ LoadResult walkTs(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadCont
   out.videoUnits = std::move(ts.video);
   out.audioUnits = std::move(ts.audio);
   return codec::takePictures(ts.pictures, ts.frameRateMilli, ts.rateAssumed, out, notes);
+}
+
+bool looksLikeTransportStream(const uint8_t* head, size_t n) {
+  // Recorders' 192-byte packets put a time code before the sync byte.
+  for (uint32_t size : kPacketSizes) {
+    const size_t first = size == 192 ? 4 : 0;
+    size_t k = 0;
+    while (k < kRunInHead && first + k * size < n && head[first + k * size] == kSync) ++k;
+    if (k == kRunInHead) return true;
+  }
+  return false;
 }
 
 }  // namespace mv

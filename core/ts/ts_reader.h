@@ -1,6 +1,7 @@
 #pragma once
 // MPEG transport stream reader (.ts, and .m2ts with its 4-byte time codes): the per-second
 // series of the PES packets of the first program's first video and first audio stream.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -73,5 +74,9 @@ const char* tsStreamTypeName(uint8_t streamType);
 
 // The walk the load entry (media/reader.h) runs for this container.
 LoadResult walkTs(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control);
+
+// Whether the first `n` bytes of a file open this container: sync bytes at the start of several packets in a
+// row, of 188, 192 or 204 bytes.
+bool looksLikeTransportStream(const uint8_t* head, size_t n);
 
 }  // namespace mv

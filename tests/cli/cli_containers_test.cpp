@@ -41,7 +41,7 @@ TEST(ContainerTable, HelpTextsAndTheOpenDialogNameEveryRow) {
         has(help(command), "FILE TEXT REQUIRED          Media file (" + mv::containerNames(", ") + ")\n"))
         << command;
   for (const mv::Container& c : mv::containers()) {
-    EXPECT_TRUE(has(filter, "|" + std::string(c.filter) + "|")) << c.name;
+    EXPECT_TRUE(has(filter, "|" + std::string(c.filterName) + "|" + mv::searchMask(c) + "|")) << c.name;
     for (std::string_view suffix : c.suffixes) {
       EXPECT_TRUE(has(supported, "*" + std::string(suffix))) << suffix;
       EXPECT_TRUE(has(main, suffix)) << suffix;
@@ -83,7 +83,8 @@ TEST(ContainerTable, TheHelpPageNamesEveryRowAndItsSuffixes) {
   for (const mv::Container& c : mv::containers()) {
     EXPECT_TRUE(has(page, std::string(c.displayName) + "（<code>" + std::string(c.suffixes[0]) + "</code>"))
         << c.name;
-    EXPECT_TRUE(has(page, c.filter.substr(0, c.filter.find('(')))) << c.name;  // the open dialog's entry
+    EXPECT_TRUE(has(page, c.filterName.substr(0, c.filterName.find('('))))
+        << c.name;  // the open dialog's entry
     for (std::string_view suffix : c.suffixes) {
       EXPECT_TRUE(has(page, "<code>" + std::string(suffix) + "</code>")) << suffix;
       EXPECT_TRUE(has(page, "*" + std::string(suffix))) << suffix;  // in Supported Files

@@ -1,6 +1,7 @@
 // The JSON contract of `morvatelline-cli series` that scripts rely on.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <nlohmann/json.hpp>
 
 #include "fixtures/avi_builder.h"
@@ -69,6 +70,22 @@ TEST(CliSeries, TopAndBottomChangeTheThresholds) {
   const auto one = nlohmann::json::parse(cli("series '" + path + "' --top 1 --bottom 1").out);
   EXPECT_GT(one["video"][6].get<uint32_t>(), d["video"][6].get<uint32_t>());
   EXPECT_LT(one["video"][7].get<uint32_t>(), d["video"][7].get<uint32_t>());
+}
+
+// A file named for another container, or for none, says what it was read as.
+TEST(CliSeries, AFileReadByItsContentSaysSo) {
+  mvtest::TempDir dir;
+  writeRamp(dir.file("clip.avi"));
+  const auto right = nlohmann::json::parse(cli("series '" + dir.file("clip.avi") + "'").out);
+  for (const char* name : {"clip.mpg", "clip"}) {
+    std::filesystem::copy_file(dir.file("clip.avi"), dir.file(name));
+    const CliRun r = cli(std::string("series '") + dir.file(name) + "'");
+    ASSERT_EQ(r.status, 0) << name;
+    const auto j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["mediaType"], "AVI") << name;
+    EXPECT_EQ(j["notes"], nlohmann::json({"content-not-suffix"})) << name;
+    EXPECT_EQ(j["video"], right["video"]) << name;
+  }
 }
 
 TEST(CliSeries, FailureAndUsage) {

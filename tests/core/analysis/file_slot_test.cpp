@@ -67,8 +67,8 @@ TEST_F(FileSlotTest, FailureIsReturnedNotShownAndLeavesTheSlotEmpty) {
     const char* message;
   };
   const Case cases[] = {
-      {write("clip.ogv", avi::simpleVideo(250, 1000).build()), mv::LoadFailure::NotThisFormat,
-       mv::msg::kInvalidFile},
+      // Of no suffix the program reads, and no container by its first bytes either.
+      {write("clip.ogv", damaged), mv::LoadFailure::NotThisFormat, mv::msg::kInvalidFile},
       {write("bad.avi", damaged), mv::LoadFailure::NotThisFormat, mv::msg::kReadFailed},
       {dir.file("missing.avi"), mv::LoadFailure::CouldNotRead, mv::msg::kReadFailed},
       {dir.file("pipe.rm"), mv::LoadFailure::CouldNotRead, mv::msg::kReadFailed},
