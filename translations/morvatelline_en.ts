@@ -276,6 +276,10 @@
         <source>%1 文件</source>
         <translation>%1 Files</translation>
     </message>
+    <message>
+        <source>基本流文件</source>
+        <translation>Elementary stream files</translation>
+    </message>
 </context>
 <context>
     <name>mvgui::ChartImage</name>

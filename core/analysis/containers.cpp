@@ -144,17 +144,13 @@ const Container kContainers[] = {
      .marksZeroSeconds = false},
     {.type = MEDIA_ES,
      .name = "ES",
-     .displayName = "elementary stream",
+     .displayName = "ES",
      .nameTakesAn = true,
      .suffixes = kEsSuffixes,
      .mimeTypes = kEsMimeTypes,
-     .filter = "Elementary Streams(*.m2v;*.264;*.265;*.ivf;*.mp3;*.aac;*.ac3 ...)|"
-               "*.m1v;*.m2v;*.mpv;*.264;*.h264;*.avc;*.265;*.h265;*.hevc;*.ivf;*.mp3;*.mp2;*.mpa;*.aac;*.ac3;"
-               "*.eac3",
-     .supportedPatterns =
-         "*.m1v;*.m2v;*.mpv;*.264;*.h264;*.avc;*.265;*.h265;*.hevc;*.ivf;*.mp3;*.mp2;*.mpa;*.aac;"
-         "*.ac3;*.eac3",
+     .filterName = "Elementary Stream Files(*.m2v;*.264;*.265;*.ivf;*.mp3;*.aac;*.ac3 ...)",
      .walk = walkElementaryStream,
+     .looksLike = looksLikeElementaryStream,
      .describe = writeElementaryStreamInfo,
      .marksZeroSeconds = false},
 };

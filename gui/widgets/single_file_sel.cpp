@@ -85,6 +85,8 @@ QString describe(const QString& description) {
     text = QCoreApplication::translate("mvgui::CSingleFileSel", "所有文件");
   else if (name == QLatin1String("Text"))
     text = QCoreApplication::translate("mvgui::CSingleFileSel", "文本文件");
+  else if (name == QLatin1String("Elementary Stream"))
+    text = QCoreApplication::translate("mvgui::CSingleFileSel", "基本流文件");
   else if (m.captured(2) == QLatin1String("Image"))
     text = QCoreApplication::translate("mvgui::CSingleFileSel", "%1 图像").arg(name);
   else

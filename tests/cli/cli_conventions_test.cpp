@@ -94,8 +94,8 @@ TEST_F(CliLoadFailure, EachCauseNamesThePathInEitherLanguage) {
       {"locked.avi", "没有权限读取", "permission denied"},
       {"text.avi", "不是有效的 AVI 文件", "not an AVI file"},
       {"text.rmvb", "不是有效的 RealMedia 文件", "not a RealMedia file"},
-      {"clip.ogv", "不是支持的媒体文件（AVI、RealMedia、MP4、Matroska、FLV、MPEG-TS、MPEG-PS、ASF）",
-       "not a supported media file (AVI, RealMedia, MP4, Matroska, FLV, MPEG-TS, MPEG-PS, ASF)"},
+      {"clip.ogv", "不是支持的媒体文件（AVI、RealMedia、MP4、Matroska、FLV、MPEG-TS、MPEG-PS、ASF、ES）",
+       "not a supported media file (AVI, RealMedia, MP4, Matroska, FLV, MPEG-TS, MPEG-PS, ASF, ES)"},
       {"damaged.avi", "文件在第 " + at + " 字节处损坏", "damaged at byte " + at},
   };
   // Root reads any file: the unreadable one is read by "nobody" then.
