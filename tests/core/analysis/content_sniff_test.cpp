@@ -33,6 +33,12 @@ const Made kMade[] = {
     {"clip.m2ts", "-c:v mpeg2video -c:a mp2 -f mpegts -mpegts_m2ts_mode 1", mv::MEDIA_TS},
     {"clip.mpg", "-c:v mpeg2video -c:a mp2 -f vob", mv::MEDIA_PS},
     {"clip.wmv", "-c:v wmv2 -c:a wmav2", mv::MEDIA_ASF},
+    {"clip.264", "-map 0:v -c:v libx264 -f h264", mv::MEDIA_ES},
+    {"clip.m2v", "-map 0:v -c:v mpeg2video -f mpeg2video", mv::MEDIA_ES},
+    {"clip.ivf", "-map 0:v -c:v libvpx -f ivf", mv::MEDIA_ES},
+    {"clip.mp3", "-map 1:a -c:a libmp3lame -f mp3", mv::MEDIA_ES},
+    {"clip.aac", "-map 1:a -c:a aac -f adts", mv::MEDIA_ES},
+    {"clip.ac3", "-map 1:a -c:a ac3 -f ac3", mv::MEDIA_ES},
 };
 
 bool make(const std::string& path, const std::string& args) {
