@@ -1,0 +1,72 @@
+#pragma once
+// Will it play: a decoder buffer of B bits filled at R bit/s and emptied by each frame at its
+// decode time, over the frame list; the frames it cannot take, and GOPs longer than a disc
+// allows, as runs of seconds.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "analysis/file_slot.h"
+#include "media/frames.h"
+#include "media/load.h"
+#include "media/zero_runs.h"
+
+namespace mv {
+
+enum class BufferPreset { Dvd, Vcd, BluRay, Stream, Custom };
+
+// "dvd", "vcd", "bluray", "stream", "custom": the CLI's and the settings' names.
+std::string_view bufferPresetName(BufferPreset preset);
+std::optional<BufferPreset> bufferPresetOfName(std::string_view name);
+
+struct BufferModel {
+  BufferPreset preset = BufferPreset::Custom;
+  uint64_t rate = 0;  // bits per second
+  uint64_t bits = 0;  // buffer size
+  // GOP limit in pictures for the file's frame rate (DVD), 0 for none.
+  uint32_t maxGop = 0;
+};
+
+// The model of a fixed preset (DVD, VCD, Blu-ray) for a stream of `frameRateMilli`; custom takes
+// `rate` and `bits`. Not for BufferPreset::Stream.
+BufferModel presetModel(BufferPreset preset, int32_t frameRateMilli, uint64_t rate = 0, uint64_t bits = 0);
+
+// "From the stream": the bit rate and VBV size an MPEG-1/2 sequence header of the file declares.
+// Null with `why` (a user's sentence, Chinese) when the stream declares none (another codec, a
+// variable-rate MPEG-1 header, no header found).
+std::optional<BufferModel> streamModel(const FileSlot& slot, std::string& why);
+
+enum class BufferViolation : uint8_t { Underflow, FrameTooLarge, GopTooLong };
+// "underflow", "frame-too-large", "gop-too-long".
+std::string_view violationName(BufferViolation kind);
+
+// Consecutive seconds (from 0, as the gaps count them) holding violations of one kind.
+struct BufferRun {
+  ZeroRun seconds;  // first and last second, zeroRunText() prints it
+  BufferViolation kind = BufferViolation::Underflow;
+  // The lowest fullness (bits) before a frame of the run was taken; none for GOP runs.
+  std::optional<double> lowest;
+};
+
+struct BufferCheck {
+  BufferModel model;
+  // Fullness after each frame was taken, bits (0 .. model.bits), one per frame in decode order.
+  std::vector<double> fullness;
+  // The frames that violate (index into the frame list), for marking them.
+  std::vector<uint32_t> violatingFrames;
+  std::vector<BufferRun> runs;
+  double lowest = 0;         // the lowest fullness before a frame was taken, bits
+  double lowestSeconds = 0;  // and when (the frame's time)
+  bool ok() const { return runs.empty(); }
+};
+
+BufferCheck checkBuffer(const std::vector<VideoFrame>& frames, const BufferModel& model);
+
+// The loaded file's frame list (in MPEG-TS/PS the pictures, read again from the file, as the
+// frame views read them) checked against `model`, with progress and cancel.
+LoadResult checkSlotBuffer(const FileSlot& slot, const BufferModel& model, BufferCheck& out,
+                           LoadControl* control = nullptr);
+
+}  // namespace mv
