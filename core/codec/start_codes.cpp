@@ -16,26 +16,31 @@ size_t nextStartCodeOne(const uint8_t* d, size_t n, size_t from) {
   const __m128i zero = _mm_setzero_si128();
   if (j < 2) return n;
   // A lane of max(d[k + x], d[k + x + 1]) is zero where a pair of zeros starts at k + x; 64
-  // positions are tested at once, and looked at closer only where some lane is zero.
+  // positions are tested at once, and looked at closer only where some lane is zero. The rest,
+  // as in the short pieces of TS and PS packets, goes 16 at a time.
   const auto pairs = [d](size_t k) {
     return _mm_max_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k)),
                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k + 1)));
   };
-  for (size_t k = j - 2; k + 65 <= n; k += 64) {
+  const auto oneAfterPair = [d, n, zero](__m128i m, size_t k) {
+    for (unsigned at = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(m, zero))); at != 0; at &= at - 1) {
+      const size_t one = k + size_t(__builtin_ctz(at)) + 2;
+      if (one < n && d[one] == 1) return one;
+    }
+    return n;
+  };
+  size_t k = j - 2;
+  for (; k + 65 <= n; k += 64) {
     const __m128i m0 = pairs(k), m1 = pairs(k + 16), m2 = pairs(k + 32), m3 = pairs(k + 48);
     const __m128i low = _mm_min_epu8(_mm_min_epu8(m0, m1), _mm_min_epu8(m2, m3));
-    if (_mm_movemask_epi8(_mm_cmpeq_epi8(low, zero)) != 0) {
-      const __m128i blocks[4] = {m0, m1, m2, m3};
-      for (size_t b = 0; b < 4; ++b) {
-        for (unsigned at = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(blocks[b], zero))); at != 0;
-             at &= at - 1) {
-          const size_t one = k + 16 * b + size_t(__builtin_ctz(at)) + 2;
-          if (one < n && d[one] == 1) return one;
-        }
-      }
-    }
-    j = k + 64 + 2;
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(low, zero)) == 0) continue;
+    const __m128i blocks[4] = {m0, m1, m2, m3};
+    for (size_t b = 0; b < 4; ++b)
+      if (const size_t one = oneAfterPair(blocks[b], k + 16 * b); one < n) return one;
   }
+  for (; k + 17 <= n; k += 16)
+    if (const size_t one = oneAfterPair(pairs(k), k); one < n) return one;
+  j = k + 2;
 #endif
   for (; j < n; ++j)
     if (d[j] == 1 && d[j - 1] == 0 && d[j - 2] == 0) return j;
