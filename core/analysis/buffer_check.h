@@ -38,6 +38,12 @@ BufferModel presetModel(BufferPreset preset, int32_t frameRateMilli, uint64_t ra
 // variable-rate MPEG-1 header, no header found).
 std::optional<BufferModel> streamModel(const FileSlot& slot, std::string& why);
 
+// Why a file's stream gives no model, for callers that speak the user's language themselves.
+enum class StreamModelGap : uint8_t { NotMpeg, VariableRate, NoHeader };
+std::optional<BufferModel> streamModel(const FileSlot& slot, StreamModelGap& gap);
+// The sentence for `gap`: Chinese, or English.
+std::string_view streamModelWhy(StreamModelGap gap, bool english = false);
+
 enum class BufferViolation : uint8_t { Underflow, FrameTooLarge, GopTooLong };
 // "underflow", "frame-too-large", "gop-too-long".
 std::string_view violationName(BufferViolation kind);
