@@ -152,6 +152,23 @@ std::string_view streamModelWhy(StreamModelGap gap, bool english) {
                  : "没有找到声明码率和缓冲区大小的 MPEG-1/2 序列头";
 }
 
+std::optional<BufferModel> slotModel(const FileSlot& slot, BufferPreset preset, StreamModelGap& gap) {
+  if (preset == BufferPreset::Stream) return streamModel(slot, gap);
+  return presetModel(preset, slot.analysis.frameRateMilli);
+}
+
+std::string bufferRunLines(const BufferCheck& check) {
+  std::string out;
+  for (const BufferRun& run : check.runs) {
+    const char* what = run.kind == BufferViolation::Underflow       ? "缓冲区下溢"
+                       : run.kind == BufferViolation::FrameTooLarge ? "帧大于缓冲区"
+                                                                    : "GOP 过长";
+    out += zeroRunText(run.seconds) + ' ' + what + "（" + std::string(bufferPresetName(check.model.preset)) +
+           "）\n";
+  }
+  return out;
+}
+
 std::string_view violationName(BufferViolation kind) {
   switch (kind) {
     case BufferViolation::Underflow:

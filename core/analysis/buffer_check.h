@@ -68,6 +68,13 @@ struct BufferCheck {
   bool ok() const { return runs.empty(); }
 };
 
+// The model of a preset other than custom for the loaded file: the fixed ones at its frame rate,
+// "stream" as its sequence header declares (null with `gap` when it declares none).
+std::optional<BufferModel> slotModel(const FileSlot& slot, BufferPreset preset, StreamModelGap& gap);
+
+// The runs as lines of the batch check's result text: "00:00:02 -- 00:00:03 缓冲区下溢（dvd）".
+std::string bufferRunLines(const BufferCheck& check);
+
 BufferCheck checkBuffer(const std::vector<VideoFrame>& frames, const BufferModel& model);
 
 // The loaded file's frame list (in MPEG-TS/PS the pictures, read again from the file, as the
