@@ -14,6 +14,29 @@ MediaType mediaTypeOfPath(const std::string& path) {
 
 FileSlot::~FileSlot() { clear(); }
 
+bool FileSlot::chooseTracks(int video, int audio) {
+  FileAnalysis& a = analysis;
+  if (!isLoaded() || a.tracks.empty()) return false;
+  if (video == a.videoTrack && audio == a.audioTrack) return true;
+  const int wasVideo = a.videoTrack, wasAudio = a.audioTrack;
+  const auto fill = [&] {
+    try {
+      const Container* c = a.container;
+      const LoadResult r =
+          c && c->fillChosenSeries ? c->fillChosenSeries(a) : fillTimedSeries(a.videoUnits, a.audioUnits, a);
+      return r.ok() && a.videoSeries && a.audioSeries && prepareStatistics(a, top_, bottom_);
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+  };
+  if (!swapChosenTracks(a, video, audio)) return false;
+  if (fill()) return true;
+  // The series the earlier choice gave were computed from these same units: they fit again.
+  swapChosenTracks(a, wasVideo, wasAudio);
+  if (!fill()) clear();
+  return false;
+}
+
 LoadResult FileSlot::open(const std::string& path, LoadControl* control) {
   clear();
   FileAnalysis& a = analysis;

@@ -32,6 +32,10 @@ class FileSlot {
   // its first bytes are, with the note kNoteContentNotSuffix.
   LoadResult open(const std::string& path, LoadControl* control = nullptr);
   void clear();
+  // Counts tracks `video` and `audio` of analysis.tracks (-1: none of that kind) instead of the
+  // chosen ones, from the kept units without reading the file again: series, statistics and
+  // frame facts. False, with the slot as it was, when the file lists no such tracks.
+  bool chooseTracks(int video, int audio);
   // Exchanges the loaded files (an open into a spare slot can replace a slot's file only once it
   // succeeded); the marked-seconds counts stay with each slot.
   void swap(FileSlot& other) noexcept { std::swap(analysis, other.analysis); }

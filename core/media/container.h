@@ -31,6 +31,9 @@ struct Container {
   int (*describe)(const std::string& path, TextFile& out);
   // Seconds without video are a sign of damage worth an indicator (RealMedia's batch check).
   bool marksZeroSeconds;
+  // The series of the chosen tracks from their kept units, for containers whose series are not
+  // the time stamps' (fillTimedSeries); null for the others.
+  LoadResult (*fillChosenSeries)(FileAnalysis& analysis) = nullptr;
 
   // Fills `out` (path, identity and statistics are the slot's business); on failure `out` holds
   // no series. `control` may be null.

@@ -8,6 +8,7 @@
 
 #include "media/per_second_series.h"
 #include "media/timed_units.h"
+#include "media/tracks.h"
 #include "media/video_coding.h"
 #include "platform/file_identity.h"
 
@@ -61,6 +62,12 @@ struct FileAnalysis {
   // The video track's codec, as far as the container names it, for picture types.
   codec::TrackCoding videoCoding;
   double unitOriginSeconds = 0;  // the earliest unit's time on its clock: second 0 of the series
+  // Every track in the container's order (TS: the programs' in PAT order), for the readers that
+  // list them; empty for the others. videoTrack and audioTrack index the chosen ones (-1 none),
+  // defaultVideo and defaultAudio the ones the container's rules choose.
+  std::vector<Track> tracks;
+  int videoTrack = -1, audioTrack = -1;
+  int defaultVideo = -1, defaultAudio = -1;
 };
 
 }  // namespace mv

@@ -1,0 +1,53 @@
+#include "media/tracks.h"
+
+#include <utility>
+
+#include "media/file_analysis.h"
+
+namespace mv {
+
+std::string_view trackKindName(TrackKind kind) {
+  switch (kind) {
+    case TrackKind::Video:
+      return "video";
+    case TrackKind::Audio:
+      return "audio";
+    case TrackKind::Subtitle:
+      return "subtitle";
+    case TrackKind::Other:
+      break;
+  }
+  return "other";
+}
+
+bool swapChosenTracks(FileAnalysis& a, int video, int audio) {
+  const auto fits = [&](int index, TrackKind kind) {
+    return index == -1 ||
+           (index >= 0 && size_t(index) < a.tracks.size() && a.tracks[size_t(index)].kind == kind);
+  };
+  if (!fits(video, TrackKind::Video) || !fits(audio, TrackKind::Audio)) return false;
+  const bool keepPlaces = a.videoUnits.keepPlaces;
+  const auto change = [&](int& chosen, int next, TrackUnits& units) {
+    if (chosen == next) return;
+    if (chosen >= 0) std::swap(a.tracks[size_t(chosen)].units, units);
+    units = TrackUnits();
+    if (next >= 0) std::swap(a.tracks[size_t(next)].units, units);
+    chosen = next;
+  };
+  change(a.videoTrack, video, a.videoUnits);
+  change(a.audioTrack, audio, a.audioUnits);
+  a.videoUnits.keepPlaces = keepPlaces;
+  if (video >= 0) {
+    const Track& t = a.tracks[size_t(video)];
+    a.frameWidth = t.frameWidth;
+    a.frameHeight = t.frameHeight;
+    a.frameRateMilli = t.frameRateMilli > 0 ? t.frameRateMilli : measuredFrameRateMilli(a.videoUnits);
+    a.videoCoding = t.coding;
+  } else {
+    a.frameWidth = a.frameHeight = a.frameRateMilli = 0;
+    a.videoCoding = {};
+  }
+  return true;
+}
+
+}  // namespace mv

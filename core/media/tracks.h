@@ -1,0 +1,41 @@
+#pragma once
+// Every track of a file, and which video and audio track its series count.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "media/timed_units.h"
+#include "media/video_coding.h"
+
+namespace mv {
+
+struct FileAnalysis;
+
+enum class TrackKind : uint8_t { Video, Audio, Subtitle, Other };
+// "video", "audio", "subtitle", "other".
+std::string_view trackKindName(TrackKind kind);
+
+struct Track {
+  TrackKind kind = TrackKind::Other;
+  std::string codec;     // as the container names it: "avc1", "A_AC3", "0x1B", "WMV2"
+  std::string language;  // as written (ISO 639), empty when none
+  std::string name;      // the container's title of the track, empty when none
+  uint64_t id = 0;       // the container's own: track number, PID, stream id, stream number
+  uint32_t program = 0;  // MPEG-TS: the program number of the PMT that lists it; 0 elsewhere
+  // Video: the picture size and the declared frame rate × 1000 (0 unknown or undeclared).
+  int32_t frameWidth = 0, frameHeight = 0, frameRateMilli = 0;
+  codec::TrackCoding coding;  // video: what the frame list's picture types need
+  // Every unit of the track. While the track is a chosen one its units are
+  // FileAnalysis::videoUnits / audioUnits and these are empty.
+  TrackUnits units;
+  uint64_t unitCount = 0;  // of all units, kept when the units move
+  uint64_t bytes = 0;
+};
+
+// Makes tracks[video] and tracks[audio] (-1: none of that kind) the chosen ones: their units
+// become videoUnits and audioUnits, the previously chosen ones go back to their tracks, and the
+// video track's frame facts and coding become the file's. False, with nothing changed, when an
+// index is out of range or names a track of the other kind. The series are the caller's.
+bool swapChosenTracks(FileAnalysis& analysis, int video, int audio);
+
+}  // namespace mv
