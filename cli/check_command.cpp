@@ -82,13 +82,15 @@ int exitCode(mv::BatchOutcome outcome, const mv::BatchCheck& check) {
 
 // The run of the batch dialog, into a result file. The engine tells each file that does not load
 // and each failure of the result file; the line printed names it with its cause.
-int checkIntoResultFile(const std::string& folder, const std::string& resultFile, bool allFormats) {
+int checkIntoResultFile(const std::string& folder, const std::string& resultFile, bool allFormats,
+                        std::optional<mv::BufferPreset> buffer) {
   mv::setShellSink([](const std::string& path) {
     std::cout << mv::printableName(path) << '\n' << std::flush;
   });
 
   mv::BatchCheck check;
   check.SetAllFormats(allFormats);
+  check.SetBufferPreset(buffer);
   check.SetCallbacks({
       .pumpMessages =
           [&check] {
@@ -151,13 +153,30 @@ class TreeWalk : public mv::CSrchDir {
 struct Finding {
   std::string path;
   std::vector<mv::ZeroRun> runs;
+  std::optional<mv::BufferCheck> buffer;
+  bool problem() const { return !runs.empty() || (buffer && !buffer->ok()); }
 };
+
+nlohmann::ordered_json bufferRunsJson(const mv::BufferCheck& check) {
+  nlohmann::ordered_json out = nlohmann::ordered_json::array();
+  for (const mv::BufferRun& r : check.runs) {
+    nlohmann::ordered_json j = zeroRunsJson({r.seconds}).front();
+    j["kind"] = mv::violationName(r.kind);
+    out.push_back(std::move(j));
+  }
+  return out;
+}
 
 std::string findingsJson(int checked, const std::vector<Finding>& findings, bool stopped,
                          const std::vector<std::string>& unreadable) {
   nlohmann::ordered_json problems = nlohmann::ordered_json::array();
   for (const Finding& f : findings) {
-    problems.push_back({{"path", f.path}, {"zeroRuns", zeroRunsJson(f.runs)}});
+    nlohmann::ordered_json p{{"path", f.path}, {"zeroRuns", zeroRunsJson(f.runs)}};
+    if (f.buffer) {
+      p["bufferPreset"] = mv::bufferPresetName(f.buffer->model.preset);
+      p["bufferRuns"] = bufferRunsJson(*f.buffer);
+    }
+    problems.push_back(std::move(p));
   }
   nlohmann::ordered_json j;
   j["ok"] = true;
@@ -172,7 +191,8 @@ std::string findingsJson(int checked, const std::vector<Finding>& findings, bool
 // The same check without the engine's result file: the findings go to standard output as the
 // result file's blocks, each as soon as it is found, or to `output` as one JSON document at the
 // end.
-int checkIntoStream(const std::string& folder, const std::string& output, bool json, bool allFormats) {
+int checkIntoStream(const std::string& folder, const std::string& output, bool json, bool allFormats,
+                    std::optional<mv::BufferPreset> buffer) {
   int total = 0;
   // Every file of the tree is kept from the output, also those a stopped run never reached.
   std::vector<mv::FileIdentity> treeFiles;
@@ -206,19 +226,24 @@ int checkIntoStream(const std::string& folder, const std::string& output, bool j
   TreeWalk checking(allFormats, [&](const std::string& path, const mv::FindData& entry) {
     printProgress(path, ++checked, total);
     if (const auto id = entry.identity()) treeFiles.push_back(*id);
-    Finding f{path, {}};
+    Finding f{path, {}, {}};
     std::string block;
     try {
       mv::FileSlot slot;
       if (!loadFile(slot, path).ok()) return true;
       f.runs = mv::zeroRuns(*slot.analysis.videoSeries);
-      if (!json) block = mv::zeroRunBlock(path, *slot.analysis.videoSeries);
+      mv::StreamModelGap gap{};
+      if (const auto model = buffer ? mv::slotModel(slot, *buffer, gap) : std::nullopt) {
+        f.buffer.emplace();
+        if (!readBufferCheck(slot, *model, *f.buffer).ok()) return true;
+      }
+      if (!json) block = mv::problemBlock(path, *slot.analysis.videoSeries, f.buffer ? &*f.buffer : nullptr);
     } catch (const std::bad_alloc&) {
       // One file too large for memory must not end the run over all the others.
       printDiagnostic(path, loadFailureCause(path, mv::LoadResult::fail(mv::LoadFailure::OutOfMemory)));
       return true;
     }
-    if (f.runs.empty()) return true;
+    if (!f.problem()) return true;
     findings.push_back(std::move(f));
     if (json || writeText(block)) return true;
     streamFailed = true;
@@ -253,6 +278,7 @@ void addCheckCommand(CLI::App& app, int* result) {
     std::string output;
     bool allFormats = false;
     bool json = false;
+    std::string buffer;
   };
   auto opts = std::make_shared<Options>();
   cmd->add_option("FOLDER", opts->folder, "Folder to search, subfolders included")
@@ -265,7 +291,13 @@ void addCheckCommand(CLI::App& app, int* result) {
   cmd->add_flag("--json", opts->json, "Write the findings as one JSON document instead of the result text");
   cmd->add_flag("--all-formats", opts->allFormats,
                 "Check files of every format the program reads, not only " + checked);
+  cmd->add_option("--buffer", opts->buffer,
+                  "Also check each file's decoder buffer against a preset (see buffer); files with "
+                  "violations are listed too")
+      ->check(CLI::IsMember({"dvd", "vcd", "bluray", "stream"}));
   cmd->callback([opts, result] {
+    const std::optional<mv::BufferPreset> buffer =
+        opts->buffer.empty() ? std::nullopt : mv::bufferPresetOfName(opts->buffer);
     std::string output = opts->output;
     if (output.empty()) {
       output = "-";
@@ -277,8 +309,8 @@ void addCheckCommand(CLI::App& app, int* result) {
     interrupted.store(false);
     installInterruptHandler();
     *result = opts->json || output == "-"
-                  ? checkIntoStream(opts->folder, output, opts->json, opts->allFormats)
-                  : checkIntoResultFile(opts->folder, output, opts->allFormats);
+                  ? checkIntoStream(opts->folder, output, opts->json, opts->allFormats, buffer)
+                  : checkIntoResultFile(opts->folder, output, opts->allFormats, buffer);
     std::signal(SIGINT, SIG_DFL);
   });
 }

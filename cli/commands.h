@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/buffer_check.h"
 #include "analysis/file_slot.h"
 #include "media/frames.h"
 #include "platform/output_file.h"
@@ -21,7 +22,8 @@ namespace mvcli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;  // a file did not load or an output was not written
 inline constexpr int kExitUsage = 2;
-inline constexpr int kExitProblemsFound = 3;  // check: files with seconds without video data
+inline constexpr int kExitProblemsFound =
+    3;  // check: files with seconds without video data; buffer: violations
 
 // Each command registers its subcommand and returns the exit code through `*result` when run.
 void addSeriesCommand(CLI::App& app, int* result);
@@ -30,6 +32,7 @@ void addInfoCommand(CLI::App& app, int* result);
 void addCheckCommand(CLI::App& app, int* result);
 void addGapsCommand(CLI::App& app, int* result);
 void addFramesCommand(CLI::App& app, int* result);
+void addBufferCommand(CLI::App& app, int* result);
 
 // Every container of the table with its suffixes: "AVI (.avi), RM (.rm .rmvb), …".
 std::string containersHelp();
@@ -47,6 +50,11 @@ mv::LoadResult loadFile(mv::FileSlot& slot, const std::string& path, int top = m
 // Reads the picture types of a loaded slot's frames (videoFrames of its analysis), with the same
 // progress line, and tells the cause when the file no longer reads.
 mv::LoadResult readFrameTypes(const mv::FileSlot& slot, std::vector<mv::VideoFrame>& frames);
+
+// Checks a loaded slot's frames against `model`, with the same progress line, and tells the
+// cause when the file no longer reads.
+mv::LoadResult readBufferCheck(const mv::FileSlot& slot, const mv::BufferModel& model,
+                               mv::BufferCheck& check);
 
 // Installs a message sink that prints each message to stderr.
 void captureMessages();

@@ -76,4 +76,13 @@ mv::LoadResult readFrameTypes(const mv::FileSlot& slot, std::vector<mv::VideoFra
   return typed;
 }
 
+mv::LoadResult readBufferCheck(const mv::FileSlot& slot, const mv::BufferModel& model,
+                               mv::BufferCheck& check) {
+  const std::string& path = slot.analysis.path;
+  const mv::LoadResult read =
+      withProgress(path, [&](mv::LoadControl* c) { return mv::checkSlotBuffer(slot, model, check, c); });
+  if (!read.ok()) printDiagnostic(path, loadFailureCause(path, read));
+  return read;
+}
+
 }  // namespace mvcli

@@ -38,6 +38,12 @@ BufferModel presetModel(BufferPreset preset, int32_t frameRateMilli, uint64_t ra
 // variable-rate MPEG-1 header, no header found).
 std::optional<BufferModel> streamModel(const FileSlot& slot, std::string& why);
 
+// Why a file's stream gives no model, for callers that speak the user's language themselves.
+enum class StreamModelGap : uint8_t { NotMpeg, VariableRate, NoHeader };
+std::optional<BufferModel> streamModel(const FileSlot& slot, StreamModelGap& gap);
+// The sentence for `gap`: Chinese, or English.
+std::string_view streamModelWhy(StreamModelGap gap, bool english = false);
+
 enum class BufferViolation : uint8_t { Underflow, FrameTooLarge, GopTooLong };
 // "underflow", "frame-too-large", "gop-too-long".
 std::string_view violationName(BufferViolation kind);
@@ -61,6 +67,13 @@ struct BufferCheck {
   double lowestSeconds = 0;  // and when (the frame's time)
   bool ok() const { return runs.empty(); }
 };
+
+// The model of a preset other than custom for the loaded file: the fixed ones at its frame rate,
+// "stream" as its sequence header declares (null with `gap` when it declares none).
+std::optional<BufferModel> slotModel(const FileSlot& slot, BufferPreset preset, StreamModelGap& gap);
+
+// The runs as lines of the batch check's result text: "00:00:02 -- 00:00:03 缓冲区下溢（dvd）".
+std::string bufferRunLines(const BufferCheck& check);
 
 BufferCheck checkBuffer(const std::vector<VideoFrame>& frames, const BufferModel& model);
 

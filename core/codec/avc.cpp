@@ -2,14 +2,11 @@
 // codec record and from the stream, access units cut where a new picture's NAL units begin.
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <numeric>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "codec/bits.h"
 #include "codec/readers.h"
+#include "codec/start_codes.h"
 #include "codec/video_headers.h"
 
 namespace mv::codec {
@@ -87,51 +84,8 @@ void setRate(StreamInfo& info, uint64_t num, uint64_t den) {
 
 // The index just past the next start code (00 00 01) at or after `from`, or `n`.
 size_t afterStartCode(const uint8_t* d, size_t n, size_t from) {
-  for (size_t i = from; i + 3 <= n;) {
-    const void* one = std::memchr(d + i + 2, 1, n - i - 2);
-    if (!one) return n;
-    const size_t at = size_t(static_cast<const uint8_t*>(one) - d);
-    if (d[at - 1] == 0 && d[at - 2] == 0) return at + 1;
-    i = at - 1;
-  }
-  return n;
-}
-
-// The first j from `from` on where d[j] is 01 and, from 2 on, d[j - 2] and d[j - 1] are zero (before
-// 2, the zeros may lie in the piece before); n when none. Pairs of zero bytes are rare in coded
-// data, so the scan looks for them many positions at a time.
-size_t nextStartCodeOne(const uint8_t* d, size_t n, size_t from) {
-  size_t j = from;
-  for (; j < n && j < 2; ++j)
-    if (d[j] == 1) return j;
-#if defined(__SSE2__)
-  const __m128i zero = _mm_setzero_si128();
-  if (j < 2) return n;
-  // A lane of max(d[k + x], d[k + x + 1]) is zero where a pair of zeros starts at k + x; 64
-  // positions are tested at once, and looked at closer only where some lane is zero.
-  const auto pairs = [d](size_t k) {
-    return _mm_max_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k)),
-                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + k + 1)));
-  };
-  for (size_t k = j - 2; k + 65 <= n; k += 64) {
-    const __m128i m0 = pairs(k), m1 = pairs(k + 16), m2 = pairs(k + 32), m3 = pairs(k + 48);
-    const __m128i low = _mm_min_epu8(_mm_min_epu8(m0, m1), _mm_min_epu8(m2, m3));
-    if (_mm_movemask_epi8(_mm_cmpeq_epi8(low, zero)) != 0) {
-      const __m128i blocks[4] = {m0, m1, m2, m3};
-      for (size_t b = 0; b < 4; ++b) {
-        for (unsigned at = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(blocks[b], zero))); at != 0;
-             at &= at - 1) {
-          const size_t one = k + 16 * b + size_t(__builtin_ctz(at)) + 2;
-          if (one < n && d[one] == 1) return one;
-        }
-      }
-    }
-    j = k + 64 + 2;
-  }
-#endif
-  for (; j < n; ++j)
-    if (d[j] == 1 && d[j - 1] == 0 && d[j - 2] == 0) return j;
-  return n;
+  const size_t one = nextStartCodeOne(d, n, from + 2);
+  return one < n ? one + 1 : n;
 }
 
 // The parameter sets of one stream and the reading of its NAL units.
@@ -429,21 +383,14 @@ class AvcCutter : public UnitCutter {
   explicit AvcCutter(Codec codec) : syntax_(codec) {}
 
   void feed(const uint8_t* data, size_t n, std::vector<AccessUnit>& out) override {
-    size_t i = 0;
-    while (i < n) {
-      const size_t one = nextStartCodeOne(data, n, i);
-      take(data + i, one - i);
-      if (one == n) break;
-      if (zeros_ >= 2) {
-        const uint64_t cut = fed_ + one - uint64_t(zeros_ >= 3 ? 3 : 2);
-        endNal(out);
-        inNal_ = true;
-        nalStart_ = cut;
-        zeros_ = 0;
-      } else {
-        take(data + one, 1);
-      }
-      i = one + 1;
+    for (size_t i = 0; i < n;) {
+      const StartCodeFinder::Hit hit = finder_.next(data, n, i);
+      take(data + i, hit.one - i);
+      if (hit.one == n) break;
+      endNal(out);
+      inNal_ = true;
+      nalStart_ = fed_ + hit.one - uint64_t(hit.zeros);
+      i = hit.one + 1;
     }
     fed_ += n;
   }
@@ -463,9 +410,6 @@ class AvcCutter : public UnitCutter {
     if (len == 0) return;
     if (inNal_ && head_.size() < PictureReader::kHeadBytes)
       head_.insert(head_.end(), p, p + std::min(len, PictureReader::kHeadBytes - head_.size()));
-    size_t trailing = 0;
-    while (trailing < len && trailing < 3 && p[len - 1 - trailing] == 0) ++trailing;
-    zeros_ = trailing == len ? std::min(3, zeros_ + int(len)) : int(trailing);
   }
 
   void endNal(std::vector<AccessUnit>& out) {
@@ -498,7 +442,7 @@ class AvcCutter : public UnitCutter {
   std::vector<uint8_t> head_;  // the current NAL unit's first bytes
   bool inNal_ = false;
   uint64_t nalStart_ = 0;
-  int zeros_ = 0;  // zero bytes just before the next byte, at most 3
+  StartCodeFinder finder_;
   uint64_t fed_ = 0;
   bool inUnit_ = false;
   bool unitHasSlice_ = false;

@@ -1,9 +1,12 @@
 // MPEG-1/2 video and MPEG-4 Part 2: picture types from picture / VOP headers, stream facts from
 // sequence headers and VOLs, and the cutting of their elementary streams into access units.
+#include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "codec/bits.h"
 #include "codec/readers.h"
+#include "codec/start_codes.h"
 
 namespace mv::codec {
 namespace {
@@ -14,14 +17,8 @@ constexpr uint64_t kLookLimit = 64 * 1024;
 
 // Offset of the code byte of the first start code (00 00 01 xx) at or after `from`; n if none.
 size_t nextStartCode(const uint8_t* p, size_t n, size_t from) {
-  for (size_t i = from; i + 3 < n; ++i) {
-    if (p[i + 2] > 1) {
-      i += 2;
-      continue;
-    }
-    if (p[i] == 0 && p[i + 1] == 0 && p[i + 2] == 1) return i + 3;
-  }
-  return n;
+  const size_t one = nextStartCodeOne(p, n, from + 2);
+  return one + 1 < n ? one + 1 : n;
 }
 
 PictureType mpeg12Type(uint32_t codingType) {
@@ -305,26 +302,21 @@ template <typename Stream>
 class StartCodeCutter : public UnitCutter {
  public:
   void feed(const uint8_t* data, size_t n, std::vector<AccessUnit>& out) override {
-    for (size_t i = 0; i < n; ++i) {
-      const uint8_t byte = data[i];
-      if (collecting_ && headLength_ < head_.size()) head_[headLength_++] = byte;
-      recent_ = (recent_ << 8) | byte;
-      ++fed_;
-      if ((recent_ & 0xFFFFFF00u) != 0x00000100u) continue;
-      // 00 00 01 xx: the start code begins 4 bytes back, 5 with a leading zero byte.
-      const uint64_t start = fed_ - (fed_ >= 5 && ((recent_ >> 32) & 0xFF) == 0 ? 5 : 4);
-      if (collecting_) {
-        // A zero byte before the start code may be the header's last (all its flags clear).
-        const uint64_t ownBytes = fed_ - 4 > headStart_ ? fed_ - 4 - headStart_ : 0;
-        const size_t len = ownBytes < headLength_ ? size_t(ownBytes) : headLength_;
-        headerRead(head_.data(), len);
+    for (size_t i = 0; i < n;) {
+      size_t body = i;
+      if (codeNext_) {
+        codeRead(data[i], fed_ + i, out);
+        body = i + 1;
       }
-      codeSeen(uint8_t(byte), start, out);
-      code_ = uint8_t(byte);
-      collecting_ = true;
-      headLength_ = 0;
-      headStart_ = fed_;
+      const StartCodeFinder::Hit hit = finder_.next(data, n, i);
+      // The 01 too: a stream that ends on it leaves it to the header before, as any other byte.
+      keep(data + body, std::min(hit.one + 1, n) - body);
+      if (hit.one == n) break;
+      codeNext_ = true;
+      codeStart_ = fed_ + hit.one - uint64_t(hit.zeros);
+      i = hit.one + 1;
     }
+    fed_ += n;
   }
 
   void finish(std::vector<AccessUnit>& out) override {
@@ -340,6 +332,31 @@ class StartCodeCutter : public UnitCutter {
  protected:
   virtual void codeSeen(uint8_t code, uint64_t start, std::vector<AccessUnit>& out) = 0;
   virtual void headerRead(const uint8_t* p, size_t n) = 0;
+
+  // The code byte of a start code at `at`, whose 00 00 01 began `codeStart_`.
+  void codeRead(uint8_t code, uint64_t at, std::vector<AccessUnit>& out) {
+    codeNext_ = false;
+    if (collecting_) {
+      // The header's bytes end where 00 00 01 begins; a zero byte before it may be the header's
+      // last (all its flags clear).
+      const uint64_t end = at - 3;
+      const uint64_t ownBytes = end > headStart_ ? end - headStart_ : 0;
+      headerRead(head_.data(), ownBytes < headLength_ ? size_t(ownBytes) : headLength_);
+    }
+    codeSeen(code, codeStart_, out);
+    code_ = code;
+    collecting_ = true;
+    headLength_ = 0;
+    headStart_ = at + 1;
+  }
+
+  void keep(const uint8_t* p, size_t len) {
+    if (!collecting_) return;
+    len = std::min(len, head_.size() - headLength_);
+    if (len == 0) return;
+    std::memcpy(head_.data() + headLength_, p, len);
+    headLength_ += len;
+  }
 
   void cut(uint64_t start, std::vector<AccessUnit>& out) {
     if (open_) out.push_back(unit_);
@@ -357,7 +374,9 @@ class StartCodeCutter : public UnitCutter {
   size_t headLength_ = 0;
   uint64_t headStart_ = 0;
   bool collecting_ = false;
-  uint64_t recent_ = ~uint64_t(0);
+  StartCodeFinder finder_;
+  bool codeNext_ = false;  // a start code's 01 was the last byte scanned
+  uint64_t codeStart_ = 0;
   uint64_t fed_ = 0;
 };
 

@@ -55,6 +55,14 @@ std::string zeroRunBlock(const std::string& path, const PerSecondSeries& video) 
   return out;
 }
 
+std::string problemBlock(const std::string& path, const PerSecondSeries& video, const BufferCheck* buffer) {
+  std::string out = zeroRunBlock(path, video);
+  if (!buffer || buffer->ok()) return out;
+  if (out.empty()) return printableName(path) + '\n' + bufferRunLines(*buffer) + '\n';
+  out.pop_back();  // the empty line that ends the block
+  return out + bufferRunLines(*buffer) + '\n';
+}
+
 std::string unreadableFolderBlock(const std::string& folder) {
   return printableName(folder) + '\n' + msg::kBatchFolderUnreadable + "\n\n";
 }
@@ -194,7 +202,16 @@ void BatchCheck::CheckFile(const std::string& path) {
       ReportLoadFailure(path, loaded);
       return;
     }
-    block = zeroRunBlock(path, *slot.analysis.videoSeries);
+    std::optional<BufferCheck> buffer;
+    StreamModelGap gap{};
+    if (const auto model = bufferPreset_ ? slotModel(slot, *bufferPreset_, gap) : std::nullopt) {
+      buffer.emplace();
+      if (const LoadResult read = checkSlotBuffer(slot, *model, *buffer); !read.ok()) {
+        ReportLoadFailure(path, read);
+        return;
+      }
+    }
+    block = problemBlock(path, *slot.analysis.videoSeries, buffer ? &*buffer : nullptr);
   } catch (const std::bad_alloc&) {
     // One file too large for memory must not end the run over all the others.
     ReportLoadFailure(path, LoadResult::fail(LoadFailure::OutOfMemory));

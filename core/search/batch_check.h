@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/buffer_check.h"
 #include "media/load.h"
 #include "media/zero_runs.h"
 #include "platform/file_identity.h"
@@ -65,6 +66,9 @@ std::string defaultBatchResultFile();
 // line ("\n" line ends, UTF-8). Empty when there is no such run. Paths in blocks are shown with
 // their control bytes escaped (platform/printable_name.h).
 std::string zeroRunBlock(const std::string& path, const PerSecondSeries& video);
+// The same block with the runs of a buffer check after the seconds without video, each line
+// naming its kind and preset; empty when neither has a run.
+std::string problemBlock(const std::string& path, const PerSecondSeries& video, const BufferCheck* buffer);
 // The result-file block of a folder the run could not read: its name and why its files are missing.
 std::string unreadableFolderBlock(const std::string& folder);
 // A folder as blocks and messages name it: without the trailing '/' the walk gives it.
@@ -97,6 +101,9 @@ class BatchCheck {
   void SetCallbacks(Callbacks callbacks) { callbacks_ = std::move(callbacks); }
   // Check files of every format, not only those whose silent seconds the original checked.
   void SetAllFormats(bool on) { allFormats_ = on; }
+  // Also check each file's decoder buffer against `preset` (not custom); a file with violations
+  // is a problem file. A file whose stream declares no model for "stream" is checked for gaps only.
+  void SetBufferPreset(std::optional<BufferPreset> preset) { bufferPreset_ = preset; }
 
   // The Start button. While a run is in progress it only asks that run to stop. Otherwise it
   // checks the two names, creates the result file empty, counts and checks the files below
@@ -138,6 +145,7 @@ class BatchCheck {
   Callbacks callbacks_;
   bool running_ = false;
   bool allFormats_ = false;
+  std::optional<BufferPreset> bufferPreset_;
   bool stopRequested_ = false;
   int totalFiles_ = 0;
   int checkedFiles_ = 0;
