@@ -303,8 +303,8 @@ double CCurvePanel::addFullnessToChart() {
     // Per mille of the buffer: a percent would draw in steps of several pixels.
     const double bits = double(std::max<uint64_t>(check->model.bits, 1));
     for (size_t i = 0; i < check->fullness.size(); ++i)
-      chart_->AddPoint(slot + 1, xOf(i), int(std::clamp(std::lround(check->fullness[i] * 1000 / bits), 0L, 1000L)),
-                       false);
+      chart_->AddPoint(slot + 1, xOf(i),
+                       int(std::clamp(std::lround(check->fullness[i] * 1000 / bits), 0L, 1000L)), false);
     for (uint32_t frame : check->violatingFrames) series->accentX.insert(xOf(frame));
   }
   return 1000.0;
@@ -436,7 +436,8 @@ QString CCurvePanel::bufferLine(int slot) const {
   if (check->ok()) return QCoreApplication::translate("mvgui::CCurvePanel", "缓冲区检查通过");
   return QCoreApplication::translate("mvgui::CCurvePanel", "%n 帧违规，首个在 %1", nullptr,
                                      int(std::max<size_t>(check->violatingFrames.size(), 1)))
-      .arg(QString::fromStdString(mv::zeroRunText({check->runs.front().seconds.first, check->runs.front().seconds.first})));
+      .arg(QString::fromStdString(
+          mv::zeroRunText({check->runs.front().seconds.first, check->runs.front().seconds.first})));
 }
 
 QString CCurvePanel::bufferRunsText(int slot) const {
@@ -449,10 +450,12 @@ QString CCurvePanel::bufferRunsText(int slot) const {
     static const char* const kinds[] = {QT_TRANSLATE_NOOP("mvgui::CCurvePanel", "缓冲区下溢"),
                                         QT_TRANSLATE_NOOP("mvgui::CCurvePanel", "帧大于缓冲区"),
                                         QT_TRANSLATE_NOOP("mvgui::CCurvePanel", "GOP过长")};
-    QString line = QString::fromStdString(mv::zeroRunText(run.seconds)) + "  " +
-                   QCoreApplication::translate("mvgui::CCurvePanel", kinds[std::min<size_t>(size_t(run.kind), 2)]);
+    QString line =
+        QString::fromStdString(mv::zeroRunText(run.seconds)) + "  " +
+        QCoreApplication::translate("mvgui::CCurvePanel", kinds[std::min<size_t>(size_t(run.kind), 2)]);
     if (run.lowest)
-      line += "  " + QCoreApplication::translate("mvgui::CCurvePanel", "最低 %1%").arg(*run.lowest * 100 / bits, 0, 'f', 1);
+      line += "  " + QCoreApplication::translate("mvgui::CCurvePanel", "最低 %1%")
+                         .arg(*run.lowest * 100 / bits, 0, 'f', 1);
     lines << line;
   }
   return lines.join('\n');
@@ -564,8 +567,8 @@ int CCurvePanel::pointCount() const {
     if (!s.isLoaded()) continue;
     const FrameData& f = frames_[size_t(slot)];
     const size_t points = view_ == PerFrame || view_ == Buffer ? f.frames.size()
-                          : view_ == PerGop ? f.gops.size()
-                                            : size_t(s.elementCount() - mv::kFirstSecond);
+                          : view_ == PerGop                    ? f.gops.size()
+                                                               : size_t(s.elementCount() - mv::kFirstSecond);
     n = std::max(n, int(std::min<size_t>(points, INT32_MAX)));
   }
   return n;

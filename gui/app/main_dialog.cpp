@@ -466,11 +466,13 @@ QLayout* MainDialog::buildPeakRow(const DialogUnits& du) {
 }
 
 void MainDialog::applyBufferPreset() {
-  const auto preset = mv::BufferPreset(std::clamp(bufferCombo_->currentIndex(), 0, int(mv::BufferPreset::Custom)));
+  const auto preset =
+      mv::BufferPreset(std::clamp(bufferCombo_->currentIndex(), 0, int(mv::BufferPreset::Custom)));
   const bool custom = preset == mv::BufferPreset::Custom;
   bufferRate_->setVisible(custom);
   bufferSize_->setVisible(custom);
-  panel_.SetBufferPreset(preset, uint64_t(bufferRate_->value()) * 1000, uint64_t(bufferSize_->value()) * 1024);
+  panel_.SetBufferPreset(preset, uint64_t(bufferRate_->value()) * 1000,
+                         uint64_t(bufferSize_->value()) * 1024);
 }
 
 QWidget* MainDialog::control(int id) const { return findChild<QWidget*>(QString::number(id)); }
@@ -492,7 +494,8 @@ void MainDialog::OnInitDialog() {
   panel_.SetPeakWindow(peakSpin_->value());
   {
     const QSignalBlocker blockPreset(bufferCombo_), blockRate(bufferRate_), blockSize(bufferSize_);
-    bufferCombo_->setCurrentIndex(std::clamp(windowSetting("BufferPreset", 0), 0, int(std::size(kBufferPresets)) - 1));
+    bufferCombo_->setCurrentIndex(
+        std::clamp(windowSetting("BufferPreset", 0), 0, int(std::size(kBufferPresets)) - 1));
     bufferRate_->setValue(windowSetting("BufferRate", kDefaultCustomRate));
     bufferSize_->setValue(windowSetting("BufferSize", kDefaultCustomSize));
   }

@@ -1,8 +1,8 @@
 #include "batch/batch_check_dialog.h"
 
 #include <QCheckBox>
-#include <QComboBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -253,7 +253,8 @@ QLayout* BatchCheckDialog::buildOptions() {
   row->addWidget(new QLabel(tr("缓冲区检查:"), this));
   bufferPreset_ = named(1067, new QComboBox(this));
   bufferPreset_->addItems({tr("不检查"), "DVD", "VCD", tr("蓝光"), tr("码流自带")});
-  bufferPreset_->setCurrentIndex(std::clamp(windowSetting("BatchBufferPreset", 0), 0, bufferPreset_->count() - 1));
+  bufferPreset_->setCurrentIndex(
+      std::clamp(windowSetting("BatchBufferPreset", 0), 0, bufferPreset_->count() - 1));
   connect(bufferPreset_, &QComboBox::currentIndexChanged, this,
           [](int index) { setWindowSetting("BatchBufferPreset", index); });
   row->addWidget(bufferPreset_);
@@ -323,7 +324,7 @@ void BatchCheckDialog::OnStart() {
   // The run may outlive the window when something destroys it from inside the pump.
   const std::shared_ptr<mv::BatchCheck> engine = engine_;
   const QPointer<BatchCheckDialog> self(this);
-  // TODO(buffer check): hand bufferPreset() to the engine once mv::BatchCheck takes a preset.
+  engine->SetBufferPreset(bufferPreset());
   const mv::BatchOutcome outcome = engine->OnStart(sourceFolder_.toStdString(), resultFile_.toStdString());
   if (!self) return;
   ShowUnreadableFolders();

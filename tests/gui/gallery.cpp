@@ -10,9 +10,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "analysis/buffer_check.h"
 #include "app/filter_dlg.h"
 #include "app/main_app.h"
-#include "analysis/buffer_check.h"
 #include "app/main_dialog.h"
 #include "app/open_progress.h"
 #include "fixtures/message_recorder.h"
@@ -187,10 +187,11 @@ int main(int argc, char** argv) {
     // The buffer view of an MPEG-2 stream at 15 Mbit/s, more than a DVD player takes, and the
     // runs its line lists on a click.
     const std::string fast = media.file("too_fast.mpg");
-    mvtest::runCommand("ffmpeg -v error -y -f lavfi -i testsrc2=size=720x576:rate=25 -t 6 -c:v mpeg2video "
-                       "-b:v 15000k -minrate 15000k -maxrate 15000k -bufsize 1835k -g 15 '" +
-                           fast + "' 2>&1",
-                       &status);
+    mvtest::runCommand(
+        "ffmpeg -v error -y -f lavfi -i testsrc2=size=720x576:rate=25 -t 6 -c:v mpeg2video "
+        "-b:v 15000k -minrate 15000k -maxrate 15000k -bufsize 1835k -g 15 '" +
+            fast + "' 2>&1",
+        &status);
     mvgui::MainDialog buffer;
     buffer.show();
     dialogs.answer(QString::fromStdString(fast));
@@ -199,21 +200,6 @@ int main(int argc, char** argv) {
     buffer.findChild<QComboBox*>("1064")->activated(int(mv::BufferPreset::Dvd));
     buffer.findChild<QComboBox*>("1017")->setCurrentIndex(5);
     buffer.panel().SetView(mvgui::CCurvePanel::Buffer);
-    { // TEMP preview only
-      const auto& fr = buffer.panel().frameData(0).frames;
-      mv::BufferCheck c; c.model = {mv::BufferPreset::Dvd, 9800000, 1835008, 15};
-      double f = 1835008, t0 = fr.empty() ? 0 : fr[0].seconds;
-      for (size_t i = 0; i < fr.size(); ++i) {
-        f = std::min(1835008.0, f + 9800000.0 * (fr[i].seconds - t0)); t0 = fr[i].seconds;
-        if (8.0 * fr[i].bytes > f) { c.violatingFrames.push_back(uint32_t(i)); f = 0;
-          uint32_t sec = uint32_t(fr[i].seconds);
-          if (c.runs.empty() || c.runs.back().seconds.last + 1 < sec) c.runs.push_back({{sec, sec}, mv::BufferViolation::Underflow, f});
-          else c.runs.back().seconds.last = sec; }
-        else f -= 8.0 * fr[i].bytes;
-        c.fullness.push_back(f);
-      }
-      buffer.panel().ShowBufferCheck(0, c);
-    }
     ok &= status == 0 && save(buffer, out, "main-buffer");
     const mv::MessageSink previous = mv::setMessageSink([&](const std::string& text) {
       QMessageBox box(QMessageBox::NoIcon, "Morvatelline", QString::fromStdString(text), QMessageBox::Ok,

@@ -405,9 +405,8 @@ class WindowViewTest : public QObject {
     QCOMPARE(label->text(), panel.bufferWhy(0));
   }
 
-  // Needs the buffer check of the core: the view checks the frames it lists.
+  // The view checks the frames it lists.
   void bufferViewChecksTheFrames() {
-    if (mv::bufferPresetName(mv::BufferPreset::Dvd).empty()) QSKIP("the core's buffer check is not there yet");
     MainDialog w;
     mvtest::fillSlot(w.slot(0), {.video = withPeak(60, 30)});
     mvtest::fillFrames(w.slot(0).analysis, 30, 12);
