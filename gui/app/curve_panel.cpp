@@ -39,6 +39,8 @@ QString listColumns() {
 
 // Key frames stand out from their file's curve in these.
 const QColor kKeyColour[2] = {QColor(255, 0, 160), QColor(0, 128, 255)};
+// Frames the buffer cannot take.
+const QColor kViolationColour(255, 0, 0);
 constexpr int kPeakLabels[2] = {1062, 1063};
 
 // "45678" under 10,000 bytes, else "45.7K" or "1.23M": a size that fits a short line.
@@ -115,6 +117,9 @@ void CCurvePanel::Init(PanelHost* host, CCurveChart* chart, StatListCtrl* list, 
     s.penStyle = 1;
     s.drawTicks = 0;
     chart_->AddSeries(kAverageSeries[slot], s);
+    s.penStyle = 2;
+    s.colour = kFileColour[slot].lighter(140);
+    chart_->AddSeries(kRateSeries[slot], s);
   }
   ApplyDataPoints();
   ApplyScale();
@@ -164,6 +169,8 @@ void CCurvePanel::SetStatField(double value, int id) {
 void CCurvePanel::RefreshSlot(int slot) {
   framesBuilt_[size_t(slot & 1)] = false;
   frames_[size_t(slot & 1)] = FrameData{};
+  checks_[size_t(slot & 1)].reset();
+  updateBufferModel(slot & 1);
   FillList(slot);
   if (view_ != PerSecond)
     SetView(view_);  // the frame list takes the new file's frames
@@ -190,17 +197,61 @@ void CCurvePanel::buildFrames(int slot) {
 }
 
 void CCurvePanel::SetView(int view) {
-  view_ = std::clamp(view, int(PerSecond), int(PerGop));
+  view_ = std::clamp(view, int(PerSecond), int(Buffer));
   if (view_ != PerSecond) {
     buildFrames(0);
     buildFrames(1);
   }
+  if (view_ == Buffer) checkBuffers();
   if (frameList_) {
     frameList_->frameModel()->reset({&frames_[0], &frames_[1]}, view_ == PerGop);
     frameList_->setVisible(view_ != PerSecond);
     list_->setVisible(view_ == PerSecond);
   }
   RefreshChart();
+}
+
+void CCurvePanel::updateBufferModel(int slot) {
+  std::optional<mv::BufferModel>& model = models_[size_t(slot)];
+  QString& why = why_[size_t(slot)];
+  model.reset();
+  why.clear();
+  const mv::FileSlot& s = slots_[size_t(slot)];
+  if (!s.isLoaded()) return;
+  if (preset_ == mv::BufferPreset::Stream) {
+    std::string because;
+    model = mv::streamModel(s, because);
+    if (!model)
+      why = because.empty() ? QCoreApplication::translate("mvgui::CCurvePanel", "码流没有声明缓冲区")
+                            : QCoreApplication::translate("mv::msg", because.c_str());
+  } else {
+    model = mv::presetModel(preset_, s.analysis.frameRateMilli, customRate_, customBits_);
+  }
+}
+
+void CCurvePanel::checkBuffers() {
+  for (int slot = 0; slot < 2; ++slot) {
+    if (checks_[size_t(slot)] || !models_[size_t(slot)] || !slots_[size_t(slot)].isLoaded()) continue;
+    buildFrames(slot);
+    checks_[size_t(slot)] = mv::checkBuffer(frames_[size_t(slot)].frames, *models_[size_t(slot)]);
+  }
+}
+
+void CCurvePanel::SetBufferPreset(mv::BufferPreset preset, uint64_t rate, uint64_t bits) {
+  preset_ = preset;
+  customRate_ = rate;
+  customBits_ = bits;
+  for (int slot = 0; slot < 2; ++slot) {
+    checks_[size_t(slot)].reset();
+    updateBufferModel(slot);
+  }
+  if (view_ == Buffer) checkBuffers();
+  RefreshChart(true);
+}
+
+void CCurvePanel::ShowBufferCheck(int slot, mv::BufferCheck check) {
+  checks_[size_t(slot & 1)] = std::move(check);
+  RefreshChart(true);
 }
 
 void CCurvePanel::SetPeakWindow(int seconds) {
@@ -240,6 +291,43 @@ double CCurvePanel::addFramesToChart() {
     }
   }
   return top;
+}
+
+double CCurvePanel::addFullnessToChart() {
+  const int step = stepOfZoom(zoom_);
+  for (int slot = 0; slot < 2; ++slot) {
+    CurveSeries* series = chart_->findSeries(slot + 1);
+    const std::optional<mv::BufferCheck>& check = checks_[size_t(slot)];
+    if (!series || !check || !slots_[size_t(slot)].isLoaded()) continue;
+    const auto xOf = [step](size_t i) { return int(std::min<uint64_t>(i * uint64_t(step), INT32_MAX)); };
+    // Per mille of the buffer: a percent would draw in steps of several pixels.
+    const double bits = double(std::max<uint64_t>(check->model.bits, 1));
+    for (size_t i = 0; i < check->fullness.size(); ++i)
+      chart_->AddPoint(slot + 1, xOf(i),
+                       int(std::clamp(std::lround(check->fullness[i] * 1000 / bits), 0L, 1000L)), false);
+    for (uint32_t frame : check->violatingFrames) series->accentX.insert(xOf(frame));
+  }
+  return 1000.0;
+}
+
+void CCurvePanel::addRateLines(int item) {
+  if (item == 1) return;  // the buffer takes video: no line over the audio
+  // The line shows where it falls within the file's own range; a rate far above the file's
+  // would flatten its curve.
+  const int yMax = chart_->yMax, yMin = chart_->yMin;
+  for (int slot = 0; slot < 2; ++slot) {
+    const CurveSeries* own = chart_->findSeries(slot + 1);
+    const std::optional<mv::BufferModel>& model = models_[size_t(slot)];
+    if (!own || own->points.empty() || !model || model->rate == 0) continue;
+    // The series are kbit/s of 1024 bits.
+    const int y = int(std::min<uint64_t>((model->rate + 512) / 1024, INT32_MAX));
+    chart_->AddPoint(kRateSeries[slot], own->points.begin()->first, y, false);
+    chart_->AddPoint(kRateSeries[slot], std::max(own->points.rbegin()->first, chart_->viewWidth), y, false);
+  }
+  if (yMax > 0) {
+    chart_->yMax = yMax;
+    chart_->yMin = yMin;
+  }
 }
 
 void CCurvePanel::addAverageLines(int item) {
@@ -294,7 +382,15 @@ void CCurvePanel::UpdatePeakLabels() {
     const mv::FileSlot& s = slots_[size_t(slot)];
     QString text;
     QStringList tip;
-    if (s.isLoaded() && view_ != PerSecond) {
+    if (view_ == Buffer) {
+      text = bufferLine(slot);
+      if (const mv::BufferModel* m = bufferModel(slot))
+        tip << QCoreApplication::translate("mvgui::CCurvePanel", "缓冲区 %1 kbit，充入 %2 kbps")
+                   .arg(double(m->bits) / 1024, 0, 'f', 0)
+                   .arg(double(m->rate) / 1000, 0, 'f', 0);
+      if (bufferCheck(slot) && !bufferCheck(slot)->ok())
+        tip << QCoreApplication::translate("mvgui::CCurvePanel", "单击列出全部违规时段");
+    } else if (s.isLoaded() && view_ != PerSecond) {
       const mv::FrameStats& st = frames_[size_t(slot)].stats;
       const QString keys = QCoreApplication::translate("mvgui::CCurvePanel", "关键帧 %n 个，平均GOP %1 帧",
                                                        nullptr, int(st.keyFrames))
@@ -332,6 +428,39 @@ void CCurvePanel::UpdatePeakLabels() {
   }
 }
 
+QString CCurvePanel::bufferLine(int slot) const {
+  if (!slots_[size_t(slot)].isLoaded()) return {};
+  if (!bufferModel(slot)) return bufferWhy(slot);
+  const mv::BufferCheck* check = bufferCheck(slot);
+  if (!check) return {};
+  if (check->ok()) return QCoreApplication::translate("mvgui::CCurvePanel", "缓冲区检查通过");
+  return QCoreApplication::translate("mvgui::CCurvePanel", "%n 帧违规，首个在 %1", nullptr,
+                                     int(std::max<size_t>(check->violatingFrames.size(), 1)))
+      .arg(QString::fromStdString(
+          mv::zeroRunText({check->runs.front().seconds.first, check->runs.front().seconds.first})));
+}
+
+QString CCurvePanel::bufferRunsText(int slot) const {
+  const mv::BufferCheck* check = bufferCheck(slot);
+  if (!check) return {};
+  if (check->ok()) return QCoreApplication::translate("mvgui::CCurvePanel", "缓冲区检查通过");
+  QStringList lines{QString::fromStdString(slots_[size_t(slot)].analysis.path)};
+  const double bits = double(std::max<uint64_t>(check->model.bits, 1));
+  for (const mv::BufferRun& run : check->runs) {
+    static const char* const kinds[] = {QT_TRANSLATE_NOOP("mvgui::CCurvePanel", "缓冲区下溢"),
+                                        QT_TRANSLATE_NOOP("mvgui::CCurvePanel", "帧大于缓冲区"),
+                                        QT_TRANSLATE_NOOP("mvgui::CCurvePanel", "GOP过长")};
+    QString line =
+        QString::fromStdString(mv::zeroRunText(run.seconds)) + "  " +
+        QCoreApplication::translate("mvgui::CCurvePanel", kinds[std::min<size_t>(size_t(run.kind), 2)]);
+    if (run.lowest)
+      line += "  " + QCoreApplication::translate("mvgui::CCurvePanel", "最低 %1%")
+                         .arg(*run.lowest * 100 / bits, 0, 'f', 1);
+    lines << line;
+  }
+  return lines.join('\n');
+}
+
 void CCurvePanel::RefreshChart(bool keepView) {
   const int shownStart = chart_ ? chart_->viewStart : 0;
   for (const auto& ids : kStatFields)
@@ -348,6 +477,7 @@ void CCurvePanel::RefreshChart(bool keepView) {
     for (int id : {1, 2})
       if (CurveSeries* s = chart_->findSeries(id)) {
         s->accentX.clear();
+        s->accentColour = view_ == Buffer ? kViolationColour : kKeyColour[id - 1];
         std::vector<uint8_t>().swap(s->pointKinds);
       }
     chart_->countLabels = view_ != PerSecond;
@@ -360,6 +490,12 @@ void CCurvePanel::RefreshChart(bool keepView) {
       }
       top = addSecondsToChart(*chart_, slots_, item);
       if (averageLine_) addAverageLines(item);
+      addRateLines(item);
+    } else if (view_ == Buffer) {
+      setFrameStatFields();
+      top = addFullnessToChart();
+      // Full (1000 per mille) on the top edge, so that the axis reads 0 .. 100 %.
+      chart_->yMax = 950;
     } else {
       setFrameStatFields();
       top = addFramesToChart();
@@ -369,7 +505,10 @@ void CCurvePanel::RefreshChart(bool keepView) {
   }
   chart_->update();
   if (list_) list_->SetHighlightedItem(mv::paraBlock().GetInt(mv::PARA_VIEW_ITEM));
-  SetAxisLabels(0, top > 1.0 ? int(std::min(std::trunc(top * 1.05 + 0.5), double(INT32_MAX))) : 1000);
+  if (view_ == Buffer)
+    SetAxisLabels(0, 100);
+  else
+    SetAxisLabels(0, top > 1.0 ? int(std::min(std::trunc(top * 1.05 + 0.5), double(INT32_MAX))) : 1000);
   UpdatePeakLabels();
 }
 
@@ -384,7 +523,7 @@ void CCurvePanel::SetZoom(int zoom) {
   zoom_ = zoom;
   const int step = stepOfZoom(zoom);
   if (chart_) {
-    for (int id : {1, 2, kAverageSeries[0], kAverageSeries[1]})
+    for (int id : {1, 2, kAverageSeries[0], kAverageSeries[1], kRateSeries[0], kRateSeries[1]})
       if (chart_->findSeries(id)) chart_->SetXStep(id, step);
   }
   RefreshChart();
@@ -427,9 +566,9 @@ int CCurvePanel::pointCount() const {
     const mv::FileSlot& s = slots_[size_t(slot)];
     if (!s.isLoaded()) continue;
     const FrameData& f = frames_[size_t(slot)];
-    const size_t points = view_ == PerFrame ? f.frames.size()
-                          : view_ == PerGop ? f.gops.size()
-                                            : size_t(s.elementCount() - mv::kFirstSecond);
+    const size_t points = view_ == PerFrame || view_ == Buffer ? f.frames.size()
+                          : view_ == PerGop                    ? f.gops.size()
+                                                               : size_t(s.elementCount() - mv::kFirstSecond);
     n = std::max(n, int(std::min<size_t>(points, INT32_MAX)));
   }
   return n;

@@ -2,10 +2,12 @@
 // Connects the two file slots to the chart, the axis numbers, the statistics fields, the
 // statistics list and the zero-second indicators of the main window.
 #include <QColor>
+#include <QString>
 #include <array>
 #include <optional>
 #include <vector>
 
+#include "analysis/buffer_check.h"
 #include "analysis/file_slot.h"
 #include "widgets/file_colours.h"
 #include "widgets/frame_list.h"
@@ -43,8 +45,9 @@ class CCurvePanel {
   // `keepView`: the same seconds stay in view (a line added), else the view goes to the start.
   void RefreshChart(bool keepView = false);
 
-  // What the chart and list show: the seconds, every video frame, or every group of pictures.
-  enum View { PerSecond = 0, PerFrame = 1, PerGop = 2 };
+  // What the chart and list show: the seconds, every video frame, every group of pictures, or
+  // the decoder buffer's fullness after every frame.
+  enum View { PerSecond = 0, PerFrame = 1, PerGop = 2, Buffer = 3 };
   void SetView(int view);
   int view() const { return view_; }
   // The peak window in seconds (1 .. 60) and the moving-average line of that length.
@@ -60,6 +63,23 @@ class CCurvePanel {
   FrameList* frameList() const { return frameList_; }
   // Ids of the moving-average series; the key frames are marked on the files' own series.
   static constexpr int kAverageSeries[2] = {3, 4};
+  // Ids of each file's buffer rate line in the per-second views.
+  static constexpr int kRateSeries[2] = {5, 6};
+
+  // The buffer the check fills: a preset, or for Custom `rate` bit/s and `bits`.
+  void SetBufferPreset(mv::BufferPreset preset, uint64_t rate = 0, uint64_t bits = 0);
+  mv::BufferPreset bufferPreset() const { return preset_; }
+  // The slot's buffer model, or null with why (the stream declares none).
+  const mv::BufferModel* bufferModel(int slot) const {
+    return models_[size_t(slot & 1)] ? &*models_[size_t(slot & 1)] : nullptr;
+  }
+  const QString& bufferWhy(int slot) const { return why_[size_t(slot & 1)]; }
+  // The check of the slot's frames once the buffer view has shown them, else null.
+  const mv::BufferCheck* bufferCheck(int slot) const {
+    return checks_[size_t(slot & 1)] ? &*checks_[size_t(slot & 1)] : nullptr;
+  }
+  // The slot's runs of violations as a message lists them; empty when it has no check.
+  QString bufferRunsText(int slot) const;
   // Takes the zoom the settings hold.
   void ApplyScale();
 
@@ -96,9 +116,16 @@ class CCurvePanel {
   void UpdateZeroIndicator(int slot);
   // The line under the list: each file's peak window, or its key frames and GOP length.
   void UpdatePeakLabels();
+  // Takes a check of the slot's frames as the buffer view would make it, and shows it.
+  void ShowBufferCheck(int slot, mv::BufferCheck check);
 
  private:
   void buildFrames(int slot);
+  void updateBufferModel(int slot);
+  void checkBuffers();
+  double addFullnessToChart();
+  void addRateLines(int item);
+  QString bufferLine(int slot) const;
   void stepZoomLevel(int steps);
   double addFramesToChart();
   void addAverageLines(int item);
@@ -121,6 +148,11 @@ class CCurvePanel {
   std::array<FrameData, 2> frames_;
   std::array<bool, 2> framesBuilt_{};
   FrameList* frameList_ = nullptr;
+  mv::BufferPreset preset_ = mv::BufferPreset::Dvd;
+  uint64_t customRate_ = 0, customBits_ = 0;
+  std::array<std::optional<mv::BufferModel>, 2> models_;
+  std::array<QString, 2> why_;
+  std::array<std::optional<mv::BufferCheck>, 2> checks_;
 };
 
 }  // namespace mvgui

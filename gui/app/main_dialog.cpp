@@ -93,6 +93,13 @@ constexpr ScaleItem kScaleItems[] = {{kWholeFileText, CCurvePanel::kWholeFile},
 // The item box: video, audio, total per second, then the frame and GOP views.
 constexpr int kFrameItems = 3;
 
+// The buffer box, in the order of mv::BufferPreset.
+constexpr const char* kBufferPresets[] = {"DVD", "VCD", QT_TRANSLATE_NOOP("mvgui::MainDialog", "蓝光"),
+                                          QT_TRANSLATE_NOOP("mvgui::MainDialog", "码流自带"),
+                                          QT_TRANSLATE_NOOP("mvgui::MainDialog", "自定义")};
+// The custom buffer's fields: kbit/s of 1000 bits, and kbit of 1024 bits as VBV sizes count.
+constexpr int kDefaultCustomRate = 9800, kDefaultCustomSize = 1792;
+
 int scaleIndexOf(int zoom) {
   for (int i = 0; i < int(std::size(kScaleItems)); ++i)
     if (kScaleItems[i].zoom == zoom) return i;
@@ -233,7 +240,7 @@ QWidget* MainDialog::buildViewChoice(const DialogUnits& du) {
   row->setSpacing(du.x(2));
   row->addWidget(new QLabel(tr("项:"), group));
   itemCombo_ = add(1017, new QComboBox(group));
-  itemCombo_->addItems({tr("视频码率"), tr("音频码率"), tr("总码率"), tr("每帧"), tr("每GOP")});
+  itemCombo_->addItems({tr("视频码率"), tr("音频码率"), tr("总码率"), tr("每帧"), tr("每GOP"), tr("缓冲区")});
   itemCombo_->setMinimumWidth(du.x(48));
   itemCombo_->setSizeAdjustPolicy(QComboBox::AdjustToContents);  // every item readable
   row->addWidget(itemCombo_);
@@ -406,8 +413,26 @@ QLayout* MainDialog::buildPeakRow(const DialogUnits& du) {
   row->addSpacing(du.x(3));
   averageCheck_ = add(1061, new QCheckBox(tr("平均线"), this));
   row->addWidget(averageCheck_);
+  row->addSpacing(du.x(3));
+  bufferCombo_ = add(1064, new QComboBox(this));
+  for (const char* name : kBufferPresets) bufferCombo_->addItem(tr(name));
+  bufferCombo_->setToolTip(tr("缓冲区检查的模型"));
+  bufferCombo_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  row->addWidget(bufferCombo_);
+  bufferRate_ = add(1065, new QSpinBox(this));
+  bufferRate_->setRange(1, 1000000);
+  bufferRate_->setSuffix(" kbps");
+  bufferRate_->setToolTip(tr("充入速率"));
+  bufferSize_ = add(1066, new QSpinBox(this));
+  bufferSize_->setRange(1, 1000000);
+  bufferSize_->setSuffix(" kbit");
+  bufferSize_->setToolTip(tr("缓冲区大小"));
+  for (QSpinBox* box : {bufferRate_, bufferSize_}) {
+    box->setMinimumWidth(du.x(40));
+    row->addWidget(box);
+  }
   for (int k = 0; k < 2; ++k) {
-    auto* peak = add(1062 + k, new QLabel(this));
+    auto* peak = peakLabel_[k] = add(1062 + k, new QLabel(this));
     peak->setMinimumWidth(du.x(60));
     peak->setFixedHeight(du.y(12));
     peak->setAutoFillBackground(true);
@@ -416,17 +441,38 @@ QLayout* MainDialog::buildPeakRow(const DialogUnits& du) {
     palette.setColor(QPalette::WindowText, Qt::black);
     peak->setPalette(palette);
     peak->setIndent(4);
+    peak->installEventFilter(this);
     row->addWidget(peak, 1);
   }
   connect(peakSpin_, &QSpinBox::valueChanged, this, [this](int seconds) {
     setWindowSetting("PeakSeconds", seconds);
     panel_.SetPeakWindow(seconds);
   });
+  connect(bufferCombo_, &QComboBox::activated, this, [this](int index) {
+    setWindowSetting("BufferPreset", index);
+    applyBufferPreset();
+  });
+  for (QSpinBox* box : {bufferRate_, bufferSize_})
+    connect(box, &QSpinBox::valueChanged, this, [this] {
+      setWindowSetting("BufferRate", bufferRate_->value());
+      setWindowSetting("BufferSize", bufferSize_->value());
+      applyBufferPreset();
+    });
   connect(averageCheck_, &QCheckBox::clicked, this, [this](bool on) {
     setWindowSetting("AverageLine", on ? 1 : 0);
     panel_.SetAverageLine(on);
   });
   return row;
+}
+
+void MainDialog::applyBufferPreset() {
+  const auto preset =
+      mv::BufferPreset(std::clamp(bufferCombo_->currentIndex(), 0, int(mv::BufferPreset::Custom)));
+  const bool custom = preset == mv::BufferPreset::Custom;
+  bufferRate_->setVisible(custom);
+  bufferSize_->setVisible(custom);
+  panel_.SetBufferPreset(preset, uint64_t(bufferRate_->value()) * 1000,
+                         uint64_t(bufferSize_->value()) * 1024);
 }
 
 QWidget* MainDialog::control(int id) const { return findChild<QWidget*>(QString::number(id)); }
@@ -446,9 +492,17 @@ void MainDialog::OnInitDialog() {
                                    int(mv::kMinPeakWindow), int(mv::kMaxPeakWindow)));
   }
   panel_.SetPeakWindow(peakSpin_->value());
+  {
+    const QSignalBlocker blockPreset(bufferCombo_), blockRate(bufferRate_), blockSize(bufferSize_);
+    bufferCombo_->setCurrentIndex(
+        std::clamp(windowSetting("BufferPreset", 0), 0, int(std::size(kBufferPresets)) - 1));
+    bufferRate_->setValue(windowSetting("BufferRate", kDefaultCustomRate));
+    bufferSize_->setValue(windowSetting("BufferSize", kDefaultCustomSize));
+  }
+  applyBufferPreset();
   averageCheck_->setChecked(windowSetting("AverageLine", 0) != 0);
   if (averageCheck_->isChecked()) panel_.SetAverageLine(true);
-  if (const int view = std::clamp(windowSetting("FrameView", 0), 0, 2); view != 0) {
+  if (const int view = std::clamp(windowSetting("FrameView", 0), 0, int(CCurvePanel::Buffer)); view != 0) {
     panel_.SetView(view);
     itemCombo_->setCurrentIndex(kFrameItems + view - 1);
   }
@@ -852,6 +906,11 @@ bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
       OnShowGaps(k);
       return true;
     }
+    if (watched == peakLabel_[k] && event->type() == QEvent::MouseButtonRelease &&
+        panel_.view() == CCurvePanel::Buffer && panel_.bufferCheck(k)) {
+      OnShowBufferRuns(k);
+      return true;
+    }
   }
   return QDialog::eventFilter(watched, event);
 }
@@ -861,6 +920,11 @@ void MainDialog::OnShowGaps(int index) {
   if (!s.isLoaded() || !s.analysis.videoSeries) return;
   const std::string block = mv::zeroRunBlock(s.analysis.path, *s.analysis.videoSeries);
   mv::showMessage(block.empty() ? tr("没有无视频数据的秒。").toStdString() : block);
+}
+
+void MainDialog::OnShowBufferRuns(int index) {
+  const QString runs = panel_.bufferRunsText(index);
+  if (!runs.isEmpty()) mv::showMessage(runs.toStdString());
 }
 
 void MainDialog::SetZeroIndicator(int slot, bool hasZeroSeconds) {

@@ -61,6 +61,8 @@ class MainDialog : public QDialog, public PanelHost {
   void OnCopyChartImage();
   // The runs of seconds without video of a slot, in a window (a click on its indicator).
   void OnShowGaps(int slot);
+  // The runs of buffer violations of a slot, in a window (a click on its line in the buffer view).
+  void OnShowBufferRuns(int slot);
   void OnSaveChartImage();
   void OnCloseSlot(int slot);
   void OnTextReport();
@@ -99,6 +101,8 @@ class MainDialog : public QDialog, public PanelHost {
   QPushButton* iconButton(int id, int iconId, const DialogUnits& du);
   QWidget* swatch(int id, const DialogUnits& du);
   void fitScreen();
+  // The buffer box's choice to the panel; the custom fields show only for it.
+  void applyBufferPreset();
   void LoadOptions();
   void UpdateCountButtons();
   void UpdateData(bool save);  // true: controls → members; false: members → controls
@@ -138,7 +142,11 @@ class MainDialog : public QDialog, public PanelHost {
   QCheckBox* pointsCheck_ = nullptr;
   QSpinBox* peakSpin_ = nullptr;
   QCheckBox* averageCheck_ = nullptr;
+  QComboBox* bufferCombo_ = nullptr;
+  QSpinBox* bufferRate_ = nullptr;
+  QSpinBox* bufferSize_ = nullptr;
   QLabel* zeroIndicator_[2] = {};
+  QLabel* peakLabel_[2] = {};
   CCurveChart* chart_ = nullptr;
   CCurvePanel panel_{slots_};
   bool initialised_ = false;

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -14,6 +15,7 @@
 #include <QPushButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "analysis/failure_causes.h"
 #include "batch/folder_picker.h"
@@ -107,7 +109,7 @@ void BatchCheckDialog::buildControls() {
   window->addSpacing(du.y(80) - du.y(77));
   window->addWidget(unreadableFiles_, 1);
   window->addSpacing(du.y(81) - du.y(77));
-  window->addWidget(buildOptions());
+  window->addLayout(buildOptions());
 
   // The list takes what the window adds below the rows it always had.
   constexpr int kListHeight = 40;
@@ -233,7 +235,7 @@ QBoxLayout* BatchCheckDialog::buildProgress() {
   return row;
 }
 
-QWidget* BatchCheckDialog::buildOptions() {
+QLayout* BatchCheckDialog::buildOptions() {
   const DialogUnits du = DialogUnits::of(font());
   allFormats_ = named(1059, new QCheckBox(tr("检查所有支持的格式"), this));
   allFormats_->setChecked(windowSetting("BatchAllFormats", 0) != 0);
@@ -243,7 +245,25 @@ QWidget* BatchCheckDialog::buildOptions() {
     setWindowSetting("BatchAllFormats", on ? 1 : 0);
   });
   allFormats_->setFixedHeight(du.y(91) - du.y(81));
-  return allFormats_;
+  // Each file's buffer check too: none, or a preset (index - 1 is its mv::BufferPreset).
+  auto* row = new QHBoxLayout;
+  row->setSpacing(du.x(3));
+  row->addWidget(allFormats_);
+  row->addStretch(1);
+  row->addWidget(new QLabel(tr("缓冲区检查:"), this));
+  bufferPreset_ = named(1067, new QComboBox(this));
+  bufferPreset_->addItems({tr("不检查"), "DVD", "VCD", tr("蓝光"), tr("码流自带")});
+  bufferPreset_->setCurrentIndex(
+      std::clamp(windowSetting("BatchBufferPreset", 0), 0, bufferPreset_->count() - 1));
+  connect(bufferPreset_, &QComboBox::currentIndexChanged, this,
+          [](int index) { setWindowSetting("BatchBufferPreset", index); });
+  row->addWidget(bufferPreset_);
+  return row;
+}
+
+std::optional<mv::BufferPreset> BatchCheckDialog::bufferPreset() const {
+  const int index = bufferPreset_ ? bufferPreset_->currentIndex() : 0;
+  return index > 0 ? std::optional(mv::BufferPreset(index - 1)) : std::nullopt;
 }
 
 QWidget* BatchCheckDialog::control(int id) const {
@@ -263,6 +283,7 @@ void BatchCheckDialog::EnableButtons(bool enable) {
   for (QPushButton* b : findChildren<QPushButton*>(Qt::FindDirectChildrenOnly))
     if (b != start_) b->setEnabled(enable);
   allFormats_->setEnabled(enable);
+  bufferPreset_->setEnabled(enable);
 }
 
 void BatchCheckDialog::OnRunningChanged(bool running) {
@@ -303,6 +324,7 @@ void BatchCheckDialog::OnStart() {
   // The run may outlive the window when something destroys it from inside the pump.
   const std::shared_ptr<mv::BatchCheck> engine = engine_;
   const QPointer<BatchCheckDialog> self(this);
+  engine->SetBufferPreset(bufferPreset());
   const mv::BatchOutcome outcome = engine->OnStart(sourceFolder_.toStdString(), resultFile_.toStdString());
   if (!self) return;
   ShowUnreadableFolders();

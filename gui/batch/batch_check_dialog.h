@@ -9,9 +9,14 @@
 #include <QStringList>
 #include <map>
 #include <memory>
+#include <optional>
+
+#include "analysis/buffer_check.h"
 
 class QBoxLayout;
 class QCheckBox;
+class QComboBox;
+class QLayout;
 class QKeyEvent;
 class QLabel;
 class QPlainTextEdit;
@@ -37,6 +42,8 @@ class BatchCheckDialog : public QDialog {
   const QString& sourceFolder() const { return sourceFolder_; }
   const QString& resultFile() const { return resultFile_; }
   bool running() const;
+  // The buffer check the run adds to each file, or none.
+  std::optional<mv::BufferPreset> bufferPreset() const;
   const mv::BatchCheck& engine() const { return *engine_; }
 
  public slots:
@@ -66,7 +73,7 @@ class BatchCheckDialog : public QDialog {
   QBoxLayout* buildFolderRows();
   QBoxLayout* buildButtons();
   QBoxLayout* buildProgress();
-  QWidget* buildOptions();
+  QLayout* buildOptions();
   // Registers a control under its resource id, which tests and control() look it up by.
   template <typename W>
   W* named(int id, W* widget);
@@ -95,6 +102,7 @@ class BatchCheckDialog : public QDialog {
   QLabel* progressLabel_ = nullptr;
   QPlainTextEdit* unreadableFiles_ = nullptr;  // one line per file of the run that did not load
   QCheckBox* allFormats_ = nullptr;            // files of every readable format, not only RealMedia
+  QComboBox* bufferPreset_ = nullptr;          // the buffer check of every file, or none
 };
 
 }  // namespace mvgui

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "analysis/buffer_check.h"
 #include "app/filter_dlg.h"
 #include "app/main_app.h"
 #include "app/main_dialog.h"
@@ -182,6 +183,32 @@ int main(int argc, char** argv) {
     item->setCurrentIndex(4);
     window.panel().SetView(mvgui::CCurvePanel::PerGop);
     ok &= save(window, out, "main-gops-typed");
+
+    // The buffer view of an MPEG-2 stream at 15 Mbit/s, more than a DVD player takes, and the
+    // runs its line lists on a click.
+    const std::string fast = media.file("too_fast.mpg");
+    mvtest::runCommand(
+        "ffmpeg -v error -y -f lavfi -i testsrc2=size=720x576:rate=25 -t 6 -c:v mpeg2video "
+        "-b:v 15000k -minrate 15000k -maxrate 15000k -bufsize 1835k -g 15 '" +
+            fast + "' 2>&1",
+        &status);
+    mvgui::MainDialog buffer;
+    buffer.show();
+    dialogs.answer(QString::fromStdString(fast));
+    buffer.OnOpen(0);
+    buffer.findChild<QComboBox*>("1064")->setCurrentIndex(int(mv::BufferPreset::Dvd));
+    buffer.findChild<QComboBox*>("1064")->activated(int(mv::BufferPreset::Dvd));
+    buffer.findChild<QComboBox*>("1017")->setCurrentIndex(5);
+    buffer.panel().SetView(mvgui::CCurvePanel::Buffer);
+    ok &= status == 0 && save(buffer, out, "main-buffer");
+    const mv::MessageSink previous = mv::setMessageSink([&](const std::string& text) {
+      QMessageBox box(QMessageBox::NoIcon, "Morvatelline", QString::fromStdString(text), QMessageBox::Ok,
+                      &buffer);
+      box.show();
+      ok &= save(box, out, "buffer-runs");
+    });
+    buffer.OnShowBufferRuns(0);
+    mv::setMessageSink(previous);
   }
   mvtest::writeInfoGallery(out);
   writeBatchGallery(out);

@@ -10,10 +10,12 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QScreen>
+#include <QSpinBox>
 #include <QTest>
 #include <QWheelEvent>
 #include <cstring>
 
+#include "analysis/buffer_check.h"
 #include "app/chart_image.h"
 #include "app/main_app.h"
 #include "app/main_dialog.h"
@@ -77,8 +79,8 @@ class WindowViewTest : public QObject {
                   {1010, 275, 45},  {1013, 396, 45},  {1003, 210, 76}, {1015, 291, 76},  {1019, 379, 71},
                   {1027, 434, 71},  {1044, 15, 246},  {1036, 59, 246}, {1039, 180, 246}, {1045, 248, 246},
                   {1043, 413, 246}, {1046, 15, 262},  {1048, 82, 262}, {1047, 182, 262}, {1049, 250, 262},
-                  {1050, 347, 262}, {1056, 429, 258}, {1007, 7, 278},  {1060, 44, 442},  {1062, 132, 442},
-                  {1063, 294, 442}};
+                  {1050, 347, 262}, {1056, 429, 258}, {1007, 7, 278},  {1060, 44, 442},  {1062, 189, 442},
+                  {1063, 325, 442}};
     QStringList off;
     for (const auto& p : places) {
       const QPoint at = w.control(p.id)->mapTo(&w, QPoint(0, 0));
@@ -313,6 +315,109 @@ class WindowViewTest : public QObject {
     const auto& line = chart->findSeries(CCurvePanel::kAverageSeries[0])->points;
     QCOMPARE(line.size(), average.size());
     for (size_t i = 0; i < average.size(); ++i) QCOMPARE(line.at(int(i) * 10), int(average[i]));
+  }
+
+  // The buffer view draws a check's fullness per frame with its violations in red, the line
+  // under the list tells each file's result and a click lists the runs; the per-second views
+  // draw the buffer's rate.
+  void bufferViewRateLineAndPresetBox() {
+    const std::string ini = dir_.file("buffer.ini");
+    mv::paraBlock().LoadFrom(ini);
+    {
+      MainDialog w;
+      w.show();
+      auto* presets = static_cast<QComboBox*>(w.control(1064));
+      QVERIFY(presets && !w.control(1065)->isVisible());
+      presets->setCurrentIndex(int(mv::BufferPreset::Custom));
+      presets->activated(int(mv::BufferPreset::Custom));
+      QVERIFY(w.control(1065)->isVisible() && w.control(1066)->isVisible());
+      static_cast<QSpinBox*>(w.control(1065))->setValue(80);  // kbps: 80,000 bit/s
+      static_cast<QSpinBox*>(w.control(1066))->setValue(64);  // kbit: 65,536 bits
+      w.reject();
+    }
+    mv::paraBlock().LoadFrom(ini);
+    MainDialog w;
+    w.show();
+    QCOMPARE(static_cast<QComboBox*>(w.control(1064))->currentIndex(), int(mv::BufferPreset::Custom));
+    QCOMPARE(static_cast<QSpinBox*>(w.control(1065))->value(), 80);
+    QCOMPARE(w.panel().bufferPreset(), mv::BufferPreset::Custom);
+    mvtest::fillSlot(w.slot(0), {.video = withPeak(60, 30)});  // 100 kbit/s, 500 at the peak
+    mvtest::fillFrames(w.slot(0).analysis, 30, 12);
+    w.RefreshSlot(0);
+    CCurvePanel& panel = w.panel();
+    CCurveChart* chart = panel.chart();
+    QCOMPARE(panel.bufferModel(0)->rate, uint64_t(80000));
+    QCOMPARE(panel.bufferModel(0)->bits, uint64_t(65536));
+
+    // 80,000 bit/s in kbit/s of 1024 bits, over the whole file, within the file's own range.
+    const int yMax = chart->yMax;
+    const auto& line = chart->findSeries(CCurvePanel::kRateSeries[0])->points;
+    QCOMPARE(line.size(), size_t(2));
+    QCOMPARE(line.begin()->second, 78);
+    QCOMPARE(line.rbegin()->second, 78);
+    QVERIFY(line.rbegin()->first >= 59 * 10);
+    QCOMPARE(chart->yMax, yMax);
+    QCOMPARE(chart->MapToPixel(0, line.begin()->second).y(), chart->MapToPixel(0, 78).y());
+    mv::paraBlock().SetInt(mv::PARA_VIEW_ITEM, 1);  // audio: no line
+    panel.RefreshChart();
+    QVERIFY(chart->findSeries(CCurvePanel::kRateSeries[0])->points.empty());
+    mv::paraBlock().SetInt(mv::PARA_VIEW_ITEM, 0);
+
+    static_cast<QComboBox*>(w.control(1017))->setCurrentIndex(5);
+    static_cast<QComboBox*>(w.control(1017))->activated(5);
+    QCOMPARE(panel.view(), int(CCurvePanel::Buffer));
+    QVERIFY(panel.frameList()->isVisible() && chart->countLabels);
+    mv::BufferCheck check;
+    check.model = *panel.bufferModel(0);
+    check.fullness.assign(30, 65536.0);
+    check.fullness[1] = 32768;
+    check.fullness[2] = 0;
+    check.violatingFrames = {2};
+    check.runs = {{{0, 0}, mv::BufferViolation::Underflow, 16384.0}};
+    panel.ShowBufferCheck(0, check);
+    const auto& fullness = chart->findSeries(1)->points;
+    QCOMPARE(fullness.size(), size_t(30));
+    QCOMPARE(fullness.at(0), 1000);
+    QCOMPARE(fullness.at(10), 500);
+    QCOMPARE(fullness.at(20), 0);
+    QCOMPARE(chart->findSeries(1)->accentX, std::set<int32_t>{20});
+    QCOMPARE(chart->findSeries(1)->accentColour, QColor(255, 0, 0));
+    QCOMPARE(panel.axisLabel(4)->text(), QString("100"));
+    QCOMPARE(chart->MapToPixel(0, 1000).y(), 0);  // full on the top edge: the axis's 100
+    auto* label = qobject_cast<QLabel*>(w.control(1062));
+    QVERIFY(label->text().contains("1") && label->text().contains("00:00:00"));
+    {
+      mvtest::MessageRecorder messages;
+      QTest::mouseClick(label, Qt::LeftButton);
+      QCOMPARE(messages.messages.size(), size_t(1));
+      QVERIFY(QString::fromStdString(messages.messages[0]).contains("缓冲区下溢") &&
+              QString::fromStdString(messages.messages[0]).contains("25.0%"));
+    }
+    check.violatingFrames.clear();
+    check.runs.clear();
+    panel.ShowBufferCheck(0, check);
+    QCOMPARE(label->text(), QString("缓冲区检查通过"));
+
+    // A stream that declares no buffer: the line says why.
+    static_cast<QComboBox*>(w.control(1064))->setCurrentIndex(int(mv::BufferPreset::Stream));
+    static_cast<QComboBox*>(w.control(1064))->activated(int(mv::BufferPreset::Stream));
+    QVERIFY(!panel.bufferModel(0) && !panel.bufferWhy(0).isEmpty());
+    QCOMPARE(label->text(), panel.bufferWhy(0));
+  }
+
+  // The view checks the frames it lists.
+  void bufferViewChecksTheFrames() {
+    MainDialog w;
+    mvtest::fillSlot(w.slot(0), {.video = withPeak(60, 30)});
+    mvtest::fillFrames(w.slot(0).analysis, 30, 12);
+    w.RefreshSlot(0);
+    // Key frames of 9000+ bytes do not fit 64 kbit.
+    w.panel().SetBufferPreset(mv::BufferPreset::Custom, 80000, 65536);
+    w.panel().SetView(CCurvePanel::Buffer);
+    const mv::BufferCheck* check = w.panel().bufferCheck(0);
+    QVERIFY(check && check->fullness.size() == 30 && !check->ok());
+    QCOMPARE(w.panel().chart()->findSeries(1)->points.size(), size_t(30));
+    QVERIFY(w.panel().chart()->findSeries(1)->accentX.count(0));
   }
 
   void droppedAndNamedFilesOpen() {
