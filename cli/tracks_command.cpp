@@ -134,7 +134,7 @@ bool chooseTracks(mv::FileSlot& slot, const TrackChoice& choice) {
   // number to ask for.
   if (a.tracks.empty())
     usage(tr("此类文件不列出轨道，只能统计默认的视频轨和音频轨",
-                    "this file lists no tracks: only its default video and audio track are counted"));
+             "this file lists no tracks: only its default video and audio track are counted"));
   int video = a.videoTrack, audio = a.audioTrack;
   if (choice.program != 0) {
     const auto first = [&](mv::TrackKind kind) {
@@ -145,8 +145,9 @@ bool chooseTracks(mv::FileSlot& slot, const TrackChoice& choice) {
     const bool listed = std::any_of(a.tracks.begin(), a.tracks.end(),
                                     [&](const mv::Track& t) { return t.program == choice.program; });
     if (!listed)
-      usage((englishMessages() ? "--program " + std::to_string(choice.program) + ": the file has no such program"
-                                      : "--program " + std::to_string(choice.program) + "：文件中没有这个节目"));
+      usage((englishMessages()
+                 ? "--program " + std::to_string(choice.program) + ": the file has no such program"
+                 : "--program " + std::to_string(choice.program) + "：文件中没有这个节目"));
     video = first(mv::TrackKind::Video);
     audio = first(mv::TrackKind::Audio);
   }
@@ -176,7 +177,8 @@ void addTracksCommand(CLI::App& app, int* result) {
     bool json = false;
   };
   auto opts = std::make_shared<Options>();
-  auto* cmd = app.add_subcommand("tracks", "List the tracks of a media file and which ones are counted by default");
+  auto* cmd =
+      app.add_subcommand("tracks", "List the tracks of a media file and which ones are counted by default");
   cmd->add_option("FILE", opts->path, mediaFileHelp())->required();
   cmd->add_flag("--json", opts->json, "One JSON object instead of the table");
   cmd->callback([opts, result] {
