@@ -112,10 +112,10 @@ nlohmann::ordered_json jsonOf(const mv::FileAnalysis& a, bool programs) {
 
 void addTrackOptions(CLI::App* cmd, TrackChoice& choice) {
   cmd->add_option("--video-track", choice.video,
-                  "Count this video track (its number in the tracks command's list) instead of the first")
+                  "Count this video track (its number in the tracks list) instead of the default one")
       ->check(CLI::NonNegativeNumber);
   cmd->add_option("--audio-track", choice.audio,
-                  "Count this audio track (its number in the tracks command's list) instead of the first")
+                  "Count this audio track (its number in the tracks list) instead of the default one")
       ->check(CLI::NonNegativeNumber);
   cmd->add_option("--program", choice.program,
                   "MPEG-TS: count the first video and audio track of this program (its program number)")
