@@ -52,6 +52,7 @@ void addBufferCommand(CLI::App& app, int* result) {
     uint64_t rate = 0;
     uint64_t bits = 0;
     bool json = false;
+    TrackChoice tracks;
   };
   auto opts = std::make_shared<Options>();
   cmd->add_option("FILE", opts->path, mediaFileHelp())->required();
@@ -68,10 +69,12 @@ void addBufferCommand(CLI::App& app, int* result) {
   rate->needs(bits);
   bits->needs(rate);
   cmd->add_flag("--json", opts->json, "One JSON object instead of the runs' lines");
+  addTrackOptions(cmd, opts->tracks);
   cmd->callback([opts, preset, result] {
     if (preset->count() == 0 && opts->rate == 0) throw CLI::RequiredError("--preset or --rate with --buffer");
     mv::FileSlot slot;
-    if (!loadFile(slot, opts->path).ok()) {
+    if (!loadFile(slot, opts->path, mv::kDefaultMarkedSeconds, mv::kDefaultMarkedSeconds, opts->tracks)
+             .ok()) {
       *result = kExitFailed;
       return;
     }

@@ -33,6 +33,20 @@ void addCheckCommand(CLI::App& app, int* result);
 void addGapsCommand(CLI::App& app, int* result);
 void addFramesCommand(CLI::App& app, int* result);
 void addBufferCommand(CLI::App& app, int* result);
+void addTracksCommand(CLI::App& app, int* result);
+
+// --video-track, --audio-track and --program of the commands that read one file: the tracks
+// counted instead of the default ones.
+struct TrackChoice {
+  int video = -1, audio = -1;  // track numbers (indexes of FileAnalysis::tracks); -1 not given
+  uint32_t program = 0;        // 0 not given
+  bool any() const { return video >= 0 || audio >= 0 || program != 0; }
+};
+void addTrackOptions(CLI::App* cmd, TrackChoice& choice);
+// Makes a loaded slot count the chosen tracks; false when it ran out of memory, told, with the
+// slot empty. A choice that names no track of its kind is a usage error: told, then thrown as
+// CLI::RuntimeError(kExitUsage).
+bool chooseTracks(mv::FileSlot& slot, const TrackChoice& choice);
 
 // Every container of the table with its suffixes: "AVI (.avi), RM (.rm .rmvb), …".
 std::string containersHelp();
@@ -42,11 +56,12 @@ std::string mediaFileHelp();
 // Runs of zero seconds as JSON: start/end as the list labels them, and as second numbers.
 nlohmann::ordered_json zeroRunsJson(const std::vector<mv::ZeroRun>& runs);
 
-// Opens `path` into `slot` with the given marked-seconds counts; on a terminal a load that takes
-// more than a second shows its progress on stderr. A failure has been told on stderr with its
-// cause; a file that ends early is loaded and noted there.
+// Opens `path` into `slot` with the given marked-seconds counts and the chosen tracks
+// (chooseTracks); on a terminal a load that takes more than a second shows its progress on
+// stderr. A failure has been told on stderr with its cause; a file that ends early is loaded and
+// noted there.
 mv::LoadResult loadFile(mv::FileSlot& slot, const std::string& path, int top = mv::kDefaultMarkedSeconds,
-                        int bottom = mv::kDefaultMarkedSeconds);
+                        int bottom = mv::kDefaultMarkedSeconds, const TrackChoice& tracks = {});
 // Reads the picture types of a loaded slot's frames (videoFrames of its analysis), with the same
 // progress line, and tells the cause when the file no longer reads.
 mv::LoadResult readFrameTypes(const mv::FileSlot& slot, std::vector<mv::VideoFrame>& frames);

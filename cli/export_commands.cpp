@@ -25,6 +25,7 @@ struct ExportOptions {
   bool noFileInfo = false, noHeader = false, noStatistics = false;
   bool noVideo = false, noAudio = false, noTotal = false;
   int top = 5, bottom = 5;
+  TrackChoice tracks;  // of a single file
 
   mv::ReportOptions report() const {
     mv::ReportOptions o;
@@ -44,12 +45,16 @@ void addCommonOptions(CLI::App* cmd, ExportOptions& o) {
   cmd->add_flag("--no-video", o.noVideo, "Leave out the video columns");
   cmd->add_flag("--no-audio", o.noAudio, "Leave out the audio columns");
   cmd->add_flag("--no-total", o.noTotal, "Leave out the total columns");
+  addTrackOptions(cmd, o.tracks);
 }
 
 // Loads the files into the two slots as the main window would; false when one does not load.
 bool loadSlots(const ExportOptions& o, mv::FileSlot (&slots)[2]) {
+  // Two files have two lists of tracks: one choice cannot name tracks of both.
+  if (o.files.size() > 1 && o.tracks.any())
+    throw CLI::ValidationError("--video-track, --audio-track and --program take one FILE");
   for (size_t i = 0; i < o.files.size(); ++i)
-    if (!loadFile(slots[i], o.files[i], o.top, o.bottom).ok()) return false;
+    if (!loadFile(slots[i], o.files[i], o.top, o.bottom, o.tracks).ok()) return false;
   return true;
 }
 

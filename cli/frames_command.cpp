@@ -81,6 +81,7 @@ void addFramesCommand(CLI::App& app, int* result) {
   struct Options {
     std::string file, output = "-";
     bool json = false, csv = false;
+    TrackChoice tracks;
   };
   auto o = std::make_shared<Options>();
   auto* cmd = app.add_subcommand(
@@ -90,9 +91,12 @@ void addFramesCommand(CLI::App& app, int* result) {
       cmd->add_flag("--json", o->json, "One JSON object with the frames, groups of pictures and statistics");
   cmd->add_flag("--csv", o->csv, "Comma-separated columns instead of tab-separated")->excludes(json);
   addOutputOption(cmd, o->output, "File to write, exactly as named; - (the default) for standard output");
+  addTrackOptions(cmd, o->tracks);
   cmd->callback([o, result] {
     mv::FileSlot slot;
-    if (const mv::LoadResult loaded = loadFile(slot, o->file); !loaded.ok()) {
+    if (const mv::LoadResult loaded =
+            loadFile(slot, o->file, mv::kDefaultMarkedSeconds, mv::kDefaultMarkedSeconds, o->tracks);
+        !loaded.ok()) {
       // As series tells it; a file named by -o is not made for a file that did not load.
       if (o->json && o->output == "-") writeBytesOutput("-", {}, loadFailureJson(o->file, loaded) + "\n");
       *result = kExitFailed;

@@ -15,13 +15,16 @@ void addGapsCommand(CLI::App& app, int* result) {
   struct Options {
     std::string path;
     bool json = false;
+    TrackChoice tracks;
   };
   auto opts = std::make_shared<Options>();
   cmd->add_option("FILE", opts->path, mediaFileHelp())->required();
   cmd->add_flag("--json", opts->json, "One JSON object instead of the batch check's lines");
+  addTrackOptions(cmd, opts->tracks);
   cmd->callback([opts, result] {
     mv::FileSlot slot;
-    if (!loadFile(slot, opts->path).ok()) {
+    if (!loadFile(slot, opts->path, mv::kDefaultMarkedSeconds, mv::kDefaultMarkedSeconds, opts->tracks)
+             .ok()) {
       *result = kExitFailed;
       return;
     }

@@ -13,14 +13,16 @@ namespace mvcli {
 void addInfoCommand(CLI::App& app, int* result) {
   struct Options {
     std::string file, output = "-";
+    TrackChoice tracks;
   };
   auto o = std::make_shared<Options>();
   auto* cmd = app.add_subcommand("info", "Describe the container's headers and streams (GBK, CR LF)");
   cmd->add_option("FILE", o->file, mediaFileHelp())->required();
   addOutputOption(cmd, o->output, "File to write, exactly as named; - (the default) for standard output");
+  addTrackOptions(cmd, o->tracks);
   cmd->callback([o, result] {
     mv::FileSlot slot;
-    if (!loadFile(slot, o->file).ok()) {
+    if (!loadFile(slot, o->file, mv::kDefaultMarkedSeconds, mv::kDefaultMarkedSeconds, o->tracks).ok()) {
       *result = kExitFailed;
       return;
     }

@@ -53,7 +53,8 @@ mv::LoadResult withProgress(const std::string& path, Read read) {
 
 }  // namespace
 
-mv::LoadResult loadFile(mv::FileSlot& slot, const std::string& path, int top, int bottom) {
+mv::LoadResult loadFile(mv::FileSlot& slot, const std::string& path, int top, int bottom,
+                        const TrackChoice& tracks) {
   current = path;
   slot.setMarkedSeconds(top, bottom);
   const mv::LoadResult loaded = withProgress(path, [&](mv::LoadControl* c) { return slot.open(path, c); });
@@ -65,6 +66,7 @@ mv::LoadResult loadFile(mv::FileSlot& slot, const std::string& path, int top, in
   if (std::find(notes.begin(), notes.end(), mv::kNoteCutShort) != notes.end())
     printDiagnostic(path, englishMessages() ? "note: the file ends early; what it holds was read"
                                             : "提示：文件不完整，已读取其中现有的部分");
+  if (!chooseTracks(slot, tracks)) return mv::LoadResult::fail(mv::LoadFailure::OutOfMemory);
   return loaded;
 }
 

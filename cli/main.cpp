@@ -42,11 +42,12 @@ int main(int argc, char** argv) {
   mvcli::addGapsCommand(app, &result);
   mvcli::addFramesCommand(app, &result);
   mvcli::addBufferCommand(app, &result);
+  mvcli::addTracksCommand(app, &result);
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& e) {
-    return app.exit(e);  // --help, --version
-  } catch (const CLI::ParseError& e) {
+    return app.exit(e);                 // --help, --version
+  } catch (const CLI::ParseError& e) {  // also a command's own usage error (RuntimeError), told already
     app.exit(e);
     return mvcli::kExitUsage;
   } catch (const std::bad_alloc&) {

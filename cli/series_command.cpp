@@ -69,6 +69,7 @@ void addSeriesCommand(CLI::App& app, int* result) {
     int top = 5;
     int bottom = 5;
     unsigned window = 0;  // 0: no peak windows
+    TrackChoice tracks;
   };
   auto opts = std::make_shared<Options>();
   cmd->add_option("FILE", opts->path, mediaFileHelp())->required();
@@ -79,9 +80,11 @@ void addSeriesCommand(CLI::App& app, int* result) {
   cmd->add_option("--window", opts->window,
                   "Add each series' peak: the highest average over this many consecutive inner seconds")
       ->check(CLI::Range(int(mv::kMinPeakWindow), int(mv::kMaxPeakWindow)));
+  addTrackOptions(cmd, opts->tracks);
   cmd->callback([opts, result] {
     mv::FileSlot slot;
-    if (const mv::LoadResult loaded = loadFile(slot, opts->path, opts->top, opts->bottom); !loaded.ok()) {
+    if (const mv::LoadResult loaded = loadFile(slot, opts->path, opts->top, opts->bottom, opts->tracks);
+        !loaded.ok()) {
       printText(loadFailureJson(opts->path, loaded));
       *result = kExitFailed;
       return;
@@ -98,6 +101,11 @@ void addSeriesCommand(CLI::App& app, int* result) {
     j["frameHeight"] = a.frameHeight;
     j["frameRateMilli"] = a.frameRateMilli;
     if (!a.notes.empty()) j["notes"] = a.notes;
+    // Only a choice is told: the default record stays as scripts know it.
+    if (a.videoTrack != a.defaultVideo || a.audioTrack != a.defaultAudio) {
+      j["videoTrack"] = a.videoTrack;
+      j["audioTrack"] = a.audioTrack;
+    }
     if (opts->window != 0) {
       for (const auto& [key, item] :
            {std::pair{"videoPeak", mv::ITEM_VIDEO}, std::pair{"audioPeak", mv::ITEM_AUDIO},

@@ -8,66 +8,6 @@
 #include "platform/input_file.h"
 
 namespace mv {
-namespace {
-
-const char* videoCodecName(int id) {
-  switch (id) {
-    case 1:
-      return "JPEG";
-    case 2:
-      return "Sorenson H.263";
-    case 3:
-      return "Screen Video";
-    case 4:
-      return "On2 VP6";
-    case 5:
-      return "On2 VP6 (alpha)";
-    case 6:
-      return "Screen Video 2";
-    case 7:
-      return "H.264/AVC";
-    case 12:
-      return "H.265/HEVC";
-    default:
-      return "";
-  }
-}
-
-const char* soundFormatName(int format) {
-  switch (format) {
-    case 0:
-      return "PCM";
-    case 1:
-      return "ADPCM";
-    case 2:
-      return "MP3";
-    case 3:
-      return "PCM (little-endian)";
-    case 4:
-      return "Nellymoser 16 kHz";
-    case 5:
-      return "Nellymoser 8 kHz";
-    case 6:
-      return "Nellymoser";
-    case 7:
-      return "G.711 A-law";
-    case 8:
-      return "G.711 mu-law";
-    case 10:
-      return "AAC";
-    case 11:
-      return "Speex";
-    case 14:
-      return "MP3 8 kHz";
-    case 15:
-      return "Device-specific";
-    default:
-      return "";
-  }
-}
-
-}  // namespace
-
 int writeFlvInfo(const std::string& path, TextFile& out) {
   InputFile file;
   if (!file.open(path)) return 0;
@@ -116,7 +56,7 @@ int writeFlvInfo(const std::string& path, TextFile& out) {
     out.write("\n视频流\n");
     if (flv.videoCodec >= 0) {
       out.printf("编码　　：%d", flv.videoCodec);
-      if (const char* name = videoCodecName(flv.videoCodec); *name) out.printf(" = %s", name);
+      if (const char* name = flvVideoCodecName(flv.videoCodec); *name) out.printf(" = %s", name);
       out.write("\n");
     }
     writeUnitRows(out, "帧数　　：", flv.video);
@@ -128,7 +68,7 @@ int writeFlvInfo(const std::string& path, TextFile& out) {
     if (flv.audioFormat >= 0) {
       const int format = flv.audioFormat >> 4;
       out.printf("格式　　：%d", format);
-      if (const char* name = soundFormatName(format); *name) out.printf(" = %s", name);
+      if (const char* name = flvSoundFormatName(format); *name) out.printf(" = %s", name);
       out.write("\n");
       static const char* const kRates[] = {"5.5 kHz", "11 kHz", "22 kHz", "44 kHz"};
       out.printf("采样率　：%s\n", kRates[(flv.audioFormat >> 2) & 3]);

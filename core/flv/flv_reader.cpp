@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <string>
 #include <vector>
 
+#include "media/unit_summary.h"
 #include "platform/byte_cursor.h"
 #include "platform/byte_order.h"
 
@@ -241,9 +243,94 @@ LoadResult walkFlv(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadCon
     out.videoCoding.config = std::move(flv.videoConfig);
     out.videoCoding.lengthPrefixed = true;
   }
+  const auto addTrack = [&](TrackKind kind, uint8_t id, const char* name, int value,
+                            const TrackUnits& units) {
+    Track t;
+    t.kind = kind;
+    t.id = id;
+    // A track of sequence headers only names no codec: its frames' byte does.
+    if (value >= 0)
+      t.codec =
+          *name ? name : (kind == TrackKind::Video ? "CodecID " : "SoundFormat ") + std::to_string(value);
+    const UnitSummary s = summarize(units);
+    t.unitCount = units.unitCount();
+    t.bytes = s.bytes;
+    if (kind == TrackKind::Video) {
+      t.frameWidth = out.frameWidth;
+      t.frameHeight = out.frameHeight;
+      t.frameRateMilli = out.frameRateMilli;
+      t.coding = out.videoCoding;
+    }
+    out.tracks.push_back(std::move(t));
+    return int(out.tracks.size() - 1);
+  };
+  if (flv.video.present)
+    out.videoTrack = out.defaultVideo =
+        addTrack(TrackKind::Video, kTagVideo, flvVideoCodecName(flv.videoCodec), flv.videoCodec, flv.video);
+  if (flv.audio.present) {
+    const int format = flv.audioFormat < 0 ? -1 : flv.audioFormat >> 4;
+    out.audioTrack = out.defaultAudio =
+        addTrack(TrackKind::Audio, kTagAudio, flvSoundFormatName(format), format, flv.audio);
+  }
   out.videoUnits = std::move(flv.video);
   out.audioUnits = std::move(flv.audio);
   return LoadResult::success();
+}
+
+const char* flvVideoCodecName(int id) {
+  switch (id) {
+    case 1:
+      return "JPEG";
+    case 2:
+      return "Sorenson H.263";
+    case 3:
+      return "Screen Video";
+    case 4:
+      return "On2 VP6";
+    case 5:
+      return "On2 VP6 (alpha)";
+    case 6:
+      return "Screen Video 2";
+    case 7:
+      return "H.264/AVC";
+    case 12:
+      return "H.265/HEVC";
+    default:
+      return "";
+  }
+}
+
+const char* flvSoundFormatName(int format) {
+  switch (format) {
+    case 0:
+      return "PCM";
+    case 1:
+      return "ADPCM";
+    case 2:
+      return "MP3";
+    case 3:
+      return "PCM (little-endian)";
+    case 4:
+      return "Nellymoser 16 kHz";
+    case 5:
+      return "Nellymoser 8 kHz";
+    case 6:
+      return "Nellymoser";
+    case 7:
+      return "G.711 A-law";
+    case 8:
+      return "G.711 mu-law";
+    case 10:
+      return "AAC";
+    case 11:
+      return "Speex";
+    case 14:
+      return "MP3 8 kHz";
+    case 15:
+      return "Device-specific";
+    default:
+      return "";
+  }
 }
 
 bool looksLikeFlv(const uint8_t* head, size_t n) {

@@ -37,8 +37,14 @@ struct FlvFile {
 // Walks the file's tags. NotThisFormat when it does not begin with "FLV".
 LoadResult readFlv(InputFile& file, FlvFile& out, LoadControl* control = nullptr);
 
-// The walk the load entry (media/reader.h) runs for this container.
+// The walk the load entry (media/reader.h) runs for this container. It lists the video track
+// (id 9, the tag type) before the audio track (id 8), each when the file has tags of its type.
 LoadResult walkFlv(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control);
+
+// The name of a video tag's CodecID and of an audio tag's SoundFormat; "" for a value FLV does
+// not define.
+const char* flvVideoCodecName(int id);
+const char* flvSoundFormatName(int format);
 
 // Whether the first `n` bytes of a file open this container: "FLV", version 1 and a header of at least 9
 // bytes.

@@ -26,6 +26,38 @@ void writePictureTypes(TextFile& out, const std::vector<VideoFrame>& frames) {
   }
 }
 
+const char* kindName(TrackKind kind) {
+  switch (kind) {
+    case TrackKind::Video:
+      return "视频";
+    case TrackKind::Audio:
+      return "音频";
+    case TrackKind::Subtitle:
+      return "字幕";
+    case TrackKind::Other:
+      break;
+  }
+  return "其他";
+}
+
+// Every track's bytes, and what the container's own structures take besides them.
+void writeTracks(TextFile& out, const FileAnalysis& a) {
+  if (a.tracks.empty()) return;
+  out.write("\n轨道\n");
+  uint64_t sum = 0;
+  for (size_t i = 0; i < a.tracks.size(); ++i) {
+    const Track& t = a.tracks[i];
+    std::string line = "轨道 " + std::to_string(i) + "：" + kindName(t.kind);
+    if (!t.codec.empty()) line += "，" + t.codec;
+    if (!t.language.empty()) line += "，语言 " + t.language;
+    out.write(line + "，" + std::to_string(t.bytes) + " 字节\n");
+    sum += t.bytes;
+  }
+  const uint64_t overhead = a.fileLength > sum ? a.fileLength - sum : 0;
+  out.printf("容器开销：%llu 字节，占文件 %.1f%%\n", (unsigned long long)overhead,
+             a.fileLength ? 100.0 * double(overhead) / double(a.fileLength) : 0.0);
+}
+
 }  // namespace
 
 void writeInformation(TextFile& out, const FileSlot& slot, const std::vector<VideoFrame>* typedFrames) {
@@ -37,6 +69,7 @@ void writeInformation(TextFile& out, const FileSlot& slot, const std::vector<Vid
     out.write("\n");
   }
   if (const Container* c = slot.container()) c->describe(slot.analysis.path, out);
+  writeTracks(out, slot.analysis);
   if (typedFrames) {
     writePictureTypes(out, *typedFrames);
   } else {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
+#include <string>
 
 #include "media/statistics.h"
 #include "platform/c_numbers.h"
@@ -22,10 +23,24 @@ void writeReportHeader(TextFile& out) {
 
 void writeSeparator(TextFile& out) { out.write(std::string(80, '=') + "\n"); }
 
+namespace {
+
+// " (视频轨 1，音频轨 3)" after the path when the series count other tracks than the container's
+// rules choose; nothing for the default ones, so that default reports stay as they were.
+std::string trackChoiceText(const FileAnalysis& a) {
+  if (a.videoTrack == a.defaultVideo && a.audioTrack == a.defaultAudio) return "";
+  const auto one = [](const char* kind, int index) {
+    return index < 0 ? std::string("无") + kind : std::string(kind) + " " + std::to_string(index);
+  };
+  return " (" + one("视频轨", a.videoTrack) + "，" + one("音频轨", a.audioTrack) + ")";
+}
+
+}  // namespace
+
 void writeFileSummary(TextFile& out, const FileSlot& slot) {
   const FileAnalysis& a = slot.analysis;
   if (!a.videoSeries) return;
-  out.write("文件: " + a.path + "\n");
+  out.write("文件: " + a.path + trackChoiceText(a) + "\n");
   out.printf("文件长度 = %" PRIu64 " byte = %.2f kb = %.2f MB\n", a.fileLength, double(a.fileLength) / 1024,
              double(a.fileLength) / 1048576);
   out.printf("播放时间 = %d seconds (", a.durationSeconds);
