@@ -193,7 +193,6 @@ class SectionJoiner {
 // What the walk reads of a video PID's PES payloads: its picture size, where its PES packets
 // start a key picture, and its pictures (or, opening a file, only its declared rate).
 struct VideoPid {
-  uint16_t pid = 0;
   PictureSyntax keyFrom = PictureSyntax::None;
   std::optional<VideoSyntax> sizeFrom;
   codec::TrackCoding coding;
@@ -234,7 +233,7 @@ size_t headWanted(const PidState& s) { return s.headLength < 9 ? 9 : 9 + size_t(
 class Walker {
  public:
   Walker(InputFile& file, TsFile& out)
-      : file_(file), out_(out), slot_(kPidCount, -1), pmtSlot_(kPidCount, -1) {}
+      : file_(file), out_(out), slot_(kPidCount, -1), pmtSlot_(kPidCount, -1), videoOf_(kPidCount) {}
 
   LoadResult run(LoadControl* control);
 
@@ -290,8 +289,8 @@ class Walker {
   std::vector<SectionJoiner> pmts_;
   std::vector<int16_t> pmtSlot_;  // PID → index into pmts_ while a program on it lacks its PMT
   size_t pmtsMissing_ = 0;
-  std::vector<std::unique_ptr<VideoPid>> videos_;
-  std::vector<uint16_t> trackPids_;  // of out_.tracks
+  std::vector<std::unique_ptr<VideoPid>> videoOf_;  // PID → what is read of it as video
+  std::vector<uint16_t> trackPids_;                 // of out_.tracks
   VideoPid* chosenVideo_ = nullptr;
   bool gaveUp_ = false;  // a search for the sync byte found none in kResyncLimit bytes
 };
@@ -456,10 +455,8 @@ void Walker::onPmt(uint16_t pid, const uint8_t* s, size_t n) {
 }
 
 void Walker::watchVideo(const TsStream& st, const std::vector<TsStream>& listed, bool cut) {
-  for (const auto& v : videos_)
-    if (v->pid == st.pid) return;
+  if (videoOf_[st.pid]) return;
   auto v = std::make_unique<VideoPid>();
-  v->pid = st.pid;
   const StreamType* type = streamTypeOf(st.streamType);
   v->keyFrom = type->keyFrom;
   v->coding.codec = type->codec;
@@ -472,7 +469,7 @@ void Walker::watchVideo(const TsStream& st, const std::vector<TsStream>& listed,
     break;
   }
   if (slot_[st.pid] >= 0) states_[size_t(slot_[st.pid])]->video = v.get();
-  videos_.push_back(std::move(v));
+  videoOf_[st.pid] = std::move(v);
 }
 
 void Walker::pesPayload(uint16_t pid, const uint8_t* p, size_t n, bool unitStart, bool key, int counter) {
@@ -483,8 +480,7 @@ void Walker::pesPayload(uint16_t pid, const uint8_t* p, size_t n, bool unitStart
       if (!unitStart) return;  // nothing to join it to
       index = int32_t(states_.size());
       states_.push_back(std::make_unique<PidState>());
-      for (const auto& v : videos_)
-        if (v->pid == pid) states_.back()->video = v.get();
+      states_.back()->video = videoOf_[pid].get();
     }
     lastPid_ = pid;
     lastState_ = states_[size_t(index)].get();
@@ -627,8 +623,7 @@ void Walker::listTracks() {
       t.id = st.pid;
       t.program = program.number;
       if (t.kind == TrackKind::Video) {
-        for (const auto& v : videos_) {
-          if (v->pid != st.pid) continue;
+        if (const VideoPid* v = videoOf_[st.pid].get()) {
           t.frameWidth = v->coded.width;
           t.frameHeight = v->coded.height;
           t.frameRateMilli = v->pictures ? v->pictures->declaredRateMilli() : 0;
@@ -685,8 +680,7 @@ void Walker::choose() {
   for (auto& s : states_) s->units = UnitVector();  // subtitles' and others': counted, not kept
   if (out_.videoTrack >= 0) {
     out_.video = std::exchange(tracks[size_t(out_.videoTrack)].units, TrackUnits());
-    for (const auto& v : videos_)
-      if (v->pid == trackPids_[size_t(out_.videoTrack)]) chosenVideo_ = v.get();
+    chosenVideo_ = videoOf_[trackPids_[size_t(out_.videoTrack)]].get();
   }
   if (out_.audioTrack >= 0) out_.audio = std::exchange(tracks[size_t(out_.audioTrack)].units, TrackUnits());
   if (chosenVideo_) {

@@ -17,8 +17,8 @@ namespace {
 
 struct Probed {
   uint32_t program = 0;
-  uint64_t id = 0;       // as the reader names it
-  std::string select;    // ffprobe's stream id
+  uint64_t id = 0;     // as the reader names it
+  std::string select;  // ffprobe's stream id
   mv::TrackKind kind = mv::TrackKind::Other;
   std::string language;
 };
@@ -76,7 +76,8 @@ std::vector<uint32_t> seriesOf(const mv::FileAnalysis& a) {
 }
 
 TEST(TrackChoiceMpeg, EveryTrackAndEveryChoiceMatchTheProbe) {
-  if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe")) GTEST_SKIP() << "ffmpeg not installed";
+  if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe"))
+    GTEST_SKIP() << "ffmpeg not installed";
   const struct {
     const char* name;
     const char* options;
@@ -87,14 +88,15 @@ TEST(TrackChoiceMpeg, EveryTrackAndEveryChoiceMatchTheProbe) {
        "-program title=a:st=0:st=1 -program title=b:st=2:st=3",
        ".ts"},
       {"a stream in two programs",
-       "-map 0:v -map 1:a -map 1:a -c:v mpeg2video -c:a mp2 -program title=a:st=0:st=1 -program title=b:st=0:st=2",
+       "-map 0:v -map 1:a -map 1:a -c:v mpeg2video -c:a mp2 -program title=a:st=0:st=1 -program "
+       "title=b:st=0:st=2",
        ".ts"},
       {"two languages",
        "-map 0:v -map 1:a -map 1:a -c:v mpeg2video -c:a:0 mp2 -c:a:1 ac3 -metadata:s:a:0 language=eng "
        "-metadata:s:a:1 language=fra",
        ".ts"},
-      {"VOB with AC-3 and MPEG audio", "-map 0:v -map 1:a -map 1:a -c:v mpeg2video -c:a:0 ac3 -c:a:1 mp2 -f vob",
-       ".vob"},
+      {"VOB with AC-3 and MPEG audio",
+       "-map 0:v -map 1:a -map 1:a -c:v mpeg2video -c:a:0 ac3 -c:a:1 mp2 -f vob", ".vob"},
   };
   mvtest::TempDir dir;
   for (const auto& c : cases) {
@@ -102,10 +104,11 @@ TEST(TrackChoiceMpeg, EveryTrackAndEveryChoiceMatchTheProbe) {
     const std::string file = dir.file(std::string("made") + c.suffix);
     const bool ts = std::string(c.suffix) == ".ts";
     int status = 0;
-    mvtest::runCommand(std::string("ffmpeg -v error -y -f lavfi -i testsrc=s=64x48:r=25 -f lavfi -i sine=r=48000 "
-                                   "-t 3 ") +
-                           c.options + " '" + file + "' 2>&1",
-                       &status);
+    mvtest::runCommand(
+        std::string("ffmpeg -v error -y -f lavfi -i testsrc=s=64x48:r=25 -f lavfi -i sine=r=48000 "
+                    "-t 3 ") +
+            c.options + " '" + file + "' 2>&1",
+        &status);
     ASSERT_EQ(status, 0);
     mv::FileSlot slot;
     ASSERT_TRUE(slot.open(file).ok());
