@@ -12,6 +12,7 @@
 #include "fixtures/byte_writer.h"
 #include "fixtures/probed_series.h"
 #include "media/frames.h"
+#include "media/mpeg_timestamps.h"
 
 namespace {
 
@@ -156,6 +157,39 @@ TEST(TrackChoiceMpeg, EveryTrackAndEveryChoiceMatchTheProbe) {
       }
     ASSERT_TRUE(slot.chooseTracks(videos[0], audios[0]));
     EXPECT_EQ(seriesOf(a), defaults);
+  }
+}
+
+// A choice puts the chosen audio on the chosen video's clock as a walk that chose them does,
+// however its stamps were moved by an earlier choice.
+TEST(TrackChoiceMpeg, ChosenTracksShareOneClockAcrossTheWrap) {
+  constexpr int64_t kWrap = int64_t(1) << 33;
+  const auto track = [](mv::TrackKind kind, std::vector<std::pair<int64_t, uint32_t>> units) {
+    mv::Track t;
+    t.kind = kind;
+    t.units.present = true;
+    t.units.clock = {1, 0, 90000};
+    for (auto [ticks, bytes] : units) t.units.add({ticks, bytes}, 0);
+    return t;
+  };
+  mv::FileAnalysis a;
+  a.tracks = {track(mv::TrackKind::Video, {{kWrap - 90000, 10}}),
+              track(mv::TrackKind::Audio, {{0, 20}, {90000, 30}}),
+              track(mv::TrackKind::Audio, {{kWrap - 180000, 5}})};
+  const struct {
+    int audio;
+    std::vector<uint32_t> video, audioSeconds;
+  } choices[] = {{1, {10, 0, 0}, {0, 20, 30}}, {2, {0, 10}, {5, 0}}, {1, {10, 0, 0}, {0, 20, 30}}};
+  for (const auto& c : choices) {
+    SCOPED_TRACE(c.audio);
+    ASSERT_TRUE(mv::swapChosenTracks(a, 0, c.audio));
+    ASSERT_TRUE(mv::fillMpegChosenSeries(a).ok());
+    EXPECT_EQ(std::vector<uint32_t>(a.videoSeries->data() + 8,
+                                    a.videoSeries->data() + a.videoSeries->elementCount()),
+              c.video);
+    EXPECT_EQ(std::vector<uint32_t>(a.audioSeries->data() + 8,
+                                    a.audioSeries->data() + a.audioSeries->elementCount()),
+              c.audioSeconds);
   }
 }
 
