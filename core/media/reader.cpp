@@ -18,8 +18,8 @@ LoadResult walkAndFill(WalkFunction walk, InputFile& file, FileAnalysis& out, Lo
   if (notes.rateAssumed) out.notes.push_back(kNoteRateAssumed);
   if (notes.unitsDropped > 0) out.notes.push_back(kNoteUnitsDropped);
   if (out.videoSeries) return LoadResult::success();
-  // A walk that lists tracks but leaves the asked ones to the stamps: the same exchange a
-  // choice makes (swapChosenTracks keeps what does not fit).
+  // Asked tracks the walk did not choose itself: exchanged as a choice exchanges them (tracks
+  // that do not fit leave everything as it is).
   const int video = out.askedVideo == kDefaultTrack ? out.videoTrack : out.askedVideo;
   const int audio = out.askedAudio == kDefaultTrack ? out.audioTrack : out.askedAudio;
   if (video != out.videoTrack || audio != out.audioTrack) swapChosenTracks(out, video, audio);
