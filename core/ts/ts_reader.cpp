@@ -202,6 +202,7 @@ struct VideoPid {
   size_t pictureFrom = 0;                        // where the scan of `picture` goes on
   int pictureKind = -1;                          // firstPictureKind of `picture` once known: no more is kept
   std::unique_ptr<codec::PesPictures> pictures;  // null when the video is not cut into pictures
+  bool cut = false;                              // into pictures, not only for its rate
   StampLine pictureStamp;                        // the PES packets' stamps as they begin
   bool pictureFeed = false;                      // the open PES is a PES packet
 };
@@ -455,11 +456,22 @@ void Walker::onPmt(uint16_t pid, const uint8_t* s, size_t n) {
 }
 
 void Walker::watchVideo(const TsStream& st, const std::vector<TsStream>& listed, bool cut) {
-  if (videoOf_[st.pid]) return;
+  if (VideoPid* seen = videoOf_[st.pid].get()) {
+    // Another program's PMT, read first, listed it for its rate only: its pictures are cut from
+    // here on, where a file of this program alone would begin cutting them.
+    if (cut && !seen->cut && seen->pictures) {
+      seen->pictures = std::make_unique<codec::PesPictures>(seen->coding.codec, false);
+      seen->cut = true;
+      seen->pictureFeed = false;
+      seen->pictureStamp = StampLine();
+    }
+    return;
+  }
   auto v = std::make_unique<VideoPid>();
   const StreamType* type = streamTypeOf(st.streamType);
   v->keyFrom = type->keyFrom;
   v->coding.codec = type->codec;
+  v->cut = cut;
   v->pictures = std::make_unique<codec::PesPictures>(v->coding.codec, !cut);
   if (!v->pictures->cuts()) v->pictures.reset();
   // The size comes from the syntax of the first stream listed on the PID.
