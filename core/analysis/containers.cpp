@@ -10,6 +10,7 @@
 #include "es/es_reader.h"
 #include "flv/flv_info.h"
 #include "flv/flv_reader.h"
+#include "media/mpeg_timestamps.h"
 #include "mkv/mkv_info.h"
 #include "mkv/mkv_reader.h"
 #include "mp4/mp4_info.h"
@@ -119,7 +120,8 @@ const Container kContainers[] = {
      .walk = walkTs,
      .looksLike = looksLikeTransportStream,
      .describe = writeTsInfo,
-     .marksZeroSeconds = false},
+     .marksZeroSeconds = false,
+     .fillChosenSeries = fillMpegChosenSeries},
     {.type = MEDIA_PS,
      .name = "PS",
      .displayName = "MPEG-PS",
@@ -130,7 +132,8 @@ const Container kContainers[] = {
      .walk = walkPs,
      .looksLike = looksLikeProgramStream,
      .describe = writePsInfo,
-     .marksZeroSeconds = false},
+     .marksZeroSeconds = false,
+     .fillChosenSeries = fillMpegChosenSeries},
     {.type = MEDIA_ASF,
      .name = "ASF",
      .displayName = "ASF",

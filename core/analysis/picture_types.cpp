@@ -41,6 +41,11 @@ LoadResult readPictureTypes(const FileSlot& slot, std::vector<VideoFrame>& frame
 
   FileAnalysis walked;
   walked.videoUnits.keepPlaces = true;
+  // The tracks chosen since the file opened, not the default ones.
+  if (opened.videoTrack != opened.defaultVideo || opened.audioTrack != opened.defaultAudio) {
+    walked.askedVideo = opened.videoTrack;
+    walked.askedAudio = opened.audioTrack;
+  }
   LoadResult r = container->load(opened.path, walked, control);
   if (!r.ok()) return r;
   std::vector<VideoFrame> now = videoFrames(walked);

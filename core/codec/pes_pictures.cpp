@@ -47,12 +47,16 @@ void PesPictures::take() {
   cut_.clear();
 }
 
+int32_t PesPictures::declaredRateMilli() const {
+  const StreamInfo info = cutter_->info();
+  if (info.rateNum == 0 || info.rateDen == 0) return 0;
+  return int32_t(std::min<uint64_t>(uint64_t(info.rateNum) * 1000 / info.rateDen, INT32_MAX));
+}
+
 PesPictures::Result PesPictures::finish(TrackUnits& out) {
   Result r;
   if (rateOnly_) {
-    const StreamInfo info = cutter_->info();
-    if (info.rateNum > 0 && info.rateDen > 0)
-      r.frameRateMilli = int32_t(std::min<uint64_t>(uint64_t(info.rateNum) * 1000 / info.rateDen, INT32_MAX));
+    r.frameRateMilli = declaredRateMilli();
     return r;
   }
   cutter_->finish(cut_);
@@ -97,9 +101,7 @@ PesPictures::Result PesPictures::finish(TrackUnits& out) {
   pictures_.clear();
   pictures_.shrink_to_fit();
   r.any = true;
-  r.frameRateMilli =
-      declared ? int32_t(std::min<uint64_t>(uint64_t(info.rateNum) * 1000 / info.rateDen, INT32_MAX))
-               : measuredFrameRateMilli(out);
+  r.frameRateMilli = declared ? declaredRateMilli() : measuredFrameRateMilli(out);
   return r;
 }
 

@@ -28,6 +28,9 @@ class PesPictures {
   void beginPes(bool stamped, int64_t ticks);
   void payload(const uint8_t* p, size_t n);
 
+  // The frame rate × 1000 the stream's headers declare so far; 0 when none.
+  int32_t declaredRateMilli() const;
+
   struct Result {
     bool any = false;          // a picture was found and timed
     bool rateAssumed = false;  // a picture was timed by 1/25 s for want of a declared rate

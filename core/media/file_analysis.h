@@ -68,6 +68,9 @@ struct FileAnalysis {
   std::vector<Track> tracks;
   int videoTrack = -1, audioTrack = -1;
   int defaultVideo = -1, defaultAudio = -1;
+  // Asked of a load and kept across it, like videoUnits.keepPlaces: the tracks to choose instead
+  // of the default ones (the frame list re-reads a file whose tracks were chosen since it opened).
+  int askedVideo = kDefaultTrack, askedAudio = kDefaultTrack;
 };
 
 }  // namespace mv

@@ -1,5 +1,9 @@
 #include "media/mpeg_timestamps.h"
 
+#include <utility>
+
+#include "media/file_analysis.h"
+
 namespace mv {
 namespace {
 
@@ -43,6 +47,26 @@ void putOnOneClock(const TrackUnits& video, TrackUnits& audio) {
   for (TimedUnit& u : a) u.ticks += shift;
   audio.stamps.low += shift;
   audio.stamps.high += shift;
+}
+
+LoadResult fillMpegChosenSeries(FileAnalysis& a) {
+  const auto adopt = [&](int chosen, TrackUnits& units) {
+    if (chosen < 0 || units.present) return;
+    const Track& t = a.tracks[size_t(chosen)];
+    for (Track& twin : a.tracks)
+      if (twin.units.present && twin.id == t.id && twin.kind == t.kind) {
+        const bool keepPlaces = units.keepPlaces;
+        units = std::exchange(twin.units, TrackUnits());
+        units.keepPlaces = keepPlaces;
+        return;
+      }
+  };
+  adopt(a.videoTrack, a.videoUnits);
+  adopt(a.audioTrack, a.audioUnits);
+  if (a.videoTrack >= 0 && a.tracks[size_t(a.videoTrack)].frameRateMilli <= 0)
+    a.frameRateMilli = measuredFrameRateMilli(a.videoUnits);
+  putOnOneClock(a.videoUnits, a.audioUnits);
+  return fillTimedSeries(a.videoUnits, a.audioUnits, a);
 }
 
 }  // namespace mv

@@ -8,6 +8,8 @@
 
 namespace mv {
 
+struct FileAnalysis;
+
 // The 33-bit value nearest to `previous`.
 int64_t unwrapStamp(int64_t previous, uint64_t raw);
 
@@ -32,5 +34,10 @@ struct StampLine {
 // Both tracks on one line: the audio's stamps moved by whole wraps so that its first lies within
 // 2^32 ticks of the video's first.
 void putOnOneClock(const TrackUnits& video, TrackUnits& audio);
+
+// Container::fillChosenSeries of MPEG-TS and PS: the series of the chosen pair on one clock as
+// a walk that chose them puts it. A stream two TS programs list keeps its units in one of its
+// tracks (the other's units are not present): the chosen one takes them over.
+LoadResult fillMpegChosenSeries(FileAnalysis& analysis);
 
 }  // namespace mv

@@ -18,6 +18,11 @@ LoadResult walkAndFill(WalkFunction walk, InputFile& file, FileAnalysis& out, Lo
   if (notes.rateAssumed) out.notes.push_back(kNoteRateAssumed);
   if (notes.unitsDropped > 0) out.notes.push_back(kNoteUnitsDropped);
   if (out.videoSeries) return LoadResult::success();
+  // Asked tracks the walk did not choose itself: exchanged as a choice exchanges them (tracks
+  // that do not fit leave everything as it is).
+  const int video = out.askedVideo == kDefaultTrack ? out.videoTrack : out.askedVideo;
+  const int audio = out.askedAudio == kDefaultTrack ? out.audioTrack : out.askedAudio;
+  if (video != out.videoTrack || audio != out.audioTrack) swapChosenTracks(out, video, audio);
   // Time-stamped: the frame facts are the video track's, the rate declared where the container
   // declares one, else measured from the stamps.
   if (!out.videoUnits.present) {
@@ -35,10 +40,13 @@ LoadResult loadWith(WalkFunction walk, const std::string& path, FileAnalysis& ou
   std::string keptPath = std::move(out.path);
   std::optional<FileIdentity> keptIdentity = std::move(out.identity);
   const bool keepPlaces = out.videoUnits.keepPlaces;
+  const int askedVideo = out.askedVideo, askedAudio = out.askedAudio;
   out = FileAnalysis();
   out.path = std::move(keptPath);
   out.identity = std::move(keptIdentity);
   out.videoUnits.keepPlaces = keepPlaces;
+  out.askedVideo = askedVideo;
+  out.askedAudio = askedAudio;
   LoadResult r;
   try {
     InputFile file;

@@ -20,6 +20,12 @@ std::string_view trackKindName(TrackKind kind) {
   return "other";
 }
 
+int askedOr(const std::vector<Track>& tracks, int asked, int fallback, TrackKind kind) {
+  if (asked == -1 || (asked >= 0 && size_t(asked) < tracks.size() && tracks[size_t(asked)].kind == kind))
+    return asked;
+  return fallback;
+}
+
 bool swapChosenTracks(FileAnalysis& a, int video, int audio) {
   const auto fits = [&](int index, TrackKind kind) {
     return index == -1 ||

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "media/timed_units.h"
 #include "media/video_coding.h"
@@ -10,6 +11,9 @@
 namespace mv {
 
 struct FileAnalysis;
+
+// FileAnalysis::askedVideo / askedAudio: no track asked, the container's rules choose.
+inline constexpr int kDefaultTrack = -2;
 
 enum class TrackKind : uint8_t { Video, Audio, Subtitle, Other };
 // "video", "audio", "subtitle", "other".
@@ -37,5 +41,9 @@ struct Track {
 // video track's frame facts and coding become the file's. False, with nothing changed, when an
 // index is out of range or names a track of the other kind. The series are the caller's.
 bool swapChosenTracks(FileAnalysis& analysis, int video, int audio);
+
+// `asked` where it names a track of `kind` or none (-1), else `fallback`: how a walk that cuts
+// the chosen video's pictures takes the tracks a re-read is asked for.
+int askedOr(const std::vector<Track>& tracks, int asked, int fallback, TrackKind kind);
 
 }  // namespace mv

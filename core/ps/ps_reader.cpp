@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "codec/pes_pictures.h"
 #include "media/mpeg_timestamps.h"
@@ -160,10 +161,23 @@ class PsBytes {
   std::vector<uint64_t> starts_;  // stream position of each mapped sector's user data, and the end
 };
 
-// One chosen track as the walk fills it.
-struct Track {
-  TrackUnits* units = nullptr;
+// What the walk reads of a video stream's PES payloads: its codec, picture size and pictures
+// (or, opening a file, only its declared rate).
+struct PsVideo {
+  PictureSize coded;
+  std::vector<uint8_t> sequence;
+  codec::TrackCoding coding;                     // told by its first start codes
+  std::unique_ptr<codec::PesPictures> pictures;  // once the codec is known, when it is cut
+  int codecTries = 0;
+};
+
+// One stream as the walk fills it.
+struct StreamState {
+  bool kept = false;  // video and audio: its units are kept
   StampLine stamp;
+  TrackUnits units;
+  uint64_t unitCount = 0, unitBytes = 0;
+  std::unique_ptr<PsVideo> video;
 };
 
 class Walker {
@@ -174,19 +188,19 @@ class Walker {
  private:
   bool nextStartCode(uint64_t pos, uint64_t& found);
   void pes(uint64_t pos, uint8_t id, uint64_t total);
-  void videoPayload(uint64_t pos, uint64_t n, TimedUnit& unit);
-  // The video PES payload of `n` bytes at `pos` to its pictures.
-  void feedPictures(uint64_t pos, uint64_t n, bool stamped);
+  void videoPayload(PsVideo& v, uint64_t pos, uint64_t n, TimedUnit& unit);
+  // The video PES payload of `n` bytes at `pos` to its pictures; `cut` asks for them, not only
+  // for the rate.
+  void feedPictures(StreamState& s, uint64_t pos, uint64_t n, bool stamped, bool cut);
+  void choose();
 
   InputFile& file_;
   PsBytes bytes_;
   PsFile& out_;
-  std::array<int16_t, 512> slot_;  // stream id, or 256 + sub-stream id → index into streams
-  Track video_, audio_;
+  std::array<int16_t, 512> slot_;    // stream id, or 256 + sub-stream id → index into streams
+  std::vector<StreamState> states_;  // of out_.streams
   std::vector<uint8_t> payload_;
-  std::vector<uint8_t> sequence_;
-  std::unique_ptr<codec::PesPictures> pictures_;  // once the codec is known, when it is cut
-  int codecTries_ = 0;
+  PsVideo* chosenVideo_ = nullptr;
 };
 
 // The next 00 00 01 xx with xx at least B9 (pack, end code, system header or PES) from `pos`;
@@ -266,6 +280,9 @@ void Walker::pes(uint64_t pos, uint8_t id, uint64_t total) {
     s.streamId = id;
     s.subId = int16_t(sub);
     out_.streams.push_back(s);
+    StreamState& state = states_.emplace_back();
+    state.kept = videoId(id) || audioId(id) || audioSubId(sub);
+    if (videoId(id)) state.video = std::make_unique<PsVideo>();
     if (videoId(id) && out_.videoIndex < 0) out_.videoIndex = index;
     if ((audioId(id) || audioSubId(sub)) && out_.audioIndex < 0) out_.audioIndex = index;
   }
@@ -273,39 +290,45 @@ void Walker::pes(uint64_t pos, uint8_t id, uint64_t total) {
   PsStream& s = out_.streams[size_t(index)];
   ++s.pesPackets;
   s.bytes += bytes;
-  Track* track = index == out_.videoIndex ? &video_ : index == out_.audioIndex ? &audio_ : nullptr;
-  if (!track) return;
+  StreamState& state = states_[size_t(index)];
   // The time stamp: DTS, else PTS, else the one before.
-  if (stamped) track->stamp.take(raw);
-  TimedUnit unit{track->stamp.last, uint32_t(bytes), track == &audio_ ? 1u : 0u};
-  if (track == &video_) {
-    videoPayload(pos + end, bytes, unit);
-    feedPictures(pos + end, bytes, stamped);
+  if (stamped) state.stamp.take(raw);
+  TimedUnit unit{state.stamp.last, uint32_t(bytes), state.video ? 0u : 1u};
+  if (state.video) {
+    videoPayload(*state.video, pos + end, bytes, unit);
+    // Opening a file cuts none; a frame list the first video, or every one when it asks for
+    // other tracks than the default ones.
+    feedPictures(state, pos + end, bytes, stamped,
+                 out_.cutPictures && (index == out_.videoIndex || out_.askedVideo != kDefaultTrack));
   }
-  if (track->stamp.any) track->units->add(unit, pos);
+  if (!state.stamp.any) return;
+  ++state.unitCount;
+  state.unitBytes += unit.bytes;
+  if (state.kept) state.units.add(unit, pos);
 }
 
-void Walker::feedPictures(uint64_t pos, uint64_t n, bool stamped) {
-  if (!pictures_) {
-    if (out_.coding.codec != codec::Codec::Unknown || codecTries_ >= kCodecTries) return;
-    ++codecTries_;
+void Walker::feedPictures(StreamState& s, uint64_t pos, uint64_t n, bool stamped, bool cut) {
+  PsVideo& v = *s.video;
+  if (!v.pictures) {
+    if (v.coding.codec != codec::Codec::Unknown || v.codecTries >= kCodecTries) return;
+    ++v.codecTries;
     payload_.resize(size_t(std::min<uint64_t>(n, kCodecScan)));
     if (!bytes_.read(pos, payload_.data(), payload_.size())) return;
-    out_.coding.codec = codecOfStream(payload_.data(), payload_.size());
-    if (out_.coding.codec == codec::Codec::Unknown) return;
-    pictures_ = std::make_unique<codec::PesPictures>(out_.coding.codec, !out_.cutPictures);
-    if (!pictures_->cuts()) {
-      pictures_.reset();
+    v.coding.codec = codecOfStream(payload_.data(), payload_.size());
+    if (v.coding.codec == codec::Codec::Unknown) return;
+    v.pictures = std::make_unique<codec::PesPictures>(v.coding.codec, !cut);
+    if (!v.pictures->cuts()) {
+      v.pictures.reset();
       return;
     }
   }
-  if (pictures_->done()) return;
-  pictures_->beginPes(stamped, video_.stamp.last);
+  if (v.pictures->done()) return;
+  v.pictures->beginPes(stamped, s.stamp.last);
   while (n > 0) {
     size_t got = 0;
     const uint8_t* p = bytes_.span(pos, size_t(std::min<uint64_t>(n, InputFile::kBufferSize)), got);
     if (!p || got == 0) return;
-    pictures_->payload(p, got);
+    v.pictures->payload(p, got);
     pos += got;
     n -= got;
   }
@@ -314,8 +337,8 @@ void Walker::feedPictures(uint64_t pos, uint64_t n, bool stamped) {
 // A video PES is key when it opens with a sequence or group of pictures header (aligned
 // muxers, DVDs among them, start a PES with it; looking only there keeps the walk near the
 // speed of reading); the first ones also give the picture size.
-void Walker::videoPayload(uint64_t pos, uint64_t n, TimedUnit& unit) {
-  const bool needSize = out_.coded.width == 0 && sequence_.size() < kSequenceKeep;
+void Walker::videoPayload(PsVideo& v, uint64_t pos, uint64_t n, TimedUnit& unit) {
+  const bool needSize = v.coded.width == 0 && v.sequence.size() < kSequenceKeep;
   payload_.resize(size_t(needSize ? n : std::min<uint64_t>(n, kKeyScan)));
   if (!bytes_.read(pos, payload_.data(), payload_.size())) return;
   for (size_t i = 0; i + 3 < std::min(payload_.size(), kKeyScan); ++i) {
@@ -329,25 +352,65 @@ void Walker::videoPayload(uint64_t pos, uint64_t n, TimedUnit& unit) {
     }
   }
   if (!needSize) return;
-  sequence_.insert(sequence_.end(), payload_.begin(),
-                   payload_.begin() + long(std::min(payload_.size(), kSequenceKeep - sequence_.size())));
+  v.sequence.insert(v.sequence.end(), payload_.begin(),
+                    payload_.begin() + long(std::min(payload_.size(), kSequenceKeep - v.sequence.size())));
   for (VideoSyntax syntax :
        {VideoSyntax::Mpeg12, VideoSyntax::Mpeg4Part2, VideoSyntax::H264, VideoSyntax::H265}) {
     PictureSize size;
-    if (pictureSizeInStream(syntax, sequence_.data(), sequence_.size(), size) && size.width > 0 &&
+    if (pictureSizeInStream(syntax, v.sequence.data(), v.sequence.size(), size) && size.width > 0 &&
         size.height > 0) {
-      out_.coded = size;
-      sequence_.clear();
-      sequence_.shrink_to_fit();
+      v.coded = size;
+      v.sequence.clear();
+      v.sequence.shrink_to_fit();
       return;
     }
   }
 }
 
+void Walker::choose() {
+  std::vector<Track>& tracks = out_.tracks;
+  for (size_t i = 0; i < out_.streams.size(); ++i) {
+    const PsStream& s = out_.streams[i];
+    StreamState& state = states_[i];
+    Track t;
+    const int sub = s.subId;
+    t.kind = videoId(s.streamId)                      ? TrackKind::Video
+             : audioId(s.streamId) || audioSubId(sub) ? TrackKind::Audio
+             : sub >= 0x20 && sub <= 0x3F             ? TrackKind::Subtitle
+                                                      : TrackKind::Other;
+    t.codec = psStreamKind(s);
+    t.id = sub < 0 ? s.streamId : 0xBD00u | unsigned(sub);
+    if (const PsVideo* v = state.video.get()) {
+      t.frameWidth = v->coded.width;
+      t.frameHeight = v->coded.height;
+      t.frameRateMilli = v->pictures ? v->pictures->declaredRateMilli() : 0;
+      t.coding = v->coding;
+    }
+    t.unitCount = state.unitCount;
+    t.bytes = state.unitBytes;
+    if (state.kept) {
+      t.units = std::move(state.units);
+      t.units.present = true;
+      t.units.clock = {1, 0, 90000};
+    }
+    tracks.push_back(std::move(t));
+  }
+  out_.defaultVideo = out_.videoIndex;
+  out_.defaultAudio = out_.audioIndex;
+  out_.videoTrack = askedOr(tracks, out_.askedVideo, out_.defaultVideo, TrackKind::Video);
+  out_.audioTrack = askedOr(tracks, out_.askedAudio, out_.defaultAudio, TrackKind::Audio);
+  if (out_.videoTrack >= 0) {
+    out_.video = std::exchange(tracks[size_t(out_.videoTrack)].units, TrackUnits());
+    chosenVideo_ = states_[size_t(out_.videoTrack)].video.get();
+    out_.coded = chosenVideo_->coded;
+    out_.coding = chosenVideo_->coding;
+  }
+  if (out_.audioTrack >= 0) out_.audio = std::exchange(tracks[size_t(out_.audioTrack)].units, TrackUnits());
+  putOnOneClock(out_.video, out_.audio);
+}
+
 LoadResult Walker::run(LoadControl* control) {
   for (TrackUnits* t : {&out_.video, &out_.audio}) t->clock = {1, 0, 90000};
-  video_.units = &out_.video;
-  audio_.units = &out_.audio;
   out_.vcd = bytes_.openSectors();
   uint8_t head[14];
   if (!bytes_.read(0, head, 4) || head[0] != 0 || head[1] != 0 || head[2] != 1 || head[3] != kPack)
@@ -429,11 +492,9 @@ LoadResult Walker::run(LoadControl* control) {
   if (file_.readFailed()) return LoadResult::fail(LoadFailure::CouldNotRead, pos);
   out_.form1Sectors = bytes_.form1();
   out_.form2Sectors = bytes_.form2();
-  out_.video.present = out_.videoIndex >= 0;
-  out_.audio.present = out_.audioIndex >= 0;
-  putOnOneClock(out_.video, out_.audio);
-  if (pictures_ && out_.video.present) {
-    const codec::PesPictures::Result r = pictures_->finish(out_.pictures);
+  choose();
+  if (chosenVideo_ && chosenVideo_->pictures) {
+    const codec::PesPictures::Result r = chosenVideo_->pictures->finish(out_.pictures);
     out_.pictures.present = r.any;
     out_.frameRateMilli = r.frameRateMilli;
     out_.rateAssumed = r.rateAssumed;
@@ -473,8 +534,15 @@ LoadResult walkPs(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadCont
   PsFile ps;
   // Pictures are cut when a frame list asks for them; opening reads the series only.
   ps.cutPictures = out.videoUnits.keepPlaces;
+  ps.askedVideo = out.askedVideo;
+  ps.askedAudio = out.askedAudio;
   if (const LoadResult r = readPs(file, ps, control); !r.ok()) return r;
   notes.cutShort = ps.cutShort;
+  out.tracks = std::move(ps.tracks);
+  out.videoTrack = ps.videoTrack;
+  out.audioTrack = ps.audioTrack;
+  out.defaultVideo = ps.defaultVideo;
+  out.defaultAudio = ps.defaultAudio;
   out.frameWidth = ps.coded.width;
   out.frameHeight = ps.coded.height;
   out.videoCoding = std::move(ps.coding);

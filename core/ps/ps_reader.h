@@ -1,6 +1,7 @@
 #pragma once
 // MPEG program stream reader (.mpg .mpeg .vob, and .dat: plain, or VCD sectors in RIFF "CDXA"):
-// the per-second series of the first video stream and the first audio stream, one unit per PES.
+// every stream as a track, and the per-second series of the chosen video and audio stream (by
+// default the first ones), one unit per PES.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -37,12 +38,18 @@ struct PsFile {
   bool cutShort = false;          // the last pack or packet passes the end
   bool cutPictures = false;       // asked: the video is cut into pictures (else only its rate is read)
   std::vector<PsStream> streams;  // in the order of their first PES
-  int videoIndex = -1;            // into streams
+  int videoIndex = -1;            // into streams: the default tracks
   int audioIndex = -1;
-  PictureSize coded;
-  TrackUnits video;  // one unit a PES packet: the series
+  // Asked: the tracks to choose instead of the default ones (FileAnalysis::askedVideo).
+  int askedVideo = kDefaultTrack, askedAudio = kDefaultTrack;
+  // The streams as tracks (one each, in their order), which are chosen and which the rules
+  // choose. A chosen track's units are `video` or `audio`.
+  std::vector<Track> tracks;
+  int videoTrack = -1, audioTrack = -1, defaultVideo = -1, defaultAudio = -1;
+  PictureSize coded;  // of the chosen video
+  TrackUnits video;   // one unit a PES packet: the series
   TrackUnits audio;
-  codec::TrackCoding coding;  // of the video stream, told by its first start codes
+  codec::TrackCoding coding;  // of the chosen video, told by its first start codes
   // The video's pictures cut from its PES payloads, the rate they were timed by (0: none
   // declared) and whether 25 a second had to be assumed.
   TrackUnits pictures;

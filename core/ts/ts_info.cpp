@@ -7,45 +7,6 @@
 #include "ts/ts_reader.h"
 
 namespace mv {
-namespace {
-
-// Private data says what it carries by a descriptor or by its first bytes.
-std::string privateDataName(const TsStream& st) {
-  switch (st.audioTag) {
-    case 0x6A:
-      return "AC-3";
-    case 0x7A:
-      return "E-AC-3";
-    case 0x7B:
-      return "DTS";
-    case 0x7C:
-      return "AAC";
-    default:
-      break;
-  }
-  if (st.registration != 0) {
-    std::string id;
-    for (int shift = 24; shift >= 0; shift -= 8) {
-      const char c = char((st.registration >> shift) & 0xFF);
-      id += c >= 0x20 && c < 0x7F ? c : '.';
-    }
-    if (st.audio) return id;
-  }
-  switch (st.syncWord) {
-    case kSyncAdts:
-      return "AAC (ADTS)";
-    case kSyncMpegAudio:
-      return "MPEG Audio";
-    case kSyncAc3:
-      return "AC-3";
-    case kSyncLatm:
-      return "AAC (LATM)";
-    default:
-      return "private data";
-  }
-}
-
-}  // namespace
 
 int writeTsInfo(const std::string& path, TextFile& out) {
   InputFile file;
@@ -80,7 +41,7 @@ int writeTsInfo(const std::string& path, TextFile& out) {
   out.printf("PCR PID ：0x%04X\n", unsigned(ts.pcrPid));
   for (size_t i = 0; i < ts.streams.size(); ++i) {
     const TsStream& st = ts.streams[i];
-    const std::string name = st.streamType == 0x06 ? privateDataName(st) : tsStreamTypeName(st.streamType);
+    const std::string name = st.streamType == 0x06 ? tsPrivateDataName(st) : tsStreamTypeName(st.streamType);
     out.printf("PID 0x%04X：类型 0x%02X", unsigned(st.pid), unsigned(st.streamType));
     if (!name.empty()) out.printf(" = %s", name.c_str());
     if (int(i) == ts.videoIndex) out.write("（视频）");
@@ -103,7 +64,7 @@ int writeTsInfo(const std::string& path, TextFile& out) {
     out.write("\n音频流\n");
     out.printf("PID 　　：0x%04X\n", unsigned(st.pid));
     out.printf("编码　　：%s\n",
-               st.streamType == 0x06 ? privateDataName(st).c_str() : tsStreamTypeName(st.streamType));
+               st.streamType == 0x06 ? tsPrivateDataName(st).c_str() : tsStreamTypeName(st.streamType));
     writeUnitRows(out, "PES 包数：", ts.audio);
   }
   return 1;

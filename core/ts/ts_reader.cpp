@@ -5,6 +5,8 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <string>
+#include <utility>
 
 #include "codec/pes_pictures.h"
 #include "media/mpeg_timestamps.h"
@@ -188,6 +190,23 @@ class SectionJoiner {
   std::vector<uint8_t> buf_;
 };
 
+// What the walk reads of a video PID's PES payloads: its picture size, where its PES packets
+// start a key picture, and its pictures (or, opening a file, only its declared rate).
+struct VideoPid {
+  PictureSyntax keyFrom = PictureSyntax::None;
+  std::optional<VideoSyntax> sizeFrom;
+  codec::TrackCoding coding;
+  PictureSize coded;
+  std::vector<uint8_t> sequence;                 // the PES payload opening, for its picture size
+  std::vector<uint8_t> picture;                  // the PES payload opening, for its first picture's kind
+  size_t pictureFrom = 0;                        // where the scan of `picture` goes on
+  int pictureKind = -1;                          // firstPictureKind of `picture` once known: no more is kept
+  std::unique_ptr<codec::PesPictures> pictures;  // null when the video is not cut into pictures
+  bool cut = false;                              // into pictures, not only for its rate
+  StampLine pictureStamp;                        // the PES packets' stamps as they begin
+  bool pictureFeed = false;                      // the open PES is a PES packet
+};
+
 // The PES packet being put together on one PID, and what its earlier ones left.
 struct PidState {
   bool open = false;
@@ -204,6 +223,8 @@ struct PidState {
   uint64_t dropped = 0;  // PES packets left out for a part lost in the middle of the file
   UnitVector units;
   StampBounds stamps;
+  VideoPid* video = nullptr;  // once a PMT lists the PID as video
+  bool taken = false;         // its units went to a track
 };
 
 // The head bytes kept: the fixed PES header, then its declared rest and two payload bytes
@@ -212,7 +233,8 @@ size_t headWanted(const PidState& s) { return s.headLength < 9 ? 9 : 9 + size_t(
 
 class Walker {
  public:
-  Walker(InputFile& file, TsFile& out) : file_(file), out_(out), slot_(kPidCount, -1) {}
+  Walker(InputFile& file, TsFile& out)
+      : file_(file), out_(out), slot_(kPidCount, -1), pmtSlot_(kPidCount, -1), videoOf_(kPidCount) {}
 
   LoadResult run(LoadControl* control);
 
@@ -247,11 +269,14 @@ class Walker {
   // `counter`: the packet's continuity counter, -1 where the writer marks a discontinuity.
   void pesPayload(uint16_t pid, const uint8_t* p, size_t n, bool unitStart, bool key, int counter);
   // `atEnd`: the end of the file closes it, not the next PES.
-  void finishPes(uint16_t pid, PidState& s, bool atEnd);
+  void finishPes(PidState& s, bool atEnd);
   // Payload bytes of the video PES at PES offset `at`; `first` when they open its payload.
-  void feedPictures(const PidState& s, const uint8_t* p, size_t n, bool first, uint64_t at);
+  void feedPictures(const PidState& s, VideoPid& v, const uint8_t* p, size_t n, bool first, uint64_t at);
   void onPat(const uint8_t* s, size_t n);
-  void onPmt(const uint8_t* s, size_t n);
+  void onPmt(uint16_t pid, const uint8_t* s, size_t n);
+  // A stream a PMT lists as video: its PID read as one (once, whichever program lists it first).
+  void watchVideo(const TsStream& st, const std::vector<TsStream>& listed, bool cut);
+  void listTracks();
   void choose();
 
   InputFile& file_;
@@ -261,17 +286,13 @@ class Walker {
   int lastPid_ = -1;  // the PID of the last PES payload, and its state
   PidState* lastState_ = nullptr;
   uint64_t packetAt_ = 0;  // file position of the packet being read
-  SectionJoiner pat_, pmt_;
-  std::vector<uint8_t> sequence_;  // the video PES payload opening, for its picture size
-  std::vector<uint8_t> picture_;   // the video PES payload opening, for its first picture's kind
-  size_t pictureFrom_ = 0;         // where the scan of picture_ goes on
-  int pictureKind_ = -1;           // firstPictureKind of picture_ once known: no more is kept
-  int videoPid_ = -1;
-  PictureSyntax videoSyntax_ = PictureSyntax::None;
-  std::optional<VideoSyntax> videoSize_;
-  std::unique_ptr<codec::PesPictures> pictures_;  // null when the video is not cut into pictures
-  StampLine pictureStamp_;                        // the video PES packets' stamps as they begin
-  bool pictureFeed_ = false;                      // the open video PES is a PES packet
+  SectionJoiner pat_;
+  std::vector<SectionJoiner> pmts_;
+  std::vector<int16_t> pmtSlot_;  // PID → index into pmts_ while a program on it lacks its PMT
+  size_t pmtsMissing_ = 0;
+  std::vector<std::unique_ptr<VideoPid>> videoOf_;  // PID → what is read of it as video
+  std::vector<uint16_t> trackPids_;                 // of out_.tracks
+  VideoPid* chosenVideo_ = nullptr;
   bool gaveUp_ = false;  // a search for the sync byte found none in kResyncLimit bytes
 };
 
@@ -345,8 +366,9 @@ void Walker::packet(const uint8_t* p) {
     if (!out_.havePat) pat_.feed(payload, n, unitStart, [&](const uint8_t* s, size_t len) { onPat(s, len); });
     return;
   }
-  if (out_.havePat && !out_.havePmt && pid == out_.pmtPid) {
-    pmt_.feed(payload, n, unitStart, [&](const uint8_t* s, size_t len) { onPmt(s, len); });
+  if (pmtsMissing_ > 0 && pmtSlot_[pid] >= 0) {
+    pmts_[size_t(pmtSlot_[pid])].feed(payload, n, unitStart,
+                                      [&](const uint8_t* s, size_t len) { onPmt(pid, s, len); });
     return;
   }
   pesPayload(pid, payload, n, unitStart, key, discontinuity ? -1 : p[3] & 0x0F);
@@ -356,50 +378,110 @@ void Walker::onPat(const uint8_t* s, size_t n) {
   if (out_.havePat || s[0] != 0x00 || n < 12) return;
   out_.havePat = true;
   for (size_t i = 8; i + 4 <= n - 4; i += 4) {
-    const TsProgram program{readU16be(s + i), uint16_t(readU16be(s + i + 2) & 0x1FFF)};
-    out_.programs.push_back(program);
-    if (program.number != 0 && out_.programNumber == 0) {
+    TsProgram& program = out_.programs.emplace_back();
+    program.number = readU16be(s + i);
+    program.pmtPid = uint16_t(readU16be(s + i + 2) & 0x1FFF);
+    if (program.number == 0) continue;  // the network information table's PID
+    if (out_.programNumber == 0) {
       out_.programNumber = program.number;
       out_.pmtPid = program.pmtPid;
+    }
+    ++pmtsMissing_;
+    if (pmtSlot_[program.pmtPid] < 0) {
+      pmtSlot_[program.pmtPid] = int16_t(pmts_.size());
+      pmts_.emplace_back();
     }
   }
 }
 
-void Walker::onPmt(const uint8_t* s, size_t n) {
-  if (out_.havePmt || s[0] != 0x02 || n < 16 || readU16be(s + 3) != out_.programNumber) return;
-  out_.havePmt = true;
-  out_.pcrPid = readU16be(s + 8) & 0x1FFF;
+void Walker::onPmt(uint16_t pid, const uint8_t* s, size_t n) {
+  if (s[0] != 0x02 || n < 16) return;
+  const uint16_t number = readU16be(s + 3);
+  TsProgram* program = nullptr;
+  bool more = false;  // another program on the PID still lacks its PMT
+  for (TsProgram& p : out_.programs) {
+    if (p.number == 0 || p.havePmt || p.pmtPid != pid) continue;
+    if (!program && p.number == number)
+      program = &p;
+    else
+      more = true;
+  }
+  if (!program) return;
+  program->havePmt = true;
+  --pmtsMissing_;
+  if (!more) pmtSlot_[pid] = -1;
+  const bool first = number == out_.programNumber && !out_.havePmt;
+  if (first) {
+    out_.havePmt = true;
+    out_.pcrPid = readU16be(s + 8) & 0x1FFF;
+  }
+  std::vector<TsStream>& streams = program->streams;
   const size_t end = n - 4;  // the CRC
   size_t i = 12 + (readU16be(s + 10) & 0x0FFF);
+  bool firstVideo = first;
   while (i + 5 <= end) {
     TsStream st;
     st.streamType = s[i];
     st.pid = readU16be(s + i + 1) & 0x1FFF;
     const size_t infoEnd = std::min(end, i + 5 + (readU16be(s + i + 3) & 0x0FFF));
+    std::string spoken;  // the language a subtitling or teletext descriptor names
     for (size_t d = i + 5; d + 2 <= infoEnd && d + 2 + s[d + 1] <= infoEnd; d += 2 + s[d + 1]) {
       const uint8_t tag = s[d], len = s[d + 1];
       if ((tag == 0x6A || tag == 0x7A || tag == 0x7B || tag == 0x7C) && st.audioTag == 0) st.audioTag = tag;
       if (tag == 0x05 && len >= 4 && st.registration == 0) st.registration = readU32be(s + d + 2);
+      if (tag == 0x0A && len >= 3 && st.language.empty()) st.language.assign(s + d + 2, s + d + 5);
+      if ((tag == 0x59 || (tag == 0x56 && st.streamType == 0x06)) && st.subtitleTag == 0) {
+        st.subtitleTag = tag;
+        if (len >= 3 && spoken.empty()) spoken.assign(s + d + 2, s + d + 5);
+      }
     }
+    if (st.language.empty()) st.language = std::move(spoken);
+    // Only letters: a code of other bytes names no language.
+    if (!std::all_of(st.language.begin(), st.language.end(),
+                     [](char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }))
+      st.language.clear();
     st.video = roleOf(st.streamType) == Role::Video;
     st.audio = roleOf(st.streamType) == Role::Audio ||
                (st.streamType == 0x06 && (st.audioTag != 0 || audioRegistration(st.registration)));
-    out_.streams.push_back(st);
-    if (st.video && videoPid_ < 0) {
-      videoPid_ = st.pid;
-      videoSyntax_ = streamTypeOf(st.streamType)->keyFrom;
-      out_.coding.codec = streamTypeOf(st.streamType)->codec;
-      pictures_ = std::make_unique<codec::PesPictures>(out_.coding.codec, !out_.cutPictures);
-      if (!pictures_->cuts()) pictures_.reset();
-      // The size comes from the syntax of the first stream listed on the PID.
-      for (const TsStream& on : out_.streams) {
-        if (on.pid != st.pid) continue;
-        if (const StreamType* k = streamTypeOf(on.streamType)) videoSize_ = k->sizeFrom;
-        break;
-      }
+    streams.push_back(st);
+    if (st.video) {
+      // Opening a file cuts none; a frame list the first program's first video, or every one
+      // when it asks for other tracks than the default ones.
+      watchVideo(st, streams, out_.cutPictures && (firstVideo || out_.askedVideo != kDefaultTrack));
+      firstVideo = false;
     }
     i = infoEnd;
   }
+  if (first) out_.streams = streams;
+}
+
+void Walker::watchVideo(const TsStream& st, const std::vector<TsStream>& listed, bool cut) {
+  if (VideoPid* seen = videoOf_[st.pid].get()) {
+    // Another program's PMT, read first, listed it for its rate only: its pictures are cut from
+    // here on, where a file of this program alone would begin cutting them.
+    if (cut && !seen->cut && seen->pictures) {
+      seen->pictures = std::make_unique<codec::PesPictures>(seen->coding.codec, false);
+      seen->cut = true;
+      seen->pictureFeed = false;
+      seen->pictureStamp = StampLine();
+    }
+    return;
+  }
+  auto v = std::make_unique<VideoPid>();
+  const StreamType* type = streamTypeOf(st.streamType);
+  v->keyFrom = type->keyFrom;
+  v->coding.codec = type->codec;
+  v->cut = cut;
+  v->pictures = std::make_unique<codec::PesPictures>(v->coding.codec, !cut);
+  if (!v->pictures->cuts()) v->pictures.reset();
+  // The size comes from the syntax of the first stream listed on the PID.
+  for (const TsStream& on : listed) {
+    if (on.pid != st.pid) continue;
+    if (const StreamType* k = streamTypeOf(on.streamType)) v->sizeFrom = k->sizeFrom;
+    break;
+  }
+  if (slot_[st.pid] >= 0) states_[size_t(slot_[st.pid])]->video = v.get();
+  videoOf_[st.pid] = std::move(v);
 }
 
 void Walker::pesPayload(uint16_t pid, const uint8_t* p, size_t n, bool unitStart, bool key, int counter) {
@@ -410,6 +492,7 @@ void Walker::pesPayload(uint16_t pid, const uint8_t* p, size_t n, bool unitStart
       if (!unitStart) return;  // nothing to join it to
       index = int32_t(states_.size());
       states_.push_back(std::make_unique<PidState>());
+      states_.back()->video = videoOf_[pid].get();
     }
     lastPid_ = pid;
     lastState_ = states_[size_t(index)].get();
@@ -421,19 +504,19 @@ void Walker::pesPayload(uint16_t pid, const uint8_t* p, size_t n, bool unitStart
     s.lost = true;
   s.lastCounter = counter;
   if (unitStart) {
-    if (s.open) finishPes(pid, s, false);
+    if (s.open) finishPes(s, false);
     s.open = true;
     s.lost = false;
     s.startAt = packetAt_;
     s.key = key;
     s.collected = 0;
     s.headLength = 0;
-    if (pid == videoPid_) {
-      sequence_.clear();
-      picture_.clear();
-      pictureFrom_ = 0;
-      pictureKind_ = -1;
-      pictureFeed_ = false;
+    if (VideoPid* v = s.video) {
+      v->sequence.clear();
+      v->picture.clear();
+      v->pictureFrom = 0;
+      v->pictureKind = -1;
+      v->pictureFeed = false;
     }
   }
   if (!s.open) return;
@@ -447,41 +530,43 @@ void Walker::pesPayload(uint16_t pid, const uint8_t* p, size_t n, bool unitStart
     s.headLength += take;
     used += take;
   }
-  if (pid != videoPid_ || s.headLength < 9) return;
+  if (!s.video || s.headLength < 9) return;
+  VideoPid& v = *s.video;
   const uint64_t payloadStart = 9 + uint64_t(s.head[8]);
   if (offset + n <= payloadStart) return;
   const size_t skip = size_t(offset >= payloadStart ? 0 : payloadStart - offset);
   auto keep = [&](std::vector<uint8_t>& to, size_t limit) {
     if (to.size() < limit) to.insert(to.end(), p + skip, p + skip + std::min(n - skip, limit - to.size()));
   };
-  if (out_.coded.width == 0) keep(sequence_, kSequenceKeep);
-  if (pictures_ && !pictures_->done())
-    feedPictures(s, p + skip, n - skip, offset <= payloadStart, offset + skip);
+  if (v.coded.width == 0) keep(v.sequence, kSequenceKeep);
+  if (v.pictures && !v.pictures->done())
+    feedPictures(s, v, p + skip, n - skip, offset <= payloadStart, offset + skip);
   // A key frame marked by the writer needs no look at its picture.
-  if (videoSyntax_ != PictureSyntax::None && !s.key && pictureKind_ < 0) {
-    keep(picture_, kPictureScan);
-    pictureKind_ = firstPictureKind(videoSyntax_, picture_.data(), picture_.size(), pictureFrom_);
+  if (v.keyFrom != PictureSyntax::None && !s.key && v.pictureKind < 0) {
+    keep(v.picture, kPictureScan);
+    v.pictureKind = firstPictureKind(v.keyFrom, v.picture.data(), v.picture.size(), v.pictureFrom);
   }
 }
 
-void Walker::feedPictures(const PidState& s, const uint8_t* p, size_t n, bool first, uint64_t at) {
+void Walker::feedPictures(const PidState& s, VideoPid& v, const uint8_t* p, size_t n, bool first,
+                          uint64_t at) {
   const uint8_t* h = s.head;
   if (first) {
-    pictureFeed_ = h[0] == 0 && h[1] == 0 && h[2] == 1;
-    if (!pictureFeed_) return;
+    v.pictureFeed = h[0] == 0 && h[1] == 0 && h[2] == 1;
+    if (!v.pictureFeed) return;
     uint64_t raw = 0;
     const bool stamped = mpeg2PesStamp(h + 6, s.headLength - 6, raw);
-    if (stamped) pictureStamp_.take(raw);
-    pictures_->beginPes(stamped, pictureStamp_.last);
+    if (stamped) v.pictureStamp.take(raw);
+    v.pictures->beginPes(stamped, v.pictureStamp.last);
   }
-  if (!pictureFeed_) return;
+  if (!v.pictureFeed) return;
   // A declared length ends the payload before the packet does.
   if (const uint64_t declared = readU16be(h + 4); declared > 0)
     n = size_t(std::min<uint64_t>(n, at < 6 + declared ? 6 + declared - at : 0));
-  pictures_->payload(p, n);
+  v.pictures->payload(p, n);
 }
 
-void Walker::finishPes(uint16_t pid, PidState& s, bool atEnd) {
+void Walker::finishPes(PidState& s, bool atEnd) {
   s.open = false;
   const uint8_t* h = s.head;
   if (s.headLength < 9 || h[0] != 0 || h[1] != 0 || h[2] != 1) return;  // not a PES packet
@@ -490,16 +575,18 @@ void Walker::finishPes(uint16_t pid, PidState& s, bool atEnd) {
     s.syncWord = headerEnd <= s.headLength ? syncWordOf(h + headerEnd, s.headLength - size_t(headerEnd))
                                            : uint8_t(kSyncOther);
   }
-  if (pid == videoPid_ && out_.coded.width == 0 && !sequence_.empty() && videoSize_) {
-    PictureSize size;
-    if (pictureSizeInStream(*videoSize_, sequence_.data(), sequence_.size(), size) && size.width > 0 &&
-        size.height > 0)
-      out_.coded = size;
+  if (VideoPid* v = s.video) {
+    if (v->coded.width == 0 && !v->sequence.empty() && v->sizeFrom) {
+      PictureSize size;
+      if (pictureSizeInStream(*v->sizeFrom, v->sequence.data(), v->sequence.size(), size) && size.width > 0 &&
+          size.height > 0)
+        v->coded = size;
+    }
+    // Writers mark key frames with random_access_indicator, or do not: the picture itself tells.
+    if (!s.key)
+      s.key = v->pictureKind >= 0 ? v->pictureKind == 1
+                                  : startsKeyPicture(v->keyFrom, v->picture.data(), v->picture.size());
   }
-  // Writers mark key frames with random_access_indicator, or do not: the picture itself tells.
-  if (pid == videoPid_ && !s.key)
-    s.key = pictureKind_ >= 0 ? pictureKind_ == 1
-                              : startsKeyPicture(videoSyntax_, picture_.data(), picture_.size());
   // The time stamp: DTS, else PTS, else the one before.
   if (uint64_t raw; mpeg2PesStamp(h + 6, s.headLength - 6, raw)) s.stamp.take(raw);
   // Short: fewer bytes than it declares, or (declaring none) a packet lost on the way. Only the
@@ -519,31 +606,98 @@ void Walker::finishPes(uint16_t pid, PidState& s, bool atEnd) {
   s.stamps.note(s.stamp.last, s.startAt);
 }
 
+void Walker::listTracks() {
+  size_t firstBegin = 0;
+  bool first = true;
+  for (TsProgram& program : out_.programs) {
+    if (program.number == 0 || !program.havePmt) continue;
+    const size_t begin = out_.tracks.size();
+    for (TsStream& st : program.streams) {
+      const int32_t index = slot_[st.pid];
+      if (index >= 0) {
+        st.syncWord = states_[size_t(index)]->syncWord;
+        st.pesPackets = states_[size_t(index)]->pesPackets;
+      }
+      if (st.streamType == 0x06 && !st.audio) st.audio = st.syncWord >= kSyncAdts && st.syncWord <= kSyncLatm;
+      Track t;
+      t.kind = st.video                                       ? TrackKind::Video
+               : st.audio                                     ? TrackKind::Audio
+               : st.subtitleTag != 0 || st.streamType == 0x90 ? TrackKind::Subtitle
+                                                              : TrackKind::Other;
+      t.codec = st.streamType == 0x06 ? tsPrivateDataName(st) : tsStreamTypeName(st.streamType);
+      if (st.streamType == 0x06 && t.kind == TrackKind::Subtitle)
+        t.codec = st.subtitleTag == 0x59 ? "DVB subtitles" : "teletext";
+      if (t.codec.empty()) {
+        static constexpr char kHex[] = "0123456789ABCDEF";
+        t.codec = {'0', 'x', kHex[st.streamType >> 4], kHex[st.streamType & 15]};
+      }
+      t.language = st.language;
+      t.id = st.pid;
+      t.program = program.number;
+      if (t.kind == TrackKind::Video) {
+        if (const VideoPid* v = videoOf_[st.pid].get()) {
+          t.frameWidth = v->coded.width;
+          t.frameHeight = v->coded.height;
+          t.frameRateMilli = v->pictures ? v->pictures->declaredRateMilli() : 0;
+          t.coding = v->coding;
+        }
+      }
+      if (index >= 0) {
+        const PidState& s = *states_[size_t(index)];
+        t.unitCount = s.units.size();
+        for (const TimedUnit& u : s.units) t.bytes += u.bytes;
+      }
+      out_.tracks.push_back(std::move(t));
+      trackPids_.push_back(st.pid);
+    }
+    if (first && program.number == out_.programNumber) {
+      first = false;
+      firstBegin = begin;
+      out_.streams = program.streams;
+    }
+  }
+  // The rules choose among the first program's streams.
+  for (size_t i = firstBegin; i < firstBegin + out_.streams.size(); ++i) {
+    const TrackKind kind = out_.tracks[i].kind;
+    if (kind == TrackKind::Video && out_.defaultVideo < 0) out_.defaultVideo = int(i);
+    if (kind == TrackKind::Audio && out_.defaultAudio < 0) out_.defaultAudio = int(i);
+  }
+  out_.videoIndex = out_.defaultVideo < 0 ? -1 : out_.defaultVideo - int(firstBegin);
+  out_.audioIndex = out_.defaultAudio < 0 ? -1 : out_.defaultAudio - int(firstBegin);
+}
+
 void Walker::choose() {
-  for (size_t i = 0; i < out_.streams.size(); ++i) {
-    TsStream& st = out_.streams[i];
-    const int32_t index = slot_[st.pid];
+  listTracks();
+  std::vector<Track>& tracks = out_.tracks;
+  out_.videoTrack = askedOr(tracks, out_.askedVideo, out_.defaultVideo, TrackKind::Video);
+  out_.audioTrack = askedOr(tracks, out_.askedAudio, out_.defaultAudio, TrackKind::Audio);
+  // A PID's units go to one track: a chosen one, else the first that lists it.
+  const auto take = [&](size_t i) {
+    const int32_t index = slot_[trackPids_[i]];
     PidState* s = index >= 0 ? states_[size_t(index)].get() : nullptr;
-    if (s) {
-      st.syncWord = s->syncWord;
-      st.pesPackets = s->pesPackets;
-    }
-    if (st.streamType == 0x06 && !st.audio) st.audio = st.syncWord >= kSyncAdts && st.syncWord <= kSyncLatm;
-    TrackUnits* track = nullptr;
-    if (st.video && out_.videoIndex < 0) {
-      out_.videoIndex = int(i);
-      track = &out_.video;
-    } else if (st.audio && !st.video && out_.audioIndex < 0) {
-      out_.audioIndex = int(i);
-      track = &out_.audio;
-    }
-    if (!track) continue;
-    track->present = true;
-    if (s) {
-      track->units = std::move(s->units);
-      track->stamps = s->stamps;
-      out_.droppedUnits += s->dropped;
-    }
+    if (s && s->taken) return;
+    TrackUnits& units = tracks[i].units;
+    units.present = true;
+    units.clock = {1, 0, 90000};
+    if (!s) return;
+    s->taken = true;
+    units.units = std::move(s->units);
+    units.stamps = s->stamps;
+    if (int(i) == out_.videoTrack || int(i) == out_.audioTrack) out_.droppedUnits += s->dropped;
+  };
+  for (int chosen : {out_.videoTrack, out_.audioTrack})
+    if (chosen >= 0) take(size_t(chosen));
+  for (size_t i = 0; i < tracks.size(); ++i)
+    if (tracks[i].kind == TrackKind::Video || tracks[i].kind == TrackKind::Audio) take(i);
+  for (auto& s : states_) s->units = UnitVector();  // subtitles' and others': counted, not kept
+  if (out_.videoTrack >= 0) {
+    out_.video = std::exchange(tracks[size_t(out_.videoTrack)].units, TrackUnits());
+    chosenVideo_ = videoOf_[trackPids_[size_t(out_.videoTrack)]].get();
+  }
+  if (out_.audioTrack >= 0) out_.audio = std::exchange(tracks[size_t(out_.audioTrack)].units, TrackUnits());
+  if (chosenVideo_) {
+    out_.coded = chosenVideo_->coded;
+    out_.coding = chosenVideo_->coding;
   }
   putOnOneClock(out_.video, out_.audio);
 }
@@ -599,12 +753,11 @@ LoadResult Walker::run(LoadControl* control) {
     if (file_.readFailed()) return LoadResult::fail(LoadFailure::CouldNotRead, pos);
     if (gaveUp_ || (pos < file_.length() && !wholePacketAt(pos))) out_.cutShort = true;
     for (size_t pid = 0; pid < kPidCount; ++pid)
-      if (slot_[pid] >= 0 && states_[size_t(slot_[pid])]->open)
-        finishPes(uint16_t(pid), *states_[size_t(slot_[pid])], true);
+      if (slot_[pid] >= 0 && states_[size_t(slot_[pid])]->open) finishPes(*states_[size_t(slot_[pid])], true);
     if (!out_.havePat || !out_.havePmt) return LoadResult::fail(LoadFailure::Damaged, pos);
     choose();
-    if (pictures_ && out_.video.present) {
-      const codec::PesPictures::Result r = pictures_->finish(out_.pictures);
+    if (chosenVideo_ && chosenVideo_->pictures) {
+      const codec::PesPictures::Result r = chosenVideo_->pictures->finish(out_.pictures);
       out_.pictures.present = r.any;
       out_.frameRateMilli = r.frameRateMilli;
       out_.rateAssumed = r.rateAssumed;
@@ -622,6 +775,41 @@ const char* tsStreamTypeName(uint8_t t) {
   return k ? k->name : "";
 }
 
+std::string tsPrivateDataName(const TsStream& st) {
+  switch (st.audioTag) {
+    case 0x6A:
+      return "AC-3";
+    case 0x7A:
+      return "E-AC-3";
+    case 0x7B:
+      return "DTS";
+    case 0x7C:
+      return "AAC";
+    default:
+      break;
+  }
+  if (st.registration != 0) {
+    std::string id;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+      const char c = char((st.registration >> shift) & 0xFF);
+      id += c >= 0x20 && c < 0x7F ? c : '.';
+    }
+    if (st.audio) return id;
+  }
+  switch (st.syncWord) {
+    case kSyncAdts:
+      return "AAC (ADTS)";
+    case kSyncMpegAudio:
+      return "MPEG Audio";
+    case kSyncAc3:
+      return "AC-3";
+    case kSyncLatm:
+      return "AAC (LATM)";
+    default:
+      return "private data";
+  }
+}
+
 LoadResult readTs(InputFile& file, TsFile& out, LoadControl* control) {
   try {
     Walker walker(file, out);
@@ -635,9 +823,16 @@ LoadResult walkTs(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadCont
   TsFile ts;
   // Pictures are cut when a frame list asks for them; opening reads the series only.
   ts.cutPictures = out.videoUnits.keepPlaces;
+  ts.askedVideo = out.askedVideo;
+  ts.askedAudio = out.askedAudio;
   if (const LoadResult r = readTs(file, ts, control); !r.ok()) return r;
   notes.cutShort = ts.cutShort;
   notes.unitsDropped = ts.droppedUnits;
+  out.tracks = std::move(ts.tracks);
+  out.videoTrack = ts.videoTrack;
+  out.audioTrack = ts.audioTrack;
+  out.defaultVideo = ts.defaultVideo;
+  out.defaultAudio = ts.defaultAudio;
   out.frameWidth = ts.coded.width;
   out.frameHeight = ts.coded.height;
   out.videoCoding = std::move(ts.coding);

@@ -1,6 +1,7 @@
 #pragma once
-// MPEG transport stream reader (.ts, and .m2ts with its 4-byte time codes): the per-second
-// series of the PES packets of the first program's first video and first audio stream.
+// MPEG transport stream reader (.ts, and .m2ts with its 4-byte time codes): every program's
+// streams as tracks, and the per-second series of the PES packets of the chosen video and audio
+// stream (by default the first program's first ones).
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -15,12 +16,7 @@
 
 namespace mv {
 
-struct TsProgram {
-  uint16_t number = 0;
-  uint16_t pmtPid = 0;
-};
-
-// One entry of the chosen program's stream loop.
+// One entry of a program's stream loop.
 struct TsStream {
   uint16_t pid = 0;
   uint8_t streamType = 0;
@@ -31,7 +27,16 @@ struct TsStream {
   uint8_t syncWord = 0;
   bool video = false;
   bool audio = false;
+  uint8_t subtitleTag = 0;  // 0x59 (DVB subtitling) or, for private data, 0x56 (teletext)
+  std::string language;     // of its ISO 639 language descriptor (else its subtitling one)
   uint64_t pesPackets = 0;  // PES packets seen on the PID, counted or not
+};
+
+struct TsProgram {
+  uint16_t number = 0;
+  uint16_t pmtPid = 0;
+  bool havePmt = false;
+  std::vector<TsStream> streams;  // its PMT's, in its order
 };
 
 enum TsSyncWord : uint8_t { kSyncNone = 0, kSyncAdts, kSyncMpegAudio, kSyncAc3, kSyncLatm, kSyncOther };
@@ -48,12 +53,18 @@ struct TsFile {
   uint16_t programNumber = 0;
   uint16_t pmtPid = 0;
   uint16_t pcrPid = 0x1FFF;
-  std::vector<TsStream> streams;  // the chosen program's, in its order
-  int videoIndex = -1;            // into streams
+  std::vector<TsStream> streams;  // the first program's, in its order
+  int videoIndex = -1;            // into streams: the default tracks
   int audioIndex = -1;
-  PictureSize coded;          // from the video's sequence header
-  bool cutShort = false;      // a PES or packet cut by the end of the file
-  bool cutPictures = false;   // asked: the video is cut into pictures (else only its rate is read)
+  bool cutShort = false;     // a PES or packet cut by the end of the file
+  bool cutPictures = false;  // asked: the video is cut into pictures (else only its rate is read)
+  // Asked: the tracks to choose instead of the default ones (FileAnalysis::askedVideo).
+  int askedVideo = kDefaultTrack, askedAudio = kDefaultTrack;
+  // Every program's streams (PAT order, then its PMT's), which are chosen and which the rules
+  // choose. A chosen track's units are `video` or `audio`.
+  std::vector<Track> tracks;
+  int videoTrack = -1, audioTrack = -1, defaultVideo = -1, defaultAudio = -1;
+  PictureSize coded;          // of the chosen video, from its sequence header
   uint64_t droppedUnits = 0;  // the chosen tracks' PES packets left out for a lost packet
   TrackUnits video;           // one unit a PES packet: the series
   TrackUnits audio;
@@ -71,6 +82,8 @@ LoadResult readTs(InputFile& file, TsFile& out, LoadControl* control = nullptr);
 
 // The stream type's name ("H.264/AVC", "AAC (ADTS)" …); "" when unknown.
 const char* tsStreamTypeName(uint8_t streamType);
+// What private data (stream type 06) carries, by its descriptors or first bytes.
+std::string tsPrivateDataName(const TsStream& stream);
 
 // The walk the load entry (media/reader.h) runs for this container.
 LoadResult walkTs(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control);
