@@ -10,6 +10,7 @@
 #include "analysis/file_slot.h"
 #include "analysis/picture_types.h"
 #include "fixtures/byte_writer.h"
+#include "fixtures/mp4_builder.h"
 #include "media/frames.h"
 
 namespace {
@@ -25,7 +26,7 @@ struct Case {
   const char* codecs;
   const char* languages;
   const char* names;
-  bool byPosition;      // Matroska: laced frames of one block are one unit at the block's time
+  bool byPosition;  // Matroska: laced frames of one block are one unit at the block's time
 };
 
 struct Stream {
@@ -41,14 +42,16 @@ std::vector<std::map<std::string, std::string>> rows(const std::string& command)
     auto& row = out.emplace_back();
     std::istringstream fields(line);
     for (std::string field; std::getline(fields, field, '|');)
-      if (const size_t eq = field.find('='); eq != std::string::npos) row[field.substr(0, eq)] = field.substr(eq + 1);
+      if (const size_t eq = field.find('='); eq != std::string::npos)
+        row[field.substr(0, eq)] = field.substr(eq + 1);
   }
   return out;
 }
 
 std::vector<Stream> probe(const std::string& path, bool byPosition) {
   std::vector<Stream> out;
-  for (auto& r : rows("ffprobe -v error -show_entries stream=codec_type,time_base -of compact=p=0 '" + path + "'")) {
+  for (auto& r :
+       rows("ffprobe -v error -show_entries stream=codec_type,time_base -of compact=p=0 '" + path + "'")) {
     if (!r.count("time_base")) continue;
     Stream& s = out.emplace_back();
     s.kind = r["codec_type"];
@@ -57,8 +60,9 @@ std::vector<Stream> probe(const std::string& path, bool byPosition) {
     s.den = std::stoll(tb.substr(tb.find('/') + 1));
   }
   uint64_t order = 0;
-  for (auto& r : rows("ffprobe -v error -show_entries packet=stream_index,size,dts,pts,pos -of compact=p=0 '" +
-                      path + "'")) {
+  for (auto& r :
+       rows("ffprobe -v error -show_entries packet=stream_index,size,dts,pts,pos -of compact=p=0 '" + path +
+            "'")) {
     if (!r.count("stream_index") || !r.count("size")) continue;
     Stream& s = out.at(std::stoul(r["stream_index"]));
     const std::string& time = byPosition || r["dts"] == "N/A" ? r["pts"] : r["dts"];
@@ -103,14 +107,16 @@ class TrackChoice : public ::testing::TestWithParam<Case> {
 
 TEST_P(TrackChoice, EveryChoiceGivesItsStreamsSeries) {
   const Case& c = GetParam();
-  if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe")) GTEST_SKIP() << "ffmpeg not installed";
+  if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe"))
+    GTEST_SKIP() << "ffmpeg not installed";
   if (std::string(c.command).find("mkvmerge") != std::string::npos && !mvtest::haveProgram("mkvmerge"))
     GTEST_SKIP() << "mkvmerge not installed";
   const std::string path = dir.file(c.file);
   char command[2048];
   std::snprintf(command, sizeof command, c.command, path.c_str());
   int status = 0;
-  const std::string said = mvtest::runCommand("cd '" + dir.path().string() + "' && " + command + " 2>&1", &status);
+  const std::string said =
+      mvtest::runCommand("cd '" + dir.path().string() + "' && " + command + " 2>&1", &status);
   ASSERT_EQ(status, 0) << said;
 
   const std::vector<Stream> streams = probe(path, c.byPosition);
@@ -160,7 +166,7 @@ TEST_P(TrackChoice, EveryChoiceGivesItsStreamsSeries) {
   }
 }
 
-#define INPUTS                                                                                              \
+#define INPUTS                                                                                            \
   "ffmpeg -v error -y -f lavfi -i testsrc=size=160x120:rate=25 -f lavfi -i sine=f=440:sample_rate=48000 " \
   "-f lavfi -i sine=f=660:sample_rate=44100 -f lavfi -i sine=f=880:sample_rate=48000 "                    \
   "-f lavfi -i testsrc2=size=96x64:rate=15 -t 3 -map 0:v -map 1:a -map 2:a "
@@ -171,17 +177,52 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Case{"mp4", "a.mp4",
              INPUTS "-map 3:a -map 4:v -c:v mpeg4 -c:a:0 aac -c:a:1 ac3 -c:a:2 libmp3lame " LANGUAGES "'%s'",
-             "mp4v,mp4a,ac-3,mp4a,mp4v", ",,deu,fra,", "VideoHandler,SoundHandler,Zweite,SoundHandler,VideoHandler",
-             false},
+             "mp4v,mp4a,ac-3,mp4a,mp4v", ",,deu,fra,",
+             "VideoHandler,SoundHandler,Zweite,SoundHandler,VideoHandler", false},
         Case{"mkv", "a.mkv",
              INPUTS "-map 3:a -map 4:v -c:v mpeg4 -c:a:0 aac -c:a:1 ac3 -c:a:2 libopus " LANGUAGES "'%s'",
              "V_MPEG4/ISO/ASP,A_AAC,A_AC3,A_OPUS,V_MPEG4/ISO/ASP", ",,deu,fra,", ",,Zweite,,", false},
         // mkvmerge laces the AC-3 frames, and writes the languages as ISO 639-2/B.
         Case{"mkvmerge", "b.mkv",
-             INPUTS "-c:v mpeg4 -c:a:0 libmp3lame -c:a:1 ac3 " LANGUAGES "src.mkv && mkvmerge -q -o '%s' src.mkv",
+             INPUTS "-c:v mpeg4 -c:a:0 libmp3lame -c:a:1 ac3 " LANGUAGES
+                    "src.mkv && mkvmerge -q -o '%s' src.mkv",
              "V_MPEG4/ISO/ASP,A_MPEG/L3,A_AC3", ",,ger", ",,Zweite", true},
         Case{"wmv", "a.wmv", INPUTS "-c:v wmv2 -c:a:0 wmav2 -c:a:1 libmp3lame " LANGUAGES "'%s'",
              "WMV2,0x0161,0x0055", ",,de", ",,", false}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Forty text tracks of one-byte samples, together more than a quarter of the file: the tracks
+// besides the chosen two keep no more units than one track may, and still count them all.
+TEST(TrackChoiceRoom, OtherTracksShareOneTracksRoom) {
+  namespace mp4 = mvtest::mp4;
+  mp4::File f;
+  f.mvex = true;
+  f.tracks.push_back({.samples = {{100, 40}, {100, 40}}});
+  mp4::Fragment fragment;
+  for (uint32_t id = 2; id < 42; ++id) {
+    f.tracks.push_back({.handler = "text", .trackId = id, .codec = "tx3g"});
+    fragment.trafs.push_back({.trackId = id,
+                              .defaultDuration = 1,
+                              .defaultSize = 1,
+                              .durations = false,
+                              .sizes = false,
+                              .samples = std::vector<mp4::Sample>(1000, {1, 1})});
+  }
+  f.fragments.push_back(fragment);
+  const mvtest::Bytes bytes = f.build();
+  mvtest::TempDir dir;
+  const std::string path = dir.file("many.mp4");
+  mvtest::writeFile(path, bytes);
+  mv::FileSlot slot;
+  ASSERT_TRUE(slot.open(path).ok());
+  uint64_t kept = 0;
+  for (size_t i = 1; i < slot.analysis.tracks.size(); ++i) {
+    kept += slot.analysis.tracks[i].units.unitCount();
+    EXPECT_EQ(slot.analysis.tracks[i].unitCount, 1000u);
+  }
+  EXPECT_GT(kept, 0u);
+  EXPECT_LE(kept, std::max<uint64_t>(bytes.size() / 4, mv::kUnitFloor));
+  EXPECT_EQ(slot.analysis.videoUnits.unitCount(), 2u);
+}
 
 }  // namespace
