@@ -467,6 +467,10 @@ LoadResult readAsf(InputFile& file, AsfFile& out, LoadControl* control) {
       if (!readPacket(p, packetSize, objects)) ++out.badPackets;
     }
     if (pos < dataEnd && dataEnd - pos < packetSize) out.cutShort = true;
+    // What the other streams' growth left spare goes back: the units stay at 16 bytes each.
+    for (TrackUnits& t : out.units) {
+      if (t.units.capacity() - t.units.size() > t.units.size() / 8 + 1024) t.units.shrink_to_fit();
+    }
   } catch (const std::bad_alloc&) {
     return LoadResult::fail(LoadFailure::OutOfMemory, pos);
   }

@@ -327,7 +327,11 @@ LoadResult Walker::run() {
   };
   setClock(out_.videoUnits);
   setClock(out_.audioUnits);
-  for (TrackUnits& t : out_.units) setClock(t);
+  for (TrackUnits& t : out_.units) {
+    setClock(t);
+    // What the other tracks' growth left spare goes back: the units stay at 16 bytes each.
+    if (t.units.capacity() - t.units.size() > t.units.size() / 8 + 1024) t.units.shrink_to_fit();
+  }
   return LoadResult::success();
 }
 

@@ -218,6 +218,11 @@ LoadResult Mp4File::parse() {
   }
   if (first) return LoadResult::fail(LoadFailure::NotThisFormat, 0);
   if (!haveMoov) return LoadResult::fail(LoadFailure::Damaged, pos);
+  // What the fragments' growth left spare in the other tracks goes back: 16 bytes a unit.
+  for (Mp4Track& t : tracks_) {
+    if (t.sharesRoom && t.units.capacity() - t.units.size() > t.units.size() / 8 + 1024)
+      t.units.shrink_to_fit();
+  }
   return LoadResult::success();
 }
 
