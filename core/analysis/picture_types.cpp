@@ -48,6 +48,11 @@ LoadResult readPictureTypes(const FileSlot& slot, std::vector<VideoFrame>& frame
   }
   LoadResult r = container->load(opened.path, walked, control);
   if (!r.ok()) return r;
+  // The frames are the chosen video track's, which need not be the one a load chooses.
+  if (opened.videoTrack != walked.videoTrack &&
+      (walked.tracks.size() != opened.tracks.size() ||
+       !swapChosenTracks(walked, opened.videoTrack, walked.audioTrack)))
+    return {};
   std::vector<VideoFrame> now = videoFrames(walked);
   const std::vector<UnitPlace>& places = walked.videoUnits.places;
   if (places.size() == now.size()) {

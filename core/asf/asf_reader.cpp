@@ -1,5 +1,7 @@
 #include "asf/asf_reader.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -36,6 +38,7 @@ constexpr Guid kExtendedStreamProperties = guid(0x14E6A5CB, 0xC672, 0x4332, 0x83
 constexpr Guid kContentDescription = guid(0x75B22633, 0x668E, 0x11CF, 0xA6D900AA0062CE6C);
 constexpr Guid kAudioMedia = guid(0xF8699E40, 0x5B4D, 0x11CF, 0xA8FD00805F5C442B);
 constexpr Guid kVideoMedia = guid(0xBC19EFC0, 0x5B4D, 0x11CF, 0xA8FD00805F5C442B);
+constexpr Guid kLanguageList = guid(0x7C4346A9, 0xEFE0, 0x4BFC, 0xB229393EDE415C85);
 
 bool is(const uint8_t* p, const Guid& g) { return std::memcmp(p, g.b, 16) == 0; }
 
@@ -155,7 +158,34 @@ class HeaderParser {
       const uint64_t size = readU64le(p + pos + 16);
       if (size < kObjectHeader || size > end - pos) break;
       if (is(p + pos, kExtendedStreamProperties)) extendedStreamProperties(p + pos, size_t(size));
+      if (is(p + pos, kLanguageList)) languageList(p + pos, size_t(size));
       pos += size_t(size);
+    }
+  }
+
+ public:
+  // The languages and names, once every header object has been read: the Language List may come
+  // after the objects that refer to it.
+  void finish() {
+    for (AsfStream& s : out_.streams) {
+      for (const Texts& t : texts_) {
+        if (t.number != s.number) continue;
+        if (t.language < languages_.size()) s.language = languages_[t.language];
+        s.name = t.name;
+        break;
+      }
+    }
+  }
+
+ private:
+  void languageList(const uint8_t* p, size_t n) {
+    if (n < 26 || !languages_.empty()) return;
+    size_t pos = 26;
+    for (unsigned i = readU16le(p + 24); i > 0 && pos < n; --i) {
+      const size_t len = p[pos++];
+      if (n - pos < len) return;
+      languages_.push_back(utf16leToUtf8(p + pos, len));
+      pos += len;
     }
   }
 
@@ -165,12 +195,16 @@ class HeaderParser {
     if (n < 88) return;
     const uint16_t number = readU16le(p + 72);
     if (number < 128 && out_.avgTimePerFrame[number] == 0) out_.avgTimePerFrame[number] = readU64le(p + 76);
+    Texts& texts = texts_.emplace_back();
+    texts.number = number;
+    texts.language = readU16le(p + 74);
     size_t pos = 88;
     for (unsigned i = readU16le(p + 84); i > 0; --i) {
       if (n - pos < 4) return;
       pos += 4;
       const size_t len = readU16le(p + pos - 2);
       if (n - pos < len) return;
+      if (texts.name.empty()) texts.name = utf16leToUtf8(p + pos, len);
       pos += len;
     }
     for (unsigned i = readU16le(p + 86); i > 0; --i) {
@@ -197,31 +231,38 @@ class HeaderParser {
   }
 
   AsfFile& out_;
+  struct Texts {
+    uint16_t number = 0;
+    uint16_t language = 0;  // index into the Language List
+    std::string name;
+  };
+  std::vector<Texts> texts_;
+  std::vector<std::string> languages_;
 };
 
-// Gathers the payload fragments of the two chosen streams into media objects.
+// Gathers the payload fragments of the chosen streams into media objects: the two chosen ones,
+// and with everyStream the others too.
 class ObjectAssembler {
  public:
   explicit ObjectAssembler(AsfFile& out) {
-    number_[0] = out.videoStream >= 0 ? out.streams[size_t(out.videoStream)].number : -1;
-    number_[1] = out.audioStream >= 0 ? out.streams[size_t(out.audioStream)].number : -1;
-    track_[0] = &out.video;
-    track_[1] = &out.audio;
-    keepPlaces_ = out.video.keepPlaces;
+    std::fill(std::begin(trackOf_), std::end(trackOf_), int8_t(-1));
+    follow(out, out.videoStream, out.video);
+    follow(out, out.audioStream, out.audio);
+    for (size_t i = 0; out.everyStream && i < out.streams.size(); ++i) {
+      if (int(i) != out.videoStream && int(i) != out.audioStream) follow(out, int(i), out.units[i]);
+    }
   }
 
   uint64_t packetAt = 0;            // file position of the data packet being read
   const uint8_t* packet = nullptr;  // its bytes
 
-  int trackOf(unsigned stream) const {
-    return int(stream) == number_[0] ? 0 : int(stream) == number_[1] ? 1 : -1;
-  }
+  int trackOf(unsigned stream) const { return trackOf_[stream & 0x7F]; }
 
   // A fragment of a media object; the object counts once all its bytes have come, in order.
   // `data` holds its `length` bytes in the packet.
   void fragment(int t, uint32_t object, uint32_t offset, uint32_t size, int64_t time, bool key,
                 const uint8_t* data, uint32_t length) {
-    Open& o = open_[t];
+    Open& o = tracks_[size_t(t)].open;
     if (offset == 0) {
       o = {true, object, size, 0, time, key, packetAt, {packetAt + uint64_t(data - packet), length}};
     } else if (!o.active || o.object != object || o.size != size || offset != o.got) {
@@ -232,19 +273,21 @@ class ObjectAssembler {
     if (o.got > o.size) {
       o.active = false;
     } else if (o.got == o.size) {
-      track_[t]->add({o.time, o.size, o.key ? 1u : 0u}, o.at);
-      if (t == 0 && keepPlaces_) track_[t]->places.push_back(o.place);
+      TrackUnits& units = *tracks_[size_t(t)].units;
+      units.add({o.time, o.size, o.key ? 1u : 0u}, o.at);
+      if (units.keepPlaces) units.places.push_back(o.place);
       o.active = false;
     }
   }
 
   void whole(int t, int64_t time, const uint8_t* data, uint32_t bytes, bool key) {
-    open_[t].active = false;
-    track_[t]->add({time, bytes, key ? 1u : 0u}, packetAt);
-    if (t == 0 && keepPlaces_) track_[t]->places.push_back({packetAt + uint64_t(data - packet), bytes});
+    tracks_[size_t(t)].open.active = false;
+    TrackUnits& units = *tracks_[size_t(t)].units;
+    units.add({time, bytes, key ? 1u : 0u}, packetAt);
+    if (units.keepPlaces) units.places.push_back({packetAt + uint64_t(data - packet), bytes});
   }
 
-  void drop(int t) { open_[t].active = false; }
+  void drop(int t) { tracks_[size_t(t)].open.active = false; }
 
  private:
   struct Open {
@@ -257,10 +300,21 @@ class ObjectAssembler {
     uint64_t at = 0;  // the packet of its first fragment
     UnitPlace place;  // that fragment's payload
   };
-  bool keepPlaces_ = false;
-  int number_[2];
-  TrackUnits* track_[2];
-  Open open_[2];
+  struct Followed {
+    TrackUnits* units;
+    Open open;
+  };
+
+  void follow(const AsfFile& out, int stream, TrackUnits& units) {
+    if (stream < 0) return;
+    int8_t& t = trackOf_[out.streams[size_t(stream)].number & 0x7F];
+    if (t >= 0) return;
+    t = int8_t(tracks_.size());
+    tracks_.push_back({&units, {}});
+  }
+
+  int8_t trackOf_[128];
+  std::vector<Followed> tracks_;  // at most 128
 };
 
 // One data packet: false when its payloads do not fit in it (what came before still counts).
@@ -337,7 +391,6 @@ LoadResult readAsf(InputFile& file, AsfFile& out, LoadControl* control) {
     return parseFailure(file.readFailed(), false, 0);
   }
   if (got < sizeof head) return LoadResult::fail(LoadFailure::Damaged, 0);
-  for (TrackUnits* t : {&out.video, &out.audio}) t->clock = {1, 0, 1000};
   ProgressGate gate(control, file.length());
   const uint64_t headerSize = readU64le(head + 16);
   if (headerSize < kHeaderObjectHead || !file.contains(0, headerSize)) {
@@ -360,6 +413,7 @@ LoadResult readAsf(InputFile& file, AsfFile& out, LoadControl* control) {
       }
       pos += size;
     }
+    header.finish();
     if (file.readFailed()) return LoadResult::fail(LoadFailure::CouldNotRead, pos);
     if (!out.fileProperties || out.packetSize == 0) return LoadResult::fail(LoadFailure::Damaged, pos);
 
@@ -383,9 +437,18 @@ LoadResult readAsf(InputFile& file, AsfFile& out, LoadControl* control) {
     const uint64_t dataEnd = sized && file.contains(pos, dataSize) ? pos + dataSize : file.length();
     if (sized && !file.contains(pos, dataSize)) out.cutShort = true;
 
-    ObjectAssembler objects(out);
     out.video.present = out.videoStream >= 0;
     out.audio.present = out.audioStream >= 0;
+    if (out.everyStream) {
+      out.units.resize(out.streams.size());
+      for (size_t i = 0; i < out.streams.size(); ++i) {
+        out.units[i].present = int(i) != out.videoStream && int(i) != out.audioStream;
+        out.units[i].keepPlaces = out.video.keepPlaces && out.streams[i].kind == AsfStreamKind::Video;
+      }
+    }
+    for (TrackUnits* t : {&out.video, &out.audio}) t->clock = {1, 0, 1000};
+    for (TrackUnits& t : out.units) t.clock = {1, 0, 1000};
+    ObjectAssembler objects(out);
     const uint32_t packetSize = out.packetSize;
     std::vector<uint8_t> big;  // packets larger than the peek buffer
     for (pos += kDataObjectHead; dataEnd - pos >= packetSize; pos += packetSize) {
@@ -404,6 +467,10 @@ LoadResult readAsf(InputFile& file, AsfFile& out, LoadControl* control) {
       if (!readPacket(p, packetSize, objects)) ++out.badPackets;
     }
     if (pos < dataEnd && dataEnd - pos < packetSize) out.cutShort = true;
+    // What the other streams' growth left spare goes back: the units stay at 16 bytes each.
+    for (TrackUnits& t : out.units) {
+      if (t.units.capacity() - t.units.size() > t.units.size() / 8 + 1024) t.units.shrink_to_fit();
+    }
   } catch (const std::bad_alloc&) {
     return LoadResult::fail(LoadFailure::OutOfMemory, pos);
   }
@@ -411,29 +478,68 @@ LoadResult readAsf(InputFile& file, AsfFile& out, LoadControl* control) {
   return LoadResult::success();
 }
 
+namespace {
+
+Track trackOf(const AsfFile& asf, const AsfStream& s, TrackUnits&& units) {
+  Track t;
+  char code[8];
+  switch (s.kind) {
+    case AsfStreamKind::Video: {
+      t.kind = TrackKind::Video;
+      for (int i = 0; i < 4; ++i) {
+        const char c = char(s.compression >> (8 * i));
+        t.codec += c >= 0x20 && c < 0x7F ? c : '?';
+      }
+      const auto positive = [](int64_t x) {
+        return x > 0 && x <= std::numeric_limits<int32_t>::max() ? int32_t(x) : 0;
+      };
+      // The encoded size where the writer gave one, else the bitmap header's (height may be negative).
+      const bool encoded = s.encodedWidth > 0 && s.encodedHeight > 0;
+      t.frameWidth = positive(encoded ? int64_t(s.encodedWidth) : int64_t(s.bitmapWidth));
+      t.frameHeight = positive(encoded              ? int64_t(s.encodedHeight)
+                               : s.bitmapHeight < 0 ? -int64_t(s.bitmapHeight)
+                                                    : int64_t(s.bitmapHeight));
+      const uint64_t perFrame = asf.avgTimePerFrame[s.number & 0x7F];
+      const uint64_t declared = perFrame > 0 ? 10'000'000'000ull / perFrame : 0;
+      if (declared <= uint64_t(std::numeric_limits<int32_t>::max())) t.frameRateMilli = int32_t(declared);
+      t.coding = codec::codingOfBitmapInfo(s.bitmapInfo.data(), s.bitmapInfo.size());
+      break;
+    }
+    case AsfStreamKind::Audio:
+      t.kind = TrackKind::Audio;
+      std::snprintf(code, sizeof code, "0x%04X", unsigned(s.formatTag));
+      t.codec = code;
+      break;
+    case AsfStreamKind::Other:
+      break;
+  }
+  t.language = s.language;
+  t.name = s.name;
+  t.id = s.number;
+  t.unitCount = units.unitCount();
+  for (const TimedUnit& u : units.units) t.bytes += u.bytes;
+  t.units = std::move(units);
+  return t;
+}
+
+}  // namespace
+
 LoadResult walkAsf(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control) {
   AsfFile asf;
   asf.video.keepPlaces = out.videoUnits.keepPlaces;
+  asf.everyStream = true;
   if (const LoadResult r = readAsf(file, asf, control); !r.ok()) return r;
-  if (asf.videoStream >= 0) {
-    const AsfStream& v = asf.streams[size_t(asf.videoStream)];
-    const auto positive = [](int64_t x) {
-      return x > 0 && x <= std::numeric_limits<int32_t>::max() ? int32_t(x) : 0;
-    };
-    // The encoded size where the writer gave one, else the bitmap header's (height may be negative).
-    const bool encoded = v.encodedWidth > 0 && v.encodedHeight > 0;
-    out.frameWidth = positive(encoded ? int64_t(v.encodedWidth) : int64_t(v.bitmapWidth));
-    out.frameHeight = positive(encoded              ? int64_t(v.encodedHeight)
-                               : v.bitmapHeight < 0 ? -int64_t(v.bitmapHeight)
-                                                    : int64_t(v.bitmapHeight));
-    const uint64_t perFrame = asf.avgTimePerFrame[v.number];
-    const uint64_t declared = perFrame > 0 ? 10'000'000'000ull / perFrame : 0;
-    if (declared <= uint64_t(std::numeric_limits<int32_t>::max())) out.frameRateMilli = int32_t(declared);
-    out.videoCoding = codec::codingOfBitmapInfo(v.bitmapInfo.data(), v.bitmapInfo.size());
+  out.tracks.reserve(asf.streams.size());
+  for (size_t i = 0; i < asf.streams.size(); ++i) {
+    TrackUnits& units = int(i) == asf.videoStream   ? asf.video
+                        : int(i) == asf.audioStream ? asf.audio
+                                                    : asf.units[i];
+    out.tracks.push_back(trackOf(asf, asf.streams[i], std::move(units)));
   }
+  out.defaultVideo = asf.videoStream;
+  out.defaultAudio = asf.audioStream;
+  swapChosenTracks(out, out.defaultVideo, out.defaultAudio);
   notes.cutShort = asf.cutShort;
-  out.videoUnits = std::move(asf.video);
-  out.audioUnits = std::move(asf.audio);
   return LoadResult::success();
 }
 

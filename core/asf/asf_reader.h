@@ -21,6 +21,8 @@ struct AsfStream {
   uint16_t number = 0;  // 1..127
   AsfStreamKind kind = AsfStreamKind::Other;
   bool extended = false;  // found inside the header extension
+  // From the Extended Stream Properties of its number and the Language List; empty when none.
+  std::string language, name;
   // Video: encoded size, then the BITMAPINFOHEADER's.
   uint32_t encodedWidth = 0, encodedHeight = 0;
   int32_t bitmapWidth = 0, bitmapHeight = 0;
@@ -56,6 +58,10 @@ struct AsfFile {
   bool cutShort = false;     // the data ended inside a packet
   TrackUnits video;
   TrackUnits audio;
+  // Set by the caller: `units` then holds one entry a stream, the units of those besides the
+  // chosen two (whose entries stay empty); a number that two streams share is the first's.
+  bool everyStream = false;
+  std::vector<TrackUnits> units;
 };
 
 // Walks the header and the data packets. NotThisFormat when the file does not begin with the

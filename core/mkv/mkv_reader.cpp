@@ -165,6 +165,13 @@ class Walker {
   // is not one or is left out.
   TrackUnits* readBlock(const Element& e, uint64_t limit, TimedUnit& unit, UnitPlace& place);
   void add(TrackUnits& t, const TimedUnit& unit, const UnitPlace& place, uint64_t pos);
+  void mapTracks();
+  TrackUnits* unitsOf(uint64_t number) const {
+    if (number < kDirectNumbers) return direct_[number];
+    for (const auto& [n, units] : farNumbers_)
+      if (n == number) return units;
+    return nullptr;
+  }
   bool progress(uint64_t pos) {
     if (gate_.at(pos)) return true;
     cancelled_ = true;
@@ -186,6 +193,10 @@ class Walker {
     UnitPlace place;
   };
   std::vector<GroupUnit> groupUnits_;  // reused by every BlockGroup
+  // The units a block's track number goes to: muxers number tracks from 1.
+  static constexpr uint64_t kDirectNumbers = 128;
+  TrackUnits* direct_[kDirectNumbers] = {};
+  std::vector<std::pair<uint64_t, TrackUnits*>> farNumbers_;
 };
 
 bool Walker::header(uint64_t pos, uint64_t limit, Element& e) {
@@ -310,9 +321,16 @@ LoadResult Walker::run() {
     return LoadResult::fail(LoadFailure::Cancelled, end == kStop ? LoadResult::kNoPosition : end);
   if (file_.readFailed()) return LoadResult::fail(LoadFailure::CouldNotRead);
   if (!tracksSeen_) return LoadResult::fail(LoadFailure::Damaged, segment.start);
-  for (TrackUnits* t : {&out_.videoUnits, &out_.audioUnits}) {
-    t->clock.mul = Int128(out_.timestampScale);
-    t->clock.den = 1000000000;
+  const auto setClock = [&](TrackUnits& t) {
+    t.clock.mul = Int128(out_.timestampScale);
+    t.clock.den = 1000000000;
+  };
+  setClock(out_.videoUnits);
+  setClock(out_.audioUnits);
+  for (TrackUnits& t : out_.units) {
+    setClock(t);
+    // What the other tracks' growth left spare goes back: the units stay at 16 bytes each.
+    if (t.units.capacity() - t.units.size() > t.units.size() / 8 + 1024) t.units.shrink_to_fit();
   }
   return LoadResult::success();
 }
@@ -378,7 +396,32 @@ uint64_t Walker::readTracks(const Element& e, uint64_t limit) {
   });
   if (out_.hasVideo) out_.videoUnits.units.reserve(kFirstUnitsReserved);
   if (out_.hasAudio) out_.audioUnits.units.reserve(kFirstUnitsReserved);
+  mapTracks();
   return end;
+}
+
+// The chosen tracks first: a number they share with another entry stays theirs.
+void Walker::mapTracks() {
+  std::vector<std::pair<uint64_t, TrackUnits*>> order;
+  if (out_.hasVideo) order.push_back({out_.video.number, &out_.videoUnits});
+  if (out_.hasAudio) order.push_back({out_.audio.number, &out_.audioUnits});
+  if (out_.everyTrack) {
+    out_.units.resize(out_.tracks.size());
+    for (size_t i = 0; i < out_.tracks.size(); ++i) {
+      if (int(i) == out_.videoIndex || int(i) == out_.audioIndex) continue;
+      TrackUnits& t = out_.units[i];
+      t.present = true;
+      t.keepPlaces = out_.videoUnits.keepPlaces && out_.tracks[i].type == 1;
+      order.push_back({out_.tracks[i].number, &t});
+    }
+  }
+  for (const auto& [number, units] : order) {
+    if (unitsOf(number)) continue;
+    if (number < kDirectNumbers)
+      direct_[number] = units;
+    else
+      farNumbers_.push_back({number, units});
+  }
 }
 
 uint64_t Walker::readTrackEntry(const Element& e, uint64_t limit) {
@@ -432,16 +475,19 @@ uint64_t Walker::readTrackEntry(const Element& e, uint64_t limit) {
     return skip(c, l, 3);
   });
   ++out_.trackCount;
+  const bool kept = out_.tracks.size() < MkvFile::kMaxTracksKept;
   if (t.type == 1 && !out_.hasVideo) {
     out_.hasVideo = true;
     out_.video = t;
     out_.videoUnits.present = true;
+    if (kept) out_.videoIndex = int(out_.tracks.size());
   } else if (t.type == 2 && !out_.hasAudio) {
     out_.hasAudio = true;
     out_.audio = t;
     out_.audioUnits.present = true;
+    if (kept) out_.audioIndex = int(out_.tracks.size());
   }
-  if (out_.tracks.size() < MkvFile::kMaxTracksKept) out_.tracks.push_back(std::move(t));
+  if (kept) out_.tracks.push_back(std::move(t));
   return end;
 }
 
@@ -488,7 +534,9 @@ uint64_t Walker::walkCluster(const Element& e, uint64_t limit) {
 // as the part read so far (never more than the file could hold).
 void Walker::add(TrackUnits& t, const TimedUnit& unit, const UnitPlace& place, uint64_t pos) {
   UnitVector& v = t.units;
-  if (v.size() == v.capacity() && pos > 0) {
+  // The other tracks grow as vectors do: a reserve for each of many tracks could outweigh the file.
+  const bool chosen = &t == &out_.videoUnits || &t == &out_.audioUnits;
+  if (chosen && v.size() == v.capacity() && pos > 0) {
     const double byDensity = double(v.size()) * double(length_) / double(pos) * 1.1 + 1024;
     const uint64_t most = length_ / kMinBlockBytes + 16;
     const uint64_t want = std::max<uint64_t>(uint64_t(std::min(byDensity, double(most))), 2 * v.size());
@@ -535,14 +583,8 @@ TrackUnits* Walker::readBlock(const Element& e, uint64_t limit, TimedUnit& unit,
   ByteCursor in(file_, e.data, e.end());
   uint64_t track = 0;
   if (!readVint(in, track)) return nullptr;
-  TrackUnits* units = nullptr;
-  if (out_.hasVideo && track == out_.video.number) {
-    units = &out_.videoUnits;
-  } else if (out_.hasAudio && track == out_.audio.number) {
-    units = &out_.audioUnits;
-  } else {
-    return nullptr;
-  }
+  TrackUnits* units = unitsOf(track);
+  if (!units) return nullptr;
   const uint8_t* head = in.take(3);
   if (!head) return nullptr;
   const int16_t relative = int16_t(readU16be(head));
@@ -595,9 +637,10 @@ TrackUnits* Walker::readBlock(const Element& e, uint64_t limit, TimedUnit& unit,
 }  // namespace
 
 LoadResult readMatroska(InputFile& file, MkvFile& out, LoadControl* control) {
-  const bool keepPlaces = out.videoUnits.keepPlaces;
+  const bool keepPlaces = out.videoUnits.keepPlaces, everyTrack = out.everyTrack;
   out = MkvFile{};
   out.videoUnits.keepPlaces = keepPlaces;
+  out.everyTrack = everyTrack;
   if (!file.isOpen()) return LoadResult::fail(LoadFailure::CouldNotRead);
   try {
     return Walker(file, out, control).run();
@@ -607,28 +650,75 @@ LoadResult readMatroska(InputFile& file, MkvFile& out, LoadControl* control) {
   }
 }
 
+namespace {
+
+TrackKind kindOf(const MkvTrack& t) {
+  switch (t.type) {
+    case 1:
+      return TrackKind::Video;
+    case 2:
+      return TrackKind::Audio;
+    case 17:
+      return TrackKind::Subtitle;
+    default:
+      return TrackKind::Other;
+  }
+}
+
+Track trackOf(InputFile& file, MkvTrack& m, TrackUnits&& units) {
+  const auto clamp = [](uint64_t v) { return int32_t(std::min<uint64_t>(v, INT32_MAX)); };
+  Track t;
+  t.kind = kindOf(m);
+  t.codec = m.codecId;
+  t.language = m.language;
+  t.name = m.name;
+  t.id = m.number;
+  if (t.kind == TrackKind::Video) {
+    t.frameWidth = clamp(m.pixelWidth);
+    t.frameHeight = clamp(m.pixelHeight);
+    // DefaultDuration is the declared frame interval in ns.
+    if (m.defaultDuration > 0) t.frameRateMilli = clamp(1000000000000ull / m.defaultDuration);
+    std::vector<uint8_t> codecPrivate = std::move(m.codecPrivate);
+    if (m.codecPrivateSize > codecPrivate.size()) {
+      codecPrivate.resize(size_t(std::min(m.codecPrivateSize, kMaxVideoPrivate)));
+      if (m.codecPrivateSize > kMaxVideoPrivate ||
+          !file.readAt(m.codecPrivateAt, codecPrivate.data(), codecPrivate.size()))
+        codecPrivate.clear();
+    }
+    t.coding = mkvVideoCoding(m.codecId, codecPrivate);
+  }
+  t.unitCount = units.unitCount();
+  for (const TimedUnit& u : units.units) t.bytes += u.bytes;
+  t.units = std::move(units);
+  return t;
+}
+
+}  // namespace
+
 LoadResult walkMatroska(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control) {
   MkvFile mkv;
   mkv.videoUnits.keepPlaces = out.videoUnits.keepPlaces;
+  mkv.everyTrack = true;
   if (const LoadResult r = readMatroska(file, mkv, control); !r.ok()) return r;
-  const auto clamp = [](uint64_t v) { return int32_t(std::min<uint64_t>(v, INT32_MAX)); };
-  if (mkv.hasVideo) {
-    out.frameWidth = clamp(mkv.video.pixelWidth);
-    out.frameHeight = clamp(mkv.video.pixelHeight);
-    // DefaultDuration is the declared frame interval in ns.
-    if (mkv.video.defaultDuration > 0)
-      out.frameRateMilli = clamp(1000000000000ull / mkv.video.defaultDuration);
-    std::vector<uint8_t> codecPrivate = std::move(mkv.video.codecPrivate);
-    if (mkv.video.codecPrivateSize > codecPrivate.size()) {
-      codecPrivate.resize(size_t(std::min(mkv.video.codecPrivateSize, kMaxVideoPrivate)));
-      if (mkv.video.codecPrivateSize > kMaxVideoPrivate ||
-          !file.readAt(mkv.video.codecPrivateAt, codecPrivate.data(), codecPrivate.size()))
-        codecPrivate.clear();
-    }
-    out.videoCoding = mkvVideoCoding(mkv.video.codecId, codecPrivate);
+  out.tracks.reserve(mkv.tracks.size() + 2);
+  for (size_t i = 0; i < mkv.tracks.size(); ++i) {
+    TrackUnits& units = int(i) == mkv.videoIndex   ? mkv.videoUnits
+                        : int(i) == mkv.audioIndex ? mkv.audioUnits
+                                                   : mkv.units[i];
+    out.tracks.push_back(trackOf(file, mkv.tracks[i], std::move(units)));
   }
-  out.videoUnits = std::move(mkv.videoUnits);
-  out.audioUnits = std::move(mkv.audioUnits);
+  // A chosen track past the entries kept comes last.
+  out.defaultVideo = mkv.videoIndex;
+  out.defaultAudio = mkv.audioIndex;
+  if (mkv.hasVideo && mkv.videoIndex < 0) {
+    out.defaultVideo = int(out.tracks.size());
+    out.tracks.push_back(trackOf(file, mkv.video, std::move(mkv.videoUnits)));
+  }
+  if (mkv.hasAudio && mkv.audioIndex < 0) {
+    out.defaultAudio = int(out.tracks.size());
+    out.tracks.push_back(trackOf(file, mkv.audio, std::move(mkv.audioUnits)));
+  }
+  swapChosenTracks(out, out.defaultVideo, out.defaultAudio);
   notes.cutShort = mkv.cutShort;
   return LoadResult::success();
 }

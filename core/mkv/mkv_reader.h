@@ -30,7 +30,8 @@ struct MkvTrack {
   uint64_t bitDepth = 0;  // 0 when absent
 };
 
-// What one walk over a file learns: the headers and the units of the two chosen tracks.
+// What one walk over a file learns: the headers and the units of the two chosen tracks, and
+// with everyTrack those of the other kept tracks.
 struct MkvFile {
   static constexpr size_t kMaxTracksKept = 128;
   static constexpr size_t kMaxCodecPrivateKept = 64;
@@ -46,12 +47,19 @@ struct MkvFile {
   bool hasVideo = false, hasAudio = false;
   MkvTrack video, audio;              // the chosen tracks, when present
   TrackUnits videoUnits, audioUnits;  // on the Matroska clock (TimestampScale ns)
-  bool cutShort = false;              // something the file declares lies past its end
+  // The chosen tracks' indexes in `tracks`, -1 when absent or not kept.
+  int videoIndex = -1, audioIndex = -1;
+  // Kept by readMatroska: set, `units` holds one entry a kept track, the units of those besides
+  // the chosen two (whose entries stay empty); a number that two entries share is the first's.
+  bool everyTrack = false;
+  std::vector<TrackUnits> units;
+  bool cutShort = false;  // something the file declares lies past its end
 };
 
 // Walks the whole file through `file`. On success `out` holds everything above; the failure
 // says why the file is not a readable Matroska file (or that the walk was cancelled).
-// `out.videoUnits.keepPlaces` is kept: set, the video units also keep where their frames lie.
+// `out.videoUnits.keepPlaces` and `out.everyTrack` are kept: with the first set, the video
+// tracks' units also keep where their frames lie.
 LoadResult readMatroska(InputFile& file, MkvFile& out, LoadControl* control = nullptr);
 
 // The walk the load entry (media/reader.h) runs for this container.

@@ -1,6 +1,7 @@
 #include "mp4/mp4_file.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "mp4/mp4_reader.h"
@@ -40,6 +41,9 @@ constexpr uint32_t kTfdt = fourccBe("tfdt");
 constexpr uint32_t kTrun = fourccBe("trun");
 constexpr uint32_t kVide = fourccBe("vide");
 constexpr uint32_t kSoun = fourccBe("soun");
+constexpr uint32_t kUdta = fourccBe("udta");
+constexpr uint32_t kName = fourccBe("name");
+constexpr size_t kMaxNameKept = 1024;
 
 constexpr uint32_t kNonSyncSample = 0x10000;
 
@@ -214,6 +218,11 @@ LoadResult Mp4File::parse() {
   }
   if (first) return LoadResult::fail(LoadFailure::NotThisFormat, 0);
   if (!haveMoov) return LoadResult::fail(LoadFailure::Damaged, pos);
+  // What the fragments' growth left spare in the other tracks goes back: 16 bytes a unit.
+  for (Mp4Track& t : tracks_) {
+    if (t.sharesRoom && t.units.capacity() - t.units.size() > t.units.size() / 8 + 1024)
+      t.units.shrink_to_fit();
+  }
   return LoadResult::success();
 }
 
@@ -261,13 +270,18 @@ LoadResult Mp4File::readMoov(uint64_t body, uint64_t end) {
     if (video_ < 0 && tracks_[i].isVideo()) video_ = int(i);
     if (audio_ < 0 && tracks_[i].isAudio()) audio_ = int(i);
   }
+  // The tracks besides the first video and audio share one track's room: however many tracks a
+  // moov declares over the same bytes, they keep no more units than the file could hold.
+  sharedRoom_ = keptLimit_;
   for (size_t i = 0; i < tracks_.size(); ++i) {
     Mp4Track& t = tracks_[i];
     const bool chosen = int(i) == video_ || int(i) == audio_;
-    t.read = keep_ == Keep::AllCounts || chosen;
-    t.keepUnits = keep_ == Keep::ChosenUnits && chosen;
-    t.keepPlaces = t.keepUnits && keepPlaces_ && int(i) == video_;
-    if (t.read) collectMoovSamples(t);
+    t.read = true;
+    t.keepUnits = keep_ == Keep::Units;
+    t.sharesRoom = !chosen;
+    t.room = keptLimit_;
+    t.keepPlaces = t.keepUnits && keepPlaces_ && t.isVideo();
+    collectMoovSamples(t);
   }
   return refused_;
 }
@@ -293,8 +307,17 @@ bool Mp4File::fillMoov(size_t pos, size_t end, int depth) {
 void Mp4File::readTrak(size_t at, size_t end) {
   Mp4Track t;
   const uint8_t* b = moov_.get();
+  std::string udtaName;
   for (Child c; nextChild(b, at, end, c);) {
-    if (c.type == kTkhd) {
+    if (c.type == kUdta) {
+      size_t p = c.body;
+      for (Child e; nextChild(b, p, c.end, e);) {
+        if (e.type == kName && udtaName.empty()) {
+          udtaName.assign(reinterpret_cast<const char*>(b + e.body), std::min(e.end - e.body, kMaxNameKept));
+          udtaName.resize(std::strlen(udtaName.c_str()));
+        }
+      }
+    } else if (c.type == kTkhd) {
       readTkhd(c.body, c.end, t);
     } else if (c.type == kEdts) {
       size_t p = c.body;
@@ -308,6 +331,7 @@ void Mp4File::readTrak(size_t at, size_t end) {
       readMdia(c.body, c.end, t);
     }
   }
+  if (!udtaName.empty()) t.name = std::move(udtaName);
   tracks_.push_back(std::move(t));
 }
 
@@ -360,6 +384,7 @@ void Mp4File::readMdia(size_t at, size_t end, Mp4Track& t) {
       }
     } else if (c.type == kHdlr && fullBody(c.body, c.end, 8)) {
       t.handler = readU32be(b + c.body + 8);
+      readHdlrName(c.body + 24, c.end, t);
     } else if (c.type == kMinf) {
       size_t p = c.body;
       for (Child m; nextChild(b, p, c.end, m);) {
@@ -367,6 +392,16 @@ void Mp4File::readMdia(size_t at, size_t end, Mp4Track& t) {
       }
     }
   }
+}
+
+// A C string in MP4, a counted one in QuickTime.
+void Mp4File::readHdlrName(size_t at, size_t end, Mp4Track& t) {
+  if (at >= end) return;
+  const char* p = reinterpret_cast<const char*>(moov_.get() + at);
+  size_t n = std::min(end - at, kMaxNameKept);
+  if (uint8_t(p[0]) < 0x20 && uint8_t(p[0]) < n) n = uint8_t(p[0]), ++p;
+  t.name.assign(p, n);
+  t.name.resize(std::strlen(t.name.c_str()));
 }
 
 void Mp4File::readStbl(size_t at, size_t end, Mp4Track& t) {
@@ -428,9 +463,9 @@ void Mp4File::readTrex(size_t at, size_t end) {
 [[gnu::always_inline]] inline void Mp4File::addSample(Mp4Track& t, int64_t dts, uint32_t size, bool key,
                                                       uint64_t declaredAt, uint64_t timedAt,
                                                       uint64_t offset) {
-  if (t.keepUnits && t.units.size() + t.runs.size() >= keptLimit_) {
-    refused_ = LoadResult::fail(LoadFailure::Damaged, declaredAt);
-    return;
+  if (t.keepUnits && roomOf(t) == 0) {
+    outOfRoom(t, declaredAt);
+    if (t.keepUnits || !refused_.ok()) return;
   }
   if (t.sampleCount == 0) t.firstDts = dts;
   t.lastDts = dts;
@@ -438,12 +473,31 @@ void Mp4File::readTrex(size_t at, size_t end) {
   t.sampleBytes += size;
   if (!t.keepUnits) return;
   t.stamps.note(dts, timedAt);
-  if (t.asRuns && key)
+  if (t.asRuns && key) {
+    const size_t runs = t.runs.size();
     addToRun(t.runs, dts, size);
-  else
+    roomOf(t) -= t.runs.size() - runs;
+  } else {
     t.units.push_back(TimedUnit{dts, size, key ? 1u : 0u});
+    --roomOf(t);
+  }
   // A sample lies in one piece.
   if (t.keepPlaces) t.places.push_back(UnitPlace{offset, size});
+}
+
+void Mp4File::outOfRoom(Mp4Track& t, uint64_t declaredAt) {
+  if (!t.sharesRoom) {
+    refused_ = LoadResult::fail(LoadFailure::Damaged, declaredAt);
+    return;
+  }
+  // Only a damaged file gets here: what the track kept goes back to the others.
+  sharedRoom_ += t.units.size() + t.runs.size();
+  t.keepUnits = t.keepPlaces = false;
+  t.unitsDropped = true;
+  t.units = UnitVector();
+  t.runs = {};
+  t.places = {};
+  t.stamps = {};
 }
 
 void Mp4File::collectMoovSamples(Mp4Track& t) {
@@ -488,7 +542,8 @@ void Mp4File::collectMoovSamples(Mp4Track& t) {
   ByteCursor sizes = reader(useStsz ? t.stsz : t.stz2), stts = reader(t.stts), stsc = reader(t.stsc),
              chunks = reader(wide ? t.co64 : t.stco), stss = reader(t.stss);
   t.asRuns = fixedSize != 0 && t.isAudio();
-  if (t.keepUnits && !t.asRuns) t.units.reserve(size_t(std::min<uint64_t>(count, uint64_t(1) << 22)));
+  if (t.keepUnits && !t.asRuns)
+    t.units.reserve(size_t(std::min<uint64_t>({count, roomOf(t), uint64_t(1) << 22})));
 
   uint64_t dts = t.nextDts;
   uint64_t sttsIndex = 0, runLeft = 0;
@@ -548,6 +603,9 @@ void Mp4File::collectMoovSamples(Mp4Track& t) {
     dts += duration;
   }
   t.nextDts = dts;
+  // Samples the table declares past the file's end leave their room unused: a track sharing
+  // room keeps only what it holds, or many such tracks would each hold a reserve.
+  if (t.sharesRoom && t.units.capacity() > 2 * t.units.size() + 1024) t.units.shrink_to_fit();
 }
 
 LoadResult Mp4File::readMoof(uint64_t start, uint64_t body, uint64_t end) {
@@ -651,9 +709,9 @@ void Mp4File::readTraf(size_t at, size_t end, uint64_t moofStart, uint64_t& impl
     // when the file cannot hold them.
     if (t && t->keepUnits && !t->asRuns && !entrySize && offsetValid && offset <= length_) {
       const uint64_t kept = std::min(count, defSize ? (length_ - offset) / defSize : count);
-      if (kept > keptLimit_ || t->units.size() + t->runs.size() > keptLimit_ - kept) {
-        refused_ = LoadResult::fail(LoadFailure::Damaged, moofBody_ + c.start);
-        return;
+      if (kept > roomOf(*t)) {
+        outOfRoom(*t, moofBody_ + c.start);
+        if (!refused_.ok()) return;
       }
     }
     uint64_t dts = t ? t->nextDts : 0;

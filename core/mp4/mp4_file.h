@@ -28,6 +28,7 @@ struct Mp4Track {
   uint32_t timescale = 1;            // mdhd; 0 in the file reads as 1
   uint64_t mediaDuration = 0;        // mdhd, media timescale
   uint16_t language = 0;             // mdhd packed ISO-639-2/T
+  std::string name;                  // udta/name, else the hdlr name
   uint32_t tkhdWidth = 0;            // 16.16
   uint32_t tkhdHeight = 0;           // 16.16
   uint32_t codec = 0;                // type of the first stsd entry, 0 when there is none
@@ -39,6 +40,11 @@ struct Mp4Track {
   // Samples whose bytes lie in the file, counted for the tracks read; units kept when asked for.
   bool read = false;
   bool keepUnits = false;
+  // Units the track may still keep: its own room (the first video and audio track), else a room
+  // the other tracks share; past it the first two refuse the file, the others drop their units.
+  bool sharesRoom = false;
+  uint64_t room = 0;
+  bool unitsDropped = false;
   UnitVector units;
   // Audio samples of one size (uncompressed audio: one a sample) are kept as runs.
   bool asRuns = false;
@@ -71,10 +77,10 @@ struct Mp4Track {
 
 class Mp4File {
  public:
-  // What to read: the units of the first video and audio tracks (the series), or the sample
-  // counts, bytes and times of every track without keeping units (the information text).
-  // `keepPlaces`: the chosen video track's samples also keep where their data lies.
-  enum class Keep { ChosenUnits, AllCounts };
+  // What to read: the units of every track (the series), or the sample counts, bytes and times
+  // of every track without keeping units (the information text). `keepPlaces`: the video
+  // tracks' samples also keep where their data lies.
+  enum class Keep { Units, AllCounts };
 
   Mp4File(InputFile& file, LoadControl* control, Keep keep, bool keepPlaces = false);
 
@@ -103,6 +109,7 @@ class Mp4File {
   bool fillMoov(size_t pos, size_t end, int depth);
   void readFtyp(uint64_t body, uint64_t end);
   void readTrak(size_t at, size_t end);
+  void readHdlrName(size_t at, size_t end, Mp4Track& t);
   void readMdia(size_t at, size_t end, Mp4Track& t);
   void readStbl(size_t at, size_t end, Mp4Track& t);
   void readElst(size_t at, size_t end, Mp4Track& t);
@@ -117,6 +124,9 @@ class Mp4File {
   void addSample(Mp4Track& t, int64_t dts, uint32_t size, bool key, uint64_t declaredAt, uint64_t timedAt,
                  uint64_t offset);
   bool full(const Mp4Track& t) const { return t.sampleCount >= unitCap_ || !refused_.ok(); }
+  uint64_t& roomOf(Mp4Track& t) { return t.sharesRoom ? sharedRoom_ : t.room; }
+  // A track out of room: the file is refused, or the track keeps counts only.
+  void outOfRoom(Mp4Track& t, uint64_t declaredAt);
 
   InputFile& file_;
   ProgressGate gate_;
@@ -125,7 +135,8 @@ class Mp4File {
   LoadResult result_;
   uint64_t length_ = 0;
   uint64_t unitCap_ = 0;
-  uint64_t keptLimit_ = 0;  // units a track may keep
+  uint64_t keptLimit_ = 0;   // units a track may keep
+  uint64_t sharedRoom_ = 0;  // units the tracks besides the first video and audio may still keep
   LoadResult refused_;
   struct Free {
     void operator()(uint8_t* p) const { std::free(p); }
