@@ -570,8 +570,9 @@ QString CCurvePanel::bufferLine(int slot) const {
   const mv::BufferCheck* check = bufferCheck(slot);
   if (!check) return {};
   if (check->ok()) return QCoreApplication::translate("mvgui::CCurvePanel", "缓冲区检查通过");
-  return QCoreApplication::translate("mvgui::CCurvePanel", "%n 帧违规，首个在 %1", nullptr,
-                                     int(std::max<size_t>(check->violatingFrames.size(), 1)))
+  // A template argument inside the call's parentheses stalls lupdate's parser.
+  const int frames = int(std::max<size_t>(check->violatingFrames.size(), 1));
+  return QCoreApplication::translate("mvgui::CCurvePanel", "%n 帧违规，首个在 %1", nullptr, frames)
       .arg(QString::fromStdString(
           mv::zeroRunText({check->runs.front().seconds.first, check->runs.front().seconds.first})));
 }
