@@ -161,6 +161,22 @@
         <source>%1：%2</source>
         <translation>%1: %2</translation>
     </message>
+    <message>
+        <source>缓冲区检查:</source>
+        <translation>Buffer check:</translation>
+    </message>
+    <message>
+        <source>不检查</source>
+        <translation>No check</translation>
+    </message>
+    <message>
+        <source>蓝光</source>
+        <translation>Blu-ray</translation>
+    </message>
+    <message>
+        <source>码流自带</source>
+        <translation>As the stream declares</translation>
+    </message>
 </context>
 <context>
     <name>mvgui::CCurvePanel</name>
@@ -202,6 +218,96 @@
     <message>
         <source>GOP 最短 %1 帧，最长 %2 帧，平均 %3</source>
         <translation>GOP shortest %1, longest %2, average %3 frames</translation>
+    </message>
+    <message>
+        <source>码流没有声明缓冲区</source>
+        <translation>The stream declares no buffer</translation>
+    </message>
+    <message>
+        <source>编号</source>
+        <translation>No.</translation>
+    </message>
+    <message>
+        <source>类型</source>
+        <translation>Kind</translation>
+    </message>
+    <message>
+        <source>编码</source>
+        <translation>Codec</translation>
+    </message>
+    <message>
+        <source>语言</source>
+        <translation>Language</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>字节</source>
+        <translation>Bytes</translation>
+    </message>
+    <message>
+        <source>平均 kbps</source>
+        <translation>Average kbps</translation>
+    </message>
+    <message>
+        <source>最大 kbps</source>
+        <translation>Highest kbps</translation>
+    </message>
+    <message>
+        <source>计入视频码率</source>
+        <translation>Counted as the video</translation>
+    </message>
+    <message>
+        <source>计入音频码率</source>
+        <translation>Counted as the audio</translation>
+    </message>
+    <message>
+        <source>合计</source>
+        <translation>All tracks</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 个轨道，%1 秒</source>
+        <translation>
+            <numerusform>%n track, %1 s</numerusform>
+            <numerusform>%n tracks, %1 s</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>缓冲区 %1 kbit，充入 %2 kbps</source>
+        <translation>Buffer %1 kbit, filled at %2 kbps</translation>
+    </message>
+    <message>
+        <source>单击列出全部违规时段</source>
+        <translation>Click to list every violation</translation>
+    </message>
+    <message>
+        <source>缓冲区检查通过</source>
+        <translation>The buffer check passed</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 帧违规，首个在 %1</source>
+        <translation>
+            <numerusform>%n frame violates, the first at %1</numerusform>
+            <numerusform>%n frames violate, the first at %1</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>缓冲区下溢</source>
+        <translation>Buffer underflow</translation>
+    </message>
+    <message>
+        <source>帧大于缓冲区</source>
+        <translation>Frame larger than the buffer</translation>
+    </message>
+    <message>
+        <source>GOP过长</source>
+        <translation>GOP too long</translation>
+    </message>
+    <message>
+        <source>最低 %1%</source>
+        <translation>lowest %1%</translation>
     </message>
 </context>
 <context>
@@ -565,6 +671,54 @@ is not valid. Please choose another one.</translation>
         <source>平均线</source>
         <translation>Mean</translation>
     </message>
+    <message>
+        <source>选择轨道</source>
+        <translation>Choose tracks</translation>
+    </message>
+    <message>
+        <source>蓝光</source>
+        <translation>Blu-ray</translation>
+    </message>
+    <message>
+        <source>码流自带</source>
+        <translation>As the stream declares</translation>
+    </message>
+    <message>
+        <source>自定义</source>
+        <translation>Custom</translation>
+    </message>
+    <message>
+        <source>缓冲区</source>
+        <translation>Buffer</translation>
+    </message>
+    <message>
+        <source>各轨道</source>
+        <translation>Every track</translation>
+    </message>
+    <message>
+        <source>缓冲区检查的模型</source>
+        <translation>The buffer the check models</translation>
+    </message>
+    <message>
+        <source>充入速率</source>
+        <translation>Fill rate</translation>
+    </message>
+    <message>
+        <source>缓冲区大小</source>
+        <translation>Buffer size</translation>
+    </message>
+    <message>
+        <source>视频轨 %1，音频轨 %2</source>
+        <translation>Video track %1, audio track %2</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source>抱歉，无法改用这些轨道。</source>
+        <translation>Sorry, these tracks cannot be counted.</translation>
+    </message>
 </context>
 <context>
     <name>mvgui::OpenProgress</name>
@@ -577,6 +731,100 @@ is not valid. Please choose another one.</translation>
     <message>
         <source>取消</source>
         <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>mvgui::TrackDialog</name>
+    <message>
+        <source>选择轨道</source>
+        <translation>Choose Tracks</translation>
+    </message>
+    <message>
+        <source>编号</source>
+        <translation>No.</translation>
+    </message>
+    <message>
+        <source>类型</source>
+        <translation>Kind</translation>
+    </message>
+    <message>
+        <source>编码</source>
+        <translation>Codec</translation>
+    </message>
+    <message>
+        <source>语言</source>
+        <translation>Language</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>字节</source>
+        <translation>Bytes</translation>
+    </message>
+    <message>
+        <source>节目</source>
+        <translation>Program</translation>
+    </message>
+    <message>
+        <source>容器中的编号 %1</source>
+        <translation>Number in the container: %1</translation>
+    </message>
+    <message>
+        <source>视频码率计入:</source>
+        <translation>Video bitrate of:</translation>
+    </message>
+    <message>
+        <source>音频码率计入:</source>
+        <translation>Audio bitrate of:</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>放弃</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>（默认）</source>
+        <translation> (default)</translation>
+    </message>
+</context>
+<context>
+    <name>mvgui::TrackLayers</name>
+    <message>
+        <source>视频</source>
+        <translation>Video</translation>
+    </message>
+    <message>
+        <source>音频</source>
+        <translation>Audio</translation>
+    </message>
+    <message>
+        <source>字幕</source>
+        <translation>Subtitles</translation>
+    </message>
+    <message>
+        <source>其他</source>
+        <translation>Other</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>轨道太多、时间太长，无法逐秒显示</source>
+        <translation>Too many tracks over too long a time to show by second</translation>
+    </message>
+    <message>
+        <source>轨道的时间戳超出范围</source>
+        <translation>A track&apos;s time stamps lie out of range</translation>
     </message>
 </context>
 </TS>

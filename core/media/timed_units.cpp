@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <new>
+#include <span>
 
 #include "media/file_analysis.h"
 
@@ -150,13 +151,13 @@ bool runTicks(const UnitRun& r, uint64_t k, int64_t& out) {
 
 namespace {
 
-// Where the file gives a play time the series cannot take: the latest time stamp of both tracks,
+// Where the file gives a play time the series cannot take: the latest time stamp of the tracks,
 // or one the clock arithmetic cannot take.
-LoadResult tooLong(const TrackUnits& video, const TrackUnits& audio) {
+LoadResult tooLong(std::span<const TrackUnits* const> tracks) {
   uint64_t at = LoadResult::kNoPosition;
   Instant latest;
   bool any = false;
-  for (const TrackUnits* t : {&video, &audio}) {
+  for (const TrackUnits* t : tracks) {
     if (!t->stamps.any) continue;
     const FastClock clock(t->clock);
     Instant low, high;
@@ -174,10 +175,8 @@ LoadResult tooLong(const TrackUnits& video, const TrackUnits& audio) {
 
 }  // namespace
 
-LoadResult fillTimedSeries(const TrackUnits& video, const TrackUnits& audio, FileAnalysis& out) {
-  out.videoSeries.reset();
-  out.audioSeries.reset();
-  const TrackUnits* tracks[2] = {&video, &audio};
+LoadResult countTimedSeconds(std::span<const TrackUnits* const> tracks, TimedSeconds& out, size_t maxCells) {
+  out = TimedSeconds();
   Instant origin;
   bool any = false;
   for (const TrackUnits* t : tracks) {
@@ -191,7 +190,7 @@ LoadResult fillTimedSeries(const TrackUnits& video, const TrackUnits& audio, Fil
         high = std::max(high, u.ticks);
       }
       Instant at[2];
-      if (!instantOf(clock, low, at[0]) || !instantOf(clock, high, at[1])) return tooLong(video, audio);
+      if (!instantOf(clock, low, at[0]) || !instantOf(clock, high, at[1])) return tooLong(tracks);
       for (const Instant& a : at) {
         if (!any || before(a, origin)) origin = a;
         any = true;
@@ -202,7 +201,7 @@ LoadResult fillTimedSeries(const TrackUnits& video, const TrackUnits& audio, Fil
     if (!t->numbered.empty()) {
       Instant at[2];
       if (!instantOf(clock, 0, at[0]) || !instantOf(clock, int64_t(t->numbered.size() - 1), at[1]))
-        return tooLong(video, audio);
+        return tooLong(tracks);
       for (const Instant& a : at) {
         if (!any || before(a, origin)) origin = a;
         any = true;
@@ -214,34 +213,50 @@ LoadResult fillTimedSeries(const TrackUnits& video, const TrackUnits& audio, Fil
       if (r.count == 0) continue;
       if (!runTicks(r, r.count - 1, last) || !instantOf(clock, r.ticks, at[0]) ||
           !instantOf(clock, last, at[1]))
-        return tooLong(video, audio);
+        return tooLong(tracks);
       for (const Instant& a : at) {
         if (!any || before(a, origin)) origin = a;
         any = true;
       }
     }
   }
-  // Bytes by second, grown as the seconds appear; the series are made at their final length.
-  std::vector<uint32_t> bytes[2];
+  // Bytes by second, grown as the seconds appear.
   size_t duration = 0;  // 1 + the last second holding a unit
+  size_t cells = 0;
   try {
-    for (int i = 0; i < 2; ++i) {
+    out.bytes.resize(tracks.size());
+    for (size_t i = 0; i < tracks.size(); ++i) {
       const FastClock clock(tracks[i]->clock);
       SecondCounter counter(clock, origin);
-      std::vector<uint32_t>& b = bytes[i];
+      std::vector<uint32_t>& b = out.bytes[i];
+      bool overBudget = false;
+      const auto grow = [&](size_t second) {
+        const size_t size = std::max(second + 1, 2 * b.size());
+        if (size - b.size() > maxCells - cells) {
+          overBudget = true;
+          return false;
+        }
+        cells += size - b.size();
+        b.resize(size, 0);
+        return true;
+      };
       const auto add = [&](int64_t ticks, uint32_t unitBytes) {
         const Int128 s = counter.secondOf(ticks);
         if (s >= Int128(kMaxDurationSeconds)) return false;
         const size_t second = size_t(s);
-        if (second >= b.size()) b.resize(std::max(second + 1, 2 * b.size()), 0);
+        if (second >= b.size() && !grow(second)) return false;
         b[second] += unitBytes;  // wraps like AVI
         duration = std::max(duration, second + 1);
         return true;
       };
+      const auto failed = [&] {
+        out = TimedSeconds();
+        return overBudget ? LoadResult::fail(LoadFailure::OutOfMemory) : tooLong(tracks);
+      };
       for (const TimedUnit& u : tracks[i]->units)
-        if (!add(u.ticks, u.bytes)) return tooLong(video, audio);
+        if (!add(u.ticks, u.bytes)) return failed();
       for (size_t k = 0; k < tracks[i]->numbered.size(); ++k)
-        if (!add(int64_t(k), tracks[i]->numbered[k] & ~kNumberedKey)) return tooLong(video, audio);
+        if (!add(int64_t(k), tracks[i]->numbered[k] & ~kNumberedKey)) return failed();
       // A run goes second by second: the units of each second are found by halving.
       for (const UnitRun& r : tracks[i]->runs) {
         const auto secondOf = [&](uint64_t k) {
@@ -253,7 +268,7 @@ LoadResult fillTimedSeries(const TrackUnits& video, const TrackUnits& audio, Fil
         };
         for (uint64_t k = 0; k < r.count;) {
           const Int128 s = secondOf(k);
-          if (s >= Int128(kMaxDurationSeconds)) return tooLong(video, audio);
+          if (s >= Int128(kMaxDurationSeconds)) return failed();
           uint64_t low = k + 1, high = r.count;  // the first unit of a later second lies in [low, high]
           while (low < high) {
             const uint64_t mid = low + (high - low) / 2;
@@ -263,13 +278,32 @@ LoadResult fillTimedSeries(const TrackUnits& video, const TrackUnits& audio, Fil
               high = mid;
           }
           const size_t second = size_t(s);
-          if (second >= b.size()) b.resize(std::max(second + 1, 2 * b.size()), 0);
+          if (second >= b.size() && !grow(second)) return failed();
           b[second] += uint32_t((low - k) * r.bytes);  // wraps like adding them one by one
           duration = std::max(duration, second + 1);
           k = low;
         }
       }
     }
+  } catch (const std::bad_alloc&) {
+    out = TimedSeconds();
+    return LoadResult::fail(LoadFailure::OutOfMemory);
+  }
+  for (std::vector<uint32_t>& b : out.bytes)
+    if (b.size() > duration) b.resize(duration);
+  out.seconds = duration;
+  out.originSeconds = double(origin.whole) + double(origin.frac) / double(origin.den);
+  return LoadResult::success();
+}
+
+LoadResult fillTimedSeries(const TrackUnits& video, const TrackUnits& audio, FileAnalysis& out) {
+  out.videoSeries.reset();
+  out.audioSeries.reset();
+  const TrackUnits* tracks[2] = {&video, &audio};
+  TimedSeconds counted;
+  if (const LoadResult r = countTimedSeconds(tracks, counted); !r.ok()) return r;
+  const size_t duration = counted.seconds;
+  try {
     out.videoSeries = std::make_unique<PerSecondSeries>(uint32_t(duration + kFirstSecond));
     out.audioSeries = std::make_unique<PerSecondSeries>(uint32_t(duration + kFirstSecond));
   } catch (const std::bad_alloc&) {
@@ -279,12 +313,12 @@ LoadResult fillTimedSeries(const TrackUnits& video, const TrackUnits& audio, Fil
   }
   PerSecondSeries* series[2] = {out.videoSeries.get(), out.audioSeries.get()};
   for (int i = 0; i < 2; ++i) {
-    for (size_t second = 0; second < bytes[i].size() && second < duration; ++second) {
-      (*series[i])[kFirstSecond + second] = bytes[i][second];
-    }
+    const std::vector<uint32_t>& bytes = counted.bytes[size_t(i)];
+    for (size_t second = 0; second < bytes.size(); ++second)
+      (*series[i])[kFirstSecond + second] = bytes[second];
   }
   out.durationSeconds = int32_t(duration);
-  out.unitOriginSeconds = double(origin.whole) + double(origin.frac) / double(origin.den);
+  out.unitOriginSeconds = counted.originSeconds;
   return LoadResult::success();
 }
 

@@ -2,7 +2,9 @@
 // Per-second series of the containers whose units carry time stamps (every container but AVI
 // and RealMedia): a unit's bytes go to the whole second of its time stamp, counted from the
 // earliest time stamp of the two chosen tracks, in exact arithmetic.
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "media/load.h"
@@ -101,6 +103,18 @@ inline uint64_t unitLimit(uint64_t fileLength, uint64_t smallestUnit) {
 
 // Adds one unit, to the last run when it continues it evenly, else as a new run.
 void addToRun(std::vector<UnitRun>& runs, int64_t ticks, uint32_t bytes);
+
+// Bytes by second of each of a number of tracks, counted from the earliest time stamp of them all.
+struct TimedSeconds {
+  std::vector<std::vector<uint32_t>> bytes;  // by track; shorter than `seconds` where a track ends early
+  size_t seconds = 0;                        // 1 + the last second holding a unit of any track
+  double originSeconds = 0;                  // the earliest time stamp, on its clock
+};
+
+// The rule of fillTimedSeries for any number of tracks. Damaged as there; OutOfMemory when the
+// seconds of all tracks together would take more than `maxCells` values.
+LoadResult countTimedSeconds(std::span<const TrackUnits* const> tracks, TimedSeconds& out,
+                             size_t maxCells = SIZE_MAX);
 
 // Sets the video and audio series and durationSeconds of `out` from the chosen tracks: second
 // s = floor(t − the earliest time stamp of both tracks), durationSeconds = 1 + the largest s

@@ -1,6 +1,7 @@
 #include "media/tracks.h"
 
 #include <utility>
+#include <vector>
 
 #include "media/file_analysis.h"
 
@@ -54,6 +55,19 @@ bool swapChosenTracks(FileAnalysis& a, int video, int audio) {
     a.videoCoding = {};
   }
   return true;
+}
+
+const TrackUnits& unitsOfTrack(const FileAnalysis& a, size_t index) {
+  if (int(index) == a.videoTrack) return a.videoUnits;
+  if (int(index) == a.audioTrack) return a.audioUnits;
+  return a.tracks[index].units;
+}
+
+LoadResult trackSeconds(const FileAnalysis& a, TimedSeconds& out) {
+  std::vector<const TrackUnits*> units;
+  units.reserve(a.tracks.size());
+  for (size_t i = 0; i < a.tracks.size(); ++i) units.push_back(&unitsOfTrack(a, i));
+  return countTimedSeconds(units, out, kTrackSecondsCells);
 }
 
 }  // namespace mv

@@ -1,5 +1,6 @@
 #pragma once
 // Every track of a file, and which video and audio track its series count.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -45,5 +46,16 @@ bool swapChosenTracks(FileAnalysis& analysis, int video, int audio);
 // `asked` where it names a track of `kind` or none (-1), else `fallback`: how a walk that cuts
 // the chosen video's pictures takes the tracks a re-read is asked for.
 int askedOr(const std::vector<Track>& tracks, int asked, int fallback, TrackKind kind);
+
+// The units of tracks[index]: its own, or videoUnits / audioUnits while it is a chosen one.
+const TrackUnits& unitsOfTrack(const FileAnalysis& analysis, size_t index);
+
+// However many tracks a file lists, their seconds together take at most this many values.
+inline constexpr size_t kTrackSecondsCells = size_t(1) << 24;
+
+// Bytes by second of every track of analysis.tracks, in their order, as the series count the
+// chosen ones (fillTimedSeries) but from one origin for all: the earliest time stamp of every
+// listed track. Fails as fillTimedSeries does, and with OutOfMemory beyond kTrackSecondsCells.
+LoadResult trackSeconds(const FileAnalysis& analysis, TimedSeconds& out);
 
 }  // namespace mv

@@ -3,8 +3,13 @@
 #include <QCoreApplication>
 #include <QFont>
 #include <QFontMetrics>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
+#include <QPainter>
+#include <QPixmap>
+#include <QTreeWidget>
 #include <QWidget>
 #include <algorithm>
 #include <cmath>
@@ -135,10 +140,14 @@ void CCurvePanel::Init(PanelHost* host, CCurveChart* chart, StatListCtrl* list, 
   QObject::connect(frameList_, &FrameList::rowSelected, chart_, [this](int row) { ShowSecond(row); });
   QObject::connect(chart_, &CCurveChart::clickedAt, list_, [this](int64_t x) {
     const int64_t step = std::max(1, stepOfZoom(zoom_));
-    const int rows = view_ == PerSecond ? list_->GetItemCount() : frameList_->frameModel()->rowCount();
+    const int rows = view_ == PerSecond ? list_->GetItemCount()
+                     : view_ == Tracks  ? pointCount()
+                                        : frameList_->frameModel()->rowCount();
     const int row = int(std::clamp<int64_t>((x + step / 2) / step, 0, std::max(0, rows - 1)));
     if (view_ == PerSecond)
       list_->selectRowShown(row);
+    else if (view_ == Tracks)
+      ShowSecond(row);
     else
       frameList_->selectRowShown(row);
   });
@@ -171,6 +180,7 @@ void CCurvePanel::RefreshSlot(int slot) {
   frames_[size_t(slot & 1)] = FrameData{};
   checks_[size_t(slot & 1)].reset();
   updateBufferModel(slot & 1);
+  layersBuilt_ = false;
   FillList(slot);
   if (view_ != PerSecond)
     SetView(view_);  // the frame list takes the new file's frames
@@ -197,17 +207,19 @@ void CCurvePanel::buildFrames(int slot) {
 }
 
 void CCurvePanel::SetView(int view) {
-  view_ = std::clamp(view, int(PerSecond), int(Buffer));
-  if (view_ != PerSecond) {
+  view_ = std::clamp(view, int(PerSecond), int(Tracks));
+  if (listsFrames()) {
     buildFrames(0);
     buildFrames(1);
   }
   if (view_ == Buffer) checkBuffers();
+  if (view_ == Tracks) buildTrackLayers();
   if (frameList_) {
     frameList_->frameModel()->reset({&frames_[0], &frames_[1]}, view_ == PerGop);
-    frameList_->setVisible(view_ != PerSecond);
+    frameList_->setVisible(listsFrames());
     list_->setVisible(view_ == PerSecond);
   }
+  if (trackList_) trackList_->setVisible(view_ == Tracks);
   RefreshChart();
 }
 
@@ -235,6 +247,123 @@ void CCurvePanel::checkBuffers() {
     buildFrames(slot);
     checks_[size_t(slot)] = mv::checkBuffer(frames_[size_t(slot)].frames, *models_[size_t(slot)]);
   }
+}
+
+int CCurvePanel::trackSlot() const { return slots_[0].isLoaded() ? 0 : slots_[1].isLoaded() ? 1 : -1; }
+
+void CCurvePanel::SetTrackList(QTreeWidget* list) {
+  trackList_ = list;
+  trackList_->setRootIsDecorated(false);
+  trackList_->setAllColumnsShowFocus(true);
+  trackList_->setHeaderLabels({QCoreApplication::translate("mvgui::CCurvePanel", "编号"),
+                               QCoreApplication::translate("mvgui::CCurvePanel", "类型"),
+                               QCoreApplication::translate("mvgui::CCurvePanel", "编码"),
+                               QCoreApplication::translate("mvgui::CCurvePanel", "语言"),
+                               QCoreApplication::translate("mvgui::CCurvePanel", "名称"),
+                               QCoreApplication::translate("mvgui::CCurvePanel", "字节"),
+                               QCoreApplication::translate("mvgui::CCurvePanel", "平均 kbps"),
+                               QCoreApplication::translate("mvgui::CCurvePanel", "最大 kbps")});
+  trackList_->header()->setStretchLastSection(false);  // the numbers stay by their names
+  trackList_->hide();
+}
+
+void CCurvePanel::buildTrackLayers() {
+  if (layersBuilt_) return;
+  const int slot = trackSlot();
+  layers_ = slot < 0 ? TrackLayers{} : mvgui::trackLayers(slots_[size_t(slot)]);
+  layersBuilt_ = true;
+  fillTrackList();
+}
+
+void CCurvePanel::fillTrackList() {
+  if (!trackList_) return;
+  UpdatesOff off(trackList_);
+  trackList_->clear();
+  const int slot = trackSlot();
+  if (slot < 0 || layers_.layers.empty()) return;
+  const mv::FileAnalysis& a = slots_[size_t(slot)].analysis;
+  const QLocale locale;
+  const double seconds = double(std::max<size_t>(layers_.seconds, 1));
+  // In the file's order; the layers stand by kind.
+  std::vector<const TrackLayer*> rows;
+  for (const TrackLayer& l : layers_.layers) rows.push_back(&l);
+  std::stable_sort(rows.begin(), rows.end(),
+                   [](const TrackLayer* x, const TrackLayer* y) { return x->track < y->track; });
+  const auto addRow = [&](const QStringList& texts, uint64_t total, double highest) {
+    auto* row = new QTreeWidgetItem(trackList_, texts);
+    row->setText(5, locale.toString(qulonglong(total)));
+    row->setText(6, QString::number(double(total) / 128.0 / seconds, 'f', 2));
+    row->setText(7, QString::number(highest / 128.0, 'f', 2));
+    for (int c = 5; c < 8; ++c) row->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+    return row;
+  };
+  for (const TrackLayer* l : rows) {
+    QStringList texts{l->track >= 0 ? QString::number(l->track + 1) : QString(), trackKindText(l->kind)};
+    if (l->track >= 0) {
+      const mv::Track& t = a.tracks[size_t(l->track)];
+      texts << QString::fromStdString(t.codec) << QString::fromStdString(t.language)
+            << QString::fromStdString(t.name);
+    }
+    QTreeWidgetItem* row = addRow(texts, l->total, l->highest);
+    QPixmap swatch(12, 12);
+    swatch.fill(l->colour);
+    row->setIcon(0, QIcon(swatch));
+    // The rows the video and audio series count.
+    if (l->track >= 0 && (l->track == a.videoTrack || l->track == a.audioTrack)) {
+      QFont bold = trackList_->font();
+      bold.setBold(true);
+      for (int c = 0; c < trackList_->columnCount(); ++c) row->setFont(c, bold);
+      row->setToolTip(0, l->track == a.videoTrack
+                             ? QCoreApplication::translate("mvgui::CCurvePanel", "计入视频码率")
+                             : QCoreApplication::translate("mvgui::CCurvePanel", "计入音频码率"));
+    }
+  }
+  uint64_t total = 0;
+  uint64_t highest = 0;
+  for (size_t i = 0; i < layers_.seconds; ++i) {
+    uint64_t second = 0;
+    for (const TrackLayer& l : layers_.layers) second += i < l.bytes.size() ? l.bytes[i] : 0;
+    total += second;
+    highest = std::max(highest, second);
+  }
+  addRow({QString(), QCoreApplication::translate("mvgui::CCurvePanel", "合计")}, total, double(highest));
+  for (int c = 0; c < trackList_->columnCount(); ++c) trackList_->resizeColumnToContents(c);
+}
+
+double CCurvePanel::addTracksToChart() {
+  const int step = stepOfZoom(zoom_);
+  const std::vector<TrackLayer>& layers = layers_.layers;
+  const size_t seconds = layers_.seconds;
+  // Each layer stands on the ones below it: its curve is their sum and its own bytes.
+  std::vector<uint64_t> sum(seconds, 0);
+  double top = 0.0;
+  for (size_t k = 0; k < layers.size(); ++k) {
+    const int id = kTrackSeries + int(k);
+    if (!chart_->findSeries(id)) chart_->AddSeries(id, CurveSeries{});
+    CurveSeries* s = chart_->findSeries(id);
+    s->colour = layers[k].colour;
+    s->fillTo = k == 0 ? 0 : id - 1;
+    s->legend = layers[k].legend;
+    s->drawTicks = k == 0 ? 1 : 0;
+    s->xStep = step;
+    s->points.reserve(seconds);
+    for (size_t i = 0; i < seconds; ++i) {
+      sum[i] += i < layers[k].bytes.size() ? layers[k].bytes[i] : 0;
+      const int y = int(std::min<uint64_t>(sum[i] / 128, INT32_MAX));
+      chart_->AddPoint(id, int(std::min<uint64_t>(i * uint64_t(step), INT32_MAX)), y, false);
+      top = std::max(top, double(y));
+    }
+  }
+  // The shown file's fields: the seconds of all its tracks together, in kbit/s.
+  const int slot = trackSlot();
+  if (slot >= 0 && seconds > 0) {
+    uint64_t total = 0;
+    for (uint64_t v : sum) total += v;
+    SetStatField(double(*std::max_element(sum.begin(), sum.end())) / 128.0, kStatFields[slot][0]);
+    SetStatField(double(*std::min_element(sum.begin(), sum.end())) / 128.0, kStatFields[slot][1]);
+    SetStatField(double(total) / 128.0 / double(seconds), kStatFields[slot][2]);
+  }
+  return top;
 }
 
 void CCurvePanel::SetBufferPreset(mv::BufferPreset preset, uint64_t rate, uint64_t bits) {
@@ -382,7 +511,14 @@ void CCurvePanel::UpdatePeakLabels() {
     const mv::FileSlot& s = slots_[size_t(slot)];
     QString text;
     QStringList tip;
-    if (view_ == Buffer) {
+    if (view_ == Tracks) {
+      if (slot == trackSlot())
+        text = !layers_.failure.isEmpty()
+                   ? layers_.failure
+                   : QCoreApplication::translate("mvgui::CCurvePanel", "%n 个轨道，%1 秒", nullptr,
+                                                 int(layers_.layers.size()))
+                         .arg(layers_.seconds);
+    } else if (view_ == Buffer) {
       text = bufferLine(slot);
       if (const mv::BufferModel* m = bufferModel(slot))
         tip << QCoreApplication::translate("mvgui::CCurvePanel", "缓冲区 %1 kbit，充入 %2 kbps")
@@ -434,8 +570,9 @@ QString CCurvePanel::bufferLine(int slot) const {
   const mv::BufferCheck* check = bufferCheck(slot);
   if (!check) return {};
   if (check->ok()) return QCoreApplication::translate("mvgui::CCurvePanel", "缓冲区检查通过");
-  return QCoreApplication::translate("mvgui::CCurvePanel", "%n 帧违规，首个在 %1", nullptr,
-                                     int(std::max<size_t>(check->violatingFrames.size(), 1)))
+  // A template argument inside the call's parentheses stalls lupdate's parser.
+  const int frames = int(std::max<size_t>(check->violatingFrames.size(), 1));
+  return QCoreApplication::translate("mvgui::CCurvePanel", "%n 帧违规，首个在 %1", nullptr, frames)
       .arg(QString::fromStdString(
           mv::zeroRunText({check->runs.front().seconds.first, check->runs.front().seconds.first})));
 }
@@ -480,7 +617,7 @@ void CCurvePanel::RefreshChart(bool keepView) {
         s->accentColour = view_ == Buffer ? kViolationColour : kKeyColour[id - 1];
         std::vector<uint8_t>().swap(s->pointKinds);
       }
-    chart_->countLabels = view_ != PerSecond;
+    chart_->countLabels = listsFrames();
     if (view_ == PerSecond) {
       for (int slot = 0; slot < 2; ++slot) {
         const mv::FileSlot& s = slots_[size_t(slot)];
@@ -496,6 +633,8 @@ void CCurvePanel::RefreshChart(bool keepView) {
       top = addFullnessToChart();
       // Full (1000 per mille) on the top edge, so that the axis reads 0 .. 100 %.
       chart_->yMax = 950;
+    } else if (view_ == Tracks) {
+      top = addTracksToChart();
     } else {
       setFrameStatFields();
       top = addFramesToChart();
@@ -525,6 +664,8 @@ void CCurvePanel::SetZoom(int zoom) {
   if (chart_) {
     for (int id : {1, 2, kAverageSeries[0], kAverageSeries[1], kRateSeries[0], kRateSeries[1]})
       if (chart_->findSeries(id)) chart_->SetXStep(id, step);
+    for (auto& [id, s] : chart_->series)
+      if (id >= kTrackSeries) chart_->SetXStep(id, step);
   }
   RefreshChart();
 }
@@ -561,6 +702,7 @@ void CCurvePanel::stepZoomLevel(int steps) {
 }
 
 int CCurvePanel::pointCount() const {
+  if (view_ == Tracks) return int(std::min<size_t>(layers_.seconds, INT32_MAX));
   int n = 0;
   for (int slot = 0; slot < 2; ++slot) {
     const mv::FileSlot& s = slots_[size_t(slot)];
@@ -605,7 +747,9 @@ void CCurvePanel::applyViewWidth() {
   chart_->tickEvery = steps.tickEvery;
   chart_->labelEvery = steps.labelEvery;
   chart_->columnMaxima = pixelsPerPoint < 1.0;
-  const int row = view_ != PerSecond ? frameList_->selectedRow() : list_ ? list_->selectedRow() : -1;
+  const int row = listsFrames()                 ? frameList_->selectedRow()
+                  : view_ == PerSecond && list_ ? list_->selectedRow()
+                                                : -1;
   chart_->markedX = row >= 0 ? std::optional<int>(row * stepOfZoom(zoom_)) : std::nullopt;
   chart_->ScrollTo(chart_->viewStart);
 }

@@ -9,10 +9,12 @@
 
 #include "analysis/buffer_check.h"
 #include "analysis/file_slot.h"
+#include "app/track_layers.h"
 #include "widgets/file_colours.h"
 #include "widgets/frame_list.h"
 
 class QLabel;
+class QTreeWidget;
 class QWidget;
 
 namespace mvgui {
@@ -46,8 +48,11 @@ class CCurvePanel {
   void RefreshChart(bool keepView = false);
 
   // What the chart and list show: the seconds, every video frame, every group of pictures, or
-  // the decoder buffer's fullness after every frame.
-  enum View { PerSecond = 0, PerFrame = 1, PerGop = 2, Buffer = 3 };
+  // the decoder buffer's fullness after every frame, or every track of the first file stacked by
+  // second.
+  enum View { PerSecond = 0, PerFrame = 1, PerGop = 2, Buffer = 3, Tracks = 4 };
+  // The frame views list frames; the per-second and track views their own rows.
+  bool listsFrames() const { return view_ == PerFrame || view_ == PerGop || view_ == Buffer; }
   void SetView(int view);
   int view() const { return view_; }
   // The peak window in seconds (1 .. 60) and the moving-average line of that length.
@@ -61,6 +66,14 @@ class CCurvePanel {
     return framesBuilt_[size_t(slot & 1)] ? &frames_[size_t(slot & 1)].frames : nullptr;
   }
   FrameList* frameList() const { return frameList_; }
+  // The track view's list: a row for each track and one for all of them.
+  void SetTrackList(QTreeWidget* list);
+  QTreeWidget* trackList() const { return trackList_; }
+  // The file the track view shows (the first loaded one, -1 none) and its layers.
+  int trackSlot() const;
+  const TrackLayers& trackLayers() const { return layers_; }
+  // Ids of the track view's series, one a layer from the bottom up.
+  static constexpr int kTrackSeries = 100;
   // Ids of the moving-average series; the key frames are marked on the files' own series.
   static constexpr int kAverageSeries[2] = {3, 4};
   // Ids of each file's buffer rate line in the per-second views.
@@ -123,6 +136,9 @@ class CCurvePanel {
   void buildFrames(int slot);
   void updateBufferModel(int slot);
   void checkBuffers();
+  void buildTrackLayers();
+  double addTracksToChart();
+  void fillTrackList();
   double addFullnessToChart();
   void addRateLines(int item);
   QString bufferLine(int slot) const;
@@ -153,6 +169,9 @@ class CCurvePanel {
   std::array<std::optional<mv::BufferModel>, 2> models_;
   std::array<QString, 2> why_;
   std::array<std::optional<mv::BufferCheck>, 2> checks_;
+  QTreeWidget* trackList_ = nullptr;
+  TrackLayers layers_;
+  bool layersBuilt_ = false;
 };
 
 }  // namespace mvgui

@@ -21,6 +21,7 @@
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -32,6 +33,8 @@
 #include "app/filter_dlg.h"
 #include "app/main_app.h"
 #include "app/open_progress.h"
+#include "app/track_dialog.h"
+#include "app/track_layers.h"
 #include "app/wait_cursor.h"
 #include "batch/batch_check_dialog.h"
 #include "chart/curve_chart.h"
@@ -66,6 +69,8 @@ const std::map<int, const char*>& toolTips() {
       {1006, QT_TRANSLATE_NOOP("mvgui::MainDialog", "关闭文件")},
       {1016, QT_TRANSLATE_NOOP("mvgui::MainDialog", "文件信息")},
       {1026, QT_TRANSLATE_NOOP("mvgui::MainDialog", "文件信息")},
+      {1067, QT_TRANSLATE_NOOP("mvgui::MainDialog", "选择轨道")},
+      {1068, QT_TRANSLATE_NOOP("mvgui::MainDialog", "选择轨道")},
       {1019, QT_TRANSLATE_NOOP("mvgui::MainDialog", "关于 Morvatelline")},
       {1020, QT_TRANSLATE_NOOP("mvgui::MainDialog", "打开帮助文件")},
       {1027, QT_TRANSLATE_NOOP("mvgui::MainDialog", "批量检查RM文件中是否有0码率点")}};
@@ -90,7 +95,8 @@ constexpr ScaleItem kScaleItems[] = {{kWholeFileText, CCurvePanel::kWholeFile},
                                      {"400%", 400},
                                      {"800%", 800}};
 
-// The item box: video, audio, total per second, then the frame and GOP views.
+// The item box: video, audio, total per second, then the panel's other views in their order
+// (frames, GOPs, buffer, tracks): view v at kFrameItems + v - 1.
 constexpr int kFrameItems = 3;
 
 // The buffer box, in the order of mv::BufferPreset.
@@ -154,10 +160,14 @@ void MainDialog::buildControls() {
   auto* list = new StatListCtrl(this);
   auto* frames = new FrameList(this);
   frames->setObjectName("frameList");
+  auto* tracks = new QTreeWidget(this);
+  tracks->setObjectName("trackList");
   column->addWidget(list, 163);
   column->addWidget(frames, 163);
+  column->addWidget(tracks, 163);
   column->addLayout(buildPeakRow(du));
   panel_.Init(this, chart_, list, frames);
+  panel_.SetTrackList(tracks);
   add(1007, list);
   resize(du.x(462), du.y(461));
   // The plot's width as created is where the zoom's 100 % shows 100 seconds. A hidden window
@@ -189,12 +199,18 @@ QWidget* MainDialog::buildFileRows(const DialogUnits& du) {
     label->setMinimumWidth(du.x(60));
     label->setFixedHeight(du.y(10));
     grid->addWidget(label, k, 0);
+    // The track button goes left of the others, which keep their places.
+    QPushButton* tracks = iconButton(k == 0 ? 1067 : 1068, 140, du);
+    tracks->setParent(group);
+    tracks->setEnabled(false);
+    grid->addWidget(tracks, k, 1);
+    connect(tracks, &QPushButton::clicked, this, [this, k] { OnChooseTracks(k); });
     const int ids[3] = {k == 0 ? 1001 : 1004, k == 0 ? 1002 : 1006, k == 0 ? 1016 : 1026};
     const int icons[3] = {129, 130, 134};
     for (int i = 0; i < 3; ++i) {
       QPushButton* b = iconButton(ids[i], icons[i], du);
       b->setParent(group);
-      grid->addWidget(b, k, i + 1);
+      grid->addWidget(b, k, i + 2);
       connect(b, &QPushButton::clicked, this, [this, k, i] {
         i == 0 ? OnOpen(k) : i == 1 ? OnCloseSlot(k) : OnFileInfo(k);
       });
@@ -240,7 +256,8 @@ QWidget* MainDialog::buildViewChoice(const DialogUnits& du) {
   row->setSpacing(du.x(2));
   row->addWidget(new QLabel(tr("项:"), group));
   itemCombo_ = add(1017, new QComboBox(group));
-  itemCombo_->addItems({tr("视频码率"), tr("音频码率"), tr("总码率"), tr("每帧"), tr("每GOP"), tr("缓冲区")});
+  itemCombo_->addItems(
+      {tr("视频码率"), tr("音频码率"), tr("总码率"), tr("每帧"), tr("每GOP"), tr("缓冲区"), tr("各轨道")});
   itemCombo_->setMinimumWidth(du.x(48));
   itemCombo_->setSizeAdjustPolicy(QComboBox::AdjustToContents);  // every item readable
   row->addWidget(itemCombo_);
@@ -502,7 +519,7 @@ void MainDialog::OnInitDialog() {
   applyBufferPreset();
   averageCheck_->setChecked(windowSetting("AverageLine", 0) != 0);
   if (averageCheck_->isChecked()) panel_.SetAverageLine(true);
-  if (const int view = std::clamp(windowSetting("FrameView", 0), 0, int(CCurvePanel::Buffer)); view != 0) {
+  if (const int view = std::clamp(windowSetting("FrameView", 0), 0, int(CCurvePanel::Tracks)); view != 0) {
     panel_.SetView(view);
     itemCombo_->setCurrentIndex(kFrameItems + view - 1);
   }
@@ -583,12 +600,16 @@ void MainDialog::buildMenus() {
   }
   // In the frame views the marked rows are the I pictures (key frames where types are unknown).
   connect(next, &QAction::triggered, list, [this, list] {
-    panel_.view() == CCurvePanel::PerSecond ? list->selectMarkedRow(true)
-                                            : panel_.frameList()->selectIntraRow(true);
+    if (panel_.view() == CCurvePanel::PerSecond)
+      list->selectMarkedRow(true);
+    else if (panel_.listsFrames())
+      panel_.frameList()->selectIntraRow(true);
   });
   connect(previous, &QAction::triggered, list, [this, list] {
-    panel_.view() == CCurvePanel::PerSecond ? list->selectMarkedRow(false)
-                                            : panel_.frameList()->selectIntraRow(false);
+    if (panel_.view() == CCurvePanel::PerSecond)
+      list->selectMarkedRow(false);
+    else if (panel_.listsFrames())
+      panel_.frameList()->selectIntraRow(false);
   });
   list->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(list, &QWidget::customContextMenuRequested, this, [list, next, previous](QPoint at) {
@@ -622,6 +643,7 @@ QImage MainDialog::ChartImage(bool wholeFile) const {
   std::array<QString, 2> names;
   for (int k = 0; k < 2; ++k) {
     if (!slot(k).isLoaded()) continue;
+    if (panel_.view() == CCurvePanel::Tracks && k != panel_.trackSlot()) continue;  // one file's tracks
     names[size_t(k)] = path(k).isEmpty() ? tr("文件%1").arg(k + 1) : QFileInfo(path(k)).fileName();
   }
   const QString item = panel_.view() == CCurvePanel::PerSecond
@@ -826,9 +848,29 @@ void MainDialog::RefreshSlot(int slot) {
   QStringList notes;
   if (MainDialog::slot(slot).isLoaded() && !path(slot).isEmpty())
     notes << QFileInfo(path(slot)).absoluteFilePath();
-  for (const std::string& note : MainDialog::slot(slot).analysis.notes)
+  const mv::FileAnalysis& a = MainDialog::slot(slot).analysis;
+  if (a.videoTrack != a.defaultVideo || a.audioTrack != a.defaultAudio)
+    notes << tr("视频轨 %1，音频轨 %2").arg(trackNumber(a.videoTrack), trackNumber(a.audioTrack));
+  for (const std::string& note : a.notes)
     notes << QCoreApplication::translate("mv::msg", mv::noteDescription(note).c_str());
   (slot == 0 ? label1_ : label2_)->setToolTip(notes.join('\n'));
+  if (QWidget* tracks = control(slot == 0 ? 1067 : 1068))
+    tracks->setEnabled(MainDialog::slot(slot).isLoaded() && !a.tracks.empty());
+}
+
+QString MainDialog::trackNumber(int track) { return track < 0 ? tr("无") : QString::number(track + 1); }
+
+void MainDialog::OnChooseTracks(int index) {
+  mv::FileSlot& s = slot(index);
+  if (!s.isLoaded() || s.analysis.tracks.empty()) return;
+  TrackDialog dialog(s.analysis, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  const int video = dialog.videoTrack(), audio = dialog.audioTrack();
+  if (video == s.analysis.videoTrack && audio == s.analysis.audioTrack) return;
+  WaitCursor wait;
+  if (!s.chooseTracks(video, audio)) mv::showMessage(tr("抱歉，无法改用这些轨道。").toStdString());
+  // A choice that failed twice over leaves the slot empty.
+  s.isLoaded() ? RefreshSlot(index) : OnCloseSlot(index);
 }
 
 void MainDialog::OnCloseSlot(int slot) {

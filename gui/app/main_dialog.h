@@ -68,6 +68,8 @@ class MainDialog : public QDialog, public PanelHost {
   void OnTextReport();
   void OnSpreadsheet();
   void OnFileInfo(int slot);
+  // The track window of a slot's file; OK counts the chosen tracks and shows the file anew.
+  void OnChooseTracks(int slot);
   void OnCountButton(int mode);  // 1 highest, 0 lowest
   void StoreOptions();
   // Shows what the slot holds now: chart, list, fields, indicator and the path label's tip.
@@ -120,6 +122,8 @@ class MainDialog : public QDialog, public PanelHost {
   void saveGeometry();
   void buildMenus();
   void showZoom(int zoom);
+  // "3" for tracks[2], "无" for none.
+  static QString trackNumber(int track);
   // The slot a drop at `at` (window coordinates) goes to.
   int slotAt(QPoint at) const;
 

@@ -10,6 +10,8 @@
 #include <QPen>
 #include <QScrollBar>
 #include <QWheelEvent>
+#include <algorithm>
+#include <vector>
 
 namespace mvgui {
 
@@ -85,6 +87,64 @@ void paintKindLegend(QPainter& painter, const CurveChartModel& model, const Char
   }
 }
 
+// The areas between stacked series, under every curve and tick; the grid shows through.
+void paintAreas(QPainter& painter, const CurveChartModel& model, const ChartPlan& plan, int height) {
+  painter.setPen(Qt::NoPen);
+  for (const SeriesPlan& s : plan.series) {
+    const CurveSeries& series = model.series.at(s.id);
+    if (series.fillTo < 0) continue;
+    QPolygon area;
+    area << s.start;
+    for (const PlotPoint& p : s.points) area << p.pixel;
+    const auto lower = std::find_if(plan.series.begin(), plan.series.end(),
+                                    [&](const SeriesPlan& other) { return other.id == series.fillTo; });
+    if (series.fillTo > 0 && lower != plan.series.end()) {
+      for (auto p = lower->points.rbegin(); p != lower->points.rend(); ++p) area << p->pixel;
+      area << lower->start;
+    } else {
+      area << QPoint(area.last().x(), height) << QPoint(s.start.x(), height);
+    }
+    QColor fill = series.colour;
+    fill.setAlpha(200);
+    painter.setBrush(fill);
+    painter.drawPolygon(area);
+  }
+}
+
+// The named series in a row along the top, wrapping as the width needs, on a dark band.
+void paintAreaLegend(QPainter& painter, const CurveChartModel& model, const ChartPlan& plan, int width) {
+  painter.setFont(timeLabelFont());
+  const QFontMetrics metrics = painter.fontMetrics();
+  const int line = metrics.height() + 2, box = metrics.ascent() - 2;
+  struct Entry {
+    QRect swatch;
+    QPoint text;
+    QString name;
+    QColor colour;
+  };
+  std::vector<Entry> entries;
+  int x = 6, y = 4, right = 0;
+  for (const SeriesPlan& planned : plan.series) {
+    const CurveSeries& s = model.series.at(planned.id);
+    if (s.legend.isEmpty()) continue;
+    const QString name = metrics.elidedText(s.legend, Qt::ElideRight, std::max(60, width / 2));
+    const int w = box + 4 + metrics.horizontalAdvance(name);
+    if (x > 6 && x + w > width - 6) x = 6, y += line;
+    entries.push_back({QRect(x, y + (line - box) / 2, box, box),
+                       QPoint(x + box + 4, y + metrics.ascent() + 1), name, s.colour});
+    right = std::max(right, x + w);
+    x += w + 12;
+  }
+  if (entries.empty()) return;
+  painter.fillRect(QRect(2, 2, right + 2, y + line), QColor(0, 0, 0, 170));
+  for (const Entry& e : entries) {
+    painter.setPen(e.colour);
+    painter.setBrush(e.colour);
+    painter.drawRect(e.swatch.adjusted(0, 0, -1, -1));
+    painter.drawText(e.text, e.name);
+  }
+}
+
 }  // namespace
 
 QFont timeLabelFont() {
@@ -104,6 +164,7 @@ ChartPlan paintChart(QPainter& painter, const CurveChartModel& model, QSize clie
   const QPen gridPen(kGridColour, 1);
   painter.setPen(gridPen);
   painter.drawLines(plan.grid.data(), int(plan.grid.size()));
+  paintAreas(painter, model, plan, client.height());
   for (const SeriesPlan& s : plan.series)
     drawSeries(painter, s, model.series.at(s.id), gridPen, client.height());
   if (plan.marker) {
@@ -111,6 +172,7 @@ ChartPlan paintChart(QPainter& painter, const CurveChartModel& model, QSize clie
     painter.drawLine(*plan.marker);
   }
   paintKindLegend(painter, model, plan);
+  paintAreaLegend(painter, model, plan, client.width());
   return plan;
 }
 

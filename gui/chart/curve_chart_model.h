@@ -66,6 +66,10 @@ struct CurveSeries {
   // drawn as a square, a circle or a triangle in the kind's colour.
   std::vector<uint8_t> pointKinds;
   QColor kindColours[4];
+  // Stacked areas: filled down to the curve of series `fillTo` (0: the bottom edge, -1: no
+  // fill), and named in the chart's legend when `legend` is set.
+  int fillTo = -1;
+  QString legend;
 };
 
 enum PointKind : uint8_t { kKindNone = 0, kKindI = 1, kKindP = 2, kKindB = 3 };

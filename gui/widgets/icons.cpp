@@ -129,6 +129,20 @@ QPixmap drawBatchCheck() {
   return pm;
 }
 
+QPixmap drawTracks() {
+  // Three bars of a track list: a picture, a sound and another sound.
+  QPixmap pm = canvas(15, 13);
+  QPainter p(&pm);
+  const QColor colours[3] = {QColor(200, 60, 200), QColor(230, 140, 0), QColor(0, 160, 80)};
+  const int lengths[3] = {13, 10, 12};
+  for (int i = 0; i < 3; ++i) {
+    p.setPen(colours[i].darker(150));
+    p.setBrush(colours[i]);
+    p.drawRect(1, 1 + 4 * i, lengths[i], 2);
+  }
+  return pm;
+}
+
 }  // namespace
 
 QPixmap iconPixmap(int id) {
@@ -149,6 +163,8 @@ QPixmap iconPixmap(int id) {
       return drawHelp();
     case 139:
       return drawBatchCheck();
+    case 140:
+      return drawTracks();
     default:
       return {};
   }

@@ -15,9 +15,11 @@
 #include "app/main_app.h"
 #include "app/main_dialog.h"
 #include "app/open_progress.h"
+#include "app/track_dialog.h"
 #include "fixtures/message_recorder.h"
 #include "fixtures/sample_media.h"
 #include "fixtures/slot_builder.h"
+#include "fixtures/track_slot.h"
 #include "gui/support/file_dialog_recorder.h"
 #include "gui/support/gallery_batch.h"
 #include "gui/support/gallery_info.h"
@@ -209,6 +211,68 @@ int main(int argc, char** argv) {
     });
     buffer.OnShowBufferRuns(0);
     mv::setMessageSink(previous);
+  }
+  {
+    // The tracks of a Matroska file with two audio tracks and subtitles: the track window and
+    // the stacked view. Until the reader lists them, the same tracks are filled by hand.
+    const std::string mkv = media.file("concert.mkv"), srt = media.file("concert.srt");
+    const std::string cues =
+        "1\n00:00:02,000 --> 00:00:05,000\n第一句\n\n2\n00:00:09,000 --> 00:00:12,000\n第二句\n";
+    mvtest::writeFile(srt, mvtest::Bytes(cues.begin(), cues.end()));
+    int status = 1;
+    if (mvtest::haveProgram("ffmpeg"))
+      mvtest::runCommand(
+          "ffmpeg -v error -y -f lavfi -i testsrc2=size=320x240:rate=25 -f lavfi -i sine=frequency=440 "
+          "-f lavfi -i sine=frequency=660 -i '" +
+              srt +
+              "' -t 20 -map 0 -map 1 -map 2 -map 3 -c:v libx264 -b:v 500k -c:a:0 aac -b:a:0 160k "
+              "-c:a:1 aac -b:a:1 64k -c:s srt -metadata:s:a:0 language=chi -metadata:s:a:1 language=eng "
+              "-metadata:s:a:1 title=评论 '" +
+              mkv + "' 2>&1",
+          &status);
+    mv::paraBlock().SetZoom(400);
+    mvgui::MainDialog window;
+    window.show();
+    if (status == 0) {
+      dialogs.answer(QString::fromStdString(mkv));
+      window.OnOpen(0);
+    }
+    if (window.slot(0).analysis.tracks.empty()) {
+      std::vector<uint32_t> video, loud, quiet, subtitles(20, 0);
+      for (uint32_t s = 0; s < 20; ++s) {
+        video.push_back(50000 + (s * 7919) % 30000);
+        loud.push_back(20000 + s % 3 * 100);
+        quiet.push_back(8000);
+      }
+      subtitles[2] = subtitles[9] = 60;
+      mvtest::fillTracks(
+          window.slot(0),
+          {{.kind = mv::TrackKind::Video, .codec = "V_MPEG4/ISO/AVC", .seconds = video},
+           {.kind = mv::TrackKind::Audio, .codec = "A_AAC", .language = "chi", .seconds = loud},
+           {.kind = mv::TrackKind::Audio,
+            .codec = "A_AAC",
+            .language = "eng",
+            .name = "评论",
+            .seconds = quiet},
+           {.kind = mv::TrackKind::Subtitle,
+            .codec = "S_TEXT/UTF8",
+            .seconds = subtitles,
+            .unitsPerSecond = 1}},
+          mkv);
+      window.RefreshSlot(0);
+    }
+    mvgui::TrackDialog choice(window.slot(0).analysis, &window);
+    choice.audioBox()->setCurrentIndex(choice.audioBox()->count() - 1);
+    choice.show();
+    ok &= save(choice, out, "track-choice");
+    window.slot(0).chooseTracks(window.slot(0).analysis.videoTrack, choice.audioTrack());
+    window.RefreshSlot(0);
+    auto* item = window.findChild<QComboBox*>("1017");
+    item->setCurrentIndex(item->count() - 1);
+    item->activated(item->count() - 1);
+    ok &= save(window, out, "main-tracks");
+    window.resize(1500, 900);
+    ok &= save(window, out, "main-tracks-wide");
   }
   mvtest::writeInfoGallery(out);
   writeBatchGallery(out);
