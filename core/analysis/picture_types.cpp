@@ -43,6 +43,8 @@ LoadResult readPictureTypes(const FileSlot& slot, std::vector<VideoFrame>& frame
   walked.videoUnits.keepPlaces = true;
   LoadResult r = container->load(opened.path, walked, control);
   if (!r.ok()) return r;
+  // A load keeps the places of every video track: those of the one chosen since are wanted.
+  if (walked.videoTrack != opened.videoTrack && !swapChosenTracks(walked, opened.videoTrack, -1)) return {};
   std::vector<VideoFrame> now = videoFrames(walked);
   const std::vector<UnitPlace>& places = walked.videoUnits.places;
   if (places.size() == now.size()) {
