@@ -6,8 +6,8 @@
 
 #include "analysis/file_slot.h"
 #include "analysis/picture_types.h"
-#include "media/frames.h"
 #include "fixtures/byte_writer.h"
+#include "media/frames.h"
 
 namespace {
 
@@ -22,7 +22,8 @@ struct Case {
 class TrackChoice : public ::testing::TestWithParam<Case> {
  protected:
   void SetUp() override {
-    if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe")) GTEST_SKIP() << "ffmpeg not installed";
+    if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe"))
+      GTEST_SKIP() << "ffmpeg not installed";
   }
   void run(const std::string& args) {
     int status = 0;
@@ -47,7 +48,8 @@ int trackOf(const mv::FileAnalysis& a, mv::TrackKind kind, int nth) {
 
 TEST_P(TrackChoice, CountsAsTheFileOfThatTrackAlone) {
   const Case& c = GetParam();
-  const std::string all = dir.file(std::string("all") + c.suffix), only = dir.file(std::string("only") + c.suffix);
+  const std::string all = dir.file(std::string("all") + c.suffix),
+                    only = dir.file(std::string("only") + c.suffix);
   ASSERT_NO_FATAL_FAILURE(run(std::string(kSources) + c.make + " '" + all + "'"));
   ASSERT_NO_FATAL_FAILURE(run("-i '" + all + "' " + c.only + " -c copy '" + only + "'"));
 
@@ -56,8 +58,8 @@ TEST_P(TrackChoice, CountsAsTheFileOfThatTrackAlone) {
   ASSERT_TRUE(alone.open(only).ok());
   mv::FileAnalysis& a = slot.analysis;
   // The tracks as ffprobe lists the streams.
-  std::istringstream probed(mvtest::runCommand("ffprobe -v error -show_entries stream=codec_type -of csv=p=0 '" +
-                                               all + "'"));
+  std::istringstream probed(
+      mvtest::runCommand("ffprobe -v error -show_entries stream=codec_type -of csv=p=0 '" + all + "'"));
   std::vector<std::string> kinds;
   for (const mv::Track& t : a.tracks) kinds.emplace_back(mv::trackKindName(t.kind));
   std::vector<std::string> probedKinds;
@@ -98,12 +100,13 @@ INSTANTIATE_TEST_SUITE_P(
     Muxed, TrackChoice,
     ::testing::Values(
         // PCM past ten seconds: its entry count overrules the header's rate, as a file of it alone.
-        Case{"avi_mp3_pcm", ".avi", "-map 0:v -map 1:a -map 2:a -c:v mpeg4 -c:a:0 libmp3lame -c:a:1 pcm_s16le", 0,
-             1, "-map 0:v -map 0:a:1"},
-        Case{"avi_ac3_mp3", ".avi", "-map 0:v -map 1:a -map 2:a -c:v mpeg4 -c:a:0 ac3 -c:a:1 libmp3lame", 0, 1,
+        Case{"avi_mp3_pcm", ".avi",
+             "-map 0:v -map 1:a -map 2:a -c:v mpeg4 -c:a:0 libmp3lame -c:a:1 pcm_s16le", 0, 1,
              "-map 0:v -map 0:a:1"},
-        Case{"avi_second_video", ".avi", "-map 0:v -map 0:v -map 1:a -c:v mpeg4 -g:v:1 5 -c:a libmp3lame",
-             1, 0, "-map 0:v:1 -map 0:a"},
+        Case{"avi_ac3_mp3", ".avi", "-map 0:v -map 1:a -map 2:a -c:v mpeg4 -c:a:0 ac3 -c:a:1 libmp3lame", 0,
+             1, "-map 0:v -map 0:a:1"},
+        Case{"avi_second_video", ".avi", "-map 0:v -map 0:v -map 1:a -c:v mpeg4 -g:v:1 5 -c:a libmp3lame", 1,
+             0, "-map 0:v:1 -map 0:a"},
         // ffmpeg writes at most one video and one audio stream into RealMedia, and no play time
         // into a copy of its video alone.
         Case{"rm_audio", ".rm", "-map 0:v -map 1:a -c:v rv10 -c:a ac3", -1, 0, "-map 0:a"}),
