@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -25,6 +26,7 @@ constexpr uint32_t kIdIdx1 = fourccLe("idx1");
 constexpr uint32_t kIdDmlh = fourccLe("dmlh");
 constexpr uint32_t kTypeVids = fourccLe("vids");
 constexpr uint32_t kTypeAuds = fourccLe("auds");
+constexpr uint32_t kTypeTxts = fourccLe("txts");
 
 constexpr uint32_t kIndexKeyFrame = 0x10;  // AVIIF_KEYFRAME
 constexpr uint32_t kIndexNoTime = 0x100;   // AVIIF_NOTIME: not part of the play time
@@ -43,6 +45,12 @@ bool streamCode(size_t position, uint16_t& code) {
   const uint8_t hi = uint8_t('0' + position / 10), lo = uint8_t('0' + position % 10);
   code = uint16_t(hi | (lo << 8));
   return true;
+}
+
+// The stream position a chunk id's two digits name, or -1.
+int streamOfCode(uint16_t code) {
+  const int tens = int(code & 0xFF) - '0', ones = int(code >> 8) - '0';
+  return tens >= 0 && tens <= 9 && ones >= 0 && ones <= 9 ? tens * 10 + ones : -1;
 }
 
 }  // namespace
@@ -287,9 +295,9 @@ namespace {
 // count shows the rate implausible, the series is cleared for a second pass.
 class StreamAttribution {
  public:
-  StreamAttribution(const AviStream* stream, PerSecondSeries& series)
-      : series_(series), n_(series.elementCount()), active_(stream != nullptr) {
-    if (active_) restart(double(stream->header.dwRate) / double(stream->header.dwScale));
+  StreamAttribution(const AviStreamHeader* header, PerSecondSeries& series)
+      : series_(series), n_(series.elementCount()), active_(header != nullptr) {
+    if (active_) restart(double(header->dwRate) / double(header->dwScale));
   }
 
   bool active() const { return active_; }
@@ -394,6 +402,12 @@ int AviReader::firstStream(uint32_t fccType) const {
   return -1;
 }
 
+bool AviReader::keepsEntries(size_t position) const {
+  if (position >= streams_.size()) return false;
+  const uint32_t type = streams_[position]->header.fccType;
+  return type == kTypeVids || type == kTypeAuds;
+}
+
 bool AviReader::hasSuperIndex() const {
   for (const auto& s : streams_) {
     const auto& x = s->superIndex;
@@ -410,7 +424,8 @@ AviIndexSource AviReader::indexSource() const {
 }
 
 LoadResult AviReader::readOpenDmlIndex(AviStreamEntries& out, ProgressGate& gate) const {
-  const int videoAt = firstStream(kTypeVids), audioAt = firstStream(kTypeAuds);
+  out.sizes.resize(std::max(out.sizes.size(), streams_.size()));
+  out.places.resize(std::max(out.places.size(), streams_.size()));
   std::vector<uint8_t> chunk;  // one standard index at a time, reused
   for (size_t si = 0; si < streams_.size(); ++si) {
     const std::vector<uint8_t>& super = streams_[si]->superIndex;
@@ -421,7 +436,8 @@ LoadResult AviReader::readOpenDmlIndex(AviStreamEntries& out, ProgressGate& gate
     if (body[3] != kIndexOfIndexes) continue;  // a stream indexed some other way has no entries here
     const uint32_t count = readU32le(body + 4);
     if (count > (bodySize - kOdmlHeaderSize) / kSuperEntrySize) return LoadResult::fail(LoadFailure::Damaged);
-    std::vector<uint32_t>* keep = int(si) == videoAt ? &out.video : int(si) == audioAt ? &out.audio : nullptr;
+    std::vector<uint32_t>* keep = keepsEntries(si) ? &out.sizes[si] : nullptr;
+    const bool keepPlaces = out.keepPlaces && streams_[si]->header.fccType == kTypeVids;
     for (uint32_t e = 0; e < count; ++e) {
       const uint64_t at = readU64le(body + kOdmlHeaderSize + e * kSuperEntrySize);
       if (!gate.at(at)) return LoadResult::fail(LoadFailure::Cancelled, at);
@@ -455,12 +471,12 @@ LoadResult AviReader::readOpenDmlIndex(AviStreamEntries& out, ProgressGate& gate
       }
       const uint8_t* p = chunk.data() + kOdmlHeaderSize + 4;
       for (uint32_t i = 0; i < entries; ++i, p += 4u * longs) keep->push_back(readU32le(p));
-      if (keep == &out.video && out.keepPlaces) {
+      if (keepPlaces) {
         // Entry offsets count from the index's base and point at the chunk's data.
         const uint64_t base = readU64le(chunk.data() + 12);
         p = chunk.data() + kOdmlHeaderSize;
         for (uint32_t i = 0; i < entries; ++i, p += 4u * longs)
-          out.videoPlaces.push_back({base + readU32le(p), readU32le(p + 4) & kOdmlSizeMask});
+          out.places[si].push_back({base + readU32le(p), readU32le(p + 4) & kOdmlSizeMask});
       }
     }
   }
@@ -468,11 +484,9 @@ LoadResult AviReader::readOpenDmlIndex(AviStreamEntries& out, ProgressGate& gate
 }
 
 LoadResult AviReader::walkMovi(AviStreamEntries& out, ProgressGate& gate) const {
-  const int videoAt = firstStream(kTypeVids), audioAt = firstStream(kTypeAuds);
-  uint16_t videoCode = 0, audioCode = 0;
-  const bool video = videoAt >= 0 && streamCode(size_t(videoAt), videoCode);
-  const bool audio = audioAt >= 0 && streamCode(size_t(audioAt), audioCode);
   try {
+    out.sizes.resize(std::max(out.sizes.size(), streams_.size()));
+    out.places.resize(std::max(out.places.size(), streams_.size()));
     for (const AviMovi& m : movis_) {
       uint64_t pos = m.start + 12;
       while (pos <= m.end && m.end - pos >= kChunkHeaderSize) {
@@ -489,13 +503,11 @@ LoadResult AviReader::walkMovi(AviStreamEntries& out, ProgressGate& gate) const 
           continue;
         }
         if (size > m.end - pos - kChunkHeaderSize) break;
-        if (id != kIdJunk && !isStandardIndexId(id)) {
-          const uint16_t code = uint16_t(id);
-          if (video && code == videoCode) {
-            out.video.push_back(size);
-            if (out.keepPlaces) out.videoPlaces.push_back({pos + kChunkHeaderSize, size});
-          }
-          if (audio && code == audioCode) out.audio.push_back(size);
+        if (const int si = streamOfCode(uint16_t(id));
+            si >= 0 && keepsEntries(size_t(si)) && id != kIdJunk && !isStandardIndexId(id)) {
+          out.sizes[size_t(si)].push_back(size);
+          if (out.keepPlaces && streams_[size_t(si)]->header.fccType == kTypeVids)
+            out.places[size_t(si)].push_back({pos + kChunkHeaderSize, size});
         }
         pos += kChunkHeaderSize + uint64_t(size) + (size & 1);
       }
@@ -508,32 +520,35 @@ LoadResult AviReader::walkMovi(AviStreamEntries& out, ProgressGate& gate) const 
 }
 
 bool AviReader::attribute(uint32_t durationSeconds, double headerSeconds, PerSecondSeries& video,
-                          PerSecondSeries& audio, std::vector<uint32_t>& videoUnits, bool& videoRateReplaced,
-                          std::vector<UnitPlace>* videoPlaces) const {
+                          PerSecondSeries& audio, AviStreamEntries& kept, bool& videoRateReplaced) const {
   const int videoAt = firstStream(kTypeVids), audioAt = firstStream(kTypeAuds);
   uint16_t videoCode = 0, audioCode = 0;
   const bool haveVideo = videoAt >= 0 && streamCode(size_t(videoAt), videoCode);
   const bool haveAudio = audioAt >= 0 && streamCode(size_t(audioAt), audioCode);
-  StreamAttribution v(haveVideo ? streams_[size_t(videoAt)].get() : nullptr, video);
-  StreamAttribution a(haveAudio ? streams_[size_t(audioAt)].get() : nullptr, audio);
-  // The video entries are kept on the first pass; a second one sees the same entries.
-  std::vector<uint32_t>* keep = &videoUnits;
-  keep->reserve(std::min<size_t>(indexEntryCount(), size_t(1) << 22));
-  const uint64_t dataBase = videoPlaces ? indexOffsetBase() + kChunkHeaderSize : 0;
+  StreamAttribution v(haveVideo ? &streams_[size_t(videoAt)]->header : nullptr, video);
+  StreamAttribution a(haveAudio ? &streams_[size_t(audioAt)]->header : nullptr, audio);
+  kept.sizes.resize(std::max(kept.sizes.size(), streams_.size()));
+  kept.places.resize(std::max(kept.places.size(), streams_.size()));
+  if (haveVideo) kept.sizes[size_t(videoAt)].reserve(std::min<size_t>(indexEntryCount(), size_t(1) << 22));
+  // The entries are kept on the first pass; a second one sees the same entries.
+  bool keep = true;
+  const uint64_t dataBase = kept.keepPlaces ? indexOffsetBase() + kChunkHeaderSize : 0;
   const bool read = attributeStreams(v, a, headerSeconds, durationSeconds, [&](bool doVideo, bool doAudio) {
     const bool ok = forEachIndexEntry([&](const uint8_t* e) {
       const uint32_t flags = readU32le(e + 4);
       if ((flags & kIndexNoTime) != 0) return;
       const uint16_t code = readU16le(e);
       const uint32_t len = readU32le(e + 12);
-      if (code == videoCode && haveVideo && keep) {
-        keep->push_back(std::min(len, ~kNumberedKey) | ((flags & kIndexKeyFrame) ? kNumberedKey : 0u));
-        if (videoPlaces) videoPlaces->push_back({dataBase + readU32le(e + 8), len});
+      if (const int si = keep ? streamOfCode(code) : -1; si >= 0 && keepsEntries(size_t(si))) {
+        kept.sizes[size_t(si)].push_back(std::min(len, ~kNumberedKey) |
+                                         ((flags & kIndexKeyFrame) ? kNumberedKey : 0u));
+        if (kept.keepPlaces && streams_[size_t(si)]->header.fccType == kTypeVids)
+          kept.places[size_t(si)].push_back({dataBase + readU32le(e + 8), len});
       }
       if (doVideo && code == videoCode) v.add(len);
       if (doAudio && code == audioCode) a.add(len);
     });
-    keep = nullptr;
+    keep = false;
     return ok;
   });
   videoRateReplaced = v.rateReplaced();
@@ -543,13 +558,17 @@ bool AviReader::attribute(uint32_t durationSeconds, double headerSeconds, PerSec
 bool AviReader::attribute(const AviStreamEntries& entries, uint32_t durationSeconds, double headerSeconds,
                           PerSecondSeries& video, PerSecondSeries& audio) const {
   const int videoAt = firstStream(kTypeVids), audioAt = firstStream(kTypeAuds);
-  StreamAttribution v(videoAt >= 0 ? streams_[size_t(videoAt)].get() : nullptr, video);
-  StreamAttribution a(audioAt >= 0 ? streams_[size_t(audioAt)].get() : nullptr, audio);
+  StreamAttribution v(videoAt >= 0 ? &streams_[size_t(videoAt)]->header : nullptr, video);
+  StreamAttribution a(audioAt >= 0 ? &streams_[size_t(audioAt)]->header : nullptr, audio);
+  static const std::vector<uint32_t> kNone;
+  const auto sizesOf = [&](int at) -> const std::vector<uint32_t>& {
+    return at >= 0 && size_t(at) < entries.sizes.size() ? entries.sizes[size_t(at)] : kNone;
+  };
   attributeStreams(v, a, headerSeconds, durationSeconds, [&](bool doVideo, bool doAudio) {
     if (doVideo)
-      for (uint32_t size : entries.video) v.add(size & kOdmlSizeMask);
+      for (uint32_t size : sizesOf(videoAt)) v.add(size & kOdmlSizeMask);
     if (doAudio)
-      for (uint32_t size : entries.audio) a.add(size & kOdmlSizeMask);
+      for (uint32_t size : sizesOf(audioAt)) a.add(size & kOdmlSizeMask);
     return true;
   });
   return v.rateReplaced();
@@ -573,6 +592,70 @@ UnitClock frameClock(const AviStreamHeader& h, bool rateReplaced, uint64_t playM
   return c;
 }
 
+std::string fourccText(uint32_t code) {
+  std::string text;
+  for (int i = 0; i < 4; ++i) {
+    const char c = char(code >> (8 * i));
+    if (c < 32 || c > 125) {
+      char hex[16];
+      std::snprintf(hex, sizeof hex, "0x%x", unsigned(code));
+      return hex;
+    }
+    text += c;
+  }
+  return text;
+}
+
+Track trackOf(const AviStream& s, size_t position) {
+  Track t;
+  const AviStreamHeader& h = s.header;
+  t.kind = h.fccType == kTypeVids   ? TrackKind::Video
+           : h.fccType == kTypeAuds ? TrackKind::Audio
+           : h.fccType == kTypeTxts ? TrackKind::Subtitle
+                                    : TrackKind::Other;
+  t.id = position;
+  t.name = s.name.substr(0, s.name.find('\0'));
+  t.rate = h.dwRate;
+  t.scale = h.dwScale;
+  if (t.kind == TrackKind::Audio) {
+    char tag[16];
+    std::snprintf(tag, sizeof tag, "0x%x", unsigned(s.wFormatTag()));
+    t.codec = tag;
+  } else {
+    t.codec = fourccText(h.fccHandler);
+  }
+  if (t.kind == TrackKind::Video) {
+    t.frameWidth = int32_t(fieldU32le(s.format, 4));
+    // A negative height marks a picture stored top-down.
+    const int32_t height = int32_t(fieldU32le(s.format, 8));
+    t.frameHeight = height >= 0 ? height : height == INT32_MIN ? INT32_MAX : -height;
+    if (h.dwScale != 0)
+      t.frameRateMilli = int32_t(std::min<uint64_t>(uint64_t(h.dwRate) * 1000 / h.dwScale, INT32_MAX));
+    t.coding = codec::codingOfBitmapInfo(s.format.data(), s.format.size());
+  }
+  return t;
+}
+
+// The numbered units of a stream's kept sizes: the legacy index's are so already; OpenDML's bit
+// 31 marks the frames that are not key ones; chunks found by walking movi carry no key flag.
+void toNumbered(std::vector<uint32_t>& sizes, AviIndexSource source) {
+  if (source == AviIndexSource::Legacy) return;
+  const bool flagged = source == AviIndexSource::OpenDml;
+  for (uint32_t& unit : sizes) unit = flagged ? unit ^ kNumberedKey : unit & ~kNumberedKey;
+}
+
+// Drops the last second when it came out empty in both series: play time the index never reached.
+void trimEmptyEnd(FileAnalysis& out) {
+  PerSecondSeries& video = *out.videoSeries;
+  PerSecondSeries& audio = *out.audioSeries;
+  const uint32_t n = video.elementCount();
+  if (out.durationSeconds != 0 && video[n - 1] == 0 && audio[n - 1] == 0) {
+    --out.durationSeconds;
+    video[kElementCount] = n - 1;
+    audio[kElementCount] = n - 1;
+  }
+}
+
 }  // namespace
 
 LoadResult walkAvi(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control) {
@@ -589,6 +672,7 @@ LoadResult walkAvi(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadCon
   // disagree on what avih and dmlh count in a file of several parts, and a file cut short holds
   // what it holds.
   const AviIndexSource source = reader.indexSource();
+  const int videoAt = reader.firstStream(kTypeVids), audioAt = reader.firstStream(kTypeAuds);
   AviStreamEntries entries;
   entries.keepPlaces = out.videoUnits.keepPlaces;
   if (source != AviIndexSource::Legacy) {
@@ -598,10 +682,11 @@ LoadResult walkAvi(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadCon
   }
   if (!gate.at(file.length())) return LoadResult::fail(LoadFailure::Cancelled);
   const bool odmlFile = (reader.hasAvixPart() || !reader.hasIndex()) && reader.hasSuperIndex();
-  const uint64_t entryFrames = entries.video.size();
+  const uint64_t entryFrames =
+      videoAt >= 0 && size_t(videoAt) < entries.sizes.size() ? entries.sizes[size_t(videoAt)].size() : 0;
   uint64_t frames = h.dwTotalFrames;
   if (reader.cutShort()) {
-    if (reader.firstStream(kTypeVids) >= 0) {
+    if (videoAt >= 0) {
       frames = entryFrames;
     } else if (odmlFile) {
       frames = std::max<uint64_t>(frames, reader.odmlTotalFrames());
@@ -609,49 +694,108 @@ LoadResult walkAvi(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadCon
   } else if (source == AviIndexSource::OpenDml) {
     frames = std::max<uint64_t>({frames, reader.odmlTotalFrames(), entryFrames});
   }
-  const uint64_t duration = frames * h.dwMicroSecPerFrame / 1000000u;
+  const uint64_t playMicroseconds = frames * h.dwMicroSecPerFrame;
+  const uint64_t duration = playMicroseconds / 1000000u;
   // The play time is avih's frame time (its first field) times the frames: refused at that header.
   if (duration > kMaxDurationSeconds)
     return LoadResult::fail(LoadFailure::Damaged, reader.mainHeaderPosition());
   out.durationSeconds = int32_t(duration);
-  const double headerSeconds = double(frames * h.dwMicroSecPerFrame) / 1000000.0;
+  const double headerSeconds = double(playMicroseconds) / 1000000.0;
 
   const uint32_t n = uint32_t(duration) + kFirstSecond;
   out.videoSeries = std::make_unique<PerSecondSeries>(n);
   out.audioSeries = std::make_unique<PerSecondSeries>(n);
   PerSecondSeries& video = *out.videoSeries;
   PerSecondSeries& audio = *out.audioSeries;
-  std::vector<uint32_t>& frameUnits = out.videoUnits.numbered;
   bool rateReplaced = false;
   if (source == AviIndexSource::Legacy) {
     // An index that cannot be read to its end (the file shrank, an I/O error) gives no result.
-    if (!reader.attribute(uint32_t(duration), headerSeconds, video, audio, frameUnits, rateReplaced,
-                          entries.keepPlaces ? &out.videoUnits.places : nullptr))
+    if (!reader.attribute(uint32_t(duration), headerSeconds, video, audio, entries, rateReplaced))
       return LoadResult::fail(LoadFailure::CouldNotRead);
   } else {
     rateReplaced = reader.attribute(entries, uint32_t(duration), headerSeconds, video, audio);
-    // OpenDML's bit 31 marks the frames that are not key ones; chunks found by walking movi
-    // carry no key flag.
-    frameUnits = std::move(entries.video);
-    out.videoUnits.places = std::move(entries.videoPlaces);
-    const bool flagged = source == AviIndexSource::OpenDml;
-    for (uint32_t& unit : frameUnits) unit = flagged ? unit ^ kNumberedKey : unit & ~kNumberedKey;
   }
-  if (const int videoAt = reader.firstStream(kTypeVids); videoAt >= 0) {
-    out.videoUnits.present = true;
-    const std::vector<uint8_t>& format = reader.streams()[size_t(videoAt)]->format;
-    out.videoCoding = codec::codingOfBitmapInfo(format.data(), format.size());
-    out.videoUnits.clock = frameClock(reader.streams()[size_t(videoAt)]->header, rateReplaced,
-                                      frames * h.dwMicroSecPerFrame, frameUnits.size());
+
+  // Every stream is a track; the first video and audio stream are the chosen ones.
+  const auto& streams = reader.streams();
+  entries.sizes.resize(streams.size());
+  entries.places.resize(streams.size());
+  out.tracks.reserve(streams.size());
+  for (size_t i = 0; i < streams.size(); ++i) {
+    Track t = trackOf(*streams[i], i);
+    t.playMicroseconds = playMicroseconds;
+    if (t.kind == TrackKind::Video || t.kind == TrackKind::Audio) {
+      TrackUnits& u = t.units;
+      u.present = true;
+      u.numbered = std::move(entries.sizes[i]);
+      toNumbered(u.numbered, source);
+      u.keepPlaces = entries.keepPlaces && t.kind == TrackKind::Video;
+      u.places = std::move(entries.places[i]);
+      u.clock = frameClock(streams[i]->header, false, playMicroseconds, u.numbered.size());
+      t.unitCount = u.numbered.size();
+      for (uint32_t unit : u.numbered) t.bytes += unit & ~kNumberedKey;
+    }
+    out.tracks.push_back(std::move(t));
   }
-  // A last second that came out empty in both series is play time the index never reached.
-  if (out.durationSeconds != 0 && video[n - 1] == 0 && audio[n - 1] == 0) {
-    --out.durationSeconds;
-    video[kElementCount] = n - 1;
-    audio[kElementCount] = n - 1;
+  if (videoAt >= 0) {
+    Track& t = out.tracks[size_t(videoAt)];
+    t.frameWidth = out.frameWidth;
+    t.frameHeight = out.frameHeight;
+    t.frameRateMilli = out.frameRateMilli;
+    t.units.clock =
+        frameClock(streams[size_t(videoAt)]->header, rateReplaced, playMicroseconds, t.units.numbered.size());
+    out.videoCoding = t.coding;
+    out.videoUnits = std::move(t.units);
+    t.units = TrackUnits();
   }
+  if (audioAt >= 0) {
+    out.audioUnits = std::move(out.tracks[size_t(audioAt)].units);
+    out.tracks[size_t(audioAt)].units = TrackUnits();
+  }
+  out.videoUnits.keepPlaces = entries.keepPlaces;
+  out.videoTrack = out.defaultVideo = videoAt;
+  out.audioTrack = out.defaultAudio = audioAt;
+  trimEmptyEnd(out);
   notes.cutShort = reader.cutShort();
   notes.indexRebuilt = source == AviIndexSource::MoviWalk;
+  return LoadResult::success();
+}
+
+LoadResult fillAviChosenSeries(FileAnalysis& a) {
+  if (a.tracks.empty()) return LoadResult::fail(LoadFailure::Damaged);
+  const uint64_t playMicroseconds = a.tracks.front().playMicroseconds;
+  const uint64_t duration = playMicroseconds / 1000000u;
+  if (duration > kMaxDurationSeconds) return LoadResult::fail(LoadFailure::Damaged);
+  const double headerSeconds = double(playMicroseconds) / 1000000.0;
+  const uint32_t n = uint32_t(duration) + kFirstSecond;
+  a.videoSeries = std::make_unique<PerSecondSeries>(n);
+  a.audioSeries = std::make_unique<PerSecondSeries>(n);
+  a.durationSeconds = int32_t(duration);
+  const auto headerOf = [&](int track) {
+    AviStreamHeader h;
+    if (track >= 0) {
+      h.dwRate = a.tracks[size_t(track)].rate;
+      h.dwScale = a.tracks[size_t(track)].scale;
+    }
+    return h;
+  };
+  const AviStreamHeader videoHeader = headerOf(a.videoTrack), audioHeader = headerOf(a.audioTrack);
+  StreamAttribution v(a.videoTrack >= 0 ? &videoHeader : nullptr, *a.videoSeries);
+  StreamAttribution s(a.audioTrack >= 0 ? &audioHeader : nullptr, *a.audioSeries);
+  attributeStreams(v, s, headerSeconds, uint32_t(duration), [&](bool doVideo, bool doAudio) {
+    if (doVideo)
+      for (uint32_t unit : a.videoUnits.numbered) v.add(unit & ~kNumberedKey);
+    if (doAudio)
+      for (uint32_t unit : a.audioUnits.numbered) s.add(unit & ~kNumberedKey);
+    return true;
+  });
+  if (a.videoTrack >= 0)
+    a.videoUnits.clock =
+        frameClock(videoHeader, v.rateReplaced(), playMicroseconds, a.videoUnits.numbered.size());
+  if (a.audioTrack >= 0)
+    a.audioUnits.clock =
+        frameClock(audioHeader, s.rateReplaced(), playMicroseconds, a.audioUnits.numbered.size());
+  trimEmptyEnd(a);
   return LoadResult::success();
 }
 

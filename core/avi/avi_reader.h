@@ -78,14 +78,14 @@ struct AviMovi {
   uint64_t end = 0;
 };
 
-// Chunk sizes of the first video and the first audio stream, in the order the index or the
-// file holds them. OpenDML sizes keep their bit 31 (set: not a key frame).
+// Chunk sizes of every video and audio stream, by stream position (none for other streams), in
+// the order the index or the file holds them. OpenDML sizes keep their bit 31 (set: not a key
+// frame); the legacy index's come as numbered units (media/timed_units.h).
 struct AviStreamEntries {
-  std::vector<uint32_t> video;
-  std::vector<uint32_t> audio;
-  // With keepPlaces, where each video chunk's data begins (after its 8-byte header).
+  std::vector<std::vector<uint32_t>> sizes;
+  // With keepPlaces, where each video chunk's data begins (after its 8-byte header), by stream.
   bool keepPlaces = false;
-  std::vector<UnitPlace> videoPlaces;
+  std::vector<std::vector<UnitPlace>> places;
 };
 
 // One 16-byte entry of the idx1 body.
@@ -133,9 +133,11 @@ class AviReader {
 
   // Position in streams() of the first stream of a type ("vids", "auds"), or -1.
   int firstStream(uint32_t fccType) const;
+  // A video or audio stream: one whose entries are kept.
+  bool keepsEntries(size_t position) const;
 
   // Entries of the OpenDML standard indexes the streams' super indexes list. Every stream's
-  // indexes are read and checked; only the first video and audio stream's sizes are kept.
+  // indexes are read and checked; the video and audio streams' sizes are kept.
   LoadResult readOpenDmlIndex(AviStreamEntries& out, ProgressGate& gate) const;
   // Entries of the chunks in the movi lists, in file order: what the file holds when no index
   // can be trusted. Reads every chunk header, so it costs a pass over the file.
@@ -145,13 +147,12 @@ class AviReader {
   // whose element 0 is N. One pass over the index (two when a header rate proves implausible),
   // read block by block through the file's buffer; false when a block could not be read.
   // `headerSeconds` is the play time the plausibility check trusts.
-  // The video stream's entries are appended to `videoUnits` in index order, numbered units
-  // with the key flag from AVIIF_KEYFRAME, and where their data begins to `videoPlaces` when it is
-  // given. `videoRateReplaced` tells whether the video stream's header rate was given up for the
+  // Every video and audio stream's entries go to `kept` in index order as numbered units, the
+  // key flag from AVIIF_KEYFRAME, with the video chunks' places when `kept` keeps places.
+  // `videoRateReplaced` tells whether the video stream's header rate was given up for the
   // entry count over `headerSeconds`.
   bool attribute(uint32_t durationSeconds, double headerSeconds, PerSecondSeries& video,
-                 PerSecondSeries& audio, std::vector<uint32_t>& videoUnits, bool& videoRateReplaced,
-                 std::vector<UnitPlace>* videoPlaces = nullptr) const;
+                 PerSecondSeries& audio, AviStreamEntries& kept, bool& videoRateReplaced) const;
   // The same over entries gathered by readOpenDmlIndex or walkMovi; true when the video stream's
   // header rate was given up.
   bool attribute(const AviStreamEntries& entries, uint32_t durationSeconds, double headerSeconds,
@@ -197,6 +198,9 @@ class AviReader {
 
 // The walk the load entry (media/reader.h) runs for this container.
 LoadResult walkAvi(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control);
+
+// The series of the chosen tracks from their kept entries, by the rule the walk counts with.
+LoadResult fillAviChosenSeries(FileAnalysis& analysis);
 
 // Whether the first `n` bytes of a file open this container: "RIFF" of the form "AVI ".
 bool looksLikeAvi(const uint8_t* head, size_t n);

@@ -22,6 +22,9 @@ struct TimedUnit {
   uint32_t bytes = 0;
   uint32_t key : 8 = 0;   // 1 when the unit starts a key frame
   uint32_t type : 8 = 0;  // 'I', 'P', 'B' where the walk read the picture's header (MPEG-TS/PS), else 0
+  // RealMedia: the bytes of the first of the packets the unit joins; its series counts that
+  // packet apart from the others.
+  uint32_t lead : 16 = 0;
 };
 static_assert(sizeof(TimedUnit) == 16);
 

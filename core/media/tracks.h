@@ -35,6 +35,10 @@ struct Track {
   TrackUnits units;
   uint64_t unitCount = 0;  // of all units, kept when the units move
   uint64_t bytes = 0;
+  // AVI: the stream header's rate and scale and the main header's play time in microseconds,
+  // which its series follow.
+  uint32_t rate = 0, scale = 0;
+  uint64_t playMicroseconds = 0;
 };
 
 // Makes tracks[video] and tracks[audio] (-1: none of that kind) the chosen ones: their units

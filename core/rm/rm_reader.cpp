@@ -333,8 +333,8 @@ void attribute(StampState& s, uint32_t stamp, uint32_t length, SecondsFill& out)
 }
 
 int firstStreamWithMime(const std::vector<RmStream>& streams, const char* mime) {
-  for (const RmStream& s : streams) {
-    if (s.mimeType == mime) return s.streamNumber;
+  for (size_t i = 0; i < streams.size(); ++i) {
+    if (streams[i].mimeType == mime) return int(i);
   }
   return -1;
 }
@@ -353,6 +353,54 @@ void mergeGaps(PerSecondSeries& video, const std::vector<uint32_t>& stampedBytes
   }
 }
 
+TrackKind kindOfMime(const std::string& mime) {
+  if (mime.starts_with("video/")) return TrackKind::Video;
+  if (mime.starts_with("audio/")) return TrackKind::Audio;
+  return TrackKind::Other;
+}
+
+// A unit joins a stream's packets of one time stamp; the series count its first packet as it
+// came and the others as bytes waiting for the next time stamp, as the packets themselves.
+void spread(const TrackUnits& track, SecondsFill& fill) {
+  StampState state;
+  for (const TimedUnit& u : track.units) {
+    attribute(state, uint32_t(u.ticks), u.lead, fill);
+    state.pending += u.bytes - u.lead;
+  }
+}
+
+// The video and audio series of the chosen tracks' units, durationSeconds long.
+void fillSeries(FileAnalysis& out) {
+  const uint32_t n = uint32_t(out.durationSeconds) + kFirstSecond;
+  auto video = std::make_unique<PerSecondSeries>(n);
+  auto audio = std::make_unique<PerSecondSeries>(n);
+  if (out.videoTrack >= 0) {
+    SecondsFill fill(*video, n);
+    spread(out.videoUnits, fill);
+    fill.finish();
+    std::vector<uint32_t> stampedBytes(n, 0);  // video bytes by the second they are stamped in
+    for (const TimedUnit& u : out.videoUnits.units)
+      if (const uint64_t second = uint64_t(u.ticks) / 1000 + kFirstSecond; second < n)
+        stampedBytes[second] += u.bytes;
+    mergeGaps(*video, stampedBytes, n);
+  }
+  if (out.audioTrack >= 0) {
+    SecondsFill fill(*audio, n);
+    spread(out.audioUnits, fill);
+    fill.finish();
+  }
+  out.videoSeries = std::move(video);
+  out.audioSeries = std::move(audio);
+}
+
+codec::TrackCoding codingOf(const RmStream& s) {
+  codec::TrackCoding coding;
+  const uint32_t c = s.codecFourcc;
+  coding.codec = codec::codecOfFourcc((c >> 24) | ((c >> 8) & 0xFF00) | ((c << 8) & 0xFF0000) | (c << 24));
+  coding.config = s.typeSpecificData;
+  return coding;
+}
+
 }  // namespace
 
 LoadResult walkRealMedia(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control) {
@@ -364,11 +412,38 @@ LoadResult walkRealMedia(InputFile& file, FileAnalysis& out, WalkNotes& notes, L
   // At most 4294967 seconds: the duration is a 32-bit count of milliseconds.
   const uint32_t seconds = reader.properties().duration / 1000;
   out.durationSeconds = int32_t(seconds);
-  const uint32_t n = seconds + kFirstSecond;
 
+  // Every MDPR is a track; the first of each MIME type below are the chosen ones, and a
+  // packet belongs to every chosen one and to the first video or audio track of its number.
   const std::vector<RmStream>& streams = reader.streams();
-  const int videoNumber = firstStreamWithMime(streams, kRealVideoMime);
-  const int audioNumber = firstStreamWithMime(streams, kRealAudioMime);
+  const int videoAt = firstStreamWithMime(streams, kRealVideoMime);
+  const int audioAt = firstStreamWithMime(streams, kRealAudioMime);
+  const int videoNumber = videoAt >= 0 ? streams[size_t(videoAt)].streamNumber : -1;
+  const int audioNumber = audioAt >= 0 ? streams[size_t(audioAt)].streamNumber : -1;
+  std::vector<int32_t> firstOfNumber(size_t(1) << 16, -1);
+  out.tracks.reserve(streams.size());
+  for (size_t i = 0; i < streams.size(); ++i) {
+    const RmStream& s = streams[i];
+    Track t;
+    t.kind = kindOfMime(s.mimeType);
+    t.codec = s.mimeType;
+    t.name = s.streamName;
+    t.id = s.streamNumber;
+    if (t.kind == TrackKind::Video) {
+      t.frameRateMilli = int32_t(s.frameRate * 1000);
+      t.frameWidth = int32_t(s.frameWidth);
+      t.frameHeight = int32_t(s.frameHeight);
+      if (s.codecFourcc != 0) t.coding = codingOf(s);
+    }
+    if (t.kind != TrackKind::Other) {
+      t.units.present = true;
+      t.units.clock = {1, 0, 1000};
+      t.units.keepPlaces = out.videoUnits.keepPlaces && t.kind == TrackKind::Video;
+      if (firstOfNumber[s.streamNumber] < 0) firstOfNumber[s.streamNumber] = int32_t(i);
+    }
+    out.tracks.push_back(std::move(t));
+  }
+  // The chosen video track's facts are those of the first MDPR of its number, as ever.
   for (const RmStream& s : streams) {
     if (s.streamNumber != videoNumber) continue;
     out.frameRateMilli = int32_t(s.frameRate * 1000);
@@ -376,27 +451,41 @@ LoadResult walkRealMedia(InputFile& file, FileAnalysis& out, WalkNotes& notes, L
     out.frameHeight = int32_t(s.frameHeight);
     break;
   }
-
-  // Each video packet is a unit of the frame views, with the bytes the series counts for it: a
-  // frame a writer split over several packets shows as several units.
-  TrackUnits frames;
-  frames.keepPlaces = out.videoUnits.keepPlaces;
-  frames.present = videoNumber >= 0;
-  frames.clock = {1, 0, 1000};
-  // Room for every packet the file can hold up to what its header counts: growing the list
-  // would copy it and touch fresh pages again.
-  if (frames.present) {
-    frames.units.reserve(size_t(std::min<uint64_t>(
+  for (const RmStream& s : streams) {
+    if (s.streamNumber != videoNumber || s.codecFourcc == 0) continue;
+    out.videoCoding = codingOf(s);
+    break;
+  }
+  if (videoAt >= 0) {
+    Track& t = out.tracks[size_t(videoAt)];
+    t.frameRateMilli = out.frameRateMilli;
+    t.frameWidth = out.frameWidth;
+    t.frameHeight = out.frameHeight;
+    t.coding = out.videoCoding;
+    // Room for every packet the file can hold up to what its header counts: growing the list
+    // would copy it and touch fresh pages again.
+    t.units.units.reserve(size_t(std::min<uint64_t>(
         {reader.properties().numPackets, file.length() / kPacketHeaderSize, kUnitsReserved})));
   }
-  auto video = std::make_unique<PerSecondSeries>(n);
-  auto audio = std::make_unique<PerSecondSeries>(n);
-  std::vector<uint32_t> stampedBytes(n, 0);  // video bytes by the second they are stamped in
-  SecondsFill videoFill(*video, n);
-  SecondsFill audioFill(*audio, n);
-  StampState videoState;
-  StampState audioState;
 
+  // Each packet joins its track's last unit when it has the same time stamp: RealVideo cuts a
+  // picture into packets of one time stamp, each flagged key when the picture is.
+  const auto addPacket = [&](int at, const RmPacketHeader& h, uint64_t packetAt) {
+    TrackUnits& u = out.tracks[size_t(at)].units;
+    if (!u.units.empty() && u.units.back().ticks == int64_t(h.timestamp)) {
+      u.units.back().bytes += h.length;
+      return;
+    }
+    TimedUnit unit{int64_t(h.timestamp), h.length, (h.flags & kPacketKeyFrame) ? 1u : 0u};
+    unit.lead = h.length;
+    u.units.push_back(unit);
+    // The frame's first packet after its media packet header: the video packet header, then the
+    // picture (or its first part).
+    if (u.keepPlaces) {
+      const uint32_t header = uint32_t(kPacketHeaderSize) + h.objectVersion;
+      u.places.push_back({packetAt + header, h.length > header ? h.length - header : 0u});
+    }
+  };
   for (const RmDataChunk& chunk : reader.dataChunks()) {
     ByteCursor packets(file, chunk.firstPacket, chunk.end, RmReader::kPacketWindow);
     // Each packet moves the position forward, so a wild count stops at the chunk's end.
@@ -410,45 +499,42 @@ LoadResult walkRealMedia(InputFile& file, FileAnalysis& out, WalkNotes& notes, L
         break;
       }
       if (h.objectVersion > 1) continue;
-      if (h.streamNumber == videoNumber) attribute(videoState, h.timestamp, h.length, videoFill);
-      if (h.streamNumber == audioNumber) attribute(audioState, h.timestamp, h.length, audioFill);
-      if (h.streamNumber == videoNumber) {
-        const uint32_t second = h.timestamp / 1000 + kFirstSecond;
-        if (second < n) stampedBytes[second] += h.length;
-        // RealVideo cuts a picture into packets of one time stamp, each flagged key when the
-        // picture is: they make one frame.
-        if (!frames.units.empty() && frames.units.back().ticks == int64_t(h.timestamp))
-          frames.units.back().bytes += h.length;
-        else {
-          frames.units.push_back({int64_t(h.timestamp), h.length, (h.flags & kPacketKeyFrame) ? 1u : 0u});
-          // The frame's first packet after its media packet header: the video packet header,
-          // then the picture (or its first part).
-          if (frames.keepPlaces) {
-            const uint32_t header = uint32_t(kPacketHeaderSize) + h.objectVersion;
-            frames.places.push_back({packetAt + header, h.length > header ? h.length - header : 0u});
-          }
-        }
-      }
+      const int first = firstOfNumber[h.streamNumber];
+      if (first >= 0) addPacket(first, h, packetAt);
+      if (h.streamNumber == videoNumber && videoAt != first) addPacket(videoAt, h, packetAt);
+      if (h.streamNumber == audioNumber && audioAt != first && audioAt != videoAt)
+        addPacket(audioAt, h, packetAt);
     }
   }
   // A packet walk cut short by a failed read is no result, however many packets it saw.
   if (file.readFailed()) return LoadResult::fail(LoadFailure::CouldNotRead);
-  // Bytes still pending after the last packet belong to no known interval and are dropped.
-  videoFill.finish();
-  audioFill.finish();
-  mergeGaps(*video, stampedBytes, n);
 
-  out.videoSeries = std::move(video);
-  out.audioSeries = std::move(audio);
-  out.videoUnits = std::move(frames);
-  for (const RmStream& s : streams) {
-    if (s.streamNumber != videoNumber || s.codecFourcc == 0) continue;
-    const uint32_t c = s.codecFourcc;
-    out.videoCoding.codec =
-        codec::codecOfFourcc((c >> 24) | ((c >> 8) & 0xFF00) | ((c << 8) & 0xFF0000) | (c << 24));
-    out.videoCoding.config = s.typeSpecificData;
-    break;
+  for (Track& t : out.tracks) {
+    t.unitCount = t.units.unitCount();
+    for (const TimedUnit& u : t.units.units) t.bytes += u.bytes;
   }
+  const bool keepPlaces = out.videoUnits.keepPlaces;
+  if (videoAt >= 0) {
+    out.videoUnits = std::move(out.tracks[size_t(videoAt)].units);
+    out.tracks[size_t(videoAt)].units = TrackUnits();
+  }
+  out.videoUnits.keepPlaces = keepPlaces;
+  out.videoUnits.clock = {1, 0, 1000};
+  if (audioAt >= 0) {
+    out.audioUnits = std::move(out.tracks[size_t(audioAt)].units);
+    out.tracks[size_t(audioAt)].units = TrackUnits();
+  }
+  out.videoTrack = out.defaultVideo = videoAt;
+  out.audioTrack = out.defaultAudio = audioAt;
+  // Bytes still pending after the last packet belong to no known interval and are dropped.
+  fillSeries(out);
+  return LoadResult::success();
+}
+
+LoadResult fillRealMediaChosenSeries(FileAnalysis& a) {
+  fillSeries(a);
+  // The frame rate is the stream's declared one, never measured.
+  a.frameRateMilli = a.videoTrack >= 0 ? a.tracks[size_t(a.videoTrack)].frameRateMilli : 0;
   return LoadResult::success();
 }
 

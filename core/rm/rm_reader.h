@@ -166,6 +166,9 @@ class RmReader {
 // The walk the load entry (media/reader.h) runs for this container.
 LoadResult walkRealMedia(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control);
 
+// The series of the chosen tracks from their kept units, by the rule the walk counts with.
+LoadResult fillRealMediaChosenSeries(FileAnalysis& analysis);
+
 // Whether the first `n` bytes of a file open this container: a ".RMF" chunk of version 0 or 1.
 bool looksLikeRealMedia(const uint8_t* head, size_t n);
 

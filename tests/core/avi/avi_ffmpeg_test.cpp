@@ -172,9 +172,9 @@ TEST_F(AviFromFfmpegDamaged, RecordingStoppedMidWriteKeepsItsCompletePackets) {
   const auto sum = [](const std::vector<uint32_t>& v) {
     return std::accumulate(v.begin(), v.end(), uint64_t(0));
   };
-  EXPECT_EQ(sum(entries.video), completePackets(path, "v", a.fileLength));
-  EXPECT_EQ(sum(entries.audio), completePackets(path, "a", a.fileLength));
-  EXPECT_EQ(a.durationSeconds, int32_t(entries.video.size() / 25));
+  EXPECT_EQ(sum(entries.sizes[0]), completePackets(path, "v", a.fileLength));
+  EXPECT_EQ(sum(entries.sizes[1]), completePackets(path, "a", a.fileLength));
+  EXPECT_EQ(a.durationSeconds, int32_t(entries.sizes[0].size() / 25));
 }
 
 INSTANTIATE_TEST_SUITE_P(
