@@ -516,9 +516,8 @@ Track trackOf(const AsfFile& asf, const AsfStream& s, TrackUnits&& units) {
   t.language = s.language;
   t.name = s.name;
   t.id = s.number;
-  t.unitCount = units.unitCount();
-  for (const TimedUnit& u : units.units) t.bytes += u.bytes;
   t.units = std::move(units);
+  countTrackUnits(t);
   return t;
 }
 

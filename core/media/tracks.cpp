@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "media/file_analysis.h"
+#include "media/unit_summary.h"
 
 namespace mv {
 
@@ -25,6 +26,12 @@ int askedOr(const std::vector<Track>& tracks, int asked, int fallback, TrackKind
   if (asked == -1 || (asked >= 0 && size_t(asked) < tracks.size() && tracks[size_t(asked)].kind == kind))
     return asked;
   return fallback;
+}
+
+void countTrackUnits(Track& t) {
+  const UnitSummary s = summarize(t.units);
+  t.unitCount = s.units;
+  t.bytes = s.bytes;
 }
 
 bool swapChosenTracks(FileAnalysis& a, int video, int audio) {

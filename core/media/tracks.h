@@ -47,6 +47,9 @@ struct Track {
 // index is out of range or names a track of the other kind. The series are the caller's.
 bool swapChosenTracks(FileAnalysis& analysis, int video, int audio);
 
+// Sets the track's unitCount and bytes from the units it holds.
+void countTrackUnits(Track& track);
+
 // `asked` where it names a track of `kind` or none (-1), else `fallback`: how a walk that cuts
 // the chosen video's pictures takes the tracks a re-read is asked for.
 int askedOr(const std::vector<Track>& tracks, int asked, int fallback, TrackKind kind);

@@ -687,9 +687,8 @@ Track trackOf(InputFile& file, MkvTrack& m, TrackUnits&& units) {
     }
     t.coding = mkvVideoCoding(m.codecId, codecPrivate);
   }
-  t.unitCount = units.unitCount();
-  for (const TimedUnit& u : units.units) t.bytes += u.bytes;
   t.units = std::move(units);
+  countTrackUnits(t);
   return t;
 }
 

@@ -509,10 +509,7 @@ LoadResult walkRealMedia(InputFile& file, FileAnalysis& out, WalkNotes& notes, L
   // A packet walk cut short by a failed read is no result, however many packets it saw.
   if (file.readFailed()) return LoadResult::fail(LoadFailure::CouldNotRead);
 
-  for (Track& t : out.tracks) {
-    t.unitCount = t.units.unitCount();
-    for (const TimedUnit& u : t.units.units) t.bytes += u.bytes;
-  }
+  for (Track& t : out.tracks) countTrackUnits(t);
   const bool keepPlaces = out.videoUnits.keepPlaces;
   if (videoAt >= 0) {
     out.videoUnits = std::move(out.tracks[size_t(videoAt)].units);
