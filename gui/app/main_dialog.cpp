@@ -858,7 +858,7 @@ void MainDialog::RefreshSlot(int slot) {
     tracks->setEnabled(MainDialog::slot(slot).isLoaded() && !a.tracks.empty());
 }
 
-QString MainDialog::trackNumber(int track) { return track < 0 ? tr("无") : QString::number(track + 1); }
+QString MainDialog::trackNumber(int track) { return track < 0 ? tr("无") : QString::number(track); }
 
 void MainDialog::OnChooseTracks(int index) {
   mv::FileSlot& s = slot(index);

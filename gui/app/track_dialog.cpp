@@ -38,7 +38,7 @@ TrackDialog::TrackDialog(const mv::FileAnalysis& analysis, QWidget* parent)
   for (size_t i = 0; i < analysis.tracks.size(); ++i) {
     const mv::Track& t = analysis.tracks[i];
     auto* row = new QTreeWidgetItem(table_);
-    row->setText(0, QString::number(i + 1));
+    row->setText(0, QString::number(i));  // as the CLI and the reports number them
     row->setToolTip(0, tr("容器中的编号 %1").arg(t.id));
     row->setText(1, trackKindText(t.kind));
     row->setText(2, QString::fromStdString(t.codec));

@@ -56,7 +56,7 @@ QString trackTitle(const mv::FileAnalysis& a, int index) {
   if (index < 0 || size_t(index) >= a.tracks.size())
     return QCoreApplication::translate("mvgui::TrackLayers", "无");
   const mv::Track& t = a.tracks[size_t(index)];
-  QStringList parts{QString("#%1").arg(index + 1), trackKindText(t.kind)};
+  QStringList parts{QString("#%1").arg(index), trackKindText(t.kind)};
   if (!t.codec.empty()) parts << QString::fromStdString(t.codec);
   if (!t.language.empty()) parts << QString::fromStdString(t.language);
   if (!t.name.empty()) parts << QString("«%1»").arg(QString::fromStdString(t.name));

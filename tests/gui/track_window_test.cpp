@@ -78,7 +78,7 @@ class TrackWindowTest : public QObject {
     QTest::mouseClick(static_cast<QPushButton*>(w.control(1067)), Qt::LeftButton);
     QCOMPARE(w.slot(0).analysis.audioTrack, 2);
     QCOMPARE(seconds(*w.slot(0).analysis.audioSeries), (std::vector<uint32_t>{4096, 8192, 12288, 0}));
-    QVERIFY(label->toolTip().contains("视频轨 1，音频轨 3"));
+    QVERIFY(label->toolTip().contains("视频轨 0，音频轨 2"));
     // The audio item's list and chart show the chosen track.
     mv::paraBlock().SetInt(mv::PARA_VIEW_ITEM, 1);
     w.panel().RefreshChart();
@@ -109,8 +109,8 @@ class TrackWindowTest : public QObject {
     CCurveChart* chart = panel.chart();
     const std::vector<uint32_t> sums = {64000 + 16000 + 4096 + 128, 25600 + 16000 + 8192,
                                         38400 + 16000 + 12288 + 256, 51200 + 16000};
-    const QStringList legends = {"#1 视频 V_MPEG4/ISO/AVC", "#2 音频 A_AAC chi", "#3 音频 A_AC3 eng «评论»",
-                                 "#4 字幕 S_TEXT/UTF8"};
+    const QStringList legends = {"#0 视频 V_MPEG4/ISO/AVC", "#1 音频 A_AAC chi", "#2 音频 A_AC3 eng «评论»",
+                                 "#3 字幕 S_TEXT/UTF8"};
     for (int k = 0; k < 4; ++k) {
       const CurveSeries* s = chart->findSeries(CCurvePanel::kTrackSeries + k);
       QVERIFY(s);
