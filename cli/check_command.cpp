@@ -38,16 +38,18 @@ extern "C" void onInterrupt(int sig) {
   ::raise(sig);
 }
 
-// Ctrl+C asks the run to stop, as the Stop button does; the file being loaded is finished
-// first. A second Ctrl+C ends the program at once, should one file take long, and leaves no
-// half-written result behind.
+}  // namespace
+
 void installInterruptHandler() {
+  interrupted.store(false);
   struct sigaction sa {};
   sa.sa_handler = onInterrupt;
   sigemptyset(&sa.sa_mask);
   sa.sa_flags = SA_RESTART;
   sigaction(SIGINT, &sa, nullptr);
 }
+
+bool interruptRequested() { return interrupted.load(std::memory_order_relaxed); }
 
 void printProgress(const std::string& path, int checked, int total) {
   std::fprintf(stderr, "%d/%d %s\n", checked, total, mv::printableName(path).c_str());
@@ -57,6 +59,8 @@ void printUnreadableFolder(const std::string& folder) {
   printDiagnostic(folder, englishMessages() ? "folder could not be read; its files were not checked"
                                             : mv::msg::kBatchFolderUnreadable);
 }
+
+namespace {
 
 // Stopping is the user's choice, not an error: the code tells what was found so far, and the
 // stop message on stderr tells that the tree was not checked to the end. A folder that could not
@@ -306,7 +310,6 @@ void addCheckCommand(CLI::App& app, int* result) {
         if (mv::folderTakesFiles(mv::folderOfPath(proposed))) output = proposed;
       }
     }
-    interrupted.store(false);
     installInterruptHandler();
     *result = opts->json || output == "-"
                   ? checkIntoStream(opts->folder, output, opts->json, opts->allFormats, buffer)

@@ -34,6 +34,17 @@ void addGapsCommand(CLI::App& app, int* result);
 void addFramesCommand(CLI::App& app, int* result);
 void addBufferCommand(CLI::App& app, int* result);
 void addTracksCommand(CLI::App& app, int* result);
+void addSummaryCommand(CLI::App& app, int* result);
+
+// Ctrl+C asks a folder run to stop, as the window's Stop button does; the file being loaded is
+// finished first. A second Ctrl+C ends the program at once, should one file take long, and
+// leaves no half-written output behind. The caller puts SIGINT back to its default after the run.
+void installInterruptHandler();
+bool interruptRequested();
+// "checked/total path" on stderr, one line a file of a folder run.
+void printProgress(const std::string& path, int checked, int total);
+// A folder of a run that could not be read, on stderr.
+void printUnreadableFolder(const std::string& folder);
 
 // --video-track, --audio-track and --program of the commands that read one file: the tracks
 // counted instead of the default ones.

@@ -29,8 +29,8 @@ int main(int argc, char** argv) {
   app.set_version_flag("--version", std::string("morvatelline-cli ") + mv::kVersion);
   app.footer(
       "Exit codes: 0 done; 1 a file did not load or an output was not written; 2 usage error;\n"
-      "3 check found files with seconds without video data, or buffer found frames the buffer does not "
-      "take.\n"
+      "3 check or summary found files with seconds without video data, or buffer found frames the buffer "
+      "does not take.\n"
       "-o FILE writes exactly FILE, - for standard output. Texts are GBK with CR LF line ends.");
   int result = mvcli::kExitOk;
   mv::removeTemporaryFilesOnSignals();
@@ -43,6 +43,7 @@ int main(int argc, char** argv) {
   mvcli::addFramesCommand(app, &result);
   mvcli::addBufferCommand(app, &result);
   mvcli::addTracksCommand(app, &result);
+  mvcli::addSummaryCommand(app, &result);
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& e) {
