@@ -12,6 +12,8 @@
 #include "es/es_reader.h"
 #include "media/frames.h"
 #include "media/statistics.h"
+#include "platform/messages.h"
+#include "platform/output_file.h"
 
 namespace mv {
 namespace {
@@ -209,6 +211,17 @@ std::string summaryCsv(const std::vector<SummaryRow>& rows, bool english) {
     out += '\n';
   }
   return out;
+}
+
+bool exportSummaryCsv(const std::string& path, const std::vector<SummaryRow>& rows,
+                      std::span<const FileIdentity> keep, bool english) {
+  const std::string bytes = summaryCsv(rows, english);
+  OutputFile out;
+  if (!out.open(path, keep) || (out.append(bytes.data(), bytes.size()), !out.close())) {
+    showMessage(msg::kWriteFailed);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace mv

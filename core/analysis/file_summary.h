@@ -3,6 +3,7 @@
 // its pictures, with nothing of its series kept.
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "media/load.h"
 #include "media/peaks.h"
 #include "media/zero_runs.h"
+#include "platform/file_identity.h"
 
 namespace mv {
 
@@ -65,5 +67,10 @@ std::vector<SummaryCellKind> summaryColumnKinds();
 // One row's cells in the order of summaryColumns(): numbers as written, texts unquoted; an empty
 // cell where the row has no value.
 std::vector<std::string> summaryCells(const SummaryRow& row, bool english);
+
+// The window's export: summaryCsv() written whole to `path`, which must not replace one of `keep`
+// (the files of the table); the user is told of a failure. False when it was not written.
+bool exportSummaryCsv(const std::string& path, const std::vector<SummaryRow>& rows,
+                      std::span<const FileIdentity> keep, bool english);
 
 }  // namespace mv

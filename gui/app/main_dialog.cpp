@@ -37,6 +37,7 @@
 #include "app/track_layers.h"
 #include "app/wait_cursor.h"
 #include "batch/batch_check_dialog.h"
+#include "batch/summary_window.h"
 #include "chart/curve_chart.h"
 #include "media/peaks.h"
 #include "platform/messages.h"
@@ -324,7 +325,11 @@ QLayout* MainDialog::buildLinks(const DialogUnits& du) {
     if (l.kind == IconLinkButton::About)
       link->setOpener([this] { AboutDialog(this).exec(); });
     else if (l.kind == IconLinkButton::BatchCheck)
-      link->setOpener([this] { BatchCheckDialog(this).exec(); });
+      link->setOpener([this] {
+        BatchCheckDialog batch(this);
+        connect(&batch, &BatchCheckDialog::summaryRequested, this, &MainDialog::OnFolderSummary);
+        batch.exec();
+      });
     row->addWidget(link, 0, Qt::AlignVCenter);
   }
   return row;
@@ -955,6 +960,16 @@ bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
     }
   }
   return QDialog::eventFilter(watched, event);
+}
+
+SummaryWindow* MainDialog::OnFolderSummary(const QString& folder, bool allFormats,
+                                           const mv::SummaryOptions& options) {
+  auto* window = new SummaryWindow(folder, allFormats, options, this);
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  connect(window, &SummaryWindow::openRequested, this, [this](const QString& path) { OpenFile(0, path); });
+  window->show();
+  window->start();
+  return window;
 }
 
 void MainDialog::OnShowGaps(int index) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "analysis/file_slot.h"
+#include "analysis/file_summary.h"
 #include "app/curve_panel.h"
 #include "app/open_progress.h"
 #include "report/text_report.h"
@@ -27,6 +28,7 @@ namespace mvgui {
 
 class CCurveChart;
 class ColourLabel;
+class SummaryWindow;
 struct DialogUnits;
 
 class MainDialog : public QDialog, public PanelHost {
@@ -63,6 +65,9 @@ class MainDialog : public QDialog, public PanelHost {
   void OnShowGaps(int slot);
   // The runs of buffer violations of a slot, in a window (a click on its line in the buffer view).
   void OnShowBufferRuns(int slot);
+  // The summary of a folder in a window of its own, read while the window is shown; a
+  // double-click on a row opens that file in slot 0.
+  SummaryWindow* OnFolderSummary(const QString& folder, bool allFormats, const mv::SummaryOptions& options);
   void OnSaveChartImage();
   void OnCloseSlot(int slot);
   void OnTextReport();

@@ -193,6 +193,7 @@ QBoxLayout* BatchCheckDialog::buildButtons() {
   start_ = button(1, tr("3.开始"), 7, 21);
   start_->setDefault(true);
   close_ = button(2, tr("4.关闭"), 24, 38);
+  summary_ = button(1068, tr("统计汇总"), 41, 55);
 
   auto* icon = new QLabel(this);
   icon->setPixmap(iconPixmap(128));
@@ -203,11 +204,14 @@ QBoxLayout* BatchCheckDialog::buildButtons() {
   column->addSpacing(du.y(24) - du.y(21));
   column->addWidget(close_);
   column->addSpacing(du.y(41) - du.y(38));
+  column->addWidget(summary_);
+  column->addSpacing(du.y(44) - du.y(41));
   column->addWidget(icon, 0, Qt::AlignHCenter);
   column->addStretch(1);
 
   connect(start_, &QPushButton::clicked, this, &BatchCheckDialog::OnStart);
   connect(close_, &QPushButton::clicked, this, &BatchCheckDialog::reject);
+  connect(summary_, &QPushButton::clicked, this, &BatchCheckDialog::OnSummary);
   return column;
 }
 
@@ -339,6 +343,21 @@ void BatchCheckDialog::OnStart() {
     default:
       break;
   }
+}
+
+void BatchCheckDialog::OnSummary() {
+  if (running()) return;
+  if (sourceFolder_.isEmpty()) {
+    mv::showMessage(mv::msg::kBatchNoSourceFolder);
+    browseSource_->setFocus();
+    return;
+  }
+  mv::SummaryOptions options;
+  options.buffer = bufferPreset();
+  const QString folder = sourceFolder_;
+  const bool allFormats = allFormats_->isChecked();
+  accept();
+  emit summaryRequested(folder, allFormats, options);
 }
 
 void BatchCheckDialog::ShowUnreadableFolders() {

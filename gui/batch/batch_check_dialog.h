@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "analysis/buffer_check.h"
+#include "analysis/file_summary.h"
 
 class QBoxLayout;
 class QCheckBox;
@@ -36,7 +37,8 @@ class BatchCheckDialog : public QDialog {
   explicit BatchCheckDialog(QWidget* parent = nullptr);
   ~BatchCheckDialog() override;
 
-  // The control with a resource id (1, 2, 1002, 1012, 1051, 1055, 1057, 1058, 1059), or null.
+  // The control with a resource id (1, 2, 1002, 1012, 1051, 1055, 1057, 1058, 1059, 1067, 1068),
+  // or null.
   QWidget* control(int id) const;
 
   const QString& sourceFolder() const { return sourceFolder_; }
@@ -49,6 +51,9 @@ class BatchCheckDialog : public QDialog {
  public slots:
   // Button 1 and Enter: starts a run, or asks the running one to stop.
   void OnStart();
+  // Button 1068: the summary of the source folder with the same choices, in a window of its own;
+  // this one closes.
+  void OnSummary();
   void OnBrowseSource();
   void OnBrowseResult();
   // Dropped names in their order: the folder of the first .rm or .rmvb file becomes the source.
@@ -59,6 +64,8 @@ class BatchCheckDialog : public QDialog {
  signals:
   // A file is about to be checked; the path and progress labels already show it.
   void fileChecking(const QString& path, int checked, int total);
+  // The summary table was asked for (the window is closed by then).
+  void summaryRequested(const QString& folder, bool allFormats, const mv::SummaryOptions& options);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -94,6 +101,7 @@ class BatchCheckDialog : public QDialog {
   std::map<int, QWidget*> controls_;
   QPushButton* start_ = nullptr;
   QPushButton* close_ = nullptr;
+  QPushButton* summary_ = nullptr;
   QPushButton* browseSource_ = nullptr;
   QPushButton* browseResult_ = nullptr;
   ColourLabel* sourceLabel_ = nullptr;

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QEventLoop>
 #include <QPixmap>
 #include <QTimer>
 #include <cstdio>
@@ -11,6 +12,7 @@
 
 #include "batch/batch_check_dialog.h"
 #include "batch/folder_picker.h"
+#include "batch/summary_window.h"
 #include "fixtures/byte_writer.h"
 #include "fixtures/message_recorder.h"
 #include "fixtures/sample_media.h"
@@ -108,6 +110,19 @@ void writeBatchGallery(const QString& folder) {
     settle();
     savePixmap(dlg->grab(), folder, "folder-picker");
     dlg->reject();
+  }
+  {
+    mvtest::writeFile(root / "电视剧" / "第01集.avi", mvtest::sampleAvi(40));
+    mvtest::writeFile(root / "电视剧" / "第02集.avi", mvtest::sampleAvi(42));
+    mvgui::SummaryWindow summary(QString::fromStdString(root.string()), true, {.buffer = mv::BufferPreset::Dvd});
+    summary.show();
+    QEventLoop wait;
+    QObject::connect(&summary, &mvgui::SummaryWindow::runFinished, &wait, &QEventLoop::quit);
+    QTimer::singleShot(20000, &wait, &QEventLoop::quit);
+    summary.start();
+    wait.exec();
+    settle();
+    savePixmap(summary.grab(), folder, "batch-summary");
   }
   for (const std::string& m : messages.messages) std::printf("FAILED: unexpected message %s\n", m.c_str());
 }
