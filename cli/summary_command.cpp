@@ -60,7 +60,8 @@ void addSummaryCommand(CLI::App& app, int* result) {
   };
   auto o = std::make_shared<Options>();
   auto* cmd = app.add_subcommand(
-      "summary", "One row a file below a folder: format, codecs, size, rates, peak, gaps, GOPs, buffer check");
+      "summary",
+      "One row a file below a folder: format, codecs, size, rates, peak, gaps, GOPs, buffer check");
   cmd->add_option("FOLDER", o->folder, "Folder to search, subfolders included")
       ->required()
       ->check(CLI::ExistingDirectory);
@@ -68,7 +69,8 @@ void addSummaryCommand(CLI::App& app, int* result) {
                 "Every format the program reads, not only " + mv::containerNames(", ", true));
   cmd->add_option("--window", o->window, "Seconds of the peak window (default 5)")
       ->check(CLI::Range(int(mv::kMinPeakWindow), int(mv::kMaxPeakWindow)));
-  cmd->add_option("--buffer", o->buffer, "Also check each file's decoder buffer against a preset (see buffer)")
+  cmd->add_option("--buffer", o->buffer,
+                  "Also check each file's decoder buffer against a preset (see buffer)")
       ->check(CLI::IsMember({"dvd", "vcd", "bluray", "stream"}));
   auto* csv = cmd->add_flag("--csv", o->csv, "Comma-separated values with a header row (the default)");
   cmd->add_flag("--json", o->json, "One JSON array of objects, one a file")->excludes(csv);

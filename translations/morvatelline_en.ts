@@ -177,6 +177,10 @@
         <source>码流自带</source>
         <translation>As the stream declares</translation>
     </message>
+    <message>
+        <source>统计汇总</source>
+        <translation>Summary</translation>
+    </message>
 </context>
 <context>
     <name>mvgui::CCurvePanel</name>
@@ -731,6 +735,185 @@ is not valid. Please choose another one.</translation>
     <message>
         <source>取消</source>
         <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>mvgui::SummaryWindow</name>
+    <message>
+        <source>文件</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>无法读取的原因</source>
+        <translation>Why it could not be read</translation>
+    </message>
+    <message>
+        <source>格式</source>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>视频编码</source>
+        <translation>Video codec</translation>
+    </message>
+    <message>
+        <source>音频编码</source>
+        <translation>Audio codec</translation>
+    </message>
+    <message>
+        <source>时长</source>
+        <translation>Duration</translation>
+    </message>
+    <message>
+        <source>文件大小(字节)</source>
+        <translation>Size (bytes)</translation>
+    </message>
+    <message>
+        <source>宽</source>
+        <translation>Width</translation>
+    </message>
+    <message>
+        <source>高</source>
+        <translation>Height</translation>
+    </message>
+    <message>
+        <source>帧率</source>
+        <translation>Frame rate</translation>
+    </message>
+    <message>
+        <source>视频平均</source>
+        <translation>Video avg</translation>
+    </message>
+    <message>
+        <source>视频最高</source>
+        <translation>Video max</translation>
+    </message>
+    <message>
+        <source>视频最低</source>
+        <translation>Video min</translation>
+    </message>
+    <message>
+        <source>音频平均</source>
+        <translation>Audio avg</translation>
+    </message>
+    <message>
+        <source>音频最高</source>
+        <translation>Audio max</translation>
+    </message>
+    <message>
+        <source>音频最低</source>
+        <translation>Audio min</translation>
+    </message>
+    <message>
+        <source>总平均</source>
+        <translation>Total avg</translation>
+    </message>
+    <message>
+        <source>总最高</source>
+        <translation>Total max</translation>
+    </message>
+    <message>
+        <source>总最低</source>
+        <translation>Total min</translation>
+    </message>
+    <message>
+        <source>峰值窗口(秒)</source>
+        <translation>Peak window (s)</translation>
+    </message>
+    <message>
+        <source>视频峰值</source>
+        <translation>Video peak</translation>
+    </message>
+    <message>
+        <source>总峰值</source>
+        <translation>Total peak</translation>
+    </message>
+    <message>
+        <source>无视频秒数</source>
+        <translation>Seconds without video</translation>
+    </message>
+    <message>
+        <source>第一段无视频</source>
+        <translation>First gap</translation>
+    </message>
+    <message>
+        <source>帧数</source>
+        <translation>Frames</translation>
+    </message>
+    <message>
+        <source>关键帧</source>
+        <translation>Key frames</translation>
+    </message>
+    <message>
+        <source>最短GOP</source>
+        <translation>Shortest GOP</translation>
+    </message>
+    <message>
+        <source>最长GOP</source>
+        <translation>Longest GOP</translation>
+    </message>
+    <message>
+        <source>平均GOP</source>
+        <translation>Average GOP</translation>
+    </message>
+    <message>
+        <source>缓冲区</source>
+        <translation>Buffer</translation>
+    </message>
+    <message>
+        <source>违规帧</source>
+        <translation>Violating frames</translation>
+    </message>
+    <message>
+        <source>第一段违规</source>
+        <translation>First violation</translation>
+    </message>
+    <message>
+        <source>备注</source>
+        <translation>Notes</translation>
+    </message>
+    <message>
+        <source>统计汇总 - %1</source>
+        <translation>Summary - %1</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>导出CSV</source>
+        <translation>Export CSV</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>正在查找文件……</source>
+        <translation>Looking for files…</translation>
+    </message>
+    <message>
+        <source>已完成 %1/%2</source>
+        <translation>Done %1/%2</translation>
+    </message>
+    <message>
+        <source>未通过</source>
+        <translation>failed</translation>
+    </message>
+    <message>
+        <source>通过</source>
+        <translation>passed</translation>
+    </message>
+    <message>
+        <source>共 %1 个文件：%2 个有问题，%3 个无法读取</source>
+        <translation>%1 files: %2 with problems, %3 could not be read</translation>
+    </message>
+    <message>
+        <source>已停止：已完成 %1 个文件</source>
+        <translation>Stopped after %1 files</translation>
+    </message>
+    <message>
+        <source>；%1 个文件夹无法读取</source>
+        <translation>; %1 folders could not be read</translation>
     </message>
 </context>
 <context>

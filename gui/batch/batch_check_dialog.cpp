@@ -193,7 +193,6 @@ QBoxLayout* BatchCheckDialog::buildButtons() {
   start_ = button(1, tr("3.开始"), 7, 21);
   start_->setDefault(true);
   close_ = button(2, tr("4.关闭"), 24, 38);
-  summary_ = button(1068, tr("统计汇总"), 41, 55);
 
   auto* icon = new QLabel(this);
   icon->setPixmap(iconPixmap(128));
@@ -204,14 +203,11 @@ QBoxLayout* BatchCheckDialog::buildButtons() {
   column->addSpacing(du.y(24) - du.y(21));
   column->addWidget(close_);
   column->addSpacing(du.y(41) - du.y(38));
-  column->addWidget(summary_);
-  column->addSpacing(du.y(44) - du.y(41));
   column->addWidget(icon, 0, Qt::AlignHCenter);
   column->addStretch(1);
 
   connect(start_, &QPushButton::clicked, this, &BatchCheckDialog::OnStart);
   connect(close_, &QPushButton::clicked, this, &BatchCheckDialog::reject);
-  connect(summary_, &QPushButton::clicked, this, &BatchCheckDialog::OnSummary);
   return column;
 }
 
@@ -262,6 +258,14 @@ QLayout* BatchCheckDialog::buildOptions() {
   connect(bufferPreset_, &QComboBox::currentIndexChanged, this,
           [](int index) { setWindowSetting("BatchBufferPreset", index); });
   row->addWidget(bufferPreset_);
+  // The second action reads the same files with the same choices: it stands beside them, under
+  // the Start and Close column.
+  summary_ = named(1068, new QPushButton(tr("统计汇总"), this));
+  summary_->setFixedSize(du.x(50), du.y(91) - du.y(79));
+  summary_->installEventFilter(this);
+  connect(summary_, &QPushButton::clicked, this, &BatchCheckDialog::OnSummary);
+  row->addSpacing(du.x(7));
+  row->addWidget(summary_);
   return row;
 }
 

@@ -60,14 +60,15 @@ constexpr const char* kHeadings[] = {
 constexpr int kPathRole = Qt::UserRole + 1;
 constexpr int kSortRole = Qt::UserRole;
 
-// Sorts by the number a cell holds where it holds one (numbers before empty cells), else by text.
+// Sorts by the number a cell holds where it holds one, else by text. A cell without a number
+// counts as the least, so that the highest values head a descending sort.
 class Cell : public QTableWidgetItem {
  public:
   using QTableWidgetItem::QTableWidgetItem;
   bool operator<(const QTableWidgetItem& other) const override {
     const QVariant a = data(kSortRole), b = other.data(kSortRole);
     if (a.isValid() && b.isValid()) return a.toDouble() < b.toDouble();
-    if (a.isValid() != b.isValid()) return a.isValid();
+    if (a.isValid() != b.isValid()) return b.isValid();
     return text().localeAwareCompare(other.text()) < 0;
   }
 };
@@ -106,7 +107,8 @@ SummaryWindow::SummaryWindow(const QString& folder, bool allFormats, const mv::S
   // the numbers.
   table_->horizontalHeader()->moveSection(1, table_->columnCount() - 1);
   connect(table_, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
-    if (const QTableWidgetItem* item = table_->item(row, 0)) emit openRequested(item->data(kPathRole).toString());
+    if (const QTableWidgetItem* item = table_->item(row, 0))
+      emit openRequested(item->data(kPathRole).toString());
   });
 
   progress_ = new QLabel(this);
@@ -147,23 +149,26 @@ void SummaryWindow::start() {
   export_->setEnabled(false);
   progress_->setText(tr("正在查找文件……"));
   const std::shared_ptr<mv::FolderSummary> run = run_ = std::make_shared<mv::FolderSummary>();
-  thread_ = std::thread([this, run, folder = folder_.toStdString(), allFormats = allFormats_, options = options_] {
-    mv::FolderSummary::Callbacks callbacks;
-    // Everything the window shows is handed to its own thread; a window that goes away first
-    // stops the run and waits for it, and the calls still queued go with it.
-    callbacks.found = [this](int total) {
-      QMetaObject::invokeMethod(
-          this, [this, total] { progress_->setText(tr("已完成 %1/%2").arg(0).arg(total)); }, Qt::QueuedConnection);
-    };
-    callbacks.rowDone = [this, run](size_t index, int done, int total) {
-      QMetaObject::invokeMethod(
-          this, [this, row = run->rows[index], done, total] { AddRow(row, done, total); }, Qt::QueuedConnection);
-    };
-    const bool complete = run->Run(folder, allFormats, options, callbacks);
-    QMetaObject::invokeMethod(
-        this, [this, complete, unreadable = run->unreadableFolders] { Finish(complete, unreadable); },
-        Qt::QueuedConnection);
-  });
+  thread_ =
+      std::thread([this, run, folder = folder_.toStdString(), allFormats = allFormats_, options = options_] {
+        mv::FolderSummary::Callbacks callbacks;
+        // Everything the window shows is handed to its own thread; a window that goes away first
+        // stops the run and waits for it, and the calls still queued go with it.
+        callbacks.found = [this](int total) {
+          QMetaObject::invokeMethod(
+              this, [this, total] { progress_->setText(tr("已完成 %1/%2").arg(0).arg(total)); },
+              Qt::QueuedConnection);
+        };
+        callbacks.rowDone = [this, run](size_t index, int done, int total) {
+          QMetaObject::invokeMethod(
+              this, [this, row = run->rows[index], done, total] { AddRow(row, done, total); },
+              Qt::QueuedConnection);
+        };
+        const bool complete = run->Run(folder, allFormats, options, callbacks);
+        QMetaObject::invokeMethod(
+            this, [this, complete, unreadable = run->unreadableFolders] { Finish(complete, unreadable); },
+            Qt::QueuedConnection);
+      });
 }
 
 void SummaryWindow::OnStop() {
@@ -213,8 +218,10 @@ void SummaryWindow::Finish(bool complete, const std::vector<std::string>& unread
     problems += r.problem() ? 1 : 0;
     unreadable += r.ok() ? 0 : 1;
   }
-  QString text = complete ? tr("共 %1 个文件：%2 个有问题，%3 个无法读取").arg(rows_.size()).arg(problems).arg(unreadable)
-                          : tr("已停止：已完成 %1 个文件").arg(rows_.size());
+  QString text =
+      complete
+          ? tr("共 %1 个文件：%2 个有问题，%3 个无法读取").arg(rows_.size()).arg(problems).arg(unreadable)
+          : tr("已停止：已完成 %1 个文件").arg(rows_.size());
   if (!unreadableFolders.empty()) {
     text += tr("；%1 个文件夹无法读取").arg(unreadableFolders.size());
     QStringList names;
@@ -244,8 +251,8 @@ bool SummaryWindow::ExportCsv(const QString& path) {
   // The rows as they came in, in the order of their paths: the file does not follow the view.
   std::vector<mv::SummaryRow> sorted = rows_;
   std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.path < b.path; });
-  return mv::exportSummaryCsv(path.toStdString(), sorted, run_ ? run_->treeFiles : std::vector<mv::FileIdentity>{},
-                              speaksEnglish());
+  return mv::exportSummaryCsv(path.toStdString(), sorted,
+                              run_ ? run_->treeFiles : std::vector<mv::FileIdentity>{}, speaksEnglish());
 }
 
 }  // namespace mvgui

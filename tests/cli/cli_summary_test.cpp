@@ -58,10 +58,10 @@ struct Tree {
       const char* name;
       const char* codecs;
     } files[] = {
-        {"a.mp4", "-c:v libx264 -g 20 -bf 2 -c:a aac"},     {"sub/b.mkv", "-c:v libx264 -g 12 -c:a libvorbis"},
-        {"c.ts", "-c:v mpeg2video -g 12 -c:a mp2"},         {"sub/d.mpg", "-c:v mpeg2video -c:a mp2 -f vob"},
-        {"e.flv", "-c:v flv1 -c:a libmp3lame -ar 44100"},   {"f.wmv", "-c:v wmv2 -c:a wmav2"},
-        {"g.avi", "-c:v mpeg4 -c:a libmp3lame"},            {"h.h264", "-an -c:v libx264 -f h264"},
+        {"a.mp4", "-c:v libx264 -g 20 -bf 2 -c:a aac"},   {"sub/b.mkv", "-c:v libx264 -g 12 -c:a libvorbis"},
+        {"c.ts", "-c:v mpeg2video -g 12 -c:a mp2"},       {"sub/d.mpg", "-c:v mpeg2video -c:a mp2 -f vob"},
+        {"e.flv", "-c:v flv1 -c:a libmp3lame -ar 44100"}, {"f.wmv", "-c:v wmv2 -c:a wmav2"},
+        {"g.avi", "-c:v mpeg4 -c:a libmp3lame"},          {"h.h264", "-an -c:v libx264 -f h264"},
     };
     for (const auto& f : files) {
       int status = 0;
@@ -92,7 +92,8 @@ void expectRowMatches(const json& row) {
   const json buffer = json::parse(cli("buffer --preset dvd --json " + quote(path)));
   const json gaps = json::parse(cli("gaps --json " + quote(path)));
   EXPECT_EQ(row["container"], series["mediaType"]);
-  for (const char* key : {"durationSeconds", "fileLength", "frameWidth", "frameHeight"}) EXPECT_EQ(row[key], series[key]);
+  for (const char* key : {"durationSeconds", "fileLength", "frameWidth", "frameHeight"})
+    EXPECT_EQ(row[key], series[key]);
   EXPECT_DOUBLE_EQ(row["frameRate"].get<double>(), series["frameRateMilli"].get<int>() / 1000.0);
   for (const char* item : {"video", "audio", "total"}) {
     const json& s = series[item];
@@ -103,21 +104,26 @@ void expectRowMatches(const json& row) {
   EXPECT_EQ(row["videoPeak"], series["videoPeak"].is_null() ? json() : series["videoPeak"]["rate"]);
   EXPECT_EQ(row["totalPeak"], series["totalPeak"].is_null() ? json() : series["totalPeak"]["rate"]);
   const json& stats = frames["stats"];
-  for (const auto& [mine, theirs] : {std::pair{"frames", "frames"}, {"keyFrames", "keyFrames"},
-                                     {"shortestGop", "shortestGop"}, {"longestGop", "longestGop"},
+  for (const auto& [mine, theirs] : {std::pair{"frames", "frames"},
+                                     {"keyFrames", "keyFrames"},
+                                     {"shortestGop", "shortestGop"},
+                                     {"longestGop", "longestGop"},
                                      {"averageGop", "averageGopFrames"}})
     EXPECT_EQ(row[mine], stats[theirs]) << mine;
   const auto runText = [](const json& run) {
-    return run["start"] == run["end"] ? run["start"].get<std::string>()
-                                      : run["start"].get<std::string>() + " -- " + run["end"].get<std::string>();
+    return run["start"] == run["end"]
+               ? run["start"].get<std::string>()
+               : run["start"].get<std::string>() + " -- " + run["end"].get<std::string>();
   };
   unsigned zero = 0;
-  for (const json& run : gaps["gaps"]) zero += run["endSecond"].get<unsigned>() - run["startSecond"].get<unsigned>() + 1;
+  for (const json& run : gaps["gaps"])
+    zero += run["endSecond"].get<unsigned>() - run["startSecond"].get<unsigned>() + 1;
   EXPECT_EQ(row["zeroSeconds"], zero);
   EXPECT_EQ(row["firstZeroRun"], gaps["gaps"].empty() ? json() : json(runText(gaps["gaps"][0])));
   if (buffer.contains("violations")) {
     EXPECT_EQ(row["bufferOk"], buffer["violations"].empty());
-    EXPECT_EQ(row["firstBufferRun"], buffer["violations"].empty() ? json() : json(runText(buffer["violations"][0])));
+    EXPECT_EQ(row["firstBufferRun"],
+              buffer["violations"].empty() ? json() : json(runText(buffer["violations"][0])));
   }
 }
 
@@ -129,9 +135,9 @@ TEST(CliSummary, RowsAreTheOneFileCommandsAndCsvIsJson) {
   const std::string run = "env LC_ALL=de_DE.UTF-8 " + mvtest::unprivilegedPrefix() + MORV_CLI_PATH +
                           " summary --all-formats --buffer dvd " + quote(t.root.string());
   int status = 0;
-  mvtest::runCommand("chmod 777 " + quote(t.dir.path().string()) + "; " + run + " -o " + quote(csv) +
-                         " 2>/dev/null",
-                     &status);
+  mvtest::runCommand(
+      "chmod 777 " + quote(t.dir.path().string()) + "; " + run + " -o " + quote(csv) + " 2>/dev/null",
+      &status);
   EXPECT_EQ(status, 3) << "the RealMedia file's silent second";
   mvtest::runCommand(run + " --json -o " + quote(jsonOut) + " 2>/dev/null", &status);
   EXPECT_EQ(status, 3);
@@ -146,7 +152,8 @@ TEST(CliSummary, RowsAreTheOneFileCommandsAndCsvIsJson) {
       "  if isinstance(v,bool): return c==\"true\"\n"
       "  if isinstance(v,(int,float)): return type(v)(float(c)) if isinstance(v,int) else float(c)\n"
       "  return c\n"
-      "ok=len(rows)==len(objs) and all(all(typed(r[k],o.get(k))==o.get(k) for k in r) for r,o in zip(rows,objs))\n"
+      "ok=len(rows)==len(objs) and all(all(typed(r[k],o.get(k))==o.get(k) for k in r) for r,o in "
+      "zip(rows,objs))\n"
       "print(\"same\" if ok else \"differ\")' " +
       quote(csv) + " " + quote(jsonOut));
   EXPECT_EQ(same, "same\n");
@@ -159,8 +166,10 @@ TEST(CliSummary, RowsAreTheOneFileCommandsAndCsvIsJson) {
   EXPECT_EQ(loaded, expected) << "every file once, the link loop walked once";
   EXPECT_EQ(failed, (std::vector<std::string>{(t.root / "junk.mkv").string(), t.unreadable.string()}));
   for (const json& row : rows)
-    if (row["ok"].get<bool>()) expectRowMatches(row);
-    else EXPECT_FALSE(row["error"].get<std::string>().empty());
+    if (row["ok"].get<bool>())
+      expectRowMatches(row);
+    else
+      EXPECT_FALSE(row["error"].get<std::string>().empty());
 }
 
 TEST(CliSummary, ExitCodes) {

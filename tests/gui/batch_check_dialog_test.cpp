@@ -13,13 +13,16 @@
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTimer>
 #include <QUrl>
 #include <QtTest>
 #include <filesystem>
 #include <map>
 
+#include "app/main_dialog.h"
 #include "batch/folder_picker.h"
+#include "batch/summary_window.h"
 #include "fixtures/byte_writer.h"
 #include "fixtures/message_recorder.h"
 #include "fixtures/sample_media.h"
@@ -142,6 +145,58 @@ class BatchCheckDialogTest : public QObject {
     mv::setExecutablePathOverride(std::string());
     mv::paraBlock().LoadFrom(std::string());
     dir_.reset();
+  }
+
+  // 统计汇总 hands the folder and the choices over and closes; the table fills, sorts by number,
+  // opens a double-clicked file in the main window's first slot and saves what the CLI writes.
+  void summaryTableSortsOpensAndSaves() {
+    const fs::path root = dir_->path() / "tree";
+    fs::create_directories(root / "sub");
+    mvtest::writeFile(root / "long.rm", mvtest::sampleRealMedia(30, {5}));
+    mvtest::writeFile(root / "sub" / "short.rm", mvtest::sampleRealMedia(12));
+    mvtest::writeFile(root / "zz.rm", mvtest::Bytes(64, 0x55));
+    setFolders(root.string(), path("out.txt"));
+    BatchCheckDialog d;
+    d.show();
+    QSignalSpy asked(&d, &BatchCheckDialog::summaryRequested);
+    button(d, 1068)->click();
+    QCOMPARE(asked.size(), 1);
+    QCOMPARE(asked[0][0].toString(), QString::fromStdString(root.string()));
+    QVERIFY(!d.isVisible());
+
+    mvgui::MainDialog main;
+    mvgui::SummaryWindow* w = main.OnFolderSummary(QString::fromStdString(root.string()), false, {});
+    QSignalSpy finished(w, &mvgui::SummaryWindow::runFinished);
+    QVERIFY(finished.wait(30000));
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    QTableWidget* t = w->table();
+    QCOMPARE(t->rowCount(), 3);
+    int duration = -1;
+    for (int c = 0; c < t->columnCount(); ++c)
+      if (t->horizontalHeaderItem(c)->text() == "时长") duration = c;
+    QVERIFY(duration >= 0);
+    t->sortByColumn(duration, Qt::DescendingOrder);
+    QCOMPARE(t->item(0, 0)->text(), QString("long.rm"));
+    QCOMPARE(t->item(0, duration)->text(), QString("00:00:30"));
+    QCOMPARE(t->item(2, 0)->text(), QString("zz.rm"));  // no number: the least
+    t->sortByColumn(duration, Qt::AscendingOrder);
+    QCOMPARE(t->item(1, 0)->text(), QString("sub/short.rm"));
+
+    const QRect cell = t->visualItemRect(t->item(1, 0));
+    QSignalSpy open(w, &mvgui::SummaryWindow::openRequested);
+    // An item view takes a double-click on the item its press was on.
+    QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(t->viewport(), Qt::LeftButton, {}, cell.center());
+    QCOMPARE(open.size(), 1);
+    QCOMPARE(open[0][0].toString(), QString::fromStdString((root / "sub" / "short.rm").string()));
+    QTRY_COMPARE(main.slot(0).analysis.path, (root / "sub" / "short.rm").string());
+
+    std::vector<mv::SummaryRow> rows = w->rows();
+    std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.path < b.path; });
+    QVERIFY(w->ExportCsv(QString::fromStdString(path("table.csv"))));
+    QCOMPARE(readText(path("table.csv")), mv::summaryCsv(rows, false));
+    QCOMPARE(mv::summaryCsv(rows, false).substr(0, 5), std::string("path,"));
+    w->close();
   }
 
   // Where the window has always put its controls, within a few pixels; larger, the paths, the

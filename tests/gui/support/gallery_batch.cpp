@@ -114,7 +114,8 @@ void writeBatchGallery(const QString& folder) {
   {
     mvtest::writeFile(root / "电视剧" / "第01集.avi", mvtest::sampleAvi(40));
     mvtest::writeFile(root / "电视剧" / "第02集.avi", mvtest::sampleAvi(42));
-    mvgui::SummaryWindow summary(QString::fromStdString(root.string()), true, {.buffer = mv::BufferPreset::Dvd});
+    mvgui::SummaryWindow summary(QString::fromStdString(root.string()), true,
+                                 {.buffer = mv::BufferPreset::Dvd});
     summary.show();
     QEventLoop wait;
     QObject::connect(&summary, &mvgui::SummaryWindow::runFinished, &wait, &QEventLoop::quit);
