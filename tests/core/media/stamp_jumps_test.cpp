@@ -81,7 +81,8 @@ struct Case {
 };
 
 TEST(StampJumps, JoinedRecordingsPlayOn) {
-  if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe")) GTEST_SKIP() << "ffmpeg not installed";
+  if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe"))
+    GTEST_SKIP() << "ffmpeg not installed";
   const Case cases[] = {
       {"two TS parts", Kind::Ts, {"", ""}, true},
       {"three TS parts", Kind::Ts, {"", "", ""}},
@@ -118,7 +119,9 @@ TEST(StampJumps, JoinedRecordingsPlayOn) {
       const size_t from = c.kind == Kind::Flv && k > 0 ? 13 : 0;
       joined.insert(joined.end(), bytes.begin() + long(from), bytes.end());
     }
-    const std::string file = dir.file(c.kind == Kind::Ts ? "all.ts" : c.kind == Kind::Vob ? "all.vob" : "all.flv");
+    const std::string file = dir.file(c.kind == Kind::Ts    ? "all.ts"
+                                      : c.kind == Kind::Vob ? "all.vob"
+                                                            : "all.flv");
     mvtest::writeFile(file, joined);
     std::vector<int64_t> jumps;
     const ProbedUnits want[2] = {closedUp(parts[0], perSecond, jumps), closedUp(parts[1], perSecond, jumps)};
