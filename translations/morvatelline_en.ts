@@ -68,6 +68,10 @@
         <translation>Units missing a part inside the file were left out</translation>
     </message>
     <message>
+        <source>时间戳不连续，已按连续播放接续</source>
+        <translation>Time stamps jump (a joined recording): they were closed up to play on</translation>
+    </message>
+    <message>
         <source>文件内容与扩展名不符，已按内容读取</source>
         <translation>The file is not what its suffix says; it was read as what it holds</translation>
     </message>

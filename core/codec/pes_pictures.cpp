@@ -4,6 +4,8 @@
 #include <climits>
 #include <numeric>
 
+#include "media/mpeg_timestamps.h"
+
 namespace mv::codec {
 namespace {
 
@@ -17,7 +19,7 @@ void PesPictures::beginPes(bool stamped, int64_t ticks) {
   if (rateOnly_) return;
   const uint64_t at = cutter_->fed();
   if (!stamps_.empty() && stamps_.back().end == kOpen) stamps_.back().end = at;
-  if (stamped) stamps_.push_back({at, kOpen, ticks});
+  if (stamped) stamps_.push_back({at, kOpen, jumps_.place(ticks, kMpegClock)});
 }
 
 void PesPictures::payload(const uint8_t* p, size_t n) {
@@ -78,6 +80,12 @@ PesPictures::Result PesPictures::finish(TrackUnits& out) {
   }
   field = std::min<uint64_t>(field, uint64_t(INT64_MAX) / 8);
   out.clock = {1, 0, 90000 * scale};
+  out.jumps = jumps_;
+  for (int64_t& t : out.jumps.at)
+    if (int64_t fine = 0; __builtin_mul_overflow(t, int64_t(scale), &fine))
+      t = t < 0 ? INT64_MIN / 2 : INT64_MAX / 2;
+    else
+      t = fine;
   out.units.clear();
   out.units.reserve(pictures_.size());
   int64_t ticks = 0;

@@ -2,6 +2,7 @@
 // The pictures of a video track carried in PES packets (MPEG-TS, MPEG-PS). The payloads, in
 // order, are one elementary stream cut into access units; a picture takes the time stamp of the
 // PES packet it is the first to start in, else the time of the picture before plus its duration.
+// The PES stamps jump and are closed up as the track's PES units are (StampJumps).
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -55,6 +56,7 @@ class PesPictures {
 
   std::unique_ptr<UnitCutter> cutter_;
   std::deque<Stamp> stamps_;  // of PES packets no picture has yet started in
+  StampJumps jumps_;          // closed up as the PES packets' units close theirs
   std::vector<AccessUnit> cut_;
   std::vector<Picture> pictures_;
   bool stamped_ = false;  // a stamped picture has been seen: those before it are left out

@@ -191,7 +191,7 @@ LoadResult readFlv(InputFile& file, FlvFile& out, LoadControl* control) {
         if (!(avc && (size < 5 || d[1] == 0 || d[1] == 2))) {
           if (out.videoCodec < 0) out.videoCodec = codec;
           const uint32_t header = avc ? 5u : 1u;
-          out.video.add({stamp, size - header, (d[0] >> 4) == kFrameKey ? 1u : 0u}, pos + 4);
+          out.video.addClosingJumps({stamp, size - header, (d[0] >> 4) == kFrameKey ? 1u : 0u}, pos + 4);
           if (keepPlaces) out.video.places.push_back({data + header, size - header});
         }
       } else if (type == kTagAudio && size >= 1) {
@@ -202,7 +202,7 @@ LoadResult readFlv(InputFile& file, FlvFile& out, LoadControl* control) {
         // The AAC AudioSpecificConfig carries no frame.
         if (!(aac && (size < 2 || d[1] == 0))) {
           if (out.audioFormat < 0) out.audioFormat = d[0];
-          out.audio.add({stamp, size - (aac ? 2u : 1u), 1}, pos + 4);
+          out.audio.addClosingJumps({stamp, size - (aac ? 2u : 1u), 1}, pos + 4);
         }
       } else if (type == kTagScript && !metaSeen) {
         std::vector<uint8_t> script(size);

@@ -7,6 +7,7 @@ std::string noteDescription(const std::string& note) {
   if (note == kNoteCutShort) return "文件不完整";
   if (note == kNoteIndexRebuilt) return "索引已由数据重建";
   if (note == kNoteRateAssumed) return "未声明帧率，按每秒 25 帧计时";
+  if (note == kNoteTimestampsDiscontinuous) return "时间戳不连续，已按连续播放接续";
   if (note == kNoteUnitsDropped) return "已略去中途不全的单元";
   return note;
 }

@@ -24,6 +24,8 @@ inline constexpr const char* kNoteIndexRebuilt =
     "index-rebuilt";  // chunk sizes came from the data, not an index
 inline constexpr const char* kNoteRateAssumed =
     "rate-assumed";  // pictures without a time stamp were timed at 25 a second: the stream declares no rate
+inline constexpr const char* kNoteTimestampsDiscontinuous =
+    "timestamps-discontinuous";  // time stamps that jump (a joined recording) were closed up
 inline constexpr const char* kNoteUnitsDropped =
     "units-dropped";  // units missing a part inside the file left out
 // The note as the user reads it ("文件不完整"); an unknown note as it stands.
@@ -62,6 +64,10 @@ struct FileAnalysis {
   // The video track's codec, as far as the container names it, for picture types.
   codec::TrackCoding videoCoding;
   double unitOriginSeconds = 0;  // the earliest unit's time on its clock: second 0 of the series
+  // Where the chosen tracks' time stamps jumped and were closed up: how many times, and the first
+  // StampJumps::kListed as seconds of the series, in order.
+  uint64_t jumpCount = 0;
+  std::vector<double> jumpSeconds;
   // Every track in the container's order (TS: the programs' in PAT order), for the readers that
   // list them; empty for the others. videoTrack and audioTrack index the chosen ones (-1 none),
   // defaultVideo and defaultAudio the ones the container's rules choose.

@@ -10,6 +10,9 @@ namespace mv {
 
 struct FileAnalysis;
 
+// The clock of their units.
+inline constexpr UnitClock kMpegClock{1, 0, 90000};
+
 // The 33-bit value nearest to `previous`.
 int64_t unwrapStamp(int64_t previous, uint64_t raw);
 

@@ -1,5 +1,6 @@
 #include "media/reader.h"
 
+#include <algorithm>
 #include <new>
 
 #include "media/file_analysis.h"
@@ -17,6 +18,8 @@ LoadResult walkAndFill(WalkFunction walk, InputFile& file, FileAnalysis& out, Lo
   if (notes.indexRebuilt) out.notes.push_back(kNoteIndexRebuilt);
   if (notes.rateAssumed) out.notes.push_back(kNoteRateAssumed);
   if (notes.unitsDropped > 0) out.notes.push_back(kNoteUnitsDropped);
+  // A walk that filled the series noted its jumps already.
+  std::sort(out.notes.begin(), out.notes.end());
   if (out.videoSeries) return LoadResult::success();
   // Asked tracks the walk did not choose itself: exchanged as a choice exchanges them (tracks
   // that do not fit leave everything as it is).

@@ -131,6 +131,35 @@ void addToRun(std::vector<UnitRun>& runs, int64_t ticks, uint32_t bytes) {
   runs.push_back(UnitRun{ticks, 0, bytes, 1});
 }
 
+int64_t StampJumps::place(int64_t ticks, const UnitClock& clock) {
+  const auto placed = [&](int64_t t) {
+    int64_t out = 0;
+    return __builtin_add_overflow(t, shift_, &out) ? t : out;
+  };
+  if (!any_) {
+    any_ = true;
+    last_ = ticks;
+    return placed(ticks);
+  }
+  const Int128 step = Int128(ticks) - last_;
+  // The step's length against 10 s and 1 s, on a clock of any direction and scale.
+  Int128 scaled = 0;
+  const bool huge = __builtin_mul_overflow(step, clock.mul, &scaled);
+  const Int128 second = Int128(clock.den);
+  if (huge || scaled > 10 * second || scaled < -second) {
+    const Int128 shift = Int128(last_) + step_ - ticks + shift_;
+    if (shift >= INT64_MIN && shift <= INT64_MAX) {
+      shift_ = int64_t(shift);
+      ++count;
+      if (at.size() < kListed) at.push_back(placed(ticks));
+    }
+  } else if (scaled > 0 && step <= INT64_MAX) {
+    step_ = int64_t(step);
+  }
+  last_ = ticks;
+  return placed(ticks);
+}
+
 uint64_t TrackUnits::unitCount() const {
   uint64_t n = units.size() + numbered.size();
   for (const UnitRun& r : runs) n += r.count;
@@ -296,6 +325,33 @@ LoadResult countTimedSeconds(std::span<const TrackUnits* const> tracks, TimedSec
   return LoadResult::success();
 }
 
+namespace {
+
+// The chosen tracks' jumps into `out`, as seconds of its series, and the note with them.
+void takeJumps(std::span<const TrackUnits* const> tracks, FileAnalysis& out) {
+  out.jumpCount = 0;
+  out.jumpSeconds.clear();
+  for (const TrackUnits* t : tracks) {
+    out.jumpCount += t->jumps.count;
+    const FastClock clock(t->clock);
+    for (int64_t ticks : t->jumps.at) {
+      Instant at;
+      if (instantOf(clock, ticks, at))
+        out.jumpSeconds.push_back(double(at.whole) + double(at.frac) / double(at.den) -
+                                  out.unitOriginSeconds);
+    }
+  }
+  std::sort(out.jumpSeconds.begin(), out.jumpSeconds.end());
+  if (out.jumpSeconds.size() > StampJumps::kListed) out.jumpSeconds.resize(StampJumps::kListed);
+  std::vector<std::string>& notes = out.notes;
+  const auto it = std::lower_bound(notes.begin(), notes.end(), kNoteTimestampsDiscontinuous);
+  const bool noted = it != notes.end() && *it == kNoteTimestampsDiscontinuous;
+  if (out.jumpCount > 0 && !noted) notes.insert(it, kNoteTimestampsDiscontinuous);
+  if (out.jumpCount == 0 && noted) notes.erase(it);
+}
+
+}  // namespace
+
 LoadResult fillTimedSeries(const TrackUnits& video, const TrackUnits& audio, FileAnalysis& out) {
   out.videoSeries.reset();
   out.audioSeries.reset();
@@ -319,6 +375,7 @@ LoadResult fillTimedSeries(const TrackUnits& video, const TrackUnits& audio, Fil
   }
   out.durationSeconds = int32_t(duration);
   out.unitOriginSeconds = counted.originSeconds;
+  takeJumps(tracks, out);
   return LoadResult::success();
 }
 

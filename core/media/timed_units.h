@@ -67,6 +67,26 @@ struct StampBounds {
   }
 };
 
+// A track's time stamps closed up where they jump (TS, PS, FLV: joined or spliced recordings, a
+// live stream whose clock restarted), as they come in file order. A step of more than 10 s
+// forward or more than 1 s back is a jump: the stamp after it is placed one normal step (the
+// track's last forward step that was no jump) after the one before, and every later stamp moves
+// with it.
+struct StampJumps {
+  static constexpr size_t kListed = 10;
+  uint64_t count = 0;
+  std::vector<int64_t> at;  // the first kListed jumps: where the stamp after each now lies
+
+  // `ticks` as placed after the jumps so far, on `clock`.
+  int64_t place(int64_t ticks, const UnitClock& clock);
+
+ private:
+  bool any_ = false;
+  int64_t last_ = 0;   // the stamp before, as read
+  int64_t step_ = 0;   // the last forward step that was no jump
+  int64_t shift_ = 0;  // of every stamp from here on
+};
+
 // A numbered unit: its bytes in the low 31 bits, this bit set when it starts a key frame.
 inline constexpr uint32_t kNumberedKey = 0x80000000u;
 
@@ -79,6 +99,7 @@ struct TrackUnits {
   // number), besides those above.
   std::vector<uint32_t> numbered;
   StampBounds stamps;  // of the units and runs
+  StampJumps jumps;    // closed up in `units` (TS, PS, FLV)
   // With keepPlaces (a frame list asking for picture types), where each unit's data begins in
   // the file, one entry a unit in the order of `units` (or of `numbered`).
   bool keepPlaces = false;
@@ -89,6 +110,11 @@ struct TrackUnits {
   void add(const TimedUnit& unit, uint64_t at) {
     units.push_back(unit);
     stamps.note(unit.ticks, at);
+  }
+  // The same, its time stamp placed after the track's jumps.
+  void addClosingJumps(TimedUnit unit, uint64_t at) {
+    unit.ticks = jumps.place(unit.ticks, clock);
+    add(unit, at);
   }
 };
 
@@ -121,9 +147,9 @@ LoadResult countTimedSeconds(std::span<const TrackUnits* const> tracks, TimedSec
 
 // Sets the video and audio series and durationSeconds of `out` from the chosen tracks: second
 // s = floor(t − the earliest time stamp of both tracks), durationSeconds = 1 + the largest s
-// (0 without units). Damaged when the time stamps span more than kMaxDurationSeconds or
-// overflow the clock arithmetic, at the latest time stamp's position; OutOfMemory when a series cannot be
-// allocated.
+// (0 without units); and the tracks' jumps, with the note timestamps-discontinuous when any. Damaged when the
+// time stamps span more than kMaxDurationSeconds or overflow the clock arithmetic, at the latest time stamp's
+// position; OutOfMemory when a series cannot be allocated.
 LoadResult fillTimedSeries(const TrackUnits& video, const TrackUnits& audio, FileAnalysis& out);
 
 // (units − 1) / (last − first time stamp) × 1000, truncated: the frame rate of a track whose

@@ -282,6 +282,7 @@ void Walker::pes(uint64_t pos, uint8_t id, uint64_t total) {
     out_.streams.push_back(s);
     StreamState& state = states_.emplace_back();
     state.kept = videoId(id) || audioId(id) || audioSubId(sub);
+    state.units.clock = kMpegClock;
     if (videoId(id)) state.video = std::make_unique<PsVideo>();
     if (videoId(id) && out_.videoIndex < 0) out_.videoIndex = index;
     if ((audioId(id) || audioSubId(sub)) && out_.audioIndex < 0) out_.audioIndex = index;
@@ -304,7 +305,7 @@ void Walker::pes(uint64_t pos, uint8_t id, uint64_t total) {
   if (!state.stamp.any) return;
   ++state.unitCount;
   state.unitBytes += unit.bytes;
-  if (state.kept) state.units.add(unit, pos);
+  if (state.kept) state.units.addClosingJumps(unit, pos);
 }
 
 void Walker::feedPictures(StreamState& s, uint64_t pos, uint64_t n, bool stamped, bool cut) {
@@ -391,7 +392,7 @@ void Walker::choose() {
     if (state.kept) {
       t.units = std::move(state.units);
       t.units.present = true;
-      t.units.clock = {1, 0, 90000};
+      t.units.clock = kMpegClock;
     }
     tracks.push_back(std::move(t));
   }
@@ -410,7 +411,7 @@ void Walker::choose() {
 }
 
 LoadResult Walker::run(LoadControl* control) {
-  for (TrackUnits* t : {&out_.video, &out_.audio}) t->clock = {1, 0, 90000};
+  for (TrackUnits* t : {&out_.video, &out_.audio}) t->clock = kMpegClock;
   out_.vcd = bytes_.openSectors();
   uint8_t head[14];
   if (!bytes_.read(0, head, 4) || head[0] != 0 || head[1] != 0 || head[2] != 1 || head[3] != kPack)

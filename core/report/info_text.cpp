@@ -1,9 +1,11 @@
 #include "report/info_text.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "analysis/containers.h"
 #include "analysis/picture_types.h"
+#include "media/time_format.h"
 #include "media/zero_runs.h"
 #include "report/text_report.h"
 
@@ -58,6 +60,18 @@ void writeTracks(TextFile& out, const FileAnalysis& a) {
              a.fileLength ? 100.0 * double(overhead) / double(a.fileLength) : 0.0);
 }
 
+// Where the time stamps jumped, on the series' time line after closing up.
+void writeJumps(TextFile& out, const FileAnalysis& a) {
+  if (a.jumpCount == 0) return;
+  std::string line = "时间戳跳变：" + std::to_string(a.jumpCount) + " 处，接续后位于";
+  for (size_t i = 0; i < a.jumpSeconds.size(); ++i) {
+    const double s = std::max(0.0, a.jumpSeconds[i]);
+    line += (i ? "、" : " ") + formatMilliseconds(uint32_t(std::min(s * 1000.0, 4294967295.0)));
+  }
+  if (a.jumpCount > a.jumpSeconds.size()) line += " 等";
+  out.write(line + "\n");
+}
+
 }  // namespace
 
 void writeInformation(TextFile& out, const FileSlot& slot, const std::vector<VideoFrame>* typedFrames) {
@@ -66,6 +80,7 @@ void writeInformation(TextFile& out, const FileSlot& slot, const std::vector<Vid
   // What the reader had to do to read the file, so nobody takes a repaired reading for a whole one.
   if (const auto& notes = slot.analysis.notes; !notes.empty()) {
     for (const std::string& n : notes) out.write("读取说明：" + noteDescription(n) + "\n");
+    writeJumps(out, slot.analysis);
     out.write("\n");
   }
   if (const Container* c = slot.container()) c->describe(slot.analysis.path, out);

@@ -223,6 +223,7 @@ struct PidState {
   uint64_t dropped = 0;  // PES packets left out for a part lost in the middle of the file
   UnitVector units;
   StampBounds stamps;
+  StampJumps jumps;
   VideoPid* video = nullptr;  // once a PMT lists the PID as video
   bool taken = false;         // its units went to a track
 };
@@ -602,8 +603,9 @@ void Walker::finishPes(PidState& s, bool atEnd) {
   uint64_t bytes = declared > 0 ? 6 + declared : s.collected;
   if (bytes < headerEnd || !s.stamp.any) return;
   bytes = std::min<uint64_t>(bytes - headerEnd, UINT32_MAX);
-  s.units.push_back({s.stamp.last, uint32_t(bytes), s.key ? 1u : 0u});
-  s.stamps.note(s.stamp.last, s.startAt);
+  const int64_t ticks = s.jumps.place(s.stamp.last, kMpegClock);
+  s.units.push_back({ticks, uint32_t(bytes), s.key ? 1u : 0u});
+  s.stamps.note(ticks, s.startAt);
 }
 
 void Walker::listTracks() {
@@ -678,11 +680,12 @@ void Walker::choose() {
     if (s && s->taken) return;
     TrackUnits& units = tracks[i].units;
     units.present = true;
-    units.clock = {1, 0, 90000};
+    units.clock = kMpegClock;
     if (!s) return;
     s->taken = true;
     units.units = std::move(s->units);
     units.stamps = s->stamps;
+    units.jumps = std::move(s->jumps);
     if (int(i) == out_.videoTrack || int(i) == out_.audioTrack) out_.droppedUnits += s->dropped;
   };
   for (int chosen : {out_.videoTrack, out_.audioTrack})
@@ -703,7 +706,7 @@ void Walker::choose() {
 }
 
 LoadResult Walker::run(LoadControl* control) {
-  for (TrackUnits* t : {&out_.video, &out_.audio}) t->clock = {1, 0, 90000};
+  for (TrackUnits* t : {&out_.video, &out_.audio}) t->clock = kMpegClock;
   if (!findPacketSize()) return parseFailure(file_.readFailed(), false, 0);
   const uint32_t size = out_.packetSize;
   ProgressGate gate(control, file_.length());

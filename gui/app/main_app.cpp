@@ -62,7 +62,8 @@ static_assert(coreTextsMatch(), "a core text changed: change it here and in the 
 [[maybe_unused]] constexpr const char* kNoteTexts[] = {
     QT_TRANSLATE_NOOP("mv::msg", "文件不完整"), QT_TRANSLATE_NOOP("mv::msg", "索引已由数据重建"),
     QT_TRANSLATE_NOOP("mv::msg", "已略去中途不全的单元"),
-    QT_TRANSLATE_NOOP("mv::msg", "文件内容与扩展名不符，已按内容读取")};
+    QT_TRANSLATE_NOOP("mv::msg", "文件内容与扩展名不符，已按内容读取"),
+    QT_TRANSLATE_NOOP("mv::msg", "时间戳不连续，已按连续播放接续")};
 
 QString coreText(const std::string& text) { return QCoreApplication::translate("mv::msg", text.c_str()); }
 

@@ -201,9 +201,9 @@ TEST_F(PsReader, PesPacketsBecomeUnitsOfTheirSecond) {
        [] {
          PsWriter w(true);
          w.pack();
-         w.pes(0xE0, kWrap - 45000, std::nullopt, filled(1000));
+         w.pes(0xE0, kWrap - 44999, std::nullopt, filled(1000));
          w.pes(0xE0, 45000, std::nullopt, filled(2000));
-         w.pes(0xE0, kWrap - 45001, std::nullopt, filled(3));
+         w.pes(0xE0, kWrap - 45000, std::nullopt, filled(3));  // 1 s back: no jump yet
          return w.take();
        },
        {1003, 2000},

@@ -209,6 +209,13 @@ TEST(InformationText, NotesOfTheReaderFollowTheSummary) {
   slot.analysis.notes = {"cut-short", "index-rebuilt"};
   EXPECT_NE(textOf().find(mv::utf8ToGbk("\r\n读取说明：文件不完整\r\n读取说明：索引已由数据重建\r\n\r\n")),
             std::string::npos);
+  // Where time stamps jumped: how many times, and the first ten on the closed-up time line.
+  slot.analysis.notes = {"timestamps-discontinuous"};
+  slot.analysis.jumpCount = 12;
+  slot.analysis.jumpSeconds = {4, 61.5};
+  EXPECT_NE(textOf().find(mv::utf8ToGbk("时间戳不连续，已按连续播放接续\r\n"
+                                        "时间戳跳变：12 处，接续后位于 00:00:04.00、00:01:01.50 等\r\n\r\n")),
+            std::string::npos);
 }
 
 }  // namespace

@@ -209,9 +209,9 @@ TEST_F(TsReader, PesPacketsBecomeUnitsOfTheirSecond) {
        [](TsWriter& w) {
          w.pat({{1, 0x20}});
          w.pmt(0x20, 1, kMpeg2AndMp2);
-         w.pes(0x100, kWrap - 45000, std::nullopt, filled(1000));
+         w.pes(0x100, kWrap - 44999, std::nullopt, filled(1000));
          w.pes(0x100, 45000, std::nullopt, filled(2000));
-         w.pes(0x100, kWrap - 45001, std::nullopt, filled(3));  // back again, before the first
+         w.pes(0x100, kWrap - 45000, std::nullopt, filled(3));  // back again, before the first: 1 s, no jump
        },
        {1003, 2000},
        {0, 0}},
