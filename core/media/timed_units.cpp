@@ -131,6 +131,15 @@ void addToRun(std::vector<UnitRun>& runs, int64_t ticks, uint32_t bytes) {
   runs.push_back(UnitRun{ticks, 0, bytes, 1});
 }
 
+bool StampJumps::isJump(int64_t from, int64_t to, const UnitClock& clock) {
+  const Int128 step = Int128(to) - from;
+  // The step's length against 10 s and 1 s, on a clock of any direction and scale.
+  Int128 scaled = 0;
+  const bool huge = __builtin_mul_overflow(step, clock.mul, &scaled);
+  const Int128 second = Int128(clock.den);
+  return huge || scaled > 10 * second || scaled < -second;
+}
+
 int64_t StampJumps::place(int64_t ticks, const UnitClock& clock) {
   const auto placed = [&](int64_t t) {
     int64_t out = 0;
@@ -142,18 +151,14 @@ int64_t StampJumps::place(int64_t ticks, const UnitClock& clock) {
     return placed(ticks);
   }
   const Int128 step = Int128(ticks) - last_;
-  // The step's length against 10 s and 1 s, on a clock of any direction and scale.
-  Int128 scaled = 0;
-  const bool huge = __builtin_mul_overflow(step, clock.mul, &scaled);
-  const Int128 second = Int128(clock.den);
-  if (huge || scaled > 10 * second || scaled < -second) {
+  if (isJump(last_, ticks, clock)) {
     const Int128 shift = Int128(last_) + step_ - ticks + shift_;
     if (shift >= INT64_MIN && shift <= INT64_MAX) {
       shift_ = int64_t(shift);
       ++count;
       if (at.size() < kListed) at.push_back(placed(ticks));
     }
-  } else if (scaled > 0 && step <= INT64_MAX) {
+  } else if (step * clock.mul > 0 && step <= INT64_MAX) {  // no overflow: isJump tried it
     step_ = int64_t(step);
   }
   last_ = ticks;

@@ -79,6 +79,8 @@ struct StampJumps {
 
   // `ticks` as placed after the jumps so far, on `clock`.
   int64_t place(int64_t ticks, const UnitClock& clock);
+  // Whether a step from one stamp to the next, as read, is a jump.
+  static bool isJump(int64_t from, int64_t to, const UnitClock& clock);
 
  private:
   bool any_ = false;

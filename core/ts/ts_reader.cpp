@@ -271,6 +271,9 @@ class Walker {
   void pesPayload(uint16_t pid, const uint8_t* p, size_t n, bool unitStart, bool key, int counter);
   // `atEnd`: the end of the file closes it, not the next PES.
   void finishPes(PidState& s, bool atEnd);
+  // Whether the PES that the packet payload `p` begins starts with a time stamp that jumps from
+  // that of the PES `s` has open.
+  bool beginsRecording(const PidState& s, const uint8_t* p, size_t n) const;
   // Payload bytes of the video PES at PES offset `at`; `first` when they open its payload.
   void feedPictures(const PidState& s, VideoPid& v, const uint8_t* p, size_t n, bool first, uint64_t at);
   void onPat(const uint8_t* s, size_t n);
@@ -501,8 +504,12 @@ void Walker::pesPayload(uint16_t pid, const uint8_t* p, size_t n, bool unitStart
   PidState& s = *lastState_;
   // The counter steps by one from packet to packet; a repeat is a packet sent twice, a skip is
   // packets lost in between.
-  if (s.lastCounter >= 0 && counter >= 0 && counter != s.lastCounter && counter != ((s.lastCounter + 1) & 15))
-    s.lost = true;
+  const bool skipped =
+      s.lastCounter >= 0 && counter >= 0 && counter != s.lastCounter && counter != ((s.lastCounter + 1) & 15);
+  // Recordings joined end to end (cat a.ts b.ts) restart every counter: a skip on the packet
+  // that begins a PES whose time stamp jumps begins the next recording, and the PES before it
+  // ended with its own.
+  if (skipped && !(unitStart && !s.lost && s.open && beginsRecording(s, p, n))) s.lost = true;
   s.lastCounter = counter;
   if (unitStart) {
     if (s.open) finishPes(s, false);
@@ -565,6 +572,17 @@ void Walker::feedPictures(const PidState& s, VideoPid& v, const uint8_t* p, size
   if (const uint64_t declared = readU16be(h + 4); declared > 0)
     n = size_t(std::min<uint64_t>(n, at < 6 + declared ? 6 + declared - at : 0));
   v.pictures->payload(p, n);
+}
+
+bool Walker::beginsRecording(const PidState& s, const uint8_t* p, size_t n) const {
+  const uint8_t* h = s.head;
+  uint64_t before = 0, after = 0;
+  if (s.headLength < 9 || h[0] != 0 || h[1] != 0 || h[2] != 1 ||
+      !mpeg2PesStamp(h + 6, s.headLength - 6, before))
+    return false;
+  if (n < 9 || p[0] != 0 || p[1] != 0 || p[2] != 1 || !mpeg2PesStamp(p + 6, n - 6, after)) return false;
+  const int64_t from = s.stamp.any ? unwrapStamp(s.stamp.last, before) : int64_t(before);
+  return StampJumps::isJump(from, unwrapStamp(from, after), kMpegClock);
 }
 
 void Walker::finishPes(PidState& s, bool atEnd) {
