@@ -332,21 +332,27 @@ LoadResult countTimedSeconds(std::span<const TrackUnits* const> tracks, TimedSec
 
 namespace {
 
-// The chosen tracks' jumps into `out`, as seconds of its series, and the note with them.
+// The chosen tracks' jumps into `out`, as seconds of its series, and the note with them. A join
+// makes both tracks jump within a moment of each other: jumps less than a second apart are one
+// place, and the count is that of the places (or of the track that jumped most, when the tracks
+// jumped more often than listed).
 void takeJumps(std::span<const TrackUnits* const> tracks, FileAnalysis& out) {
   out.jumpCount = 0;
   out.jumpSeconds.clear();
+  std::vector<double> all;
   for (const TrackUnits* t : tracks) {
-    out.jumpCount += t->jumps.count;
+    out.jumpCount = std::max(out.jumpCount, t->jumps.count);
     const FastClock clock(t->clock);
     for (int64_t ticks : t->jumps.at) {
       Instant at;
       if (instantOf(clock, ticks, at))
-        out.jumpSeconds.push_back(double(at.whole) + double(at.frac) / double(at.den) -
-                                  out.unitOriginSeconds);
+        all.push_back(double(at.whole) + double(at.frac) / double(at.den) - out.unitOriginSeconds);
     }
   }
-  std::sort(out.jumpSeconds.begin(), out.jumpSeconds.end());
+  std::sort(all.begin(), all.end());
+  for (double s : all)
+    if (out.jumpSeconds.empty() || s - out.jumpSeconds.back() >= 1.0) out.jumpSeconds.push_back(s);
+  out.jumpCount = std::max<uint64_t>(out.jumpCount, out.jumpSeconds.size());
   if (out.jumpSeconds.size() > StampJumps::kListed) out.jumpSeconds.resize(StampJumps::kListed);
   std::vector<std::string>& notes = out.notes;
   const auto it = std::lower_bound(notes.begin(), notes.end(), kNoteTimestampsDiscontinuous);

@@ -118,14 +118,18 @@ TEST(StampJumps, JoinedRecordingsPlayOn) {
     ASSERT_TRUE(walk(file, a, nullptr).ok());
     mvtest::expectUnitsAndSeries(a, want, perSecond);
     EXPECT_EQ(a.notes, std::vector<std::string>{mv::kNoteTimestampsDiscontinuous});
-    EXPECT_EQ(a.jumpCount, jumps.size());
     int64_t origin = INT64_MAX;
     for (const ProbedUnits& track : want)
       for (const auto& u : track) origin = std::min(origin, u.first);
+    // Both tracks jump at each join: one place, at the earlier of the two.
     std::sort(jumps.begin(), jumps.end());
-    ASSERT_EQ(a.jumpSeconds.size(), jumps.size());
-    for (size_t i = 0; i < jumps.size(); ++i)
-      EXPECT_NEAR(a.jumpSeconds[i], double(jumps[i] - origin) / double(perSecond), 1e-9);
+    std::vector<int64_t> places;
+    for (int64_t j : jumps)
+      if (places.empty() || j - places.back() >= perSecond) places.push_back(j);
+    EXPECT_EQ(a.jumpCount, c.parts.size() - 1);
+    ASSERT_EQ(a.jumpSeconds.size(), places.size());
+    for (size_t i = 0; i < places.size(); ++i)
+      EXPECT_NEAR(a.jumpSeconds[i], double(places[i] - origin) / double(perSecond), 1e-9);
     if (!c.pictures) continue;
     // The pictures: one a PES packet here, each at its packet's closed-up time.
     mv::FileAnalysis framed;
