@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <exception>
 #include <new>
 
 #include "analysis/containers.h"
@@ -80,8 +81,9 @@ SummaryRow summarizeFile(const std::string& path, const SummaryOptions& options,
       }
     }
     row.notes = a.notes;
-  } catch (const std::bad_alloc&) {
-    // One file too large for memory is that file's row, not the end of the table.
+  } catch (const std::exception& e) {
+    // One file too large for memory (or for a container's size) is that file's row, not the end
+    // of the table: the worker threads must not end the program.
     SummaryRow failed;
     failed.path = path;
     failed.load = LoadResult::fail(LoadFailure::OutOfMemory);

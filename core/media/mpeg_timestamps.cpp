@@ -47,6 +47,7 @@ void putOnOneClock(const TrackUnits& video, TrackUnits& audio) {
   for (TimedUnit& u : a) u.ticks += shift;
   audio.stamps.low += shift;
   audio.stamps.high += shift;
+  for (int64_t& t : audio.jumps.at) t += shift;
 }
 
 LoadResult fillMpegChosenSeries(FileAnalysis& a) {

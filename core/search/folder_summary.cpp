@@ -29,6 +29,10 @@ class PathWalk : public CSrchDir {
     paths.push_back(path);
     if (const auto id = entry.identity()) owner_.treeFiles.push_back(*id);
   }
+  // A tree of many folders and few files is stopped between folders too.
+  void OnEnterFolder(const std::string&, const FindData&) override {
+    if (owner_.stopRequested()) stopFlag = 1;
+  }
   void OnFolderUnreadable(const std::string& path) override {
     owner_.unreadableFolders.push_back(folderName(path));
     if (callbacks_.unreadableFolder) callbacks_.unreadableFolder(owner_.unreadableFolders.back());
@@ -53,7 +57,7 @@ class StopControl : public LoadControl {
 
 bool FolderSummary::Run(const std::string& folder, bool allFormats, const SummaryOptions& options,
                         const Callbacks& callbacks) {
-  stop_.store(false);
+  // A stop asked before the run began (a window closed at once) holds: the flag is not reset.
   rows.clear();
   unreadableFolders.clear();
   treeFiles.clear();

@@ -32,7 +32,8 @@ class FolderSummary {
   // rows of files not reached are left out.
   bool Run(const std::string& folder, bool allFormats, const SummaryOptions& options,
            const Callbacks& callbacks = {});
-  // From any thread: the files being read stop where they are, no new one begins.
+  // From any thread, also before Run: the files being read stop where they are, no new one
+  // begins. A FolderSummary makes one run.
   void RequestStop() { stop_.store(true, std::memory_order_relaxed); }
   bool stopRequested() const { return stop_.load(std::memory_order_relaxed); }
 

@@ -577,11 +577,14 @@ void Walker::feedPictures(const PidState& s, VideoPid& v, const uint8_t* p, size
 bool Walker::beginsRecording(const PidState& s, const uint8_t* p, size_t n) const {
   const uint8_t* h = s.head;
   uint64_t before = 0, after = 0;
-  if (s.headLength < 9 || h[0] != 0 || h[1] != 0 || h[2] != 1 ||
-      !mpeg2PesStamp(h + 6, s.headLength - 6, before))
-    return false;
   if (n < 9 || p[0] != 0 || p[1] != 0 || p[2] != 1 || !mpeg2PesStamp(p + 6, n - 6, after)) return false;
-  const int64_t from = s.stamp.any ? unwrapStamp(s.stamp.last, before) : int64_t(before);
+  // The open PES's own stamp, else (a PES without one) the track's last.
+  const bool stamped = s.headLength >= 9 && h[0] == 0 && h[1] == 0 && h[2] == 1 &&
+                       mpeg2PesStamp(h + 6, s.headLength - 6, before);
+  if (!stamped && !s.stamp.any) return false;
+  const int64_t from = !stamped      ? s.stamp.last
+                       : s.stamp.any ? unwrapStamp(s.stamp.last, before)
+                                     : int64_t(before);
   return StampJumps::isJump(from, unwrapStamp(from, after), kMpegClock);
 }
 
@@ -608,6 +611,9 @@ void Walker::finishPes(PidState& s, bool atEnd) {
   }
   // The time stamp: DTS, else PTS, else the one before.
   if (uint64_t raw; mpeg2PesStamp(h + 6, s.headLength - 6, raw)) s.stamp.take(raw);
+  // Every stamp goes through the jumps, also that of a PES left out below: the frame list's
+  // pictures are placed from every stamped PES, and both must close up alike.
+  const int64_t ticks = s.stamp.any ? s.jumps.place(s.stamp.last, kMpegClock) : 0;
   // Short: fewer bytes than it declares, or (declaring none) a packet lost on the way. Only the
   // end of the file cuts the file short; a short one before it lost packets and is counted.
   const uint64_t declared = readU16be(h + 4);
@@ -621,7 +627,6 @@ void Walker::finishPes(PidState& s, bool atEnd) {
   uint64_t bytes = declared > 0 ? 6 + declared : s.collected;
   if (bytes < headerEnd || !s.stamp.any) return;
   bytes = std::min<uint64_t>(bytes - headerEnd, UINT32_MAX);
-  const int64_t ticks = s.jumps.place(s.stamp.last, kMpegClock);
   s.units.push_back({ticks, uint32_t(bytes), s.key ? 1u : 0u});
   s.stamps.note(ticks, s.startAt);
 }

@@ -248,6 +248,7 @@ void SummaryWindow::OnExportCsv() {
 }
 
 bool SummaryWindow::ExportCsv(const QString& path) {
+  if (running_) return false;
   // The rows as they came in, in the order of their paths: the file does not follow the view.
   std::vector<mv::SummaryRow> sorted = rows_;
   std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.path < b.path; });
