@@ -1,12 +1,9 @@
 // `morvatelline-cli check`: result file, progress and messages on stderr, exit codes, Ctrl+C.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -17,13 +14,13 @@
 #include "analysis/containers.h"
 #include "analysis/file_slot.h"
 #include "fixtures/byte_writer.h"
+#include "fixtures/interrupted_run.h"
 #include "fixtures/rm_builder.h"
 #include "fixtures/unprivileged.h"
 #include "platform/text_file.h"
 #include "search/batch_check.h"
 
 namespace fs = std::filesystem;
-extern char** environ;
 
 namespace {
 
@@ -240,36 +237,11 @@ TEST(CliCheck, CtrlCStopsBetweenFilesAndKeepsTheBlocksWritten) {
   for (int i = 0; i < kFiles; ++i) writeRm(src / ("f" + std::to_string(i) + ".rm"), 5, {2});
   const std::string result = dir.file("out.txt");
 
-  int err[2];
-  ASSERT_EQ(pipe(err), 0);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-  posix_spawn_file_actions_addclose(&actions, err[0]);
-  posix_spawn_file_actions_addclose(&actions, err[1]);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  const std::string srcArg = src.string();
-  std::vector<char*> argv{const_cast<char*>(MORV_CLI_PATH),  const_cast<char*>("check"),
-                          const_cast<char*>(srcArg.c_str()), const_cast<char*>("-o"),
-                          const_cast<char*>(result.c_str()), nullptr};
-  pid_t pid = 0;
-  ASSERT_EQ(posix_spawn(&pid, MORV_CLI_PATH, &actions, nullptr, argv.data(), environ), 0);
-  posix_spawn_file_actions_destroy(&actions);
-  close(err[1]);
-
-  std::string errText;
-  char buf[4096];
-  // Wait for the first progress line, then interrupt.
-  while (errText.find('\n') == std::string::npos) {
-    const ssize_t n = read(err[0], buf, sizeof buf);
-    ASSERT_GT(n, 0);
-    errText.append(buf, size_t(n));
-  }
-  ASSERT_EQ(kill(pid, SIGINT), 0);
-  for (ssize_t n; (n = read(err[0], buf, sizeof buf)) > 0;) errText.append(buf, size_t(n));
-  close(err[0]);
-  int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  const mvtest::InterruptedRun run =
+      mvtest::interruptAfterFirstLine({MORV_CLI_PATH, "check", src.string(), "-o", result});
+  ASSERT_TRUE(run.ran);
+  const int status = run.status;
+  const std::string& errText = run.err;
   ASSERT_TRUE(WIFEXITED(status)) << "the signal is handled, not fatal";
   EXPECT_EQ(WEXITSTATUS(status), 3);
 

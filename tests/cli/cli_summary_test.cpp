@@ -1,25 +1,22 @@
 // `morvatelline-cli summary`: every row against the one-file commands, CSV and JSON alike through
 // Python, the exit codes, and Ctrl+C.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "fixtures/byte_writer.h"
+#include "fixtures/interrupted_run.h"
 #include "fixtures/rm_builder.h"
 #include "fixtures/unprivileged.h"
 
 namespace fs = std::filesystem;
 using nlohmann::json;
-extern char** environ;
 
 namespace {
 
@@ -200,33 +197,10 @@ TEST(CliSummary, CtrlCLeavesNoFile) {
   for (int i = 0; i < kFiles; ++i) writeRm(src / ("f" + std::to_string(i) + ".rm"), 5, 99);
   const std::string result = dir.file("out.csv");
 
-  int err[2];
-  ASSERT_EQ(pipe(err), 0);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-  posix_spawn_file_actions_addclose(&actions, err[0]);
-  posix_spawn_file_actions_addclose(&actions, err[1]);
-  const std::string srcArg = src.string();
-  std::vector<char*> argv{const_cast<char*>(MORV_CLI_PATH),  const_cast<char*>("summary"),
-                          const_cast<char*>(srcArg.c_str()), const_cast<char*>("-o"),
-                          const_cast<char*>(result.c_str()), nullptr};
-  pid_t pid = 0;
-  ASSERT_EQ(posix_spawn(&pid, MORV_CLI_PATH, &actions, nullptr, argv.data(), environ), 0);
-  posix_spawn_file_actions_destroy(&actions);
-  close(err[1]);
-  std::string errText;
-  char buf[4096];
-  while (errText.find('\n') == std::string::npos) {
-    const ssize_t n = read(err[0], buf, sizeof buf);
-    ASSERT_GT(n, 0);
-    errText.append(buf, size_t(n));
-  }
-  ASSERT_EQ(kill(pid, SIGINT), 0);
-  for (ssize_t n; (n = read(err[0], buf, sizeof buf)) > 0;) errText.append(buf, size_t(n));
-  close(err[0]);
-  int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  const mvtest::InterruptedRun run =
+      mvtest::interruptAfterFirstLine({MORV_CLI_PATH, "summary", src.string(), "-o", result});
+  ASSERT_TRUE(run.ran);
+  const int status = run.status;
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 1);
   EXPECT_FALSE(fs::exists(result));
