@@ -134,16 +134,9 @@ class H263FamilyReader : public CodecReader {
   }
 
   static Probe realVideo1(const uint8_t* p, size_t n) {
-    size_t skip = 0;
-    // A frame as RealMedia's demuxing hands it on: a slice count, then 8 bytes a slice (a 1 and
-    // the slice's offset, little-endian), then the picture.
-    const size_t table = 1 + 8 * (size_t(p[0]) + 1);
-    if (n > table && n >= 9 && p[1] == 1 && p[2] == 0 && p[3] == 0 && p[4] == 0 && p[5] == 0 && p[6] == 0 &&
-        p[7] == 0 && p[8] == 0)
-      skip = table;
-    else if (n > 2 && (p[0] >> 6) == 1)  // a whole frame in one RealMedia packet: its 2-byte header
-      skip = 2;
-    Bits b(p + skip, n - skip);
+    const size_t at = realVideoBitstreamStart(p, n);
+    if (at >= n) return {};
+    Bits b(p + at, n - at);
     b.skip(1);  // marker
     const bool inter = b.flag();
     if (!b.ok()) return {};

@@ -23,6 +23,11 @@ std::unique_ptr<CodecReader> makeVc1Reader(const TrackCoding& coding);         /
 std::unique_ptr<CodecReader> makeRealVideoReader(const TrackCoding& coding);   // RealVideo2-4
 std::unique_ptr<CodecReader> makeVpxReader(const TrackCoding& coding);         // Vp8, Vp9, Av1
 
+// Where a RealVideo frame's bitstream begins in `d`: after the slice table a demuxer hands a
+// frame on with, or after the (media and) video packet header of RealMedia's packing as it lies
+// in a file; n when it does not lie within.
+size_t realVideoBitstreamStart(const uint8_t* d, size_t n);
+
 std::unique_ptr<UnitCutter> makeMpegVideoCutter(Codec codec);  // Mpeg12, Mpeg4Part2
 std::unique_ptr<UnitCutter> makeAvcCutter(Codec codec);        // H264, Hevc
 

@@ -12,30 +12,6 @@ using Probe = PictureReader::Probe;
 
 uint32_t be16(const uint8_t* p) { return uint32_t(p[0]) << 8 | p[1]; }
 
-// The offset of the bitstream in `d`, or n when it does not lie within.
-size_t bitstreamStart(const uint8_t* d, size_t n) {
-  // Slice count less one, then per slice a 32-bit 1 and a 32-bit offset, little-endian.
-  if (n >= 9 && d[1] == 1 && d[2] == 0 && d[3] == 0 && d[4] == 0) return 1 + 8 * (size_t(d[0]) + 1);
-  size_t at = 0;
-  // A media packet header: version (0 or 1), length, stream, time stamp, group and flags.
-  if (n >= 12 && d[0] == 0 && d[1] <= 1 && be16(d + 2) >= 12u + d[1]) at = 12 + d[1];
-  // The video packet header: its top two bits say whole frame (1), several frames (3) or a
-  // part (0, 2); a sequence byte but for 3; a part's and a packed frame's length and position
-  // (15 or 30 bits each), and a part's picture number.
-  if (at >= n) return n;
-  const uint32_t kind = d[at] >> 6;
-  ++at;
-  if (kind != 3) ++at;
-  if (kind != 1) {
-    for (int field = 0; field < 2; ++field) {
-      if (at + 2 > n) return n;
-      at += (d[at] & 0x40) ? 2 : 4;
-    }
-    if (kind != 3) ++at;
-  }
-  return at;
-}
-
 class RealVideoReader : public CodecReader {
  public:
   RealVideoReader(Codec codec, const std::vector<uint8_t>& config) : codec_(codec) {
@@ -58,7 +34,7 @@ class RealVideoReader : public CodecReader {
   }
 
   Probe probe(const uint8_t* d, size_t n, uint64_t, uint64_t) override {
-    const size_t at = bitstreamStart(d, n);
+    const size_t at = realVideoBitstreamStart(d, n);
     if (at >= n) return {};
     Bits b(d + at, n - at);
     uint32_t type = 0;
@@ -84,6 +60,32 @@ class RealVideoReader : public CodecReader {
 };
 
 }  // namespace
+
+size_t realVideoBitstreamStart(const uint8_t* d, size_t n) {
+  // Slice count less one, then per slice a 32-bit 1 and a 32-bit offset (the first one 0),
+  // little-endian.
+  if (n >= 9 && d[1] == 1 && d[2] == 0 && d[3] == 0 && d[4] == 0 && d[5] == 0 && d[6] == 0 && d[7] == 0 &&
+      d[8] == 0)
+    return 1 + 8 * (size_t(d[0]) + 1);
+  size_t at = 0;
+  // A media packet header: version (0 or 1), length, stream, time stamp, group and flags.
+  if (n >= 12 && d[0] == 0 && d[1] <= 1 && be16(d + 2) >= 12u + d[1]) at = 12 + d[1];
+  // The video packet header: its top two bits say whole frame (1), several frames (3) or a
+  // part (0, 2); a sequence byte but for 3; a part's and a packed frame's length and position
+  // (15 or 30 bits each), and a part's picture number.
+  if (at >= n) return n;
+  const uint32_t kind = d[at] >> 6;
+  ++at;
+  if (kind != 3) ++at;
+  if (kind != 1) {
+    for (int field = 0; field < 2; ++field) {
+      if (at + 2 > n) return n;
+      at += (d[at] & 0x40) ? 2 : 4;
+    }
+    if (kind != 3) ++at;
+  }
+  return at;
+}
 
 std::unique_ptr<CodecReader> makeRealVideoReader(const TrackCoding& coding) {
   if (coding.codec != Codec::RealVideo2 && coding.codec != Codec::RealVideo3 &&

@@ -29,6 +29,8 @@ struct Case {
   const char* args;  // encoders and muxer options
   Match match = Match::Exact;
   bool clearRandomAccess = false;  // TS: the key flags must come from the pictures alone
+  bool typesInOrder = false;       // no B pictures: the decoder's types come in decode order
+  const char* size = "160x120";
 };
 
 const Case kCases[] = {
@@ -49,7 +51,8 @@ const Case kCases[] = {
     {"FlvSorenson", "flv", "-c:v flv -c:a libmp3lame -ar 44100"},
     {"FlvH264", "flv", "-c:v libx264 -c:a aac"},
     {"Wmv", "wmv", "-c:v wmv2 -c:a wmav2"},
-    {"RealMedia", "rm", "-c:v rv20 -c:a ac3", Match::PlusTen},
+    {"RealMedia", "rm", "-c:v rv20 -c:a ac3", Match::PlusTen, false, true},
+    {"RealMediaRv10", "rm", "-c:v rv10 -c:a ac3", Match::PlusTen, false, true, "160x128"},
 };
 
 struct Packet {
@@ -102,9 +105,9 @@ TEST_P(FramesAgainstProbe, SizesKeysAndGops) {
   mvtest::TempDir dir;
   const std::string path = dir.file(std::string("clip.") + c.suffix);
   int status = 0;
-  mvtest::runCommand(std::string("ffmpeg -v error -y -f lavfi -i testsrc=size=160x120:rate=25 -f lavfi -i "
-                                 "sine=frequency=440 -t 3 -g 12 ") +
-                         c.args + " '" + path + "' 2>&1",
+  mvtest::runCommand(std::string("ffmpeg -v error -y -f lavfi -i testsrc=size=") + c.size +
+                         ":rate=25 -f lavfi -i sine=frequency=440 -t 3 -g 12 " + c.args + " '" + path +
+                         "' 2>&1",
                      &status);
   if (status != 0) GTEST_SKIP() << "this ffmpeg cannot write " << c.name;
   const std::vector<Packet> probed = probeVideo(path);
@@ -131,6 +134,15 @@ TEST_P(FramesAgainstProbe, SizesKeysAndGops) {
     EXPECT_EQ(sum(ours), sum(probed));
   } else {
     ASSERT_EQ(ours, probed);
+  }
+  if (c.typesInOrder) {
+    std::string decoded, read;
+    std::istringstream types(mvtest::runCommand(
+        "ffprobe -v error -select_streams v:0 -show_entries frame=pict_type -of csv=p=0 '" + path + "'"));
+    for (std::string line; std::getline(types, line);)
+      if (!line.empty()) decoded += line[0];
+    for (const mv::VideoFrame& f : frames) read += f.type ? f.type : '-';
+    EXPECT_EQ(read, decoded);
   }
   const std::vector<mv::Gop> gops = mv::groupsOfPictures(frames);
   ASSERT_EQ(gops.size(), 7u);
