@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <set>
 
 #include "codec/fourcc.h"
 #include "platform/byte_order.h"
@@ -427,6 +428,7 @@ LoadResult AviReader::readOpenDmlIndex(AviStreamEntries& out, ProgressGate& gate
   out.sizes.resize(std::max(out.sizes.size(), streams_.size()));
   out.places.resize(std::max(out.places.size(), streams_.size()));
   std::vector<uint8_t> chunk;  // one standard index at a time, reused
+  std::set<uint64_t> readChunks;
   for (size_t si = 0; si < streams_.size(); ++si) {
     const std::vector<uint8_t>& super = streams_[si]->superIndex;
     if (super.empty()) continue;
@@ -440,6 +442,8 @@ LoadResult AviReader::readOpenDmlIndex(AviStreamEntries& out, ProgressGate& gate
     const bool keepPlaces = out.keepPlaces && streams_[si]->header.fccType == kTypeVids;
     for (uint32_t e = 0; e < count; ++e) {
       const uint64_t at = readU64le(body + kOdmlHeaderSize + e * kSuperEntrySize);
+      // A super index that names one index chunk again would count its chunks again.
+      if (!readChunks.insert(at).second) continue;
       if (!gate.at(at)) return LoadResult::fail(LoadFailure::Cancelled, at);
       uint8_t header[kChunkHeaderSize];
       if (!file_->contains(at, kChunkHeaderSize) || !file_->readAt(at, header, sizeof header))
@@ -466,17 +470,22 @@ LoadResult AviReader::readOpenDmlIndex(AviStreamEntries& out, ProgressGate& gate
       if (!keep) continue;
       try {
         keep->reserve(keep->size() + entries);
+        if (keepPlaces) out.places[si].reserve(out.places[si].size() + entries);
       } catch (const std::bad_alloc&) {
         return LoadResult::fail(LoadFailure::OutOfMemory, at);
       }
-      const uint8_t* p = chunk.data() + kOdmlHeaderSize + 4;
-      for (uint32_t i = 0; i < entries; ++i, p += 4u * longs) keep->push_back(readU32le(p));
-      if (keepPlaces) {
-        // Entry offsets count from the index's base and point at the chunk's data.
-        const uint64_t base = readU64le(chunk.data() + 12);
-        p = chunk.data() + kOdmlHeaderSize;
-        for (uint32_t i = 0; i < entries; ++i, p += 4u * longs)
-          out.places[si].push_back({base + readU32le(p), readU32le(p + 4) & kOdmlSizeMask});
+      // Entry offsets count from the index's base and point at the chunk's data; a chunk the
+      // file does not hold is no unit.
+      const uint64_t base = readU64le(chunk.data() + 12);
+      const uint8_t* p = chunk.data() + kOdmlHeaderSize;
+      for (uint32_t i = 0; i < entries; ++i, p += 4u * longs) {
+        const uint32_t offset = readU32le(p), entry = readU32le(p + 4);
+        if (base > file_->length() || !file_->contains(base + offset, entry & kOdmlSizeMask)) {
+          ++out.pastEnd;
+          continue;
+        }
+        keep->push_back(entry);
+        if (keepPlaces) out.places[si].push_back({base + offset, entry & kOdmlSizeMask});
       }
     }
   }
@@ -756,7 +765,7 @@ LoadResult walkAvi(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadCon
   out.videoTrack = out.defaultVideo = videoAt;
   out.audioTrack = out.defaultAudio = audioAt;
   trimEmptyEnd(out);
-  notes.cutShort = reader.cutShort();
+  notes.cutShort = reader.cutShort() || entries.pastEnd > 0;
   notes.indexRebuilt = source == AviIndexSource::MoviWalk;
   return LoadResult::success();
 }

@@ -86,6 +86,8 @@ struct AviStreamEntries {
   // With keepPlaces, where each video chunk's data begins (after its 8-byte header), by stream.
   bool keepPlaces = false;
   std::vector<std::vector<UnitPlace>> places;
+  // OpenDML entries whose data lies (partly) past the end of the file: not kept.
+  uint64_t pastEnd = 0;
 };
 
 // One 16-byte entry of the idx1 body.

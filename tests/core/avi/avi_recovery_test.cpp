@@ -132,6 +132,26 @@ TEST_F(AviRecovery, DamagedOpenDmlIndexesFail) {
   }
 }
 
+// What an OpenDML index lists beyond what the file holds is not counted: a standard index named
+// twice by the super index, entries whose chunk lies past the end.
+TEST_F(AviRecovery, OpenDmlIndexesCountWhatTheFileHolds) {
+  const Bytes good = avi::OdmlFile{.partFrames = {250, 250}, .withIdx1 = false, .dmlhFrames = 250}.build();
+  const size_t super = find(good, "indx") + 8 + 24, ix = find(good, "ix00") + 8;
+  Bytes twice = good;  // both super entries name the first part's index
+  std::copy_n(good.begin() + long(super), 8, twice.begin() + long(super + 16));
+  expectSame(load(twice), plain(250, 1000), kNone);
+
+  Bytes past = good;  // the first part's last chunk lies far beyond the end
+  const size_t lastEntry = ix + 24 + 249 * 8;
+  std::copy_n(Bytes{0xF0, 0xFF, 0xFF, 0x7F}.begin(), 4, past.begin() + long(lastEntry));
+  const Result r = load(past);
+  ASSERT_TRUE(r.result.ok());
+  ASSERT_FALSE(r.a.tracks.empty());
+  EXPECT_EQ(r.a.tracks[0].unitCount, 499u);
+  EXPECT_EQ(r.a.tracks[0].bytes, 499u * 1000);
+  EXPECT_EQ(r.a.notes, Notes{"cut-short"});
+}
+
 TEST_F(AviRecovery, FilesWithoutIndexAreReadFromTheirChunks) {
   const Result want = plain(250, 1000, 40);
   auto f = avi::simpleVideo(250, 1000);
