@@ -61,10 +61,11 @@ void addBufferCommand(CLI::App& app, int* result) {
                       "dvd (9.8 Mbit/s, 224 KiB, GOP limits), vcd (1,151,929 bit/s, 40 KiB), "
                       "bluray (40 Mbit/s, 30 Mbit), or stream (what an MPEG-1/2 sequence header declares)")
           ->check(CLI::IsMember({"dvd", "vcd", "bluray", "stream"}));
-  auto* rate = cmd->add_option("--rate", opts->rate, "Fill rate, bits per second (with --buffer)")
-                   ->check(CLI::PositiveNumber);
+  const auto inRange = CLI::Range(uint64_t(1), mv::kMaxBufferValue);
+  auto* rate = cmd->add_option("--rate", opts->rate, "Fill rate, bits per second (with --buffer), 1 to 2^53")
+                   ->check(inRange);
   auto* bits =
-      cmd->add_option("--buffer", opts->bits, "Buffer size, bits (with --rate)")->check(CLI::PositiveNumber);
+      cmd->add_option("--buffer", opts->bits, "Buffer size, bits (with --rate), 1 to 2^53")->check(inRange);
   preset->excludes(rate)->excludes(bits);
   rate->needs(bits);
   bits->needs(rate);

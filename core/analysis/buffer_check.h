@@ -15,6 +15,9 @@
 
 namespace mv {
 
+// The largest rate (bit/s) and size (bits) a model takes: the fullness is a double, exact up to 2^53.
+inline constexpr uint64_t kMaxBufferValue = uint64_t(1) << 53;
+
 enum class BufferPreset { Dvd, Vcd, BluRay, Stream, Custom };
 
 // "dvd", "vcd", "bluray", "stream", "custom": the CLI's and the settings' names.

@@ -63,7 +63,10 @@ TEST(CliBuffer, RunsExitCodesAndJson) {
   EXPECT_NE(out.find("MPEG-1/2"), std::string::npos) << out;
   for (const std::string& usage :
        {" '" + calm + "'", " --preset dvd --rate 8000 --buffer 4000 '" + calm + "'",
-        " --rate 8000 '" + calm + "'", " --preset svcd '" + calm + "'"})
+        " --rate 8000 '" + calm + "'", " --preset svcd '" + calm + "'",
+        // Beyond 2^53 a fullness could not count single bits.
+        " --rate 9223372036854775808 --buffer 4000 '" + calm + "'",
+        " --rate 8000 --buffer 9007199254740993 '" + calm + "'"})
     EXPECT_EQ(run("buffer" + usage, &out), 2) << usage;
   EXPECT_EQ(run("buffer --preset dvd '" + dir.file("missing.avi") + "'", &out), 1);
 }
