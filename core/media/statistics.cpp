@@ -148,6 +148,41 @@ double cellValue(const FileAnalysis& a, uint32_t index, int item) {
   return v / 128.0;
 }
 
+namespace {
+
+char* writeDigits(char* out, uint64_t v, int atLeast) {
+  char digits[20];
+  int n = 0;
+  do {
+    digits[n++] = char('0' + v % 10);
+    v /= 10;
+  } while (v);
+  while (n < atLeast) digits[n++] = '0';
+  while (n) *out++ = digits[--n];
+  return out;
+}
+
+}  // namespace
+
+char* writeSecondCell(char* out, uint32_t bytes) {
+  // bytes / 128 kbit/s is exact in binary; printf rounds its hundredths half to even.
+  const uint64_t scaled = uint64_t(bytes) * 25;
+  uint64_t hundredths = scaled / 32;
+  const uint64_t rest = scaled % 32;
+  if (rest > 16 || (rest == 16 && (hundredths & 1))) ++hundredths;
+  out = writeDigits(out, hundredths / 100, 1);
+  *out++ = '.';
+  return writeDigits(out, hundredths % 100, 2);
+}
+
+char* writeSecondLabel(char* out, uint32_t second) {
+  out = writeDigits(out, second / 3600, 2);
+  *out++ = ':';
+  out = writeDigits(out, second % 3600 / 60, 2);
+  *out++ = ':';
+  return writeDigits(out, second % 60, 2);
+}
+
 std::string rowLabel(uint32_t index) {
   switch (index) {
     case 0:

@@ -42,6 +42,12 @@ RateHistogram rateHistogram(const PerSecondSeries& series, uint32_t baseStep);
 // rate of a second (rows 8 and up); 0 for row 0 and rows at or beyond N.
 double cellValue(const FileAnalysis& analysis, uint32_t index, int item);
 
+// A second's row as the report writes it, for files of millions of seconds: `cellValue` of row
+// `index` (8 and up) of the series with two decimals, rounded as "%.2f" rounds it, written at
+// `out` (at least 16 bytes); returns the end. The label: formatSeconds() of the row's second.
+char* writeSecondCell(char* out, uint32_t bytes);
+char* writeSecondLabel(char* out, uint32_t second);
+
 // Label of a report row: the statistic names (8 bytes in GBK) or the time of a second.
 std::string rowLabel(uint32_t index);
 

@@ -89,7 +89,7 @@ void TextReport::writeTo(TextFile& out) const {
   }
   const uint32_t rows = std::max(slots_[0]->elementCount(), slots_[1]->elementCount());
   std::string line;
-  for (uint32_t index = options_.statistics ? 1 : 8; index < rows; ++index) {
+  for (uint32_t index = options_.statistics ? 1 : 8; index < kFirstSecond && index < rows; ++index) {
     if (index == 6 || index == 7) continue;
     line = rowLabel(index);
     for (const FileSlot* slot : slots_) {
@@ -108,6 +108,32 @@ void TextReport::writeTo(TextFile& out) const {
     }
     line += '\n';
     out.write(line);
+  }
+  // A file may declare weeks of seconds: their rows, all ASCII, are written without a string or
+  // a printf each.
+  const FileAnalysis* shown[2] = {};
+  int files = 0;
+  for (const FileSlot* slot : slots_)
+    if (slot->isLoaded()) shown[files++] = &slot->analysis;
+  char row[16 + 2 * 3 * 17 + 2];
+  for (uint32_t index = kFirstSecond; index < rows; ++index) {
+    char* at = writeSecondLabel(row, index - (kFirstSecond - 1));
+    for (int f = 0; f < files; ++f) {
+      const FileAnalysis& a = *shown[f];
+      const bool inside = index < a.videoSeries->elementCount();
+      const PerSecondSeries* series[3] = {a.videoSeries.get(), a.audioSeries.get(), a.totalSeries.get()};
+      for (int item = 0; item < 3; ++item) {
+        if (!options_.item(item)) continue;
+        *at++ = '\t';
+        if (inside && index < series[item]->capacity())
+          at = writeSecondCell(at, (*series[item])[index]);
+        else if (inside)
+          at = writeSecondCell(at, 0);
+      }
+    }
+    *at++ = '\r';
+    *at++ = '\n';
+    out.writeBytes(row, size_t(at - row));
   }
 }
 

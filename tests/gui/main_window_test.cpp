@@ -390,16 +390,8 @@ class MainWindowTest : public QObject {
 
   void aLongSeriesCostsOnlyItsSeries() {
     // 220 bytes whose header declares 49.7 days: a series of 4.29 million seconds.
-    mvtest::RmBuilder b;
-    b.fileHeader(0, 3);
-    b.properties({.duration = 0xFFFFFFFF, .numStreams = 1});
-    b.mediaProperties({.streamNumber = 0,
-                       .name = "Video Stream",
-                       .mime = "video/x-pn-realvideo",
-                       .typeSpecific = mvtest::realVideoBlock("RV40", 352, 288, 10u << 16)});
-    b.data({{.stream = 0, .timestamp = 0, .length = 200}});
     const std::string rm = dir_.file("long.rm");
-    b.write(rm);
+    mvtest::writeDaysLongFile(rm);
     MainDialog w;
     mvtest::FileDialogRecorder dialogs;
     dialogs.answer(QString::fromStdString(rm));

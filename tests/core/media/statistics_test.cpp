@@ -196,3 +196,17 @@ TEST(PeakWindows, HighestAverageOverConsecutiveInnerSeconds) {
 }
 
 }  // namespace
+
+// The report's rows of seconds are written without printf: the same text as printf's.
+TEST(Statistics, SecondRowsAsPrintfWritesThem) {
+  std::vector<uint32_t> values;
+  for (uint32_t v = 0; v < 200000; ++v) values.push_back(v);
+  for (uint64_t v = 1; v < (uint64_t(1) << 32); v = v * 3 + 7) values.push_back(uint32_t(v));
+  values.push_back(0xFFFFFFFF);
+  for (uint32_t v : values) {
+    char fast[32], slow[48];
+    std::snprintf(slow, sizeof slow, "%.2f", v / 128.0);
+    ASSERT_EQ(std::string(fast, mv::writeSecondCell(fast, v)), slow) << v;
+    ASSERT_EQ(std::string(fast, mv::writeSecondLabel(fast, v)), mv::formatSeconds(v)) << v;
+  }
+}
