@@ -402,6 +402,12 @@ class AvcCutter : public UnitCutter {
     inUnit_ = false;
   }
 
+  void gap(uint64_t n, std::vector<AccessUnit>& out) override {
+    finish(out);
+    finder_ = StartCodeFinder();
+    fed_ += n;
+  }
+
   uint64_t fed() const override { return fed_; }
   StreamInfo info() const override { return syntax_.info(); }
 

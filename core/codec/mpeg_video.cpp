@@ -326,6 +326,13 @@ class StartCodeCutter : public UnitCutter {
     open_ = false;
   }
 
+  void gap(uint64_t n, std::vector<AccessUnit>& out) override {
+    finish(out);
+    finder_ = StartCodeFinder();
+    codeNext_ = false;
+    fed_ += n;
+  }
+
   uint64_t fed() const override { return fed_; }
   StreamInfo info() const override { return stream_.info; }
 

@@ -1,7 +1,10 @@
 #include "codec/picture.h"
 
+#include <algorithm>
+
 #include "codec/bits.h"
 #include "codec/readers.h"
+#include "platform/input_file.h"
 
 namespace mv::codec {
 
@@ -73,6 +76,20 @@ PictureReader::Probe PictureReader::probe(const uint8_t* data, size_t n, uint64_
   // A further look must lie further in the picture, or the caller could loop.
   if (p.readAt <= at || p.readAt >= size) p.readAt = 0;
   return p;
+}
+
+PictureReader::Probe PictureReader::probeFile(InputFile& file, uint64_t at, uint64_t size, size_t readAhead) {
+  uint64_t from = 0;
+  // A reader asks only further in, so the looks end; a few are plenty for any header.
+  for (int look = 0; look < 8 && from < size; ++look) {
+    const size_t n = size_t(std::min<uint64_t>(kHeadBytes, size - from));
+    const uint8_t* data = file.peek(at + from, n, std::max(n, readAhead));
+    if (!data) return {};
+    const Probe p = probe(data, n, from, size);
+    if (p.readAt == 0) return p;
+    from = p.readAt;
+  }
+  return {};
 }
 
 StreamInfo PictureReader::info() const { return state_->reader ? state_->reader->info() : StreamInfo{}; }

@@ -9,6 +9,10 @@
 
 #include "media/video_coding.h"
 
+namespace mv {
+class InputFile;
+}
+
 namespace mv::codec {
 
 enum class PictureType : uint8_t { None, I, P, B };
@@ -57,6 +61,11 @@ class PictureReader {
 
   StreamInfo info() const;
 
+  // The picture of `size` bytes at `at` of `file` read as `probe` reads it, the further looks
+  // included: the one reading of a picture's type and key flag, for walks and frame lists alike.
+  // `readAhead` as InputFile::peek takes it.
+  Probe probeFile(InputFile& file, uint64_t at, uint64_t size, size_t readAhead);
+
  private:
   struct State;
   std::unique_ptr<State> state_;
@@ -84,6 +93,9 @@ class UnitCutter {
   virtual void feed(const uint8_t* data, size_t n, std::vector<AccessUnit>& out) = 0;
   // The end of the stream: the last unit, if any, is appended.
   virtual void finish(std::vector<AccessUnit>& out) = 0;
+  // `n` bytes that are no stream (a hole of a sparse file): the open unit ends before them and
+  // is appended, and the next unit begins at the first cut after them.
+  virtual void gap(uint64_t n, std::vector<AccessUnit>& out) = 0;
   // Bytes fed so far.
   virtual uint64_t fed() const = 0;
   virtual StreamInfo info() const = 0;

@@ -127,11 +127,24 @@ uint32_t freeFormatSize(const uint8_t* p, size_t avail, bool endsHere) {
   return endsHere && avail <= kFreeFormatWindow ? uint32_t(avail) : 0;
 }
 
+// The largest free-format frame: at twice the layer's highest listed rate (encoders write free
+// format for rates above the table, 640 kbit/s Layer III). Larger ones are chance matches, which
+// periodic PCM repeats at every period.
+uint32_t largestFreeFormatFrame(const AudioFrame& f) {
+  const int table = f.version == 1 ? f.layer - 1 : f.layer == 1 ? 3 : 4;
+  const uint32_t bitRate = 2 * uint32_t(kMpegBitRates[table][14]) * 1000;
+  if (f.layer == 1) return (12 * bitRate / uint32_t(f.sampleRate) + 1) * 4;
+  return (f.layer == 3 && f.version != 1 ? 72 : 144) * bitRate / uint32_t(f.sampleRate) + 1;
+}
+
 }  // namespace
 
 bool audioFrameAt(const uint8_t* p, size_t avail, bool endsHere, AudioFrame& f) {
   if (!headerAt(p, avail, f)) return false;
-  if (f.size == 0) f.size = freeFormatSize(p, avail, endsHere);
+  if (f.size == 0) {
+    f.size = freeFormatSize(p, avail, endsHere);
+    if (f.size > largestFreeFormatFrame(f)) f.size = 0;
+  }
   return f.size != 0;
 }
 
@@ -168,6 +181,43 @@ std::string_view audioCodecName(const AudioFrame& f) {
   return {};
 }
 
+namespace {
+
+// One layout within a stream: an E-AC-3 dependent substream carries other channels.
+bool sameLayout(const AudioFrame& a, const AudioFrame& b) { return !b.addsTime || a.channels == b.channels; }
+
+bool sameRun(const AudioFrame& a, const AudioFrame& b) { return sameAudioStream(a, b) && sameLayout(a, b); }
+
+// Whether the frames of the stream `first` opens at `at`, its runs resumed after bytes that
+// are none, cover most of p[0, n): sync patterns turn up by chance in PCM and in other data,
+// and even periodic signals chain them only for a while.
+bool coversMost(const uint8_t* p, size_t n, size_t at, const AudioFrame& first) {
+  const uint8_t syncByte = first.family == AudioFamily::Ac3 ? 0x0B : 0xFF;
+  size_t covered = 0, pos = at;
+  AudioFrame f = first;
+  bool inFrame = true;
+  while (pos < n) {
+    if (n - (pos - covered) < (n + 1) / 2) return false;  // the rest cannot make up half
+    if (inFrame) {
+      covered += std::min<size_t>(f.size, n - pos);
+      pos += f.size;
+      if (pos + kAudioHeaderBytes > n || audioTagAt(p + pos, n - pos)) break;
+      inFrame = audioFrameAt(p + pos, n - pos, true, f) && sameRun(first, f);
+      continue;
+    }
+    const void* hit = std::memchr(p + pos + 1, syncByte, n - pos - 1);
+    if (!hit) break;
+    pos = size_t(static_cast<const uint8_t*>(hit) - p);
+    AudioFrame g;
+    inFrame = audioFrameAt(p + pos, n - pos, true, f) && sameRun(first, f) &&
+              (pos + f.size + kAudioHeaderBytes > n ||
+               (audioFrameAt(p + pos + f.size, n - pos - f.size, true, g) && sameRun(first, g)));
+  }
+  return 2 * covered >= n;
+}
+
+}  // namespace
+
 std::optional<FoundAudio> findAudioStream(const uint8_t* p, size_t n, size_t searchLimit) {
   const size_t limit = searchLimit < n ? searchLimit : n;
   // The next 0xFF (MPEG audio, ADTS) and 0x0B (AC-3) at or after `at`, each searched again only
@@ -201,11 +251,11 @@ std::optional<FoundAudio> findAudioStream(const uint8_t* p, size_t n, size_t sea
         break;
       }
       AudioFrame next;
-      if (!audioFrameAt(p + pos, n - pos, true, next) || !sameAudioStream(first, next)) break;
+      if (!audioFrameAt(p + pos, n - pos, true, next) || !sameRun(first, next)) break;
       ++followers;
       pos += next.size;
     }
-    if (good) return FoundAudio{at, first};
+    if (good && coversMost(p, n, at, first)) return FoundAudio{at, first};
   }
   return std::nullopt;
 }

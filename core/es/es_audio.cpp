@@ -1,10 +1,12 @@
 #include "es/es_audio.h"
 
+#include <algorithm>
 #include <cstring>
 #include <numeric>
 #include <vector>
 
 #include "es/audio_frames.h"
+#include "es/signatures.h"
 #include "media/file_analysis.h"
 #include "media/per_second_series.h"
 #include "platform/input_file.h"
@@ -17,7 +19,8 @@ using es::AudioFrame;
 // A stream with no sync at its start is searched this far for its first frame.
 constexpr size_t kFirstSyncSearch = size_t(1) << 20;
 
-// Where the ID3v2 tags at the start of a file end (0 without tags).
+// Where the ID3v2 tags at the start of a file end (0 without tags); past the end when the last
+// claims more than the file holds.
 uint64_t afterLeadingTags(InputFile& file) {
   uint64_t pos = 0;
   while (file.contains(pos, 10)) {
@@ -66,15 +69,16 @@ class AudioWalk {
       size_t avail = 0;
       const uint8_t* rest = peekUpTo(next, es::kAudioHeaderBytes, avail);
       uint64_t from = pos + 1;  // the sync is lost: the frame is not confirmed
-      if (rest &&
-          (es::audioTagAt(rest, avail) || (avail < es::kAudioHeaderBytes && syncStart(rest, avail)))) {
-        // A tag, or a frame's first bytes cut by the end.
+      const bool hole = file_.zerosUpToHole(next);
+      if (hole || (rest && (es::audioTagAt(rest, avail) ||
+                            (avail < es::kAudioHeaderBytes && syncStart(rest, avail))))) {
+        // A tag, a hole, or a frame's first bytes cut by the end.
         if (!keep(cur, pos)) return LoadResult::fail(LoadFailure::Damaged, pos);
-        if (avail < es::kAudioHeaderBytes) {
+        if (!hole && avail < es::kAudioHeaderBytes) {
           cutShort = true;
           break;
         }
-        from = next + es::id3v2TagSize(rest, avail);
+        from = hole ? next : next + es::id3v2TagSize(rest, avail);
       }
       const uint64_t found = resync(from, stream_, gate);
       if (gate.stopped()) return LoadResult::fail(LoadFailure::Cancelled, from);
@@ -125,8 +129,17 @@ class AudioWalk {
         return kNone;
       }
       if (!gate.at(at)) return kNone;
+      // A hole's zeros hold no sync; they count to no search, and one that runs to the end is
+      // a file never written whole.
+      if (const uint64_t data = file_.dataFrom(at); data > at) {
+        from += data - at;
+        at = data;
+        lostTooLong_ = lostTooLong_ || at == length_;
+        continue;
+      }
       size_t avail = 0;
-      const uint8_t* p = peekUpTo(at, InputFile::kBufferSize, avail);
+      const uint8_t* p =
+          peekUpTo(at, size_t(std::min<uint64_t>(InputFile::kBufferSize, file_.dataUntil(at) - at)), avail);
       if (!p) return kNone;
       const void* hit = std::memchr(p, syncByte, avail);
       if (!hit) {
@@ -185,26 +198,50 @@ std::optional<AudioStreamInfo> audioStreamInfo(const uint8_t* head, size_t n) {
     if (tag >= n - at) return std::nullopt;
     at += size_t(tag);
   }
+  if (es::beginsAsContainer(head + at, n - at)) return std::nullopt;
   const std::optional<es::FoundAudio> found = es::findAudioStream(head + at, n - at, kFirstSyncSearch);
   if (!found) return std::nullopt;
   const AudioFrame& f = found->frame;
   return AudioStreamInfo{es::audioCodecName(f), f.sampleRate, f.channels, f.bitRate};
 }
 
+bool readStreamHead(InputFile& file, StreamHead& head) {
+  head.start = afterLeadingTags(file);
+  head.tagsCut = head.start > file.length();
+  head.bytes.clear();
+  if (file.readFailed()) return false;
+  if (head.tagsCut) return true;
+  // Up to a hole of a sparse file, whose zeros are no stream's bytes.
+  const uint64_t until = file.dataUntil(head.start);
+  head.bytes.resize(size_t(std::min<uint64_t>(until - head.start, kStreamHeadBytes)));
+  if (!file.readAt(head.start, head.bytes.data(), head.bytes.size())) return false;
+  if (until < file.length())
+    while (!head.bytes.empty() && head.bytes.back() == 0) head.bytes.pop_back();
+  return true;
+}
+
 LoadResult walkAudioStream(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control) {
-  const uint64_t start = afterLeadingTags(file);
-  if (file.readFailed()) return LoadResult::fail(LoadFailure::CouldNotRead, 0);
-  // The first frame, as the first bytes show it; the run after junk is confirmed beyond the search.
-  const uint64_t left = start < file.length() ? file.length() - start : 0;
-  std::vector<uint8_t> head(
-      size_t(std::min<uint64_t>(left, kFirstSyncSearch + es::kAudioRunAfterJunk + es::kFreeFormatWindow)));
-  if (!file.readAt(start, head.data(), head.size())) return parseFailure(file.readFailed(), false, start);
-  const std::optional<es::FoundAudio> found = es::findAudioStream(head.data(), head.size(), kFirstSyncSearch);
-  if (!found) return LoadResult::fail(LoadFailure::NotThisFormat, start);
-  head = {};
+  StreamHead head;
+  if (!readStreamHead(file, head)) return LoadResult::fail(LoadFailure::CouldNotRead, head.start);
+  return walkAudioStream(file, head, out, notes, control);
+}
+
+LoadResult walkAudioStream(InputFile& file, StreamHead& head, FileAnalysis& out, WalkNotes& notes,
+                           LoadControl* control) {
+  if (head.tagsCut) {  // a tag cut by the end: the file holds nothing more
+    out.audioUnits.present = true;
+    notes.cutShort = true;
+    return LoadResult::success();
+  }
+  if (es::beginsAsContainer(head.bytes.data(), head.bytes.size()))
+    return LoadResult::fail(LoadFailure::NotThisFormat, head.start);
+  const std::optional<es::FoundAudio> found =
+      es::findAudioStream(head.bytes.data(), head.bytes.size(), kFirstSyncSearch);
+  if (!found) return LoadResult::fail(LoadFailure::NotThisFormat, head.start);
+  head.bytes = {};
   out.audioUnits.present = true;
   AudioWalk walk(file, out.audioUnits);
-  return walk.run(start + found->at, found->frame, control, notes.cutShort);
+  return walk.run(head.start + found->at, found->frame, control, notes.cutShort);
 }
 
 }  // namespace mv

@@ -6,6 +6,8 @@
 #include <new>
 #include <vector>
 
+#include "es/audio_frames.h"
+#include "es/signatures.h"
 #include "media/file_analysis.h"
 #include "platform/byte_order.h"
 #include "platform/input_file.h"
@@ -42,11 +44,16 @@ bool h264Profile(uint8_t profile) {
 }
 
 // The codec a start code at `at` (00 00 01 xx) opens, where it tells one: a sequence header, an
-// HEVC VPS/SPS/AUD, an H.264 SPS of a known profile or an AUD.
+// MPEG-4 visual object sequence or a video object with its layer right after, an HEVC
+// VPS/SPS/AUD, an H.264 SPS of a known profile or an AUD.
 Codec codecOfStartCode(const uint8_t* p, size_t n, size_t at) {
   if (at + 5 > n) return Codec::Unknown;
   const uint8_t c = p[at + 3], next = p[at + 4];
   if (c == 0xB3) return Codec::Mpeg12;
+  // B0 is reserved in MPEG-1/2 and a forbidden NAL header in H.264 and HEVC.
+  if (c == 0xB0) return Codec::Mpeg4Part2;
+  if (c <= 0x1F && at + 8 <= n && next == 0 && p[at + 5] == 0 && p[at + 6] == 1 && (p[at + 7] >> 4) == 2)
+    return Codec::Mpeg4Part2;
   if ((c == 0x40 || c == 0x42 || c == 0x46) && next == 0x01) return Codec::Hevc;
   if ((c & 0x9F) == 0x07 && (c & 0x60) != 0 && h264Profile(next)) return Codec::H264;
   if (c == 0x09 && (next & 0x1F) == 0x10) return Codec::H264;
@@ -80,13 +87,6 @@ Codec searchVideo(const uint8_t* p, size_t n) {
   for (size_t i = startCodeAt(p, n, 0); i < n; i = startCodeAt(p, n, i + 3))
     if (const Codec c = codecOfStartCode(p, n, i); c != Codec::Unknown) return c;
   return Codec::Unknown;
-}
-
-// Reads up to kSearchBytes from the start of the file.
-std::vector<uint8_t> headOf(InputFile& file) {
-  std::vector<uint8_t> head(size_t(std::min<uint64_t>(file.length(), kSearchBytes)));
-  if (!file.readAt(0, head.data(), head.size())) head.clear();
-  return head;
 }
 
 class PictureSeries {
@@ -144,13 +144,38 @@ LoadResult walkStartCodes(InputFile& file, Codec codec, FileAnalysis& out, WalkN
       rated = true;
     }
   };
-  for (uint64_t pos = 0; pos < file.length();) {
-    if (!gate.at(pos)) return LoadResult::fail(LoadFailure::Cancelled, pos);
-    const size_t n = size_t(std::min<uint64_t>(buffer.size(), file.length() - pos));
-    if (!file.readAt(pos, buffer.data(), n)) return LoadResult::fail(LoadFailure::CouldNotRead, pos);
-    cutter->feed(buffer.data(), n, cut);
+  const auto jump = [&](uint64_t from, uint64_t to) {
+    cutter->gap(to - from, cut);
     for (const codec::AccessUnit& u : cut) pictures.add(u);
     cut.clear();
+    pictures.end(from);
+    notes.cutShort = notes.cutShort || to == file.length();
+  };
+  for (uint64_t pos = 0; pos < file.length();) {
+    if (!gate.at(pos)) return LoadResult::fail(LoadFailure::Cancelled, pos);
+    // A hole of a sparse file holds no stream: the picture before it ends where it begins, and
+    // one that runs to the end is a file that was never written whole.
+    if (const uint64_t data = file.dataFrom(pos); data > pos) {
+      jump(pos, data);
+      pos = data;
+      continue;
+    }
+    const uint64_t until = file.dataUntil(pos);
+    const size_t n = size_t(std::min<uint64_t>(buffer.size(), until - pos));
+    if (!file.readAt(pos, buffer.data(), n)) return LoadResult::fail(LoadFailure::CouldNotRead, pos);
+    // The zeros that fill the last block before a hole belong to the hole.
+    size_t fed = n;
+    if (pos + n == until && until < file.length())
+      while (fed > 0 && buffer[fed - 1] == 0) --fed;
+    cutter->feed(buffer.data(), fed, cut);
+    for (const codec::AccessUnit& u : cut) pictures.add(u);
+    cut.clear();
+    pos += n;
+    if (fed < n) {
+      const uint64_t data = file.dataFrom(pos);
+      jump(pos - (n - fed), data);
+      pos = data;
+    }
     if (!sized || !rated) learn();
     pos += n;
   }
@@ -193,6 +218,14 @@ LoadResult walkIvf(InputFile& file, Codec codec, FileAnalysis& out, WalkNotes& n
   uint64_t pos = readU16le(h + 6);
   while (pos < file.length()) {
     if (!gate.at(pos)) return LoadResult::fail(LoadFailure::Cancelled, pos);
+    // Frame headers in a hole are zeros, no frames: stepped over at once, and one that runs to
+    // the end is a file that was never written whole.
+    if (file.zerosUpToHole(pos)) {
+      pos += (file.dataFrom(file.dataUntil(pos)) - pos + kIvfFrameHeader - 1) / kIvfFrameHeader *
+             kIvfFrameHeader;
+      notes.cutShort = notes.cutShort || !file.contains(pos, kIvfFrameHeader);
+      continue;
+    }
     const uint8_t* f = file.peek(pos, kIvfFrameHeader);
     if (!f) {
       notes.cutShort = true;
@@ -206,13 +239,10 @@ LoadResult walkIvf(InputFile& file, Codec codec, FileAnalysis& out, WalkNotes& n
       break;
     }
     TimedUnit unit{ticks, size, 0};
-    const size_t look = size_t(std::min<uint64_t>(size, codec::PictureReader::kHeadBytes));
-    if (const uint8_t* p = look > 0 ? file.peek(data, look) : nullptr) {
-      const codec::PictureReader::Probe probe = reader.probe(p, look, 0, size);
-      const std::string_view type = codec::typeName(probe.type);
-      unit.type = type.empty() ? 0 : uint8_t(type[0]);
-      unit.key = probe.key ? 1 : 0;
-    }
+    const codec::PictureReader::Probe probe = reader.probeFile(file, data, size, InputFile::kBufferSize);
+    const std::string_view type = codec::typeName(probe.type);
+    unit.type = type.empty() ? 0 : uint8_t(type[0]);
+    unit.key = probe.key ? 1 : 0;
     video.add(unit, pos);
     if (video.keepPlaces) video.places.push_back({data, size});
     pos = data + size;
@@ -225,6 +255,7 @@ LoadResult walkIvf(InputFile& file, Codec codec, FileAnalysis& out, WalkNotes& n
 
 ElementaryStreamKind elementaryStreamKind(const uint8_t* head, size_t n) {
   ElementaryStreamKind kind;
+  if (es::beginsAsContainer(head, n)) return kind;
   if (n >= 4 && std::memcmp(head, "DKIF", 4) == 0) {
     kind.video = ivfCodec(head, n);
     kind.ivf = kind.video != Codec::Unknown;
@@ -243,6 +274,8 @@ std::string_view elementaryStreamName(const ElementaryStreamKind& kind) {
   switch (kind.video) {
     case Codec::Mpeg12:
       return kind.mpeg2 ? "MPEG-2 video" : "MPEG-1 video";
+    case Codec::Mpeg4Part2:
+      return "MPEG-4 Visual";
     case Codec::H264:
       return "H.264";
     case Codec::Hevc:
@@ -260,13 +293,16 @@ std::string_view elementaryStreamName(const ElementaryStreamKind& kind) {
 
 std::string elementaryStreamName(const std::string& path) {
   InputFile file;
-  if (!file.open(path)) return {};
-  const std::vector<uint8_t> head = headOf(file);
-  return std::string(elementaryStreamName(elementaryStreamKind(head.data(), head.size())));
+  StreamHead head;
+  if (!file.open(path) || !readStreamHead(file, head)) return {};
+  return std::string(elementaryStreamName(elementaryStreamKind(head.bytes.data(), head.bytes.size())));
 }
 
 bool looksLikeElementaryStream(const uint8_t* head, size_t n) {
   if (ivfCodec(head, n) != Codec::Unknown) return true;
+  if (es::beginsAsContainer(head, n)) return false;
+  // Tags before the audio may run past the head (cover art): the walk reads beyond them.
+  if (es::id3v2TagSize(head, n) > n) return true;
   size_t at = 0;
   if (n >= 4 && head[0] == 0 && head[1] == 0 && head[2] == 0 && head[3] == 1) at = 1;
   if (n >= at + 3 && head[at] == 0 && head[at + 1] == 0 && head[at + 2] == 1) {
@@ -287,11 +323,15 @@ bool looksLikeElementaryStream(const uint8_t* head, size_t n) {
 LoadResult readElementaryStream(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadControl* control,
                                 ElementaryStreamFacts& facts) {
   try {
-    const std::vector<uint8_t> head = headOf(file);
-    if (head.empty() && file.readFailed()) return LoadResult::fail(LoadFailure::CouldNotRead, 0);
-    facts.kind = elementaryStreamKind(head.data(), head.size());
-    if (facts.kind.audio) return walkAudioStream(file, out, notes, control);
+    StreamHead head;
+    if (!readStreamHead(file, head)) return LoadResult::fail(LoadFailure::CouldNotRead, head.start);
+    if (head.tagsCut)
+      facts.kind.audio = AudioStreamInfo{};
+    else
+      facts.kind = elementaryStreamKind(head.bytes.data(), head.bytes.size());
+    if (facts.kind.audio) return walkAudioStream(file, head, out, notes, control);
     if (facts.kind.video == Codec::Unknown) return LoadResult::fail(LoadFailure::NotThisFormat, 0);
+    head.bytes = {};
     out.videoCoding.codec = facts.kind.video;
     return facts.kind.ivf ? walkIvf(file, facts.kind.video, out, notes, control, facts)
                           : walkStartCodes(file, facts.kind.video, out, notes, control, facts);

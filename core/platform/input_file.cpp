@@ -85,6 +85,19 @@ uint64_t InputFile::dataFrom(uint64_t pos) {
   return start;
 }
 
+uint64_t InputFile::dataUntil(uint64_t pos) {
+  if (pos >= length_ || dataFrom(pos) != pos) return std::min(pos, length_);
+  return pos >= dataStart_ && pos < dataEnd_ ? dataEnd_ : length_;
+}
+
+bool InputFile::zerosUpToHole(uint64_t pos) {
+  const uint64_t until = dataUntil(pos);
+  if (until >= length_ || until - pos > kBufferSize) return false;
+  if (until == pos) return true;
+  const uint8_t* p = peek(pos, size_t(until - pos));
+  return p && std::all_of(p, p + (until - pos), [](uint8_t b) { return b == 0; });
+}
+
 uint64_t InputFile::recordsInHole(uint64_t pos, uint64_t head, uint64_t stride, uint64_t limit) {
   if (stride == 0 || pos >= limit || !contains(pos, head)) return 0;
   const uint64_t data = dataFrom(pos);

@@ -47,6 +47,15 @@ class InputFile {
   // the file system cannot tell; length() when only a hole remains.
   uint64_t dataFrom(uint64_t pos);
 
+  // Where the run of data that holds pos ends: the next hole, else length() (also where the
+  // file system cannot tell); pos itself when pos lies in a hole. A read up to there meets no
+  // hole's zeros.
+  uint64_t dataUntil(uint64_t pos);
+
+  // True when pos lies in a hole, or only zeros lie between pos and the next one (the rest of
+  // the file system block a sparse file's data ends in); false at the end of the file.
+  bool zerosUpToHole(uint64_t pos);
+
   // Records of `stride` bytes that start at pos, pos + stride, ... below `limit` and whose first
   // `head` bytes all lie in a hole: a walk that reads a zero header as a record of that stride
   // steps over them at once.

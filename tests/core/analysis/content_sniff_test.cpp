@@ -75,7 +75,10 @@ TEST(ContentSniff, EveryContainerLoadsUnderAWrongNameAsUnderItsOwn) {
 
     std::string stem = m.name;
     std::replace(stem.begin(), stem.end(), '.', '_');
-    for (const char* wrong : {".mpg", ".avi", ".mp4", ""}) {
+    // Every raw stream's suffix too: a container is never taken for a stream by its name.
+    std::vector<std::string> wrongs = {".mpg", ".avi", ".mp4", ""};
+    for (std::string_view s : mv::containerOfType(mv::MEDIA_ES)->suffixes) wrongs.emplace_back(s);
+    for (const std::string& wrong : wrongs) {
       const std::string path = dir.file(stem + wrong);
       std::filesystem::copy_file(own, path, std::filesystem::copy_options::overwrite_existing);
       const bool named = mv::mediaTypeOfPath(path) == m.type;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/file_slot.h"
 #include "fixtures/byte_writer.h"
 #include "media/file_analysis.h"
 #include "media/reader.h"
@@ -245,3 +246,51 @@ TEST(EsAudioDamaged, OtherContainersHeadsAreNoAudioStream) {
 }
 
 }  // namespace
+
+// ID3v2 tags before the audio, however large (cover art), are skipped by their sizes; a tag
+// that claims more than the file holds leaves a file cut short, not another format.
+TEST(EsAudioTags, LeadingTagsOfAnySizeAreSkipped) {
+  if (!mvtest::haveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not installed";
+  mvtest::TempDir dir;
+  const auto tag = [](uint32_t body, bool footer) {
+    Bytes t = {'I',
+               'D',
+               '3',
+               4,
+               0,
+               uint8_t(footer ? 0x10 : 0),
+               uint8_t(body >> 21 & 0x7F),
+               uint8_t(body >> 14 & 0x7F),
+               uint8_t(body >> 7 & 0x7F),
+               uint8_t(body & 0x7F)};
+    t.resize(10 + body, 0xFF);  // sync-like bytes a search would take for frames
+    if (footer) t.insert(t.end(), {'3', 'D', 'I', 4, 0, 0x10, t[6], t[7], t[8], t[9]});
+    return t;
+  };
+  for (const char* encode : {"-c:a libmp3lame -id3v2_version 0 -f mp3 a.mp3", "-c:a aac -f adts a.aac"}) {
+    const std::string cmd = encode;
+    const std::string name = cmd.substr(cmd.rfind(' ') + 1);
+    SCOPED_TRACE(name);
+    mvtest::runCommand("cd '" + dir.path().string() + "' && ffmpeg -v error -y " + kSine + cmd);
+    const Bytes stream = mvtest::readFile(dir.file(name));
+    mv::FileSlot plain;
+    ASSERT_TRUE(plain.open(dir.file(name)).ok());
+    Bytes tagged = tag(1536 * 1024, false);
+    for (const Bytes& more : {tag(3000, true), tag(20, false), stream})
+      tagged.insert(tagged.end(), more.begin(), more.end());
+    for (const char* as : {".mp3", ".aac", ""}) {
+      const std::string path = dir.file(std::string("tagged") + as);
+      mvtest::writeFile(path, tagged);
+      mv::FileSlot slot;
+      ASSERT_TRUE(slot.open(path).ok()) << as;
+      EXPECT_EQ(unitsOf(slot.analysis), unitsOf(plain.analysis)) << as;
+    }
+  }
+  const std::string cut = dir.file("cut.mp3");
+  const Bytes whole = tag(1536 * 1024, false);
+  mvtest::writeFile(cut, Bytes(whole.begin(), whole.begin() + 700000));
+  mv::FileSlot slot;
+  ASSERT_TRUE(slot.open(cut).ok());
+  EXPECT_EQ(slot.analysis.notes, std::vector<std::string>{mv::kNoteCutShort});
+  EXPECT_TRUE(slot.analysis.audioUnits.units.empty());
+}

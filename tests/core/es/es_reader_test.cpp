@@ -3,9 +3,13 @@
 #include "es/es_reader.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <sstream>
 
+#include "analysis/file_slot.h"
 #include "es/es_info.h"
 #include "fixtures/bit_writer.h"
 #include "fixtures/byte_writer.h"
@@ -72,7 +76,8 @@ TEST_F(EsReader, FfmpegStreamsMatchTheProbe) {
     const char* options;
     const char* suffix;
     const char* stream;
-    bool zeroSlack;  // MPEG-2 / HEVC: ffprobe keeps a picture's trailing zero byte
+    bool zeroSlack;            // MPEG-2 / HEVC: ffprobe keeps a picture's trailing zero byte
+    bool rateAssumed = false;  // ffmpeg's MPEG-4 layer declares no fixed rate
   } cases[] = {
       {"-c:v mpeg2video -bf 2 -f mpeg2video", ".m2v", "MPEG-2 video", true},
       {"-c:v mpeg2video -bf 2 -flags +ildct+ilme -top 1 -f mpeg2video", ".m2v", "MPEG-2 video", true},
@@ -81,6 +86,8 @@ TEST_F(EsReader, FfmpegStreamsMatchTheProbe) {
       {"-c:v libx265 -x265-params log-level=none -f hevc", ".hevc", "HEVC", true},
       {"-c:v libvpx -auto-alt-ref 0 -f ivf", ".ivf", "VP8", false},
       {"-c:v libvpx-vp9 -f ivf", ".ivf", "VP9", false},
+      // Named as MP4's: the content tells the stream.
+      {"-c:v mpeg4 -bf 2 -f m4v", ".m4v", "MPEG-4 Visual", false, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.options);
@@ -97,7 +104,8 @@ TEST_F(EsReader, FfmpegStreamsMatchTheProbe) {
     EXPECT_EQ(a.frameWidth, 176);
     EXPECT_EQ(a.frameHeight, 144);
     EXPECT_EQ(a.frameRateMilli, 25000);
-    EXPECT_TRUE(a.notes.empty());
+    EXPECT_EQ(a.notes,
+              c.rateAssumed ? std::vector<std::string>{mv::kNoteRateAssumed} : std::vector<std::string>{});
     const std::vector<Packet> packets = probed(file);
     const std::vector<mv::VideoFrame> got = mv::videoFrames(a);
     ASSERT_EQ(got.size(), packets.size());
@@ -116,6 +124,14 @@ TEST_F(EsReader, FfmpegStreamsMatchTheProbe) {
     for (int s = 0; s < 3; ++s)
       EXPECT_LE(std::abs(int64_t((*a.videoSeries)[mv::kFirstSecond + s]) - seconds[s]), c.zeroSlack ? 25 : 0);
     EXPECT_EQ((*a.audioSeries)[mv::kFirstSecond], 0u);
+    for (const char* name : {c.suffix, ".cmp", ""}) {
+      const std::string copy = dir.file(std::string("opened") + name);
+      std::filesystem::copy_file(file, copy, std::filesystem::copy_options::overwrite_existing);
+      mv::FileSlot slot;
+      ASSERT_TRUE(slot.open(copy).ok()) << name;
+      EXPECT_EQ(slot.mediaType(), mv::MEDIA_ES) << name;
+      EXPECT_EQ(mv::videoFrames(slot.analysis).size(), got.size()) << name;
+    }
     int result = 0;
     const std::string text =
         mvtest::reportOf(dir, mvtest::readFile(file), c.suffix, mv::writeElementaryStreamInfo, &result);
@@ -247,6 +263,84 @@ TEST_F(EsReader, TruncationsLoadOrFailCleanly) {
   }
   for (size_t k = 0; k < 3; ++k)
     EXPECT_TRUE(mv::looksLikeElementaryStream(streams[k].data(), 64)) << names[k];
+}
+
+// A padding OBU before each frame header puts the header past the first KiB: key and type
+// still come from it, as ffprobe's key flags say.
+TEST_F(EsReader, Av1KeyFramesBehindPadding) {
+  if (!mvtest::haveProgram("ffmpeg") || !mvtest::haveProgram("ffprobe")) GTEST_SKIP() << "no ffmpeg";
+  const std::string made = dir.file("made.ivf");
+  int status = 0;
+  mvtest::runCommand(
+      "ffmpeg -v error -y -f lavfi -i testsrc=s=64x48:r=25 -t 2 -c:v libaom-av1 -cpu-used 8 "
+      "-g 10 -f ivf '" +
+          made + "' 2>&1",
+      &status);
+  if (status != 0) GTEST_SKIP() << "no AV1 encoder";
+  std::vector<bool> keys;
+  std::istringstream flags(
+      mvtest::runCommand("ffprobe -v error -show_entries packet=flags -of csv=p=0 '" + made + "'"));
+  for (std::string line; std::getline(flags, line);) keys.push_back(line.find('K') != std::string::npos);
+  // Each frame: its temporal delimiter (2 bytes), then 5,000 bytes of padding OBU.
+  const Bytes in = mvtest::readFile(made);
+  Bytes out(in.begin(), in.begin() + 32);
+  const Bytes padding = [] {
+    Bytes p = {0x7A, 0x88, 0x27};  // type 15 with its size, 5000 as leb128
+    p.resize(3 + 5000, 0x80);
+    return p;
+  }();
+  for (size_t pos = 32; pos + 12 <= in.size();) {
+    const uint32_t size = uint32_t(in[pos]) | uint32_t(in[pos + 1]) << 8 | uint32_t(in[pos + 2]) << 16 |
+                          uint32_t(in[pos + 3]) << 24;
+    const uint32_t grown = size + uint32_t(padding.size());
+    out.insert(out.end(), {uint8_t(grown), uint8_t(grown >> 8), uint8_t(grown >> 16), uint8_t(grown >> 24)});
+    out.insert(out.end(), in.begin() + long(pos) + 4, in.begin() + long(pos) + 14);
+    out.insert(out.end(), padding.begin(), padding.end());
+    out.insert(out.end(), in.begin() + long(pos) + 14, in.begin() + long(pos + 12 + size));
+    pos += 12 + size;
+  }
+  mv::FileAnalysis a;
+  ASSERT_TRUE(load(out, a, "padded.ivf").ok());
+  const std::vector<mv::VideoFrame> got = mv::videoFrames(a);
+  ASSERT_EQ(got.size(), keys.size());
+  for (size_t i = 0; i < got.size(); ++i) {
+    EXPECT_EQ(got[i].key != 0, bool(keys[i])) << i;
+    if (keys[i]) {
+      EXPECT_EQ(got[i].type, 'I') << i;
+    }
+  }
+}
+
+// A stream followed by gigabytes of hole (a sparse file): the same pictures and frames as the
+// stream alone, read at once, and the file noted as cut short.
+TEST_F(EsReader, SparseTailsAreJumped) {
+  if (!mvtest::haveProgram("ffmpeg")) GTEST_SKIP() << "no ffmpeg";
+  const char* const kinds[] = {"-c:v libx264 -f h264 s.264", "-c:v mpeg2video -f mpeg2video s.m2v",
+                               "-c:v libvpx -f ivf s.ivf", "-c:a mp2 -f mp2 s.mp2", "-c:a aac -f adts s.aac"};
+  for (const char* kind : kinds) {
+    const std::string cmd = kind;
+    const std::string name = cmd.substr(cmd.rfind(' ') + 1);
+    SCOPED_TRACE(name);
+    mvtest::runCommand("cd '" + dir.path().string() +
+                       "' && ffmpeg -v error -y -f lavfi -i testsrc=s=64x48:r=25 -f lavfi -i sine -t 1 " +
+                       cmd);
+    mv::FileAnalysis whole, sparse;
+    ASSERT_TRUE(mvtest::load<mv::walkElementaryStream>(dir.file(name), whole).ok());
+    ASSERT_EQ(::truncate(dir.file(name).c_str(), off_t(4) << 30), 0);
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.file(name).c_str(), &st), 0);
+    if (uint64_t(st.st_blocks) * 512 >= uint64_t(1) << 30) GTEST_SKIP() << "no sparse files here";
+    ASSERT_TRUE(mvtest::load<mv::walkElementaryStream>(dir.file(name), sparse).ok());
+    EXPECT_EQ(sparse.notes, std::vector<std::string>{mv::kNoteCutShort});
+    const auto units = [](const mv::TrackUnits& t) {
+      std::vector<std::pair<int64_t, uint32_t>> out;
+      for (const auto& u : t.units) out.push_back({u.ticks, u.bytes});
+      return out;
+    };
+    EXPECT_EQ(units(sparse.videoUnits), units(whole.videoUnits));
+    EXPECT_EQ(units(sparse.audioUnits), units(whole.audioUnits));
+    std::remove(dir.file(name).c_str());
+  }
 }
 
 }  // namespace
