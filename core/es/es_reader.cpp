@@ -177,7 +177,6 @@ LoadResult walkStartCodes(InputFile& file, Codec codec, FileAnalysis& out, WalkN
       pos = data;
     }
     if (!sized || !rated) learn();
-    pos += n;
   }
   cutter->finish(cut);
   for (const codec::AccessUnit& u : cut) pictures.add(u);

@@ -33,12 +33,11 @@ bool beginsAsContainer(const uint8_t* head, size_t n) {
   using namespace std::string_view_literals;
   for (std::string_view box : {"ftyp"sv, "moov"sv, "mdat"sv, "free"sv, "wide"sv, "skip"sv})
     if (at(head, n, 4, box)) return true;
-  for (std::string_view magic :
-       {"\x1A\x45\xDF\xA3"sv, "FLV\x01"sv, "RIFF"sv, ".RMF"sv, "\x00\x00\x01\xBA"sv, "caff"sv, "fLaC"sv,
-        "OggS"sv,
-        // ASF's header object GUID; an MXF header partition pack's key.
-        "\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C"sv,
-        "\x06\x0E\x2B\x34\x02\x05\x01\x01\x0D\x01\x02\x01\x01"sv})
+  for (std::string_view magic : {"\x1A\x45\xDF\xA3"sv, "FLV\x01"sv, "RIFF"sv, ".RMF"sv, "\x00\x00\x01\xBA"sv,
+                                 "caff"sv, "fLaC"sv, "OggS"sv,
+                                 // ASF's header object GUID; an MXF header partition pack's key.
+                                 "\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C"sv,
+                                 "\x06\x0E\x2B\x34\x02\x05\x01\x01\x0D\x01\x02\x01\x01"sv})
     if (at(head, n, 0, magic)) return true;
   if (at(head, n, 0, "FORM") && (at(head, n, 8, "AIFF") || at(head, n, 8, "AIFC"))) return true;
   return transportStream(head, n) || playlist(head, n);

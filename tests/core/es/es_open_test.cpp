@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr const char* kEsSuffixes[] = {".mp3", ".mp2", ".mpa", ".aac", ".ac3", ".eac3",
+constexpr const char* kEsSuffixes[] = {".mp3", ".mp2", ".mpa",  ".aac", ".ac3", ".eac3",
                                        ".m2v", ".264", ".hevc", ".avi", ""};
 
 bool made(const std::string& dir, const std::string& args) {
@@ -31,8 +31,9 @@ TEST(EsOpen, PcmAndUnreadContainersAreNoStream) {
   int k = 0;
   for (const char* signal : signals) {
     for (int rate : {8000, 22050, 44100, 48000}) {
-      const std::string in = "-f lavfi -i " + std::string(signal) + (std::strchr(signal, '=') ? ":" : "=") + "sample_rate=" + std::to_string(rate) +
-                             " -t 1 -ac " + std::to_string(1 + k % 2) + " ";
+      const std::string in = "-f lavfi -i " + std::string(signal) + (std::strchr(signal, '=') ? ":" : "=") +
+                             "sample_rate=" + std::to_string(rate) + " -t 1 -ac " +
+                             std::to_string(1 + k % 2) + " ";
       const std::string name = "pcm" + std::to_string(k++);
       ASSERT_TRUE(made(d, in + name + ".wav")) << signal;
       ASSERT_TRUE(made(d, in + "-f s16le " + name + ".raw")) << signal;
@@ -42,9 +43,10 @@ TEST(EsOpen, PcmAndUnreadContainersAreNoStream) {
   }
   const std::string sine = "-f lavfi -i sine=sample_rate=48000 -t 2 ";
   const std::string av = "-f lavfi -i testsrc=s=96x64:r=25 " + sine;
-  for (const char* other : {"-f aiff tone.aiff", "-f caf tone.caf", "-f flac tone.flac",
-                            "-c:a libvorbis -f ogg tone.ogg", "-c:v mpeg2video -c:a pcm_s24le -f mxf clip.mxf",
-                            "-c:v mpeg2video -c:a mp2 -f hls clip.m3u8", "-c:v mpeg4 -c:a aac -f dash clip.mpd"}) {
+  for (const char* other :
+       {"-f aiff tone.aiff", "-f caf tone.caf", "-f flac tone.flac", "-c:a libvorbis -f ogg tone.ogg",
+        "-c:v mpeg2video -c:a pcm_s24le -f mxf clip.mxf", "-c:v mpeg2video -c:a mp2 -f hls clip.m3u8",
+        "-c:v mpeg4 -c:a aac -f dash clip.mpd"}) {
     const std::string args = other;
     if (made(d, (args.find("-c:v") == std::string::npos ? sine : av) + args))
       files.push_back(args.substr(args.rfind(' ') + 1));

@@ -83,6 +83,8 @@ TEST_F(EsReader, FfmpegStreamsMatchTheProbe) {
       {"-c:v mpeg2video -bf 2 -flags +ildct+ilme -top 1 -f mpeg2video", ".m2v", "MPEG-2 video", true},
       {"-c:v mpeg1video -bf 2 -f mpeg1video", ".m1v", "MPEG-1 video", true},
       {"-c:v libx264 -bf 2 -f h264", ".264", "H.264", false},
+      // Noise: larger than one read of the walk.
+      {"-vf noise=alls=20:allf=t -c:v libx264 -qp 20 -bf 2 -f h264", ".264", "H.264", false},
       {"-c:v libx265 -x265-params log-level=none -f hevc", ".hevc", "HEVC", true},
       {"-c:v libvpx -auto-alt-ref 0 -f ivf", ".ivf", "VP8", false},
       {"-c:v libvpx-vp9 -f ivf", ".ivf", "VP9", false},
