@@ -158,8 +158,21 @@ struct Finding {
   std::string path;
   std::vector<mv::ZeroRun> runs;
   std::optional<mv::BufferCheck> buffer;
+  std::optional<mv::StreamModelGap> unchecked;  // why its buffer was not checked
   bool problem() const { return !runs.empty() || (buffer && !buffer->ok()); }
 };
+
+std::string_view gapName(mv::StreamModelGap gap) {
+  switch (gap) {
+    case mv::StreamModelGap::NotMpeg:
+      return "not-mpeg-1-2";
+    case mv::StreamModelGap::VariableRate:
+      return "variable-rate";
+    case mv::StreamModelGap::NoHeader:
+      break;
+  }
+  return "no-sequence-header";
+}
 
 nlohmann::ordered_json bufferRunsJson(const mv::BufferCheck& check) {
   nlohmann::ordered_json out = nlohmann::ordered_json::array();
@@ -174,7 +187,13 @@ nlohmann::ordered_json bufferRunsJson(const mv::BufferCheck& check) {
 std::string findingsJson(int checked, const std::vector<Finding>& findings, bool stopped,
                          const std::vector<std::string>& unreadable) {
   nlohmann::ordered_json problems = nlohmann::ordered_json::array();
+  nlohmann::ordered_json unchecked = nlohmann::ordered_json::array();
   for (const Finding& f : findings) {
+    if (f.unchecked)
+      unchecked.push_back({{"path", f.path},
+                           {"reason", std::string(gapName(*f.unchecked))},
+                           {"message", std::string(mv::streamModelWhy(*f.unchecked, englishMessages()))}});
+    if (!f.problem()) continue;
     nlohmann::ordered_json p{{"path", f.path}, {"zeroRuns", zeroRunsJson(f.runs)}};
     if (f.buffer) {
       p["bufferPreset"] = mv::bufferPresetName(f.buffer->model.preset);
@@ -188,6 +207,7 @@ std::string findingsJson(int checked, const std::vector<Finding>& findings, bool
   j["checked"] = checked;
   j["problems"] = std::move(problems);
   if (!unreadable.empty()) j["unreadable"] = unreadable;
+  if (!unchecked.empty()) j["bufferUnchecked"] = std::move(unchecked);
   // Paths are bytes on Linux; a name that is not UTF-8 is printed with replacement characters.
   return j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + '\n';
 }
@@ -230,7 +250,7 @@ int checkIntoStream(const std::string& folder, const std::string& output, bool j
   TreeWalk checking(allFormats, [&](const std::string& path, const mv::FindData& entry) {
     printProgress(path, ++checked, total);
     if (const auto id = entry.identity()) treeFiles.push_back(*id);
-    Finding f{path, {}, {}};
+    Finding f{path, {}, {}, {}};
     std::string block;
     try {
       mv::FileSlot slot;
@@ -240,14 +260,18 @@ int checkIntoStream(const std::string& folder, const std::string& output, bool j
       if (const auto model = buffer ? mv::slotModel(slot, *buffer, gap) : std::nullopt) {
         f.buffer.emplace();
         if (!readBufferCheck(slot, *model, *f.buffer).ok()) return true;
+      } else if (buffer) {
+        f.unchecked = gap;
       }
-      if (!json) block = mv::problemBlock(path, *slot.analysis.videoSeries, f.buffer ? &*f.buffer : nullptr);
+      if (!json)
+        block =
+            mv::problemBlock(path, *slot.analysis.videoSeries, f.buffer ? &*f.buffer : nullptr, f.unchecked);
     } catch (const std::bad_alloc&) {
       // One file too large for memory must not end the run over all the others.
       printDiagnostic(path, loadFailureCause(path, mv::LoadResult::fail(mv::LoadFailure::OutOfMemory)));
       return true;
     }
-    if (!f.problem()) return true;
+    if (!f.problem() && !f.unchecked) return true;
     findings.push_back(std::move(f));
     if (json || writeText(block)) return true;
     streamFailed = true;
@@ -255,18 +279,20 @@ int checkIntoStream(const std::string& folder, const std::string& output, bool j
   });
   if (complete && total != 0) complete = checking.Run(folder);
   if (streamFailed) return kExitFailed;
+  const int problemCount =
+      int(std::count_if(findings.begin(), findings.end(), [](const Finding& f) { return f.problem(); }));
 
   if (!complete) {
     mv::showMessage(mv::msg::kBatchStopped);
   } else if (total == 0) {
     mv::showMessage(allFormats ? mv::msg::kBatchNoMediaFiles : mv::msg::kBatchNoRmFiles);
-  } else if (findings.empty()) {
+  } else if (problemCount == 0) {
     mv::showMessage(allFormats ? mv::msg::kBatchNoProblemsAnyFormat : mv::msg::kBatchNoProblems);
   }
   if (json &&
       !writeBytesOutput(output, treeFiles, findingsJson(checked, findings, !complete, counting.unreadable)))
     return kExitFailed;
-  return findingsExitCode(int(findings.size()), counting.unreadable.size());
+  return findingsExitCode(problemCount, counting.unreadable.size());
 }
 
 }  // namespace

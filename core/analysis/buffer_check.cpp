@@ -115,9 +115,11 @@ std::optional<BufferModel> streamModel(const FileSlot& slot, StreamModelGap& gap
     gap = StreamModelGap::NotMpeg;
     return std::nullopt;
   }
-  // The codec record (MP4, Matroska) holds the sequence header; streams carry it in the data.
+  // The codec record holds the sequence header (MP4, Matroska; MPEG-TS/PS: as the walk found it
+  // in the video's PES payload); other streams carry it in the data.
   codec::StreamInfo info = codec::PictureReader(coding).info();
-  if (info.width == 0) info = firstSequenceHeader(slot.analysis.path);
+  const MediaType type = slot.mediaType();
+  if (info.width == 0 && type != MEDIA_TS && type != MEDIA_PS) info = firstSequenceHeader(slot.analysis.path);
   if (info.width == 0 || info.vbvBits == 0) {
     gap = StreamModelGap::NoHeader;
     return std::nullopt;

@@ -15,11 +15,11 @@ constexpr uint64_t kMaxScale = 1024;
 
 }  // namespace
 
-void PesPictures::beginPes(bool stamped, int64_t ticks) {
+void PesPictures::beginPes(bool stamped, int64_t ticks, uint64_t unit) {
   if (rateOnly_) return;
   const uint64_t at = cutter_->fed();
   if (!stamps_.empty() && stamps_.back().end == kOpen) stamps_.back().end = at;
-  if (stamped) stamps_.push_back({at, kOpen, jumps_.place(ticks, kMpegClock)});
+  if (stamped) stamps_.push_back({at, kOpen, ticks, unit});
 }
 
 void PesPictures::payload(const uint8_t* p, size_t n) {
@@ -40,10 +40,11 @@ void PesPictures::take() {
     while (!stamps_.empty() && stamps_.front().end <= at) stamps_.pop_front();
     const bool stamped = !stamps_.empty() && stamps_.front().start <= at;
     const int64_t ticks = stamped ? stamps_.front().ticks : 0;
+    const uint64_t unit = stamped ? stamps_.front().unit : 0;
     if (stamped) stamps_.pop_front();
     stamped_ = stamped_ || stamped;
     if (stamped_)
-      pictures_.push_back({u.start, ticks, stamped, uint8_t(u.key ? 1 : 0),
+      pictures_.push_back({u.start, ticks, unit, stamped, uint8_t(u.key ? 1 : 0),
                            uint8_t(typeName(u.type).empty() ? 0 : typeName(u.type)[0]), u.fields});
   }
   cut_.clear();
@@ -55,7 +56,13 @@ int32_t PesPictures::declaredRateMilli() const {
   return int32_t(std::min<uint64_t>(uint64_t(info.rateNum) * 1000 / info.rateDen, INT32_MAX));
 }
 
-PesPictures::Result PesPictures::finish(TrackUnits& out) {
+int64_t PesPictures::frameTicks() const {
+  const StreamInfo info = cutter_->info();
+  if (info.rateNum == 0 || info.rateDen == 0) return 0;
+  return int64_t((90000 * uint64_t(info.rateDen) + info.rateNum / 2) / info.rateNum);
+}
+
+PesPictures::Result PesPictures::finish(TrackUnits& out, const StampJumps& track) {
   Result r;
   if (rateOnly_) {
     r.frameRateMilli = declaredRateMilli();
@@ -80,7 +87,7 @@ PesPictures::Result PesPictures::finish(TrackUnits& out) {
   }
   field = std::min<uint64_t>(field, uint64_t(INT64_MAX) / 8);
   out.clock = {1, 0, 90000 * scale};
-  out.jumps = jumps_;
+  out.jumps = track;
   for (int64_t& t : out.jumps.at)
     if (int64_t fine = 0; __builtin_mul_overflow(t, int64_t(scale), &fine))
       t = t < 0 ? INT64_MIN / 2 : INT64_MAX / 2;
@@ -89,11 +96,18 @@ PesPictures::Result PesPictures::finish(TrackUnits& out) {
   out.units.clear();
   out.units.reserve(pictures_.size());
   int64_t ticks = 0;
+  // The shift of each picture's PES unit: the pictures come in the order of their units.
+  int64_t shift = 0;
+  size_t nextShift = 0;
   for (size_t i = 0; i < pictures_.size(); ++i) {
     const Picture& p = pictures_[i];
     if (p.stamped) {
-      if (__builtin_mul_overflow(p.ticks, int64_t(scale), &ticks))
-        ticks = p.ticks < 0 ? INT64_MIN / 2 : INT64_MAX / 2;
+      for (; nextShift < track.shifts.size() && track.shifts[nextShift].from <= p.unit; ++nextShift)
+        shift = int64_t(uint64_t(shift) + uint64_t(track.shifts[nextShift].by));
+      int64_t placed = 0;
+      if (__builtin_add_overflow(p.ticks, shift, &placed)) placed = p.ticks;
+      if (__builtin_mul_overflow(placed, int64_t(scale), &ticks))
+        ticks = placed < 0 ? INT64_MIN / 2 : INT64_MAX / 2;
     } else {
       const Picture& before = pictures_[i - 1];  // the first picture kept is stamped
       if (__builtin_add_overflow(ticks, int64_t(field * before.fields), &ticks)) ticks = INT64_MAX / 2;

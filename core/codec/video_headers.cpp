@@ -1,5 +1,6 @@
 #include "codec/video_headers.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "codec/bits.h"
@@ -327,6 +328,24 @@ bool h265VpsTiming(const uint8_t* nal, size_t n, uint32_t& numUnitsInTick, uint3
   numUnitsInTick = units;
   timeScale = scale;
   return true;
+}
+
+std::vector<uint8_t> mpeg12SequenceRecord(const uint8_t* data, size_t n) {
+  constexpr size_t kLongest = 1024;  // a header, its extensions and some user data
+  for (size_t i = 0; i + 3 < n; ++i) {
+    PictureSize size;
+    if (data[i] != 0 || data[i + 1] != 0 || data[i + 2] != 1 || data[i + 3] != 0xB3 ||
+        !mpeg12Sequence(data + i + 4, n - i - 4, size))
+      continue;
+    size_t end = i + 4;
+    for (; end + 3 < n && end - i < kLongest; ++end)
+      if (data[end] == 0 && data[end + 1] == 0 && data[end + 2] == 1 && data[end + 3] != 0xB5 &&
+          data[end + 3] != 0xB2)
+        break;
+    if (end + 3 >= n) end = n;
+    return std::vector<uint8_t>(data + i, data + std::min(end, i + kLongest));
+  }
+  return {};
 }
 
 bool pictureSizeInStream(VideoSyntax syntax, const uint8_t* data, size_t n, PictureSize& out) {

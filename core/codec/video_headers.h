@@ -4,6 +4,7 @@
 // sequence parameter sets (with their cropping). Nothing is decoded beyond those headers.
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace mv {
 
@@ -17,6 +18,11 @@ struct PictureSize {
 // The first sequence header found after a start code (00 00 01) in `data`; false when none is
 // complete there.
 bool pictureSizeInStream(VideoSyntax syntax, const uint8_t* data, size_t n, PictureSize& out);
+
+// The first MPEG-1/2 sequence header in `data` with the extensions and user data after it, from
+// its start code on: what a codec record holds (its bit rate and buffer size among them). Empty
+// when no sequence header is complete there.
+std::vector<uint8_t> mpeg12SequenceRecord(const uint8_t* data, size_t n);
 
 // The first sequence parameter set of an AVCDecoderConfigurationRecord ("avcC", the FLV and
 // Matroska codec private data) or an HEVCDecoderConfigurationRecord ("hvcC").

@@ -138,6 +138,9 @@ LoadResult readFlv(InputFile& file, FlvFile& out, LoadControl* control) {
   // as such tags, of no size.
   uint64_t lostFrom = UINT64_MAX;
   const bool keepPlaces = out.video.keepPlaces;
+  StampJoin join(out.video.clock, 0);
+  join.attach(0, out.video.jumps, out.video.units, out.video.stamps);
+  join.attach(1, out.audio.jumps, out.audio.units, out.audio.stamps);
   try {
     while (file.contains(pos, kTagHeaderSize)) {
       if (!gate.at(pos)) return LoadResult::fail(LoadFailure::Cancelled, pos);
@@ -191,7 +194,7 @@ LoadResult readFlv(InputFile& file, FlvFile& out, LoadControl* control) {
         if (!(avc && (size < 5 || d[1] == 0 || d[1] == 2))) {
           if (out.videoCodec < 0) out.videoCodec = codec;
           const uint32_t header = avc ? 5u : 1u;
-          out.video.addClosingJumps({stamp, size - header, (d[0] >> 4) == kFrameKey ? 1u : 0u}, pos + 4);
+          join.add(0, {stamp, size - header, (d[0] >> 4) == kFrameKey ? 1u : 0u}, pos + 4);
           if (keepPlaces) out.video.places.push_back({data + header, size - header});
         }
       } else if (type == kTagAudio && size >= 1) {
@@ -202,13 +205,23 @@ LoadResult readFlv(InputFile& file, FlvFile& out, LoadControl* control) {
         // The AAC AudioSpecificConfig carries no frame.
         if (!(aac && (size < 2 || d[1] == 0))) {
           if (out.audioFormat < 0) out.audioFormat = d[0];
-          out.audio.addClosingJumps({stamp, size - (aac ? 2u : 1u), 1}, pos + 4);
+          // An AAC frame holds 1024 samples, an MP3 frame 1152, at the tag's rate.
+          if (out.audio.jumps.unitTicks == 0) {
+            static constexpr int64_t kRates[] = {5512, 11025, 22050, 44100};
+            const int format = d[0] >> 4;
+            if (aac || format == 2)
+              out.audio.jumps.unitTicks = (aac ? 1024000 : 1152000) / kRates[(d[0] >> 2) & 3];
+          }
+          join.add(1, {stamp, size - (aac ? 2u : 1u), 1}, pos + 4);
         }
       } else if (type == kTagScript && !metaSeen) {
         std::vector<uint8_t> script(size);
         if (!file.readAt(data, script.data(), size)) break;
         Amf(script.data(), size).metaData(out);
         metaSeen = !out.numbers.empty() || !out.texts.empty();
+        if (const auto rate = out.numbers.find("framerate");
+            rate != out.numbers.end() && rate->second >= 1 && rate->second <= 1000)
+          out.video.jumps.unitTicks = int64_t(1000 / rate->second + 0.5);
       }
       // The previous-tag-size field after the data is not checked: writers get it wrong.
       pos = data + size + kPreviousSizeField;
@@ -216,6 +229,7 @@ LoadResult readFlv(InputFile& file, FlvFile& out, LoadControl* control) {
   } catch (const std::bad_alloc&) {
     return LoadResult::fail(LoadFailure::OutOfMemory, pos);
   }
+  join.finish();
   if (file.readFailed()) return LoadResult::fail(LoadFailure::CouldNotRead, pos);
   return LoadResult::success();
 }

@@ -131,38 +131,186 @@ void addToRun(std::vector<UnitRun>& runs, int64_t ticks, uint32_t bytes) {
   runs.push_back(UnitRun{ticks, 0, bytes, 1});
 }
 
-bool StampJumps::isJump(int64_t from, int64_t to, const UnitClock& clock) {
-  const Int128 step = Int128(to) - from;
-  // The step's length against 10 s and 1 s, on a clock of any direction and scale.
+namespace {
+
+enum class StepKind { Normal, Back, On };
+
+// A step's length against 10 s and 1 s, on a clock of any direction and scale.
+StepKind kindOf(Int128 step, const UnitClock& clock) {
   Int128 scaled = 0;
-  const bool huge = __builtin_mul_overflow(step, clock.mul, &scaled);
+  if (__builtin_mul_overflow(step, clock.mul, &scaled))
+    return (step < 0) != (clock.mul < 0) ? StepKind::Back : StepKind::On;
   const Int128 second = Int128(clock.den);
-  return huge || scaled > 10 * second || scaled < -second;
+  return scaled > 10 * second ? StepKind::On : scaled < -second ? StepKind::Back : StepKind::Normal;
 }
 
-int64_t StampJumps::place(int64_t ticks, const UnitClock& clock) {
-  const auto placed = [&](int64_t t) {
-    int64_t out = 0;
-    return __builtin_add_overflow(t, shift_, &out) ? t : out;
-  };
-  if (!any_) {
-    any_ = true;
-    last_ = ticks;
-    return placed(ticks);
-  }
-  const Int128 step = Int128(ticks) - last_;
-  if (isJump(last_, ticks, clock)) {
-    const Int128 shift = Int128(last_) + step_ - ticks + shift_;
-    if (shift >= INT64_MIN && shift <= INT64_MAX) {
-      shift_ = int64_t(shift);
-      ++count;
-      if (at.size() < kListed) at.push_back(placed(ticks));
+int64_t moved(int64_t t, int64_t shift) {
+  int64_t out = 0;
+  return __builtin_add_overflow(t, shift, &out) ? t : out;
+}
+
+}  // namespace
+
+bool StampJumps::isJump(int64_t from, int64_t to, const UnitClock& clock) {
+  return kindOf(Int128(to) - from, clock) != StepKind::Normal;
+}
+
+int64_t StampJumps::normalStep() const {
+  const Tally* best = nullptr;
+  for (const Tally& t : steps_)
+    if (t.seen > 0 && (!best || t.seen > best->seen)) best = &t;
+  return best ? best->step : unitTicks;
+}
+
+// The most frequent steps stay in the few places there are: a new step takes the place of the
+// least seen one, with its count (so that a step seen often, even late, wins).
+void StampJumps::tally(int64_t step) {
+  Tally* least = &steps_[0];
+  for (Tally& t : steps_) {
+    if (t.seen > 0 && t.step == step) {
+      ++t.seen;
+      return;
     }
-  } else if (step * clock.mul > 0 && step <= INT64_MAX) {  // no overflow: isJump tried it
-    step_ = int64_t(step);
+    if (t.seen < least->seen) least = &t;
   }
-  last_ = ticks;
-  return placed(ticks);
+  least->step = step;
+  ++least->seen;
+}
+
+void StampJumps::shiftFrom(uint64_t from, int64_t by) {
+  const auto it = std::upper_bound(shifts.begin(), shifts.end(), from,
+                                   [](uint64_t f, const Shift& s) { return f < s.from; });
+  shifts.insert(it, Shift{from, by});
+}
+
+void StampJoin::attach(int side, StampJumps& jumps, UnitVector& units, StampBounds& bounds) {
+  sides_[side] = {&jumps, &units, &bounds};
+}
+
+Int128 StampJoin::apart(int64_t a, int64_t b, int64_t wrap) {
+  Int128 d = Int128(a) - b;
+  if (wrap > 0) {
+    d %= wrap;
+    if (d < 0) d += wrap;
+    if (d >= wrap / 2) d -= wrap;
+  }
+  return d;
+}
+
+void StampJoin::settle(Side& s, bool jump) {
+  StampJumps& j = *s.jumps;
+  j.pending_ = false;
+  UnitVector& units = *s.units;
+  if (jump && j.pendingIndex_ < units.size()) {
+    const Int128 delta = Int128(j.pendingBefore_) + j.normalStep() - units[j.pendingIndex_].ticks;
+    Int128 shift = Int128(j.shift_) + delta;
+    bool fits = shift >= INT64_MIN && shift <= INT64_MAX;
+    for (size_t i = j.pendingIndex_; fits && i < units.size(); ++i)
+      fits = Int128(units[i].ticks) + delta >= INT64_MIN && Int128(units[i].ticks) + delta <= INT64_MAX;
+    if (fits) {
+      for (size_t i = j.pendingIndex_; i < units.size(); ++i) units[i].ticks += int64_t(delta);
+      j.shift_ = int64_t(shift);
+      j.placed_ += int64_t(delta);
+      j.shiftFrom(j.pendingIndex_, int64_t(delta));
+      ++j.count;
+      if (j.at.size() < StampJumps::kListed) j.at.push_back(units[j.pendingIndex_].ticks);
+    } else {
+      jump = false;
+    }
+  }
+  if (!jump) j.tally(j.pendingStep_);
+  // The units after the step were held from the bounds until they lay where they stay.
+  for (size_t i = j.pendingIndex_; i < units.size(); ++i) s.bounds->note(units[i].ticks, j.pendingAt_);
+}
+
+int64_t StampJoin::place(Side& self, Side* other, int64_t ticks, uint64_t at, const UnitClock& clock,
+                         int64_t wrap) {
+  StampJumps& j = *self.jumps;
+  StampJumps* o = other ? other->jumps : nullptr;
+  const uint64_t index = self.units->size();
+  // Whether `a`, as placed, lies within 1 s of `b`; past it by more than 1 s.
+  const auto near = [&](int64_t a, int64_t b) {
+    return kindOf(apart(a, b, wrap), clock) == StepKind::Normal &&
+           kindOf(apart(b, a, wrap), clock) == StepKind::Normal;
+  };
+  const auto past = [&](int64_t a, int64_t b) {
+    Int128 scaled = 0;
+    return !__builtin_mul_overflow(apart(a, b, wrap), clock.mul, &scaled) && scaled > Int128(clock.den);
+  };
+  const auto jumpHere = [&] {
+    const Int128 shift = Int128(j.placed_) + j.normalStep() - ticks;
+    if (shift < INT64_MIN || shift > INT64_MAX) return;
+    j.shiftFrom(index, int64_t(shift) - j.shift_);
+    j.shift_ = int64_t(shift);
+    ++j.count;
+    if (j.at.size() < StampJumps::kListed) j.at.push_back(moved(ticks, j.shift_));
+  };
+  if (j.any_) {
+    const Int128 step = Int128(ticks) - j.last_;
+    switch (kindOf(step, clock)) {
+      case StepKind::Back:
+        jumpHere();
+        break;
+      case StepKind::On:
+        if (j.pending_) settle(self, false);
+        if (o && o->pending_ && near(o->pendingBefore_, j.placed_)) {
+          // Both tracks step on from the same moment: the recording's clock restarted.
+          settle(*other, true);
+          jumpHere();
+        } else if (o) {
+          j.pending_ = true;
+          j.pendingIndex_ = index;
+          j.pendingAt_ = at;
+          j.pendingBefore_ = j.placed_;
+          j.pendingStep_ = step > INT64_MAX ? INT64_MAX : int64_t(step);
+        } else if (step <= INT64_MAX) {
+          j.tally(int64_t(step));
+        }
+        break;
+      case StepKind::Normal:
+        if (step * clock.mul > 0) j.tally(int64_t(step));  // no overflow: kindOf tried it
+        break;
+    }
+  }
+  j.any_ = true;
+  j.last_ = ticks;
+  j.placed_ = moved(ticks, j.shift_);
+  if (o) {
+    // Where each track stands: a track whose step waits, at the unit before it.
+    const int64_t here = j.pending_ ? j.pendingBefore_ : j.placed_;
+    if (o->pending_ && past(here, o->pendingBefore_)) settle(*other, false);
+    if (j.pending_ && o->any_ && !o->pending_ && past(o->placed_, j.pendingBefore_)) settle(self, false);
+  }
+  return j.placed_;
+}
+
+void StampJoin::add(int side, TimedUnit unit, uint64_t at) {
+  Side& self = sides_[side];
+  Side* other = sides_[1 - side].jumps ? &sides_[1 - side] : nullptr;
+  unit.ticks = place(self, other, unit.ticks, at, clock_, wrap_);
+  self.units->push_back(unit);
+  if (!self.jumps->pending_) self.bounds->note(unit.ticks, at);
+}
+
+void StampJoin::addAlone(StampJumps& jumps, UnitVector& units, StampBounds& bounds, TimedUnit unit,
+                         uint64_t at, const UnitClock& clock) {
+  Side self{&jumps, &units, &bounds};
+  unit.ticks = place(self, nullptr, unit.ticks, at, clock, 0);
+  units.push_back(unit);
+  bounds.note(unit.ticks, at);
+}
+
+void StampJoin::detach(int side) {
+  Side& s = sides_[side];
+  if (s.jumps && s.jumps->pending_) settle(s, false);
+  s = Side();
+}
+
+void StampJoin::finish() {
+  for (Side& s : sides_) {
+    if (s.jumps && s.jumps->pending_) settle(s, false);
+    s = Side();
+  }
 }
 
 uint64_t TrackUnits::unitCount() const {

@@ -68,25 +68,86 @@ struct StampBounds {
 };
 
 // A track's time stamps closed up where they jump (TS, PS, FLV: joined or spliced recordings, a
-// live stream whose clock restarted), as they come in file order. A step of more than 10 s
-// forward or more than 1 s back is a jump: the stamp after it is placed one normal step (the
-// track's last forward step that was no jump) after the one before, and every later stamp moves
-// with it.
+// live stream whose clock restarted), decided as the units come in file order. A step of more than
+// 1 s back is a jump; one of more than 10 s on is a jump only where the other counted track steps
+// on as far from within 1 s of the same time (the clock restarted), else a hole that stays. The
+// stamp after a jump is placed one normal step (the most common forward step so far, else the
+// unit's duration) after the last counted one, and every later stamp moves with it.
 struct StampJumps {
   static constexpr size_t kListed = 10;
   uint64_t count = 0;
   std::vector<int64_t> at;  // the first kListed jumps: where the stamp after each now lies
+  int64_t unitTicks = 0;    // a frame's or audio frame's duration, where the reader knows it
+  // From unit `from` on (counted units, in order), stamps move by `by` more.
+  struct Shift {
+    uint64_t from;
+    int64_t by;
+  };
+  std::vector<Shift> shifts;
 
-  // `ticks` as placed after the jumps so far, on `clock`.
-  int64_t place(int64_t ticks, const UnitClock& clock);
-  // Whether a step from one stamp to the next, as read, is a jump.
+  // Whether a step from one stamp to the next, as read, is long enough to be a jump.
   static bool isJump(int64_t from, int64_t to, const UnitClock& clock);
+  // The normal step a jump closes to now.
+  int64_t normalStep() const;
 
  private:
+  friend class StampJoin;
+  static constexpr size_t kSteps = 8;  // forward steps tallied (the most frequent ones stay)
+  void tally(int64_t step);
+  void shiftFrom(uint64_t from, int64_t by);
+
   bool any_ = false;
-  int64_t last_ = 0;   // the stamp before, as read
-  int64_t step_ = 0;   // the last forward step that was no jump
-  int64_t shift_ = 0;  // of every stamp from here on
+  int64_t last_ = 0;    // the last counted stamp, as read
+  int64_t placed_ = 0;  // the same, as placed
+  int64_t shift_ = 0;   // of every stamp from here on
+  struct Tally {
+    int64_t step;
+    uint64_t seen;
+  } steps_[kSteps] = {};
+  // A step on of more than 10 s waiting for the other track: from the unit `pendingIndex`.
+  bool pending_ = false;
+  uint64_t pendingIndex_ = 0, pendingAt_ = 0;
+  int64_t pendingBefore_ = 0, pendingStep_ = 0;  // the unit before, as placed; the step, as read
+};
+
+// The counted tracks of one file, whose forward steps are decided together: each unit goes to
+// its track's units and stamp bounds through add(). A track added alone (side -1, or with no
+// partner) has holes where it steps on, jumps where it steps back.
+class StampJoin {
+ public:
+  // `wrap`: where both tracks' stamps come from one wrapping counter (2^33 for MPEG), so that
+  // their times are compared modulo it; 0 for none.
+  StampJoin(const UnitClock& clock, int64_t wrap) : clock_(clock), wrap_(wrap) {}
+  // Track `side` (0 or 1) keeps its units in `units` and `bounds`, decided by `jumps`. Pointers
+  // held until finish().
+  void attach(int side, StampJumps& jumps, UnitVector& units, StampBounds& bounds);
+  bool attached(int side) const { return sides_[side].jumps != nullptr; }
+  // The track of `side` goes on alone (its waiting step a hole).
+  void detach(int side);
+  // Adds a counted unit read as `unit.ticks` at file position `at`, placed after the jumps.
+  void add(int side, TimedUnit unit, uint64_t at);
+  // The same for a track that is not counted with another.
+  static void addAlone(StampJumps& jumps, UnitVector& units, StampBounds& bounds, TimedUnit unit, uint64_t at,
+                       const UnitClock& clock);
+  // The end of the file: steps still waiting are holes.
+  void finish();
+
+ private:
+  struct Side {
+    StampJumps* jumps = nullptr;
+    UnitVector* units = nullptr;
+    StampBounds* bounds = nullptr;
+  };
+  // Places `ticks` of the track; `other` null when alone.
+  static int64_t place(Side& self, Side* other, int64_t ticks, uint64_t at, const UnitClock& clock,
+                       int64_t wrap);
+  // The waiting step of `s` becomes a jump (or, `jump` false, a hole).
+  static void settle(Side& s, bool jump);
+  static Int128 apart(int64_t a, int64_t b, int64_t wrap);
+
+  UnitClock clock_;
+  int64_t wrap_;
+  Side sides_[2];
 };
 
 // A numbered unit: its bytes in the low 31 bits, this bit set when it starts a key frame.
@@ -112,11 +173,6 @@ struct TrackUnits {
   void add(const TimedUnit& unit, uint64_t at) {
     units.push_back(unit);
     stamps.note(unit.ticks, at);
-  }
-  // The same, its time stamp placed after the track's jumps.
-  void addClosingJumps(TimedUnit unit, uint64_t at) {
-    unit.ticks = jumps.place(unit.ticks, clock);
-    add(unit, at);
   }
 };
 

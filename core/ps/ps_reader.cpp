@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <new>
 #include <utility>
@@ -197,8 +198,9 @@ class Walker {
   InputFile& file_;
   PsBytes bytes_;
   PsFile& out_;
-  std::array<int16_t, 512> slot_;    // stream id, or 256 + sub-stream id → index into streams
-  std::vector<StreamState> states_;  // of out_.streams
+  std::array<int16_t, 512> slot_;                 // stream id, or 256 + sub-stream id → index into streams
+  std::deque<StreamState> states_;                // of out_.streams; in place, as join_ holds their units
+  StampJoin join_{kMpegClock, int64_t(1) << 33};  // of the counted video and audio streams
   std::vector<uint8_t> payload_;
   PsVideo* chosenVideo_ = nullptr;
 };
@@ -305,7 +307,23 @@ void Walker::pes(uint64_t pos, uint8_t id, uint64_t total) {
   if (!state.stamp.any) return;
   ++state.unitCount;
   state.unitBytes += unit.bytes;
-  if (state.kept) state.units.addClosingJumps(unit, pos);
+  if (!state.kept) return;
+  if (state.video && state.video->pictures && state.units.jumps.unitTicks == 0)
+    state.units.jumps.unitTicks = state.video->pictures->frameTicks();
+  // The counted streams: the first video and audio, or those asked for (tracks are numbered
+  // as the streams appear).
+  const int asked[2] = {out_.askedVideo, out_.askedAudio};
+  const int found[2] = {out_.videoIndex, out_.audioIndex};
+  int side = -1;
+  for (int k = 0; k < 2; ++k)
+    if (index == (asked[k] != kDefaultTrack ? asked[k] : found[k])) side = k;
+  TrackUnits& u = state.units;
+  if (side < 0) {
+    StampJoin::addAlone(u.jumps, u.units, u.stamps, unit, pos, kMpegClock);
+    return;
+  }
+  if (!join_.attached(side)) join_.attach(side, u.jumps, u.units, u.stamps);
+  join_.add(side, unit, pos);
 }
 
 void Walker::feedPictures(StreamState& s, uint64_t pos, uint64_t n, bool stamped, bool cut) {
@@ -324,7 +342,7 @@ void Walker::feedPictures(StreamState& s, uint64_t pos, uint64_t n, bool stamped
     }
   }
   if (v.pictures->done()) return;
-  v.pictures->beginPes(stamped, s.stamp.last);
+  v.pictures->beginPes(stamped, s.stamp.last, s.units.units.size());
   while (n > 0) {
     size_t got = 0;
     const uint8_t* p = bytes_.span(pos, size_t(std::min<uint64_t>(n, InputFile::kBufferSize)), got);
@@ -361,6 +379,10 @@ void Walker::videoPayload(PsVideo& v, uint64_t pos, uint64_t n, TimedUnit& unit)
     if (pictureSizeInStream(syntax, v.sequence.data(), v.sequence.size(), size) && size.width > 0 &&
         size.height > 0) {
       v.coded = size;
+      // The sequence header as the payload holds it: the codec record that tells the declared
+      // bit rate and buffer.
+      if (syntax == VideoSyntax::Mpeg12)
+        v.coding.config = mpeg12SequenceRecord(v.sequence.data(), v.sequence.size());
       v.sequence.clear();
       v.sequence.shrink_to_fit();
       return;
@@ -493,9 +515,10 @@ LoadResult Walker::run(LoadControl* control) {
   if (file_.readFailed()) return LoadResult::fail(LoadFailure::CouldNotRead, pos);
   out_.form1Sectors = bytes_.form1();
   out_.form2Sectors = bytes_.form2();
+  join_.finish();
   choose();
   if (chosenVideo_ && chosenVideo_->pictures) {
-    const codec::PesPictures::Result r = chosenVideo_->pictures->finish(out_.pictures);
+    const codec::PesPictures::Result r = chosenVideo_->pictures->finish(out_.pictures, out_.video.jumps);
     out_.pictures.present = r.any;
     out_.frameRateMilli = r.frameRateMilli;
     out_.rateAssumed = r.rateAssumed;

@@ -55,12 +55,15 @@ std::string zeroRunBlock(const std::string& path, const PerSecondSeries& video) 
   return out;
 }
 
-std::string problemBlock(const std::string& path, const PerSecondSeries& video, const BufferCheck* buffer) {
+std::string problemBlock(const std::string& path, const PerSecondSeries& video, const BufferCheck* buffer,
+                         std::optional<StreamModelGap> unchecked) {
   std::string out = zeroRunBlock(path, video);
-  if (!buffer || buffer->ok()) return out;
-  if (out.empty()) return printableName(path) + '\n' + bufferRunLines(*buffer) + '\n';
+  std::string more = buffer && !buffer->ok() ? bufferRunLines(*buffer) : std::string();
+  if (unchecked) more += "缓冲区未检查（stream）：" + std::string(streamModelWhy(*unchecked)) + '\n';
+  if (more.empty()) return out;
+  if (out.empty()) return printableName(path) + '\n' + more + '\n';
   out.pop_back();  // the empty line that ends the block
-  return out + bufferRunLines(*buffer) + '\n';
+  return out + more + '\n';
 }
 
 std::string unreadableFolderBlock(const std::string& folder) {
@@ -196,6 +199,7 @@ void BatchCheck::CheckFile(const std::string& path) {
   if (resultIdentity_ && fileIdentity(path) == resultIdentity_) return;
 
   std::string block;
+  bool problem = false;
   try {
     FileSlot slot;
     if (const LoadResult loaded = slot.open(path); !loaded.ok()) {
@@ -203,6 +207,7 @@ void BatchCheck::CheckFile(const std::string& path) {
       return;
     }
     std::optional<BufferCheck> buffer;
+    std::optional<StreamModelGap> unchecked;
     StreamModelGap gap{};
     if (const auto model = bufferPreset_ ? slotModel(slot, *bufferPreset_, gap) : std::nullopt) {
       buffer.emplace();
@@ -210,15 +215,18 @@ void BatchCheck::CheckFile(const std::string& path) {
         ReportLoadFailure(path, read);
         return;
       }
+    } else if (bufferPreset_) {
+      unchecked = gap;
     }
-    block = problemBlock(path, *slot.analysis.videoSeries, buffer ? &*buffer : nullptr);
+    problem = !zeroRunBlock(path, *slot.analysis.videoSeries).empty() || (buffer && !buffer->ok());
+    block = problemBlock(path, *slot.analysis.videoSeries, buffer ? &*buffer : nullptr, unchecked);
   } catch (const std::bad_alloc&) {
     // One file too large for memory must not end the run over all the others.
     ReportLoadFailure(path, LoadResult::fail(LoadFailure::OutOfMemory));
     return;
   }
   if (block.empty()) return;
-  ++problemFiles_;
+  ++(problem ? problemFiles_ : uncheckedFiles_);
   // A finding that cannot be written is counted and reported once the run is over, rather than
   // halting the run with a box in the middle of it.
   if (!AppendBlock(block)) ++unwrittenFiles_;

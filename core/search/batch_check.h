@@ -68,7 +68,10 @@ std::string defaultBatchResultFile();
 std::string zeroRunBlock(const std::string& path, const PerSecondSeries& video);
 // The same block with the runs of a buffer check after the seconds without video, each line
 // naming its kind and preset; empty when neither has a run.
-std::string problemBlock(const std::string& path, const PerSecondSeries& video, const BufferCheck* buffer);
+// `unchecked`: the file's buffer could not be checked against the "stream" model, for this
+// reason (a line of its own: the file is named, not counted a problem).
+std::string problemBlock(const std::string& path, const PerSecondSeries& video, const BufferCheck* buffer,
+                         std::optional<StreamModelGap> unchecked = std::nullopt);
 // The result-file block of a folder the run could not read: its name and why its files are missing.
 std::string unreadableFolderBlock(const std::string& folder);
 // A folder as blocks and messages name it: without the trailing '/' the walk gives it.
@@ -102,7 +105,8 @@ class BatchCheck {
   // Check files of every format, not only those whose silent seconds the original checked.
   void SetAllFormats(bool on) { allFormats_ = on; }
   // Also check each file's decoder buffer against `preset` (not custom); a file with violations
-  // is a problem file. A file whose stream declares no model for "stream" is checked for gaps only.
+  // is a problem file. A file whose stream declares no model for "stream" is checked for gaps
+  // only, and named in the result with the reason.
   void SetBufferPreset(std::optional<BufferPreset> preset) { bufferPreset_ = preset; }
 
   // The Start button. While a run is in progress it only asks that run to stop. Otherwise it
@@ -132,6 +136,8 @@ class BatchCheck {
   int totalFiles() const { return totalFiles_; }
   int checkedFiles() const { return checkedFiles_; }
   int problemFiles() const { return problemFiles_; }
+  // Files named because their buffer could not be checked ("stream" without a declared model).
+  int uncheckedFiles() const { return uncheckedFiles_; }
   // Problem files whose block could not be appended to the result file in this run.
   int unwrittenFiles() const { return unwrittenFiles_; }
   // The folders of this run that could not be read: the run did not check everything.
@@ -150,6 +156,7 @@ class BatchCheck {
   int totalFiles_ = 0;
   int checkedFiles_ = 0;
   int problemFiles_ = 0;
+  int uncheckedFiles_ = 0;
   int unwrittenFiles_ = 0;
   std::vector<std::string> unreadableFolders_;
   std::string resultFile_;  // of the run in progress

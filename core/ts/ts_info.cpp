@@ -25,7 +25,7 @@ int writeTsInfo(const std::string& path, TextFile& out) {
     out.printf("跳过字节：%llu (包之间的无效数据)\n", static_cast<unsigned long long>(ts.skippedBytes));
   if (ts.cutShort) out.write("文件不完整：最后的 PES 包或 TS 包不全\n");
   if (ts.droppedUnits > 0)
-    out.printf("丢弃单元：%llu (中途丢包而不全的 PES 包)\n",
+    out.printf("不全单元：%llu (中途丢包的 PES 包，按所存字节计入)\n",
                static_cast<unsigned long long>(ts.droppedUnits));
 
   out.write("\n节目关联表 (PAT)\n");

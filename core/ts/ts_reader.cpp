@@ -203,7 +203,6 @@ struct VideoPid {
   int pictureKind = -1;                          // firstPictureKind of `picture` once known: no more is kept
   std::unique_ptr<codec::PesPictures> pictures;  // null when the video is not cut into pictures
   bool cut = false;                              // into pictures, not only for its rate
-  StampLine pictureStamp;                        // the PES packets' stamps as they begin
   bool pictureFeed = false;                      // the open PES is a PES packet
 };
 
@@ -220,12 +219,13 @@ struct PidState {
   uint8_t syncWord = kSyncNone;
   uint64_t pesPackets = 0;
   uint64_t startAt = 0;  // file position of the packet that began the PES packet
-  uint64_t dropped = 0;  // PES packets left out for a part lost in the middle of the file
+  uint64_t dropped = 0;  // PES packets missing a part lost in the middle of the file
   UnitVector units;
   StampBounds stamps;
   StampJumps jumps;
   VideoPid* video = nullptr;  // once a PMT lists the PID as video
-  bool taken = false;         // its units went to a track
+  uint16_t pid = 0;
+  bool taken = false;  // its units went to a track
 };
 
 // The head bytes kept: the fixed PES header, then its declared rest and two payload bytes
@@ -280,6 +280,9 @@ class Walker {
   void onPmt(uint16_t pid, const uint8_t* s, size_t n);
   // A stream a PMT lists as video: its PID read as one (once, whichever program lists it first).
   void watchVideo(const TsStream& st, const std::vector<TsStream>& listed, bool cut);
+  // The counted PIDs once the PMTs tell them: the first program's first video and audio, or
+  // the asked tracks' once every PMT has come.
+  void countPids();
   void listTracks();
   void choose();
 
@@ -297,6 +300,10 @@ class Walker {
   std::vector<std::unique_ptr<VideoPid>> videoOf_;  // PID → what is read of it as video
   std::vector<uint16_t> trackPids_;                 // of out_.tracks
   VideoPid* chosenVideo_ = nullptr;
+  // The PIDs of the tracks the series count (video, audio), whose forward steps are decided
+  // together; -1 until a PMT names them.
+  int countedPid_[2] = {-1, -1};
+  StampJoin join_{kMpegClock, int64_t(1) << 33};
   bool gaveUp_ = false;  // a search for the sync byte found none in kResyncLimit bytes
 };
 
@@ -457,6 +464,7 @@ void Walker::onPmt(uint16_t pid, const uint8_t* s, size_t n) {
     i = infoEnd;
   }
   if (first) out_.streams = streams;
+  if (out_.havePmt) countPids();
 }
 
 void Walker::watchVideo(const TsStream& st, const std::vector<TsStream>& listed, bool cut) {
@@ -467,7 +475,6 @@ void Walker::watchVideo(const TsStream& st, const std::vector<TsStream>& listed,
       seen->pictures = std::make_unique<codec::PesPictures>(seen->coding.codec, false);
       seen->cut = true;
       seen->pictureFeed = false;
-      seen->pictureStamp = StampLine();
     }
     return;
   }
@@ -497,6 +504,7 @@ void Walker::pesPayload(uint16_t pid, const uint8_t* p, size_t n, bool unitStart
       index = int32_t(states_.size());
       states_.push_back(std::make_unique<PidState>());
       states_.back()->video = videoOf_[pid].get();
+      states_.back()->pid = pid;
     }
     lastPid_ = pid;
     lastState_ = states_[size_t(index)].get();
@@ -564,8 +572,9 @@ void Walker::feedPictures(const PidState& s, VideoPid& v, const uint8_t* p, size
     if (!v.pictureFeed) return;
     uint64_t raw = 0;
     const bool stamped = mpeg2PesStamp(h + 6, s.headLength - 6, raw);
-    if (stamped) v.pictureStamp.take(raw);
-    v.pictures->beginPes(stamped, v.pictureStamp.last);
+    // Unwrapped as the PES unit's stamp will be; the unit's index, should it be counted.
+    v.pictures->beginPes(stamped, s.stamp.any ? unwrapStamp(s.stamp.last, raw) : int64_t(raw),
+                         s.units.size());
   }
   if (!v.pictureFeed) return;
   // A declared length ends the payload before the packet does.
@@ -601,8 +610,13 @@ void Walker::finishPes(PidState& s, bool atEnd) {
     if (v->coded.width == 0 && !v->sequence.empty() && v->sizeFrom) {
       PictureSize size;
       if (pictureSizeInStream(*v->sizeFrom, v->sequence.data(), v->sequence.size(), size) && size.width > 0 &&
-          size.height > 0)
+          size.height > 0) {
         v->coded = size;
+        // The sequence header as the payload holds it, across packets: the codec record that
+        // tells the declared bit rate and buffer.
+        if (*v->sizeFrom == VideoSyntax::Mpeg12)
+          v->coding.config = mpeg12SequenceRecord(v->sequence.data(), v->sequence.size());
+      }
     }
     // Writers mark key frames with random_access_indicator, or do not: the picture itself tells.
     if (!s.key)
@@ -611,24 +625,56 @@ void Walker::finishPes(PidState& s, bool atEnd) {
   }
   // The time stamp: DTS, else PTS, else the one before.
   if (uint64_t raw; mpeg2PesStamp(h + 6, s.headLength - 6, raw)) s.stamp.take(raw);
-  // Every stamp goes through the jumps, also that of a PES left out below: the frame list's
-  // pictures are placed from every stamped PES, and both must close up alike.
-  const int64_t ticks = s.stamp.any ? s.jumps.place(s.stamp.last, kMpegClock) : 0;
   // Short: fewer bytes than it declares, or (declaring none) a packet lost on the way. Only the
-  // end of the file cuts the file short; a short one before it lost packets and is counted.
+  // end of the file cuts the file short and leaves it out; a short one before it lost packets
+  // and counts the payload the file holds, as its pictures do.
   const uint64_t declared = readU16be(h + 4);
   if (declared > 0 ? s.collected < 6 + declared : s.lost) {
-    if (atEnd && !s.lost)
+    if (atEnd && !s.lost) {
       out_.cutShort = true;
-    else
-      ++s.dropped;
-    return;
+      return;
+    }
+    ++s.dropped;
   }
-  uint64_t bytes = declared > 0 ? 6 + declared : s.collected;
+  uint64_t bytes = declared > 0 ? std::min(s.collected, 6 + declared) : s.collected;
   if (bytes < headerEnd || !s.stamp.any) return;
   bytes = std::min<uint64_t>(bytes - headerEnd, UINT32_MAX);
-  s.units.push_back({ticks, uint32_t(bytes), s.key ? 1u : 0u});
-  s.stamps.note(ticks, s.startAt);
+  if (s.video && s.video->pictures && s.jumps.unitTicks == 0)
+    s.jumps.unitTicks = s.video->pictures->frameTicks();
+  const TimedUnit unit{s.stamp.last, uint32_t(bytes), s.key ? 1u : 0u};
+  const int side = s.pid == countedPid_[0] ? 0 : s.pid == countedPid_[1] ? 1 : -1;
+  if (side < 0) {
+    StampJoin::addAlone(s.jumps, s.units, s.stamps, unit, s.startAt, kMpegClock);
+    return;
+  }
+  if (!join_.attached(side)) join_.attach(side, s.jumps, s.units, s.stamps);
+  join_.add(side, unit, s.startAt);
+}
+
+void Walker::countPids() {
+  int pids[2] = {-1, -1};
+  const bool asked[2] = {out_.askedVideo != kDefaultTrack, out_.askedAudio != kDefaultTrack};
+  if (asked[0] || asked[1]) {
+    if (pmtsMissing_ > 0) return;
+    int number = 0;  // as listTracks numbers them
+    for (const TsProgram& program : out_.programs) {
+      if (program.number == 0 || !program.havePmt) continue;
+      for (const TsStream& st : program.streams) {
+        if (asked[0] && number == out_.askedVideo) pids[0] = st.pid;
+        if (asked[1] && number == out_.askedAudio) pids[1] = st.pid;
+        ++number;
+      }
+    }
+  }
+  for (const TsStream& st : out_.streams) {
+    if (!asked[0] && pids[0] < 0 && st.video) pids[0] = st.pid;
+    if (!asked[1] && pids[1] < 0 && st.audio) pids[1] = st.pid;
+  }
+  for (int side = 0; side < 2; ++side) {
+    if (pids[side] == countedPid_[side]) continue;
+    join_.detach(side);
+    countedPid_[side] = pids[side];
+  }
 }
 
 void Walker::listTracks() {
@@ -780,10 +826,11 @@ LoadResult Walker::run(LoadControl* control) {
     if (gaveUp_ || (pos < file_.length() && !wholePacketAt(pos))) out_.cutShort = true;
     for (size_t pid = 0; pid < kPidCount; ++pid)
       if (slot_[pid] >= 0 && states_[size_t(slot_[pid])]->open) finishPes(*states_[size_t(slot_[pid])], true);
+    join_.finish();
     if (!out_.havePat || !out_.havePmt) return LoadResult::fail(LoadFailure::Damaged, pos);
     choose();
     if (chosenVideo_ && chosenVideo_->pictures) {
-      const codec::PesPictures::Result r = chosenVideo_->pictures->finish(out_.pictures);
+      const codec::PesPictures::Result r = chosenVideo_->pictures->finish(out_.pictures, out_.video.jumps);
       out_.pictures.present = r.any;
       out_.frameRateMilli = r.frameRateMilli;
       out_.rateAssumed = r.rateAssumed;
@@ -853,7 +900,6 @@ LoadResult walkTs(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadCont
   ts.askedAudio = out.askedAudio;
   if (const LoadResult r = readTs(file, ts, control); !r.ok()) return r;
   notes.cutShort = ts.cutShort;
-  notes.unitsDropped = ts.droppedUnits;
   out.tracks = std::move(ts.tracks);
   out.videoTrack = ts.videoTrack;
   out.audioTrack = ts.audioTrack;

@@ -65,7 +65,7 @@ struct TsFile {
   std::vector<Track> tracks;
   int videoTrack = -1, audioTrack = -1, defaultVideo = -1, defaultAudio = -1;
   PictureSize coded;          // of the chosen video, from its sequence header
-  uint64_t droppedUnits = 0;  // the chosen tracks' PES packets left out for a lost packet
+  uint64_t droppedUnits = 0;  // the chosen tracks' PES packets that lost a packet (counted with what is left)
   TrackUnits video;           // one unit a PES packet: the series
   TrackUnits audio;
   codec::TrackCoding coding;  // of the chosen video stream

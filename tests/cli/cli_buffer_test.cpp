@@ -93,4 +93,31 @@ TEST(CliBuffer, BatchCheckListsBufferProblems) {
   EXPECT_NE(text.find("00:00:00 GOP"), std::string::npos) << text;
 }
 
+// "From the stream" for a file whose stream declares no buffer: named in the result and the JSON,
+// with why, and not counted a problem.
+TEST(CliBuffer, BatchCheckNamesFilesWithoutADeclaredBuffer) {
+  if (!mvtest::haveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not installed";
+  mvtest::TempDir dir;
+  const std::string folder = dir.file("media");
+  const std::string clip = folder + "/h264.mp4";
+  mvtest::runCommand("mkdir '" + folder +
+                     "' && ffmpeg -v error -f lavfi -i testsrc=s=64x48:r=25 -t 3 -c:v libx264 '" + clip +
+                     "'");
+  std::string out;
+  ASSERT_EQ(run("check --all-formats --json --buffer stream '" + folder + "' 2>/dev/null", &out), 0) << out;
+  const auto j = nlohmann::json::parse(out.substr(out.find('{')));
+  EXPECT_TRUE(j["problems"].empty());
+  ASSERT_EQ(j["bufferUnchecked"].size(), 1u);
+  EXPECT_EQ(j["bufferUnchecked"][0]["path"], clip);
+  EXPECT_EQ(j["bufferUnchecked"][0]["reason"], "not-mpeg-1-2");
+  for (const std::string& to : {std::string("-"), dir.file("result.txt")}) {
+    EXPECT_EQ(run("check --all-formats --buffer stream -o '" + to + "' '" + folder + "' 2>/dev/null", &out),
+              0);
+    const mvtest::Bytes written = to == "-" ? mvtest::Bytes(out.begin(), out.end()) : mvtest::readFile(to);
+    const std::string text(written.begin(), written.end());
+    EXPECT_NE(text.find(clip + "\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("stream", text.find(clip)), std::string::npos) << text;
+  }
+}
+
 }  // namespace

@@ -4,18 +4,22 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <map>
 #include <optional>
 #include <random>
 #include <sstream>
 
+#include "analysis/buffer_check.h"
+#include "analysis/file_slot.h"
 #include "fixtures/byte_writer.h"
 #include "fixtures/gst_files.h"
 #include "fixtures/loaders.h"
 #include "fixtures/probed_frames.h"
 #include "fixtures/probed_series.h"
 #include "fixtures/text_capture.h"
+#include "media/frames.h"
 #include "ts/ts_info.h"
 
 namespace {
@@ -468,8 +472,9 @@ Bytes withoutMiddlePacket(const Bytes& file, uint16_t pid) {
   return b;
 }
 
-// A packet lost mid-file leaves its PES out, noted and counted; only the end of the file cuts it short.
-TEST_F(TsReader, LostPacketsDropTheirUnitCutFilesAreShort) {
+// A packet lost mid-file leaves its PES with the payload the file holds, counted in the information
+// text; only the end of the file cuts a PES short, and leaves it out.
+TEST_F(TsReader, LostPacketsKeepWhatIsLeftCutFilesAreShort) {
   if (!mvtest::haveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not installed";
   const std::string made = dir.file("made.ts");
   int status = 0;
@@ -488,11 +493,12 @@ TEST_F(TsReader, LostPacketsDropTheirUnitCutFilesAreShort) {
     Bytes bytes;
     std::vector<std::string> notes;
     int videoLost, audioLost;  // units fewer than the clean file's; -1 not compared
+    bool incomplete = false;   // a PES lost a packet
   } cases[] = {
       {"clean", clean, {}, 0, 0},
       // ffmpeg declares no length for video PES: the continuity counter tells.
-      {"video packet lost", withoutMiddlePacket(clean, 0x100), {mv::kNoteUnitsDropped}, 1, 0},
-      {"audio packet lost", withoutMiddlePacket(clean, 0x101), {mv::kNoteUnitsDropped}, 0, 1},
+      {"video packet lost", withoutMiddlePacket(clean, 0x100), {}, 0, 0, true},
+      {"audio packet lost", withoutMiddlePacket(clean, 0x101), {}, 0, 0, true},
       {"cut at 60 %",
        Bytes(clean.begin(), clean.begin() + long(clean.size() * 6 / 10)),
        {mv::kNoteCutShort},
@@ -509,7 +515,7 @@ TEST_F(TsReader, LostPacketsDropTheirUnitCutFilesAreShort) {
       EXPECT_EQ(a.audioUnits.units.size() + size_t(c.audioLost), whole.audioUnits.units.size());
     }
     const std::string text = mvtest::reportOf(dir, c.bytes, ".ts", mv::writeTsInfo);
-    EXPECT_EQ(text.find(mv::utf8ToGbk("丢弃单元：1 (")) != std::string::npos, c.videoLost + c.audioLost == 1);
+    EXPECT_EQ(text.find(mv::utf8ToGbk("不全单元：1 (")) != std::string::npos, c.incomplete);
   }
 }
 
@@ -522,6 +528,106 @@ TEST_F(TsReader, GstreamerFilesMatchTheProbe) {
     if (made == mvtest::GstMade::Missing) GTEST_SKIP() << missing << " not installed";
     if (made == mvtest::GstMade::Yes) expectMatchesProbe(file, 64);
   }
+}
+
+// Zeroed bytes inside a small TS: the series counts what the file holds of each PES, and the frame
+// list's pictures, cut from the same payload, add up to the video series second by second.
+TEST_F(TsReader, DamagedFilesFramesAddUpToTheVideoSeries) {
+  if (!mvtest::haveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not installed";
+  int status = 0;
+  mvtest::runCommand(
+      "ffmpeg -v error -y -f lavfi -i testsrc=s=320x240:r=25 -f lavfi -i sine=r=48000 -t 6 "
+      "-c:v mpeg2video -c:a mp2 '" +
+          path + "' 2>&1",
+      &status);
+  ASSERT_EQ(status, 0);
+  const Bytes clean = mvtest::readFile(path);
+  const struct {
+    size_t at, length;  // in hundredths of the file, bytes
+  } cases[] = {{50, 5000}, {30, 600}, {70, 20000}, {20, 188}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.at);
+    Bytes b = clean;
+    const size_t from = b.size() * c.at / 100;
+    std::fill(b.begin() + long(from), b.begin() + long(std::min(b.size(), from + c.length)), 0);
+    mvtest::writeFile(path, b);
+    mv::FileAnalysis a;
+    a.videoUnits.keepPlaces = true;
+    ASSERT_TRUE(mvtest::load<mv::walkTs>(path, a).ok());
+    std::vector<uint64_t> frames(size_t(a.durationSeconds), 0);
+    for (const mv::VideoFrame& f : mv::videoFrames(a))
+      frames.at(size_t(std::floor(f.seconds + 1e-9))) += f.bytes;
+    for (size_t second = 0; second < frames.size(); ++second)
+      EXPECT_EQ(frames[second], (*a.videoSeries)[8 + second]) << second;
+  }
+}
+
+// Every video PES's header stuffed so that its payload begins 4 bytes before the end of its first
+// TS packet: the sequence headers straddle two packets.
+Bytes straddled(const Bytes& ts, uint16_t video) {
+  std::vector<Bytes> pes;  // the video PES packets, in order
+  std::vector<size_t> firsts;
+  Bytes out;
+  const auto pidOf = [&](size_t at) { return uint16_t(((ts[at + 1] & 0x1F) << 8) | ts[at + 2]); };
+  for (size_t at = 0; at + 188 <= ts.size(); at += 188) {
+    if (pidOf(at) != video) continue;
+    const size_t payload = at + ((ts[at + 3] & 0x20) ? 5 + ts[at + 4] : 4);
+    if (ts[at + 1] & 0x40) pes.emplace_back(), firsts.push_back(at);
+    if (!pes.empty())
+      pes.back().insert(pes.back().end(), ts.begin() + long(payload), ts.begin() + long(at + 188));
+  }
+  size_t next = 0;
+  uint8_t counter = 0;
+  for (size_t at = 0; at + 188 <= ts.size(); at += 188) {
+    if (pidOf(at) != video) {
+      out.insert(out.end(), ts.begin() + long(at), ts.begin() + long(at + 188));
+      continue;
+    }
+    if (next >= firsts.size() || firsts[next] != at) continue;
+    Bytes p = pes[next++];
+    const size_t stuffing = 180 - 9 - p[8];
+    p.insert(p.begin() + 9 + p[8], stuffing, 0xFF);
+    p[8] = uint8_t(p[8] + stuffing);
+    if (const size_t length = size_t(p[4] << 8 | p[5]); length > 0)
+      p[4] = uint8_t((length + stuffing) >> 8), p[5] = uint8_t(length + stuffing);
+    for (size_t i = 0; i < p.size(); i += 184) {
+      const size_t n = std::min<size_t>(184, p.size() - i);
+      out.insert(out.end(), {0x47, uint8_t((i == 0 ? 0x40 : 0) | (video >> 8)), uint8_t(video),
+                             uint8_t((n < 184 ? 0x30 : 0x10) | (counter++ & 15))});
+      if (n < 184) {
+        out.push_back(uint8_t(183 - n));
+        if (n < 183) out.push_back(0), out.insert(out.end(), 182 - n, 0xFF);
+      }
+      out.insert(out.end(), p.begin() + long(i), p.begin() + long(i + n));
+    }
+  }
+  return out;
+}
+
+TEST_F(TsReader, StreamBufferModelFromSequenceHeadersAcrossPackets) {
+  if (!mvtest::haveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not installed";
+  int status = 0;
+  mvtest::runCommand(
+      "ffmpeg -v error -y -f lavfi -i testsrc=s=64x48:r=25 -t 2 -c:v mpeg2video -b:v 400k "
+      "-maxrate 800k -bufsize 1000k '" +
+          path + "' 2>&1",
+      &status);
+  ASSERT_EQ(status, 0);
+  mv::FileSlot clean;
+  ASSERT_TRUE(clean.open(path).ok());
+  mv::StreamModelGap gap{};
+  const std::optional<mv::BufferModel> want = mv::streamModel(clean, gap);
+  ASSERT_TRUE(want);
+  EXPECT_EQ(want->rate, 800000u);
+  const std::string shifted = dir.file("shifted.ts");
+  mvtest::writeFile(shifted, straddled(mvtest::readFile(path), 0x100));
+  mv::FileSlot slot;
+  ASSERT_TRUE(slot.open(shifted).ok());
+  EXPECT_EQ(slot.analysis.frameWidth, 64);
+  const std::optional<mv::BufferModel> got = mv::streamModel(slot, gap);
+  ASSERT_TRUE(got);
+  EXPECT_EQ(got->rate, want->rate);
+  EXPECT_EQ(got->bits, want->bits);
 }
 
 }  // namespace
