@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "analysis/containers.h"
+#include "es/signatures.h"
 #include "platform/messages.h"
 
 namespace mv {
@@ -23,6 +24,18 @@ struct Language {
 };
 
 std::string notThisFormat(const std::string& path, Language tr) {
+  // A format this program does not read is named, whatever the file is called.
+  uint8_t head[64];
+  ssize_t got = -1;
+  if (const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY); fd >= 0) {
+    got = ::read(fd, head, sizeof head);
+    ::close(fd);
+  }
+  if (const std::string_view unread = got > 0 ? es::unreadFormatName(head, size_t(got)) : std::string_view();
+      !unread.empty()) {
+    if (tr.english) return std::string(unread) + ": not a file this program reads";
+    return std::string(unread) + "：本程序不读取此类文件";
+  }
   if (const Container* c = containerOfPath(path)) {
     if (tr.english)
       return std::string(c->nameTakesAn ? "not an " : "not a ") + std::string(c->displayName) + " file";
