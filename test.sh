@@ -75,8 +75,10 @@ for a in "libmp3lame -q:a 4 -f mp3 sample.mp3" "mp2 -f mp2 sample.mp2" "aac -f a
   "ac3 -f ac3 sample.ac3" "eac3 -f eac3 sample.eac3"; do
   ffmpeg -loglevel error -y -f lavfi -i sine=r=8000 -t 0.3 -c:a ${a% *} "$seeds/${a##* }"
 done
+# PCM, whose chance sync patterns must not make an audio stream.
+ffmpeg -loglevel error -y -f lavfi -i sine=r=8000:beep_factor=4 -t 0.3 "$seeds/sample.wav"
 for es in "mpeg2video -f mpeg2video sample.m2v" "libx264 -f h264 sample.264" "libx265 -f hevc sample.hevc" \
-  "libvpx-vp9 -f ivf sample.ivf"; do
+  "libvpx-vp9 -f ivf sample.ivf" "mpeg4 -f m4v sample.m4v"; do
   set -- $es
   ffmpeg -loglevel error -y -f lavfi -i testsrc=s=32x32:r=25 -t 1 -c:v "$1" "$2" "$3" "$seeds/$4" || true
 done

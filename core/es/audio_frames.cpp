@@ -235,9 +235,10 @@ std::optional<FoundAudio> findAudioStream(const uint8_t* p, size_t n, size_t sea
     if (at >= limit) break;
     AudioFrame first;
     if (!audioFrameAt(p + at, n - at, true, first)) continue;
-    // Follow the run of frames from here.
+    // Follow the run of frames from here: a stream that opens the bytes with a run of its own
+    // is one; one found further in must also cover most of them.
     const int needFollowers = at == 0 ? 1 : 2;
-    const size_t needSpan = at == 0 ? 0 : kAudioRunAfterJunk;
+    const size_t needSpan = kAudioRunAfterJunk;
     size_t pos = at + first.size;
     int followers = 0;
     bool good = false;
@@ -255,7 +256,7 @@ std::optional<FoundAudio> findAudioStream(const uint8_t* p, size_t n, size_t sea
       ++followers;
       pos += next.size;
     }
-    if (good && coversMost(p, n, at, first)) return FoundAudio{at, first};
+    if (good && (at == 0 || coversMost(p, n, at, first))) return FoundAudio{at, first};
   }
   return std::nullopt;
 }

@@ -66,10 +66,11 @@ class AudioWalk {
         cur = following;
         continue;
       }
+      // Asked first: its look may refill the buffer `rest` points into.
+      const bool hole = file_.zerosUpToHole(next);
       size_t avail = 0;
       const uint8_t* rest = peekUpTo(next, es::kAudioHeaderBytes, avail);
       uint64_t from = pos + 1;  // the sync is lost: the frame is not confirmed
-      const bool hole = file_.zerosUpToHole(next);
       if (hole || (rest && (es::audioTagAt(rest, avail) ||
                             (avail < es::kAudioHeaderBytes && syncStart(rest, avail))))) {
         // A tag, a hole, or a frame's first bytes cut by the end.
@@ -215,7 +216,8 @@ bool readStreamHead(InputFile& file, StreamHead& head) {
   const uint64_t until = file.dataUntil(head.start);
   head.bytes.resize(size_t(std::min<uint64_t>(until - head.start, kStreamHeadBytes)));
   if (!file.readAt(head.start, head.bytes.data(), head.bytes.size())) return false;
-  if (until < file.length())
+  // The zeros that fill the last block before a hole are the hole's.
+  if (until < file.length() && head.start + head.bytes.size() == until)
     while (!head.bytes.empty() && head.bytes.back() == 0) head.bytes.pop_back();
   return true;
 }

@@ -35,7 +35,7 @@ bool beginsAsContainer(const uint8_t* head, size_t n) {
   using namespace std::string_view_literals;
   for (std::string_view box : {"ftyp"sv, "moov"sv, "mdat"sv, "free"sv, "wide"sv, "skip"sv})
     if (at(head, n, 4, box)) return true;
-  for (std::string_view magic : {"\x1A\x45\xDF\xA3"sv, "FLV\x01"sv, "RIFF"sv, ".RMF"sv, "\x00\x00\x01\xBA"sv,
+  for (std::string_view magic : {"\x1A\x45\xDF\xA3"sv, "FLV"sv, "RIFF"sv, ".RMF"sv, "\x00\x00\x01\xBA"sv,
                                  // ASF's header object GUID.
                                  "\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C"sv})
     if (at(head, n, 0, magic)) return true;

@@ -156,25 +156,22 @@ bool StampJumps::isJump(int64_t from, int64_t to, const UnitClock& clock) {
 }
 
 int64_t StampJumps::normalStep() const {
-  const Tally* best = nullptr;
-  for (const Tally& t : steps_)
-    if (t.seen > 0 && (!best || t.seen > best->seen)) best = &t;
-  return best ? best->step : unitTicks;
+  int64_t best = unitTicks;
+  const Tally* bestTally = nullptr;
+  for (const auto& [step, t] : steps_)
+    if (!bestTally || t.seen > bestTally->seen || (t.seen == bestTally->seen && t.first < bestTally->first)) {
+      best = step;
+      bestTally = &t;
+    }
+  return best;
 }
 
-// The most frequent steps stay in the few places there are: a new step takes the place of the
-// least seen one, with its count (so that a step seen often, even late, wins).
 void StampJumps::tally(int64_t step) {
-  Tally* least = &steps_[0];
-  for (Tally& t : steps_) {
-    if (t.seen > 0 && t.step == step) {
-      ++t.seen;
-      return;
-    }
-    if (t.seen < least->seen) least = &t;
+  if (const auto it = steps_.find(step); it != steps_.end()) {
+    ++it->second.seen;
+  } else if (steps_.size() < kSteps) {
+    steps_.emplace(step, Tally{1, steps_.size()});
   }
-  least->step = step;
-  ++least->seen;
 }
 
 void StampJumps::shiftFrom(uint64_t from, int64_t by) {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <unordered_map>
 #include <vector>
 
 #include "media/load.h"
@@ -92,7 +93,8 @@ struct StampJumps {
 
  private:
   friend class StampJoin;
-  static constexpr size_t kSteps = 8;  // forward steps tallied (the most frequent ones stay)
+  // Distinct forward steps counted; stamps with more (jitter) keep the first ones.
+  static constexpr size_t kSteps = 4096;
   void tally(int64_t step);
   void shiftFrom(uint64_t from, int64_t by);
 
@@ -101,9 +103,10 @@ struct StampJumps {
   int64_t placed_ = 0;  // the same, as placed
   int64_t shift_ = 0;   // of every stamp from here on
   struct Tally {
-    int64_t step;
     uint64_t seen;
-  } steps_[kSteps] = {};
+    uint64_t first;  // the order it was first seen in: the earlier of two as common wins
+  };
+  std::unordered_map<int64_t, Tally> steps_;
   // A step on of more than 10 s waiting for the other track: from the unit `pendingIndex`.
   bool pending_ = false;
   uint64_t pendingIndex_ = 0, pendingAt_ = 0;

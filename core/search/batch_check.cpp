@@ -115,6 +115,7 @@ BatchOutcome BatchCheck::OnStart(const std::string& sourceFolder, const std::str
   resultIdentity_.reset();
   resultRefused_ = false;
   problemFiles_ = 0;
+  uncheckedFiles_ = 0;
   checkedFiles_ = 0;
   totalFiles_ = 0;
   unwrittenFiles_ = 0;
@@ -166,7 +167,8 @@ BatchOutcome BatchCheck::OnStart(const std::string& sourceFolder, const std::str
   // A result file that lacks findings is not handed out as if it were complete.
   if (unwrittenFiles_ != 0) {
     ReportResultFailure(BatchResultFailure::FindingsUnwritten);
-  } else if (problemFiles_ != 0) {
+  } else if (problemFiles_ != 0 || uncheckedFiles_ != 0) {
+    // Files whose buffer could not be checked are named there too.
     openWithShell(resultFile_);
   }
   return outcome;

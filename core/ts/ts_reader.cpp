@@ -269,8 +269,9 @@ class Walker {
   void packet(const uint8_t* p);
   // `counter`: the packet's continuity counter, -1 where the writer marks a discontinuity.
   void pesPayload(uint16_t pid, const uint8_t* p, size_t n, bool unitStart, bool key, int counter);
-  // `atEnd`: the end of the file closes it, not the next PES.
-  void finishPes(PidState& s, bool atEnd);
+  // `atEnd`: the end of the file closes it, not the next PES; `atJoin`: the next recording of a
+  // joined file begins after it. A PES cut short by either is no unit.
+  void finishPes(PidState& s, bool atEnd, bool atJoin = false);
   // Whether the PES that the packet payload `p` begins starts with a time stamp that jumps from
   // that of the PES `s` has open.
   bool beginsRecording(const PidState& s, const uint8_t* p, size_t n) const;
@@ -516,11 +517,15 @@ void Walker::pesPayload(uint16_t pid, const uint8_t* p, size_t n, bool unitStart
       s.lastCounter >= 0 && counter >= 0 && counter != s.lastCounter && counter != ((s.lastCounter + 1) & 15);
   // Recordings joined end to end (cat a.ts b.ts) restart every counter: a skip on the packet
   // that begins a PES whose time stamp jumps begins the next recording, and the PES before it
-  // ended with its own.
-  if (skipped && !(unitStart && !s.lost && s.open && beginsRecording(s, p, n))) s.lost = true;
+  // ended with its own; one that ends short of its declared length there was cut by the join,
+  // whatever the counters happen to say.
+  const uint64_t declared = s.headLength >= 6 ? readU16be(s.head + 4) : 0;
+  const bool endsShort = declared > 0 && s.collected < 6 + declared;
+  const bool join = (skipped || endsShort) && unitStart && !s.lost && s.open && beginsRecording(s, p, n);
+  if (skipped && !join) s.lost = true;
   s.lastCounter = counter;
   if (unitStart) {
-    if (s.open) finishPes(s, false);
+    if (s.open) finishPes(s, false, join);
     s.open = true;
     s.lost = false;
     s.startAt = packetAt_;
@@ -597,7 +602,7 @@ bool Walker::beginsRecording(const PidState& s, const uint8_t* p, size_t n) cons
   return StampJumps::isJump(from, unwrapStamp(from, after), kMpegClock);
 }
 
-void Walker::finishPes(PidState& s, bool atEnd) {
+void Walker::finishPes(PidState& s, bool atEnd, bool atJoin) {
   s.open = false;
   const uint8_t* h = s.head;
   if (s.headLength < 9 || h[0] != 0 || h[1] != 0 || h[2] != 1) return;  // not a PES packet
@@ -605,6 +610,8 @@ void Walker::finishPes(PidState& s, bool atEnd) {
   if (s.pesPackets++ == 0) {
     s.syncWord = headerEnd <= s.headLength ? syncWordOf(h + headerEnd, s.headLength - size_t(headerEnd))
                                            : uint8_t(kSyncOther);
+    // A private stream's first PES may tell the audio the series count.
+    if (out_.havePmt && countedPid_[1] < 0) countPids();
   }
   if (VideoPid* v = s.video) {
     if (v->coded.width == 0 && !v->sequence.empty() && v->sizeFrom) {
@@ -625,13 +632,14 @@ void Walker::finishPes(PidState& s, bool atEnd) {
   }
   // The time stamp: DTS, else PTS, else the one before.
   if (uint64_t raw; mpeg2PesStamp(h + 6, s.headLength - 6, raw)) s.stamp.take(raw);
-  // Short: fewer bytes than it declares, or (declaring none) a packet lost on the way. Only the
-  // end of the file cuts the file short and leaves it out; a short one before it lost packets
-  // and counts the payload the file holds, as its pictures do.
+  // Short: fewer bytes than it declares, or (declaring none) a packet lost on the way. One cut
+  // by the end of the file (which is then cut short) or by the join of two recordings is left
+  // out; one that lost packets in between counts the payload the file holds, as its pictures do.
   const uint64_t declared = readU16be(h + 4);
   if (declared > 0 ? s.collected < 6 + declared : s.lost) {
-    if (atEnd && !s.lost) {
-      out_.cutShort = true;
+    const bool cutByEnd = atEnd && (declared > 0 || !s.lost);
+    if (cutByEnd || (atJoin && !s.lost)) {
+      out_.cutShort = out_.cutShort || cutByEnd;
       return;
     }
     ++s.dropped;
@@ -666,9 +674,23 @@ void Walker::countPids() {
       }
     }
   }
+  bool audioOpen = !asked[1];
   for (const TsStream& st : out_.streams) {
     if (!asked[0] && pids[0] < 0 && st.video) pids[0] = st.pid;
-    if (!asked[1] && pids[1] < 0 && st.audio) pids[1] = st.pid;
+    if (!audioOpen || pids[1] >= 0) continue;
+    bool audio = st.audio;
+    // A private stream is audio when its first PES opens with an audio sync word: until that
+    // PES has come, the counted audio is not known.
+    if (st.streamType == 0x06 && !audio) {
+      const int32_t index = slot_[st.pid];
+      const PidState* state = index >= 0 ? states_[size_t(index)].get() : nullptr;
+      if (!state || state->pesPackets == 0) {
+        audioOpen = false;
+        continue;
+      }
+      audio = state->syncWord >= kSyncAdts && state->syncWord <= kSyncLatm;
+    }
+    if (audio) pids[1] = st.pid;
   }
   for (int side = 0; side < 2; ++side) {
     if (pids[side] == countedPid_[side]) continue;

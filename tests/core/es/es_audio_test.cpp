@@ -294,3 +294,36 @@ TEST(EsAudioTags, LeadingTagsOfAnySizeAreSkipped) {
   EXPECT_EQ(slot.analysis.notes, std::vector<std::string>{mv::kNoteCutShort});
   EXPECT_TRUE(slot.analysis.audioUnits.units.empty());
 }
+
+// A stream that opens with its own frames is one, whatever follows it: a layout or a rate that
+// changes, a large tag appended (cover art).
+TEST(EsAudioTags, StreamsThatOpenWithFramesAreOneWhateverFollows) {
+  if (!mvtest::haveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not installed";
+  mvtest::TempDir dir;
+  Bytes art = {'I', 'D', '3', 4, 0, 0, 0, 0x40, 0, 0};  // 1 MiB of tag body
+  art.resize(art.size() + (size_t(1) << 20), 0xFF);
+  const struct {
+    const char* first;
+    const char* then;
+    const char* name;
+  } cases[] = {
+      {"-t 2 -ac 2 -c:a ac3 -f ac3", "-t 20 -ac 6 -c:a ac3 -f ac3", "joined.ac3"},
+      {"-t 1 -ar 44100 -c:a libmp3lame -f mp3", "-t 30 -ar 48000 -c:a libmp3lame -f mp3", "joined.mp3"},
+      {"-t 2 -c:a libmp3lame -id3v2_version 0 -f mp3", nullptr, "tagged.mp3"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Bytes joined;
+    for (const char* part : {c.first, c.then}) {
+      const std::string file = dir.file("part");
+      if (part)
+        mvtest::runCommand("ffmpeg -v error -y -f lavfi -i sine=r=48000 " + std::string(part) + " '" + file +
+                           "'");
+      const Bytes b = part ? mvtest::readFile(file) : art;
+      joined.insert(joined.end(), b.begin(), b.end());
+    }
+    mvtest::writeFile(dir.file(c.name), joined);
+    mv::FileSlot slot;
+    EXPECT_TRUE(slot.open(dir.file(c.name)).ok());
+  }
+}

@@ -270,6 +270,16 @@ TEST_F(BatchCheckTest, SecondRunTruncatesTheResultFile) {
   EXPECT_EQ(check.problemFiles(), 0) << "counters start again with each run";
 }
 
+TEST_F(BatchCheckTest, FilesWhoseBufferIsNotCheckedAreNamedInEveryRun) {
+  put("a.rm", rmFile(5));
+  check.SetBufferPreset(mv::BufferPreset::Stream);  // RealVideo declares no buffer
+  for (int run = 0; run < 2; ++run) {
+    EXPECT_EQ(start(), mv::BatchOutcome::NoProblems);
+    EXPECT_EQ(check.uncheckedFiles(), 1);
+  }
+  EXPECT_EQ(opened, (std::vector<std::string>{result, result})) << "the names are in the result file";
+}
+
 TEST_F(BatchCheckTest, UnreadableFileShowsItsMessageAndTheRunGoesOn) {
   put("a_bad.rm", RmBuilder().raw({'n', 'o', 't', ' ', 'r', 'm', 0, 0, 0, 0, 0, 0}));
   put("b.rm", rmFile(5, {2}));

@@ -519,6 +519,41 @@ TEST_F(TsReader, LostPacketsKeepWhatIsLeftCutFilesAreShort) {
   }
 }
 
+// A recording cut inside an audio PES and another put after it (cat): the cut PES is no unit,
+// as at the end of a file.
+TEST_F(TsReader, APesCutWhereTheNextRecordingBeginsIsLeftOut) {
+  if (!mvtest::haveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not installed";
+  Bytes parts[2];
+  for (int i = 0; i < 2; ++i) {
+    const std::string made = dir.file("part" + std::to_string(i) + ".ts");
+    int status = 0;
+    mvtest::runCommand("ffmpeg -v error -y -f lavfi -i testsrc=s=64x48:r=25 -f lavfi -i sine=r=48000 -t " +
+                           std::to_string(6 - 3 * i) + " -c:v mpeg2video -c:a mp2 -b:a 192k '" + made +
+                           "' 2>&1",
+                       &status);
+    ASSERT_EQ(status, 0);
+    parts[i] = mvtest::readFile(made);
+  }
+  // Just after the first packet of the first part's last audio PES.
+  size_t cut = 0;
+  for (size_t at = 0; at + 188 <= parts[0].size(); at += 188)
+    if (((parts[0][at + 1] & 0x1F) << 8 | parts[0][at + 2]) == 0x101 && (parts[0][at + 1] & 0x40))
+      cut = at + 188;
+  ASSERT_GT(cut, 0u);
+  parts[0].resize(cut);
+  size_t alone = 0;
+  for (const Bytes& part : parts) {
+    mv::FileAnalysis a;
+    ASSERT_TRUE(load(part, a).ok());
+    alone += a.audioUnits.units.size();
+  }
+  Bytes joined = parts[0];
+  joined.insert(joined.end(), parts[1].begin(), parts[1].end());
+  mv::FileAnalysis a;
+  ASSERT_TRUE(load(joined, a).ok());
+  EXPECT_EQ(a.audioUnits.units.size(), alone);
+}
+
 TEST_F(TsReader, GstreamerFilesMatchTheProbe) {
   for (const mvtest::GstRemux& c : {mvtest::kGstH264Aac, mvtest::kGstMpeg2Mp2}) {
     SCOPED_TRACE(c.source);
