@@ -18,6 +18,7 @@ constexpr uint64_t kMaxScale = 1024;
 void PesPictures::beginPes(bool stamped, int64_t ticks, uint64_t unit) {
   if (rateOnly_) return;
   const uint64_t at = cutter_->fed();
+  lastPes_ = at;
   if (!stamps_.empty() && stamps_.back().end == kOpen) stamps_.back().end = at;
   if (stamped) stamps_.push_back({at, kOpen, ticks, unit});
 }
@@ -71,6 +72,9 @@ PesPictures::Result PesPictures::finish(TrackUnits& out, const StampJumps& track
   cutter_->finish(cut_);
   take();
   stamps_.clear();
+  // Pictures that begin in a PES left out are none (a cut may take the zero byte before it).
+  const uint64_t streamEnd = std::min(cutter_->fed(), end_);
+  while (!pictures_.empty() && pictures_.back().start + 1 >= streamEnd) pictures_.pop_back();
   if (pictures_.empty()) return r;
   const StreamInfo info = cutter_->info();
   const bool declared = info.rateNum > 0 && info.rateDen > 0;
@@ -113,7 +117,7 @@ PesPictures::Result PesPictures::finish(TrackUnits& out, const StampJumps& track
       if (__builtin_add_overflow(ticks, int64_t(field * before.fields), &ticks)) ticks = INT64_MAX / 2;
       r.rateAssumed = r.rateAssumed || !declared;
     }
-    const uint64_t end = i + 1 < pictures_.size() ? pictures_[i + 1].start : cutter_->fed();
+    const uint64_t end = i + 1 < pictures_.size() ? pictures_[i + 1].start : streamEnd;
     const uint32_t bytes = uint32_t(std::min<uint64_t>(end - p.start, UINT32_MAX));
     TimedUnit unit{ticks, bytes, p.key};
     unit.type = p.type;

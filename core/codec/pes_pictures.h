@@ -29,6 +29,9 @@ class PesPictures {
   // read; `unit` the index its PES unit gets among the track's counted ones.
   void beginPes(bool stamped, int64_t ticks, uint64_t unit);
   void payload(const uint8_t* p, size_t n);
+  // The PES begun last is no unit (the end of the file cut it): the stream ends where its
+  // payload began, as the series do.
+  void dropLastPes() { end_ = lastPes_; }
 
   // The frame rate × 1000 the stream's headers declare so far; 0 when none.
   int32_t declaredRateMilli() const;
@@ -64,7 +67,9 @@ class PesPictures {
   std::deque<Stamp> stamps_;  // of PES packets no picture has yet started in
   std::vector<AccessUnit> cut_;
   std::vector<Picture> pictures_;
-  bool stamped_ = false;  // a stamped picture has been seen: those before it are left out
+  bool stamped_ = false;       // a stamped picture has been seen: those before it are left out
+  uint64_t lastPes_ = 0;       // elementary-stream offset of the last PES payload begun
+  uint64_t end_ = UINT64_MAX;  // of the stream, where a PES left out at the end began
   bool rateOnly_ = false;
   bool rateKnown_ = false;
 };

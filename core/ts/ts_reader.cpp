@@ -640,6 +640,7 @@ void Walker::finishPes(PidState& s, bool atEnd, bool atJoin) {
     const bool cutByEnd = atEnd && (declared > 0 || !s.lost);
     if (cutByEnd || (atJoin && !s.lost)) {
       out_.cutShort = out_.cutShort || cutByEnd;
+      if (cutByEnd && s.video && s.video->pictures && s.video->pictureFeed) s.video->pictures->dropLastPes();
       return;
     }
     ++s.dropped;

@@ -572,19 +572,23 @@ TEST_F(TsReader, DamagedFilesFramesAddUpToTheVideoSeries) {
   int status = 0;
   mvtest::runCommand(
       "ffmpeg -v error -y -f lavfi -i testsrc=s=320x240:r=25 -f lavfi -i sine=r=48000 -t 6 "
-      "-c:v mpeg2video -c:a mp2 '" +
+      "-c:v mpeg2video -c:a mp2 -omit_video_pes_length 0 '" +
           path + "' 2>&1",
       &status);
   ASSERT_EQ(status, 0);
   const Bytes clean = mvtest::readFile(path);
+  // Zeroed ranges, and files cut short inside a video PES of declared length.
   const struct {
-    size_t at, length;  // in hundredths of the file, bytes
-  } cases[] = {{50, 5000}, {30, 600}, {70, 20000}, {20, 188}};
+    size_t at, length;  // in hundredths of the file, bytes; 0: the file ends there
+  } cases[] = {{50, 5000}, {30, 600}, {70, 20000}, {20, 188}, {45, 0}, {83, 0}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.at);
     Bytes b = clean;
     const size_t from = b.size() * c.at / 100;
-    std::fill(b.begin() + long(from), b.begin() + long(std::min(b.size(), from + c.length)), 0);
+    if (c.length == 0)
+      b.resize(from / 188 * 188);
+    else
+      std::fill(b.begin() + long(from), b.begin() + long(std::min(b.size(), from + c.length)), 0);
     mvtest::writeFile(path, b);
     mv::FileAnalysis a;
     a.videoUnits.keepPlaces = true;
