@@ -15,11 +15,15 @@ namespace fs = std::filesystem;
 namespace {
 
 TEST(FolderSummary, StopHoldsWhenAskedBeforeOrDuringTheRun) {
+  // Enough files that the two readers cannot finish them all before the run hears the stop,
+  // however the threads are scheduled on a loaded machine.
+  constexpr size_t kFiles = 400;
   mvtest::TempDir dir;
-  for (int i = 0; i < 40; ++i) {
+  const mvtest::Bytes file = mvtest::sampleRealMedia(60);
+  for (size_t i = 0; i < kFiles; ++i) {
     const fs::path folder = dir.path() / ("d" + std::to_string(i / 10));
     fs::create_directories(folder);
-    mvtest::writeFile(folder / ("f" + std::to_string(i) + ".rm"), mvtest::sampleRealMedia(6));
+    mvtest::writeFile(folder / ("f" + std::to_string(i) + ".rm"), file);
   }
   {
     // A window closed before its thread began: nothing is read.
@@ -36,11 +40,11 @@ TEST(FolderSummary, StopHoldsWhenAskedBeforeOrDuringTheRun) {
                                  .rowDone = [&](size_t, int, int) { ++reported; },
                                  .unreadableFolder = nullptr});
   EXPECT_FALSE(complete);
-  EXPECT_LT(run.rows.size(), 40u);
+  EXPECT_LT(run.rows.size(), kFiles);
   for (const mv::SummaryRow& r : run.rows) EXPECT_TRUE(r.ok()) << r.path;
   mv::FolderSummary whole;
   ASSERT_TRUE(whole.Run(dir.path().string(), false, {}));
-  ASSERT_EQ(whole.rows.size(), 40u);
+  ASSERT_EQ(whole.rows.size(), kFiles);
   EXPECT_TRUE(std::is_sorted(whole.rows.begin(), whole.rows.end(),
                              [](const auto& a, const auto& b) { return a.path < b.path; }));
 }
