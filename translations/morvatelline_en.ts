@@ -68,6 +68,10 @@
         <translation>Units missing a part inside the file were left out</translation>
     </message>
     <message>
+        <source>含中途不全的单元，已按所存字节计入</source>
+        <translation>Units missing a part inside the file are counted with the bytes it holds</translation>
+    </message>
+    <message>
         <source>时间戳不连续，已按连续播放接续</source>
         <translation>Time stamps jump (a joined recording): they were closed up to play on</translation>
     </message>

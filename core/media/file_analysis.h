@@ -28,6 +28,8 @@ inline constexpr const char* kNoteTimestampsDiscontinuous =
     "timestamps-discontinuous";  // time stamps that jump (a joined recording) were closed up
 inline constexpr const char* kNoteUnitsDropped =
     "units-dropped";  // units missing a part inside the file left out
+inline constexpr const char* kNoteUnitsIncomplete =
+    "units-incomplete";  // units missing a part inside the file, counted with the bytes the file holds
 // The note as the user reads it ("文件不完整"); an unknown note as it stands.
 std::string noteDescription(const std::string& note);
 

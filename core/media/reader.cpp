@@ -18,6 +18,7 @@ LoadResult walkAndFill(WalkFunction walk, InputFile& file, FileAnalysis& out, Lo
   if (notes.indexRebuilt) out.notes.push_back(kNoteIndexRebuilt);
   if (notes.rateAssumed) out.notes.push_back(kNoteRateAssumed);
   if (notes.unitsDropped > 0) out.notes.push_back(kNoteUnitsDropped);
+  if (notes.unitsIncomplete > 0) out.notes.push_back(kNoteUnitsIncomplete);
   // A walk that filled the series noted its jumps already.
   std::sort(out.notes.begin(), out.notes.end());
   if (out.videoSeries) return LoadResult::success();

@@ -13,10 +13,11 @@ struct FileAnalysis;
 
 // What a walk learnt about the file as a whole; the load entry turns it into the notes.
 struct WalkNotes {
-  bool cutShort = false;      // the end of the file cut what it holds
-  bool indexRebuilt = false;  // unit sizes came from the data, not from an index
-  uint64_t unitsDropped = 0;  // units missing a part inside the file, left out
-  bool rateAssumed = false;   // pictures were timed by a frame rate the stream does not declare
+  bool cutShort = false;         // the end of the file cut what it holds
+  bool indexRebuilt = false;     // unit sizes came from the data, not from an index
+  uint64_t unitsDropped = 0;     // units missing a part inside the file, left out
+  uint64_t unitsIncomplete = 0;  // units missing a part inside the file, counted with what is left
+  bool rateAssumed = false;      // pictures were timed by a frame rate the stream does not declare
 };
 
 // A container's walk over an open file, with `out` reset and its fileLength set. It fills the

@@ -923,6 +923,7 @@ LoadResult walkTs(InputFile& file, FileAnalysis& out, WalkNotes& notes, LoadCont
   ts.askedAudio = out.askedAudio;
   if (const LoadResult r = readTs(file, ts, control); !r.ok()) return r;
   notes.cutShort = ts.cutShort;
+  notes.unitsIncomplete = ts.droppedUnits;
   out.tracks = std::move(ts.tracks);
   out.videoTrack = ts.videoTrack;
   out.audioTrack = ts.audioTrack;

@@ -60,8 +60,10 @@ static_assert(coreTextsMatch(), "a core text changed: change it here and in the 
 
 // The readers' notes (mv::noteDescription), which the path labels' tips show.
 [[maybe_unused]] constexpr const char* kNoteTexts[] = {
-    QT_TRANSLATE_NOOP("mv::msg", "文件不完整"), QT_TRANSLATE_NOOP("mv::msg", "索引已由数据重建"),
+    QT_TRANSLATE_NOOP("mv::msg", "文件不完整"),
+    QT_TRANSLATE_NOOP("mv::msg", "索引已由数据重建"),
     QT_TRANSLATE_NOOP("mv::msg", "已略去中途不全的单元"),
+    QT_TRANSLATE_NOOP("mv::msg", "含中途不全的单元，已按所存字节计入"),
     QT_TRANSLATE_NOOP("mv::msg", "文件内容与扩展名不符，已按内容读取"),
     QT_TRANSLATE_NOOP("mv::msg", "时间戳不连续，已按连续播放接续")};
 

@@ -497,8 +497,8 @@ TEST_F(TsReader, LostPacketsKeepWhatIsLeftCutFilesAreShort) {
   } cases[] = {
       {"clean", clean, {}, 0, 0},
       // ffmpeg declares no length for video PES: the continuity counter tells.
-      {"video packet lost", withoutMiddlePacket(clean, 0x100), {}, 0, 0, true},
-      {"audio packet lost", withoutMiddlePacket(clean, 0x101), {}, 0, 0, true},
+      {"video packet lost", withoutMiddlePacket(clean, 0x100), {mv::kNoteUnitsIncomplete}, 0, 0, true},
+      {"audio packet lost", withoutMiddlePacket(clean, 0x101), {mv::kNoteUnitsIncomplete}, 0, 0, true},
       {"cut at 60 %",
        Bytes(clean.begin(), clean.begin() + long(clean.size() * 6 / 10)),
        {mv::kNoteCutShort},
