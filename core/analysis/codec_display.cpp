@@ -156,25 +156,38 @@ constexpr TagName kTags[] = {
 
 // Wave format tags, as AVI ("0x55") and ASF ("0x0055") give them.
 constexpr std::pair<unsigned, const char*> kWaveTags[] = {
-    {0x0001, "PCM"},          {0x0002, "MS ADPCM"},       {0x0003, "PCM"},         {0x0006, "G.711 A-law"},
-    {0x0007, "G.711 μ-law"},  {0x0008, "DTS"},            {0x0011, "IMA ADPCM"},   {0x0050, "MP2"},
-    {0x0055, "MP3"},          {0x00FF, "AAC"},            {0x0160, "WMA 1"},       {0x0161, "WMA 2"},
-    {0x0162, "WMA Pro"},      {0x0163, "WMA Lossless"},   {0x0270, "ATRAC3"},      {0x1610, "AAC"},
-    {0x2000, "AC-3"},         {0x2001, "DTS"},            {0x674F, "Vorbis"},      {0x6750, "Vorbis"},
-    {0x6751, "Vorbis"},       {0x676F, "Vorbis"},         {0x6770, "Vorbis"},      {0x6771, "Vorbis"},
-    {0x704F, "Opus"},         {0x706D, "AAC"},            {0xF1AC, "FLAC"},
+    {0x0001, "PCM"},         {0x0002, "MS ADPCM"},     {0x0003, "PCM"},       {0x0006, "G.711 A-law"},
+    {0x0007, "G.711 μ-law"}, {0x0008, "DTS"},          {0x0011, "IMA ADPCM"}, {0x0050, "MP2"},
+    {0x0055, "MP3"},         {0x00FF, "AAC"},          {0x0160, "WMA 1"},     {0x0161, "WMA 2"},
+    {0x0162, "WMA Pro"},     {0x0163, "WMA Lossless"}, {0x0270, "ATRAC3"},    {0x1610, "AAC"},
+    {0x2000, "AC-3"},        {0x2001, "DTS"},          {0x674F, "Vorbis"},    {0x6750, "Vorbis"},
+    {0x6751, "Vorbis"},      {0x676F, "Vorbis"},       {0x6770, "Vorbis"},    {0x6771, "Vorbis"},
+    {0x704F, "Opus"},        {0x706D, "AAC"},          {0xF1AC, "FLAC"},
 };
 
 // What a reader found when the tag says nothing known (RealMedia names its streams by MIME type,
 // Matroska's V_MS/VFW/FOURCC hides the fourcc).
 constexpr std::pair<Codec, const char*> kCodings[] = {
-    {Codec::Mpeg12, "MPEG-1/2 Video"}, {Codec::Mpeg4Part2, "MPEG-4 Visual"}, {Codec::H264, "H.264"},
-    {Codec::Hevc, "HEVC"},             {Codec::MsMpeg4v1, "MS MPEG-4 v1"},   {Codec::MsMpeg4v2, "MS MPEG-4 v2"},
-    {Codec::MsMpeg4v3, "MS MPEG-4 v3"}, {Codec::Wmv1, "WMV 7"},              {Codec::Wmv2, "WMV 8"},
-    {Codec::Wmv3, "WMV 9"},            {Codec::Vc1, "VC-1"},                 {Codec::H263, "H.263"},
-    {Codec::Flv1, "Sorenson Spark"},   {Codec::RealVideo1, "RealVideo 1.0"}, {Codec::RealVideo2, "RealVideo 2.0"},
-    {Codec::RealVideo3, "RealVideo 3.0"}, {Codec::RealVideo4, "RealVideo 4.0"}, {Codec::Vp8, "VP8"},
-    {Codec::Vp9, "VP9"},               {Codec::Av1, "AV1"},
+    {Codec::Mpeg12, "MPEG-1/2 Video"},
+    {Codec::Mpeg4Part2, "MPEG-4 Visual"},
+    {Codec::H264, "H.264"},
+    {Codec::Hevc, "HEVC"},
+    {Codec::MsMpeg4v1, "MS MPEG-4 v1"},
+    {Codec::MsMpeg4v2, "MS MPEG-4 v2"},
+    {Codec::MsMpeg4v3, "MS MPEG-4 v3"},
+    {Codec::Wmv1, "WMV 7"},
+    {Codec::Wmv2, "WMV 8"},
+    {Codec::Wmv3, "WMV 9"},
+    {Codec::Vc1, "VC-1"},
+    {Codec::H263, "H.263"},
+    {Codec::Flv1, "Sorenson Spark"},
+    {Codec::RealVideo1, "RealVideo 1.0"},
+    {Codec::RealVideo2, "RealVideo 2.0"},
+    {Codec::RealVideo3, "RealVideo 3.0"},
+    {Codec::RealVideo4, "RealVideo 4.0"},
+    {Codec::Vp8, "VP8"},
+    {Codec::Vp9, "VP9"},
+    {Codec::Av1, "AV1"},
 };
 
 bool startsWithIgnoreCase(std::string_view text, std::string_view head) {

@@ -13,7 +13,8 @@ namespace mv {
 // Matroska CodecID, an AVI or ASF fourcc or wave format tag, a TS stream type's name, ...) and,
 // for video whose tag is not known, the codec its reader found. The tag itself when neither is
 // known; empty for an empty tag.
-std::string commonCodecName(std::string_view tag, TrackKind kind, codec::Codec coding = codec::Codec::Unknown);
+std::string commonCodecName(std::string_view tag, TrackKind kind,
+                            codec::Codec coding = codec::Codec::Unknown);
 inline std::string commonCodecName(const Track& track) {
   return commonCodecName(track.codec, track.kind, track.coding.codec);
 }
