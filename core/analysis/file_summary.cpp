@@ -16,9 +16,12 @@
 #include "es/es_reader.h"
 #include "media/frames.h"
 #include "media/statistics.h"
+#include "platform/byte_order.h"
+#include "platform/input_file.h"
 #include "platform/messages.h"
 #include "platform/output_file.h"
 #include "platform/printable_name.h"
+#include "rm/rm_reader.h"
 
 namespace mv {
 namespace {
@@ -28,12 +31,44 @@ SummaryRates ratesOf(const PerSecondSeries& s) {
   return {s[3] * 0.01, s[1] * 0.01, s[2] * 0.01};
 }
 
+// RealMedia names a stream by its MIME type; its codec's four characters stand in the stream's
+// type-specific block ("RV40" at 8; RealAudio's "cook" after the interleaver's name in version 4,
+// at 66 in version 5). Empty when the block does not hold them.
+std::string realMediaFourcc(const std::string& path, uint64_t streamNumber) {
+  InputFile file;
+  if (!file.open(path)) return {};
+  const RmReader reader(&file);
+  for (const RmStream& s : reader.streams()) {
+    if (s.streamNumber != streamNumber) continue;
+    const std::vector<uint8_t>& b = s.typeSpecificData;
+    size_t at = 0, length = 4;
+    if (s.mimeType == kRealVideoMime) {
+      at = 8;
+    } else if (s.mimeType == kRealAudioMime && b.size() >= 18 && readU16be(b.data() + 16) == 5) {
+      at = 66;
+    } else if (s.mimeType == kRealAudioMime && b.size() > 57 && readU16be(b.data() + 16) == 4) {
+      const size_t lengthAt = 57 + b[56];
+      if (lengthAt >= b.size()) return {};
+      at = lengthAt + 1;
+      length = b[lengthAt];
+    }
+    if (at == 0 || at + length > b.size()) return {};
+    std::string code(b.begin() + ptrdiff_t(at), b.begin() + ptrdiff_t(at + length));
+    for (char& c : code)
+      if (c < 0x20 || c >= 0x7F) c = '?';
+    return code;
+  }
+  return {};
+}
+
 // The chosen track's codec: its common name and its container's tag.
 std::pair<std::string, std::string> chosenCodec(const FileSlot& slot, TrackKind kind) {
   const FileAnalysis& a = slot.analysis;
   const int index = kind == TrackKind::Video ? a.videoTrack : a.audioTrack;
   if (index >= 0 && size_t(index) < a.tracks.size()) {
     const Track& t = a.tracks[size_t(index)];
+    const std::string fourcc = slot.mediaType() == MEDIA_RM ? realMediaFourcc(a.path, t.id) : std::string();
+    if (!fourcc.empty()) return {commonCodecName(fourcc, kind, t.coding.codec), fourcc};
     return {commonCodecName(t.codec, kind, t.coding.codec), t.codec};
   }
   // A raw stream lists no track: it is one stream of the kind its units are, named by its head.
