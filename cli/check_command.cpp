@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "analysis/containers.h"
+#include "analysis/file_summary.h"
 #include "commands.h"
 #include "media/time_format.h"
 #include "platform/messages.h"
@@ -56,8 +57,11 @@ void printProgress(const std::string& path, int checked, int total) {
 }
 
 void printUnreadableFolder(const std::string& folder) {
-  printDiagnostic(folder, englishMessages() ? "folder could not be read; its files were not checked"
-                                            : mv::msg::kBatchFolderUnreadable);
+  printDiagnostic(folder, mv::folderUnreadableCause(englishMessages()));
+}
+
+void printSkippedLink(const std::string& link) {
+  printDiagnostic(link, mv::folderLinkSkippedCause(englishMessages()));
 }
 
 namespace {
@@ -71,8 +75,6 @@ int findingsExitCode(int problemFiles, size_t unreadableFolders) {
 }
 
 int exitCode(mv::BatchOutcome outcome, const mv::BatchCheck& check) {
-  // A finding missing from the result file makes the result file wrong.
-  if (check.unwrittenFiles() != 0) return kExitFailed;
   switch (outcome) {
     case mv::BatchOutcome::NoRmFiles:
     case mv::BatchOutcome::NoProblems:
@@ -103,18 +105,14 @@ int checkIntoResultFile(const std::string& folder, const std::string& resultFile
       .progress = printProgress,
       .runningChanged = nullptr,
       .unreadableFolder = printUnreadableFolder,
+      .linkSkipped = printSkippedLink,
       .loadFailed =
           [](const std::string& path, const mv::LoadResult& result) {
             printDiagnostic(path, loadFailureCause(path, result));
           },
       .resultFailed =
-          [&check, &resultFile](mv::BatchResultFailure failure) {
-            if (failure == mv::BatchResultFailure::FindingsUnwritten) {
-              const std::string n = std::to_string(check.unwrittenFiles());
-              printDiagnostic(resultFile, englishMessages()
-                                              ? "the findings of " + n + " files could not be added to it"
-                                              : "有 " + n + " 个文件的结果未能写入");
-            } else if (failure == mv::BatchResultFailure::IsAnInput) {
+          [&resultFile](mv::BatchResultFailure failure) {
+            if (failure == mv::BatchResultFailure::IsAnInput) {
               // Refused after the counting pass: the result file is one of the files to check.
               printDiagnostic(resultFile, writeFailureCause(mv::OutputError::SameAsInput, 0));
             } else {
@@ -135,6 +133,8 @@ class TreeWalk : public mv::CSrchDir {
   TreeWalk(bool allFormats, Visit visit) : allFormats_(allFormats), visit_(std::move(visit)) {}
   // The folders that could not be read, as the result names them.
   std::vector<std::string> unreadable;
+  // The links to folders outside the tree, which were not followed.
+  std::vector<std::string> skippedLinks;
   // False when stopped before the end.
   bool Run(const std::string& folder) {
     SetSearch(mv::batchMask(allFormats_), 1, std::string());
@@ -148,6 +148,7 @@ class TreeWalk : public mv::CSrchDir {
   }
   int IsStopRequested() override { return interrupted.load(std::memory_order_relaxed) ? 1 : 0; }
   void OnFolderUnreadable(const std::string& path) override { unreadable.push_back(mv::folderName(path)); }
+  void OnFolderLinkSkipped(const std::string& path) override { skippedLinks.push_back(mv::folderName(path)); }
 
  private:
   bool allFormats_;
@@ -159,6 +160,8 @@ struct Finding {
   std::vector<mv::ZeroRun> runs;
   std::optional<mv::BufferCheck> buffer;
   std::optional<mv::StreamModelGap> unchecked;  // why its buffer was not checked
+  std::optional<mv::LoadResult> failed;         // why it did not load
+  std::string block;                            // of the result text
   bool problem() const { return !runs.empty() || (buffer && !buffer->ok()); }
 };
 
@@ -188,7 +191,12 @@ std::string findingsJson(int checked, const std::vector<Finding>& findings, bool
                          const std::vector<std::string>& unreadable) {
   nlohmann::ordered_json problems = nlohmann::ordered_json::array();
   nlohmann::ordered_json unchecked = nlohmann::ordered_json::array();
+  nlohmann::ordered_json failed = nlohmann::ordered_json::array();
   for (const Finding& f : findings) {
+    if (f.failed)
+      failed.push_back({{"path", f.path},
+                        {"reason", std::string(mv::reasonName(f.failed->failure))},
+                        {"message", loadFailureCause(f.path, *f.failed)}});
     if (f.unchecked)
       unchecked.push_back({{"path", f.path},
                            {"reason", std::string(gapName(*f.unchecked))},
@@ -207,14 +215,14 @@ std::string findingsJson(int checked, const std::vector<Finding>& findings, bool
   j["checked"] = checked;
   j["problems"] = std::move(problems);
   if (!unreadable.empty()) j["unreadable"] = unreadable;
+  if (!failed.empty()) j["unreadableFiles"] = std::move(failed);
   if (!unchecked.empty()) j["bufferUnchecked"] = std::move(unchecked);
   // Paths are bytes on Linux; a name that is not UTF-8 is printed with replacement characters.
   return j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + '\n';
 }
 
 // The same check without the engine's result file: the findings go to standard output as the
-// result file's blocks, each as soon as it is found, or to `output` as one JSON document at the
-// end.
+// result file's blocks, or to `output` as one JSON document, at the end.
 int checkIntoStream(const std::string& folder, const std::string& output, bool json, bool allFormats,
                     std::optional<mv::BufferPreset> buffer) {
   int total = 0;
@@ -226,6 +234,7 @@ int checkIntoStream(const std::string& folder, const std::string& output, bool j
   });
   bool complete = counting.Run(folder);
   for (const std::string& unreadable : counting.unreadable) printUnreadableFolder(unreadable);
+  for (const std::string& link : counting.skippedLinks) printSkippedLink(link);
   if (json && output != "-") {
     // A stopped count may not have reached the output among the files; one named like them is kept.
     const auto target = mv::fileIdentity(output);
@@ -246,39 +255,51 @@ int checkIntoStream(const std::string& folder, const std::string& output, bool j
 
   int checked = 0;
   std::vector<Finding> findings;
-  bool streamFailed = false;
   TreeWalk checking(allFormats, [&](const std::string& path, const mv::FindData& entry) {
     printProgress(path, ++checked, total);
     if (const auto id = entry.identity()) treeFiles.push_back(*id);
-    Finding f{path, {}, {}, {}};
-    std::string block;
+    Finding f{path, {}, {}, {}, {}, {}};
+    // Named in the result with its cause, after the line on stderr.
+    const auto unreadable = [&](const mv::LoadResult& why) {
+      f.failed = why;
+      f.block = mv::unreadableFileBlock(path, why);
+      findings.push_back(std::move(f));
+      return true;
+    };
     try {
       mv::FileSlot slot;
-      if (!loadFile(slot, path).ok()) return true;
-      f.runs = mv::zeroRuns(*slot.analysis.videoSeries);
+      if (const mv::LoadResult loaded = loadFile(slot, path); !loaded.ok()) return unreadable(loaded);
+      // A file without video has no seconds without it.
+      const mv::PerSecondSeries* video =
+          mv::hasVideoTrack(slot.analysis) ? slot.analysis.videoSeries.get() : nullptr;
+      if (video) f.runs = mv::zeroRuns(*video);
       mv::StreamModelGap gap{};
       if (const auto model = buffer ? mv::slotModel(slot, *buffer, gap) : std::nullopt) {
         f.buffer.emplace();
-        if (!readBufferCheck(slot, *model, *f.buffer).ok()) return true;
+        if (const mv::LoadResult read = readBufferCheck(slot, *model, *f.buffer); !read.ok())
+          return unreadable(read);
       } else if (buffer) {
         f.unchecked = gap;
       }
-      if (!json)
-        block =
-            mv::problemBlock(path, *slot.analysis.videoSeries, f.buffer ? &*f.buffer : nullptr, f.unchecked);
+      f.block = mv::problemBlock(path, video, f.buffer ? &*f.buffer : nullptr, f.unchecked);
     } catch (const std::bad_alloc&) {
       // One file too large for memory must not end the run over all the others.
-      printDiagnostic(path, loadFailureCause(path, mv::LoadResult::fail(mv::LoadFailure::OutOfMemory)));
-      return true;
+      const mv::LoadResult why = mv::LoadResult::fail(mv::LoadFailure::OutOfMemory);
+      printDiagnostic(path, loadFailureCause(path, why));
+      return unreadable(why);
     }
-    if (!f.problem() && !f.unchecked) return true;
-    findings.push_back(std::move(f));
-    if (json || writeText(block)) return true;
-    streamFailed = true;
-    return false;
+    if (f.problem() || f.unchecked) findings.push_back(std::move(f));
+    return true;
   });
   if (complete && total != 0) complete = checking.Run(folder);
-  if (streamFailed) return kExitFailed;
+  // In the order of the paths, as the summary lists them, whatever order the folders listed them.
+  std::sort(findings.begin(), findings.end(),
+            [](const Finding& a, const Finding& b) { return a.path < b.path; });
+  if (!json) {
+    std::string text;
+    for (const Finding& f : findings) text += f.block;
+    if (!writeText(text)) return kExitFailed;
+  }
   const int problemCount =
       int(std::count_if(findings.begin(), findings.end(), [](const Finding& f) { return f.problem(); }));
 

@@ -45,6 +45,8 @@ bool interruptRequested();
 void printProgress(const std::string& path, int checked, int total);
 // A folder of a run that could not be read, on stderr.
 void printUnreadableFolder(const std::string& folder);
+// A link to a folder outside a run's, which the run did not follow, on stderr.
+void printSkippedLink(const std::string& link);
 
 // --video-track, --audio-track and --program of the commands that read one file: the tracks
 // counted instead of the default ones.

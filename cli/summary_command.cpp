@@ -1,5 +1,8 @@
 // summary: one row a file of a folder tree (format, codecs, rates, peaks, gaps, GOPs, buffer),
 // as CSV or JSON.
+#include <unistd.h>
+
+#include <algorithm>
 #include <csignal>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -9,6 +12,7 @@
 #include "analysis/file_summary.h"
 #include "commands.h"
 #include "platform/messages.h"
+#include "search/batch_check.h"
 #include "search/folder_summary.h"
 
 namespace mvcli {
@@ -22,6 +26,11 @@ std::string summaryJson(const std::vector<mv::SummaryRow>& rows) {
     const std::vector<std::string> cells = mv::summaryCells(row, englishMessages());
     nlohmann::ordered_json o;
     for (size_t i = 0; i < cells.size(); ++i) {
+      // The readers' notes, each a word of its own.
+      if (names[i] == "notes") {
+        if (row.ok()) o[names[i]] = row.notes;
+        continue;
+      }
       // A row without a value for the column (a file that did not load, no buffer check) says so.
       if (cells[i].empty() && i != 0) {
         if (row.ok() || i < 3) o[names[i]] = nullptr;
@@ -91,7 +100,8 @@ void addSummaryCommand(CLI::App& app, int* result) {
                                          if (!row.ok())
                                            printDiagnostic(row.path, loadFailureCause(row.path, row.load));
                                        },
-                                   .unreadableFolder = printUnreadableFolder});
+                                   .unreadableFolder = printUnreadableFolder,
+                                   .linkSkipped = printSkippedLink});
     std::signal(SIGINT, SIG_DFL);
     // A table that lacks the files a stop cut off would read as the whole folder's.
     if (!complete) {
@@ -101,7 +111,15 @@ void addSummaryCommand(CLI::App& app, int* result) {
     }
     if (run.rows.empty())
       mv::showMessage(o->allFormats ? mv::msg::kBatchNoMediaFiles : mv::msg::kBatchNoRmFiles);
-    const std::string bytes = o->json ? summaryJson(run.rows) : mv::summaryCsv(run.rows, englishMessages());
+    // The folders it could not read are rows of their own, among the files in the order of paths.
+    std::vector<mv::SummaryRow> rows = run.rows;
+    for (const std::string& folder : run.unreadableFolders)
+      rows.push_back(mv::unreadableFolderRow(folder, mv::folderUnreadableCause(englishMessages())));
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const mv::SummaryRow& a, const mv::SummaryRow& b) { return a.path < b.path; });
+    // A terminal is not sent the control bytes of names; a file or a pipe gets them as they are.
+    const bool terminal = o->output == "-" && ::isatty(STDOUT_FILENO);
+    const std::string bytes = o->json ? summaryJson(rows) : mv::summaryCsv(rows, englishMessages(), terminal);
     *result = writeBytesOutput(o->output, run.treeFiles, bytes) ? exitCode(run) : kExitFailed;
   });
 }

@@ -5,7 +5,10 @@
 #include <cstdio>
 #include <exception>
 #include <new>
+#include <tuple>
+#include <utility>
 
+#include "analysis/codec_display.h"
 #include "analysis/containers.h"
 #include "analysis/failure_causes.h"
 #include "analysis/file_slot.h"
@@ -13,8 +16,12 @@
 #include "es/es_reader.h"
 #include "media/frames.h"
 #include "media/statistics.h"
+#include "platform/byte_order.h"
+#include "platform/input_file.h"
 #include "platform/messages.h"
 #include "platform/output_file.h"
+#include "platform/printable_name.h"
+#include "rm/rm_reader.h"
 
 namespace mv {
 namespace {
@@ -24,17 +31,68 @@ SummaryRates ratesOf(const PerSecondSeries& s) {
   return {s[3] * 0.01, s[1] * 0.01, s[2] * 0.01};
 }
 
-std::string chosenCodec(const FileSlot& slot, TrackKind kind) {
+// RealMedia names a stream by its MIME type; its codec's four characters stand in the stream's
+// type-specific block ("RV40" at 8; RealAudio's "cook" after the interleaver's name in version 4,
+// at 66 in version 5). Empty when the block does not hold them.
+std::string realMediaFourcc(const std::string& path, uint64_t streamNumber) {
+  InputFile file;
+  if (!file.open(path)) return {};
+  const RmReader reader(&file);
+  for (const RmStream& s : reader.streams()) {
+    if (s.streamNumber != streamNumber) continue;
+    const std::vector<uint8_t>& b = s.typeSpecificData;
+    size_t at = 0, length = 4;
+    if (s.mimeType == kRealVideoMime) {
+      at = 8;
+    } else if (s.mimeType == kRealAudioMime && b.size() >= 18 && readU16be(b.data() + 16) == 5) {
+      at = 66;
+    } else if (s.mimeType == kRealAudioMime && b.size() > 57 && readU16be(b.data() + 16) == 4) {
+      const size_t lengthAt = 57 + b[56];
+      if (lengthAt >= b.size()) return {};
+      at = lengthAt + 1;
+      length = b[lengthAt];
+    }
+    if (at == 0 || at + length > b.size()) return {};
+    std::string code(b.begin() + ptrdiff_t(at), b.begin() + ptrdiff_t(at + length));
+    for (char& c : code)
+      if (c < 0x20 || c >= 0x7F) c = '?';
+    return code;
+  }
+  return {};
+}
+
+// The chosen track's codec: its common name and its container's tag.
+std::pair<std::string, std::string> chosenCodec(const FileSlot& slot, TrackKind kind) {
   const FileAnalysis& a = slot.analysis;
   const int index = kind == TrackKind::Video ? a.videoTrack : a.audioTrack;
-  if (index >= 0 && size_t(index) < a.tracks.size()) return a.tracks[size_t(index)].codec;
-  // A raw stream lists no track: it is one stream of the kind its units are.
+  if (index >= 0 && size_t(index) < a.tracks.size()) {
+    const Track& t = a.tracks[size_t(index)];
+    const std::string fourcc = slot.mediaType() == MEDIA_RM ? realMediaFourcc(a.path, t.id) : std::string();
+    if (!fourcc.empty()) return {commonCodecName(fourcc, kind, t.coding.codec), fourcc};
+    return {commonCodecName(t.codec, kind, t.coding.codec), t.codec};
+  }
+  // A raw stream lists no track: it is one stream of the kind its units are, named by its head.
   const TrackUnits& units = kind == TrackKind::Video ? a.videoUnits : a.audioUnits;
-  if (slot.mediaType() == MEDIA_ES && units.unitCount() != 0) return elementaryStreamName(a.path);
+  if (slot.mediaType() == MEDIA_ES && units.unitCount() != 0) {
+    const std::string name = elementaryStreamName(a.path);
+    return {
+        commonCodecName(name, kind, kind == TrackKind::Video ? a.videoCoding.codec : codec::Codec::Unknown),
+        name};
+  }
   return {};
 }
 
 }  // namespace
+
+bool hasVideoTrack(const FileAnalysis& analysis) { return analysis.videoUnits.present; }
+
+SummaryRow unreadableFolderRow(const std::string& folder, const std::string& cause) {
+  SummaryRow row;
+  row.path = folder;
+  row.load = LoadResult::fail(LoadFailure::CouldNotRead);
+  row.folderCause = cause;
+  return row;
+}
 
 SummaryRow summarizeFile(const std::string& path, const SummaryOptions& options, LoadControl* control) {
   SummaryRow row;
@@ -50,8 +108,9 @@ SummaryRow summarizeFile(const std::string& path, const SummaryOptions& options,
       return row;
     }
     row.container = std::string(slot.container()->name);
-    row.videoCodec = chosenCodec(slot, TrackKind::Video);
-    row.audioCodec = chosenCodec(slot, TrackKind::Audio);
+    row.hasVideo = hasVideoTrack(a);
+    std::tie(row.videoCodec, row.videoCodecTag) = chosenCodec(slot, TrackKind::Video);
+    std::tie(row.audioCodec, row.audioCodecTag) = chosenCodec(slot, TrackKind::Audio);
     row.durationSeconds = a.durationSeconds;
     row.fileLength = a.fileLength;
     row.frameWidth = a.frameWidth;
@@ -62,7 +121,7 @@ SummaryRow summarizeFile(const std::string& path, const SummaryOptions& options,
     row.total = ratesOf(*a.totalSeries);
     row.videoPeak = peakWindow(a, ITEM_VIDEO, options.peakWindow);
     row.totalPeak = peakWindow(a, ITEM_TOTAL, options.peakWindow);
-    const std::vector<ZeroRun> runs = zeroRuns(*a.videoSeries);
+    const std::vector<ZeroRun> runs = row.hasVideo ? zeroRuns(*a.videoSeries) : std::vector<ZeroRun>();
     for (const ZeroRun& r : runs) row.zeroSeconds += r.last - r.first + 1;
     if (!runs.empty()) row.firstZeroRun = runs.front();
     const FrameStats stats = frameStats(frames, groupsOfPictures(frames));
@@ -117,9 +176,11 @@ std::string hundredths(double v) {
 std::string integer(uint64_t v) { return std::to_string(v); }
 std::string flag(bool v) { return v ? "true" : "false"; }
 std::string runText(const std::optional<ZeroRun>& r) { return r ? zeroRunText(*r) : std::string(); }
-std::string peak(const PeakWindow& p) { return p.found ? decimal(p.rate) : std::string(); }
+std::string peak(const PeakWindow& p) { return p.found ? hundredths(p.rate) : std::string(); }
 
 #define MV_LOADED(expr) [](const SummaryRow& r, bool) { return r.ok() ? (expr) : std::string(); }
+// The columns a file without video has nothing for.
+#define MV_VIDEO(expr) [](const SummaryRow& r, bool) { return r.ok() && r.hasVideo ? (expr) : std::string(); }
 #define MV_CHECKED(expr) [](const SummaryRow& r, bool) { return r.bufferChecked ? (expr) : std::string(); }
 
 const Column kColumns[] = {
@@ -127,19 +188,24 @@ const Column kColumns[] = {
     {"ok", Kind::Flag, [](const SummaryRow& r, bool) { return flag(r.ok()); }},
     {"error", Kind::Text,
      [](const SummaryRow& r, bool english) {
-       return r.ok() ? std::string() : loadFailureCause(r.path, r.load, english);
+       return r.ok()                   ? std::string()
+              : !r.folderCause.empty() ? r.folderCause
+                                       : loadFailureCause(r.path, r.load, english);
      }},
     {"container", Kind::Text, MV_LOADED(r.container)},
-    {"videoCodec", Kind::Text, MV_LOADED(r.videoCodec)},
+    {"video", Kind::Flag, MV_LOADED(flag(r.hasVideo))},
+    {"videoCodec", Kind::Text, MV_VIDEO(r.videoCodec)},
+    {"videoCodecTag", Kind::Text, MV_VIDEO(r.videoCodecTag)},
     {"audioCodec", Kind::Text, MV_LOADED(r.audioCodec)},
+    {"audioCodecTag", Kind::Text, MV_LOADED(r.audioCodecTag)},
     {"durationSeconds", Kind::Number, MV_LOADED(integer(uint64_t(r.durationSeconds)))},
     {"fileLength", Kind::Number, MV_LOADED(integer(r.fileLength))},
-    {"frameWidth", Kind::Number, MV_LOADED(integer(uint64_t(r.frameWidth)))},
-    {"frameHeight", Kind::Number, MV_LOADED(integer(uint64_t(r.frameHeight)))},
-    {"frameRate", Kind::Number, MV_LOADED(decimal(r.frameRateMilli / 1000.0))},
-    {"videoAverage", Kind::Number, MV_LOADED(hundredths(r.video.average))},
-    {"videoHighest", Kind::Number, MV_LOADED(hundredths(r.video.highest))},
-    {"videoLowest", Kind::Number, MV_LOADED(hundredths(r.video.lowest))},
+    {"frameWidth", Kind::Number, MV_VIDEO(integer(uint64_t(r.frameWidth)))},
+    {"frameHeight", Kind::Number, MV_VIDEO(integer(uint64_t(r.frameHeight)))},
+    {"frameRate", Kind::Number, MV_VIDEO(decimal(r.frameRateMilli / 1000.0))},
+    {"videoAverage", Kind::Number, MV_VIDEO(hundredths(r.video.average))},
+    {"videoHighest", Kind::Number, MV_VIDEO(hundredths(r.video.highest))},
+    {"videoLowest", Kind::Number, MV_VIDEO(hundredths(r.video.lowest))},
     {"audioAverage", Kind::Number, MV_LOADED(hundredths(r.audio.average))},
     {"audioHighest", Kind::Number, MV_LOADED(hundredths(r.audio.highest))},
     {"audioLowest", Kind::Number, MV_LOADED(hundredths(r.audio.lowest))},
@@ -147,15 +213,15 @@ const Column kColumns[] = {
     {"totalHighest", Kind::Number, MV_LOADED(hundredths(r.total.highest))},
     {"totalLowest", Kind::Number, MV_LOADED(hundredths(r.total.lowest))},
     {"peakWindow", Kind::Number, MV_LOADED(integer(r.videoPeak.seconds))},
-    {"videoPeak", Kind::Number, MV_LOADED(peak(r.videoPeak))},
+    {"videoPeak", Kind::Number, MV_VIDEO(peak(r.videoPeak))},
     {"totalPeak", Kind::Number, MV_LOADED(peak(r.totalPeak))},
-    {"zeroSeconds", Kind::Number, MV_LOADED(integer(r.zeroSeconds))},
-    {"firstZeroRun", Kind::Text, MV_LOADED(runText(r.firstZeroRun))},
-    {"frames", Kind::Number, MV_LOADED(integer(r.frames))},
-    {"keyFrames", Kind::Number, MV_LOADED(integer(r.keyFrames))},
-    {"shortestGop", Kind::Number, MV_LOADED(integer(r.shortestGop))},
-    {"longestGop", Kind::Number, MV_LOADED(integer(r.longestGop))},
-    {"averageGop", Kind::Number, MV_LOADED(decimal(r.averageGop))},
+    {"zeroSeconds", Kind::Number, MV_VIDEO(integer(r.zeroSeconds))},
+    {"firstZeroRun", Kind::Text, MV_VIDEO(runText(r.firstZeroRun))},
+    {"frames", Kind::Number, MV_VIDEO(integer(r.frames))},
+    {"keyFrames", Kind::Number, MV_VIDEO(integer(r.keyFrames))},
+    {"shortestGop", Kind::Number, MV_VIDEO(integer(r.shortestGop))},
+    {"longestGop", Kind::Number, MV_VIDEO(integer(r.longestGop))},
+    {"averageGop", Kind::Number, MV_VIDEO(hundredths(r.averageGop))},
     {"bufferOk", Kind::Flag, MV_CHECKED(flag(!r.firstBufferRun))},
     {"bufferViolations", Kind::Number, MV_CHECKED(integer(r.bufferViolations))},
     {"firstBufferRun", Kind::Text, MV_CHECKED(runText(r.firstBufferRun))},
@@ -168,6 +234,7 @@ const Column kColumns[] = {
 };
 
 #undef MV_LOADED
+#undef MV_VIDEO
 #undef MV_CHECKED
 
 std::string csvField(const std::string& text) {
@@ -203,13 +270,14 @@ std::vector<std::string> summaryCells(const SummaryRow& row, bool english) {
   return out;
 }
 
-std::string summaryCsv(const std::vector<SummaryRow>& rows, bool english) {
+std::string summaryCsv(const std::vector<SummaryRow>& rows, bool english, bool forTerminal) {
   std::string out;
   for (const std::string& name : summaryColumns()) out += (out.empty() ? "" : ",") + name;
   out += '\n';
   for (const SummaryRow& row : rows) {
     const std::vector<std::string> cells = summaryCells(row, english);
-    for (size_t i = 0; i < cells.size(); ++i) out += (i ? "," : "") + csvField(cells[i]);
+    for (size_t i = 0; i < cells.size(); ++i)
+      out += (i ? "," : "") + csvField(forTerminal ? printableName(cells[i]) : cells[i]);
     out += '\n';
   }
   return out;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analysis/buffer_check.h"
+#include "media/file_analysis.h"
 #include "media/load.h"
 #include "media/peaks.h"
 #include "media/zero_runs.h"
@@ -29,7 +30,12 @@ struct SummaryRow {
   std::string path;
   LoadResult load;  // not ok: only the path and this are set
   std::string container;
-  std::string videoCodec, audioCodec;  // as the container names them; empty without such a track
+  // False for a file without a video track (audio only): it has no seconds without video, and
+  // its picture facts and video columns are empty.
+  bool hasVideo = true;
+  // The codecs by their common names (commonCodecName) and as the container tags them; empty
+  // without such a track.
+  std::string videoCodec, audioCodec, videoCodecTag, audioCodecTag;
   int32_t durationSeconds = 0;
   uint64_t fileLength = 0;
   int32_t frameWidth = 0, frameHeight = 0, frameRateMilli = 0;
@@ -45,11 +51,20 @@ struct SummaryRow {
   uint32_t bufferViolations = 0;
   std::optional<ZeroRun> firstBufferRun;
   std::vector<std::string> notes;
+  // Set for a row that stands for a folder that could not be read (load says CouldNotRead): the
+  // error column gives this cause instead of a file's.
+  std::string folderCause;
 
   bool ok() const { return load.ok(); }
   // Seconds without video, or a buffer check that failed.
-  bool problem() const { return ok() && (zeroSeconds != 0 || firstBufferRun.has_value()); }
+  bool problem() const { return ok() && ((hasVideo && zeroSeconds != 0) || firstBufferRun.has_value()); }
 };
+
+// Whether a loaded file has a video track: a file without one has no seconds without video.
+bool hasVideoTrack(const FileAnalysis& analysis);
+
+// The row of a folder below the summed-up one that could not be read, with `cause`.
+SummaryRow unreadableFolderRow(const std::string& folder, const std::string& cause);
 
 // Loads `path` and sums it up; a file that does not load gives a row with the cause. `control`
 // may stop it.
@@ -57,8 +72,9 @@ SummaryRow summarizeFile(const std::string& path, const SummaryOptions& options,
                          LoadControl* control = nullptr);
 
 // The table as CSV: UTF-8, a header row, one row a file, numbers with a decimal point whatever
-// the locale, "\n" line ends; `english` words the causes of files that did not load.
-std::string summaryCsv(const std::vector<SummaryRow>& rows, bool english);
+// the locale, "\n" line ends; `english` words the causes of files that did not load. `forTerminal`
+// escapes the control bytes of the cells (printableName), which a file keeps.
+std::string summaryCsv(const std::vector<SummaryRow>& rows, bool english, bool forTerminal = false);
 // The header of that table: the CSV's column names, which the JSON keys follow, and what each
 // column holds.
 const std::vector<std::string>& summaryColumns();

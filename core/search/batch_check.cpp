@@ -1,15 +1,13 @@
 #include "search/batch_check.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include <algorithm>
 #include <cerrno>
 #include <new>
 
 #include "analysis/containers.h"
 #include "analysis/failure_causes.h"
 #include "analysis/file_slot.h"
+#include "analysis/file_summary.h"
 #include "media/per_second_series.h"
 #include "media/time_format.h"
 #include "platform/messages.h"
@@ -55,9 +53,18 @@ std::string zeroRunBlock(const std::string& path, const PerSecondSeries& video) 
   return out;
 }
 
-std::string problemBlock(const std::string& path, const PerSecondSeries& video, const BufferCheck* buffer,
+std::string folderUnreadableCause(bool english) {
+  return english ? "folder could not be read; its files were not checked" : msg::kBatchFolderUnreadable;
+}
+
+std::string folderLinkSkippedCause(bool english) {
+  return english ? "link to a folder outside the chosen one; not followed"
+                 : "指向所选文件夹之外的文件夹链接，未进入";
+}
+
+std::string problemBlock(const std::string& path, const PerSecondSeries* video, const BufferCheck* buffer,
                          std::optional<StreamModelGap> unchecked) {
-  std::string out = zeroRunBlock(path, video);
+  std::string out = video ? zeroRunBlock(path, *video) : std::string();
   std::string more = buffer && !buffer->ok() ? bufferRunLines(*buffer) : std::string();
   if (unchecked) more += "缓冲区未检查（stream）：" + std::string(streamModelWhy(*unchecked)) + '\n';
   if (more.empty()) return out;
@@ -68,6 +75,11 @@ std::string problemBlock(const std::string& path, const PerSecondSeries& video, 
 
 std::string unreadableFolderBlock(const std::string& folder) {
   return printableName(folder) + '\n' + msg::kBatchFolderUnreadable + "\n\n";
+}
+
+std::string unreadableFileBlock(const std::string& path, const LoadResult& result) {
+  return printableName(path) + '\n' + msg::kBatchFileUnreadable + loadFailureCause(path, result, false) +
+         "\n\n";
 }
 
 std::string folderName(const std::string& walkedFolder) {
@@ -89,9 +101,9 @@ BatchOutcome BatchCheck::OnStart(const std::string& sourceFolder, const std::str
     showMessage(msg::kBatchNoResultFile);
     return BatchOutcome::NoResultFile;
   }
-  // The empty result file is prepared now, so that a folder that takes no file is reported
-  // before the run, and put in place after the counting pass has made sure that it replaces no
-  // media file of the run.
+  // The result file is begun now, so that a folder that takes no file is reported before the
+  // run, and put in place once the run is over: a run cut off by a crash or a kill leaves the
+  // old one as it was.
   const std::optional<FileIdentity> previous = fileIdentity(resultFile);
   OutputFile created;
   if (!created.open(resultFile)) {
@@ -112,17 +124,16 @@ BatchOutcome BatchCheck::OnStart(const std::string& sourceFolder, const std::str
   stopRequested_ = false;
   resultFile_ = resultFile;
   previousResult_ = previous;
-  resultIdentity_.reset();
   resultRefused_ = false;
   problemFiles_ = 0;
   uncheckedFiles_ = 0;
   checkedFiles_ = 0;
   totalFiles_ = 0;
-  unwrittenFiles_ = 0;
+  unreadableFiles_ = 0;
   unreadableFolders_.clear();
+  blocks_.clear();
   if (callbacks_.runningChanged) callbacks_.runningChanged(true);
 
-  bool resultReady = false;
   {
     CountSearch count;
     totalFiles_ = count.Run(sourceFolder, batchMask(allFormats_), 1, std::string(), *this);
@@ -130,20 +141,22 @@ BatchOutcome BatchCheck::OnStart(const std::string& sourceFolder, const std::str
   // A stop cut the counting pass short: a result path named like the files it looks for may be
   // one it did not reach, and is not replaced.
   if (stopRequested_ && previous && batchChecksName(resultFile, allFormats_)) resultRefused_ = true;
+  if (!resultRefused_ && !PollStop() && totalFiles_ != 0) {
+    CheckSearch check;
+    check.Run(sourceFolder, batchMask(allFormats_), 1, std::string(), *this);
+  }
+  bool resultReady = false;
   if (resultRefused_) {
     created.discard();
   } else {
     // What the run could not look at comes first: the findings below are not the whole tree's.
-    for (const std::string& folder : unreadableFolders_) {
-      const std::string bytes = toTextFileBytes(unreadableFolderBlock(folder));
-      created.append(bytes.data(), bytes.size());
-    }
+    std::string text;
+    for (const std::string& folder : unreadableFolders_) text += unreadableFolderBlock(folder);
+    std::sort(blocks_.begin(), blocks_.end());
+    for (const auto& [path, block] : blocks_) text += block;
+    const std::string bytes = toTextFileBytes(text);
+    created.append(bytes.data(), bytes.size());
     resultReady = created.close();
-    resultIdentity_ = created.writtenIdentity();
-  }
-  if (resultReady && !PollStop() && totalFiles_ != 0) {
-    CheckSearch check;
-    check.Run(sourceFolder, batchMask(allFormats_), 1, std::string(), *this);
   }
 
   BatchOutcome outcome = BatchOutcome::ProblemsFound;
@@ -164,19 +177,19 @@ BatchOutcome BatchCheck::OnStart(const std::string& sourceFolder, const std::str
   running_ = false;
   stopRequested_ = false;
   if (callbacks_.runningChanged) callbacks_.runningChanged(false);
-  // A result file that lacks findings is not handed out as if it were complete.
-  if (unwrittenFiles_ != 0) {
-    ReportResultFailure(BatchResultFailure::FindingsUnwritten);
-  } else if (problemFiles_ != 0 || uncheckedFiles_ != 0) {
-    // Files whose buffer could not be checked are named there too.
+  // Files whose buffer could not be checked, and those that did not load, are named there too.
+  if (resultReady && (problemFiles_ != 0 || uncheckedFiles_ != 0 || unreadableFiles_ != 0))
     openWithShell(resultFile_);
-  }
   return outcome;
 }
 
 void BatchCheck::NoteUnreadableFolder(const std::string& walkedFolder) {
   unreadableFolders_.push_back(folderName(walkedFolder));
   if (callbacks_.unreadableFolder) callbacks_.unreadableFolder(unreadableFolders_.back());
+}
+
+void BatchCheck::NoteSkippedLink(const std::string& walkedLink) {
+  if (callbacks_.linkSkipped) callbacks_.linkSkipped(folderName(walkedLink));
 }
 
 bool BatchCheck::IsResultFile(const FindData& entry) const {
@@ -197,41 +210,37 @@ void BatchCheck::CheckFile(const std::string& path) {
   ++checkedFiles_;
   if (callbacks_.progress) callbacks_.progress(path, checkedFiles_, totalFiles_);
 
-  // The result file itself, reached through a link in the tree, is ours and not a media file.
-  if (resultIdentity_ && fileIdentity(path) == resultIdentity_) return;
-
   std::string block;
   bool problem = false;
+  // A file that did not load is named with its cause: the result must not read as if it passed.
+  const auto unreadable = [&](const LoadResult& result) {
+    ReportLoadFailure(path, result);
+    ++unreadableFiles_;
+    blocks_.emplace_back(path, unreadableFileBlock(path, result));
+  };
   try {
     FileSlot slot;
-    if (const LoadResult loaded = slot.open(path); !loaded.ok()) {
-      ReportLoadFailure(path, loaded);
-      return;
-    }
+    if (const LoadResult loaded = slot.open(path); !loaded.ok()) return unreadable(loaded);
     std::optional<BufferCheck> buffer;
     std::optional<StreamModelGap> unchecked;
     StreamModelGap gap{};
     if (const auto model = bufferPreset_ ? slotModel(slot, *bufferPreset_, gap) : std::nullopt) {
       buffer.emplace();
-      if (const LoadResult read = checkSlotBuffer(slot, *model, *buffer); !read.ok()) {
-        ReportLoadFailure(path, read);
-        return;
-      }
+      if (const LoadResult read = checkSlotBuffer(slot, *model, *buffer); !read.ok()) return unreadable(read);
     } else if (bufferPreset_) {
       unchecked = gap;
     }
-    problem = !zeroRunBlock(path, *slot.analysis.videoSeries).empty() || (buffer && !buffer->ok());
-    block = problemBlock(path, *slot.analysis.videoSeries, buffer ? &*buffer : nullptr, unchecked);
+    // A file without video has no seconds without it.
+    const PerSecondSeries* video = hasVideoTrack(slot.analysis) ? slot.analysis.videoSeries.get() : nullptr;
+    problem = (video && !zeroRunBlock(path, *video).empty()) || (buffer && !buffer->ok());
+    block = problemBlock(path, video, buffer ? &*buffer : nullptr, unchecked);
   } catch (const std::bad_alloc&) {
     // One file too large for memory must not end the run over all the others.
-    ReportLoadFailure(path, LoadResult::fail(LoadFailure::OutOfMemory));
-    return;
+    return unreadable(LoadResult::fail(LoadFailure::OutOfMemory));
   }
   if (block.empty()) return;
   ++(problem ? problemFiles_ : uncheckedFiles_);
-  // A finding that cannot be written is counted and reported once the run is over, rather than
-  // halting the run with a box in the middle of it.
-  if (!AppendBlock(block)) ++unwrittenFiles_;
+  blocks_.emplace_back(path, std::move(block));
 }
 
 void BatchCheck::ReportLoadFailure(const std::string& path, const LoadResult& result) {
@@ -249,29 +258,6 @@ void BatchCheck::ReportResultFailure(BatchResultFailure failure) {
     showMessage(failure == BatchResultFailure::CreateFailed ? msg::kBatchResultCreateFailed
                                                             : msg::kWriteFailed);
   }
-}
-
-bool BatchCheck::AppendBlock(const std::string& block) {
-  if (resultFile_.empty()) return false;
-  // Appended, never created: a result file removed during the run stays removed. Only the file
-  // the run created is appended to; a link or another file put in its place is left alone.
-  const int fd =
-      ::open(resultFile_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK);
-  if (fd < 0) return false;
-  struct stat before {};
-  const bool sized = fstat(fd, &before) == 0;
-  if (!sized || !resultIdentity_ ||
-      FileIdentity{uint64_t(before.st_dev), uint64_t(before.st_ino)} != *resultIdentity_) {
-    ::close(fd);
-    return false;
-  }
-  bool ok = writeAll(fd, toTextFileBytes(block));
-  // Half a block would read as a finished one: cut the file back to where it was.
-  if (!ok && sized && S_ISREG(before.st_mode)) {
-    if (ftruncate(fd, before.st_size) != 0) ok = false;
-  }
-  if (::close(fd) != 0) ok = false;
-  return ok;
 }
 
 int CountSearch::Run(const std::string& startFolder, const std::string& mask, int recursiveWalk,
@@ -295,6 +281,10 @@ void CountSearch::OnFileFound(const std::string&, const FindData& entry) {
 
 void CountSearch::OnFolderUnreadable(const std::string& path) {
   if (owner_) owner_->NoteUnreadableFolder(path);
+}
+
+void CountSearch::OnFolderLinkSkipped(const std::string& path) {
+  if (owner_) owner_->NoteSkippedLink(path);
 }
 
 int CountSearch::IsStopRequested() { return owner_ && owner_->PollStop() ? 1 : 0; }

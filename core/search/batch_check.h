@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "analysis/buffer_check.h"
@@ -30,7 +31,14 @@ inline constexpr const char* kBatchNoMediaFiles = "抱歉，在您选择的目�
 inline constexpr const char* kBatchNoProblemsAnyFormat = "恭喜，没有找到有零码率的文件。";
 // Under the name of a folder the run could not read, in the result file and the CLI's line.
 inline constexpr const char* kBatchFolderUnreadable = "文件夹无法读取，其中的文件没有检查";
+// Before the cause of a file the run could not read, in the result file.
+inline constexpr const char* kBatchFileUnreadable = "无法读取：";
 }  // namespace msg
+
+// Why a folder's files are missing from a run: unreadable, or a link the walk did not follow
+// because it leads out of the chosen folder. In Chinese or English.
+std::string folderUnreadableCause(bool english);
+std::string folderLinkSkippedCause(bool english);
 
 // The files a run looks at: those of the containers whose seconds without video mean damage.
 // With `allFormats`, files of every container the program reads.
@@ -52,9 +60,8 @@ enum class BatchOutcome {
 
 // What went wrong with the result file; the window shows one fixed message for each.
 enum class BatchResultFailure {
-  CreateFailed,       // it could not be created or put in place
-  IsAnInput,          // it is one of the media files of the run and was left alone
-  FindingsUnwritten,  // the findings of some files could not be appended to it
+  CreateFailed,  // it could not be created or put in place
+  IsAnInput,     // it is one of the media files of the run and was left alone
 };
 
 // The result file proposed when none is set: the executable's name with "_chk.txt", beside it
@@ -67,13 +74,16 @@ std::string defaultBatchResultFile();
 // their control bytes escaped (platform/printable_name.h).
 std::string zeroRunBlock(const std::string& path, const PerSecondSeries& video);
 // The same block with the runs of a buffer check after the seconds without video, each line
-// naming its kind and preset; empty when neither has a run.
+// naming its kind and preset; empty when neither has a run. `video` is null for a file without
+// a video track, which has no seconds without video.
 // `unchecked`: the file's buffer could not be checked against the "stream" model, for this
 // reason (a line of its own: the file is named, not counted a problem).
-std::string problemBlock(const std::string& path, const PerSecondSeries& video, const BufferCheck* buffer,
+std::string problemBlock(const std::string& path, const PerSecondSeries* video, const BufferCheck* buffer,
                          std::optional<StreamModelGap> unchecked = std::nullopt);
 // The result-file block of a folder the run could not read: its name and why its files are missing.
 std::string unreadableFolderBlock(const std::string& folder);
+// The block of a file the run could not read: its name and the cause.
+std::string unreadableFileBlock(const std::string& path, const LoadResult& result);
 // A folder as blocks and messages name it: without the trailing '/' the walk gives it.
 std::string folderName(const std::string& walkedFolder);
 
@@ -89,6 +99,8 @@ class BatchCheck {
     std::function<void(bool running)> runningChanged;
     // The counting pass met a folder it could not read (named as folderName gives it).
     std::function<void(const std::string& folder)> unreadableFolder;
+    // The counting pass did not follow a link to a folder outside the run's (named so too).
+    std::function<void(const std::string& link)> linkSkipped;
     // A file did not load, and why; the run goes on. Without it the window's one message for
     // the file is shown.
     std::function<void(const std::string& path, const LoadResult& result)> loadFailed;
@@ -110,20 +122,23 @@ class BatchCheck {
   void SetBufferPreset(std::optional<BufferPreset> preset) { bufferPreset_ = preset; }
 
   // The Start button. While a run is in progress it only asks that run to stop. Otherwise it
-  // checks the two names, creates the result file empty, counts and checks the files below
-  // `sourceFolder`, shows the outcome and opens the result file when anything was found. The
-  // run keeps the folder and result file it started with. A result file that is one of the
-  // media files of the run is refused before anything is written: the counting pass looks for
-  // it, and the empty result file replaces the old one only after that pass.
+  // checks the two names, counts and checks the files below `sourceFolder`, writes the result
+  // file, shows the outcome and opens the result file when anything was found. The run keeps the
+  // folder and result file it started with. The result is written whole when the run ends (also
+  // when stopped: with what it found so far), in the order of the paths, after the folders it
+  // could not read; until then the old result file stays as it was. A result file that is one
+  // of the media files of the run is refused: the counting pass looks for it.
   BatchOutcome OnStart(const std::string& sourceFolder, const std::string& resultFile);
 
   // Asks a running run to end after the file being loaded.
   void RequestStop();
 
-  // Checks one file and appends its block to the result file when it has zero seconds.
+  // Checks one file and keeps its block for the result file when it has zero seconds, a buffer
+  // that was not checked, or did not load.
   void CheckFile(const std::string& path);
   // Counting pass: a folder whose files the run cannot check. Its block opens the result file.
   void NoteUnreadableFolder(const std::string& walkedFolder);
+  void NoteSkippedLink(const std::string& walkedLink);
   // Counting pass: the file `entry` is the result file the run is about to replace.
   bool IsResultFile(const FindData& entry) const;
   void RefuseResultFile() { resultRefused_ = true; }
@@ -138,13 +153,12 @@ class BatchCheck {
   int problemFiles() const { return problemFiles_; }
   // Files named because their buffer could not be checked ("stream" without a declared model).
   int uncheckedFiles() const { return uncheckedFiles_; }
-  // Problem files whose block could not be appended to the result file in this run.
-  int unwrittenFiles() const { return unwrittenFiles_; }
+  // Files that did not load: named in the result file, not counted as problem files.
+  int unreadableFiles() const { return unreadableFiles_; }
   // The folders of this run that could not be read: the run did not check everything.
   const std::vector<std::string>& unreadableFolders() const { return unreadableFolders_; }
 
  private:
-  bool AppendBlock(const std::string& block);
   void ReportLoadFailure(const std::string& path, const LoadResult& result);
   void ReportResultFailure(BatchResultFailure failure);
 
@@ -157,11 +171,12 @@ class BatchCheck {
   int checkedFiles_ = 0;
   int problemFiles_ = 0;
   int uncheckedFiles_ = 0;
-  int unwrittenFiles_ = 0;
+  int unreadableFiles_ = 0;
   std::vector<std::string> unreadableFolders_;
-  std::string resultFile_;  // of the run in progress
-  // What the result path named before the run, and the empty file the run put in its place.
-  std::optional<FileIdentity> previousResult_, resultIdentity_;
+  std::vector<std::pair<std::string, std::string>> blocks_;  // path, block: of this run's files
+  std::string resultFile_;                                   // of the run in progress
+  // What the result path named before the run.
+  std::optional<FileIdentity> previousResult_;
   bool resultRefused_ = false;
 };
 
@@ -174,6 +189,7 @@ class CountSearch : public CSrchDir {
  protected:
   void OnFileFound(const std::string& path, const FindData& entry) override;
   void OnFolderUnreadable(const std::string& path) override;
+  void OnFolderLinkSkipped(const std::string& path) override;
   int IsStopRequested() override;
 
  private:

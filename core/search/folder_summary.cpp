@@ -37,6 +37,9 @@ class PathWalk : public CSrchDir {
     owner_.unreadableFolders.push_back(folderName(path));
     if (callbacks_.unreadableFolder) callbacks_.unreadableFolder(owner_.unreadableFolders.back());
   }
+  void OnFolderLinkSkipped(const std::string& path) override {
+    if (callbacks_.linkSkipped) callbacks_.linkSkipped(folderName(path));
+  }
 
  private:
   FolderSummary& owner_;

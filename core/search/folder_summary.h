@@ -22,6 +22,8 @@ class FolderSummary {
     std::function<void(size_t index, int done, int total)> rowDone;
     // A folder of the tree could not be read: its files are missing from the table.
     std::function<void(const std::string& folder)> unreadableFolder;
+    // A link to a folder outside the summed-up one was not followed.
+    std::function<void(const std::string& link)> linkSkipped;
   };
 
   // Readers at work at once: the machine's cores, each file read whole by one of them.

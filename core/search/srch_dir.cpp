@@ -22,7 +22,7 @@ enum class EntryKind { Skip, File, Folder };
 // a link loop finite by walking each folder once. FIFOs, devices and sockets are neither, since
 // opening one for reading could block for ever. A dangling link stays a file: the user learns
 // from the failed read that it is there. Only what the listing does not tell costs a system call.
-EntryKind classify(int dirFd, const dirent& e, bool& sized, uint64_t& size) {
+EntryKind classify(int dirFd, const dirent& e, bool& sized, uint64_t& size, bool* link = nullptr) {
   sized = false;
   size = 0;
   if (e.d_type == DT_DIR) {
@@ -41,6 +41,7 @@ EntryKind classify(int dirFd, const dirent& e, bool& sized, uint64_t& size) {
     return EntryKind::File;
   }
   if (!S_ISLNK(own.st_mode)) return EntryKind::Skip;
+  if (link) *link = true;
   struct stat target {};
   if (fstatat(dirFd, e.d_name, &target, 0) != 0) return EntryKind::File;
   if (S_ISDIR(target.st_mode)) return EntryKind::Folder;
@@ -51,6 +52,15 @@ EntryKind classify(int dirFd, const dirent& e, bool& sized, uint64_t& size) {
 
 bool isDotOrDotDot(const char* name) {
   return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+// `path` with its links resolved, ending with '/'; empty when it cannot be resolved.
+std::string resolvedFolder(const std::string& path) {
+  char resolved[PATH_MAX];
+  if (!::realpath(path.c_str(), resolved)) return {};
+  std::string out = resolved;
+  if (out.back() != '/') out += '/';
+  return out;
 }
 
 }  // namespace
@@ -90,8 +100,12 @@ void CSrchDir::Search(const std::string& startFolder) {
   if (startFolder.empty()) return;
   std::string folder = startFolder;
   if (folder.back() != '/') folder += '/';
-  if (folder.size() > kMaxPathLength) return;
+  if (folder.size() > kMaxPathLength) {
+    OnFolderUnreadable(folder);
+    return;
+  }
   walked_.clear();
+  root_ = resolvedFolder(folder);
   if (const auto id = fileIdentity(folder)) walked_.insert(*id);
   WalkFolder(folder);
   walked_.clear();
@@ -142,8 +156,22 @@ void CSrchDir::WalkFolder(const std::string& folder) {
     entry.isDirectory = true;
     while (const dirent* e = readdir(dir)) {
       if (isDotOrDotDot(e->d_name)) continue;
-      if (folder.size() + std::strlen(e->d_name) + 1 > kMaxPathLength) continue;
-      if (classify(dirfd(dir), *e, entry.sized_, entry.size_) == EntryKind::Folder) {
+      bool link = false;
+      if (classify(dirfd(dir), *e, entry.sized_, entry.size_, &link) == EntryKind::Folder) {
+        const std::string path = folder + e->d_name + '/';
+        // Too deep for the system's paths: its files could not be opened by name.
+        if (path.size() > kMaxPathLength) {
+          OnFolderUnreadable(path);
+          continue;
+        }
+        // A link out of the tree could lead anywhere, up to the whole system.
+        if (link) {
+          const std::string target = resolvedFolder(path);
+          if (root_.empty() || target.compare(0, root_.size(), root_) != 0) {
+            OnFolderLinkSkipped(path);
+            continue;
+          }
+        }
         // A folder that cannot be told apart is not walked: it could be one already walked.
         const auto id = fileIdentityAt(dirfd(dir), e->d_name);
         if (!id) {
@@ -172,6 +200,7 @@ void CSrchDir::OnFileFound(const std::string&, const FindData&) {}
 void CSrchDir::OnEnterFolder(const std::string&, const FindData&) {}
 void CSrchDir::OnLeaveFolder(const std::string&, const FindData&) {}
 void CSrchDir::OnFolderUnreadable(const std::string&) {}
+void CSrchDir::OnFolderLinkSkipped(const std::string&) {}
 int CSrchDir::IsStopRequested() { return 0; }
 
 }  // namespace mv

@@ -43,7 +43,8 @@ class CSrchDir {
   virtual void SetSearch(const std::string& mask, int recursive, const std::string& excludedFolder);
 
   // Walks `startFolder` (with or without its trailing '/'); does nothing when it is empty.
-  // Links to folders are walked like folders, each folder once.
+  // Links to folders inside it are walked like folders, each folder once; a link to a folder
+  // outside it is not followed (OnFolderLinkSkipped), so that the walk stays in the chosen tree.
   void Search(const std::string& startFolder);
 
   const std::vector<std::string>& Extensions() const { return extensions; }
@@ -56,7 +57,10 @@ class CSrchDir {
   virtual void OnLeaveFolder(const std::string& path, const FindData& entry);
   // A folder of the walk that could not be listed, or whose identity could not be read: nothing
   // below it is reported. A folder that went away meanwhile is not reported.
+  // A folder too deep for a path the system takes is one of them.
   virtual void OnFolderUnreadable(const std::string& path);
+  // A link to a folder outside the walked one (the path of the link, ending with '/').
+  virtual void OnFolderLinkSkipped(const std::string& path);
   // Asked by subclasses inside their hooks; the walk itself only tests `stopFlag`.
   virtual int IsStopRequested();
 
@@ -72,6 +76,7 @@ class CSrchDir {
   // Folders walked or about to be walked in this search: a folder reached twice, through a
   // link or a loop of links, is walked only the first time.
   std::set<FileIdentity> walked_;
+  std::string root_;  // the walked folder with its links resolved, ending with '/'; empty: unknown
 };
 
 }  // namespace mv

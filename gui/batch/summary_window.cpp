@@ -26,8 +26,11 @@ constexpr const char* kHeadings[] = {
     nullptr,
     QT_TRANSLATE_NOOP("mvgui::SummaryWindow", "无法读取的原因"),
     QT_TRANSLATE_NOOP("mvgui::SummaryWindow", "格式"),
+    nullptr,  // "video": its empty video cells say it
     QT_TRANSLATE_NOOP("mvgui::SummaryWindow", "视频编码"),
+    nullptr,  // the container's tags are for the exports
     QT_TRANSLATE_NOOP("mvgui::SummaryWindow", "音频编码"),
+    nullptr,
     QT_TRANSLATE_NOOP("mvgui::SummaryWindow", "时长"),
     QT_TRANSLATE_NOOP("mvgui::SummaryWindow", "文件大小(字节)"),
     QT_TRANSLATE_NOOP("mvgui::SummaryWindow", "宽"),
@@ -82,7 +85,7 @@ bool speaksEnglish() {
 SummaryWindow::SummaryWindow(const QString& folder, bool allFormats, const mv::SummaryOptions& options,
                              QWidget* parent)
     : QDialog(parent), folder_(folder), allFormats_(allFormats), options_(options) {
-  static_assert(std::size(kHeadings) == 34);
+  static_assert(std::size(kHeadings) == 37);
   setWindowTitle(tr("统计汇总 - %1").arg(QString::fromStdString(mv::printableName(folder.toStdString()))));
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
                  Qt::WindowCloseButtonHint);

@@ -114,11 +114,54 @@ TEST(CliCheck, UnreadableFileIsOneLineAndTheRunGoesOn) {
       "morvatelline-cli: " + (src / "a.rm").string() + ": 不是有效的 RealMedia 文件",
       mv::msg::kBatchNoProblems};
   EXPECT_EQ(r.errLines, expected);
-  // The same when the findings go to standard output.
+  // The result names it with the cause, as standard output does.
+  const std::string block =
+      (src / "a.rm").string() + "\r\n" + mv::utf8ToGbk("无法读取：不是有效的 RealMedia 文件") + "\r\n\r\n";
+  EXPECT_EQ(text(result), block);
   r = cli(dir, "check " + quote(src.string()) + " -o -");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.errLines, expected);
-  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.out, block);
+}
+
+// Whatever order the folders list them in, the findings come in the order of their paths, and
+// the files that did not load are among them.
+TEST(CliCheck, FindingsAreInPathOrderWithTheFilesThatDidNotLoad) {
+  mvtest::TempDir dir;
+  const fs::path src = dir.path() / "clips";
+  for (const char* name : {"x.rm", "z.rm", "sub/y.rm"}) writeRm(src / name, 5, {2});
+  mvtest::writeFile(src / "b_bad.rm", mvtest::Bytes(40, 'x'));
+  const std::string run = "00:00:03\r\n\r\n";
+  const std::string expected = (src / "b_bad.rm").string() + "\r\n" +
+                               mv::utf8ToGbk("无法读取：不是有效的 RealMedia 文件") + "\r\n\r\n" +
+                               (src / "sub/y.rm").string() + "\r\n" + run + (src / "x.rm").string() + "\r\n" +
+                               run + (src / "z.rm").string() + "\r\n" + run;
+  const std::string result = dir.file("out.txt");
+  EXPECT_EQ(cli(dir, "check " + quote(src.string()) + " -o " + quote(result)).status, 3);
+  EXPECT_EQ(text(result), expected);
+  EXPECT_EQ(cli(dir, "check " + quote(src.string()) + " -o -").out, expected);
+  const auto j = nlohmann::json::parse(cli(dir, "check --json " + quote(src.string())).out);
+  std::vector<std::string> problems;
+  for (const auto& p : j["problems"]) problems.push_back(p["path"]);
+  EXPECT_EQ(problems, (std::vector<std::string>{(src / "sub/y.rm").string(), (src / "x.rm").string(),
+                                                (src / "z.rm").string()}));
+  ASSERT_EQ(j["unreadableFiles"].size(), 1u) << j;
+  EXPECT_EQ(j["unreadableFiles"][0]["path"], (src / "b_bad.rm").string());
+  EXPECT_EQ(j["unreadableFiles"][0]["message"], "不是有效的 RealMedia 文件");
+}
+
+// A run killed outright leaves the old result as it was, not an emptied or half-written one.
+TEST(CliCheck, KilledRunKeepsTheOldResult) {
+  mvtest::TempDir dir;
+  const fs::path src = dir.path() / std::string(150, 'p');
+  for (int i = 0; i < 300; ++i) writeRm(src / ("f" + std::to_string(i) + ".rm"), 5, {2});
+  const std::string result = dir.file("out.txt");
+  mvtest::writeFile(result, mvtest::Bytes{'o', 'l', 'd'});
+  const mvtest::InterruptedRun run =
+      mvtest::interruptAfterFirstLine({MORV_CLI_PATH, "check", src.string(), "-o", result}, SIGKILL);
+  ASSERT_TRUE(run.ran);
+  ASSERT_TRUE(WIFSIGNALED(run.status));
+  EXPECT_EQ(text(result), "old");
 }
 
 TEST(CliCheck, ResultFileIsExactlyTheNamedOneAndErrorsNameIt) {

@@ -32,6 +32,7 @@
 #include "platform/messages.h"
 #include "platform/paths.h"
 #include "platform/shell.h"
+#include "platform/text_file.h"
 #include "search/batch_check.h"
 #include "settings/ini_file.h"
 #include "settings/para_block.h"
@@ -407,7 +408,10 @@ class BatchCheckDialogTest : public QObject {
     QVERIFY(messages().empty());
     QCOMPARE(d.findChild<QPlainTextEdit*>()->toPlainText(),
              r + "/sub/bro\\tken.rm：不是有效的 RealMedia 文件");
+    // In the order of the paths, the damaged file with its cause among them.
     QCOMPARE(readText(result), root.string() + "/b.rmvb\r\n00:00:05 -- 00:00:07\r\n00:00:13\r\n\r\n" +
+                                   root.string() + "/sub/bro\\tken.rm\r\n" +
+                                   mv::utf8ToGbk("无法读取：不是有效的 RealMedia 文件") + "\r\n\r\n" +
                                    root.string() + "/sub/c.RM\r\n00:00:08\r\n\r\n");
     QCOMPARE(opened_, std::vector<std::string>{result});
     QCOMPARE(d.engine().problemFiles(), 2);
