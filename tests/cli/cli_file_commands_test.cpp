@@ -38,8 +38,9 @@ TEST(CliFileCommands, AFileWithoutVideoHasNoGaps) {
   if (!mvtest::haveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not installed";
   mvtest::TempDir dir;
   const std::string tone = "-f lavfi -i sine=r=44100 -t 8 ";
-  for (const std::string& path : {make(dir, "tone.mp3", tone + "-c:a libmp3lame"),
-                                  make(dir, "tone.m4a", tone + "-c:a aac"), make(dir, "tone.mka", tone + "-c:a aac")}) {
+  for (const std::string& path :
+       {make(dir, "tone.mp3", tone + "-c:a libmp3lame"), make(dir, "tone.m4a", tone + "-c:a aac"),
+        make(dir, "tone.mka", tone + "-c:a aac")}) {
     SCOPED_TRACE(path);
     CliRun r = cli(dir, "gaps '" + path + "'");
     EXPECT_EQ(r.status, 0) << r.err;
@@ -47,14 +48,16 @@ TEST(CliFileCommands, AFileWithoutVideoHasNoGaps) {
     EXPECT_EQ(cli(dir, "gaps '" + path + "'", kChinese).out, path + ": 无视频轨道\n");
     r = cli(dir, "gaps --json '" + path + "'");
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(json::parse(r.out), json({{"ok", true}, {"path", path}, {"video", false}, {"gaps", json::array()}}));
+    EXPECT_EQ(json::parse(r.out),
+              json({{"ok", true}, {"path", path}, {"video", false}, {"gaps", json::array()}}));
   }
 }
 
 TEST(CliFileCommands, AFileThatDoesNotLoadGivesTheFailureObject) {
   mvtest::TempDir dir;
   const std::string path = dir.file("none.avi");
-  for (const char* command : {"series", "gaps --json", "buffer --json --preset dvd", "frames --json", "tracks --json"})
+  for (const char* command :
+       {"series", "gaps --json", "buffer --json --preset dvd", "frames --json", "tracks --json"})
     for (const char* env : {kChinese, kEnglish}) {
       SCOPED_TRACE(std::string(command) + " " + env);
       const CliRun r = cli(dir, std::string(command) + " '" + path + "'", env);
@@ -72,7 +75,8 @@ TEST(CliFileCommands, AFileThatDoesNotLoadGivesTheFailureObject) {
 void expectRounded(const json& j, const std::string& where) {
   if (j.is_structured()) {
     for (auto it = j.begin(); it != j.end(); ++it)
-      if (!j.is_object() || it.key() != "time") expectRounded(*it, where + "/" + (j.is_object() ? it.key() : "[]"));
+      if (!j.is_object() || it.key() != "time")
+        expectRounded(*it, where + "/" + (j.is_object() ? it.key() : "[]"));
   } else if (j.is_number_float()) {
     const double hundredths = j.get<double>() * 100;
     EXPECT_NEAR(hundredths, std::round(hundredths), 1e-6) << where << " " << j;
@@ -85,7 +89,8 @@ TEST(CliFileCommands, JsonNumbersAreRoundedAndBufferTellsItsVerdict) {
   const std::string clip = make(dir, "clip.mp4",
                                 "-f lavfi -i testsrc=s=96x64:r=25 -f lavfi -i sine=r=44100 -t 5 -c:v libx264 "
                                 "-g 7 -bf 2 -c:a aac");
-  for (const char* command : {"series --window 3", "frames --json", "tracks --json", "buffer --json --preset bluray"}) {
+  for (const char* command :
+       {"series --window 3", "frames --json", "tracks --json", "buffer --json --preset bluray"}) {
     const CliRun r = cli(dir, std::string(command) + " '" + clip + "'");
     EXPECT_EQ(r.status, 0) << command << r.err;
     expectRounded(json::parse(r.out), command);
