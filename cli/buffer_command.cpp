@@ -1,6 +1,7 @@
 // buffer: will it play — the decoder buffer of a preset or of a given rate and size over the
 // file's frames; exit 3 when some frame does not fit, as gaps does for seconds without video.
 #include <cmath>
+#include <cstdio>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -17,6 +18,27 @@ namespace {
 int64_t bitsOut(double bits) { return int64_t(std::llround(bits)); }
 double secondsOut(double seconds) { return std::round(seconds * 1e6) / 1e6; }
 
+// The lowest fullness in kbit, two decimals as every rate the program prints.
+std::string kbitText(double bits) {
+  char text[48];
+  std::snprintf(text, sizeof text, "%.2f kbit", bits / double(mv::kBitsPerKbit));
+  return text;
+}
+
+// The verdict, the runs with their kinds and the lowest fullness, as a block of the batch check.
+std::string bufferText(const std::string& path, const mv::BufferCheck& check) {
+  const bool english = englishMessages();
+  std::string text = mv::printableName(path) + '\n';
+  if (check.ok()) text += english ? "buffer check passed\n" : "缓冲区检查通过\n";
+  for (const mv::BufferRun& r : check.runs)
+    text += mv::zeroRunText(r.seconds) + ' ' + std::string(mv::violationName(r.kind)) + '\n';
+  char time[32];
+  std::snprintf(time, sizeof time, "%.6f", secondsOut(check.lowestSeconds));
+  text += english ? "lowest fullness " + kbitText(check.lowest) + " at " + time + " s\n"
+                  : "最低充满度 " + kbitText(check.lowest) + "，于 " + time + " 秒\n";
+  return text + '\n';
+}
+
 void writeBufferJson(mv::OutputFile& out, const std::string& path, const mv::BufferCheck& check) {
   const auto put = [&out](const std::string& text) { out.append(text.data(), text.size()); };
   nlohmann::ordered_json head;
@@ -25,6 +47,7 @@ void writeBufferJson(mv::OutputFile& out, const std::string& path, const mv::Buf
   head["preset"] = mv::bufferPresetName(check.model.preset);
   head["rate"] = check.model.rate;
   head["buffer"] = check.model.bits;
+  head["passed"] = check.ok();
   head["lowest"] = {{"fullness", bitsOut(check.lowest)}, {"time", secondsOut(check.lowestSeconds)}};
   std::string text = dumpJson(head);
   text.pop_back();
@@ -38,6 +61,25 @@ void writeBufferJson(mv::OutputFile& out, const std::string& path, const mv::Buf
     put((i ? "," : "") + dumpJson(j));
   }
   put("]}\n");
+}
+
+// --rate and --buffer: bits, or the program's kbit units.
+CLI::Option* addValueOption(CLI::App* cmd, const char* name, uint64_t& value, bool rate,
+                            const std::string& description) {
+  return cmd
+      ->add_option_function<std::string>(
+          name,
+          [&value, rate](const std::string& text) {
+            if (const std::optional<uint64_t> v = mv::bufferValueOfText(text, rate)) value = *v;
+          },
+          description)
+      ->check(CLI::Validator(
+          [rate](const std::string& text) {
+            return mv::bufferValueOfText(text, rate) ? ""
+                   : rate                            ? "not a rate of 1 to 2^53 bit/s"
+                                                     : "not a size of 1 to 2^53 bits";
+          },
+          rate ? "BITS_PER_S" : "BITS"));
 }
 
 }  // namespace
@@ -58,14 +100,15 @@ void addBufferCommand(CLI::App& app, int* result) {
   cmd->add_option("FILE", opts->path, mediaFileHelp())->required();
   auto* preset =
       cmd->add_option("--preset", opts->preset,
-                      "dvd (9.8 Mbit/s, 224 KiB, GOP limits), vcd (1,151,929 bit/s, 40 KiB), "
-                      "bluray (40 Mbit/s, 30 Mbit), or stream (what an MPEG-1/2 sequence header declares)")
+                      "dvd (9,800,000 bit/s, 1,835,008 bits, GOP limits), vcd (1,151,929 bit/s, "
+                      "327,680 bits), bluray (40,000,000 bit/s, 30,000,000 bits), or stream (what an "
+                      "MPEG-1/2 sequence header declares)")
           ->check(CLI::IsMember({"dvd", "vcd", "bluray", "stream"}));
-  const auto inRange = CLI::Range(uint64_t(1), mv::kMaxBufferValue);
-  auto* rate = cmd->add_option("--rate", opts->rate, "Fill rate, bits per second (with --buffer), 1 to 2^53")
-                   ->check(inRange);
-  auto* bits =
-      cmd->add_option("--buffer", opts->bits, "Buffer size, bits (with --rate), 1 to 2^53")->check(inRange);
+  auto* rate = addValueOption(cmd, "--rate", opts->rate, true,
+                              "Fill rate (with --buffer): bits per second, or kbit/s (1024 bit/s; also "
+                              "kbps), 1 to 2^53 bit/s");
+  auto* bits = addValueOption(cmd, "--buffer", opts->bits, false,
+                              "Buffer size (with --rate): bits, or kbit (1024 bits), 1 to 2^53 bits");
   preset->excludes(rate)->excludes(bits);
   rate->needs(bits);
   bits->needs(rate);
@@ -74,9 +117,10 @@ void addBufferCommand(CLI::App& app, int* result) {
   cmd->callback([opts, preset, result] {
     if (preset->count() == 0 && opts->rate == 0) throw CLI::RequiredError("--preset or --rate with --buffer");
     mv::FileSlot slot;
-    if (!loadFile(slot, opts->path, mv::kDefaultMarkedSeconds, mv::kDefaultMarkedSeconds, opts->tracks)
-             .ok()) {
-      *result = kExitFailed;
+    if (const mv::LoadResult loaded =
+            loadFile(slot, opts->path, mv::kDefaultMarkedSeconds, mv::kDefaultMarkedSeconds, opts->tracks);
+        !loaded.ok()) {
+      *result = loadFailed(opts->path, loaded, opts->json);
       return;
     }
     std::optional<mv::BufferModel> model;
@@ -92,17 +136,13 @@ void addBufferCommand(CLI::App& app, int* result) {
       }
     }
     mv::BufferCheck check;
-    if (!readBufferCheck(slot, *model, check).ok()) {
-      *result = kExitFailed;
+    if (const mv::LoadResult read = readBufferCheck(slot, *model, check); !read.ok()) {
+      *result = loadFailed(opts->path, read, opts->json);
       return;
     }
     const bool written = writeStreamOutput("-", {}, [&](mv::OutputFile& out) {
       if (opts->json) return writeBufferJson(out, slot.analysis.path, check);
-      if (check.ok()) return;  // as gaps: a block only for a file with findings
-      std::string text = mv::printableName(slot.analysis.path) + '\n';
-      for (const mv::BufferRun& r : check.runs)
-        text += mv::zeroRunText(r.seconds) + ' ' + std::string(mv::violationName(r.kind)) + '\n';
-      text += '\n';
+      const std::string text = bufferText(slot.analysis.path, check);
       out.append(text.data(), text.size());
     });
     *result = !written ? kExitFailed : check.ok() ? kExitOk : kExitProblemsFound;

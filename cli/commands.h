@@ -66,6 +66,9 @@ std::string containersHelp();
 // The FILE argument of a command that reads one media file: "Media file (AVI, RealMedia, …)".
 std::string mediaFileHelp();
 
+// A rate or average as the text columns give it: two decimals, no binary noise.
+double twoDecimals(double value);
+
 // Runs of zero seconds as JSON: start/end as the list labels them, and as second numbers.
 nlohmann::ordered_json zeroRunsJson(const std::vector<mv::ZeroRun>& runs);
 
@@ -115,9 +118,12 @@ bool writeStreamOutput(const std::string& target, std::span<const mv::FileIdenti
 
 // Paths are bytes on Linux; a name that is not UTF-8 is printed with replacement characters.
 std::string dumpJson(const nlohmann::ordered_json& j);
-// The object a JSON command prints for `path` that did not load: ok false, the message the
-// window shows for it, the reason and, when known, the position.
+// The object a JSON command prints for `path` that did not load: ok false, the path, the cause
+// as the stderr line tells it, the reason and, when known, the position.
 std::string loadFailureJson(const std::string& path, const mv::LoadResult& why);
+// The exit code of a command whose file did not load (told on stderr already); with `json`
+// standard output gets that object too.
+int loadFailed(const std::string& path, const mv::LoadResult& why, bool json);
 
 // The file the command is working on (the last one it began to load): a command that runs out
 // of memory names it.

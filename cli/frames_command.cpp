@@ -61,14 +61,14 @@ void writeFramesJson(mv::OutputFile& out, const std::string& path, const std::ve
   for (int t = 0; t < 3; ++t)
     types[std::string(1, mv::kPictureTypes[t])] = {
         {"count", s.typeCount[t]},
-        {"averageBytes", s.typeCount[t] ? double(s.typeBytes[t]) / s.typeCount[t] : 0.0}};
+        {"averageBytes", twoDecimals(s.typeCount[t] ? double(s.typeBytes[t]) / s.typeCount[t] : 0.0)}};
   put("],\"stats\":" +
       dumpJson({{"frames", s.frames},
                 {"keyFrames", s.keyFrames},
                 {"maxBytes", s.maxBytes},
                 {"minBytes", s.minBytes},
-                {"averageBytes", s.averageBytes},
-                {"averageGopFrames", s.averageGopFrames},
+                {"averageBytes", twoDecimals(s.averageBytes)},
+                {"averageGopFrames", twoDecimals(s.averageGopFrames)},
                 {"shortestGop", s.shortestGop},
                 {"longestGop", s.longestGop},
                 {"types", types}}) +
@@ -97,15 +97,13 @@ void addFramesCommand(CLI::App& app, int* result) {
     if (const mv::LoadResult loaded =
             loadFile(slot, o->file, mv::kDefaultMarkedSeconds, mv::kDefaultMarkedSeconds, o->tracks);
         !loaded.ok()) {
-      // As series tells it; a file named by -o is not made for a file that did not load.
-      if (o->json && o->output == "-") writeBytesOutput("-", {}, loadFailureJson(o->file, loaded) + "\n");
-      *result = kExitFailed;
+      // A file named by -o is not made for a file that did not load.
+      *result = loadFailed(o->file, loaded, o->json && o->output == "-");
       return;
     }
     std::vector<mv::VideoFrame> frames = mv::videoFrames(slot.analysis);
     if (const mv::LoadResult typed = readFrameTypes(slot, frames); !typed.ok()) {
-      if (o->json && o->output == "-") writeBytesOutput("-", {}, loadFailureJson(o->file, typed) + "\n");
-      *result = kExitFailed;
+      *result = loadFailed(o->file, typed, o->json && o->output == "-");
       return;
     }
     const auto keep = mv::mediaIdentities({&slot});

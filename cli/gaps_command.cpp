@@ -4,6 +4,7 @@
 
 #include "analysis/file_slot.h"
 #include "commands.h"
+#include "platform/printable_name.h"
 #include "search/batch_check.h"
 
 namespace mvcli {
@@ -23,22 +24,29 @@ void addGapsCommand(CLI::App& app, int* result) {
   addTrackOptions(cmd, opts->tracks);
   cmd->callback([opts, result] {
     mv::FileSlot slot;
-    if (!loadFile(slot, opts->path, mv::kDefaultMarkedSeconds, mv::kDefaultMarkedSeconds, opts->tracks)
-             .ok()) {
-      *result = kExitFailed;
+    if (const mv::LoadResult loaded =
+            loadFile(slot, opts->path, mv::kDefaultMarkedSeconds, mv::kDefaultMarkedSeconds, opts->tracks);
+        !loaded.ok()) {
+      *result = loadFailed(opts->path, loaded, opts->json);
       return;
     }
-    const std::vector<mv::ZeroRun> runs = mv::zeroRuns(*slot.analysis.videoSeries);
+    // Without a video track every second lacks video: that is no break of a recording.
+    const bool video = slot.analysis.videoUnits.present;
+    const std::vector<mv::ZeroRun> runs =
+        video ? mv::zeroRuns(*slot.analysis.videoSeries) : std::vector<mv::ZeroRun>();
     const bool written = writeStreamOutput("-", {}, [&](mv::OutputFile& out) {
       const auto put = [&out](const std::string& text) { out.append(text.data(), text.size()); };
       if (!opts->json) {
-        put(mv::zeroRunBlock(slot.analysis.path, *slot.analysis.videoSeries));
+        put(video ? mv::zeroRunBlock(slot.analysis.path, *slot.analysis.videoSeries)
+                  : mv::printableName(slot.analysis.path) + ": " +
+                        (englishMessages() ? "no video track" : "无视频轨道") + '\n');
         return;
       }
       // A run a time: a file of millions of seconds may have a million runs.
       nlohmann::ordered_json j;
       j["ok"] = true;
       j["path"] = slot.analysis.path;
+      j["video"] = video;
       std::string head = dumpJson(j);
       head.pop_back();
       put(head + ",\"gaps\":[");

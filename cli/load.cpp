@@ -70,6 +70,11 @@ mv::LoadResult loadFile(mv::FileSlot& slot, const std::string& path, int top, in
   return loaded;
 }
 
+int loadFailed(const std::string& path, const mv::LoadResult& why, bool json) {
+  if (json) writeBytesOutput("-", {}, loadFailureJson(path, why) + "\n");
+  return kExitFailed;
+}
+
 mv::LoadResult readFrameTypes(const mv::FileSlot& slot, std::vector<mv::VideoFrame>& frames) {
   const std::string& path = slot.analysis.path;
   const mv::LoadResult typed =

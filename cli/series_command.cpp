@@ -1,8 +1,7 @@
 #include <unistd.h>
 
-#include <cerrno>
 #include <charconv>
-#include <iostream>
+#include <cmath>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -35,28 +34,19 @@ void writeSeries(mv::OutputFile& out, std::string_view key, const mv::PerSecondS
   out.put(']');
 }
 
-// False after telling that the text could not be written (a closed pipe, a full disk).
-bool printText(std::string text) {
-  text += '\n';
-  errno = 0;
-  std::cout.write(text.data(), std::streamsize(text.size()));
-  std::cout.flush();
-  if (std::cout) return true;
-  printDiagnostic(outputName("-"), writeFailureCause(mv::OutputError::WriteFailed, errno));
-  return false;
-}
-
 }  // namespace
 
 std::string dumpJson(const nlohmann::ordered_json& j) {
   return j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
+double twoDecimals(double value) { return std::round(value * 100) / 100; }
+
 std::string loadFailureJson(const std::string& path, const mv::LoadResult& why) {
   nlohmann::ordered_json j;
   j["ok"] = false;
-  const char* message = mv::loadFailureMessage(path, why);
-  j["message"] = message ? message : "";
+  j["path"] = path;
+  j["message"] = loadFailureCause(path, why);
   j["reason"] = std::string(mv::reasonName(why.failure));
   if (why.position != mv::LoadResult::kNoPosition) j["position"] = why.position;
   return dumpJson(j);
@@ -85,8 +75,7 @@ void addSeriesCommand(CLI::App& app, int* result) {
     mv::FileSlot slot;
     if (const mv::LoadResult loaded = loadFile(slot, opts->path, opts->top, opts->bottom, opts->tracks);
         !loaded.ok()) {
-      printText(loadFailureJson(opts->path, loaded));
-      *result = kExitFailed;
+      *result = loadFailed(opts->path, loaded, true);
       return;
     }
     const mv::FileAnalysis& a = slot.analysis;
@@ -111,9 +100,10 @@ void addSeriesCommand(CLI::App& app, int* result) {
            {std::pair{"videoPeak", mv::ITEM_VIDEO}, std::pair{"audioPeak", mv::ITEM_AUDIO},
             std::pair{"totalPeak", mv::ITEM_TOTAL}}) {
         const mv::PeakWindow p = mv::peakWindow(a, item, opts->window);
-        j[key] = p.found
-                     ? nlohmann::ordered_json{{"seconds", p.seconds}, {"start", p.start}, {"rate", p.rate}}
-                     : nlohmann::ordered_json();
+        j[key] = p.found ? nlohmann::ordered_json{{"seconds", p.seconds},
+                                                  {"start", p.start + 1},
+                                                  {"rate", twoDecimals(p.rate)}}
+                         : nlohmann::ordered_json();
       }
     }
     std::string head = dumpJson(j);

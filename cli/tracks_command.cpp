@@ -101,7 +101,7 @@ nlohmann::ordered_json jsonOf(const mv::FileAnalysis& a, bool programs) {
     if (programs) o["program"] = t.program;
     o["units"] = t.unitCount;
     o["bytes"] = t.bytes;
-    o["kbitPerSecond"] = std::round(averageKbit(t, a) * 100) / 100;
+    o["kbitPerSecond"] = twoDecimals(averageKbit(t, a));
     o["default"] = int(i) == a.defaultVideo || int(i) == a.defaultAudio;
     j["tracks"].push_back(std::move(o));
   }
@@ -184,8 +184,7 @@ void addTracksCommand(CLI::App& app, int* result) {
   cmd->callback([opts, result] {
     mv::FileSlot slot;
     if (const mv::LoadResult loaded = loadFile(slot, opts->path); !loaded.ok()) {
-      if (opts->json) writeBytesOutput("-", {}, loadFailureJson(opts->path, loaded) + "\n");
-      *result = kExitFailed;
+      *result = loadFailed(opts->path, loaded, opts->json);
       return;
     }
     const mv::FileAnalysis& a = slot.analysis;

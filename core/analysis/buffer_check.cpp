@@ -80,11 +80,29 @@ void appendRuns(const std::vector<Hit>& hits, BufferViolation kind, std::vector<
   }
 }
 
+// The label of the second that holds `seconds`: its ordinal from 1, as the gaps count them.
 uint32_t secondOf(double seconds) {
-  return seconds <= 0 ? 0 : uint32_t(std::min<double>(std::floor(seconds), kMaxDurationSeconds));
+  return seconds <= 0 ? 1 : uint32_t(std::min<double>(std::floor(seconds), kMaxDurationSeconds)) + 1;
 }
 
 }  // namespace
+
+std::optional<uint64_t> bufferValueOfText(std::string_view text, bool rate) {
+  uint64_t value = 0;
+  size_t i = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    value = value * 10 + uint64_t(text[i] - '0');
+    if (value > kMaxBufferValue) return std::nullopt;
+  }
+  if (i == 0) return std::nullopt;
+  std::string_view unit = text.substr(i);
+  if (unit.starts_with(' ')) unit.remove_prefix(1);
+  const bool kbit = rate ? unit == "kbit/s" || unit == "kbps" : unit == "kbit";
+  if (!kbit && !unit.empty()) return std::nullopt;
+  if (kbit) value *= kBitsPerKbit;
+  if (value == 0 || value > kMaxBufferValue) return std::nullopt;
+  return value;
+}
 
 std::string_view bufferPresetName(BufferPreset preset) { return kPresetNames[size_t(preset)]; }
 

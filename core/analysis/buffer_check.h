@@ -24,6 +24,14 @@ enum class BufferPreset { Dvd, Vcd, BluRay, Stream, Custom };
 std::string_view bufferPresetName(BufferPreset preset);
 std::optional<BufferPreset> bufferPresetOfName(std::string_view name);
 
+// The program's kbit, of rates (kbit/s) and sizes alike: 1024 bits, as the statistics count.
+inline constexpr uint64_t kBitsPerKbit = 1024;
+
+// A fill rate (`rate`: bits per second, or kbit/s or kbps) or a buffer size (bits, or kbit) as
+// typed, a space before the unit allowed; the kbit units are 1024 bits. Null for anything else,
+// zero, or beyond kMaxBufferValue.
+std::optional<uint64_t> bufferValueOfText(std::string_view text, bool rate);
+
 struct BufferModel {
   BufferPreset preset = BufferPreset::Custom;
   uint64_t rate = 0;  // bits per second
@@ -51,7 +59,8 @@ enum class BufferViolation : uint8_t { Underflow, FrameTooLarge, GopTooLong };
 // "underflow", "frame-too-large", "gop-too-long".
 std::string_view violationName(BufferViolation kind);
 
-// Consecutive seconds (from 0, as the gaps count them) holding violations of one kind.
+// Consecutive seconds holding violations of one kind, each by its ordinal from 1 as the gaps
+// label them: a frame at 0.5 s is in second 1.
 struct BufferRun {
   ZeroRun seconds;  // first and last second, zeroRunText() prints it
   BufferViolation kind = BufferViolation::Underflow;

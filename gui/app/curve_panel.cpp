@@ -522,8 +522,8 @@ void CCurvePanel::UpdatePeakLabels() {
       text = bufferLine(slot);
       if (const mv::BufferModel* m = bufferModel(slot))
         tip << QCoreApplication::translate("mvgui::CCurvePanel", "缓冲区 %1 kbit，充入 %2 kbps")
-                   .arg(double(m->bits) / 1024, 0, 'f', 0)
-                   .arg(double(m->rate) / 1000, 0, 'f', 0);
+                   .arg(double(m->bits) / mv::kBitsPerKbit, 0, 'f', 0)
+                   .arg(double(m->rate) / mv::kBitsPerKbit, 0, 'f', 0);
       if (bufferCheck(slot) && !bufferCheck(slot)->ok())
         tip << QCoreApplication::translate("mvgui::CCurvePanel", "单击列出全部违规时段");
     } else if (s.isLoaded() && view_ != PerSecond) {

@@ -104,7 +104,7 @@ constexpr int kFrameItems = 3;
 constexpr const char* kBufferPresets[] = {"DVD", "VCD", QT_TRANSLATE_NOOP("mvgui::MainDialog", "蓝光"),
                                           QT_TRANSLATE_NOOP("mvgui::MainDialog", "码流自带"),
                                           QT_TRANSLATE_NOOP("mvgui::MainDialog", "自定义")};
-// The custom buffer's fields: kbit/s of 1000 bits, and kbit of 1024 bits as VBV sizes count.
+// The custom buffer's fields: kbit/s and kbit, both of the program's 1024 bits.
 constexpr int kDefaultCustomRate = 9800, kDefaultCustomSize = 1792;
 
 int scaleIndexOf(int zoom) {
@@ -493,8 +493,8 @@ void MainDialog::applyBufferPreset() {
   const bool custom = preset == mv::BufferPreset::Custom;
   bufferRate_->setVisible(custom);
   bufferSize_->setVisible(custom);
-  panel_.SetBufferPreset(preset, uint64_t(bufferRate_->value()) * 1000,
-                         uint64_t(bufferSize_->value()) * 1024);
+  panel_.SetBufferPreset(preset, uint64_t(bufferRate_->value()) * mv::kBitsPerKbit,
+                         uint64_t(bufferSize_->value()) * mv::kBitsPerKbit);
 }
 
 QWidget* MainDialog::control(int id) const { return findChild<QWidget*>(QString::number(id)); }

@@ -38,7 +38,8 @@ TEST(CliBuffer, RunsExitCodesAndJson) {
   const std::string custom = " --rate 8000 --buffer 4000";
   std::string out;
   EXPECT_EQ(run("buffer '" + big + "'" + custom, &out), 3);
-  EXPECT_EQ(out, big + "\n00:00:01 frame-too-large\n\n");
+  // The large frame at 1.2 s is in second 2, as the gaps label seconds.
+  EXPECT_EQ(out, big + "\n00:00:02 frame-too-large\n最低充满度 0.31 kbit，于 1.240000 秒\n\n");
   ASSERT_EQ(run("buffer --json '" + big + "'" + custom, &out), 3) << out;
   const auto j = nlohmann::json::parse(out);
   EXPECT_EQ(j["ok"], true);
@@ -48,15 +49,21 @@ TEST(CliBuffer, RunsExitCodesAndJson) {
   EXPECT_EQ(j["buffer"], 4000);
   // After the large frame the buffer is empty; the next frame finds one interval's 320 bits.
   EXPECT_EQ(j["lowest"], nlohmann::json({{"fullness", 320}, {"time", 1.24}}));
-  EXPECT_EQ(j["violations"], nlohmann::json::parse(R"([{"start":"00:00:01","end":"00:00:01","startSecond":1,
-      "endSecond":1,"kind":"frame-too-large","lowest":4000}])"));
+  EXPECT_EQ(j["violations"], nlohmann::json::parse(R"([{"start":"00:00:02","end":"00:00:02","startSecond":2,
+      "endSecond":2,"kind":"frame-too-large","lowest":4000}])"));
 
   EXPECT_EQ(run("buffer '" + calm + "'" + custom, &out), 0);
-  EXPECT_EQ(out, "");
-  // A DVD takes no GOP of 50 pictures at 25 fps: the GOP's first picture is at second 0.
+  EXPECT_EQ(out, calm + "\n缓冲区检查通过\n最低充满度 3.91 kbit，于 0.000000 秒\n\n");
+  // The rate and size in the program's kbit, of 1024 bits.
+  ASSERT_EQ(run("buffer --json '" + calm + "' --rate '8 kbit/s' --buffer 4kbit", &out), 0) << out;
+  EXPECT_EQ(nlohmann::json::parse(out)["rate"], 8192);
+  EXPECT_EQ(nlohmann::json::parse(out)["buffer"], 4096);
+  ASSERT_EQ(run("buffer --json '" + calm + "' --rate 8kbps --buffer 4096", &out), 0) << out;
+  EXPECT_EQ(nlohmann::json::parse(out)["rate"], 8192);
+  // A DVD takes no GOP of 50 pictures at 25 fps: the GOP's first picture is in second 1.
   ASSERT_EQ(run("buffer --json --preset dvd '" + calm + "'", &out), 3);
-  EXPECT_EQ(nlohmann::json::parse(out)["violations"], nlohmann::json::parse(R"([{"start":"00:00:00",
-      "end":"00:00:00","startSecond":0,"endSecond":0,"kind":"gop-too-long","lowest":null}])"));
+  EXPECT_EQ(nlohmann::json::parse(out)["violations"], nlohmann::json::parse(R"([{"start":"00:00:01",
+      "end":"00:00:01","startSecond":1,"endSecond":1,"kind":"gop-too-long","lowest":null}])"));
 
   // The stream declares no model: a usage error naming why.
   EXPECT_EQ(run("buffer --preset stream '" + calm + "'", &out), 2);
@@ -66,7 +73,8 @@ TEST(CliBuffer, RunsExitCodesAndJson) {
         " --rate 8000 '" + calm + "'", " --preset svcd '" + calm + "'",
         // Beyond 2^53 a fullness could not count single bits.
         " --rate 9223372036854775808 --buffer 4000 '" + calm + "'",
-        " --rate 8000 --buffer 9007199254740993 '" + calm + "'"})
+        " --rate 8000 --buffer 9007199254740993 '" + calm + "'",
+        " --rate 8000kbit --buffer 4000 '" + calm + "'", " --rate 8000 --buffer 4kbps '" + calm + "'"})
     EXPECT_EQ(run("buffer" + usage, &out), 2) << usage;
   EXPECT_EQ(run("buffer --preset dvd '" + dir.file("missing.avi") + "'", &out), 1);
 }
@@ -90,7 +98,7 @@ TEST(CliBuffer, BatchCheckListsBufferProblems) {
   EXPECT_EQ(run("check --all-formats --buffer dvd -o '" + result + "' '" + folder + "'", &out), 3) << out;
   const mvtest::Bytes written = mvtest::readFile(result);
   const std::string text(written.begin(), written.end());
-  EXPECT_NE(text.find("00:00:00 GOP"), std::string::npos) << text;
+  EXPECT_NE(text.find("00:00:01 GOP"), std::string::npos) << text;
 }
 
 // "From the stream" for a file whose stream declares no buffer: named in the result and the JSON,

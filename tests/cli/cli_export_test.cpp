@@ -116,6 +116,22 @@ TEST_F(CliExport, InfoGoesToAFileOrStandardOutput) {
   const std::string printed = mvtest::runCommand(std::string(MORV_CLI_PATH) + " info '" + a + "'", &status);
   EXPECT_EQ(status, 0);
   EXPECT_EQ(printed, bytesOf(dir.file("core.txt")));
+  // On a terminal (without its LF to CR LF) the text shows in UTF-8 when the locale is UTF-8.
+  if (!mvtest::haveProgram("script")) GTEST_SKIP() << "no script(1) for a pseudo-terminal";
+  const std::string utf8 = [&] {
+    std::string text = mv::gbkToUtf8(bytesOf(dir.file("core.txt"))), lf;
+    for (char c : text)
+      if (c != '\r') lf += c;
+    return lf;
+  }();
+  for (const auto& [locale, expected] : {std::pair{"C.UTF-8", utf8}, {"C", bytesOf(dir.file("core.txt"))}}) {
+    const std::string shown =
+        mvtest::runCommand("script -qec \"stty -onlcr; env LC_ALL=" + std::string(locale) + " " +
+                               MORV_CLI_PATH + " info '" + a + "'\" /dev/null </dev/null",
+                           &status);
+    EXPECT_EQ(status, 0) << locale;
+    EXPECT_EQ(shown, expected) << locale;
+  }
 }
 
 TEST_F(CliExport, FailuresExitOneWithoutWriting) {

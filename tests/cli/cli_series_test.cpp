@@ -17,7 +17,9 @@ struct CliRun {
 
 CliRun cli(const std::string& args) {
   int status = 0;
-  std::string out = mvtest::runCommand(std::string(MORV_CLI_PATH) + " " + args + " 2>/dev/null", &status);
+  std::string out = mvtest::runCommand(
+      "env LANGUAGE= LC_ALL= LC_MESSAGES= LANG=C " + std::string(MORV_CLI_PATH) + " " + args + " 2>/dev/null",
+      &status);
   return {status, out};
 }
 
@@ -92,12 +94,14 @@ TEST(CliSeries, FailureAndUsage) {
   mvtest::TempDir dir;
   const CliRun missing = cli("series '" + dir.file("none.avi") + "'");
   EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(missing.out,
-            "{\"ok\":false,\"message\":\"抱歉，文件读取失败。\",\"reason\":\"could-not-read\"}\n");
+  EXPECT_EQ(missing.out, "{\"ok\":false,\"path\":\"" + dir.file("none.avi") +
+                             "\",\"message\":\"文件不存在\",\"reason\":\"could-not-read\"}\n");
 
+  mvtest::writeFile(dir.file("clip.ogv"), mvtest::Bytes(64, 'x'));
   const CliRun wrongType = cli("series '" + dir.file("clip.ogv") + "'");
   EXPECT_EQ(wrongType.status, 1);
-  EXPECT_EQ(nlohmann::json::parse(wrongType.out)["message"], "抱歉，请选择一个有效的文件。");
+  EXPECT_TRUE(
+      nlohmann::json::parse(wrongType.out)["message"].get<std::string>().starts_with("不是支持的媒体文件"));
 
   // The reasons behind the one message, and where the reader gave up.
   mvtest::writeFile(dir.file("text.avi"), mvtest::Bytes(64, 'x'));

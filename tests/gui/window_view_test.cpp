@@ -331,7 +331,7 @@ class WindowViewTest : public QObject {
       presets->setCurrentIndex(int(mv::BufferPreset::Custom));
       presets->activated(int(mv::BufferPreset::Custom));
       QVERIFY(w.control(1065)->isVisible() && w.control(1066)->isVisible());
-      static_cast<QSpinBox*>(w.control(1065))->setValue(80);  // kbps: 80,000 bit/s
+      static_cast<QSpinBox*>(w.control(1065))->setValue(80);  // kbps: 81,920 bit/s
       static_cast<QSpinBox*>(w.control(1066))->setValue(64);  // kbit: 65,536 bits
       w.reject();
     }
@@ -346,18 +346,18 @@ class WindowViewTest : public QObject {
     w.RefreshSlot(0);
     CCurvePanel& panel = w.panel();
     CCurveChart* chart = panel.chart();
-    QCOMPARE(panel.bufferModel(0)->rate, uint64_t(80000));
+    QCOMPARE(panel.bufferModel(0)->rate, uint64_t(81920));
     QCOMPARE(panel.bufferModel(0)->bits, uint64_t(65536));
 
-    // 80,000 bit/s in kbit/s of 1024 bits, over the whole file, within the file's own range.
+    // 80 kbit/s, over the whole file, within the file's own range.
     const int yMax = chart->yMax;
     const auto& line = chart->findSeries(CCurvePanel::kRateSeries[0])->points;
     QCOMPARE(line.size(), size_t(2));
-    QCOMPARE(line.begin()->second, 78);
-    QCOMPARE(line.rbegin()->second, 78);
+    QCOMPARE(line.begin()->second, 80);
+    QCOMPARE(line.rbegin()->second, 80);
     QVERIFY(line.rbegin()->first >= 59 * 10);
     QCOMPARE(chart->yMax, yMax);
-    QCOMPARE(chart->MapToPixel(0, line.begin()->second).y(), chart->MapToPixel(0, 78).y());
+    QCOMPARE(chart->MapToPixel(0, line.begin()->second).y(), chart->MapToPixel(0, 80).y());
     mv::paraBlock().SetInt(mv::PARA_VIEW_ITEM, 1);  // audio: no line
     panel.RefreshChart();
     QVERIFY(chart->findSeries(CCurvePanel::kRateSeries[0])->points.empty());

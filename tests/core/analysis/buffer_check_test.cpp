@@ -38,7 +38,8 @@ TEST(BufferCheck, HandWorkedFrameLists) {
   const BufferModel model{BufferPreset::Custom, 8000, 1000, 0};
   const BufferModel dvd2997 = mv::presetModel(BufferPreset::Dvd, 29970);
   const BufferModel dvd30 = mv::presetModel(BufferPreset::Dvd, 30000);
-  // Key pictures every 15 frames but one GOP of 19 from frame 60 (second 2 at 29.97 fps).
+  // Key pictures every 15 frames but one GOP of 19 from frame 60 (2.002 s at 29.97 fps: second 3,
+  // as the seconds are labelled from 1).
   const auto gops = [](uint32_t k, VideoFrame& f) {
     f.key = k < 60 ? k % 15 == 0 : k == 60 || (k >= 79 && (k - 79) % 15 == 0);
   };
@@ -52,24 +53,24 @@ TEST(BufferCheck, HandWorkedFrameLists) {
       {"just under the rate", steady(160, 62), model, {}, 1000, 0},
       // Each frame takes 4 bits more than arrives: frame 125 (7.8125 s) finds 500 for its 504,
       // and every frame after it finds the 500 of one interval.
-      {"just over the rate", steady(160, 63), model, {{7, 9, BufferViolation::Underflow, 500}}, 500, 7.8125},
+      {"just over the rate", steady(160, 63), model, {{8, 10, BufferViolation::Underflow, 500}}, 500, 7.8125},
       {"one frame larger than the buffer",
        steady(160, 62, 16, [](uint32_t k, VideoFrame& f) { f.bytes = k == 80 ? 200 : f.bytes; }),
        model,
-       {{5, 5, BufferViolation::FrameTooLarge, 1000}},
+       {{6, 6, BufferViolation::FrameTooLarge, 1000}},
        500,
        5.0625},
       // The first of two 960-bit frames leaves 40; the second finds 540.
       {"two large frames in a row",
        steady(160, 62, 16, [](uint32_t k, VideoFrame& f) { f.bytes = k == 80 || k == 81 ? 120 : f.bytes; }),
        model,
-       {{5, 5, BufferViolation::Underflow, 540}},
+       {{6, 6, BufferViolation::Underflow, 540}},
        500,
        5.125},
       {"a GOP of 19 at 29.97 fps on a DVD",
        steady(150, 1000, 29.97, gops),
        dvd2997,
-       {{2, 2, BufferViolation::GopTooLong, std::nullopt}},
+       {{3, 3, BufferViolation::GopTooLong, std::nullopt}},
        1'835'008,
        0},
       {"the same GOPs at 30 fps have no DVD limit", steady(150, 1000, 30, gops), dvd30, {}, 1'835'008, 0},
@@ -162,10 +163,10 @@ TEST(BufferCheck, FfmpegMpeg2AgainstDvd) {
         EXPECT_TRUE(check.ok()) << c.path << " " << mv::zeroRunText(check.runs.front().seconds);
         continue;
       }
-      // The loud part starts at second 2; its frames in decode order run to the last second.
+      // The loud part starts at 2 s (second 3); its frames in decode order run to the last second.
       ASSERT_FALSE(check.runs.empty()) << c.path;
-      EXPECT_EQ(check.runs.front().seconds.first, 2u) << c.path;
-      EXPECT_EQ(check.runs.back().seconds.last, 3u) << c.path;
+      EXPECT_EQ(check.runs.front().seconds.first, 3u) << c.path;
+      EXPECT_EQ(check.runs.back().seconds.last, 4u) << c.path;
       EXPECT_EQ(check.runs.front().kind, BufferViolation::Underflow) << c.path;
       EXPECT_LT(check.lowest, 1e6) << c.path;
     }
