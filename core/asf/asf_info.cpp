@@ -83,62 +83,76 @@ std::string duration100ns(uint64_t t) {
 
 }  // namespace
 
-int writeAsfInfo(const std::string& path, TextFile& out) {
+int writeAsfInfo(const std::string& path, TextFile& out, bool en) {
   InputFile file;
   if (!file.open(path)) return 0;
   AsfFile asf;
   if (!readAsf(file, asf).ok()) return 0;
 
-  out.write("文件属性\n");
-  out.printf("数据包长度：%u bytes\n", asf.packetSize);
-  out.printf("声明包数　：%llu\n", static_cast<unsigned long long>(asf.declaredPackets));
-  out.printf("实际包数　：%llu\n", static_cast<unsigned long long>(asf.packetsRead));
-  out.write("播放时长　：" + duration100ns(asf.playDuration) + "\n");
-  out.printf("预卷时间　：%llu ms\n", static_cast<unsigned long long>(asf.preroll));
-  out.printf("广播　　　：%s\n", (asf.flags & 1) ? "是" : "否");
-  out.printf("可定位　　：%s\n", (asf.flags & 2) ? "是" : "否");
-  out.printf("最大码率　：%u bps\n", asf.maxBitrate);
-  if (asf.badPackets) out.printf("损坏的包　：%llu\n", static_cast<unsigned long long>(asf.badPackets));
-  if (asf.cutShort) out.write("文件不完整：最后一个数据包不全\n");
+  const char* yes = en ? "yes" : "是";
+  const char* no = en ? "no" : "否";
+  out.write(en ? "File properties\n" : "文件属性\n");
+  out.printf(en ? "Packet length: %u bytes\n" : "数据包长度：%u bytes\n", asf.packetSize);
+  out.printf(en ? "Declared packets: %llu\n" : "声明包数　：%llu\n",
+             static_cast<unsigned long long>(asf.declaredPackets));
+  out.printf(en ? "Packets read: %llu\n" : "实际包数　：%llu\n",
+             static_cast<unsigned long long>(asf.packetsRead));
+  out.write((en ? "Play duration: " : "播放时长　：") + duration100ns(asf.playDuration) + "\n");
+  out.printf(en ? "Preroll: %llu ms\n" : "预卷时间　：%llu ms\n",
+             static_cast<unsigned long long>(asf.preroll));
+  out.printf(en ? "Broadcast: %s\n" : "广播　　　：%s\n", (asf.flags & 1) ? yes : no);
+  out.printf(en ? "Seekable: %s\n" : "可定位　　：%s\n", (asf.flags & 2) ? yes : no);
+  out.printf(en ? "Maximum rate: %u bits/second\n" : "最大码率　：%u bps\n", asf.maxBitrate);
+  if (asf.badPackets)
+    out.printf(en ? "Damaged packets: %llu\n" : "损坏的包　：%llu\n",
+               static_cast<unsigned long long>(asf.badPackets));
+  if (asf.cutShort)
+    out.write(en ? "File incomplete: the last data packet is cut short\n"
+                 : "文件不完整：最后一个数据包不全\n");
 
   if (!asf.title.empty() || !asf.author.empty() || !asf.copyright.empty() || !asf.description.empty()) {
-    out.write("\n内容描述\n");
-    if (!asf.title.empty()) out.write("标题　　：" + asf.title + "\n");
-    if (!asf.author.empty()) out.write("作者　　：" + asf.author + "\n");
-    if (!asf.copyright.empty()) out.write("版权　　：" + asf.copyright + "\n");
-    if (!asf.description.empty()) out.write("描述　　：" + asf.description + "\n");
+    out.write(en ? "\nContent description\n" : "\n内容描述\n");
+    if (!asf.title.empty()) out.write((en ? "Title: " : "标题　　：") + asf.title + "\n");
+    if (!asf.author.empty()) out.write((en ? "Author: " : "作者　　：") + asf.author + "\n");
+    if (!asf.copyright.empty()) out.write((en ? "Copyright: " : "版权　　：") + asf.copyright + "\n");
+    if (!asf.description.empty()) out.write((en ? "Description: " : "描述　　：") + asf.description + "\n");
   }
 
   for (size_t i = 0; i < asf.streams.size(); ++i) {
     const AsfStream& s = asf.streams[i];
     const bool chosen = int(i) == asf.videoStream || int(i) == asf.audioStream;
-    const char* kind = s.kind == AsfStreamKind::Video   ? "视频"
-                       : s.kind == AsfStreamKind::Audio ? "音频"
-                                                        : "其他";
-    out.printf("\n流 %u（%s%s）\n", unsigned(s.number), kind, chosen ? "，参与统计" : "");
+    const char* kind = s.kind == AsfStreamKind::Video   ? (en ? "video" : "视频")
+                       : s.kind == AsfStreamKind::Audio ? (en ? "audio" : "音频")
+                                                        : (en ? "other" : "其他");
+    out.printf(en ? "\nStream %u (%s%s)\n" : "\n流 %u（%s%s）\n", unsigned(s.number), kind,
+               chosen ? (en ? ", counted" : "，参与统计") : "");
     if (s.kind == AsfStreamKind::Video) {
-      out.write("编码　　：" + fourccText(s.compression));
+      out.write((en ? "Codec: " : "编码　　：") + fourccText(s.compression));
       if (const char* name = videoCodecName(s.compression); *name) out.printf(" = %s", name);
       out.write("\n");
       if (s.encodedWidth && s.encodedHeight)
-        out.printf("画面大小：%u x %u\n", s.encodedWidth, s.encodedHeight);
+        out.printf(en ? "Picture size: %u x %u\n" : "画面大小：%u x %u\n", s.encodedWidth, s.encodedHeight);
       else
-        out.printf("画面大小：%d x %d\n", s.bitmapWidth, s.bitmapHeight);
-      if (s.bitCount) out.printf("颜色位数：%u\n", unsigned(s.bitCount));
+        out.printf(en ? "Picture size: %d x %d\n" : "画面大小：%d x %d\n", s.bitmapWidth, s.bitmapHeight);
+      if (s.bitCount) out.printf(en ? "Bits per pixel: %u\n" : "颜色位数：%u\n", unsigned(s.bitCount));
       if (s.number < 128 && asf.avgTimePerFrame[s.number] > 0) {
-        out.printf("声明帧率：%.3f fps\n", 1e7 / double(asf.avgTimePerFrame[s.number]));
+        out.printf(en ? "Declared frame rate: %.3f fps\n" : "声明帧率：%.3f fps\n",
+                   1e7 / double(asf.avgTimePerFrame[s.number]));
       }
     } else if (s.kind == AsfStreamKind::Audio) {
-      out.printf("格式　　：0x%04X", unsigned(s.formatTag));
+      out.printf(en ? "Format: 0x%04X" : "格式　　：0x%04X", unsigned(s.formatTag));
       if (const char* name = audioFormatName(s.formatTag); *name) out.printf(" = %s", name);
       out.write("\n");
-      out.printf("声道　　：%u\n", unsigned(s.channels));
-      out.printf("采样率　：%u Hz\n", s.sampleRate);
-      if (s.bitsPerSample) out.printf("采样位数：%u\n", unsigned(s.bitsPerSample));
-      if (s.avgBytesPerSecond) out.printf("声明码率：%.2f kbps\n", s.avgBytesPerSecond * 8.0 / 1000.0);
+      out.printf(en ? "Channels: %u\n" : "声道　　：%u\n", unsigned(s.channels));
+      out.printf(en ? "Sample rate: %u Hz\n" : "采样率　：%u Hz\n", s.sampleRate);
+      if (s.bitsPerSample)
+        out.printf(en ? "Bits per sample: %u\n" : "采样位数：%u\n", unsigned(s.bitsPerSample));
+      if (s.avgBytesPerSecond)
+        out.printf(en ? "Declared rate: %.2f %s\n" : "声明码率：%.2f %s\n",
+                   kbitPerSecond(s.avgBytesPerSecond), kRateUnit);
     }
-    if (int(i) == asf.videoStream) writeUnitRows(out, "媒体对象：", asf.video);
-    if (int(i) == asf.audioStream) writeUnitRows(out, "媒体对象：", asf.audio);
+    if (int(i) == asf.videoStream) writeUnitRows(out, en ? "Media objects: " : "媒体对象：", asf.video, en);
+    if (int(i) == asf.audioStream) writeUnitRows(out, en ? "Media objects: " : "媒体对象：", asf.audio, en);
   }
   return 1;
 }

@@ -1,5 +1,5 @@
 #pragma once
-// The information text of an ASF file, in Chinese, for the file information window and the
+// The information text of an ASF file, in Chinese or English, for the file information window and the
 // `info` command.
 #include <string>
 
@@ -9,6 +9,6 @@ namespace mv {
 
 // Reads the file at `path` afresh and writes its report into `out`. Nonzero when the file could
 // be opened and read; 0 otherwise, and then nothing has been written.
-int writeAsfInfo(const std::string& path, TextFile& out);
+int writeAsfInfo(const std::string& path, TextFile& out, bool english = false);
 
 }  // namespace mv

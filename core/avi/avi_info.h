@@ -1,6 +1,6 @@
 #pragma once
 // The information text of an AVI file: main header with its flags, then every stream's header
-// and format, in Chinese, for the file information window and the `info` command.
+// and format, in Chinese or English, for the file information window and the `info` command.
 #include <string>
 
 #include "platform/text_file.h"
@@ -9,6 +9,6 @@ namespace mv {
 
 // Reads the file at `path` afresh and writes its report into `out`. Nonzero when the file could
 // be opened and parsed; 0 otherwise, and then nothing has been written.
-int writeAviInfo(const std::string& path, TextFile& out);
+int writeAviInfo(const std::string& path, TextFile& out, bool english = false);
 
 }  // namespace mv

@@ -1,5 +1,5 @@
 #pragma once
-// The information text of a raw elementary stream, in Chinese, for the file information window
+// The information text of a raw elementary stream, in Chinese or English, for the file information window
 // and the `info` command.
 #include <string>
 
@@ -9,6 +9,6 @@ namespace mv {
 
 // Reads the file at `path` afresh and writes its report into `out`. Nonzero when the file could
 // be opened and parsed; 0 otherwise, and then nothing has been written.
-int writeElementaryStreamInfo(const std::string& path, TextFile& out);
+int writeElementaryStreamInfo(const std::string& path, TextFile& out, bool english = false);
 
 }  // namespace mv

@@ -27,8 +27,9 @@ struct Container {
   // Whether a file's first bytes are this container's, for files whose suffix does not tell;
   // strict enough that no two rows claim one file.
   bool (*looksLike)(const uint8_t* head, size_t n);
-  // The container's own description of its headers and streams; 0 when it cannot be read.
-  int (*describe)(const std::string& path, TextFile& out);
+  // The container's own description of its headers and streams, in English or Chinese; 0 when it
+  // cannot be read.
+  int (*describe)(const std::string& path, TextFile& out, bool english);
   // Seconds without video are a sign of damage worth an indicator (RealMedia's batch check).
   bool marksZeroSeconds;
   // The series of the chosen tracks from their kept units, for containers whose series are not

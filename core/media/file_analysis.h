@@ -30,8 +30,9 @@ inline constexpr const char* kNoteUnitsDropped =
     "units-dropped";  // units missing a part inside the file left out
 inline constexpr const char* kNoteUnitsIncomplete =
     "units-incomplete";  // units missing a part inside the file, counted with the bytes the file holds
-// The note as the user reads it ("文件不完整"); an unknown note as it stands.
-std::string noteDescription(const std::string& note);
+// The note as the user reads it ("文件不完整", in English "The file is incomplete"); an unknown
+// note as it stands.
+std::string noteDescription(const std::string& note, bool english = false);
 
 enum MediaType : int {
   MEDIA_NONE = 0,

@@ -26,12 +26,15 @@ UnitSummary summarize(const TrackUnits& t) {
   return s;
 }
 
-void writeUnitRows(TextFile& out, const char* countLabel, const TrackUnits& track) {
+void writeUnitRows(TextFile& out, const char* countLabel, const TrackUnits& track, bool english) {
   const UnitSummary s = summarize(track);
   out.write(countLabel);
   out.printf("%zu\n", s.units);
-  out.printf("数据量　：%llu bytes\n", static_cast<unsigned long long>(s.bytes));
-  if (s.seconds > 0) out.printf("平均码率：%.2f kbps\n", double(s.bytes) * 8.0 / s.seconds / 1000.0);
+  out.printf(english ? "Data: %llu bytes\n" : "数据量　：%llu bytes\n",
+             static_cast<unsigned long long>(s.bytes));
+  if (s.seconds > 0)
+    out.printf(english ? "Average rate: %.2f %s\n" : "平均码率：%.2f %s\n",
+               kbitPerSecond(double(s.bytes) / s.seconds), kRateUnit);
 }
 
 }  // namespace mv

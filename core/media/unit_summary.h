@@ -17,7 +17,12 @@ struct UnitSummary {
 
 UnitSummary summarize(const TrackUnits& track);
 
-// "<countLabel>N", "数据量　：B bytes" and, over a time span, "平均码率：R kbps".
-void writeUnitRows(TextFile& out, const char* countLabel, const TrackUnits& track);
+// Every rate of the information texts is in kbit of 1024 bits, as the statistics count them, and
+// says so where it is printed.
+inline constexpr char kRateUnit[] = "kbps (1024 bits/second)";
+inline double kbitPerSecond(double bytesPerSecond) { return bytesPerSecond / 128.0; }
+
+// "<countLabel>N", the bytes and, over a time span, the average rate.
+void writeUnitRows(TextFile& out, const char* countLabel, const TrackUnits& track, bool english = false);
 
 }  // namespace mv

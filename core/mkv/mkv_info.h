@@ -1,6 +1,6 @@
 #pragma once
-// The information text of a Matroska and WebM (.mkv .webm) file, in Chinese, for the file information window
-// and the `info` command.
+// The information text of a Matroska and WebM (.mkv .webm) file, in Chinese or English, for the file
+// information window and the `info` command.
 #include <string>
 
 #include "platform/text_file.h"
@@ -9,6 +9,6 @@ namespace mv {
 
 // Reads the file at `path` afresh and writes its report into `out`. Nonzero when the file could
 // be opened and parsed; 0 otherwise, and then nothing has been written.
-int writeMatroskaInfo(const std::string& path, TextFile& out);
+int writeMatroskaInfo(const std::string& path, TextFile& out, bool english = false);
 
 }  // namespace mv

@@ -1,8 +1,10 @@
 #include "mp4/mp4_info.h"
 
 #include <cinttypes>
+#include <string_view>
 
 #include "media/time_format.h"
+#include "media/unit_summary.h"
 #include "mp4/mp4_codec_names.h"
 #include "mp4/mp4_file.h"
 #include "platform/byte_order.h"
@@ -40,61 +42,71 @@ void writeDuration(TextFile& out, uint64_t ticks, uint32_t timescale) {
   }
 }
 
-void writeRate(TextFile& out, const char* label, uint64_t bytes, uint64_t ticks, uint32_t timescale) {
+void writeRate(TextFile& out, const char* label, uint64_t bytes, uint64_t ticks, uint32_t timescale,
+               bool en) {
   out.write(label);
   if (ticks == 0 || timescale == 0) {
-    out.write("未知\n");
+    out.write(en ? "unknown\n" : "未知\n");
     return;
   }
   const double seconds = double(ticks) / double(timescale);
-  out.printf("%.2f kbps\n", double(bytes) * 8.0 / 1024.0 / seconds);
+  out.printf("%.2f %s\n", kbitPerSecond(double(bytes) / seconds), kRateUnit);
 }
 
 // ISO-639-2/T as three 5-bit letters, each + 0x60.
-void writeLanguage(TextFile& out, uint16_t packed) {
+void writeLanguage(TextFile& out, uint16_t packed, bool en) {
   char s[4] = {char(((packed >> 10) & 31) + 0x60), char(((packed >> 5) & 31) + 0x60),
                char((packed & 31) + 0x60), 0};
   for (int i = 0; i < 3; ++i) {
     if (s[i] < 'a' || s[i] > 'z') {
-      out.printf("语言　　：0x%04x\n", unsigned(packed));
+      out.printf(en ? "Language: 0x%04x\n" : "语言　　：0x%04x\n", unsigned(packed));
       return;
     }
   }
-  out.printf("语言　　：%s\n", s);
+  out.printf(en ? "Language: %s\n" : "语言　　：%s\n", s);
 }
 
-void writeTrack(TextFile& out, size_t number, const Mp4Track& t) {
-  out.printf("轨道 %zu（ID %u）\n", number, unsigned(t.trackId));
-  out.write("类型　　：");
-  out.write(t.isVideo() ? "视频 (" : t.isAudio() ? "音频 (" : "其他 (");
+void writeTrack(TextFile& out, size_t number, const Mp4Track& t, bool en) {
+  out.printf(en ? "Track %zu (ID %u)\n" : "轨道 %zu（ID %u）\n", number, unsigned(t.trackId));
+  out.write(en ? "Kind: " : "类型　　：");
+  if (en)
+    out.write(t.isVideo() ? "video (" : t.isAudio() ? "audio (" : "other (");
+  else
+    out.write(t.isVideo() ? "视频 (" : t.isAudio() ? "音频 (" : "其他 (");
   writeCode(out, t.handler);
   out.write(")\n");
-  out.write("编码　　：");
+  out.write(en ? "Codec: " : "编码　　：");
   if (t.codec) {
     writeCode(out, t.codec);
     const Mp4EsInfo es = readEsds(t.sampleEntry.data(), t.sampleEntry.size(), t.isAudio());
-    if (const std::string name = mp4CodecName(t.codec, es); !name.empty()) {
+    if (std::string name = mp4CodecName(t.codec, es); !name.empty()) {
+      // The subtitle names are the only ones that are words.
+      if (constexpr std::string_view kSubtitle = "字幕 "; en && name.starts_with(kSubtitle))
+        name = "Subtitles " + name.substr(kSubtitle.size());
       out.write(" = ");
       out.write(name);
     }
   } else {
-    out.write("无");
+    out.write(en ? "none" : "无");
   }
   out.write("\n");
-  out.printf("时间刻度：%u\n", unsigned(t.timescale));
-  out.write("时长　　：");
+  out.printf(en ? "Timescale: %u\n" : "时间刻度：%u\n", unsigned(t.timescale));
+  out.write(en ? "Duration: " : "时长　　：");
   writeDuration(out, t.mediaDuration, t.timescale);
   out.write("\n");
-  out.printf("采样数　：%" PRIu64 "\n", t.sampleCount);
-  out.printf("数据量　：%" PRIu64 " bytes\n", t.sampleBytes);
+  out.printf(en ? "Samples: %" PRIu64 "\n" : "采样数　：%" PRIu64 "\n", t.sampleCount);
+  out.printf(en ? "Data: %" PRIu64 " bytes\n" : "数据量　：%" PRIu64 " bytes\n", t.sampleBytes);
   // Fragmented tracks declare no media duration: the decode times span it.
   const uint64_t span = t.mediaDuration ? t.mediaDuration : t.nextDts - uint64_t(t.firstDts);
-  writeRate(out, "平均码率：", t.sampleBytes, span, t.timescale);
+  writeRate(out, en ? "Average rate: " : "平均码率：", t.sampleBytes, span, t.timescale, en);
   if (t.isVideo()) {
-    out.printf("画面尺寸：%u x %u\n", unsigned(t.width()), unsigned(t.height()));
+    out.printf(en ? "Picture size: %u x %u\n" : "画面尺寸：%u x %u\n", unsigned(t.width()),
+               unsigned(t.height()));
     if (t.sampleCount > 1 && t.lastDts > t.firstDts) {
       const double fps = double(t.sampleCount - 1) * t.timescale / double(t.lastDts - t.firstDts);
-      out.printf("帧率　　：%.3f fps（由解码时间算出）\n", fps);
+      out.printf(
+          en ? "Frame rate: %.3f fps (from the decode times)\n" : "帧率　　：%.3f fps（由解码时间算出）\n",
+          fps);
     }
   } else if (t.isAudio() && t.sampleEntry.size() >= 36) {
     const uint8_t* e = t.sampleEntry.data();
@@ -106,16 +118,20 @@ void writeTrack(TextFile& out, size_t number, const Mp4Track& t) {
       __builtin_memcpy(&rate, &bits, sizeof rate);
       channels = readU32be(e + 48);
     }
-    out.printf("声道数　：%u\n", unsigned(channels));
-    out.printf("采样率　：%.0f Hz\n", rate);
+    out.printf(en ? "Channels: %u\n" : "声道数　：%u\n", unsigned(channels));
+    out.printf(en ? "Sample rate: %.0f Hz\n" : "采样率　：%.0f Hz\n", rate);
   }
-  writeLanguage(out, t.language);
+  writeLanguage(out, t.language, en);
   const Mp4EditList& e = t.edits;
   if (e.count == 0) {
-    out.write("编辑列表：无\n");
+    out.write(en ? "Edit list: none\n" : "编辑列表：无\n");
   } else {
-    out.printf("编辑列表：%u 项，开头空白 %" PRIu64 "（影片刻度）", unsigned(e.count), e.leadingEmpty);
-    if (e.hasMediaEdit) out.printf("，媒体起点 %" PRId64 "（媒体刻度）", e.firstMediaTime);
+    out.printf(en ? "Edit list: %u entries, leading empty %" PRIu64 " (movie timescale)"
+                  : "编辑列表：%u 项，开头空白 %" PRIu64 "（影片刻度）",
+               unsigned(e.count), e.leadingEmpty);
+    if (e.hasMediaEdit)
+      out.printf(en ? ", media start %" PRId64 " (media timescale)" : "，媒体起点 %" PRId64 "（媒体刻度）",
+                 e.firstMediaTime);
     out.write("\n");
   }
   out.write("\n");
@@ -123,38 +139,40 @@ void writeTrack(TextFile& out, size_t number, const Mp4Track& t) {
 
 }  // namespace
 
-int writeMp4Info(const std::string& path, TextFile& out) {
+int writeMp4Info(const std::string& path, TextFile& out, bool en) {
   InputFile file;
   if (!file.open(path)) return 0;
   const Mp4File mp4(file, nullptr, Mp4File::Keep::AllCounts);
   if (!mp4.result().ok()) return 0;
-  out.write("容器属性\n");
+  out.write(en ? "Container properties\n" : "容器属性\n");
   if (mp4.hasFtyp()) {
-    out.write("主品牌　：");
+    out.write(en ? "Major brand: " : "主品牌　：");
     writeCode(out, mp4.majorBrand());
-    out.printf("\n次版本　：%u\n", unsigned(mp4.minorVersion()));
-    out.write("兼容品牌：");
+    out.printf(en ? "\nMinor version: %u\n" : "\n次版本　：%u\n", unsigned(mp4.minorVersion()));
+    out.write(en ? "Compatible brands: " : "兼容品牌：");
     for (size_t i = 0; i < mp4.compatibleBrands().size(); ++i) {
       if (i) out.write(" ");
       writeCode(out, mp4.compatibleBrands()[i]);
     }
     out.write("\n");
   } else {
-    out.write("主品牌　：无 (没有 ftyp)\n");
+    out.write(en ? "Major brand: none (no ftyp)\n" : "主品牌　：无 (没有 ftyp)\n");
   }
-  out.printf("时间刻度：%u\n", unsigned(mp4.movieTimescale()));
-  out.write("时长　　：");
+  out.printf(en ? "Timescale: %u\n" : "时间刻度：%u\n", unsigned(mp4.movieTimescale()));
+  out.write(en ? "Duration: " : "时长　　：");
   writeDuration(out, mp4.movieDuration(), mp4.movieTimescale());
   out.write("\n");
-  writeRate(out, "总码率　：", file.length(), mp4.movieDuration(), mp4.movieTimescale());
+  writeRate(out, en ? "Total rate: " : "总码率　：", file.length(), mp4.movieDuration(), mp4.movieTimescale(),
+            en);
   if (mp4.fragmented()) {
-    out.printf("分段存储：是，%" PRIu64 " 个 moof\n", mp4.fragmentCount());
+    out.printf(en ? "Fragmented: yes, %" PRIu64 " moof\n" : "分段存储：是，%" PRIu64 " 个 moof\n",
+               mp4.fragmentCount());
   } else {
-    out.write("分段存储：否\n");
+    out.write(en ? "Fragmented: no\n" : "分段存储：否\n");
   }
-  out.printf("轨道数　：%zu\n", mp4.tracks().size());
-  out.write("\n轨道属性\n\n");
-  for (size_t i = 0; i < mp4.tracks().size(); ++i) writeTrack(out, i + 1, mp4.tracks()[i]);
+  out.printf(en ? "Tracks: %zu\n" : "轨道数　：%zu\n", mp4.tracks().size());
+  out.write(en ? "\nTrack properties\n\n" : "\n轨道属性\n\n");
+  for (size_t i = 0; i < mp4.tracks().size(); ++i) writeTrack(out, i + 1, mp4.tracks()[i], en);
   return 1;
 }
 

@@ -9,9 +9,10 @@
 
 namespace mv {
 
-// Writes the text for a loaded slot; the container is read again from the slot's path, and so
-// are the pictures' types unless `typedFrames` holds the frame list with them already.
+// Writes the text for a loaded slot, in Chinese or, for an English window, in English; the
+// container is read again from the slot's path, and so are the pictures' types unless
+// `typedFrames` holds the frame list with them already.
 void writeInformation(TextFile& out, const FileSlot& slot,
-                      const std::vector<VideoFrame>* typedFrames = nullptr);
+                      const std::vector<VideoFrame>* typedFrames = nullptr, bool english = false);
 
 }  // namespace mv

@@ -27,28 +27,34 @@ namespace {
 
 // " (视频轨 1，音频轨 3)" after the path when the series count other tracks than the container's
 // rules choose; nothing for the default ones, so that default reports stay as they were.
-std::string trackChoiceText(const FileAnalysis& a) {
+std::string trackChoiceText(const FileAnalysis& a, bool en) {
   if (a.videoTrack == a.defaultVideo && a.audioTrack == a.defaultAudio) return "";
-  const auto one = [](const char* kind, int index) {
-    return index < 0 ? std::string("无") + kind : std::string(kind) + " " + std::to_string(index);
+  const auto one = [en](const char* kind, int index) {
+    if (index < 0) return std::string(en ? "no " : "无") + kind;
+    return std::string(kind) + " " + std::to_string(index);
   };
+  if (en) return " (" + one("video track", a.videoTrack) + ", " + one("audio track", a.audioTrack) + ")";
   return " (" + one("视频轨", a.videoTrack) + "，" + one("音频轨", a.audioTrack) + ")";
 }
 
 }  // namespace
 
-void writeFileSummary(TextFile& out, const FileSlot& slot) {
+void writeFileSummary(TextFile& out, const FileSlot& slot, bool en) {
   const FileAnalysis& a = slot.analysis;
   if (!a.videoSeries) return;
-  out.write("文件: " + a.path + trackChoiceText(a) + "\n");
-  out.printf("文件长度 = %" PRIu64 " byte = %.2f kb = %.2f MB\n", a.fileLength, double(a.fileLength) / 1024,
-             double(a.fileLength) / 1048576);
-  out.printf("播放时间 = %d seconds (", a.durationSeconds);
+  out.write((en ? "File: " : "文件: ") + a.path + trackChoiceText(a, en) + "\n");
+  out.printf(en ? "File length = %" PRIu64 " byte = %.2f kb = %.2f MB\n"
+                : "文件长度 = %" PRIu64 " byte = %.2f kb = %.2f MB\n",
+             a.fileLength, double(a.fileLength) / 1024, double(a.fileLength) / 1048576);
+  out.printf(en ? "Play time = %d seconds (" : "播放时间 = %d seconds (", a.durationSeconds);
   out.write(formatSeconds(uint32_t(a.durationSeconds)) + ")\n");
   // A file shorter than a second has no rate to speak of.
   const double rate = a.durationSeconds > 0 ? double(a.fileLength / uint64_t(a.durationSeconds)) / 128 : 0.0;
-  out.printf("总码率 = 文件长度 / 播放时间 = %.2f kbps (1024 bits/second)\n", rate);
-  out.printf("图像尺寸 = %d x %d @ %.3f fps\n", a.frameWidth, a.frameHeight, a.frameRateMilli / 1000.0);
+  out.printf(en ? "Total rate = file length / play time = %.2f kbps (1024 bits/second)\n"
+                : "总码率 = 文件长度 / 播放时间 = %.2f kbps (1024 bits/second)\n",
+             rate);
+  out.printf(en ? "Picture = %d x %d @ %.3f fps\n" : "图像尺寸 = %d x %d @ %.3f fps\n", a.frameWidth,
+             a.frameHeight, a.frameRateMilli / 1000.0);
   out.write("\n");
 }
 

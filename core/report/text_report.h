@@ -29,7 +29,7 @@ void writeReportHeader(TextFile& out);
 // 80 '=' and a line end.
 void writeSeparator(TextFile& out);
 // Path, length, play time, total rate and picture of a loaded slot; nothing for an empty one.
-void writeFileSummary(TextFile& out, const FileSlot& slot);
+void writeFileSummary(TextFile& out, const FileSlot& slot, bool english = false);
 // The histogram of the slot's video rate.
 void writeVideoDistribution(TextFile& out, const FileSlot& slot);
 

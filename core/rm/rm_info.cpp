@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "media/time_format.h"
+#include "media/unit_summary.h"
 #include "platform/byte_order.h"
 #include "platform/input_file.h"
 #include "platform/utf8.h"
@@ -20,7 +21,7 @@ int asInt(uint32_t v) { return static_cast<int32_t>(v); }
 
 void writeBitRate(TextFile& out, uint32_t b) {
   if (b != 0) {
-    out.printf("%d bits/sec = %.2f kbps\n", asInt(b), double(b) / 1024.0);
+    out.printf("%d bits/sec = %.2f %s\n", asInt(b), double(b) / 1024.0, kRateUnit);
   } else {
     out.write("0 bits/sec\n");
   }
@@ -56,32 +57,38 @@ void writeFileText(TextFile& out, std::string_view text) {
   out.writeBytes(text.data() + start, text.size() - start);
 }
 
-void writeContent(TextFile& out, const RmContent& c) {
-  out.write("内容描述\n");
-  out.write("标题：");
+void writeContent(TextFile& out, const RmContent& c, bool en) {
+  out.write(en ? "Content description\n" : "内容描述\n");
+  out.write(en ? "Title: " : "标题：");
   writeFileText(out, c.title);
-  out.write("\n作者：");
+  out.write(en ? "\nAuthor: " : "\n作者：");
   writeFileText(out, c.author);
-  out.write("\n版权：");
+  out.write(en ? "\nCopyright: " : "\n版权：");
   writeFileText(out, c.copyright);
-  out.write("\n注释：");
+  out.write(en ? "\nComment: " : "\n注释：");
   writeFileText(out, c.comment);
   out.write("\n");
 }
 
-void writeProperties(TextFile& out, const RmProperties& p) {
-  out.write("\n文件属性\n");
-  out.write("最大码率：");
+void writeProperties(TextFile& out, const RmProperties& p, bool en) {
+  out.write(en ? "\nFile properties\n" : "\n文件属性\n");
+  out.write(en ? "Maximum rate: " : "最大码率：");
   writeBitRate(out, p.maxBitRate);
-  out.write("平均码率：");
+  out.write(en ? "Average rate: " : "平均码率：");
   writeBitRate(out, p.avgBitRate);
-  out.printf("最大包长：%d bytes\n", asInt(p.maxPacketSize));
-  out.printf("平均包长：%d bytes\n", asInt(p.avgPacketSize));
-  out.printf("包总数　：%d\n", asInt(p.numPackets));
-  writeMilliseconds(out, "播放时间：", p.duration);
-  writeMilliseconds(out, "预读缓冲：", p.preroll);
-  out.printf("流　　数：%d\n", int(p.numStreams));
-  out.write("标志：\n");
+  out.printf(en ? "Largest packet: %d bytes\n" : "最大包长：%d bytes\n", asInt(p.maxPacketSize));
+  out.printf(en ? "Average packet: %d bytes\n" : "平均包长：%d bytes\n", asInt(p.avgPacketSize));
+  out.printf(en ? "Packets: %d\n" : "包总数　：%d\n", asInt(p.numPackets));
+  writeMilliseconds(out, en ? "Play time: " : "播放时间：", p.duration);
+  writeMilliseconds(out, en ? "Preroll: " : "预读缓冲：", p.preroll);
+  out.printf(en ? "Streams: %d\n" : "流　　数：%d\n", int(p.numStreams));
+  out.write(en ? "Flags:\n" : "标志：\n");
+  if (en) {
+    out.write((p.flags & 1) ? "Save allowed: yes\n" : "Save allowed: no\n");
+    out.write((p.flags & 2) ? "Perfect play: yes\n" : "Perfect play: no\n");
+    out.write((p.flags & 4) ? "Live broadcast: yes\n" : "Live broadcast: no\n");
+    return;
+  }
   out.write((p.flags & 1) ? "允许下载：是\n" : "允许下载：否\n");
   out.write((p.flags & 2) ? "附加缓冲：有\n" : "附加缓冲：无\n");
   out.write((p.flags & 4) ? "活动广播：有\n" : "活动广播：无\n");
@@ -90,7 +97,7 @@ void writeProperties(TextFile& out, const RmProperties& p) {
 // The fields the reader decodes from a RealVideo block, read here from the block itself: the
 // reader decodes only on reaching a DATA chunk, and a file without one still has its headers to
 // show. A block too short for them shows nothing.
-void writeRealVideo(TextFile& out, std::span<const uint8_t> block) {
+void writeRealVideo(TextFile& out, std::span<const uint8_t> block, bool en) {
   constexpr size_t kDecodedSize = 26;
   if (block.size() < kDecodedSize) return;
   const uint32_t codec = readU32be(block.data() + 8);  // "RV40": the third and fourth characters
@@ -98,10 +105,10 @@ void writeRealVideo(TextFile& out, std::span<const uint8_t> block) {
   const int minor = int(codec & 0xFF) - '0';
   static const char* const kGenerations[] = {" (G2)", " (RealVideo 8)", " (RealVideo 9)", " (RealVideo 10)"};
   const char* generation = major >= 2 && major <= 5 ? kGenerations[major - 2] : "";
-  out.printf("视频版本：%d.%d%s\n", major, minor, generation);
+  out.printf(en ? "Video version: %d.%d%s\n" : "视频版本：%d.%d%s\n", major, minor, generation);
   const int fps = int(readU32be(block.data() + 22) >> 16);  // 16.16 fixed point
-  out.printf("视频尺寸：%d x %d @ %d fps\n", int(readU16be(block.data() + 12)),
-             int(readU16be(block.data() + 14)), fps);
+  out.printf(en ? "Video size: %d x %d @ %d fps\n" : "视频尺寸：%d x %d @ %d fps\n",
+             int(readU16be(block.data() + 12)), int(readU16be(block.data() + 14)), fps);
 }
 
 // Properties of a logical stream block without physical streams and rules. Each property is read
@@ -158,8 +165,8 @@ void writeFileInfo(TextFile& out, std::span<const uint8_t> block) {
   }
 }
 
-void writeRealAudio(TextFile& out, std::span<const uint8_t> block) {
-  out.write("音频编码：");
+void writeRealAudio(TextFile& out, std::span<const uint8_t> block, bool en) {
+  out.write(en ? "Audio codec: " : "音频编码：");
   if (block.size() > 8) out.writeBytes(block.data() + 8, std::min<size_t>(4, block.size() - 8));
   out.write("\n");
   if (block.size() < 18) return;
@@ -169,50 +176,50 @@ void writeRealAudio(TextFile& out, std::span<const uint8_t> block) {
   const size_t rateAt = version == 4 ? 48 : 54, sizeAt = version == 4 ? 52 : 58,
                channelsAt = version == 4 ? 54 : 60;
   if (block.size() < rateAt + 2) return;
-  out.printf("采样频率：%d\n", int(readU16be(block.data() + rateAt)));
+  out.printf(en ? "Sample rate: %d\n" : "采样频率：%d\n", int(readU16be(block.data() + rateAt)));
   if (block.size() < sizeAt + 2) return;
-  out.printf("采样位数：%d\n", int(readU16be(block.data() + sizeAt)));
+  out.printf(en ? "Bits per sample: %d\n" : "采样位数：%d\n", int(readU16be(block.data() + sizeAt)));
   if (block.size() < channelsAt + 2) return;
-  out.printf("声道数　：%d\n", int(readU16be(block.data() + channelsAt)));
+  out.printf(en ? "Channels: %d\n" : "声道数　：%d\n", int(readU16be(block.data() + channelsAt)));
 }
 
-void writeStream(TextFile& out, const RmStream& s) {
-  out.printf("流序号　：%d\n", int(s.streamNumber));
-  out.write("最大码率：");
+void writeStream(TextFile& out, const RmStream& s, bool en) {
+  out.printf(en ? "Stream number: %d\n" : "流序号　：%d\n", int(s.streamNumber));
+  out.write(en ? "Maximum rate: " : "最大码率：");
   writeBitRate(out, s.maxBitRate);
-  out.write("平均码率：");
+  out.write(en ? "Average rate: " : "平均码率：");
   writeBitRate(out, s.avgBitRate);
-  out.printf("最大包长：%d bytes\n", asInt(s.maxPacketSize));
-  out.printf("平均包长：%d bytes\n", asInt(s.avgPacketSize));
-  writeMilliseconds(out, "起始时间：", s.startTime);
-  writeMilliseconds(out, "预读缓冲：", s.preroll);
-  writeMilliseconds(out, "播放时间：", s.duration);
-  out.write("流名称　：");
+  out.printf(en ? "Largest packet: %d bytes\n" : "最大包长：%d bytes\n", asInt(s.maxPacketSize));
+  out.printf(en ? "Average packet: %d bytes\n" : "平均包长：%d bytes\n", asInt(s.avgPacketSize));
+  writeMilliseconds(out, en ? "Start time: " : "起始时间：", s.startTime);
+  writeMilliseconds(out, en ? "Preroll: " : "预读缓冲：", s.preroll);
+  writeMilliseconds(out, en ? "Play time: " : "播放时间：", s.duration);
+  out.write(en ? "Stream name: " : "流名称　：");
   writeFileText(out, s.streamName);
-  out.write("\nMIME类型：");
+  out.write(en ? "\nMIME type: " : "\nMIME类型：");
   writeFileText(out, s.mimeType);
   out.write("\n");
   if (s.mimeType == kRealVideoMime) {
-    writeRealVideo(out, s.typeSpecificData);
+    writeRealVideo(out, s.typeSpecificData, en);
   } else if (s.mimeType == kFileInfoMime) {
     writeFileInfo(out, s.typeSpecificData);
   } else if (s.mimeType == kRealAudioMime) {
-    writeRealAudio(out, s.typeSpecificData);
+    writeRealAudio(out, s.typeSpecificData, en);
   }
   out.write("\n");
 }
 
 }  // namespace
 
-int writeRealMediaInfo(const std::string& path, TextFile& out) {
+int writeRealMediaInfo(const std::string& path, TextFile& out, bool en) {
   InputFile file;
   if (!file.open(path)) return 0;
   const RmReader reader(&file);
   if (!reader.result().ok()) return 0;
-  writeContent(out, reader.content());
-  writeProperties(out, reader.properties());
-  out.write("\n流属性\n\n");
-  for (const RmStream& s : reader.streams()) writeStream(out, s);
+  writeContent(out, reader.content(), en);
+  writeProperties(out, reader.properties(), en);
+  out.write(en ? "\nStream properties\n\n" : "\n流属性\n\n");
+  for (const RmStream& s : reader.streams()) writeStream(out, s, en);
   return 1;
 }
 

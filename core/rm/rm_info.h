@@ -9,6 +9,6 @@ namespace mv {
 
 // Reads the file at `path` afresh and writes its report into `out`. Nonzero when the file could
 // be opened and parsed; 0 otherwise, and then nothing has been written.
-int writeRealMediaInfo(const std::string& path, TextFile& out);
+int writeRealMediaInfo(const std::string& path, TextFile& out, bool english = false);
 
 }  // namespace mv

@@ -18,6 +18,7 @@
 #include "analysis/containers.h"
 #include "analysis/picture_types.h"
 #include "app/chart_image.h"
+#include "app/main_app.h"
 #include "app/open_progress.h"
 #include "chart/curve_chart.h"
 #include "media/peaks.h"
@@ -231,11 +232,13 @@ void CCurvePanel::updateBufferModel(int slot) {
   const mv::FileSlot& s = slots_[size_t(slot)];
   if (!s.isLoaded()) return;
   if (preset_ == mv::BufferPreset::Stream) {
-    std::string because;
-    model = mv::streamModel(s, because);
-    if (!model)
+    mv::StreamModelGap gap{};
+    model = mv::streamModel(s, gap);
+    if (!model) {
+      const std::string_view because = mv::streamModelWhy(gap, englishInUse());
       why = because.empty() ? QCoreApplication::translate("mvgui::CCurvePanel", "码流没有声明缓冲区")
-                            : QCoreApplication::translate("mv::msg", because.c_str());
+                            : QString::fromUtf8(because.data(), qsizetype(because.size()));
+    }
   } else {
     model = mv::presetModel(preset_, s.analysis.frameRateMilli, customRate_, customBits_);
   }

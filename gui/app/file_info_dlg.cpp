@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "analysis/file_slot.h"
+#include "app/main_app.h"
 #include "app/wait_cursor.h"
 #include "platform/messages.h"
 #include "platform/output_file.h"
@@ -86,7 +87,7 @@ QByteArray infoTextThroughFile(const std::string& tempPath, const mv::FileSlot& 
   QByteArray text;
   mv::TextFile out;
   if (out.open(tempPath)) {
-    mv::writeInformation(out, slot, typedFrames);
+    mv::writeInformation(out, slot, typedFrames, englishInUse());
     // A text that could not be written whole is not shown as if it were the whole description.
     if (out.close()) text = readWholeFile(tempPath);
   }

@@ -126,6 +126,8 @@ bool localeAsksForEnglish() {
   return false;
 }
 
+bool englishInUse() { return translations().englishOn; }
+
 bool useEnglish(bool on) {
   Translations& t = translations();
   if (on == t.englishOn) return on;

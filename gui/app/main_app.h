@@ -20,6 +20,9 @@ bool localeAsksForEnglish();
 // afterwards speak the new language.
 bool useEnglish(bool on);
 
+// True while the window's texts are English (useEnglish).
+bool englishInUse();
+
 // The language of the user's locale: English when asked for and found, Simplified Chinese
 // otherwise. True when English.
 bool installTranslations(QApplication& app);

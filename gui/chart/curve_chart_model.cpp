@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <iterator>
 #include <limits>
+#include <set>
 #include <stdexcept>
 
 #include "media/time_format.h"
@@ -415,9 +416,18 @@ ChartPlan planChart(const CurveChartModel& model, QSize client, QSize labelSize)
   plan.noData = !model.hasPoints();
   plan.timeLabels = model.showGrid && !plan.noData;
   if (model.showGrid) planGrid(model, client, plan.noData, plan.grid);
+  // Two files' curves tick at the same places: each place has its line and label once, from the
+  // first series that reaches it, as text drawn twice over itself looks bold.
+  std::set<int> marked;
   for (const auto& [id, s] : model.series) {
     if (s.points.empty() || !s.shown) continue;
-    plan.series.push_back(planSeries(model, id, s, client, labelSize, plan.timeLabels));
+    SeriesPlan& series =
+        plan.series.emplace_back(planSeries(model, id, s, client, labelSize, plan.timeLabels));
+    for (PlotPoint& p : series.points) {
+      if (!p.tick || marked.insert(p.pixel.x()).second) continue;
+      p.tick = false;
+      p.label.clear();
+    }
   }
   if (model.markedX && *model.markedX >= model.viewStart &&
       int64_t(*model.markedX) <= int64_t(model.viewStart) + model.viewWidth) {

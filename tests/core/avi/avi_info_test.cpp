@@ -93,7 +93,7 @@ TEST_F(AviInfo, WholeReportOfVideoAndAudioFile) {
                                             "\xD6\xA1\xBC\xE4\xB8\xF4\xA1\xA1\xA3\xBA"));
   EXPECT_EQ(text, gbk("文件属性\n"
                       "帧间隔　：40000 us\n"
-                      "最大码率：1000000 bytes/sec = 7812 kbps\n"
+                      "最大码率：1000000 bytes/sec = 7812 kbps (1024 bits/second)\n"
                       "总帧数　：250\n"
                       "初始帧数：0\n"
                       "流　　数：2\n"
@@ -137,7 +137,7 @@ TEST_F(AviInfo, WholeReportOfVideoAndAudioFile) {
                       "格式　　：0x55 = Mpeg-1 audio Layer 3 (MP3)\n"
                       "声道　　：2\n"
                       "采样率　：44100\n"
-                      "平均码率：16000 bytes/sec = 125 kbps\n"
+                      "平均码率：16000 bytes/sec = 125 kbps (1024 bits/second)\n"
                       "数据块长：1 bytes\n"
                       "采样位数：0\n"
                       "\n"));
@@ -166,8 +166,9 @@ TEST_F(AviInfo, RatesAreShiftedAsUnsigned) {
   a.format = avi::waveFormat(0x0001, 1, 8000, 0x80000000, 2, 16);
   f.streams = {a};
   const std::string text = report(f);
-  EXPECT_NE(text.find(gbk("最大码率：-1 bytes/sec = 33554431 kbps\n")), std::string::npos);
-  EXPECT_NE(text.find(gbk("平均码率：-2147483648 bytes/sec = 16777216 kbps\n")), std::string::npos);
+  EXPECT_NE(text.find(gbk("最大码率：-1 bytes/sec = 33554431 kbps (1024 bits/second)\n")), std::string::npos);
+  EXPECT_NE(text.find(gbk("平均码率：-2147483648 bytes/sec = 16777216 kbps (1024 bits/second)\n")),
+            std::string::npos);
   EXPECT_NE(text.find(gbk("格式　　：0x1 = MS PCM\n")), std::string::npos);
 }
 
@@ -275,9 +276,10 @@ TEST_F(AviInfo, CodecNamesFollowTheCompressionCode) {
 
 TEST_F(AviInfo, ShortAudioFormatPrintsTheFieldsItHolds) {
   const Bytes full = avi::waveFormat(0x0001, 2, 44100, 176400, 4, 16);
-  const char* rows[] = {"格式　　：0x1 = MS PCM\n", "声道　　：2\n",
-                        "采样率　：44100\n",        "平均码率：176400 bytes/sec = 1378 kbps\n",
-                        "数据块长：4 bytes\n",      "采样位数：16\n"};
+  const char* rows[] = {
+      "格式　　：0x1 = MS PCM\n", "声道　　：2\n",
+      "采样率　：44100\n",        "平均码率：176400 bytes/sec = 1378 kbps (1024 bits/second)\n",
+      "数据块长：4 bytes\n",      "采样位数：16\n"};
   const size_t rowEnds[] = {2, 4, 8, 12, 14, 16};
   for (size_t size = 0; size <= full.size(); ++size) {
     avi::Stream a = audioStream();
@@ -353,19 +355,21 @@ class AviInfoFromFfmpeg : public AviInfo {
 
 TEST_F(AviInfoFromFfmpeg, Mpeg4WithPcm) {
   const std::string text = muxed("pcm.avi", "-c:v mpeg4 -vtag XVID -q:v 10 -c:a pcm_s16le -ac 1");
-  for (const char* row : {"帧间隔　：40000 us\n", "流　　数：2\n", "画面宽度：160\n", "画面高度：120\n",
-                          "流类型　：vids\n解码器　：XVID\n", "宽度　　：160\n", "高度　　：120\n",
-                          "压缩编码：XVID = XVID Mpeg-4\n", "流类型　：auds\n", "格式　　：0x1 = MS PCM\n",
-                          "声道　　：1\n", "采样率　：44100\n", "平均码率：88200 bytes/sec = 689 kbps\n",
-                          "数据块长：2 bytes\n", "采样位数：16\n"}) {
+  for (const char* row :
+       {"帧间隔　：40000 us\n", "流　　数：2\n", "画面宽度：160\n", "画面高度：120\n",
+        "流类型　：vids\n解码器　：XVID\n", "宽度　　：160\n", "高度　　：120\n",
+        "压缩编码：XVID = XVID Mpeg-4\n", "流类型　：auds\n", "格式　　：0x1 = MS PCM\n", "声道　　：1\n",
+        "采样率　：44100\n", "平均码率：88200 bytes/sec = 689 kbps (1024 bits/second)\n",
+        "数据块长：2 bytes\n", "采样位数：16\n"}) {
     EXPECT_NE(text.find(gbk(row)), std::string::npos) << row;
   }
 }
 
 TEST_F(AviInfoFromFfmpeg, Mpeg4WithMp3) {
   const std::string text = muxed("mp3.avi", "-c:v mpeg4 -q:v 10 -c:a libmp3lame -b:a 128k");
-  for (const char* row : {"压缩编码：FMP4\n", "格式　　：0x55 = Mpeg-1 audio Layer 3 (MP3)\n",
-                          "声道　　：1\n", "采样率　：44100\n", "平均码率：16000 bytes/sec = 125 kbps\n"}) {
+  for (const char* row :
+       {"压缩编码：FMP4\n", "格式　　：0x55 = Mpeg-1 audio Layer 3 (MP3)\n", "声道　　：1\n",
+        "采样率　：44100\n", "平均码率：16000 bytes/sec = 125 kbps (1024 bits/second)\n"}) {
     EXPECT_NE(text.find(gbk(row)), std::string::npos) << row;
   }
   // Every line ends in CR LF.

@@ -177,7 +177,7 @@ TEST_F(FlvReader, FfmpegFilesMatchTheProbe) {
       const std::string text =
           mvtest::reportOf(dir, mvtest::readFile(path), ".flv", mv::writeFlvInfo, &result);
       EXPECT_EQ(result, 1);
-      for (const char* row : {"7 = H.264/AVC", "10 = AAC", "fps\r\n", "kbps\r\n"})
+      for (const char* row : {"7 = H.264/AVC", "10 = AAC", "fps\r\n", "kbps (1024 bits/second)\r\n"})
         EXPECT_NE(text.find(row), std::string::npos) << row;
     }
   }

@@ -215,7 +215,7 @@ TEST(MkvInfo, RowsOfABuiltFile) {
         "时间刻度：1000000 ns\r\n", "播放时间：2.000 秒 (00:00:02.00)\r\n", "轨道数　：2\r\n",
         "轨道号　：1\r\n类型　　：视频\r\n编码　　：V_MPEG4/ISO/AVC = H.264/AVC\r\n语言　　：eng\r\n"
         "帧间隔　：40.000 ms (25.000 fps)\r\n画面尺寸：320 x 240\r\n数据块数：50 (关键帧 2)\r\n"
-        "数据量　：15600 bytes\r\n平均码率：7800 bytes/sec = 60.94 kbps\r\n",
+        "数据量　：15600 bytes\r\n平均码率：7800 bytes/sec = 60.94 kbps (1024 bits/second)\r\n",
         "轨道号　：2\r\n类型　　：音频\r\n编码　　：A_AAC = AAC LC\r\n语言　　：chi\r\n声道数　：2\r\n"
         "采样频率：48000\r\n数据块数：10 (关键帧 10)\r\n数据量　：1000 bytes\r\n"}) {
     EXPECT_NE(text.find(row), std::string::npos) << row << "\n---\n" << text;

@@ -347,7 +347,8 @@ TEST_F(PsReader, FfmpegFilesMatchTheProbe) {
       const std::string text =
           mvtest::reportOf(dir, mvtest::readFile(file), ".vob", mv::writePsInfo, &result);
       EXPECT_EQ(result, 1);
-      for (const char* row : {"MPEG-2", "0xE0", "0xBD/0x80", "AC-3", "64 x 48", "kbps\r\n"})
+      for (const char* row :
+           {"MPEG-2", "0xE0", "0xBD/0x80", "AC-3", "64 x 48", "kbps (1024 bits/second)\r\n"})
         EXPECT_NE(text.find(row), std::string::npos) << row;
     }
   }

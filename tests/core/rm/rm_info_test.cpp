@@ -104,7 +104,7 @@ TEST_F(RmInfo, WholeReport) {
                            "版权：(C)\n"
                            "注释：\n"
                            "\n文件属性\n"
-                           "最大码率：450000 bits/sec = 439.45 kbps\n"
+                           "最大码率：450000 bits/sec = 439.45 kbps (1024 bits/second)\n"
                            "平均码率：0 bits/sec\n"
                            "最大包长：1000 bytes\n"
                            "平均包长：500 bytes\n"
@@ -118,8 +118,8 @@ TEST_F(RmInfo, WholeReport) {
                            "活动广播：有\n"
                            "\n流属性\n\n"
                            "流序号　：0\n"
-                           "最大码率：1024 bits/sec = 1.00 kbps\n"
-                           "平均码率：1 bits/sec = 0.00 kbps\n"
+                           "最大码率：1024 bits/sec = 1.00 kbps (1024 bits/second)\n"
+                           "平均码率：1 bits/sec = 0.00 kbps (1024 bits/second)\n"
                            "最大包长：800 bytes\n"
                            "平均包长：400 bytes\n"
                            "起始时间：0 ms (00:00:00.00)\n"
@@ -131,8 +131,8 @@ TEST_F(RmInfo, WholeReport) {
                            "视频尺寸：320 x 240 @ 25 fps\n"
                            "\n"
                            "流序号　：1\n"
-                           "最大码率：64000 bits/sec = 62.50 kbps\n"
-                           "平均码率：64000 bits/sec = 62.50 kbps\n"
+                           "最大码率：64000 bits/sec = 62.50 kbps (1024 bits/second)\n"
+                           "平均码率：64000 bits/sec = 62.50 kbps (1024 bits/second)\n"
                            "最大包长：640 bytes\n"
                            "平均包长：640 bytes\n"
                            "起始时间：1500 ms (00:00:01.50)\n"
@@ -179,7 +179,7 @@ TEST_F(RmInfo, LargeValuesPrintAsTheOriginalDid) {
   b.fileHeader().properties({.maxBitRate = 0xFFFFFFFF, .duration = 0xFFFFFFFF, .numStreams = 0xFFFF});
   const std::string s = report(b);
   // %d of the 32-bit value, the rate in kbit/s from the unsigned value.
-  EXPECT_NE(s.find(gbk("最大码率：-1 bits/sec = 4194304.00 kbps\n")), std::string::npos);
+  EXPECT_NE(s.find(gbk("最大码率：-1 bits/sec = 4194304.00 kbps (1024 bits/second)\n")), std::string::npos);
   EXPECT_NE(s.find(gbk("播放时间：-1 ms (1193:02:47.30)\n")), std::string::npos);
   EXPECT_NE(s.find(gbk("流　　数：65535\n")), std::string::npos);
 }

@@ -425,7 +425,8 @@ TEST_F(TsReader, FfmpegFilesMatchTheProbe) {
       const std::string text =
           mvtest::reportOf(dir, mvtest::readFile(file), ".m2ts", mv::writeTsInfo, &result);
       EXPECT_EQ(result, 1);
-      for (const char* row : {"192 bytes", "0x02 = MPEG-2 Video", "= AC-3", "64 x 48", "kbps\r\n"})
+      for (const char* row :
+           {"192 bytes", "0x02 = MPEG-2 Video", "= AC-3", "64 x 48", "kbps (1024 bits/second)\r\n"})
         EXPECT_NE(text.find(row), std::string::npos) << row;
     }
   }
