@@ -301,7 +301,7 @@ void CCurvePanel::fillTrackList() {
     return row;
   };
   for (const TrackLayer* l : rows) {
-    QStringList texts{l->track >= 0 ? QString::number(l->track + 1) : QString(), trackKindText(l->kind)};
+    QStringList texts{l->track >= 0 ? QString::number(l->track) : QString(), trackKindText(l->kind)};
     if (l->track >= 0) {
       const mv::Track& t = a.tracks[size_t(l->track)];
       texts << QString::fromStdString(t.codec) << QString::fromStdString(t.language)
@@ -357,14 +357,17 @@ double CCurvePanel::addTracksToChart() {
       top = std::max(top, double(y));
     }
   }
-  // The shown file's fields: the seconds of all its tracks together, in kbit/s.
+  // The shown file's fields: the seconds of all its tracks together, in kbit/s, over the inner
+  // seconds as every other view's (the first and the last are seldom whole).
   const int slot = trackSlot();
   if (slot >= 0 && seconds > 0) {
+    const auto first = seconds > 2 ? sum.begin() + 1 : sum.begin();
+    const auto last = seconds > 2 ? sum.end() - 1 : sum.end();
     uint64_t total = 0;
-    for (uint64_t v : sum) total += v;
-    SetStatField(double(*std::max_element(sum.begin(), sum.end())) / 128.0, kStatFields[slot][0]);
-    SetStatField(double(*std::min_element(sum.begin(), sum.end())) / 128.0, kStatFields[slot][1]);
-    SetStatField(double(total) / 128.0 / double(seconds), kStatFields[slot][2]);
+    for (auto it = first; it != last; ++it) total += *it;
+    SetStatField(double(*std::max_element(first, last)) / 128.0, kStatFields[slot][0]);
+    SetStatField(double(*std::min_element(first, last)) / 128.0, kStatFields[slot][1]);
+    SetStatField(double(total) / 128.0 / double(last - first), kStatFields[slot][2]);
   }
   return top;
 }
@@ -523,6 +526,12 @@ void CCurvePanel::UpdatePeakLabels() {
                          .arg(layers_.seconds);
     } else if (view_ == Buffer) {
       text = bufferLine(slot);
+      // Why a stream has no model can be longer than the label: the tip holds it whole.
+      if (!bufferModel(slot) && !text.isEmpty()) {
+        tip << text;
+        const int room = label->contentsRect().width() - 2 * label->indent();
+        if (room > 0) text = label->fontMetrics().elidedText(text, Qt::ElideRight, room);
+      }
       if (const mv::BufferModel* m = bufferModel(slot))
         tip << QCoreApplication::translate("mvgui::CCurvePanel", "缓冲区 %1 kbit，充入 %2 kbps")
                    .arg(double(m->bits) / mv::kBitsPerKbit, 0, 'f', 0)

@@ -443,7 +443,7 @@ QLayout* MainDialog::buildPeakRow(const DialogUnits& du) {
   row->addWidget(bufferCombo_);
   bufferRate_ = add(1065, new QSpinBox(this));
   bufferRate_->setRange(1, 1000000);
-  bufferRate_->setSuffix(" kbps");
+  bufferRate_->setSuffix(" kbit/s");
   bufferRate_->setToolTip(tr("充入速率"));
   bufferSize_ = add(1066, new QSpinBox(this));
   bufferSize_->setRange(1, 1000000);
@@ -857,7 +857,7 @@ void MainDialog::RefreshSlot(int slot) {
   if (a.videoTrack != a.defaultVideo || a.audioTrack != a.defaultAudio)
     notes << tr("视频轨 %1，音频轨 %2").arg(trackNumber(a.videoTrack), trackNumber(a.audioTrack));
   for (const std::string& note : a.notes)
-    notes << QCoreApplication::translate("mv::msg", mv::noteDescription(note).c_str());
+    notes << QString::fromStdString(mv::noteDescription(note, englishInUse()));
   (slot == 0 ? label1_ : label2_)->setToolTip(notes.join('\n'));
   if (QWidget* tracks = control(slot == 0 ? 1067 : 1068))
     tracks->setEnabled(MainDialog::slot(slot).isLoaded() && !a.tracks.empty());

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -16,6 +17,22 @@
 #include "widgets/dialog_units.h"
 
 namespace mvgui {
+namespace {
+
+// Rows as high as the font's whole line: the dialog font draws an underscore below the height
+// a row is given by default, and "V_MPEG4/ISO/AVC" would read "V MPEG4/ISO/AVC".
+class WholeLineRows : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    const QFontMetrics metrics(option.font);
+    size.setHeight(std::max(size.height(), metrics.lineSpacing() + metrics.descent() + 2));
+    return size;
+  }
+};
+
+}  // namespace
 
 TrackDialog::TrackDialog(const mv::FileAnalysis& analysis, QWidget* parent)
     : QDialog(parent), analysis_(analysis) {
@@ -30,6 +47,7 @@ TrackDialog::TrackDialog(const mv::FileAnalysis& analysis, QWidget* parent)
   table_->setObjectName("trackTable");
   table_->setRootIsDecorated(false);
   table_->setAllColumnsShowFocus(true);
+  table_->setItemDelegate(new WholeLineRows(table_));
   table_->setHeaderLabels({tr("编号"), tr("类型"), tr("编码"), tr("语言"), tr("名称"), tr("字节")});
   const bool programs = std::any_of(analysis.tracks.begin(), analysis.tracks.end(),
                                     [](const mv::Track& t) { return t.program; });

@@ -232,9 +232,10 @@ void SummaryWindow::Finish(bool complete, const std::vector<std::string>& unread
     progress_->setToolTip(names.join(u'\n'));
   }
   progress_->setText(text);
-  table_->resizeColumnsToContents();
+  // Sorting first: the headings' widths then leave room for the sort arrow beside the text.
   table_->setSortingEnabled(true);
   table_->sortByColumn(0, Qt::AscendingOrder);
+  table_->resizeColumnsToContents();
   stop_->setEnabled(false);
   export_->setEnabled(!rows_.empty());
   emit runFinished();
