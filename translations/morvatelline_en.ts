@@ -193,6 +193,10 @@
 <context>
     <name>mvgui::CCurvePanel</name>
     <message>
+        <source>单击显示此文件的轨道</source>
+        <translation>Click to show this file&apos;s tracks</translation>
+    </message>
+    <message>
         <source>时间</source>
         <translation>Time</translation>
     </message>

@@ -252,7 +252,20 @@ void CCurvePanel::checkBuffers() {
   }
 }
 
-int CCurvePanel::trackSlot() const { return slots_[0].isLoaded() ? 0 : slots_[1].isLoaded() ? 1 : -1; }
+int CCurvePanel::trackSlot() const {
+  const int chosen = trackChoice_ & 1;
+  return slots_[size_t(chosen)].isLoaded() ? chosen : slots_[size_t(1 - chosen)].isLoaded() ? 1 - chosen : -1;
+}
+
+void CCurvePanel::ShowTracksOf(int slot) {
+  if (!slots_[size_t(slot & 1)].isLoaded() || (slot & 1) == trackSlot()) return;
+  trackChoice_ = slot & 1;
+  layersBuilt_ = false;
+  if (view_ == Tracks) {
+    buildTrackLayers();
+    RefreshChart();
+  }
+}
 
 void CCurvePanel::SetTrackList(QTreeWidget* list) {
   trackList_ = list;
@@ -518,7 +531,10 @@ void CCurvePanel::UpdatePeakLabels() {
     QString text;
     QStringList tip;
     if (view_ == Tracks) {
-      if (slot == trackSlot())
+      if (slot != trackSlot())
+        text = s.isLoaded() ? QCoreApplication::translate("mvgui::CCurvePanel", "单击显示此文件的轨道")
+                            : QString();
+      else
         text = !layers_.failure.isEmpty()
                    ? layers_.failure
                    : QCoreApplication::translate("mvgui::CCurvePanel", "%n 个轨道，%1 秒", nullptr,

@@ -69,8 +69,10 @@ class CCurvePanel {
   // The track view's list: a row for each track and one for all of them.
   void SetTrackList(QTreeWidget* list);
   QTreeWidget* trackList() const { return trackList_; }
-  // The file the track view shows (the first loaded one, -1 none) and its layers.
+  // The file the track view shows (the one chosen if loaded, else the other; -1 none) and its
+  // layers; with two files open, a click on the other file's label shows its tracks instead.
   int trackSlot() const;
+  void ShowTracksOf(int slot);
   const TrackLayers& trackLayers() const { return layers_; }
   // Ids of the track view's series, one a layer from the bottom up.
   static constexpr int kTrackSeries = 100;
@@ -172,6 +174,7 @@ class CCurvePanel {
   QTreeWidget* trackList_ = nullptr;
   TrackLayers layers_;
   bool layersBuilt_ = false;
+  int trackChoice_ = 0;
 };
 
 }  // namespace mvgui

@@ -954,6 +954,11 @@ bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
       return true;
     }
     if (watched == peakLabel_[k] && event->type() == QEvent::MouseButtonRelease &&
+        panel_.view() == CCurvePanel::Tracks && slot(k).isLoaded()) {
+      panel_.ShowTracksOf(k);
+      return true;
+    }
+    if (watched == peakLabel_[k] && event->type() == QEvent::MouseButtonRelease &&
         panel_.view() == CCurvePanel::Buffer && panel_.bufferCheck(k)) {
       OnShowBufferRuns(k);
       return true;

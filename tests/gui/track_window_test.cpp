@@ -130,6 +130,20 @@ class TrackWindowTest : public QObject {
     QCOMPARE(list->topLevelItem(4)->text(1), QString("合计"));
     QCOMPARE(list->topLevelItem(4)->text(7), QString::number(sums[0] / 128.0, 'f', 2));
     QVERIFY(list->topLevelItem(0)->font(0).bold() && !list->topLevelItem(2)->font(0).bold());
+    QCOMPARE(list->topLevelItem(2)->text(0), QString("2"));  // numbered as the legend and the CLI
+
+    // With a second file open, a click on its label shows its tracks instead, and back.
+    mvtest::fillTracks(w.slot(1), {kTracks[0], kTracks[1]});
+    w.RefreshSlot(1);
+    QCOMPARE(panel.trackSlot(), 0);
+    QTest::mouseClick(static_cast<QWidget*>(w.control(1063)), Qt::LeftButton);
+    QCOMPARE(panel.trackSlot(), 1);
+    QCOMPARE(list->topLevelItemCount(), 3);
+    QVERIFY(!chart->findSeries(CCurvePanel::kTrackSeries + 2) ||
+            chart->findSeries(CCurvePanel::kTrackSeries + 2)->points.empty());
+    QTest::mouseClick(static_cast<QWidget*>(w.control(1062)), Qt::LeftButton);
+    QCOMPARE(panel.trackSlot(), 0);
+    QCOMPARE(list->topLevelItemCount(), 5);
 
     // The legend stands in the plot's top band, a swatch in each layer's colour.
     QApplication::processEvents();
