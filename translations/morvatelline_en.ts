@@ -4,6 +4,10 @@
 <context>
     <name>mv::msg</name>
     <message>
+        <source>设置无法保存到 %1，更改只在本次运行中有效。</source>
+        <translation>The settings cannot be saved to %1; changes last for this run only.</translation>
+    </message>
+    <message>
         <source>抱歉，文件读取失败。</source>
         <translation>Sorry, the file could not be read.</translation>
     </message>

@@ -49,4 +49,10 @@ void showWarning(const std::string& text) {
   }
 }
 
+std::string fillText(const char* text, const std::string& arg) {
+  std::string out = text;
+  if (const size_t at = out.find("%1"); at != std::string::npos) out.replace(at, 2, arg);
+  return out;
+}
+
 }  // namespace mv

@@ -27,6 +27,11 @@ inline constexpr const char* kInvalidFile = "抱歉，请选择一个有效的�
 inline constexpr const char* kOutOfMemory = "内存不足，无法继续执行。";
 inline constexpr const char* kSheetTruncated = "表格只能容纳前 65536 秒的数据。";
 inline constexpr const char* kWriteFailed = "抱歉，文件写入失败。请检查是否有其它程序正在使用该文件。";
+// With the settings file's path in place of %1.
+inline constexpr const char* kSettingsNotSaved = "设置无法保存到 %1，更改只在本次运行中有效。";
 }  // namespace msg
+
+// `text` with `arg` in place of its first "%1".
+std::string fillText(const char* text, const std::string& arg);
 
 }  // namespace mv

@@ -62,7 +62,7 @@ bool SettingsStore::set(std::string_view section, std::string_view key, const st
     failedPath = path_;
   }
   // Told outside the lock: the message may run an event loop that reads settings.
-  showWarning("设置无法保存到 " + failedPath + "，更改只在本次运行中有效。");
+  showWarning(fillText(msg::kSettingsNotSaved, failedPath));
   return false;
 }
 

@@ -67,7 +67,20 @@ static_assert(coreTextsMatch(), "a core text changed: change it here and in the 
     QT_TRANSLATE_NOOP("mv::msg", "文件内容与扩展名不符，已按内容读取"),
     QT_TRANSLATE_NOOP("mv::msg", "时间戳不连续，已按连续播放接续")};
 
-QString coreText(const std::string& text) { return QCoreApplication::translate("mv::msg", text.c_str()); }
+// The core's texts with a path in them are told by what stands around the path.
+[[maybe_unused]] constexpr const char* kSettingsNotSaved =
+    QT_TRANSLATE_NOOP("mv::msg", "设置无法保存到 %1，更改只在本次运行中有效。");
+static_assert(std::string_view(kSettingsNotSaved) == mv::msg::kSettingsNotSaved);
+
+QString coreText(const std::string& text) {
+  const std::string_view pattern = mv::msg::kSettingsNotSaved;
+  const size_t at = pattern.find("%1");
+  const std::string_view head = pattern.substr(0, at), tail = pattern.substr(at + 2);
+  if (text.size() > head.size() + tail.size() && text.starts_with(head) && text.ends_with(tail))
+    return QCoreApplication::translate("mv::msg", mv::msg::kSettingsNotSaved)
+        .arg(QString::fromStdString(text.substr(head.size(), text.size() - head.size() - tail.size())));
+  return QCoreApplication::translate("mv::msg", text.c_str());
+}
 
 // The installed translations; Qt's Chinese steps aside while English is on.
 struct Translations {

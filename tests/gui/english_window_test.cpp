@@ -90,7 +90,7 @@ QStringList chartMenuTexts(MainDialog& w) {
 }
 
 // The text of the box a core message comes up in through the window's sinks.
-QString shownBox(const char* message) {
+QString shownBox(const std::string& message) {
   QString text;
   mvtest::ModalCloser closer([&](QWidget* w) {
     if (auto* box = qobject_cast<QMessageBox*>(w)) text = box->text();
@@ -206,6 +206,8 @@ class EnglishWindowTest : public QObject {
       QVERIFY(!shown.isEmpty());
       NO_CHINESE({shown});
     }
+    QCOMPARE(shownBox(mv::fillText(mv::msg::kSettingsNotSaved, "/home/用户/m.ini")),
+             QString("The settings cannot be saved to /home/用户/m.ini; changes last for this run only."));
     QCOMPARE(
         shownBox(mv::msg::kWriteFailed),
         QString("Sorry, the file could not be written. Please check whether another program is using it."));
