@@ -11,6 +11,7 @@
 #include "analysis/file_slot.h"
 #include "media/frames.h"
 #include "media/load.h"
+#include "media/unit_summary.h"
 #include "media/zero_runs.h"
 
 namespace mv {
@@ -23,9 +24,6 @@ enum class BufferPreset { Dvd, Vcd, BluRay, Stream, Custom };
 // "dvd", "vcd", "bluray", "stream", "custom": the CLI's and the settings' names.
 std::string_view bufferPresetName(BufferPreset preset);
 std::optional<BufferPreset> bufferPresetOfName(std::string_view name);
-
-// The program's kbit, of rates (kbit/s) and sizes alike: 1024 bits, as the statistics count.
-inline constexpr uint64_t kBitsPerKbit = 1024;
 
 // A fill rate (`rate`: bits per second, or kbit/s or kbps) or a buffer size (bits, or kbit) as
 // typed, a space before the unit allowed; the kbit units are 1024 bits. Null for anything else,

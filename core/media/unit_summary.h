@@ -17,10 +17,11 @@ struct UnitSummary {
 
 UnitSummary summarize(const TrackUnits& track);
 
-// Every rate of the information texts is in kbit of 1024 bits, as the statistics count them, and
-// says so where it is printed.
+// The program's kbit, of rates (kbit/s) and sizes alike: 1024 bits, as the statistics count.
+inline constexpr uint64_t kBitsPerKbit = 1024;
+// Every rate of the information texts is in that kbit, and says so where it is printed.
 inline constexpr char kRateUnit[] = "kbps (1024 bits/second)";
-inline double kbitPerSecond(double bytesPerSecond) { return bytesPerSecond / 128.0; }
+inline double kbitPerSecond(double bytesPerSecond) { return bytesPerSecond * 8.0 / double(kBitsPerKbit); }
 
 // "<countLabel>N", the bytes and, over a time span, the average rate.
 void writeUnitRows(TextFile& out, const char* countLabel, const TrackUnits& track, bool english = false);
